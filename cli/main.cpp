@@ -1,0 +1,21 @@
+// custcent: the customised birthweight centile from the command line.
+#include <iostream>
+
+#include "cli/commands.h"
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"custcent: customised birthweight centiles for five populations", "custcent"};
+    app.require_subcommand(1);
+    wrenfield::cli::addCalcCommand(app);
+    wrenfield::cli::addBatchCommand(app);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        int status = app.exit(error);
+        return status == 0 ? 0 : 2;
+    } catch (const wrenfield::cli::CommandExit& exit) {
+        return exit.status;
+    }
+    return 0;
+}

@@ -1,0 +1,134 @@
+#include "engine/centile_model.h"
+
+#include "engine/checked_arithmetic.h"
+
+namespace wrenfield::engine {
+
+namespace {
+
+using checked::add;
+using checked::div;
+using checked::mul;
+using checked::sub;
+
+double heightTerm(const CoefficientSet& set, double h)
+{
+    switch (set.heightForm) {
+    case HeightForm::Linear:
+        return mul(set.heightLinear, h);
+    case HeightForm::LinearMinusCube: {
+        double a = mul(h, set.heightLinear);
+        double b = mul(h, -set.heightCube);
+        double c = mul(h, b);
+        double d = mul(h, c);
+        return sub(a, d);
+    }
+    case HeightForm::NestedCube: {
+        double t1 = mul(h, h);
+        double t2 = mul(set.heightCube, t1);
+        double t3 = add(t2, set.heightLinear);
+        return mul(t3, h);
+    }
+    }
+    return 0;
+}
+
+double ethnicTerm(const CoefficientSet& set, const Variant& eth)
+{
+    for (const EthnicGroup& group : set.ethnicGroups)
+        if (group.term && eth.equalsCode(group.code))
+            return *group.term;
+    return set.ethnicOther;
+}
+
+double parityTerm(const CoefficientSet& set, const Variant& par)
+{
+    for (std::int16_t code = 0; code < 4; ++code)
+        if (par.equalsCode(code))
+            return set.parity[static_cast<std::size_t>(code)];
+    return set.parityOther;
+}
+
+}  // namespace
+
+double centileFromZ(double z)
+{
+    bool negative = z < 0;
+    if (negative)
+        z = -z;
+    double h = div(z, kSliceDivisor);
+    double i = 0;
+    double s = 0;
+    while (i < kIntegrationSlices) {
+        i = add(i, 1);
+        double x = sub(mul(i, h), div(h, 2));
+        double f = div(checked::exp(div(mul(-x, x), 2)), kDensityDivisor);
+        s = add(s, mul(f, h));
+    }
+    double p = add(s, 0.5);
+    if (negative)
+        p = sub(1, p);
+    return mul(100, p);
+}
+
+Variant centile(const CoefficientSet& set, Variant& bwt, Variant& gest, Variant& wt, Variant& ht,
+                Variant& sex, Variant& eth, Variant& par, CentileDetail* detail)
+{
+    // 1. Missing input: all seven are compared before the decision.
+    bool missing = false;
+    for (const Variant* argument : {&bwt, &gest, &wt, &ht, &sex, &eth, &par})
+        missing |= argument->equalsEmptyString();
+    if (missing)
+        return Variant(std::string());
+
+    // 2. Term weight, each term on its own, then summed in a fixed order.
+    double w = sub(wt.number(), set.weightCentre);
+    double h = 0;
+    if (set.centredHeightWriteBack) {
+        ht.store(sub(ht.number(), set.heightCentre));
+        h = ht.number();
+    }
+    double weightTerm = mul(add(mul(add(mul(set.weightCube, w), set.weightSquare), w), set.weightLinear), w);
+    if (!set.centredHeightWriteBack)
+        h = sub(ht.number(), set.heightCentre);
+    double heightPart = heightTerm(set, h);
+    double sexTerm = sex.equalsCode(1) ? set.sexMale : set.sexOther;
+    double ethnicPart = ethnicTerm(set, eth);
+    double parityPart = parityTerm(set, par);
+    double tw = add(add(add(add(add(weightTerm, set.constant), heightPart), sexTerm), ethnicPart), parityPart);
+
+    // 3. Clamp.
+    if (tw < kTermWeightLowerClamp)
+        tw = kTermWeightLowerClamp;
+    if (tw > kTermWeightUpperClamp)
+        tw = kTermWeightUpperClamp;
+
+    // 4. Gestation in weeks, written back and read back.
+    gest.store(div(gest.number(), 7));
+    double g = gest.number();
+
+    // 5. Gestation proportion.
+    double p = add(mul(add(mul(add(mul(kProportionC3, g), kProportionC2), g), kProportionC1), g), kProportionC0);
+
+    // 6. Expected weight, spread, deviation.
+    double e = mul(p, tw);
+    double s = mul(e, set.coefficientOfVariation);
+    double z = div(sub(bwt.number(), e), s);
+
+    // 7, 8. Normal probability below z, in percent.
+    double result = centileFromZ(z);
+    if (detail)
+        *detail = {tw, g, p, e, s, z, result};
+    return Variant(result);
+}
+
+CentileDetail computeCentile(Population population, const CentileInputs& inputs)
+{
+    Variant bwt(inputs.bwt), gest(inputs.gestDays), wt(inputs.wt), ht(inputs.ht);
+    Variant sex(inputs.sex), eth(inputs.eth), par(inputs.par);
+    CentileDetail detail;
+    centile(coefficients(population), bwt, gest, wt, ht, sex, eth, par, &detail);
+    return detail;
+}
+
+}  // namespace wrenfield::engine

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: once in a normal build, once more with
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+jobs=$(nproc)
+
+echo "== build (RelWithDebInfo) =="
+"$top/scripts/build.sh" "$top/build"
+echo "== tests =="
+ctest --test-dir "$top/build" --output-on-failure -j "$jobs"
+
+echo "== build (AddressSanitizer + UndefinedBehaviorSanitizer) =="
+"$top/scripts/build.sh" "$top/build-asan" -DCMAKE_BUILD_TYPE=Debug -DWRENFIELD_SANITIZE=ON -DWRENFIELD_BENCH=OFF
+echo "== tests under sanitizers =="
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir "$top/build-asan" --output-on-failure -j "$jobs" -LE no-sanitize
