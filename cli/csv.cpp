@@ -1,6 +1,7 @@
 #include "cli/csv.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace wrenfield::cli {
 
@@ -19,6 +20,7 @@ bool CsvReader::fill(std::size_t needed)
         std::size_t keepFrom = std::min(pos_, mark_);
         if (keepFrom > 0 && keepFrom >= buffer_.size() / 2) {
             buffer_.erase(0, keepFrom);
+            bufferStart_ += keepFrom;
             pos_ -= keepFrom;
             if (mark_ != kNoMark)
                 mark_ -= keepFrom;
@@ -112,6 +114,20 @@ bool CsvReader::next(CsvRecord& record)
     return readRecord(record);
 }
 
+void CsvReader::resumeAfterLineOf(std::size_t position, long line)
+{
+    std::size_t lineEnd = buffer_.find('\n', position);
+    mark_ = kNoMark;
+    line_ = line;
+    if (lineEnd != std::string::npos) {
+        pos_ = lineEnd + 1;
+        ++line_;
+    } else {
+        pos_ = buffer_.size();
+        skipRestOfLine();
+    }
+}
+
 bool CsvReader::readRecord(CsvRecord& record)
 {
     record.fields.clear();
@@ -119,12 +135,30 @@ bool CsvReader::readRecord(CsvRecord& record)
     record.line = line_;
     lastCrLf_ = false;
     const std::size_t maxField = options_.maxFieldBytes;
+
+    // The last quoted field of this record that ran over a line break. A
+    // stray quote looks just like one, until the record turns out malformed:
+    // then the record is cut at that quote and reading resumes on the next
+    // line, so that one stray quote cannot swallow the rows after it.
+    struct Span {
+        std::size_t offset;  // of the opening quote, from the start of the input
+        long line;
+        std::size_t fieldsBefore;
+    };
+    std::optional<Span> span;
+    auto cutAtSpan = [&](std::string problem) {
+        record.fields.resize(span->fieldsBefore);
+        record.problem = std::move(problem);
+        resumeAfterLineOf(span->offset - bufferStart_, span->line);
+        return true;
+    };
+
     std::string field;
     for (;;) {
         field.clear();
         if (peek() == '"') {
-            const long quoteLine = line_;
-            mark_ = pos_;
+            const Span here{bufferStart_ + pos_, line_, record.fields.size()};
+            mark_ = span ? span->offset - bufferStart_ : pos_;  // keep the text from here on, in case we must come back
             advance();
             bool closed = false;
             for (int c = peek(); c >= 0 && field.size() <= maxField; c = peek()) {
@@ -140,25 +174,13 @@ bool CsvReader::readRecord(CsvRecord& record)
                 }
                 field += static_cast<char>(c);
             }
-            if (!closed) {
-                // Resume after the line that holds the opening quote: the
-                // lines after it are records of their own, not this field.
-                record.problem = field.size() > maxField
-                    ? "quoted field longer than " + std::to_string(maxField) + " bytes (unterminated quote?)"
-                    : "unterminated quote";
-                std::size_t lineEnd = buffer_.find('\n', mark_);
-                mark_ = kNoMark;
-                line_ = quoteLine;
-                if (lineEnd != std::string::npos) {
-                    pos_ = lineEnd + 1;
-                    ++line_;
-                } else {
-                    pos_ = buffer_.size();
-                    skipRestOfLine();
-                }
-                return true;
-            }
-            mark_ = kNoMark;
+            if (!closed || line_ != here.line)
+                span = here;
+            if (!closed)
+                return cutAtSpan(field.size() > maxField ? "quoted field longer than " + std::to_string(maxField) +
+                                                               " bytes (unterminated quote?)"
+                                                         : "unterminated quote");
+            mark_ = span ? span->offset - bufferStart_ : kNoMark;
             record.fields.push_back(field);
             int c = peek();
             if (c == ',') {
@@ -171,6 +193,8 @@ bool CsvReader::readRecord(CsvRecord& record)
                 consumeLineBreak();
                 break;
             }
+            if (span)
+                return cutAtSpan("unbalanced quote");
             record.problem = "unexpected text after a closing quote";
             skipRestOfLine();
             return true;
@@ -179,6 +203,8 @@ bool CsvReader::readRecord(CsvRecord& record)
         int c = peek();
         while (c >= 0 && c != ',' && !atLineBreak()) {
             if (field.size() >= maxField) {
+                if (span)
+                    return cutAtSpan("unbalanced quote");
                 record.fields.push_back(field);
                 record.problem = "field longer than " + std::to_string(maxField) + " bytes";
                 skipRestOfLine();
@@ -198,6 +224,9 @@ bool CsvReader::readRecord(CsvRecord& record)
         break;
     }
     checkFieldCount(record);
+    if (record.malformed() && span)
+        return cutAtSpan("unbalanced quote");
+    mark_ = kNoMark;
     return true;
 }
 

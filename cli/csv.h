@@ -50,7 +50,10 @@ public:
     // found M". A double quote inside an unquoted field is kept as it stands.
     // A quote that opens a field and is never closed makes the record
     // malformed ("unterminated quote"); reading resumes on the line after the
-    // opening quote, so the records that follow are not swallowed.
+    // opening quote, so the records that follow are not swallowed. Likewise
+    // when a quoted field that runs over a line break leaves its record
+    // malformed ("unbalanced quote"): a stray quote on one line does not
+    // take the next rows with it.
     bool next(CsvRecord& record);
 
     // Whether the input began with a UTF-8 byte order mark.
@@ -70,6 +73,9 @@ private:
     bool atLineBreak();          // LF, or CR LF, at the read position
     void consumeLineBreak();     // consumes it and counts the line
     void skipRestOfLine();       // up to and including the next line break
+    // Goes on reading on the line after the one that holds `position`
+    // (a position in buffer_ on line `line`).
+    void resumeAfterLineOf(std::size_t position, long line);
     bool readRecord(CsvRecord& record);
     void checkFieldCount(CsvRecord& record);
 
@@ -77,6 +83,7 @@ private:
     Options options_;
     std::string buffer_;
     std::size_t pos_ = 0;
+    std::size_t bufferStart_ = 0;  // offset in the input of buffer_[0]
     // Start of the quoted field being read (a position in buffer_), kept so
     // that reading can resume after an unterminated quote.
     std::size_t mark_ = kNoMark;
