@@ -122,6 +122,22 @@ INSTANTIATE_TEST_SUITE_P(
         CentileCase{"AboveOneHundred", {Population::UnitedKingdom, 3000, 280, 200, 163, 1, 9, 4}, 100.0000055, 5e-8}),
     [](const ::testing::TestParamInfo<CentileCase>& info) { return std::string(info.param.name); });
 
+// Computed while the program's statics are set up, before main: the
+// coefficient sets must be ready from the first moment (a host may compute in
+// the constructor of a global object).
+const double kCentileBeforeMain = [] {
+    try {
+        return calculate({Population::UnitedKingdom, 3400, 280, 64, 163, 1, 1, 0}).centile;
+    } catch (const std::exception&) {
+        return -1.0;
+    }
+}();
+
+TEST(Calc, WorksBeforeMain)
+{
+    EXPECT_NEAR(kCentileBeforeMain, 38.2216410, 5e-8);
+}
+
 TEST(Calc, DetailOfTheWorkedExample)
 {
     CalcResult result = calculate({Population::UnitedKingdom, 3400, 280, 64, 163, 1, 1, 0});
