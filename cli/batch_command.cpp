@@ -72,7 +72,7 @@ void runBatch(const BatchOptions& options)
         else
             std::cout.flush();
     } catch (const BatchError& error) {
-        stop(error.what());
+        stop((options.input == "-" ? std::string("standard input") : options.input) + ": " + error.what());
     } catch (const std::system_error& error) {
         stop(error.what());
     }
