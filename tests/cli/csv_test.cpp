@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <sstream>
 
 namespace wrenfield::cli {
@@ -202,6 +204,37 @@ TEST(CsvWriter, OneEmptyFieldIsNotAnEmptyLine)
     ASSERT_EQ(back.size(), 3u);
     EXPECT_EQ(back[1].fields, std::vector<std::string>{""});
     EXPECT_FALSE(back[1].malformed());
+}
+
+}  // namespace
+}  // namespace wrenfield::cli
+
+namespace wrenfield::cli {
+namespace {
+
+// Random mixtures of the characters that matter: every input ends, and the
+// records come in line order, each starting on a line of the input.
+TEST(CsvReader, AnyInputIsReadToTheEnd)
+{
+    std::mt19937 random(20261207);
+    const std::string alphabet = "a1,\"\"\n\r ";
+    for (int round = 0; round < 2000; ++round) {
+        std::string text;
+        std::size_t length = random() % 120;
+        for (std::size_t i = 0; i < length; ++i)
+            text += alphabet[random() % alphabet.size()];
+        long lines = 1 + static_cast<long>(std::count(text.begin(), text.end(), '\n'));
+        CsvReader::Options options;
+        options.maxFieldBytes = 1 + random() % 20;
+        auto records = readAll(text, options);
+        ASSERT_LE(records.size(), static_cast<std::size_t>(lines)) << text;
+        long previous = 0;
+        for (const CsvRecord& record : records) {
+            ASSERT_GT(record.line, previous) << text;
+            ASSERT_LE(record.line, lines) << text;
+            previous = record.line;
+        }
+    }
 }
 
 }  // namespace
