@@ -15,3 +15,6 @@ echo "== build (AddressSanitizer + UndefinedBehaviorSanitizer) =="
 echo "== tests under sanitizers =="
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$top/build-asan" --output-on-failure -j "$jobs" -LE no-sanitize
+
+echo "== fuzzing (clang, libFuzzer + sanitizers; every target for a bounded time) =="
+"$top/scripts/fuzz.sh" "${WRENFIELD_FUZZ_SECONDS:-45}"
