@@ -53,7 +53,7 @@ typedef struct WfResourceTable {
     UINT count;
 } WfResourceTable;
 
-#define WF_RESOURCE_TABLE_SYMBOL "WfResourceTable"
+#define WF_RESOURCE_TABLE_SYMBOL "WfResources"
 
 /* The resource of a loaded library (a dlopen handle), or NULL. */
 const WfResource* WfFindResource(void* module, UINT type, UINT id);
