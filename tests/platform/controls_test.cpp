@@ -73,16 +73,6 @@ TEST(DropDownList, ClearRemovesEntriesAndSelection)
     EXPECT_THROW(list.setText("x"), RuntimeError);
 }
 
-TEST(DropDownList, ARepeatedTextSelectsItsFirstEntry)
-{
-    DropDownList list(kList);
-    list.addItem("x");
-    list.addItem("y");
-    list.addItem("x");
-    list.setText("x");
-    EXPECT_EQ(list.selectedIndex(), 0u);
-}
-
 TEST(DropDownList, ClickRunsEveryHandlerInOrderAndPassesErrorsOn)
 {
     DropDownList list(kList);
@@ -215,12 +205,6 @@ TEST(UserControl, DispatchSendsEscapingErrorsToTheSink)
     form.setErrorSink({});
     EXPECT_FALSE(form.raiseClick(list));
     EXPECT_EQ(reported.size(), 1u);
-}
-
-TEST(Colour, TextNamesFixedAndSystemColours)
-{
-    EXPECT_EQ(colourText(Colour::rgb(192, 192, 255)), "#c0c0ff");
-    EXPECT_EQ(colourText(Colour::systemColour(SystemColour::WindowBackground)), "system:window");
 }
 
 }  // namespace
