@@ -93,24 +93,6 @@ TEST(DropDownList, ClickRunsEveryHandlerInOrderAndPassesErrorsOn)
     EXPECT_EQ(ran, (std::vector<int>{1, 2, 1, 2, 1, 2}));  // the handler after the failing one did not run
 }
 
-TEST(Controls, LabelAndTextBoxStartWithTheirDesignedTexts)
-{
-    Label label(describe("Label1", ControlKind::Label, "Label1"));
-    TextBox box(describe("Text1", ControlKind::TextBox, "Text1"));
-    Frame frame(describe("Frame1", ControlKind::Frame));
-    EXPECT_EQ(label.caption(), "Label1");
-    EXPECT_EQ(box.text(), "Text1");
-    EXPECT_EQ(frame.caption(), "");
-    Log log;
-    label.setObserver(&log);
-    box.setObserver(&log);
-    label.setCaption("56");
-    label.setCaption("56");
-    box.setText("United Kingdom");
-    EXPECT_EQ(log.events,
-              (std::vector<std::string>{"Label1 caption 56", "Label1 caption 56", "Text1 text United Kingdom"}));
-}
-
 const ControlDescription kForm[] = {
     describe("List1", ControlKind::DropDownList),
     describe("Frame1", ControlKind::Frame),
@@ -121,6 +103,9 @@ const ControlDescription kForm[] = {
 TEST(UserControl, FindsControlsByNameAndKind)
 {
     UserControl form(kForm, {});
+    EXPECT_EQ(form.label("Label1")->caption(), "Label1");
+    EXPECT_EQ(form.textBox("Text1")->text(), "Text1");
+    EXPECT_EQ(form.frame("Frame1")->caption(), "");
     EXPECT_EQ(form.controls().size(), 4u);
     EXPECT_NE(form.list("List1"), nullptr);
     EXPECT_EQ(form.label("List1"), nullptr);
@@ -153,8 +138,10 @@ TEST(UserControl, EveryObserverHearsEveryChangeUntilRemoved)
     form.removeObserver(second);
     form.list("List1")->clear();
     form.label("Label1")->setCaption("x");
-    EXPECT_EQ(first.events,
-              (std::vector<std::string>{"List1 append a", "List1 select a", "List1 clear", "Label1 caption x"}));
+    form.label("Label1")->setCaption("x");
+    form.textBox("Text1")->setText("y");
+    EXPECT_EQ(first.events, (std::vector<std::string>{"List1 append a", "List1 select a", "List1 clear",
+                                                      "Label1 caption x", "Label1 caption x", "Text1 text y"}));
     EXPECT_EQ(second.events, (std::vector<std::string>{"List1 append a", "List1 select a"}));
 }
 
