@@ -512,6 +512,15 @@ static int runRegistered(void)
     }
     CHECK_HR(canUnloadNow(), S_OK);
     CoUninitialize();
+    /* Leaving the apartment unloads the library that allows it. */
+    char path[4096];
+    if (SUCCEEDED(WfRegistryQueryString("CLSID\\{187A1494-A7E4-46E6-B1C8-1885659AB446}\\InprocServer32", NULL, path,
+                                        sizeof path))) {
+        void* still = dlopen(path, RTLD_NOW | RTLD_NOLOAD);
+        CHECK(still == NULL, "the library is still loaded after CoUninitialize");
+        if (still)
+            dlclose(still);
+    }
 
     printf("calc_host: %d checks, %d failed\n", checks, failures);
     return failures ? 1 : 0;
