@@ -11,6 +11,7 @@ int main(int argc, char** argv)
                "exit statuses.");
     wrenfield::cli::addCalcCommand(app);
     wrenfield::cli::addBatchCommand(app);
+    wrenfield::cli::addFormCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
