@@ -238,3 +238,100 @@ TEST_F(Custcent, BatchUsageProblems)
 }
 
 }  // namespace
+
+// Each kind of bad input on the command line: refused with status 2 and the
+// option named, failed with status 1 when the arithmetic breaks, or computed.
+TEST_F(Custcent, CalcBadInputsTable)
+{
+    const struct {
+        const char* option;
+        const char* value;
+        int status;
+        const char* firstLine;  // of stderr for a failure, of stdout otherwise
+    } cases[] = {
+        {"--wt", "", 2, "custcent calc: --wt: not a number: \"\""},
+        {"--wt", "abc", 2, "custcent calc: --wt: not a number: \"abc\""},
+        {"--wt", "nan", 2, "custcent calc: --wt: not a number: \"nan\""},
+        {"--ht", "inf", 2, "custcent calc: --ht: not a number: \"inf\""},
+        {"--bwt", "-inf", 2, "custcent calc: --bwt: not a number: \"-inf\""},
+        {"--wt", "1e309", 2, "custcent calc: --wt: number too large: \"1e309\""},
+        {"--wt", "1e308", 1, "custcent calc: the centile cannot be computed: Overflow"},
+        {"--bwt", "1e308", 1, "custcent calc: the centile cannot be computed: Overflow"},
+        {"--wt", "-65", 2, "custcent calc: --wt: must be a positive number: \"-65\""},
+        {"--gest", "0", 2, "custcent calc: --gest: must be a positive number: \"0\""},
+        {"--gest", "10000", 0, "Population: United Kingdom"},
+        {"--eth", "99", 2, "custcent calc: --eth: not an ethnic group of United Kingdom: \"99\""},
+        {"--par", "7", 0, "Population: United Kingdom"},
+        {"--sex", "5", 2, "custcent calc: --sex: expected Male, Female or a code"},
+        {"--population", "Narnia", 2, "custcent calc: --population: unknown population \"Narnia\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.option) + " " + c.value);
+        Outcome run = custcent(with(kWorkedExample, c.option, c.value));
+        EXPECT_EQ(run.status, c.status) << run.err;
+        const std::string& text = c.status == 0 ? run.out : run.err;
+        EXPECT_EQ(text.rfind(c.firstLine, 0), 0u) << text;
+        if (c.status != 0) {
+            EXPECT_EQ(run.out, "");
+        }
+    }
+    // 10,000 days are computed as the model defines it: the lowest centile.
+    Outcome late = custcent(with(kWorkedExample, "--gest", "10000"));
+    EXPECT_NE(late.out.find("Customised centile = 0\n"), std::string::npos) << late.out;
+}
+
+// Each kind of bad field in a file of births: one output row each, in
+// order, with the error that says what is wrong.
+TEST_F(Custcent, BatchBadInputsOneRowEach)
+{
+    std::string births = "id,bwt,gest,wt,ht,sex,eth,par,population\n"
+                         "1,3400,280,,163,1,1,0,\n"
+                         "2,3400,280,abc,163,1,1,0,\n"
+                         "3,3400,280,nan,163,1,1,0,\n"
+                         "4,3400,280,-inf,163,1,1,0,\n"
+                         "5,3400,280,1e308,163,1,1,0,\n"
+                         "6,3400,280,-65,163,1,1,0,\n"
+                         "7,3400,0,64,163,1,1,0,\n"
+                         "8,3400,10000,64,163,1,1,0,\n"
+                         "9,3400,280,64,163,1,99,7,\n"
+                         "10,3400,280,64,163,1,1,0,Narnia\n"
+                         "11,3400,280,64,163,1,1,0,\"\n"
+                         "12,3400";
+    births += '\0';
+    births += ",280,64,163,1,1,0,\n"
+              "13,\"3400,280,64,163,1,1,0,\n"
+              "\n"
+              "14,3400,280,64,163,1,1,0,uk";  // no final line break
+    writeFile(dir_ / "births.csv", births);
+    Outcome run = custcent({"batch", "births.csv"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "custcent batch: 15 rows: 5 computed, 1 missing, 9 errors\n");
+    std::istringstream lines(run.out);
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(lines, line);)
+        rows.push_back(line);
+    ASSERT_EQ(rows.size(), 16u) << run.out;
+    const char* const expectedEnds[] = {
+        ",,missing: wt",
+        ",,Type mismatch (not a number: wt)",
+        ",,Type mismatch (not a number: wt)",
+        ",,Type mismatch (not a number: wt)",
+        ",,Overflow",
+        ",100.00000547719523,",
+        ",-5.447562201332801e-06,",
+        ",-5.4780964431344614e-06,",
+        ",24.425248021045032,",
+        "Narnia,,unknown population: Narnia",
+        ",,malformed record at line 12: unbalanced quote",
+        ",,Type mismatch (not a number: bwt)",
+        "13,,,,,,,,,,malformed record at line 14: unterminated quote",
+        ",,,,,,,,,,malformed record at line 15: empty line",
+        "14,3400,280,64,163,1,1,0,uk,38.22164104629216,",
+    };
+    for (std::size_t i = 0; i < std::size(expectedEnds); ++i) {
+        const std::string& row = rows[i + 1];
+        const std::string end = expectedEnds[i];
+        EXPECT_TRUE(row.size() >= end.size() && row.compare(row.size() - end.size(), end.size(), end) == 0)
+            << "row " << i + 1 << ": " << row;
+    }
+}
