@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <random>
 #include <sstream>
+#include <string_view>
 
 #include "engine/population_methods.h"
 #include "platform/numeric_text.h"
@@ -245,6 +249,61 @@ TEST(BatchJob, ChunksKeepTheOrderOfManyRows)
         ASSERT_EQ(record.fields[0], std::to_string(i));
         if (i % 997 != 0) {
             EXPECT_EQ(record.fields[8], methodCentile(Population::UnitedKingdom, 2000 + i % 2500, 280, 64, 163, 1, 1, 0));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace wrenfield::cli
+
+namespace wrenfield::cli {
+namespace {
+
+// Random bytes as the rows of a file (NULs, invalid UTF-8, quotes, CR LF, long
+// lines, no final line break): one output row per record in order, each
+// carrying its record's fields, and on quote-free input one record per line.
+TEST(BatchJob, AnyBytesGiveOneRowPerRecordInOrder)
+{
+    std::mt19937 random(7);
+    const std::string alphabet = std::string("3,4\"\n\r .e-x\xff\xc3", 14) + std::string(1, '\0');
+    for (int round = 0; round < 500; ++round) {
+        std::string rows;
+        const std::size_t length = random() % (round % 50 == 0 ? 5000 : 200);
+        const bool quoteFree = round % 2 == 0;
+        for (std::size_t i = 0; i < length; ++i) {
+            char c = alphabet[random() % alphabet.size()];
+            rows += quoteFree && (c == '"' || c == '\r') ? '9' : c;
+        }
+        const std::string input = "bwt,gest,wt,ht,sex,eth,par\n" + rows;
+        auto records = readAll(input);
+        ASSERT_FALSE(records.empty());
+        records.erase(records.begin());  // the header
+        if (quoteFree) {
+            // Every line is a record, except the empty lines at the very end.
+            std::string_view text = rows;
+            while (!text.empty() && text.back() == '\n')
+                text.remove_suffix(1);
+            const std::size_t lines = text.empty() ? 0 : std::count(text.begin(), text.end(), '\n') + 1;
+            ASSERT_EQ(records.size(), lines) << rows;
+        }
+
+        std::istringstream in(input);
+        BatchJob job(in, Population::UnitedKingdom);
+        std::ostringstream out;
+        BatchSummary summary = job.run(out);
+        ASSERT_EQ(summary.rows, static_cast<long>(records.size()));
+        auto written = readAll(out.str());
+        ASSERT_EQ(written.size(), records.size() + 1) << rows;
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            const CsvRecord& row = written[i + 1];
+            ASSERT_EQ(row.fields.size(), 9u);
+            for (std::size_t f = 0; f < 7; ++f)
+                ASSERT_EQ(row.fields[f], f < records[i].fields.size() ? records[i].fields[f] : std::string());
+            // A centile or an error, never neither.
+            ASSERT_NE(row.fields[7].empty(), row.fields[8].empty()) << row.fields[7] << " / " << row.fields[8];
+            if (!row.fields[7].empty()) {
+                ASSERT_TRUE(std::isfinite(numberFromText(row.fields[7])));
+            }
         }
     }
 }
