@@ -5,10 +5,6 @@
 
 namespace wrenfield::cli {
 
-namespace {
-constexpr std::size_t kReadChunk = 64 * 1024;
-}  // namespace
-
 CsvReader::CsvReader(std::istream& in) : CsvReader(in, Options{}) {}
 
 CsvReader::CsvReader(std::istream& in, Options options) : in_(in), options_(options) {}
@@ -28,8 +24,9 @@ bool CsvReader::fill(std::size_t needed)
         if (!in_.good())
             return false;
         std::size_t old = buffer_.size();
-        buffer_.resize(old + kReadChunk);
-        in_.read(buffer_.data() + old, static_cast<std::streamsize>(kReadChunk));
+        const std::size_t chunk = std::max<std::size_t>(options_.readChunkBytes, 1);
+        buffer_.resize(old + chunk);
+        in_.read(buffer_.data() + old, static_cast<std::streamsize>(chunk));
         buffer_.resize(old + static_cast<std::size_t>(in_.gcount()));
         if (in_.bad())
             readFailed_ = true;

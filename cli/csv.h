@@ -34,6 +34,9 @@ public:
         // A field longer than this is not read into memory: the record is
         // reported as malformed and reading resumes on the next line.
         std::size_t maxFieldBytes = std::size_t{1} << 20;
+        // How much is read from the stream at a time. Small values make
+        // every record cross the edges of the reading buffer (for tests).
+        std::size_t readChunkBytes = std::size_t{64} << 10;
     };
 
     explicit CsvReader(std::istream& in);

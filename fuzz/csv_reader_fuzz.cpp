@@ -19,11 +19,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size == 0)
         return 0;
-    // The first byte picks the longest field the reader takes, so that the
-    // too-long path is reached with small inputs too.
+    // The first byte picks the longest field the reader takes and how much it
+    // reads at a time, so that the too-long path and the edges of the reading
+    // buffer are reached with small inputs too.
     cli::CsvReader::Options options;
     if (data[0] & 1)
         options.maxFieldBytes = 1 + data[0] / 4;
+    if (data[0] & 2)
+        options.readChunkBytes = 1 + (data[0] >> 4);
     std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
 
     std::istringstream in{std::string(bytes)};
