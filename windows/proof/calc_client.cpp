@@ -114,6 +114,61 @@ void checkValue(const std::wstring& key, const wchar_t* name, const std::wstring
     check(same, what.c_str());
 }
 
+// The registered type library: its name, and its types in order with their flags.
+void typeLibrary(ITypeLib* library)
+{
+    BSTR name = nullptr;
+    check(SUCCEEDED(library->GetDocumentation(-1, &name, nullptr, nullptr, nullptr)) && name &&
+              std::wcscmp(name, L"Wrenfield515UK") == 0,
+          "the type library is named Wrenfield515UK");
+    SysFreeString(name);
+    const struct {
+        const wchar_t* name;
+        TYPEKIND kind;
+        WORD flags;  // that must be set
+        WORD absent; // that must not be set
+    } expected[] = {
+        {L"_Calc", TKIND_DISPATCH, TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION,
+         0},
+        {L"Calc", TKIND_COCLASS, TYPEFLAG_FCONTROL, TYPEFLAG_FCANCREATE},
+        {L"__Calc", TKIND_DISPATCH, TYPEFLAG_FHIDDEN, TYPEFLAG_FDUAL},
+    };
+    bool inOrder = library->GetTypeInfoCount() == 3;
+    for (UINT i = 0; inOrder && i < 3; ++i) {
+        ITypeInfo* info = nullptr;
+        TYPEATTR* attributes = nullptr;
+        BSTR typeName = nullptr;
+        inOrder = SUCCEEDED(library->GetTypeInfo(i, &info)) && SUCCEEDED(info->GetTypeAttr(&attributes)) &&
+                  SUCCEEDED(info->GetDocumentation(MEMBERID_NIL, &typeName, nullptr, nullptr, nullptr));
+        WORD flags = inOrder ? attributes->wTypeFlags : 0;
+        // A dual interface has two halves; the flags may sit on either.
+        HREFTYPE vtableHalf = 0;
+        ITypeInfo* half = nullptr;
+        TYPEATTR* halfAttributes = nullptr;
+        if (inOrder && (flags & TYPEFLAG_FDUAL) && SUCCEEDED(info->GetRefTypeOfImplType(-1, &vtableHalf)) &&
+            SUCCEEDED(info->GetRefTypeInfo(vtableHalf, &half)) && SUCCEEDED(half->GetTypeAttr(&halfAttributes))) {
+            flags |= halfAttributes->wTypeFlags;
+            half->ReleaseTypeAttr(halfAttributes);
+        }
+        if (half)
+            half->Release();
+        inOrder = inOrder && std::wcscmp(typeName, expected[i].name) == 0 &&
+                  attributes->typekind == expected[i].kind && (flags & expected[i].flags) == expected[i].flags &&
+                  (flags & expected[i].absent) == 0;
+        if (!inOrder)
+            std::printf("     type %u: %ls kind %d flags 0x%x\n", i, typeName ? typeName : L"?",
+                        attributes ? static_cast<int>(attributes->typekind) : -1,
+                        flags);
+        SysFreeString(typeName);
+        if (attributes)
+            info->ReleaseTypeAttr(attributes);
+        if (info)
+            info->Release();
+    }
+    check(inOrder, "types in order: _Calc (hidden, dual, non-extensible, automation), Calc (control, not "
+                   "creatable), __Calc (hidden)");
+}
+
 void registered(const std::wstring& path)
 {
     const std::wstring clsid = L"CLSID\\" + guidText(CLSID_Calc);
@@ -123,7 +178,7 @@ void registered(const std::wstring& path)
     checkValue(clsid + L"\\InprocServer32", nullptr, path, true);
     checkValue(clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
     check(keyExists(clsid + L"\\Control"), "HKCR\\CLSID\\{Calc}\\Control exists");
-    checkValue(clsid + L"\\MiscStatus", nullptr, L"131473");
+    checkValue(clsid + L"\\MiscStatus", nullptr, L"0");
     checkValue(clsid + L"\\MiscStatus\\1", nullptr, L"131473");
     checkValue(clsid + L"\\ToolboxBitmap32", nullptr, path + L", 30000", true);
     checkValue(clsid + L"\\TypeLib", nullptr, libid);
@@ -140,8 +195,10 @@ void registered(const std::wstring& path)
     ITypeLib* library = nullptr;
     check(SUCCEEDED(LoadRegTypeLib(LIBID_Wrenfield515UK, 1, 0, 0x409, &library)),
           "LoadRegTypeLib(Wrenfield515UK 1.0) finds the registered type library");
-    if (library)
+    if (library) {
+        typeLibrary(library);
         library->Release();
+    }
 }
 
 void unregistered()
