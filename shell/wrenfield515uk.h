@@ -17,6 +17,7 @@
 #include "shell/com_platform.h"
 
 #define WRENFIELD515UK_PROGID "Wrenfield515UK.Calc"
+#define WRENFIELD515UK_PROGID_OLESTR OLESTR("Wrenfield515UK.Calc")
 
 #define DISPID_custcentukn 0x60030001
 #define DISPID_custcentus 0x60030002
