@@ -29,6 +29,28 @@ start=$SECONDS
 echo "== building Wrenfield515UK.ocx with mingw-w64"
 "$top/windows/build.sh" "$dir" | tail -1
 
+failed=0
+ocx_file="$dir/Wrenfield515UK.ocx"
+
+# The library stands alone: it imports system DLLs only (the C and C++
+# runtimes are linked in) and exports the four entry points.
+echo "== imports and exports of Wrenfield515UK.ocx"
+headers=$(x86_64-w64-mingw32-objdump -p "$ocx_file")
+imports=$(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'a-z' 'A-Z' | sort | tr '\n' ' ')
+exports=$(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*\[ *[0-9]*\] \(Dll[A-Za-z]*\)$/\1/p' | sort | tr '\n' ' ')
+echo "   imports: $imports"
+echo "   exports: $exports"
+for dll in $imports; do
+  case "$dll" in
+    KERNEL32.DLL|ADVAPI32.DLL|OLE32.DLL|OLEAUT32.DLL|MSVCRT.DLL|UCRTBASE.DLL|API-MS-WIN-CRT-*) ;;
+    *) echo "!! imports $dll, which is not a system DLL"; failed=1 ;;
+  esac
+done
+if [ "$exports" != "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ]; then
+  echo "!! exports are not the four entry points"
+  failed=1
+fi
+
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/wrenfield-wine.XXXXXX")
 export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
@@ -46,7 +68,6 @@ mkdir -p "$install_dir"
 cp "$dir/Wrenfield515UK.ocx" "$dir/calc_client.exe" "$top/windows/proof/calc_late_bound.vbs" "$install_dir/"
 ocx='C:\Program Files\Wrenfield515UK\Wrenfield515UK.ocx'
 client='C:\Program Files\Wrenfield515UK\calc_client.exe'
-failed=0
 
 # Runs one Wine command, shows its output without the carriage returns, and
 # checks its exit code and (optionally) a line that must appear: Wine's
