@@ -16,9 +16,12 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 dir=${1:-"$top/build/windows"}
 
 missing=()
-for tool in x86_64-w64-mingw32-g++ x86_64-w64-mingw32-windres widl wine wineboot wineserver cmake ninja; do
+for tool in x86_64-w64-mingw32-g++ x86_64-w64-mingw32-windres x86_64-w64-mingw32-widl wine wineboot wineserver \
+            cmake ninja; do
   command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
 done
+# The platform's IDL files that the interface description imports.
+[ -f /usr/include/wine/wine/windows/oaidl.idl ] || missing+=("Wine's IDL files")
 if [ ${#missing[@]} -gt 0 ]; then
   echo "SKIPPED: the Windows toolchain is not installed (missing: ${missing[*]});" \
        "scripts/deps.sh installs it from scripts/packages.d/windows.txt"
