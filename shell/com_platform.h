@@ -7,6 +7,9 @@
 #define WRENFIELD_SHELL_COM_PLATFORM_H
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #include <ole2.h>
 #include <oaidl.h>

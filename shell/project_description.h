@@ -66,6 +66,7 @@ enum OleMisc : std::uint32_t {
     kSetClientSiteFirst = 0x20000,
 };
 
+// The runtime registers the class under the ProgID "<project>.<object>".
 struct RegistrationRecord {
     std::string_view projectName;
     std::string_view projectDescription;
@@ -81,7 +82,6 @@ struct RegistrationRecord {
     std::uint16_t toolboxBitmapId;
     int defaultIconId;  // 0: none
     std::string_view threadingModel;
-    std::string_view progId;
 };
 
 inline constexpr RegistrationRecord kRegistration = {
@@ -99,7 +99,6 @@ inline constexpr RegistrationRecord kRegistration = {
     30000,
     0,
     "Apartment",
-    WRENFIELD515UK_PROGID,
 };
 static_assert(kRegistration.miscStatus == 0x20191);
 

@@ -321,6 +321,67 @@ static void typeMismatch(IDispatch* disp, _Calc* calc)
     CHECK(argErr == 4, "puArgErr %u, expected 4 (wt is the fifth from the end)", argErr);
 }
 
+/* The weeks written back into gest, in each type a caller may hold it in. */
+static void gestWriteBackIntoEachType(IDispatch* disp)
+{
+    SHORT i2 = 275;
+    LONG i4 = 275;
+    FLOAT r4 = 280;
+    BSTR text = SysAllocString(u"275");
+    VARIANT inner = valI2(280);
+    VARIANT innerText = valText("277");
+    struct {
+        const char* what;
+        VARIANT gest;
+    } rows[] = {
+        {"VT_BYREF|VT_I2 275", refI2(&i2)},
+        {"VT_BYREF|VT_I4 275", valR8(0)},
+        {"VT_BYREF|VT_R4 280", valR8(0)},
+        {"VT_BYREF|VT_BSTR 275", valR8(0)},
+        {"VT_BYREF|VT_VARIANT holding VT_I2 280", valR8(0)},
+        {"VT_BYREF|VT_VARIANT holding VT_BSTR 277", valR8(0)},
+    };
+    V_VT(&rows[1].gest) = VT_BYREF | VT_I4;
+    V_I4REF(&rows[1].gest) = &i4;
+    V_VT(&rows[2].gest) = VT_BYREF | VT_R4;
+    V_R4REF(&rows[2].gest) = &r4;
+    V_VT(&rows[3].gest) = VT_BYREF | VT_BSTR;
+    V_BSTRREF(&rows[3].gest) = &text;
+    V_VT(&rows[4].gest) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&rows[4].gest) = &inner;
+    V_VT(&rows[5].gest) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&rows[5].gest) = &innerText;
+    for (size_t r = 0; r < sizeof rows / sizeof rows[0]; ++r) {
+        VARIANT args[7] = {valR8(3400), rows[r].gest, valR8(64), valR8(163), valI2(1), valI2(1), valI2(0)};
+        VARIANT result;
+        VariantInit(&result);
+        HRESULT hr = invoke7(disp, DISPID_custcentukn, args, &result, NULL, NULL);
+        CHECK(hr == S_OK && V_VT(&result) == VT_R8, "%s: 0x%08X", rows[r].what, (unsigned)hr);
+        VariantClear(&result);
+    }
+    CHECK(i2 == 39, "16-bit 275 days: %d weeks", i2);
+    CHECK(i4 == 39, "32-bit 275 days: %d weeks", (int)i4);
+    CHECK(r4 == 40.0f, "single 280 days: %g weeks", r4);
+    CHECK(textEquals(text, "39.285714285714285"), "text 275 days: the weeks as text");
+    CHECK(V_VT(&inner) == VT_R8 && V_R8(&inner) == 40, "referenced variant: vt %u", V_VT(&inner));
+    CHECK(V_VT(&innerText) == VT_R8 && fabs(V_R8(&innerText) - 277.0 / 7) == 0, "referenced text variant");
+    SysFreeString(text);
+    VariantClear(&inner);
+    VariantClear(&innerText);
+
+    /* Other by-value numbers, and no result variant at all. */
+    double gest = 280;
+    VARIANT more[7] = {valR8(3400), refR8(&gest), valR8(64), valR8(163), valI2(1), valI2(1), valI2(0)};
+    V_VT(&more[0]) = VT_I4;
+    V_I4(&more[0]) = 3400;
+    V_VT(&more[2]) = VT_R4;
+    V_R4(&more[2]) = 64;
+    V_VT(&more[6]) = VT_UI1;
+    V_UI1(&more[6]) = 0;
+    CHECK_HR(invoke7(disp, DISPID_custcentukn, more, NULL, NULL, NULL), S_OK);
+    CHECK(gest == 40, "the write-back happens without a result variant too");
+}
+
 static void dispatchErrors(IDispatch* disp, _Calc* calc)
 {
     static OLECHAR upper[] = u"CUSTCENTSWE";
@@ -423,6 +484,7 @@ static int runRegistered(void)
         byIdWithNamedArguments(disp, &cases[i]);
     }
     missingInputs(disp, calc);
+    gestWriteBackIntoEachType(disp);
     typeMismatch(disp, calc);
     dispatchErrors(disp, calc);
 
@@ -450,6 +512,15 @@ static int runRegistered(void)
     }
     CHECK_HR(canUnloadNow(), S_OK);
     CoUninitialize();
+    /* Leaving the apartment unloads the library that allows it. */
+    char path[4096];
+    if (SUCCEEDED(WfRegistryQueryString("CLSID\\{187A1494-A7E4-46E6-B1C8-1885659AB446}\\InprocServer32", NULL, path,
+                                        sizeof path))) {
+        void* still = dlopen(path, RTLD_NOW | RTLD_NOLOAD);
+        CHECK(still == NULL, "the library is still loaded after CoUninitialize");
+        if (still)
+            dlclose(still);
+    }
 
     printf("calc_host: %d checks, %d failed\n", checks, failures);
     return failures ? 1 : 0;

@@ -1,12 +1,14 @@
 // The Wrenfield515UK library against its interface description, and its
 // resources and entry points as a host sees them.
 #include <dlfcn.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -123,7 +125,8 @@ const CompiledDescription* compiled(std::string& whyNot)
     if (!done) {
         done = true;
         const std::string widl = WRENFIELD_WIDL;
-        const std::string out = std::string(WRENFIELD_TEST_DIR) + "/widl";
+        // One directory per process: ctest runs these tests side by side.
+        const std::string out = std::string(WRENFIELD_TEST_DIR) + "/widl-" + std::to_string(getpid());
         if (widl.empty() || widl.find("NOTFOUND") != std::string::npos) {
             failure = "widl is not installed (Debian package wine64-tools)";
         } else {
@@ -134,6 +137,7 @@ const CompiledDescription* compiled(std::string& whyNot)
                 failure = "widl failed: " + readFile(out + "/widl.log");
             result.header = readFile(out + "/Wrenfield515UK.h");
             result.typeLibrary = readFile(out + "/Wrenfield515UK.tlb");
+            std::filesystem::remove_all(out);
         }
     }
     whyNot = failure;

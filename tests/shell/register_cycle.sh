@@ -23,6 +23,23 @@ expect_status 0 "register" "$regsvr" "$lib"
 grep -q "succeeded" "$work/out" || fail "register: no success message"
 expect_status 0 "the C host" "$host" registered
 
+# The entries of the registration record.
+clsid='CLSID\{187A1494-A7E4-46E6-B1C8-1885659AB446}'
+libdir=$(cd "$(dirname "$lib")" && pwd)/$(basename "$lib")
+expect_status 0 "list the registry" "$regsvr" --list
+for entry in \
+    "[$clsid\\InprocServer32]" "@=\"$libdir\"" '"ThreadingModel"="Apartment"' \
+    "[$clsid\\Control]" "[$clsid\\MiscStatus\\1]" '@="131473"' \
+    "[$clsid\\ToolboxBitmap32]" "@=\"$libdir, 30000\"" \
+    "[$clsid\\ProgID]" '@="Wrenfield515UK.Calc"' \
+    '[Wrenfield515UK.Calc\CLSID]' '@="{187A1494-A7E4-46E6-B1C8-1885659AB446}"' \
+    '[Interface\{C5DD6964-C996-44FD-AECF-C2652D21C9A5}]' '@="_Calc"' \
+    '[Interface\{6A377DCC-2856-4013-AB27-CFC405A0ECEC}]' '@="__Calc"' \
+    '[TypeLib\{739DC2BA-688E-4D50-AEFA-62D66F055A60}\1.0]' '@="Wrenfield515UK"' \
+    '[TypeLib\{739DC2BA-688E-4D50-AEFA-62D66F055A60}\1.0\409\win64]' '"Version"="1.0"'; do
+  grep -qxF -- "$entry" "$work/out" || fail "registry lacks the line: $entry"
+done
+
 # Two registrations at once, several times over: each must succeed and the
 # registry must stay whole and usable.
 for round in 1 2 3 4 5 6 7 8; do

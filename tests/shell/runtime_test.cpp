@@ -14,6 +14,7 @@
 
 #include "platform/com/wf_com.h"
 #include "platform/com/wf_registry.h"
+#include "platform/utf16_text.h"
 
 namespace {
 
@@ -277,6 +278,35 @@ TEST_F(Registry, ConcurrentProcessesLoseNoUpdate)
         const std::string name = entry.path().filename().string();
         EXPECT_TRUE(name == "registry" || name == "registry.lock") << "left behind: " << name;
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Utf16Text, ConversionsKeepEveryCharacterAndMarkBrokenOnes)
+{
+    struct Row {
+        std::u16string utf16;
+        std::string utf8;
+    };
+    const Row both[] = {
+        {u"", ""},
+        {u"3400", "3400"},
+        {u"Far East Asian", "Far East Asian"},
+        {u"\u00e9\u20ac", "\xc3\xa9\xe2\x82\xac"},
+        {u"\U0001F476", "\xf0\x9f\x91\xb6"},  // a surrogate pair
+    };
+    for (const Row& row : both) {
+        EXPECT_EQ(wrenfield::utf8FromUtf16(row.utf16), row.utf8);
+        EXPECT_EQ(wrenfield::utf16FromUtf8(row.utf8), row.utf16);
+    }
+    // A lone surrogate, and UTF-8 that is cut short, overlong or a stray
+    // continuation byte: each becomes U+FFFD, nothing is dropped.
+    EXPECT_EQ(wrenfield::utf8FromUtf16(std::u16string(u"3") + char16_t(0xD800) + u"4"), "3\xef\xbf\xbd" "4");
+    EXPECT_EQ(wrenfield::utf16FromUtf8("3\xe2\x82"), u"3\uFFFD\uFFFD");
+    EXPECT_EQ(wrenfield::utf16FromUtf8("\xc0\xb3"), u"\uFFFD\uFFFD");
+    EXPECT_EQ(wrenfield::utf16FromUtf8("\x80" "1"), u"\uFFFD" "1");
 }
 
 }  // namespace
