@@ -35,13 +35,19 @@ struct Entry {
     bool hasValue = true;
 };
 
+// The class is registered under the ProgID "<project>.<object>".
+std::wstring progId()
+{
+    return wide(kRegistration.projectName) + L"." + wide(kRegistration.objectName);
+}
+
 // The class and its ProgID, from the registration record.
 std::vector<Entry> classEntries(const std::wstring& path)
 {
     const std::wstring classKey = L"CLSID\\" + braced(CLSID_Calc);
-    const std::wstring progId = wide(kRegistration.progId);
+    const std::wstring progId = ::progId();
     const std::wstring libVersion =
-        std::to_wstring(kLibrary.majorVersion) + L"." + std::to_wstring(kLibrary.minorVersion);
+        std::to_wstring(kRegistration.typeLibMajor) + L"." + std::to_wstring(kRegistration.typeLibMinor);
     return {
         {classKey, L"", progId},
         {classKey + L"\\InprocServer32", L"", path},
@@ -85,7 +91,7 @@ HRESULT removeTree(const std::wstring& key)
 HRESULT removeClassEntries()
 {
     const HRESULT a = removeTree(L"CLSID\\" + braced(CLSID_Calc));
-    const HRESULT b = removeTree(wide(kRegistration.progId));
+    const HRESULT b = removeTree(progId());
     return FAILED(a) ? a : b;
 }
 

@@ -30,7 +30,12 @@ fi
 
 start=$SECONDS
 echo "== building Wrenfield515UK.ocx with mingw-w64"
-"$top/windows/build.sh" "$dir" | tail -1
+if ! build_log=$("$top/windows/build.sh" "$dir" 2>&1); then
+  printf '%s\n' "$build_log"
+  echo "PROOF FAILED: the library does not build"
+  exit 1
+fi
+printf '%s\n' "$build_log" | tail -1
 
 failed=0
 ocx_file="$dir/Wrenfield515UK.ocx"
