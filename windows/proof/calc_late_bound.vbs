@@ -32,42 +32,58 @@ Check IsObject(calc), "CreateObject(""Wrenfield515UK.Calc"")"
 
 Dim bwt, gest, wt, ht, sex, eth, par
 
-' United Kingdom with Integer variables.
-bwt = CInt(3400) : gest = CInt(280) : wt = CInt(64) : ht = CInt(163)
-sex = CInt(1) : eth = CInt(1) : par = CInt(0)
-result = calc.custcentukn(bwt, gest, wt, ht, sex, eth, par)
-Check IsNear(result, 38.221641, 0.00000005), "custcentukn, Integer variables: " & result
-Check gest = 40, "custcentukn writes the weeks into gest: " & gest
-Check ht = 163 And VarType(ht) = vbInteger, "custcentukn leaves ht alone"
+' Calls one of the five methods by name. The parameters are ByRef, so the
+' method's write-backs reach the caller's own variables.
+Function CallMethod(name, bwt, gest, wt, ht, sex, eth, par)
+    Select Case name
+        Case "custcentukn": CallMethod = calc.custcentukn(bwt, gest, wt, ht, sex, eth, par)
+        Case "custcentus": CallMethod = calc.custcentus(bwt, gest, wt, ht, sex, eth, par)
+        Case "custcentswe": CallMethod = calc.custcentswe(bwt, gest, wt, ht, sex, eth, par)
+        Case "custcentnz": CallMethod = calc.custcentnz(bwt, gest, wt, ht, sex, eth, par)
+        Case "custcentau": CallMethod = calc.custcentau(bwt, gest, wt, ht, sex, eth, par)
+    End Select
+End Function
 
-' United States with Double variables.
-bwt = CDbl(3400) : gest = CDbl(280) : wt = CDbl(64) : ht = CDbl(163)
-sex = CDbl(1) : eth = CDbl(1) : par = CDbl(0)
-result = calc.custcentus(bwt, gest, wt, ht, sex, eth, par)
-Check IsNear(result, 36.799462, 0.00000005), "custcentus, Double variables: " & result
-Check gest = 40 And VarType(gest) = vbDouble, "custcentus writes the weeks into gest: " & gest
+' Gives every variable the value of its input, as an Integer, a Double or a String.
+Function AsKind(value, kind)
+    Select Case kind
+        Case "Integer": AsKind = CInt(value)
+        Case "Double": AsKind = CDbl(value)
+        Case "String": AsKind = CStr(value)
+    End Select
+End Function
 
-' Sweden with String variables: the centred height comes back in ht.
-bwt = "3500" : gest = "280" : wt = "65" : ht = "170"
-sex = "1" : eth = "1" : par = "0"
-result = calc.custcentswe(bwt, gest, wt, ht, sex, eth, par)
-Check IsNear(result, 35.0635, 0.00005), "custcentswe, String variables: " & result
-Check ht = 3, "custcentswe writes the centred height into ht: " & ht
-Check gest = 40, "custcentswe writes the weeks into gest: " & gest
+' The worked value of each population: method, inputs, centile, tolerance,
+' and the height the caller finds afterwards (Sweden centres it).
+Dim cases(4)
+cases(0) = Array("custcentukn", Array(3400, 280, 64, 163, 1, 1, 0), 38.221641, 0.00000005, 163)
+cases(1) = Array("custcentus", Array(3400, 280, 64, 163, 1, 1, 0), 36.799462, 0.00000005, 163)
+cases(2) = Array("custcentswe", Array(3500, 280, 65, 170, 1, 1, 0), 35.0635, 0.00005, 3)
+cases(3) = Array("custcentnz", Array(3500, 280, 70, 165, 1, 1, 0), 40.9032, 0.00005, 165)
+cases(4) = Array("custcentau", Array(3400, 280, 68, 168, 0, 1, 1), 33.9737, 0.00005, 168)
 
-' New Zealand, mixed kinds.
+Dim c, kind, inputs, label
+For Each c In cases
+    For Each kind In Array("Integer", "Double", "String")
+        inputs = c(1)
+        bwt = AsKind(inputs(0), kind) : gest = AsKind(inputs(1), kind) : wt = AsKind(inputs(2), kind)
+        ht = AsKind(inputs(3), kind) : sex = AsKind(inputs(4), kind) : eth = AsKind(inputs(5), kind)
+        par = AsKind(inputs(6), kind)
+        result = CallMethod(c(0), bwt, gest, wt, ht, sex, eth, par)
+        label = c(0) & ", " & kind & " variables"
+        Check IsNear(result, c(2), c(3)), label & ": " & result
+        Check gest = 40 And VarType(gest) = vbDouble, label & ": gest holds the weeks, " & gest
+        ' (A String that is not written keeps its kind: compare its number.)
+        Check CDbl(ht) = c(4), label & ": ht holds " & ht
+    Next
+Next
+
+' Variables of mixed kinds in one call.
 bwt = CDbl(3500) : gest = CInt(280) : wt = "70" : ht = CInt(165)
 sex = CInt(1) : eth = "1" : par = CDbl(0)
 result = calc.custcentnz(bwt, gest, wt, ht, sex, eth, par)
 Check IsNear(result, 40.9032, 0.00005), "custcentnz, mixed variables: " & result
-Check gest = 40 And ht = 165, "custcentnz writes gest only"
-
-' Australia with Integer variables.
-bwt = CInt(3400) : gest = CInt(280) : wt = CInt(68) : ht = CInt(168)
-sex = CInt(0) : eth = CInt(1) : par = CInt(1)
-result = calc.custcentau(bwt, gest, wt, ht, sex, eth, par)
-Check IsNear(result, 33.9737, 0.00005), "custcentau, Integer variables: " & result
-Check gest = 40, "custcentau writes the weeks into gest: " & gest
+Check gest = 40 And ht = 165 And VarType(ht) = vbInteger, "custcentnz writes gest only"
 
 ' Literal arguments work too (passed by value).
 result = calc.custcentukn(3400, 280, 64, 163, 1, 1, 0)
