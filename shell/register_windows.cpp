@@ -111,6 +111,9 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer(void)
         std::wstring path = libraryPath();
         if (path.empty())
             return SELFREG_E_CLASS;
+        // A registration replaces whatever an earlier one left.
+        if (const HRESULT hr = removeClassEntries(); FAILED(hr))
+            return hr;
         for (const Entry& entry : classEntries(path)) {
             const HRESULT hr = write(entry);
             if (FAILED(hr)) {
