@@ -98,6 +98,8 @@ step() {
 }
 
 step "regsvr32 Wrenfield515UK.ocx" "" wine regsvr32 /s "$ocx"
+# Registering again (an update, say) replaces the entries, it does not fail.
+step "regsvr32 Wrenfield515UK.ocx again" "" wine regsvr32 /s "$ocx"
 step "registry entries" '^client: [0-9]+ checks passed, 0 failed$' wine "$client" "$ocx" registered
 step "late binding: cscript calc_late_bound.vbs" '^script: [0-9]+ checks passed, 0 failed$' \
   wine cscript //nologo 'C:\Program Files\Wrenfield515UK\calc_late_bound.vbs'
