@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "platform/numeric_text.h"
 #include "platform/runtime_error.h"
@@ -99,6 +102,71 @@ TEST(WholeNumberText, PlainDigits)
     EXPECT_EQ(wholeNumberText(-0.0), "0");
     EXPECT_EQ(wholeNumberText(-3), "-3");
     EXPECT_EQ(wholeNumberText(1e20), "100000000000000000000");
+}
+
+}  // namespace
+}  // namespace wrenfield
+
+namespace wrenfield {
+namespace {
+
+// The result of a reading: the value, or the error number it raised.
+template <typename Read>
+std::pair<double, int> outcomeOf(Read read, const std::string& text)
+{
+    try {
+        return {read(text), 0};
+    } catch (const RuntimeError& e) {
+        return {0, e.code()};
+    }
+}
+
+// Seeded random plain decimals (sign, up to 400 digits, a point anywhere):
+// the form's reading and the variant's conversion agree on every one, to the
+// same double or the same overflow, and never give a value that is not finite.
+TEST(NumericTextInvariant, BothReadingsAgreeOnPlainDecimals)
+{
+    std::mt19937 random(20261207);
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        if (random() % 3 == 0)
+            text += random() % 2 ? '-' : '+';
+        const std::size_t digits = 1 + random() % (round % 10 == 0 ? 400 : 20);
+        const std::size_t point = random() % (digits + 2);  // past the end: no point
+        for (std::size_t i = 0; i < digits; ++i) {
+            if (i == point)
+                text += '.';
+            text += static_cast<char>('0' + (random() % 4 == 0 ? random() % 10 : (i == 0 ? 0 : 9)));
+        }
+        if (point == digits)
+            text += '.';
+        const auto form = outcomeOf(leadingNumberValue, text);
+        const auto variant = outcomeOf(numberFromText, text);
+        ASSERT_EQ(form, variant) << text;
+        ASSERT_TRUE(std::isfinite(form.first)) << text;
+        if (form.second != 0) {
+            ASSERT_EQ(form.second, static_cast<int>(ErrorNumber::Overflow)) << text;
+        }
+    }
+}
+
+// Every finite double: its shortest text reads back exactly, and the whole
+// number below it is written in plain digits that the form reads back.
+TEST(NumericTextInvariant, WrittenNumbersReadBack)
+{
+    std::mt19937_64 random(7);
+    for (int round = 0; round < 20000; ++round) {
+        double value;
+        const std::uint64_t bits = random();
+        std::memcpy(&value, &bits, sizeof value);
+        if (!std::isfinite(value))
+            continue;
+        ASSERT_EQ(numberFromText(shortestText(value)), value) << shortestText(value);
+        const double whole = std::floor(value);
+        const std::string digits = wholeNumberText(whole);
+        ASSERT_EQ(digits.find_first_not_of("-0123456789"), std::string::npos) << digits;
+        ASSERT_EQ(leadingNumberValue(digits), whole) << digits;
+    }
 }
 
 }  // namespace
