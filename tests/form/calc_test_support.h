@@ -77,4 +77,12 @@ inline engine::CentileInputs defaultInputs(double eth = 1)
     return {.bwt = 3500, .gestDays = 280, .wt = 65, .ht = 165, .sex = 0, .eth = eth, .par = 0};
 }
 
+// A caption as the form must show it: a whole number in plain digits.
+inline bool isPlainWholeNumber(const std::string& text)
+{
+    if (text.empty() || (text.size() > 1 && text[0] == '0'))
+        return false;
+    return text.find_first_not_of("0123456789") == std::string::npos;
+}
+
 }  // namespace wrenfield::form::testing

@@ -16,13 +16,7 @@ namespace wrenfield::form {
 namespace {
 
 using testing::ErrorLog;
-
-bool isPlainWholeNumber(const std::string& text)
-{
-    if (text.empty() || (text.size() > 1 && text[0] == '0'))
-        return false;
-    return text.find_first_not_of("0123456789") == std::string::npos;
-}
+using testing::isPlainWholeNumber;
 
 TEST(ClickInvariant, CaptionIsAWholeNumberOrUnchanged)
 {
