@@ -1,5 +1,6 @@
 // Sequences of `custcent form --click LIST=TEXT` against the Calc form
-// model: any list name, any text, the population list included.
+// model: any list name, any text, the population list included, and odd
+// entries a host may have added to a list.
 //
 // After every click whose handlers run to their end the caption of
 // output_label is a whole number in plain digits; after one that fails (a
@@ -53,10 +54,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // TEXT: one of the list's entries, or any text at all.
         std::string text;
         DropDownList* target = calc.list(list);
-        if (target && target->entryCount() > 0 && input.ConsumeIntegralInRange<int>(0, 7) != 0)
+        if (target && target->entryCount() > 0 && input.ConsumeIntegralInRange<int>(0, 7) != 0) {
             text = target->entries()[input.ConsumeIntegralInRange<std::size_t>(0, target->entryCount() - 1)];
-        else
+        } else {
             text = input.ConsumeRandomLengthString(24);
+            // Sometimes the list holds the odd text: a host added it. The
+            // form then reads whatever number it starts with, or none.
+            if (target && input.ConsumeIntegralInRange<int>(0, 3) == 0 && !target->holds(text))
+                target->addItem(text);
+        }
 
         const std::string before = calc.outputLabel().caption();
         const std::string selectionBefore = target ? target->text() : std::string();
