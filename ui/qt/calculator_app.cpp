@@ -1,0 +1,52 @@
+#include "ui/qt/calculator_app.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QPixmap>
+#include <QTimer>
+#include <cstdio>
+
+#include "form/calc.h"
+#include "ui/qt/calculator_window.h"
+
+namespace wrenfield::ui {
+
+int runCalculatorApp(int& argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("wrenfield-calculator"));
+    QApplication::setApplicationDisplayName(calculatorWindowTitle());
+    QApplication::setApplicationVersion(QString::fromUtf8(form::kVersionText.data(), qsizetype(form::kVersionText.size())));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Opens the customised birthweight centile calculator in a window."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                        QStringLiteral("Save a PNG picture of the window to <file> and quit."),
+                                        QStringLiteral("file"));
+    parser.addOption(screenshot);
+    parser.process(app);
+
+    CalculatorWindow window(errorLineOnStderr("wrenfield-calculator"));
+    window.show();
+
+    if (!parser.isSet(screenshot))
+        return QApplication::exec();
+
+    // Let the window be laid out and painted once, then photograph it.
+    const QString file = parser.value(screenshot);
+    int status = 0;
+    QTimer::singleShot(0, &window, [&] {
+        if (!window.grab().save(file, "PNG")) {
+            std::fprintf(stderr, "wrenfield-calculator: cannot write %s\n", qPrintable(file));
+            status = 1;
+        }
+        QApplication::quit();
+    });
+    QApplication::exec();
+    return status;
+}
+
+}  // namespace wrenfield::ui

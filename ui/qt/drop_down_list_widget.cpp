@@ -1,0 +1,48 @@
+#include "ui/qt/drop_down_list_widget.h"
+
+#include <QAbstractItemView>
+#include <QScrollBar>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
+
+namespace wrenfield::ui {
+
+DropDownListWidget::DropDownListWidget(QWidget* parent) : QComboBox(parent)
+{
+    setEditable(false);
+    // The number of entries a popup shows before it scrolls (the birthweight
+    // list has 94).
+    setMaxVisibleItems(12);
+}
+
+void DropDownListWidget::showPopup()
+{
+    // The popup is at least as wide as its longest entry, so that no entry is
+    // cut off even where the closed list is narrow.
+    QAbstractItemView* popup = view();
+    const int needed = popup->sizeHintForColumn(0) + popup->verticalScrollBar()->sizeHint().width() +
+                       2 * popup->frameWidth() + 4;
+    popup->setMinimumWidth(std::max(width(), needed));
+    QComboBox::showPopup();
+}
+
+void DropDownListWidget::paintEvent(QPaintEvent* /*event*/)
+{
+    QStylePainter painter(this);
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    // Frame and arrow button as the style draws them; the field itself flat in
+    // the list's colour, or highlighted while the list has the focus.
+    option.currentText.clear();
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+
+    const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    const bool focused = hasFocus() && !view()->isVisible();
+    painter.fillRect(field, palette().color(focused ? QPalette::Highlight : QPalette::Base));
+    painter.setPen(palette().color(focused ? QPalette::HighlightedText : QPalette::Text));
+    const QRect textArea = field.adjusted(2, 0, -1, 0);
+    const QString shown = fontMetrics().elidedText(currentText(), Qt::ElideRight, textArea.width());
+    painter.drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+}
+
+}  // namespace wrenfield::ui
