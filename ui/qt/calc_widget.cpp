@@ -71,7 +71,6 @@ CalcWidget::CalcWidget(std::unique_ptr<form::Calc> calc, QWidget* parent)
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setFont(fittedFont());
     buildWidgets();
-    setTabOrderByTabIndex();
     calc_->addObserver(*this);
 }
 
@@ -126,7 +125,15 @@ void CalcWidget::buildWidgets()
         frames.emplace(description.name, frame);
     }
 
-    for (const auto& control : calc_->controls()) {
+    // The other controls in the order of their tab indexes, so that the focus
+    // chain of the lists follows it from the start.
+    std::vector<Control*> byTabIndex;
+    for (const auto& control : calc_->controls())
+        byTabIndex.push_back(control.get());
+    std::stable_sort(byTabIndex.begin(), byTabIndex.end(), [](const Control* a, const Control* b) {
+        return a->description().tabIndex < b->description().tabIndex;
+    });
+    for (Control* control : byTabIndex) {
         const ControlDescription& description = control->description();
         if (!description.visible)
             continue;
@@ -145,6 +152,9 @@ void CalcWidget::buildWidgets()
             applyColours(*combo, description, {QPalette::Text, QPalette::ButtonText, QPalette::WindowText},
                          {QPalette::Base, QPalette::Button, QPalette::Window});
             lists_.emplace(&list, combo);
+            // The control passes its focus on to the first list in the tab order.
+            if (!focusProxy())
+                setFocusProxy(combo);
             // `activated` comes only from the user, once per pick, also of the
             // entry already selected.
             connect(combo, &QComboBox::activated, this,
@@ -181,19 +191,6 @@ void CalcWidget::buildWidgets()
         showList(static_cast<const DropDownList&>(*list));
     for (const auto& [label, text] : labels_)
         text->setText(toQString(static_cast<const Label&>(*label).caption()));
-}
-
-void CalcWidget::setTabOrderByTabIndex()
-{
-    // Only the lists take the focus; labels and the frame never do.
-    std::vector<std::pair<int, QWidget*>> order;
-    for (const auto& [list, combo] : lists_)
-        order.emplace_back(list->description().tabIndex, combo);
-    std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (std::size_t i = 1; i < order.size(); ++i)
-        QWidget::setTabOrder(order[i - 1].second, order[i].second);
-    if (!order.empty())
-        setFocusProxy(order.front().second);
 }
 
 void CalcWidget::userPicked(DropDownList& list, const QString& entry)

@@ -57,7 +57,6 @@ public:
 private:
     void buildWidgets();
     QFont fittedFont() const;
-    void setTabOrderByTabIndex();
     void userPicked(DropDownList& list, const QString& entry);
     // Makes the on-screen list show exactly the model list's entries and selection.
     void showList(const DropDownList& list);

@@ -10,8 +10,10 @@ namespace wrenfield::ui {
 DropDownListWidget::DropDownListWidget(QWidget* parent) : QComboBox(parent)
 {
     setEditable(false);
-    // The number of entries a popup shows before it scrolls (the birthweight
-    // list has 94).
+    // The popup drops down below the list and shows this many entries before
+    // it scrolls (the birthweight list has 94), in every style: some styles
+    // would otherwise open a menu as high as the screen.
+    setStyleSheet(QStringLiteral("combobox-popup: 0;"));
     setMaxVisibleItems(12);
 }
 
