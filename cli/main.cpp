@@ -9,6 +9,7 @@ int main(int argc, char** argv)
     app.require_subcommand(1);
     wrenfield::cli::addCalcCommand(app);
     wrenfield::cli::addBatchCommand(app);
+    wrenfield::cli::addFormCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

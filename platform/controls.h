@@ -123,15 +123,15 @@ public:
     ControlKind kind() const noexcept { return description_.kind; }
     bool visible() const noexcept { return description_.visible; }
 
-    // The one observer told of this control's changes (nullptr: none). A user
-    // control sets itself here and passes each change on to all of its own
-    // observers.
-    void setObserver(ControlObserver* observer) noexcept { observer_ = observer; }
-
 protected:
     ControlObserver* observer() const noexcept { return observer_; }
 
 private:
+    // The user control that holds this control is told of each change and
+    // passes it on to all of its observers; add observers there.
+    friend class UserControl;
+    void setObserver(ControlObserver* observer) noexcept { observer_ = observer; }
+
     ControlDescription description_;
     ControlObserver* observer_ = nullptr;
 };
