@@ -219,6 +219,22 @@ private slots:
         QCOMPARE(outputShown(widget), QStringLiteral("56"));
     }
 
+    // Moving in an open popup and closing it with Escape picks nothing.
+    void escapeClosesThePopupWithoutAPick()
+    {
+        auto shown = showControl();
+        CalcWidget& widget = *shown->widget;
+        ui::test::ClickCounter clicks(widget.calc());
+        QComboBox* gw = listWidget(widget, names::Combogw);
+        openPopupByKeyboard(gw);
+        QTest::keyClick(gw->view(), Qt::Key_Up);
+        QTest::keyClick(gw->view(), Qt::Key_Escape);
+        QTRY_VERIFY(!gw->view()->isVisible());
+        QCOMPARE(clicks.clicks, 0);
+        QCOMPARE(widget.calc().combogw().text(), std::string("40"));
+        QCOMPARE(gw->currentText(), QStringLiteral("40"));
+    }
+
     // The arrow keys on a closed list select the next entry: a user's pick.
     void arrowKeyOnAClosedListSelects()
     {

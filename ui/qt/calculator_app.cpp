@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
@@ -31,20 +32,30 @@ int runCalculatorApp(int& argc, char** argv)
 
     CalculatorWindow window(errorLineOnStderr("wrenfield-calculator"));
     window.show();
+    window.activateWindow();
 
     if (!parser.isSet(screenshot))
         return QApplication::exec();
 
-    // Let the window be laid out and painted once, then photograph it.
+    // Photograph the window once it is laid out and active (so the first list
+    // shows the focus as a user sees it on opening), or after two seconds at
+    // the latest.
     const QString file = parser.value(screenshot);
     int status = 0;
-    QTimer::singleShot(0, &window, [&] {
+    QElapsedTimer waited;
+    waited.start();
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &window, [&] {
+        if (!window.isActiveWindow() && waited.elapsed() < 2000)
+            return;
+        poll.stop();
         if (!window.grab().save(file, "PNG")) {
             std::fprintf(stderr, "wrenfield-calculator: cannot write %s\n", qPrintable(file));
             status = 1;
         }
         QApplication::quit();
     });
+    poll.start(20);
     QApplication::exec();
     return status;
 }

@@ -34,16 +34,22 @@ void DropDownListWidget::paintEvent(QPaintEvent* /*event*/)
     QStyleOptionComboBox option;
     initStyleOption(&option);
     // Frame and arrow button as the style draws them; the field itself flat in
-    // the list's colour, or highlighted while the list has the focus.
+    // the list's colour.
     option.currentText.clear();
     painter.drawComplexControl(QStyle::CC_ComboBox, option);
 
     const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
-    const bool focused = hasFocus() && !view()->isVisible();
-    painter.fillRect(field, palette().color(focused ? QPalette::Highlight : QPalette::Base));
-    painter.setPen(palette().color(focused ? QPalette::HighlightedText : QPalette::Text));
+    painter.fillRect(field, palette().color(QPalette::Base));
     const QRect textArea = field.adjusted(2, 0, -1, 0);
     const QString shown = fontMetrics().elidedText(currentText(), Qt::ElideRight, textArea.width());
+    // While the list has the focus, its text is highlighted.
+    const bool focused = hasFocus() && !view()->isVisible() && !shown.isEmpty();
+    if (focused) {
+        QRect marked = textArea.adjusted(-1, 2, 0, -2);
+        marked.setWidth(std::min(fontMetrics().horizontalAdvance(shown) + 2, field.right() - marked.left()));
+        painter.fillRect(marked, palette().color(QPalette::Highlight));
+    }
+    painter.setPen(palette().color(focused ? QPalette::HighlightedText : QPalette::Text));
     painter.drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
 }
 
