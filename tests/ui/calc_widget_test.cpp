@@ -415,6 +415,9 @@ private slots:
             QVERIFY2(label->alignment() & Qt::AlignRight, name);
             QCOMPARE(label->palette().color(QPalette::Window), window);
         }
+        // Each list is known by the caption of the label that names it.
+        QCOMPARE(listWidget(widget, names::Combobwt)->accessibleName(), QStringLiteral("Birthweight (g)"));
+        QCOMPARE(listWidget(widget, names::Combogw)->accessibleName(), QStringLiteral("Gestation:  Weeks"));
         // Every caption that names something is read whole in the control's font.
         for (QLabel* label : widget.findChildren<QLabel*>()) {
             const QFontMetrics metrics(label->font());

@@ -179,8 +179,18 @@ void CalcWidget::buildWidgets()
         }
         widget->setObjectName(toQString(description.name));
         widget->setGeometry(pixelRect(description, resolution_));
-        widget->setAccessibleName(toQString(description.role.empty() ? description.name : description.role));
+        widget->setAccessibleDescription(toQString(description.role));
         byName_.emplace(description.name, widget);
+    }
+
+    // A label that names a list is its buddy, and its caption the list's
+    // accessible name (what a screen reader says for the list).
+    for (const auto& [label, text] : labels_) {
+        const std::string_view named = label->description().labelFor;
+        if (QWidget* target = named.empty() ? nullptr : widgetFor(named)) {
+            text->setBuddy(target);
+            target->setAccessibleName(toQString(label->description().initialText));
+        }
     }
 
     // The result stays readable where its neighbour's box overlaps it.

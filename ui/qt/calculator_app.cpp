@@ -6,14 +6,44 @@
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "form/calc.h"
 #include "ui/qt/calculator_window.h"
 
 namespace wrenfield::ui {
 
+namespace {
+
+// Whether Qt has somewhere to open the window: a display, or a platform
+// chosen by the user (-platform or QT_QPA_PLATFORM, offscreen for instance).
+// Without one Qt would abort with a message about its platform plugins.
+bool haveAPlatform(int argc, char** argv)
+{
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(variable);
+        if (value && *value)
+            return true;
+    }
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            return true;
+    return false;
+}
+
+}  // namespace
+
 int runCalculatorApp(int& argc, char** argv)
 {
+    if (!haveAPlatform(argc, argv)) {
+        std::fprintf(stderr,
+                     "%s: no display to open the calculator window on (neither DISPLAY nor WAYLAND_DISPLAY is "
+                     "set).\nRun it on a desktop or under xvfb-run, or save a picture with "
+                     "-platform offscreen --screenshot FILE.png\n",
+                     argc > 0 ? argv[0] : "wrenfield-calculator");
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("wrenfield-calculator"));
     QApplication::setApplicationDisplayName(calculatorWindowTitle());
