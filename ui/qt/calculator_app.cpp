@@ -40,7 +40,7 @@ int runCalculatorApp(int& argc, char** argv)
         std::fprintf(stderr,
                      "%s: no display to open the calculator window on (neither DISPLAY nor WAYLAND_DISPLAY is "
                      "set).\nRun it on a desktop or under xvfb-run, or save a picture with "
-                     "-platform offscreen --screenshot FILE.png\n",
+                     "QT_QPA_PLATFORM=offscreen and --screenshot FILE.png\n",
                      argc > 0 ? argv[0] : "wrenfield-calculator");
         return 1;
     }
