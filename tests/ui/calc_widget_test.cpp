@@ -60,6 +60,21 @@ private:
         QTRY_VERIFY(combo->view()->isVisible());
     }
 
+    // Opens the popup with a click on the list and clicks the entry in that row.
+    static void pickWithMouse(QComboBox* combo, int row)
+    {
+        QTest::mouseClick(combo, Qt::LeftButton);
+        QTRY_VERIFY(combo->view()->isVisible());
+        const QModelIndex index = combo->model()->index(row, 0);
+        combo->view()->scrollTo(index);
+        const QPoint at = combo->view()->visualRect(index).center();
+        // A release too soon after the popup opened is taken as the end of
+        // the click that opened it.
+        QTest::qWait(QApplication::doubleClickInterval() + 50);
+        QTest::mouseMove(combo->view()->viewport(), at);
+        QTest::mouseClick(combo->view()->viewport(), Qt::LeftButton, {}, at);
+    }
+
 private slots:
     void startsWithTheModelsState()
     {
@@ -79,26 +94,35 @@ private slots:
             QVERIFY2(!listWidget(widget, name)->isEditable(), name.data());
     }
 
-    // Open the popup with Alt+Down, move with the keys, pick with Return.
-    void pickWithKeyboard_data()
+    // A pick in each input list, by keyboard (open the popup with Alt+Down,
+    // move with a key, pick with Return) or by mouse (click the list, click
+    // the entry): one Click, one computation, and the caption the model gives.
+    void pick_data()
     {
         QTest::addColumn<QString>("list");
         QTest::addColumn<QString>("entry");
-        QTest::addColumn<int>("key");  // moves to the entry in the open popup
-        QTest::addColumn<int>("presses");
-        QTest::addColumn<QString>("caption");  // empty: as the model computes it
-        QTest::newRow("height") << "Comboht" << "180" << int(Qt::Key_Down) << 15 << "";
-        QTest::newRow("weight") << "Combowt" << "60" << int(Qt::Key_Up) << 5 << "";
-        QTest::newRow("ethnic group") << "Comboeth" << "Indian" << int(Qt::Key_Down) << 2 << "";
-        QTest::newRow("parity") << "Combopar" << "4 or more" << int(Qt::Key_End) << 1 << "";
-        QTest::newRow("weeks") << "Combogw" << "37" << int(Qt::Key_Up) << 3 << "";
-        QTest::newRow("days") << "Combogd" << "6" << int(Qt::Key_Down) << 6 << "";
-        QTest::newRow("birthweight over 5000") << "Combobwt" << "Over 5000" << int(Qt::Key_End) << 1 << "100";
-        QTest::newRow("birthweight 400") << "Combobwt" << "400" << int(Qt::Key_Home) << 1 << "0";
-        QTest::newRow("sex") << "Combosex" << "Male" << int(Qt::Key_Up) << 1 << "";
+        QTest::addColumn<int>("key");      // 0: pick with the mouse
+        QTest::addColumn<int>("presses");  // of the key in the open popup
+        QTest::addColumn<QString>("caption");  // empty: as a fresh model computes it
+        const int mouse = 0;
+        QTest::newRow("height, keys") << "Comboht" << "180" << int(Qt::Key_Down) << 15 << "";
+        QTest::newRow("weight, keys") << "Combowt" << "60" << int(Qt::Key_Up) << 5 << "";
+        QTest::newRow("ethnic group, keys") << "Comboeth" << "Indian" << int(Qt::Key_Down) << 2 << "";
+        QTest::newRow("parity, keys") << "Combopar" << "4 or more" << int(Qt::Key_End) << 1 << "";
+        QTest::newRow("weeks, keys") << "Combogw" << "37" << int(Qt::Key_Up) << 3 << "";
+        QTest::newRow("days, keys") << "Combogd" << "6" << int(Qt::Key_Down) << 6 << "";
+        QTest::newRow("birthweight over 5000, keys") << "Combobwt" << "Over 5000" << int(Qt::Key_End) << 1 << "100";
+        QTest::newRow("birthweight 400, keys") << "Combobwt" << "400" << int(Qt::Key_Home) << 1 << "0";
+        QTest::newRow("sex, keys") << "Combosex" << "Male" << int(Qt::Key_Up) << 1 << "";
+        QTest::newRow("sex, mouse") << "Combosex" << "Male" << mouse << 0 << "";
+        QTest::newRow("ethnic group, mouse") << "Comboeth" << "Pakistani" << mouse << 0 << "";
+        QTest::newRow("birthweight 400, mouse") << "Combobwt" << "400" << mouse << 0 << "0";
+        QTest::newRow("birthweight over 5000, mouse") << "Combobwt" << "Over 5000" << mouse << 0 << "100";
+        QTest::newRow("days, mouse") << "Combogd" << "3" << mouse << 0 << "";
+        QTest::newRow("height, mouse") << "Comboht" << "150" << mouse << 0 << "";
     }
 
-    void pickWithKeyboard()
+    void pick()
     {
         QFETCH(QString, list);
         QFETCH(QString, entry);
@@ -112,10 +136,16 @@ private slots:
 
         QComboBox* combo = listWidget(widget, list.toStdString());
         QVERIFY(combo);
-        openPopupByKeyboard(combo);
-        for (int i = 0; i < presses; ++i)
-            QTest::keyClick(combo->view(), Qt::Key(key));
-        QTest::keyClick(combo->view(), Qt::Key_Return);
+        if (key != 0) {
+            openPopupByKeyboard(combo);
+            for (int i = 0; i < presses; ++i)
+                QTest::keyClick(combo->view(), Qt::Key(key));
+            QTest::keyClick(combo->view(), Qt::Key_Return);
+        } else {
+            const int row = combo->findText(entry, Qt::MatchExactly);
+            QVERIFY(row >= 0);
+            pickWithMouse(combo, row);
+        }
         QTRY_VERIFY(!combo->view()->isVisible());
 
         QCOMPARE(QString::fromStdString(widget.calc().list(list.toStdString())->text()), entry);
@@ -128,54 +158,6 @@ private slots:
         QCOMPARE(QString::fromStdString(widget.calc().outputLabel().caption()), expected);
         QCOMPARE(outputShown(widget), expected);
         QVERIFY(shown->errors.empty());
-    }
-
-    // Open the popup with a click on the list, click the entry.
-    void pickWithMouse_data()
-    {
-        QTest::addColumn<QString>("list");
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("caption");
-        QTest::newRow("sex") << "Combosex" << "Male" << "";
-        QTest::newRow("ethnic group") << "Comboeth" << "Pakistani" << "";
-        QTest::newRow("birthweight 400") << "Combobwt" << "400" << "0";
-        QTest::newRow("birthweight over 5000") << "Combobwt" << "Over 5000" << "100";
-        QTest::newRow("days") << "Combogd" << "3" << "";
-        QTest::newRow("height") << "Comboht" << "150" << "";
-    }
-
-    void pickWithMouse()
-    {
-        QFETCH(QString, list);
-        QFETCH(QString, entry);
-        QFETCH(QString, caption);
-        auto shown = showControl();
-        CalcWidget& widget = *shown->widget;
-        ui::test::ComputationCounter computations(widget.calc());
-        ui::test::ClickCounter clicks(widget.calc());
-
-        QComboBox* combo = listWidget(widget, list.toStdString());
-        QTest::mouseClick(combo, Qt::LeftButton);
-        QTRY_VERIFY(combo->view()->isVisible());
-        const int row = combo->findText(entry, Qt::MatchExactly);
-        QVERIFY(row >= 0);
-        const QModelIndex index = combo->model()->index(row, 0);
-        combo->view()->scrollTo(index);
-        const QPoint at = combo->view()->visualRect(index).center();
-        // A release too soon after the popup opened is taken as the end of
-        // the click that opened it.
-        QTest::qWait(QApplication::doubleClickInterval() + 50);
-        QTest::mouseMove(combo->view()->viewport(), at);
-        QTest::mouseClick(combo->view()->viewport(), Qt::LeftButton, {}, at);
-        QTRY_VERIFY(!combo->view()->isVisible());
-
-        QCOMPARE(combo->currentText(), entry);
-        QCOMPARE(clicks.clicks, 1);
-        QCOMPARE(computations.runs, 1);
-        const QString expected = caption.isEmpty()
-            ? QString::fromStdString(ui::test::captionAfterSelecting(list.toStdString(), entry.toStdString()))
-            : caption;
-        QCOMPARE(outputShown(widget), expected);
     }
 
     void maleChangesTheCentile()
@@ -206,12 +188,7 @@ private slots:
         QCOMPARE(clicks.clicks, 1);
         QCOMPARE(computations.runs, 1);
 
-        QTest::mouseClick(bwt, Qt::LeftButton);
-        QTRY_VERIFY(bwt->view()->isVisible());
-        const QPoint at = bwt->view()->visualRect(bwt->view()->currentIndex()).center();
-        QTest::qWait(QApplication::doubleClickInterval() + 50);
-        QTest::mouseMove(bwt->view()->viewport(), at);
-        QTest::mouseClick(bwt->view()->viewport(), Qt::LeftButton, {}, at);
+        pickWithMouse(bwt, bwt->currentIndex());
         QTRY_VERIFY(!bwt->view()->isVisible());
         QCOMPARE(clicks.clicks, 2);
         QCOMPARE(computations.runs, 2);
