@@ -429,6 +429,17 @@ private slots:
         QVERIFY(lightBlue > 8 * 40);  // at least a field's worth in each list
         QVERIFY(lightRed > 200);
         QVERIFY(dark > 300);
+
+        // The ethnic-group list open below itself, wide enough for every entry.
+        QComboBox* eth = listWidget(widget, names::Comboeth);
+        openPopupByKeyboard(eth);
+        QWidget* popup = eth->view()->window();
+        QVERIFY(popup->grab().save(QDir(WRENFIELD_UI_TEST_OUTPUT_DIR).filePath("calc_widget_open_list.png"), "PNG"));
+        QVERIFY(popup->mapToGlobal(QPoint(0, 0)).y() >= eth->mapToGlobal(QPoint(0, eth->height())).y() - 1);
+        QVERIFY(eth->view()->viewport()->width() >= eth->view()->sizeHintForColumn(0));
+        const QImage open = popup->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(open.pixel(open.width() / 2, open.height() - 4), qRgb(192, 192, 255));  // below the last entry's text
+        QTest::keyClick(eth->view(), Qt::Key_Escape);
     }
 };
 

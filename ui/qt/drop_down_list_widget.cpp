@@ -26,6 +26,11 @@ void DropDownListWidget::showPopup()
                        2 * popup->frameWidth() + 4;
     popup->setMinimumWidth(std::max(width(), needed));
     QComboBox::showPopup();
+    // The open list has the colours of the closed one: a popup window does
+    // not inherit its palette from the list, and the list's style sheet gives
+    // the entries' area a palette of its own.
+    for (QWidget* part : {popup->window(), static_cast<QWidget*>(popup), popup->viewport()})
+        part->setPalette(palette());
 }
 
 void DropDownListWidget::paintEvent(QPaintEvent* /*event*/)
