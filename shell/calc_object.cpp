@@ -14,6 +14,9 @@
 #include "shell/module.h"
 #include "shell/project_description.h"
 #include "shell/wrenfield515uk.h"
+#ifdef _WIN32
+#include "shell/library_windows.h"
+#endif
 
 namespace wrenfield::shell {
 namespace {
@@ -25,6 +28,9 @@ HRESULT errorHresult(const RuntimeError& error)
     return WRENFIELD_ERROR_HRESULT(error.code());
 }
 
+#ifndef _WIN32
+// Name lookup and EXCEPINFO texts of this runtime's dispatch (the platform's
+// dispatch does both from the type library).
 std::string lowerAscii(std::string_view text)
 {
     std::string out(text);
@@ -47,6 +53,7 @@ BSTR textOf(std::string_view utf8)
     const std::u16string units = utf16FromUtf8(utf8);
     return SysAllocStringLen(reinterpret_cast<const OLECHAR*>(units.data()), static_cast<UINT>(units.size()));
 }
+#endif
 
 // How a call ended: a status for the caller, or a run-time error of the method.
 struct CallOutcome {
@@ -55,7 +62,15 @@ struct CallOutcome {
     UINT failedArgument = 0;  // parameter index, for a status that names one
 };
 
-class CalcObject final : public _Calc {
+// On the platform, dispatch is the platform's own, driven by the type
+// library embedded in the library: GetIDsOfNames and Invoke go through the
+// type information of _Calc to the slots, and the slots leave error
+// information for the caller (ISupportErrorInfo says so).
+class CalcObject final : public _Calc
+#ifdef _WIN32
+    , public ISupportErrorInfo
+#endif
+{
 public:
     CalcObject()
         : calc_([this](const RuntimeError& error, std::string_view) {
@@ -66,11 +81,27 @@ public:
         calc_.setErrorSink(form::defaultCalcErrorSink());
         objectCreated();
     }
-    ~CalcObject() { objectDestroyed(); }
+    ~CalcObject()
+    {
+#ifdef _WIN32
+        if (typeInfo_)
+            typeInfo_->Release();
+#endif
+        objectDestroyed();
+    }
     CalcObject(const CalcObject&) = delete;
     CalcObject& operator=(const CalcObject&) = delete;
 
     const std::optional<RuntimeError>& startupError() const { return startupError_; }
+
+#ifdef _WIN32
+    HRESULT loadTypeInfo() { return loadCalcTypeInfo(&typeInfo_); }
+
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override
+    {
+        return IsEqualIID(riid, IID__Calc) ? S_OK : S_FALSE;
+    }
+#endif
 
     // --- IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
@@ -82,6 +113,13 @@ public:
             AddRef();
             return S_OK;
         }
+#ifdef _WIN32
+        if (IsEqualIID(riid, IID_ISupportErrorInfo)) {
+            *ppv = static_cast<ISupportErrorInfo*>(this);
+            AddRef();
+            return S_OK;
+        }
+#endif
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
@@ -94,6 +132,42 @@ public:
         return left;
     }
 
+#ifdef _WIN32
+    // --- IDispatch, by the embedded type library.
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override
+    {
+        if (!pctinfo)
+            return E_POINTER;
+        *pctinfo = 1;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID, ITypeInfo** ppTInfo) override
+    {
+        if (!ppTInfo)
+            return E_POINTER;
+        *ppTInfo = nullptr;
+        if (iTInfo != 0)
+            return DISP_E_BADINDEX;
+        typeInfo_->AddRef();
+        *ppTInfo = typeInfo_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID,
+                                            DISPID* rgDispId) override
+    {
+        if (!IsEqualIID(riid, IID_NULL))
+            return DISP_E_UNKNOWNINTERFACE;
+        return DispGetIDsOfNames(typeInfo_, rgszNames, cNames, rgDispId);
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags, DISPPARAMS* pDispParams,
+                                     VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override
+    {
+        if (!IsEqualIID(riid, IID_NULL))
+            return DISP_E_UNKNOWNINTERFACE;
+        return DispInvoke(static_cast<_Calc*>(this), typeInfo_, dispIdMember, wFlags, pDispParams, pVarResult,
+                          pExcepInfo, puArgErr);
+    }
+#else
     // --- IDispatch. The type information lives in the registered type
     // library, not in the object.
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override
@@ -114,6 +188,7 @@ public:
                                             DISPID* rgDispId) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags, DISPPARAMS* pDispParams,
                                      VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
+#endif
 
     // --- _Calc slots
     WRENFIELD_CALC_METHOD(custcentukn) override { return slot(0, bwt, gest, wt, ht, sex, eth, par, retval); }
@@ -134,8 +209,12 @@ private:
             if (!arg)
                 return E_POINTER;
         const CallOutcome outcome = call(form::calcMethods()[index], args, true, retval);
-        if (outcome.error)
+        if (outcome.error) {
+#ifdef _WIN32
+            setErrorInfo(*outcome.error);
+#endif
             return errorHresult(*outcome.error);
+        }
         return outcome.status;
     }
 
@@ -147,6 +226,9 @@ private:
 
     std::atomic<ULONG> references_{1};
     std::optional<RuntimeError> startupError_;
+#ifdef _WIN32
+    ITypeInfo* typeInfo_ = nullptr;
+#endif
     form::Calc calc_;
 };
 
@@ -197,6 +279,7 @@ CallOutcome CalcObject::call(const form::CalcMethod& method, VARIANT* const* arg
     return outcome;
 }
 
+#ifndef _WIN32
 HRESULT CalcObject::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId)
 {
     if (!IsEqualIID(riid, IID_NULL))
@@ -295,6 +378,7 @@ HRESULT CalcObject::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags, 
         *puArgErr = position[outcome.failedArgument];
     return outcome.status;
 }
+#endif
 
 // --- The class factory
 
@@ -357,6 +441,12 @@ HRESULT createCalc(REFIID riid, void** ppv)
             object->Release();
             return errorHresult(*error);
         }
+#ifdef _WIN32
+        if (const HRESULT hr = object->loadTypeInfo(); FAILED(hr)) {
+            object->Release();
+            return hr;
+        }
+#endif
         const HRESULT hr = object->QueryInterface(riid, ppv);
         object->Release();
         return hr;
