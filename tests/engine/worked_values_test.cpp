@@ -1,0 +1,209 @@
+// Every worked value and edge case of the five populations, to the decimals given.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <optional>
+#include <random>
+
+#include "centile_call.h"
+
+namespace wrenfield::engine {
+namespace {
+
+using testing::callWithDoubles;
+using testing::detailOf;
+using testing::Inputs;
+
+constexpr auto UK = Population::UnitedKingdom;
+constexpr auto US = Population::UnitedStates;
+constexpr auto SE = Population::Sweden;
+constexpr auto NZ = Population::NewZealand;
+constexpr auto AU = Population::Australia;
+
+struct WorkedValue {
+    const char* what;
+    Population population;
+    Inputs inputs;
+    double centile;
+    int decimals;
+    std::optional<double> termWeight = std::nullopt;
+    std::optional<double> z = std::nullopt;
+    std::optional<double> expected = std::nullopt;
+};
+
+const WorkedValue kWorkedValues[] = {
+    {"UK worked example", UK, {3400, 280, 64, 163, 1, 1, 0}, 38.2216410, 7, 3504.5, -0.299365439, 3515.0135},
+    {"UK female, Indian, parity 1", UK, {3000, 273, 70, 170, 2, 2, 1}, 21.2353806, 7, 3455.4878, -0.797483},
+    {"UK male, African, parity 4", UK, {4200, 287, 90, 155, 1, 6, 4}, 89.4741348, 7, 3513.9538, 1.250893},
+    {"UK above 100 for large z", UK, {3000, 280, 200, 163, 1, 9, 4}, 100.0000055, 7, 1500, 9.0944},
+    {"UK form defaults", UK, {3500, 280, 65, 165, 0, 1, 0}, 56.4087, 4},
+    {"US worked example", US, {3400, 280, 64, 163, 1, 1, 0}, 36.7994620, 7, 3519.4, -0.336832, 3529.9582},
+    {"US female, African American", US, {3000, 273, 70, 170, 2, 3, 1}, 24.7056271, 7, 3408.801, -0.683099},
+    {"Sweden worked example", SE, {3500, 280, 65, 170, 1, 1, 0}, 35.0635, 4, 3651.431472, -0.383222, 3662.385766},
+    {"Sweden positive z", SE, {3100, 266, 58, 160, 0, 4, 2}, 60.5048, 4, 3355.093825, 0.266169, 3007.385321},
+    {"Sweden upper clamp", SE, {4000, 280, 250, 230, 1, 7, 4}, 16.2484, 4, 4500, -0.983317, 4513.5},
+    {"Sweden Other", SE, {3500, 280, 65, 170, 1, 27, 0}, 35.0635, 4},
+    {"Sweden code 0", SE, {3500, 280, 65, 170, 1, 0, 0}, 35.0635, 4},
+    {"Sweden code 28", SE, {3500, 280, 65, 170, 1, 28, 0}, 35.0635, 4},
+    {"Sweden S Vietnamese", SE, {3500, 280, 65, 170, 1, 25, 0}, 38.3744, 4},
+    {"Sweden N Vietnamese", SE, {3500, 280, 65, 170, 1, 26, 0}, 38.3744, 4},
+    {"NZ worked example", NZ, {3500, 280, 70, 165, 1, 1, 0}, 40.9032, 4, 3587.6424, -0.229806, 3598.405327},
+    {"NZ Maori", NZ, {3000, 266, 60, 158, 0, 3, 1}, 48.8595, 4, 3358.2694, -0.028563, 3010.231792},
+    {"NZ Other", NZ, {3500, 280, 64, 163, 1, 7, 0}, 45.6548, 4, 3535.4},
+    {"NZ code 0", NZ, {3500, 280, 64, 163, 1, 0, 0}, 45.6548, 4, 3535.4},
+    {"NZ code 9", NZ, {3500, 280, 64, 163, 1, 9, 0}, 45.6548, 4, 3535.4},
+    {"NZ European", NZ, {3500, 280, 64, 163, 1, 1, 0}, 46.9000, 4, 3522.1},
+    {"NZ lower clamp", NZ, {1000, 280, 0, 100, 0, 2, 0}, 0.2396, 4, 1500, -2.817877, 1504.5},
+    {"NZ parity 1", NZ, {3500, 280, 70, 165, 1, 1, 1}, 32.4426, 4},
+    {"NZ parity 2", NZ, {3500, 280, 70, 165, 1, 1, 2}, 32.4271, 4},
+    {"Australia worked example", AU, {3400, 280, 68, 168, 0, 1, 1}, 33.9737, 4, 3564.164, -0.412767, 3574.856492},
+    {"Australia African", AU, {2900, 273, 55, 155, 1, 4, 4}, 36.7891, 4, 3176.021, -0.337108, 3020.667521},
+    {"Australia parity 3", AU, {3400, 280, 68, 168, 0, 1, 3}, 32.2512, 4},
+    {"Australia parity 4", AU, {3400, 280, 68, 168, 0, 1, 4}, 33.6116, 4},
+    {"Australia code 0", AU, {3400, 280, 68, 168, 0, 0, 1}, 33.9737, 4},
+    {"Australia code 5", AU, {3400, 280, 68, 168, 0, 5, 1}, 33.9737, 4},
+    {"Australia lower clamp", AU, {1000, 280, 0, 100, 0, 4, 0}, 0.2309, 4, 1500, -2.829767, 1504.5},
+};
+
+double tolerance(int decimals) { return 0.5 * std::pow(10.0, -decimals) + 1e-12; }
+
+TEST(WorkedValues, AgreeToTheDecimalsGiven)
+{
+    for (const WorkedValue& w : kWorkedValues) {
+        SCOPED_TRACE(w.what);
+        Variant result = callWithDoubles(w.population, w.inputs);
+        ASSERT_TRUE(result.isDouble());
+        EXPECT_NEAR(result.number(), w.centile, tolerance(w.decimals));
+
+        CentileDetail detail = detailOf(w.population, w.inputs);
+        EXPECT_EQ(detail.centile, result.number()) << "typed and variant paths differ";
+        if (w.termWeight) {
+            EXPECT_NEAR(detail.termWeight, *w.termWeight, 5e-6);
+        }
+        if (w.z) {
+            EXPECT_NEAR(detail.z, *w.z, 5e-5);
+        }
+        if (w.expected) {
+            EXPECT_NEAR(detail.expected, *w.expected, 5e-6);
+        }
+    }
+}
+
+TEST(WorkedValues, IntermediateValuesOfTheUnitedKingdomExample)
+{
+    CentileDetail d = detailOf(UK, {3400, 280, 64, 163, 1, 1, 0});
+    EXPECT_EQ(d.weeks, 40);
+    EXPECT_NEAR(d.proportion, 1.003, 5e-12);
+    EXPECT_NEAR(d.spread, 384.19097555, 5e-8);
+}
+
+TEST(WorkedValues, LargeNegativeZFallsJustBelowZero)
+{
+    // The 1001st slice reaches past |z| and the constant 2.506628 is slightly
+    // low, so the far tails overshoot 0 and 100 by a few millionths.
+    Variant result = callWithDoubles(UK, {200, 280, 64, 163, 1, 1, 0});
+    EXPECT_NEAR(result.number(), -0.0000055, 5e-8);
+}
+
+TEST(WorkedValues, ZOfExactlyZeroGivesFifty)
+{
+    CentileDetail d = detailOf(UK, {3400, 280, 64, 163, 1, 1, 0});
+    Variant result = callWithDoubles(UK, {d.expected, 280, 64, 163, 1, 1, 0});
+    EXPECT_EQ(result.number(), 50.0);
+}
+
+TEST(Terms, CodesThatMatchNothingTakeTheFallbackTerm)
+{
+    const double european = detailOf(UK, {3400, 280, 70, 170, 1, 1, 0}).termWeight;
+    for (double eth : {10.0, 11.0, 0.0, -1.0, 3.5})
+        EXPECT_EQ(detailOf(UK, {3400, 280, 70, 170, 1, eth, 0}).termWeight, european) << eth;
+
+    const double parity4 = detailOf(UK, {3400, 280, 70, 170, 1, 1, 4}).termWeight;
+    EXPECT_NEAR(parity4 - detailOf(UK, {3400, 280, 70, 170, 1, 1, 0}).termWeight, 162.7, 1e-9);
+    for (double par : {5.0, 7.0, -1.0, 0.5})
+        EXPECT_EQ(detailOf(UK, {3400, 280, 70, 170, 1, 1, par}).termWeight, parity4) << par;
+
+    const double female = detailOf(UK, {3400, 280, 70, 170, 0, 1, 0}).termWeight;
+    EXPECT_NEAR(detailOf(UK, {3400, 280, 70, 170, 1, 1, 0}).termWeight - female, 97.8, 1e-9);
+    for (double sex : {2.0, 1.5, -1.0})
+        EXPECT_EQ(detailOf(UK, {3400, 280, 70, 170, sex, 1, 0}).termWeight, female) << sex;
+}
+
+TEST(Terms, HeavyMotherMakesTheCubeDominateAndTheLowerClampApply)
+{
+    // wt 200: weight term -4060.78, far below the clamp.
+    EXPECT_EQ(detailOf(UK, {3000, 280, 200, 163, 1, 1, 0}).termWeight, 1500);
+}
+
+TEST(Terms, UnitedStatesHeightCubeAddsBelowTheCentre)
+{
+    // ht 150: height term -83.174 + 6.591 = -76.583.
+    double tw = detailOf(US, {3400, 280, 64, 150, 1, 1, 0}).termWeight;
+    EXPECT_NEAR(tw, 3453.4 - 76.583 + 66, 1e-9);
+}
+
+TEST(Terms, UnitedStatesParityFourIsBelowParityThree)
+{
+    double p3 = detailOf(US, {3400, 280, 64, 163, 1, 1, 3}).termWeight;
+    double p4 = detailOf(US, {3400, 280, 64, 163, 1, 1, 4}).termWeight;
+    EXPECT_NEAR(p3 - p4, 125.9 - 122.7, 1e-9);
+}
+
+TEST(Inputs, TextsOfDigitsGiveTheSameResultAsNumbers)
+{
+    Variant bwt("3400"), gest("280"), wt(" 64"), ht("163 "), sex("1"), eth("1.0"), par("0");
+    Variant text = custcentukn(bwt, gest, wt, ht, sex, eth, par);
+    EXPECT_EQ(text.number(), callWithDoubles(UK, {3400, 280, 64, 163, 1, 1, 0}).number());
+}
+
+TEST(Inputs, ZeroIsANumberNotAMissingInput)
+{
+    Variant result = callWithDoubles(UK, {3400, 280, 64, 163, 1, 0, 0});
+    EXPECT_TRUE(result.isDouble());
+}
+
+TEST(Inputs, TypedApiMatchesTheVariantMethodExactly)
+{
+    std::mt19937_64 random(2024);
+    std::uniform_real_distribution<double> bwt(300, 6000), gest(150, 320), wt(35, 160), ht(135, 205);
+    std::uniform_int_distribution<int> code(0, 30), parity(0, 6), sex(0, 2);
+    for (int n = 0; n < 3000; ++n) {
+        auto population = static_cast<Population>(n % kPopulationCount);
+        Inputs in{bwt(random), gest(random), wt(random), ht(random), double(sex(random)), double(code(random)),
+                  double(parity(random))};
+        ASSERT_EQ(detailOf(population, in).centile, callWithDoubles(population, in).number());
+    }
+}
+
+TEST(Populations, NamesAndMethodsInSlotOrder)
+{
+    const char* names[] = {"United Kingdom", "United States", "Sweden", "New Zealand", "Australia"};
+    const char* methods[] = {"custcentukn", "custcentus", "custcentswe", "custcentnz", "custcentau"};
+    auto sets = allCoefficientSets();
+    ASSERT_EQ(sets.size(), kPopulationCount);
+    for (std::size_t i = 0; i < kPopulationCount; ++i) {
+        EXPECT_EQ(sets[i].name, names[i]);
+        EXPECT_EQ(sets[i].methodName, methods[i]);
+        EXPECT_EQ(populationByName(names[i]), sets[i].population);
+    }
+    EXPECT_FALSE(populationByName("united kingdom"));
+    EXPECT_FALSE(populationByName("United Kingdom "));
+    EXPECT_FALSE(populationByName(""));
+}
+
+TEST(Populations, GroupCodesAreAscendingAndNamesUnique)
+{
+    for (const CoefficientSet& set : allCoefficientSets()) {
+        SCOPED_TRACE(std::string(set.name));
+        for (std::size_t i = 0; i < set.ethnicGroups.size(); ++i) {
+            EXPECT_EQ(set.ethnicGroups[i].code, static_cast<std::int16_t>(i + 1));
+            EXPECT_EQ(ethnicGroupByName(set, set.ethnicGroups[i].name), &set.ethnicGroups[i]);
+        }
+        EXPECT_EQ(set.ethnicGroups.front().term, 0.0);  // the reference group
+    }
+    EXPECT_EQ(coefficients(Population::Sweden).ethnicGroups.size(), 27u);
+    EXPECT_EQ(ethnicGroupByName(coefficients(Population::Sweden), "Phillipino")->code, 7);
+}
+
+}  // namespace
+}  // namespace wrenfield::engine

@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+
+#include "platform/numeric_text.h"
+#include "platform/runtime_error.h"
+
+namespace wrenfield {
+namespace {
+
+TEST(NumberFromText, AcceptsTheNumericGrammar)
+{
+    struct Case {
+        const char* text;
+        double value;
+    };
+    const Case cases[] = {
+        {"3400", 3400},    {"  3400\t", 3400}, {"+1.5", 1.5},   {"-2", -2},     {"1e3", 1000},
+        {"1E+2", 100},     {"2.5e-1", 0.25},   {".5", 0.5},     {"5.", 5},      {"-.25", -0.25},
+        {"0", 0},          {"007", 7},         {"1e-400", 0},   {"39.285714285714285", 39.285714285714285},
+        {"0.1", 0.1},      {"1.7976931348623157e308", 1.7976931348623157e308},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(numberFromText(c.text), c.value) << c.text;
+    EXPECT_TRUE(std::signbit(numberFromText("-1e-400")));
+}
+
+TEST(NumberFromText, RejectsAnythingElseAsATypeMismatch)
+{
+    for (const char* text : {"", " ", "abc", "1,5", "1 2", "inf", "nan", "Infinity", "0x10", "1e", "1e+",
+                             "--1", "+-1", ".", "-", "3400g", "Over 5000", "1.2.3", "\n3"}) {
+        try {
+            numberFromText(text);
+            ADD_FAILURE() << "accepted \"" << text << "\"";
+        } catch (const RuntimeError& error) {
+            EXPECT_EQ(error.number(), ErrorNumber::TypeMismatch) << text;
+        }
+    }
+}
+
+TEST(NumberFromText, TooLargeIsAnOverflow)
+{
+    const std::string manyDigits = "2" + std::string(309, '0');  // 2e309
+    for (const std::string& text : {std::string("1e309"), std::string("-1e400"), std::string("1e999999999999"),
+                                    manyDigits, manyDigits + ".5"}) {
+        try {
+            numberFromText(text);
+            ADD_FAILURE() << "accepted " << text;
+        } catch (const RuntimeError& error) {
+            EXPECT_EQ(error.number(), ErrorNumber::Overflow) << text;
+        }
+    }
+}
+
+TEST(NumberFromText, ReadsBackEveryShortestText)
+{
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> exponent(-300, 300);
+    for (int n = 0; n < 2000; ++n) {
+        double value = std::pow(10.0, exponent(random)) * (n % 2 ? -1 : 1);
+        EXPECT_EQ(numberFromText(shortestText(value)), value);
+    }
+}
+
+TEST(LeadingNumberValue, TakesTheLongestLeadingDecimalNumber)
+{
+    struct Case {
+        const char* text;
+        double value;
+    };
+    const Case cases[] = {
+        {"3500", 3500},     {"Over 5000", 0},  {"4 or more", 4}, {"", 0},         {" 35 00", 3500},
+        {"\t12\n3", 123},   {"-4.5x", -4.5},   {"1.2.3", 1.2},   {".", 0},        {"+", 0},
+        {"-", 0},           {".75", 0.75},     {"7.", 7},        {"Male", 0},     {"1e3", 1},
+        {"- 2", -2},        {"2-3", 2},        {"0040", 40},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(leadingNumberValue(c.text), c.value) << c.text;
+}
+
+TEST(LeadingNumberValue, AValueBeyondADoubleIsAnOverflow)
+{
+    std::string huge(400, '9');
+    try {
+        leadingNumberValue(huge);
+        ADD_FAILURE() << "no overflow";
+    } catch (const RuntimeError& error) {
+        EXPECT_EQ(error.number(), ErrorNumber::Overflow);
+    }
+}
+
+TEST(WholeNumberText, PlainDigits)
+{
+    EXPECT_EQ(wholeNumberText(56), "56");
+    EXPECT_EQ(wholeNumberText(100), "100");
+    EXPECT_EQ(wholeNumberText(0), "0");
+    EXPECT_EQ(wholeNumberText(-0.0), "0");
+    EXPECT_EQ(wholeNumberText(-3), "-3");
+    EXPECT_EQ(wholeNumberText(1e20), "100000000000000000000");
+}
+
+}  // namespace
+}  // namespace wrenfield
