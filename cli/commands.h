@@ -13,5 +13,6 @@ struct CommandExit {
 
 void addCalcCommand(CLI::App& app);
 void addBatchCommand(CLI::App& app);
+void addFormCommand(CLI::App& app);
 
 }  // namespace wrenfield::cli

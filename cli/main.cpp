@@ -7,8 +7,11 @@ int main(int argc, char** argv)
 {
     CLI::App app{"custcent: customised birthweight centiles for five populations", "custcent"};
     app.require_subcommand(1);
+    app.footer("custcent calc --help and custcent batch --help describe each command, its values and its "
+               "exit statuses.");
     wrenfield::cli::addCalcCommand(app);
     wrenfield::cli::addBatchCommand(app);
+    wrenfield::cli::addFormCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

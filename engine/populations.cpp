@@ -75,7 +75,7 @@ constexpr EthnicGroup kAustraliaGroups[] = {
     {4, "African", -297.4},
 };
 
-const CoefficientSet kSets[kPopulationCount] = {
+constexpr CoefficientSet kSets[kPopulationCount] = {
     {
         .population = Population::UnitedKingdom,
         .name = "United Kingdom",

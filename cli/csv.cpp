@@ -1,0 +1,291 @@
+#include "cli/csv.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace wrenfield::cli {
+
+namespace {
+constexpr std::size_t kReadChunk = 64 * 1024;
+}  // namespace
+
+CsvReader::CsvReader(std::istream& in) : CsvReader(in, Options{}) {}
+
+CsvReader::CsvReader(std::istream& in, Options options) : in_(in), options_(options) {}
+
+bool CsvReader::fill(std::size_t needed)
+{
+    while (buffer_.size() - pos_ < needed) {
+        // Drop what has been read, except the quoted field we may come back to.
+        std::size_t keepFrom = std::min(pos_, mark_);
+        if (keepFrom > 0 && keepFrom >= buffer_.size() / 2) {
+            buffer_.erase(0, keepFrom);
+            bufferStart_ += keepFrom;
+            pos_ -= keepFrom;
+            if (mark_ != kNoMark)
+                mark_ -= keepFrom;
+        }
+        if (!in_.good())
+            return false;
+        std::size_t old = buffer_.size();
+        buffer_.resize(old + kReadChunk);
+        in_.read(buffer_.data() + old, static_cast<std::streamsize>(kReadChunk));
+        buffer_.resize(old + static_cast<std::size_t>(in_.gcount()));
+        if (in_.bad())
+            readFailed_ = true;
+        if (buffer_.size() == old && !in_.good())
+            return false;
+    }
+    return true;
+}
+
+int CsvReader::peek(std::size_t ahead)
+{
+    if (pos_ + ahead >= buffer_.size() && !fill(ahead + 1))
+        return -1;
+    return static_cast<unsigned char>(buffer_[pos_ + ahead]);
+}
+
+bool CsvReader::atLineBreak()
+{
+    int c = peek();
+    if (c == '\n')
+        return true;
+    if (c == '\r') {
+        int d = peek(1);
+        return d == '\n' || d < 0;
+    }
+    return false;
+}
+
+void CsvReader::consumeLineBreak()
+{
+    lastCrLf_ = peek() == '\r';
+    if (lastCrLf_)
+        advance();
+    if (peek() == '\n')
+        advance();
+    ++line_;
+}
+
+void CsvReader::skipRestOfLine()
+{
+    for (int c = peek(); c >= 0; c = peek()) {
+        if (atLineBreak()) {
+            consumeLineBreak();
+            return;
+        }
+        advance();
+    }
+}
+
+bool CsvReader::next(CsvRecord& record)
+{
+    if (!started_) {
+        started_ = true;
+        if (peek(0) == 0xEF && peek(1) == 0xBB && peek(2) == 0xBF) {
+            pos_ += 3;
+            hadBom_ = true;
+        }
+    }
+    auto emptyLine = [&record](long line) {
+        record.fields.assign(1, std::string());
+        record.line = line;
+        record.problem = "empty line";
+        return true;
+    };
+    if (pendingEmptyLines_ > 0) {
+        --pendingEmptyLines_;
+        return emptyLine(nextEmptyLine_++);
+    }
+    long firstEmpty = line_;
+    long emptyLines = 0;
+    while (atLineBreak()) {
+        consumeLineBreak();
+        ++emptyLines;
+    }
+    if (peek() < 0)
+        return false;  // the input ends in empty lines: they hold no record
+    if (emptyLines > 0) {
+        pendingEmptyLines_ = emptyLines - 1;
+        nextEmptyLine_ = firstEmpty + 1;
+        return emptyLine(firstEmpty);
+    }
+    return readRecord(record);
+}
+
+void CsvReader::resumeAfterLineOf(std::size_t position, long line)
+{
+    std::size_t lineEnd = buffer_.find('\n', position);
+    mark_ = kNoMark;
+    line_ = line;
+    if (lineEnd != std::string::npos) {
+        pos_ = lineEnd + 1;
+        ++line_;
+    } else {
+        pos_ = buffer_.size();
+        skipRestOfLine();
+    }
+}
+
+bool CsvReader::readRecord(CsvRecord& record)
+{
+    record.fields.clear();
+    record.problem.clear();
+    record.line = line_;
+    lastCrLf_ = false;
+    const std::size_t maxField = options_.maxFieldBytes;
+
+    // The last quoted field of this record that ran over a line break. A
+    // stray quote looks just like one, until the record turns out malformed:
+    // then the record is cut at that quote and reading resumes on the next
+    // line, so that one stray quote cannot swallow the rows after it.
+    struct Span {
+        std::size_t offset;  // of the opening quote, from the start of the input
+        long line;
+        std::size_t fieldsBefore;
+    };
+    std::optional<Span> span;
+    auto cutAtSpan = [&](std::string problem) {
+        record.fields.resize(span->fieldsBefore);
+        record.problem = std::move(problem);
+        resumeAfterLineOf(span->offset - bufferStart_, span->line);
+        return true;
+    };
+
+    std::string field;
+    for (;;) {
+        field.clear();
+        if (peek() == '"') {
+            const Span here{bufferStart_ + pos_, line_, record.fields.size()};
+            mark_ = span ? span->offset - bufferStart_ : pos_;  // keep the text from here on, in case we must come back
+            advance();
+            bool closed = false;
+            for (int c = peek(); c >= 0 && field.size() <= maxField; c = peek()) {
+                advance();
+                if (c == '"') {
+                    if (peek() != '"') {
+                        closed = true;
+                        break;
+                    }
+                    advance();  // a doubled quote stands for one
+                } else if (c == '\n') {
+                    ++line_;
+                }
+                field += static_cast<char>(c);
+            }
+            if (!closed || line_ != here.line)
+                span = here;
+            if (!closed)
+                return cutAtSpan(field.size() > maxField ? "quoted field longer than " + std::to_string(maxField) +
+                                                               " bytes (unterminated quote?)"
+                                                         : "unterminated quote");
+            mark_ = span ? span->offset - bufferStart_ : kNoMark;
+            record.fields.push_back(field);
+            int c = peek();
+            if (c == ',') {
+                advance();
+                continue;
+            }
+            if (c < 0)
+                break;
+            if (atLineBreak()) {
+                consumeLineBreak();
+                break;
+            }
+            if (span)
+                return cutAtSpan("unbalanced quote");
+            record.problem = "unexpected text after a closing quote";
+            skipRestOfLine();
+            return true;
+        }
+
+        int c = peek();
+        while (c >= 0 && c != ',' && !atLineBreak()) {
+            if (field.size() >= maxField) {
+                if (span)
+                    return cutAtSpan("unbalanced quote");
+                record.fields.push_back(field);
+                record.problem = "field longer than " + std::to_string(maxField) + " bytes";
+                skipRestOfLine();
+                return true;
+            }
+            field += static_cast<char>(c);
+            advance();
+            c = peek();
+        }
+        record.fields.push_back(field);
+        if (c == ',') {
+            advance();
+            continue;
+        }
+        if (c >= 0)
+            consumeLineBreak();
+        break;
+    }
+    checkFieldCount(record);
+    if (record.malformed() && span)
+        return cutAtSpan("unbalanced quote");
+    mark_ = kNoMark;
+    return true;
+}
+
+void CsvReader::checkFieldCount(CsvRecord& record)
+{
+    if (expectedFields_ == 0) {
+        expectedFields_ = record.fields.size();
+        return;
+    }
+    if (record.fields.size() != expectedFields_)
+        record.problem = "expected " + std::to_string(expectedFields_) + " fields, found " +
+                         std::to_string(record.fields.size());
+}
+
+CsvWriter::CsvWriter(std::ostream& out, std::string lineBreak) : out_(out), lineBreak_(std::move(lineBreak)) {}
+
+std::string CsvWriter::quoted(std::string_view field)
+{
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos)
+        return std::string(field);
+    std::string text;
+    text.reserve(field.size() + 2);
+    text += '"';
+    for (char c : field) {
+        if (c == '"')
+            text += '"';
+        text += c;
+    }
+    text += '"';
+    return text;
+}
+
+void CsvWriter::writeField(std::string_view field)
+{
+    if (fieldsInRecord_ == 0)
+        firstFieldEmpty_ = field.empty();
+    else
+        out_ << ',';
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos)
+        out_ << field;
+    else
+        out_ << quoted(field);
+    ++fieldsInRecord_;
+}
+
+void CsvWriter::endRecord()
+{
+    // A record of one empty field would read back as an empty line: quote it.
+    if (fieldsInRecord_ == 1 && firstFieldEmpty_)
+        out_ << "\"\"";
+    out_ << lineBreak_;
+    fieldsInRecord_ = 0;
+}
+
+void CsvWriter::writeRecord(std::span<const std::string> fields)
+{
+    for (const std::string& field : fields)
+        writeField(field);
+    endRecord();
+}
+
+}  // namespace wrenfield::cli

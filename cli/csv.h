@@ -1,0 +1,122 @@
+// Comma-separated values, quoted as RFC 4180 quotes them: a field that holds a
+// comma, a double quote or a line break is enclosed in double quotes, and a
+// double quote inside it is doubled.
+//
+// The reader streams one record at a time and never gives up on a file: a
+// record it cannot read properly is still returned, with the fields it could
+// read and a description of the problem, and reading goes on after it.
+#pragma once
+
+#include <cstddef>
+#include <istream>
+#include <ostream>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace wrenfield::cli {
+
+struct CsvRecord {
+    std::vector<std::string> fields;
+    // The line (counted from 1) on which the record starts.
+    long line = 0;
+    // Empty for a well-formed record; otherwise what is wrong with it
+    // ("unterminated quote", "expected 8 fields, found 5", "empty line").
+    std::string problem;
+
+    bool malformed() const noexcept { return !problem.empty(); }
+};
+
+class CsvReader {
+public:
+    struct Options {
+        // A field longer than this is not read into memory: the record is
+        // reported as malformed and reading resumes on the next line.
+        std::size_t maxFieldBytes = std::size_t{1} << 20;
+    };
+
+    explicit CsvReader(std::istream& in);
+    CsvReader(std::istream& in, Options options);
+
+    // Reads the next record; false at the end of the input. A UTF-8 byte order
+    // mark at the very start is skipped. Lines end with LF or CR LF; a missing
+    // final line break is accepted. Line breaks inside a quoted field belong to
+    // the field. Empty lines at the very end of the input are no records;
+    // an empty line anywhere else is a malformed record ("empty line").
+    //
+    // The first record fixes the number of fields: a later record with another
+    // number is returned with its fields and the problem "expected N fields,
+    // found M". A double quote inside an unquoted field is kept as it stands.
+    // A quote that opens a field and is never closed makes the record
+    // malformed ("unterminated quote"); reading resumes on the line after the
+    // opening quote, so the records that follow are not swallowed. Likewise
+    // when a quoted field that runs over a line break leaves its record
+    // malformed ("unbalanced quote"): a stray quote on one line does not
+    // take the next rows with it.
+    bool next(CsvRecord& record);
+
+    // Whether the input began with a UTF-8 byte order mark.
+    bool hadByteOrderMark() const noexcept { return hadBom_; }
+    // Whether the last record read ended with CR LF (rather than LF or the end).
+    bool lastRecordEndedWithCrLf() const noexcept { return lastCrLf_; }
+    // Whether the input stream failed while reading (not at its end).
+    bool readFailed() const noexcept { return readFailed_; }
+
+private:
+    static constexpr std::size_t kNoMark = static_cast<std::size_t>(-1);
+
+    // The byte at the read position (filling the buffer as needed), or -1 at the end.
+    int peek(std::size_t ahead = 0);
+    void advance() { ++pos_; }
+    bool fill(std::size_t needed);
+    bool atLineBreak();          // LF, or CR LF, at the read position
+    void consumeLineBreak();     // consumes it and counts the line
+    void skipRestOfLine();       // up to and including the next line break
+    // Goes on reading on the line after the one that holds `position`
+    // (a position in buffer_ on line `line`).
+    void resumeAfterLineOf(std::size_t position, long line);
+    bool readRecord(CsvRecord& record);
+    void checkFieldCount(CsvRecord& record);
+
+    std::istream& in_;
+    Options options_;
+    std::string buffer_;
+    std::size_t pos_ = 0;
+    std::size_t bufferStart_ = 0;  // offset in the input of buffer_[0]
+    // Start of the quoted field being read (a position in buffer_), kept so
+    // that reading can resume after an unterminated quote.
+    std::size_t mark_ = kNoMark;
+    long line_ = 1;
+    bool started_ = false;
+    bool hadBom_ = false;
+    bool lastCrLf_ = false;
+    bool readFailed_ = false;
+    std::size_t expectedFields_ = 0;
+    // Empty lines seen but not yet returned: returned one by one once a
+    // record follows them, dropped if the input ends first.
+    long pendingEmptyLines_ = 0;
+    long nextEmptyLine_ = 0;
+};
+
+class CsvWriter {
+public:
+    // `lineBreak` ends every record ("\n", or "\r\n" to match the input).
+    explicit CsvWriter(std::ostream& out, std::string lineBreak = "\n");
+
+    void writeRecord(std::span<const std::string> fields);
+    // Starts a record field by field: each writeField adds one, endRecord ends it.
+    void writeField(std::string_view field);
+    void endRecord();
+
+    // The field as it is written: quoted only when it needs to be.
+    static std::string quoted(std::string_view field);
+
+private:
+    std::ostream& out_;
+    std::string lineBreak_;
+    std::size_t fieldsInRecord_ = 0;
+    bool firstFieldEmpty_ = false;
+};
+
+}  // namespace wrenfield::cli

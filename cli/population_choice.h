@@ -1,0 +1,19 @@
+// The population a user names on the command line or in a file: one of the
+// five names exactly as the calculator writes them ("United Kingdom") or a
+// short alias (uk, us, se, nz, au, in any case).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/coefficient_set.h"
+
+namespace wrenfield::cli {
+
+std::optional<engine::Population> populationFromText(std::string_view text);
+
+// "\"United Kingdom\" (uk), \"United States\" (us), ..." for help texts and errors.
+std::string populationChoices();
+
+}  // namespace wrenfield::cli

@@ -1,0 +1,65 @@
+#include "cli/replacing_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <system_error>
+
+namespace wrenfield::cli {
+
+namespace {
+
+[[noreturn]] void fail(int error, const std::string& what)
+{
+    throw std::system_error(error, std::generic_category(), what);
+}
+
+}  // namespace
+
+ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path))
+{
+    // Beside the target, so that the rename stays within one file system.
+    std::string::size_type slash = path_.rfind('/');
+    std::string directory = slash == std::string::npos ? std::string() : path_.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? path_ : path_.substr(slash + 1);
+    for (int attempt = 0;; ++attempt) {
+        temporary_ = directory + "." + name + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        // Created afresh with the usual permissions (0666 less the umask).
+        int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            break;
+        }
+        if (errno != EEXIST || attempt >= 100)
+            fail(errno, "cannot create " + temporary_);
+    }
+    stream_.open(temporary_, std::ios::binary | std::ios::trunc);
+    if (!stream_) {
+        int error = errno;
+        std::remove(temporary_.c_str());
+        fail(error, "cannot open " + temporary_);
+    }
+}
+
+ReplacingFile::~ReplacingFile()
+{
+    if (!committed_) {
+        stream_.close();
+        std::remove(temporary_.c_str());
+    }
+}
+
+void ReplacingFile::commit()
+{
+    stream_.flush();
+    stream_.close();
+    if (!stream_)
+        fail(EIO, "cannot write " + temporary_);
+    if (std::rename(temporary_.c_str(), path_.c_str()) != 0)
+        fail(errno, "cannot rename " + temporary_ + " to " + path_);
+    committed_ = true;
+}
+
+}  // namespace wrenfield::cli

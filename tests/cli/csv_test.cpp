@@ -1,0 +1,241 @@
+#include "cli/csv.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <sstream>
+
+namespace wrenfield::cli {
+namespace {
+
+struct Expected {
+    std::vector<std::string> fields;
+    long line;
+    std::string problem;
+};
+
+std::vector<CsvRecord> readAll(const std::string& text, CsvReader::Options options = {})
+{
+    std::istringstream in(text);
+    CsvReader reader(in, options);
+    std::vector<CsvRecord> records;
+    CsvRecord record;
+    while (reader.next(record))
+        records.push_back(record);
+    return records;
+}
+
+struct ReadCase {
+    const char* name;
+    std::string input;
+    std::vector<Expected> records;
+};
+
+void PrintTo(const ReadCase& c, std::ostream* out) { *out << c.name; }
+
+class CsvReadTest : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(CsvReadTest, ReadsRecordsWithLinesAndProblems)
+{
+    const ReadCase& c = GetParam();
+    std::vector<CsvRecord> records = readAll(c.input);
+    ASSERT_EQ(records.size(), c.records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        SCOPED_TRACE("record " + std::to_string(i));
+        EXPECT_EQ(records[i].fields, c.records[i].fields);
+        EXPECT_EQ(records[i].line, c.records[i].line);
+        EXPECT_EQ(records[i].problem, c.records[i].problem);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CsvReadTest,
+    ::testing::Values(
+        ReadCase{"LineFeeds", "a,b\n1,2\n", {{{"a", "b"}, 1, ""}, {{"1", "2"}, 2, ""}}},
+        ReadCase{"CrLf", "a,b\r\n1,2\r\n", {{{"a", "b"}, 1, ""}, {{"1", "2"}, 2, ""}}},
+        ReadCase{"NoFinalLineBreak", "a,b\n1,2", {{{"a", "b"}, 1, ""}, {{"1", "2"}, 2, ""}}},
+        ReadCase{"CrAtEndOfInput", "a,b\r\n1,2\r", {{{"a", "b"}, 1, ""}, {{"1", "2"}, 2, ""}}},
+        ReadCase{"EmptyFields", "a,b,c\n,,\n", {{{"a", "b", "c"}, 1, ""}, {{"", "", ""}, 2, ""}}},
+        ReadCase{"QuotedCommaQuoteAndLineBreak",
+                 "a,b\n\"x, y\",\"say \"\"hi\"\"\"\n\"two\nlines\",\"\"\nz,w\n",
+                 {{{"a", "b"}, 1, ""},
+                  {{"x, y", "say \"hi\""}, 2, ""},
+                  {{"two\nlines", ""}, 3, ""},
+                  {{"z", "w"}, 5, ""}}},
+        ReadCase{"CrLfInsideQuotesIsKept", "a\r\n\"1\r\n2\"\r\n", {{{"a"}, 1, ""}, {{"1\r\n2"}, 2, ""}}},
+        ReadCase{"ByteOrderMarkIsSkipped", "\xEF\xBB\xBF" "a,b\n1,2\n", {{{"a", "b"}, 1, ""}, {{"1", "2"}, 2, ""}}},
+        ReadCase{"QuoteInsideUnquotedFieldIsKept", "a,b\n5'2\",x\n", {{{"a", "b"}, 1, ""}, {{"5'2\"", "x"}, 2, ""}}},
+        ReadCase{"FieldCountMismatch", "a,b,c\n1,2\n1,2,3,4\n5,6,7\n",
+                 {{{"a", "b", "c"}, 1, ""},
+                  {{"1", "2"}, 2, "expected 3 fields, found 2"},
+                  {{"1", "2", "3", "4"}, 3, "expected 3 fields, found 4"},
+                  {{"5", "6", "7"}, 4, ""}}},
+        // The quote opened on line 2 is never closed: the lines after it are
+        // still records of their own.
+        ReadCase{"UnterminatedQuoteResumesOnTheNextLine", "a,b\n1,\"2\n3,4\n5,6\n",
+                 {{{"a", "b"}, 1, ""}, {{"1"}, 2, "unterminated quote"}, {{"3", "4"}, 3, ""}, {{"5", "6"}, 4, ""}}},
+        ReadCase{"UnterminatedQuoteAfterAMultiLineField", "a,b,c\n\"x\ny\",\"open\n7,8,9\n",
+                 {{{"a", "b", "c"}, 1, ""}, {{"x\ny"}, 2, "unterminated quote"}, {{"7", "8", "9"}, 4, ""}}},
+        // A stray quote closes at the next quote, rows later: the record it
+        // makes is malformed, so it is cut at the stray quote instead.
+        ReadCase{"StrayQuoteDoesNotSwallowTheNextRows", "a,b\n1,\"2\n3,4\n5,\"6\"\n",
+                 {{{"a", "b"}, 1, ""}, {{"1"}, 2, "unbalanced quote"}, {{"3", "4"}, 3, ""}, {{"5", "6"}, 4, ""}}},
+        ReadCase{"StrayQuoteBeforeAFieldCountMismatch", "a,b\n1,\"2\n3\",4,5\n6,7\n",
+                 {{{"a", "b"}, 1, ""}, {{"1"}, 2, "unbalanced quote"}, {{"3\"", "4", "5"}, 3,
+                  "expected 2 fields, found 3"}, {{"6", "7"}, 4, ""}}},
+        // Most of the input lies before the quote, so the reader's buffer
+        // moves while the quoted field is read: resuming must still land on
+        // the right line.
+        ReadCase{"UnterminatedQuoteLateInTheInput", "a,b\n" + std::string(60, 'x') + ",y\n1,\"2\n3,4\n",
+                 {{{"a", "b"}, 1, ""}, {{std::string(60, 'x'), "y"}, 2, ""}, {{"1"}, 3, "unterminated quote"},
+                  {{"3", "4"}, 4, ""}}},
+        ReadCase{"UnterminatedQuoteOnTheLastLine", "a,b\n1,\"2", {{{"a", "b"}, 1, ""}, {{"1"}, 2, "unterminated quote"}}},
+        ReadCase{"TextAfterClosingQuote", "a,b\n\"1\"x,2\n3,4\n",
+                 {{{"a", "b"}, 1, ""}, {{"1"}, 2, "unexpected text after a closing quote"}, {{"3", "4"}, 3, ""}}},
+        ReadCase{"EmptyLineInsideIsAMalformedRecord", "a,b\n1,2\n\n\r\n3,4\n",
+                 {{{"a", "b"}, 1, ""}, {{"1", "2"}, 2, ""}, {{""}, 3, "empty line"}, {{""}, 4, "empty line"},
+                  {{"3", "4"}, 5, ""}}},
+        ReadCase{"EmptyLinesAtTheEndAreNoRecords", "a,b\n1,2\n\n\r\n\n", {{{"a", "b"}, 1, ""}, {{"1", "2"}, 2, ""}}},
+        ReadCase{"NothingAtAll", "", {}},
+        ReadCase{"OnlyEmptyLines", "\n\n", {}}),
+    [](const ::testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
+
+TEST(CsvReader, ReportsByteOrderMarkAndLineBreakStyle)
+{
+    std::istringstream in("\xEF\xBB\xBF" "a,b\r\n1,2");
+    CsvReader reader(in);
+    CsvRecord record;
+    ASSERT_TRUE(reader.next(record));
+    EXPECT_TRUE(reader.hadByteOrderMark());
+    EXPECT_TRUE(reader.lastRecordEndedWithCrLf());
+    ASSERT_TRUE(reader.next(record));
+    EXPECT_FALSE(reader.lastRecordEndedWithCrLf());
+    EXPECT_FALSE(reader.next(record));
+    EXPECT_FALSE(reader.readFailed());
+}
+
+TEST(CsvReader, OverlongFieldsAreMalformedAndReadingGoesOn)
+{
+    CsvReader::Options options;
+    options.maxFieldBytes = 8;
+    auto records = readAll("a,b\n123456789012,x\n\"123456789012\",y\n1,2\n", options);
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_EQ(records[1].problem, "field longer than 8 bytes");
+    EXPECT_EQ(records[1].line, 2);
+    EXPECT_EQ(records[2].problem, "quoted field longer than 8 bytes (unterminated quote?)");
+    EXPECT_EQ(records[2].line, 3);
+    EXPECT_EQ(records[3].fields, (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(records[3].line, 4);
+}
+
+// Far more than one read chunk, with quoted fields and a stray quote well
+// inside: every record keeps its line and its fields.
+TEST(CsvReader, LongInputAcrossManyReadChunks)
+{
+    std::string text = "n,text\n";
+    const int rows = 30000;
+    const int broken = 17000;
+    for (int i = 1; i <= rows; ++i) {
+        if (i == broken)
+            text += std::to_string(i) + ",\"never closed\n";
+        else if (i % 3 == 0)
+            text += std::to_string(i) + ",\"quoted, with \"\"quotes\"\"\"\n";
+        else
+            text += std::to_string(i) + ",plain\n";
+    }
+    auto records = readAll(text);
+    ASSERT_EQ(records.size(), static_cast<std::size_t>(rows + 1));
+    for (int i = 1; i <= rows; ++i) {
+        const CsvRecord& record = records[static_cast<std::size_t>(i)];
+        ASSERT_EQ(record.line, i + 1);
+        ASSERT_EQ(record.fields[0], std::to_string(i));
+        if (i == broken) {
+            // The stray quote runs into the quoted field of the next row.
+            EXPECT_EQ(record.problem, "unbalanced quote");
+        } else {
+            ASSERT_FALSE(record.malformed()) << "row " << i << ": " << record.problem;
+            ASSERT_EQ(record.fields[1], i % 3 == 0 ? "quoted, with \"quotes\"" : "plain");
+        }
+    }
+}
+
+TEST(CsvWriter, QuotesOnlyWhatNeedsIt)
+{
+    EXPECT_EQ(CsvWriter::quoted("plain text"), "plain text");
+    EXPECT_EQ(CsvWriter::quoted(""), "");
+    EXPECT_EQ(CsvWriter::quoted("a,b"), "\"a,b\"");
+    EXPECT_EQ(CsvWriter::quoted("say \"hi\""), "\"say \"\"hi\"\"\"");
+    EXPECT_EQ(CsvWriter::quoted("two\nlines"), "\"two\nlines\"");
+    EXPECT_EQ(CsvWriter::quoted("cr\r"), "\"cr\r\"");
+}
+
+TEST(CsvWriter, WhatItWritesReadsBackTheSame)
+{
+    const std::vector<std::vector<std::string>> records = {
+        {"id", "note", "empty"},
+        {"1", "a, b", ""},
+        {"2", "\"quoted\"", "x"},
+        {"3", "line\nbreak\r\nand more", " blanks "},
+    };
+    for (const char* lineBreak : {"\n", "\r\n"}) {
+        std::ostringstream out;
+        CsvWriter writer(out, lineBreak);
+        for (const auto& record : records)
+            writer.writeRecord(record);
+        auto back = readAll(out.str());
+        ASSERT_EQ(back.size(), records.size());
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            EXPECT_EQ(back[i].fields, records[i]);
+            EXPECT_FALSE(back[i].malformed());
+        }
+    }
+}
+
+TEST(CsvWriter, OneEmptyFieldIsNotAnEmptyLine)
+{
+    std::ostringstream out;
+    CsvWriter writer(out);
+    writer.writeRecord(std::vector<std::string>{"h"});
+    writer.writeRecord(std::vector<std::string>{""});
+    writer.writeRecord(std::vector<std::string>{"x"});
+    EXPECT_EQ(out.str(), "h\n\"\"\nx\n");
+    auto back = readAll(out.str());
+    ASSERT_EQ(back.size(), 3u);
+    EXPECT_EQ(back[1].fields, std::vector<std::string>{""});
+    EXPECT_FALSE(back[1].malformed());
+}
+
+}  // namespace
+}  // namespace wrenfield::cli
+
+namespace wrenfield::cli {
+namespace {
+
+// Random mixtures of the characters that matter: every input ends, and the
+// records come in line order, each starting on a line of the input.
+TEST(CsvReader, AnyInputIsReadToTheEnd)
+{
+    std::mt19937 random(20261207);
+    const std::string alphabet = "a1,\"\"\n\r ";
+    for (int round = 0; round < 2000; ++round) {
+        std::string text;
+        std::size_t length = random() % 120;
+        for (std::size_t i = 0; i < length; ++i)
+            text += alphabet[random() % alphabet.size()];
+        long lines = 1 + static_cast<long>(std::count(text.begin(), text.end(), '\n'));
+        CsvReader::Options options;
+        options.maxFieldBytes = 1 + random() % 20;
+        auto records = readAll(text, options);
+        ASSERT_LE(records.size(), static_cast<std::size_t>(lines)) << text;
+        long previous = 0;
+        for (const CsvRecord& record : records) {
+            ASSERT_GT(record.line, previous) << text;
+            ASSERT_LE(record.line, lines) << text;
+            previous = record.line;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace wrenfield::cli
