@@ -9,9 +9,14 @@ namespace {
 std::atomic<int> caught{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
+// The first signal asks the run to stop; a second one, while the run still
+// has not stopped, ends the program at once as the signal normally would.
 extern "C" void noteSignal(int signal)
 {
-    caught.store(signal, std::memory_order_relaxed);
+    if (caught.exchange(signal, std::memory_order_relaxed) != 0) {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
 }
 
 }  // namespace

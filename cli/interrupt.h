@@ -1,7 +1,8 @@
 // Ctrl-C (and a polite kill) during a long run: while an InterruptWatch
 // lives, SIGINT and SIGTERM only raise a flag that the run checks between
 // chunks, so that it can stop promptly and clean up (no half-written output
-// file is left behind). The former handlers come back when it ends.
+// file is left behind). A second signal before the run has stopped ends the
+// program at once. The former handlers come back when the watch ends.
 #pragma once
 
 #include <csignal>
