@@ -187,7 +187,8 @@ void addBatchCommand(CLI::App& app)
         "N: ...\" and the run goes on. Empty lines at the end of the file are ignored.\n"
         "A summary (rows, computed, missing, errors) goes to standard error.\n"
         "Exit status: 0 no row had an error (missing inputs are not errors); 1 some row had an error; 2 the "
-        "file could not be read or written, or its header lacks a required column (nothing is written).");
+        "file could not be read or written, or its header lacks a required column (nothing is written); 130 "
+        "stopped by Ctrl-C (with -o, OUT is not written).");
     batch->callback([options] { runBatch(*options); });
 }
 
