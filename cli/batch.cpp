@@ -16,8 +16,8 @@ namespace wrenfield::cli {
 namespace {
 
 // Records computed between two writes; also the unit that the threads share
-// out. With at most 2 × threads + 2 chunks in flight, memory stays a few
-// megabytes whatever the input's length.
+// out. With a bounded number of chunks in flight (a few more than threads),
+// memory stays a few megabytes whatever the input's length.
 constexpr std::size_t kChunkRecords = 4096;
 
 std::string columnKey(std::string_view name)
@@ -300,7 +300,10 @@ BatchSummary BatchJob::run(std::ostream& out, const BatchRunOptions& options)
 
     BatchSummary summary;
     bool atEnd = false;
-    OrderedChunks<Chunk> chunks(options.threads);
+    // A few chunks beyond one per thread keep every worker busy while the
+    // oldest chunk waits to be written; more would only cost memory.
+    const std::size_t threads = std::max<std::size_t>(options.threads, 1);
+    OrderedChunks<Chunk> chunks(threads, threads + std::min<std::size_t>(threads, 4) + 2);
     OrderedChunks<Chunk>::Steps steps;
     steps.read = [&](Chunk& chunk) {
         if (atEnd)

@@ -173,7 +173,7 @@ void addBatchCommand(CLI::App& app)
                       "Threads that parse and compute (default: the cores available). The output is the same "
                       "whatever the number.")
         ->type_name("N")
-        ->check(CLI::Range(1, 1024));
+        ->check(CLI::Range(1, 256));
     batch->add_flag("--quiet,-q", options->quiet, "No progress line on the terminal during long runs.");
     batch->add_option("IN", options->input, "The CSV file to read; - or none for standard input.")->type_name("");
     batch->footer(
