@@ -96,10 +96,15 @@ TEST_F(BatchInterrupt, StopsWhileWaitingForInputAndKeepsTheOlderOutput)
     int input = start();
     std::string text = rows(20000);
     ASSERT_EQ(::write(input, text.data(), text.size()), ssize_t(text.size()));
-    // The command has all of it and now waits for more.
-    std::this_thread::sleep_for(500ms);
+    // Once the temporary output file exists the command is under way (and
+    // watching for Ctrl-C); it has all the input and waits for more.
+    auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (filesLeft().size() < 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(filesLeft().size(), 2u) << "the command did not start its output";
+    std::this_thread::sleep_for(200ms);
     ASSERT_EQ(::kill(child_, SIGINT), 0);
-    int status = waitForExit(3000ms);
+    int status = waitForExit(10000ms);
     ::close(input);
     EXPECT_EQ(status, 128 + SIGINT);
     EXPECT_EQ(filesLeft(), std::vector<std::string>{"out.csv"});
