@@ -1,0 +1,69 @@
+// Interface identifiers of the standard interfaces, and GUIDs in text.
+#include <cstdio>
+#include <cstring>
+
+#include "platform/com/wf_com.h"
+
+extern "C" {
+
+const IID IID_NULL = {0x00000000, 0x0000, 0x0000, {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}};
+const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID IID_IClassFactory = {0x00000001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID IID_IDispatch = {0x00020400, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const CLSID CLSID_PSOAInterface = {0x00020424, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+int IsEqualGUID(REFGUID a, REFGUID b)
+{
+    return std::memcmp(&a, &b, sizeof(GUID)) == 0;
+}
+
+int StringFromGUID2(REFGUID guid, LPOLESTR buffer, int size)
+{
+    if (!buffer || size < 39)
+        return 0;
+    char text[40];
+    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", guid.Data1, guid.Data2,
+                  guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5],
+                  guid.Data4[6], guid.Data4[7]);
+    for (int i = 0; i < 39; ++i)
+        buffer[i] = static_cast<OLECHAR>(text[i]);
+    return 39;
+}
+
+HRESULT CLSIDFromString(LPCOLESTR text, LPCLSID clsid)
+{
+    if (!text || !clsid)
+        return E_INVALIDARG;
+    // "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}": 38 units, hex digits at fixed places.
+    static const char pattern[] = "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}";
+    unsigned char nibbles[32];
+    int count = 0;
+    for (int i = 0; i < 38; ++i) {
+        const OLECHAR c = text[i];
+        if (pattern[i] != 'X') {
+            if (c != pattern[i])
+                return CO_E_CLASSSTRING;
+            continue;
+        }
+        int value = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (value < 0)
+            return CO_E_CLASSSTRING;
+        nibbles[count++] = static_cast<unsigned char>(value);
+    }
+    if (text[38] != 0)
+        return CO_E_CLASSSTRING;
+    auto take = [&](int from, int n) {
+        unsigned long long v = 0;
+        for (int i = 0; i < n; ++i)
+            v = (v << 4) | nibbles[from + i];
+        return v;
+    };
+    clsid->Data1 = static_cast<DWORD>(take(0, 8));
+    clsid->Data2 = static_cast<WORD>(take(8, 4));
+    clsid->Data3 = static_cast<WORD>(take(12, 4));
+    for (int i = 0; i < 8; ++i)
+        clsid->Data4[i] = static_cast<BYTE>(take(16 + 2 * i, 2));
+    return S_OK;
+}
+
+}  // extern "C"

@@ -1,0 +1,63 @@
+/*
+ * The registry of the component runtime: the classes root of one user, kept
+ * in one file. Keys are paths below the classes root separated by "\"
+ * ("CLSID\{…}\InprocServer32"), compared without regard to ASCII case as the
+ * platform compares them; each key holds named values, the unnamed one being
+ * its default value. Texts are UTF-8.
+ *
+ * Where the file lives: $WRENFIELD_REGISTRY when set (tests use this), else
+ * $XDG_CONFIG_HOME/wrenfield/registry, else ~/.config/wrenfield/registry.
+ *
+ * Changes go through an update: it takes the registry's lock (an advisory
+ * lock on a companion ".lock" file, so that two processes registering at once
+ * wait for each other instead of losing one another's entries), reads the
+ * current contents, applies the changes in memory and, on commit, writes a
+ * new file beside the old one, flushes it to disk and renames it over the old
+ * one. A reader sees either the old or the new registry, never half of one.
+ */
+#ifndef WRENFIELD_PLATFORM_COM_WF_REGISTRY_H
+#define WRENFIELD_PLATFORM_COM_WF_REGISTRY_H
+
+#include "platform/com/wf_com.h"
+
+WF_COM_BEGIN_C
+
+typedef struct WfRegistryUpdate WfRegistryUpdate;
+
+/* The path of the registry file in use (static storage until the next call). */
+const char* WfRegistryPath(void);
+
+/* Starts an update: locks the registry and reads it. REGDB_E_READREGDB when
+ * the file exists but cannot be read or parsed. */
+HRESULT WfRegistryBeginUpdate(WfRegistryUpdate** update);
+/* Creates the key (and its parents) if needed and sets one value. A NULL or
+ * empty name sets the key's default value. */
+HRESULT WfRegistrySetString(WfRegistryUpdate* update, const char* key, const char* name, const char* value);
+HRESULT WfRegistrySetDword(WfRegistryUpdate* update, const char* key, const char* name, DWORD value);
+/* Creates a key without values (a flag such as "Control"). */
+HRESULT WfRegistryCreateKey(WfRegistryUpdate* update, const char* key);
+/* Removes the key with everything below it; S_FALSE when it did not exist. */
+HRESULT WfRegistryDeleteTree(WfRegistryUpdate* update, const char* key);
+/* Removes the key when nothing is left in or below it; S_FALSE otherwise. */
+HRESULT WfRegistryDeleteKeyIfEmpty(WfRegistryUpdate* update, const char* key);
+/* Writes the registry atomically, releases the lock and ends the update
+ * (also when writing fails: REGDB_E_WRITEREGDB, the old file unchanged). */
+HRESULT WfRegistryCommit(WfRegistryUpdate* update);
+/* Ends the update without writing anything. */
+void WfRegistryAbandon(WfRegistryUpdate* update);
+
+/* Reads one text value (a number value reads as its decimal text) into
+ * buffer. REGDB_E_KEYMISSING when the key or value is absent, E_INVALIDARG
+ * when the buffer is too small. */
+HRESULT WfRegistryQueryString(const char* key, const char* name, char* buffer, size_t size);
+/* S_OK when the key exists, S_FALSE when it does not. */
+HRESULT WfRegistryKeyExists(const char* key);
+
+/* The registry as text, in the form the file holds (for listing and tests);
+ * free it with WfRegistryFreeText. NULL when it cannot be read. */
+char* WfRegistryDumpText(void);
+void WfRegistryFreeText(char* text);
+
+WF_COM_END_C
+
+#endif /* WRENFIELD_PLATFORM_COM_WF_REGISTRY_H */

@@ -1,0 +1,181 @@
+// wfregsvr: registers or unregisters a component library, in the manner of
+// the platform's own tool, and prints a library's version record.
+#include <dlfcn.h>
+#include <limits.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/com/wf_com.h"
+#include "platform/com/wf_registry.h"
+#include "platform/com/wf_resource.h"
+
+namespace {
+
+// Exit statuses, numbered as the platform's registration tool numbers them.
+enum Exit { Ok = 0, BadArguments = 1, LoadFailed = 3, EntryMissing = 4, EntryFailed = 5 };
+
+const char* kUsage =
+    "Usage: wfregsvr [/u] [/s] LIBRARY\n"
+    "       wfregsvr --version-info LIBRARY\n"
+    "       wfregsvr --list\n"
+    "\n"
+    "Registers the component library LIBRARY (calls its DllRegisterServer), or\n"
+    "with /u unregisters it (DllUnregisterServer).\n"
+    "\n"
+    "  /u, -u, --unregister   unregister instead of register\n"
+    "  /s, -s, --silent       print nothing on success\n"
+    "  --version-info         print the library's version record\n"
+    "  --list                 print the registry\n"
+    "  /?, -h, --help         print this help\n"
+    "\n"
+    "The registry is the file named by $WRENFIELD_REGISTRY, else\n"
+    "$XDG_CONFIG_HOME/wrenfield/registry, else ~/.config/wrenfield/registry.\n"
+    "Exit status: 0 done, 1 bad arguments, 3 the library cannot be loaded,\n"
+    "4 it lacks the entry point, 5 the entry point failed.\n";
+
+std::string describe(HRESULT hr)
+{
+    struct Known {
+        HRESULT code;
+        const char* text;
+    };
+    static const Known known[] = {
+        {E_OUTOFMEMORY, "out of memory"},
+        {E_ACCESSDENIED, "access denied"},
+        {E_FAIL, "unspecified failure"},
+        {E_UNEXPECTED, "unexpected failure"},
+        {REGDB_E_READREGDB, "the registry could not be read (damaged or unreadable file)"},
+        {REGDB_E_WRITEREGDB, "the registry could not be written"},
+        {SELFREG_E_CLASS, "the classes could not be registered"},
+        {SELFREG_E_TYPELIB, "the type library could not be registered"},
+    };
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
+    for (const Known& k : known)
+        if (k.code == hr)
+            return std::string(code) + ": " + k.text;
+    return code;
+}
+
+void* load(const char* library)
+{
+    char absolute[PATH_MAX];
+    // A path with a "/" is used as it stands; realpath makes it absolute so
+    // that the registration records where the library really is.
+    const char* path = realpath(library, absolute) ? absolute : library;
+    void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    if (!handle)
+        std::fprintf(stderr, "wfregsvr: cannot load %s: %s\n", library, dlerror());
+    return handle;
+}
+
+int registerLibrary(const char* library, bool unregister, bool silent)
+{
+    void* handle = load(library);
+    if (!handle)
+        return LoadFailed;
+    const char* entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
+    auto fn = reinterpret_cast<HRESULT (*)()>(dlsym(handle, entry));
+    if (!fn) {
+        std::fprintf(stderr, "wfregsvr: %s was loaded, but the entry point %s was not found.\n", library, entry);
+        dlclose(handle);
+        return EntryMissing;
+    }
+    const HRESULT hr = fn();
+    dlclose(handle);
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "wfregsvr: %s in %s failed with error %s.\n", entry, library, describe(hr).c_str());
+        return EntryFailed;
+    }
+    if (!silent)
+        std::printf("%s in %s succeeded (registry %s).\n", entry, library, WfRegistryPath());
+    return Ok;
+}
+
+int printVersionInfo(const char* library)
+{
+    void* handle = load(library);
+    if (!handle)
+        return LoadFailed;
+    const WfResource* resource = WfFindResource(handle, WF_RT_VERSION, 1);
+    if (!resource || resource->size != sizeof(WfVersionRecord)) {
+        std::fprintf(stderr, "wfregsvr: %s has no version record.\n", library);
+        dlclose(handle);
+        return EntryMissing;
+    }
+    const auto& v = *static_cast<const WfVersionRecord*>(resource->data);
+    std::printf("FileVersion (fixed)     %u.%u.%u.%u\n", v.fileVersion[0], v.fileVersion[1], v.fileVersion[2],
+                v.fileVersion[3]);
+    std::printf("ProductVersion (fixed)  %u.%u.%u.%u\n", v.productVersion[0], v.productVersion[1],
+                v.productVersion[2], v.productVersion[3]);
+    std::printf("FileFlagsMask           0x%08X\n", v.fileFlagsMask);
+    std::printf("FileFlags               0x%08X\n", v.fileFlags);
+    std::printf("FileOS                  0x%08X\n", v.fileOS);
+    std::printf("FileType                0x%08X%s\n", v.fileType, v.fileType == WF_VFT_DLL ? " (dynamic-link library)" : "");
+    std::printf("FileSubtype             0x%08X\n", v.fileSubtype);
+    std::printf("StringFileInfo          %s\n", v.stringBlock);
+    for (UINT i = 0; i < v.stringCount; ++i)
+        std::printf("  %-21s \"%s\"\n", v.strings[i].key, v.strings[i].value);
+    std::printf("Translation             0x%04X, %u\n", v.translationLanguage, v.translationCodePage);
+    dlclose(handle);
+    return Ok;
+}
+
+int list()
+{
+    char* text = WfRegistryDumpText();
+    if (!text) {
+        std::fprintf(stderr, "wfregsvr: cannot read the registry %s\n", WfRegistryPath());
+        return EntryFailed;
+    }
+    std::fputs(text, stdout);
+    WfRegistryFreeText(text);
+    return Ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    bool unregister = false;
+    bool silent = false;
+    bool versionInfo = false;
+    bool listRegistry = false;
+    std::vector<const char*> libraries;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "/u" || arg == "/U" || arg == "-u" || arg == "--unregister")
+            unregister = true;
+        else if (arg == "/s" || arg == "/S" || arg == "-s" || arg == "--silent")
+            silent = true;
+        else if (arg == "--version-info")
+            versionInfo = true;
+        else if (arg == "--list")
+            listRegistry = true;
+        else if (arg == "/?" || arg == "-h" || arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return Ok;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            std::fprintf(stderr, "wfregsvr: unknown option %s\n\n%s", argv[i], kUsage);
+            return BadArguments;
+        } else
+            libraries.push_back(argv[i]);
+    }
+    if (listRegistry) {
+        if (!libraries.empty() || unregister || versionInfo) {
+            std::fprintf(stderr, "wfregsvr: --list takes nothing else\n");
+            return BadArguments;
+        }
+        return list();
+    }
+    if (libraries.size() != 1 || (versionInfo && unregister)) {
+        std::fprintf(stderr, "wfregsvr: name exactly one library\n\n%s", kUsage);
+        return BadArguments;
+    }
+    return versionInfo ? printVersionInfo(libraries[0]) : registerLibrary(libraries[0], unregister, silent);
+}

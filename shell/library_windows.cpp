@@ -1,0 +1,87 @@
+#include "shell/library_windows.h"
+
+#include <string>
+
+#include "platform/utf16_text.h"
+#include "shell/project_description.h"
+#include "shell/wrenfield515uk.h"
+
+namespace {
+
+HMODULE module = nullptr;
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        module = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+namespace wrenfield::shell {
+namespace {
+
+std::wstring wide(std::string_view utf8)
+{
+    const std::u16string units = utf16FromUtf8(utf8);
+    return std::wstring(units.begin(), units.end());
+}
+
+}  // namespace
+
+std::wstring libraryPath()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);  // truncated: try a longer buffer
+    }
+}
+
+HRESULT loadTypeLibrary(ITypeLib** library)
+{
+    const std::wstring path = libraryPath();
+    if (path.empty())
+        return HRESULT_FROM_WIN32(GetLastError());
+    return LoadTypeLibEx(path.c_str(), REGKIND_NONE, library);
+}
+
+HRESULT loadCalcTypeInfo(ITypeInfo** info)
+{
+    ITypeLib* library = nullptr;
+    HRESULT hr = loadTypeLibrary(&library);
+    if (FAILED(hr))
+        return hr;
+    hr = library->GetTypeInfoOfGuid(IID__Calc, info);
+    library->Release();
+    return hr;
+}
+
+void setErrorInfo(const RuntimeError& error)
+{
+    ICreateErrorInfo* create = nullptr;
+    if (FAILED(CreateErrorInfo(&create)))
+        return;
+    std::wstring source = wide(kRegistration.projectName);
+    std::wstring description = wide(error.description());
+    create->SetGUID(IID__Calc);
+    create->SetSource(source.data());
+    create->SetDescription(description.data());
+    IErrorInfo* info = nullptr;
+    if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
+        SetErrorInfo(0, info);
+        info->Release();
+    }
+    create->Release();
+}
+
+}  // namespace wrenfield::shell

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Registers the control library with wfregsvr into a fresh registry, lets the
+# C host use it, registers it from two processes at once, unregisters it and
+# checks that nothing of it is left and that creation then fails.
+#   register_cycle.sh WFREGSVR LIBRARY CALC_HOST WORKDIR
+set -uo pipefail
+regsvr=$1 lib=$2 host=$3 work=$4
+rm -rf "$work"
+mkdir -p "$work"
+export WRENFIELD_REGISTRY=$work/registry
+failed=0
+fail() { echo "FAILED: $*" >&2; failed=1; }
+expect_status() {  # expected-status description command...
+  local want=$1 what=$2; shift 2
+  "$@" >"$work/out" 2>&1
+  local got=$?
+  [ "$got" -eq "$want" ] || { fail "$what: exit status $got, expected $want"; cat "$work/out" >&2; }
+}
+ours='187A1494-A7E4-46E6-B1C8-1885659AB446|739DC2BA-688E-4D50-AEFA-62D66F055A60|C5DD6964-C996-44FD-AECF-C2652D21C9A5|6A377DCC-2856-4013-AB27-CFC405A0ECEC|Wrenfield515UK'
+
+expect_status 0 "creation fails before registration" "$host" unregistered
+expect_status 0 "register" "$regsvr" "$lib"
+grep -q "succeeded" "$work/out" || fail "register: no success message"
+expect_status 0 "the C host" "$host" registered
+
+# The entries of the registration record.
+clsid='CLSID\{187A1494-A7E4-46E6-B1C8-1885659AB446}'
+libdir=$(cd "$(dirname "$lib")" && pwd)/$(basename "$lib")
+expect_status 0 "list the registry" "$regsvr" --list
+for entry in \
+    "[$clsid\\InprocServer32]" "@=\"$libdir\"" '"ThreadingModel"="Apartment"' \
+    "[$clsid\\Control]" "[$clsid\\MiscStatus\\1]" '@="131473"' \
+    "[$clsid\\ToolboxBitmap32]" "@=\"$libdir, 30000\"" \
+    "[$clsid\\ProgID]" '@="Wrenfield515UK.Calc"' \
+    '[Wrenfield515UK.Calc\CLSID]' '@="{187A1494-A7E4-46E6-B1C8-1885659AB446}"' \
+    '[Interface\{C5DD6964-C996-44FD-AECF-C2652D21C9A5}]' '@="_Calc"' \
+    '[Interface\{6A377DCC-2856-4013-AB27-CFC405A0ECEC}]' '@="__Calc"' \
+    '[TypeLib\{739DC2BA-688E-4D50-AEFA-62D66F055A60}\1.0]' '@="Wrenfield515UK"' \
+    '[TypeLib\{739DC2BA-688E-4D50-AEFA-62D66F055A60}\1.0\409\win64]' '"Version"="1.0"'; do
+  grep -qxF -- "$entry" "$work/out" || fail "registry lacks the line: $entry"
+done
+
+# Two registrations at once, several times over: each must succeed and the
+# registry must stay whole and usable.
+for round in 1 2 3 4 5 6 7 8; do
+  "$regsvr" /s "$lib" & a=$!
+  "$regsvr" /s "$lib" & b=$!
+  wait $a || fail "round $round: first registration failed"
+  wait $b || fail "round $round: second registration failed"
+  expect_status 0 "round $round: registry readable" "$regsvr" --list
+  grep -q '^WRENFIELD-REGISTRY 1$' "$work/out" || fail "round $round: registry header"
+done
+ls "$work" | grep -v -e '^registry$' -e '^registry.lock$' -e '^out$' && fail "temporary files left beside the registry"
+expect_status 0 "the C host after concurrent registrations" "$host" registered
+
+expect_status 0 "unregister" "$regsvr" /u "$lib"
+if grep -Eiq "$ours" "$WRENFIELD_REGISTRY"; then
+  fail "entries left after unregistering:"
+  grep -Ei "$ours" "$WRENFIELD_REGISTRY" >&2
+fi
+expect_status 0 "creation fails after unregistering" "$host" unregistered
+expect_status 0 "unregistering twice" "$regsvr" /u "$lib"
+
+# The tool's failures.
+expect_status 3 "a missing library" "$regsvr" "$work/missing.so"
+grep -q "cannot load" "$work/out" || fail "no message for a missing library"
+expect_status 1 "no library named" "$regsvr"
+expect_status 1 "an unknown option" "$regsvr" --frobnicate "$lib"
+printf 'not a registry\n' >"$WRENFIELD_REGISTRY"
+expect_status 5 "a damaged registry" "$regsvr" "$lib"
+grep -q "0x80040150" "$work/out" || fail "no code for a damaged registry"
+grep -q "not a registry" "$WRENFIELD_REGISTRY" || fail "a damaged registry must be left as it was"
+
+exit $failed

@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# Proves Wrenfield515UK.ocx on Wine with clients that call it as Windows hosts
+# do: builds it with mingw-w64, makes a fresh 64-bit Wine prefix, registers the
+# library with Wine's regsvr32, runs a VBScript through Wine's cscript (late
+# binding) and a compiled client (IDispatch::Invoke with typed references, the
+# vtable slots, DllCanUnloadNow, the version record and the toolbox bitmap),
+# checks every registry entry, unregisters with regsvr32 /u and checks that
+# nothing is left and the control can no longer be created.
+#
+#   windows/prove.sh [BUILD_DIR]      (default: build/windows)
+#
+# Exit code 0 when everything holds, 1 when something does not, 77 (skipped)
+# when the Windows toolchain or Wine is not installed.
+set -euo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+dir=${1:-"$top/build/windows"}
+
+missing=()
+for tool in x86_64-w64-mingw32-g++ x86_64-w64-mingw32-windres x86_64-w64-mingw32-widl wine wineboot wineserver \
+            cmake ninja; do
+  command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
+done
+# The platform's IDL files that the interface description imports.
+[ -f /usr/include/wine/wine/windows/oaidl.idl ] || missing+=("Wine's IDL files")
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "SKIPPED: the Windows toolchain is not installed (missing: ${missing[*]});" \
+       "scripts/deps.sh installs it from scripts/packages.d/windows.txt"
+  exit 77
+fi
+
+start=$SECONDS
+echo "== building Wrenfield515UK.ocx with mingw-w64"
+if ! build_log=$("$top/windows/build.sh" "$dir" 2>&1); then
+  printf '%s\n' "$build_log"
+  echo "PROOF FAILED: the library does not build"
+  exit 1
+fi
+printf '%s\n' "$build_log" | tail -1
+
+failed=0
+ocx_file="$dir/Wrenfield515UK.ocx"
+
+# The library stands alone: it imports system DLLs only (the C and C++
+# runtimes are linked in) and exports the four entry points.
+echo "== imports and exports of Wrenfield515UK.ocx"
+headers=$(x86_64-w64-mingw32-objdump -p "$ocx_file")
+imports=$(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'a-z' 'A-Z' | sort | tr '\n' ' ')
+exports=$(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*\[ *[0-9]*\] \(Dll[A-Za-z]*\)$/\1/p' | sort | tr '\n' ' ')
+echo "   imports: $imports"
+echo "   exports: $exports"
+for dll in $imports; do
+  case "$dll" in
+    KERNEL32.DLL|ADVAPI32.DLL|OLE32.DLL|OLEAUT32.DLL|MSVCRT.DLL|UCRTBASE.DLL|API-MS-WIN-CRT-*) ;;
+    *) echo "!! imports $dll, which is not a system DLL"; failed=1 ;;
+  esac
+done
+if [ "$exports" != "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ]; then
+  echo "!! exports are not the four entry points"
+  failed=1
+fi
+
+prefix=$(mktemp -d "${TMPDIR:-/tmp}/wrenfield-wine.XXXXXX")
+export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$prefix"
+}
+trap cleanup EXIT
+
+echo "== fresh 64-bit Wine prefix"
+wineboot -i >/dev/null 2>&1
+
+# Installed as an integrator would: into Program Files (a path with a blank).
+install_dir="$prefix/drive_c/Program Files/Wrenfield515UK"
+mkdir -p "$install_dir"
+cp "$dir/Wrenfield515UK.ocx" "$dir/calc_client.exe" "$top/windows/proof/calc_late_bound.vbs" "$install_dir/"
+ocx='C:\Program Files\Wrenfield515UK\Wrenfield515UK.ocx'
+client='C:\Program Files\Wrenfield515UK\calc_client.exe'
+
+# Runs one Wine command, shows its output without the carriage returns, and
+# checks its exit code and (optionally) a line that must appear: Wine's
+# cscript ends silently with exit code 0 on a script error, so only the
+# script's own closing line proves that it ran to its end.
+step() {
+  local title=$1 expect_line=$2
+  shift 2
+  echo "== $title"
+  local output rc=0
+  output=$("$@" 2>&1 | tr -d '\r') || rc=$?
+  [ -n "$output" ] && printf '%s\n' "$output" | sed 's/^/   /'
+  if [ $rc -ne 0 ]; then
+    echo "!! $title: exit code $rc"
+    failed=1
+  elif [ -n "$expect_line" ] && ! printf '%s\n' "$output" | grep -Eq "$expect_line"; then
+    echo "!! $title: no line matching /$expect_line/"
+    failed=1
+  fi
+}
+
+step "regsvr32 Wrenfield515UK.ocx" "" wine regsvr32 /s "$ocx"
+# Registering again (an update, say) replaces the entries, it does not fail.
+step "regsvr32 Wrenfield515UK.ocx again" "" wine regsvr32 /s "$ocx"
+step "registry entries" '^client: [0-9]+ checks passed, 0 failed$' wine "$client" "$ocx" registered
+step "late binding: cscript calc_late_bound.vbs" '^script: [0-9]+ checks passed, 0 failed$' \
+  wine cscript //nologo 'C:\Program Files\Wrenfield515UK\calc_late_bound.vbs'
+step "early binding and IDispatch::Invoke: calc_client.exe" '^client: [0-9]+ checks passed, 0 failed$' \
+  wine "$client" "$ocx"
+step "regsvr32 /u Wrenfield515UK.ocx" "" wine regsvr32 /s /u "$ocx"
+step "nothing left after unregistering" '^client: [0-9]+ checks passed, 0 failed$' \
+  wine "$client" "$ocx" unregistered
+
+# A script host can no longer create the control either.
+cat >"$install_dir/create_after_unregister.vbs" <<'VBS'
+Dim calc
+On Error Resume Next
+Set calc = CreateObject("Wrenfield515UK.Calc")
+WScript.Echo "CreateObject error " & Err.Number
+WScript.Quit 0
+VBS
+step "CreateObject after unregistering fails" '^CreateObject error [1-9][0-9]*$' \
+  wine cscript //nologo 'C:\Program Files\Wrenfield515UK\create_after_unregister.vbs'
+
+wineserver -w
+if [ $failed -ne 0 ]; then
+  echo "PROOF FAILED ($((SECONDS - start)) s)"
+  exit 1
+fi
+echo "PROOF PASSED: Wrenfield515UK.ocx registered, called late- and early-bound, unregistered under Wine ($((SECONDS - start)) s)"
