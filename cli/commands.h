@@ -14,5 +14,6 @@ struct CommandExit {
 void addCalcCommand(CLI::App& app);
 void addBatchCommand(CLI::App& app);
 void addFormCommand(CLI::App& app);
+void addGuiCommand(CLI::App& app);
 
 }  // namespace wrenfield::cli
