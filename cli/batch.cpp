@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "cli/ordered_chunks.h"
 #include "cli/population_choice.h"
+#include "engine/batch_kernel.h"
 #include "engine/population_methods.h"
 #include "platform/numeric_text.h"
 #include "platform/runtime_error.h"
@@ -13,7 +15,9 @@ namespace wrenfield::cli {
 
 namespace {
 
-// Records computed between two writes; also the unit a parallel run would share out.
+// Records computed between two writes; also the unit that the threads share
+// out. With a bounded number of chunks in flight (a few more than threads),
+// memory stays a few megabytes whatever the input's length.
 constexpr std::size_t kChunkRecords = 4096;
 
 std::string columnKey(std::string_view name)
@@ -163,26 +167,127 @@ BatchJob::BatchJob(std::istream& in, engine::Population defaultPopulation)
     crLf_ = reader_.lastRecordEndedWithCrLf();
 }
 
+// Per-chunk working space, kept from one chunk to the next.
+struct BatchJob::Scratch {
+    std::vector<engine::BatchRecord> records;
+    std::vector<std::size_t> rows;  // the chunk position of each record
+    std::vector<engine::BatchOutcome> outcomes;
+};
+
+struct BatchJob::Chunk {
+    std::vector<CsvRecord> records = std::vector<CsvRecord>(kChunkRecords);
+    std::size_t count = 0;
+    bool readFailed = false;
+    std::vector<RowResult> results;
+    Scratch scratch;
+    std::string output;  // the chunk's output records, ready to write
+    BatchSummary summary;
+};
+
+RowFields BatchJob::rowFields(const CsvRecord& record) const
+{
+    RowFields fields;
+    for (std::size_t c = 0; c < kInputColumns.size(); ++c)
+        fields.inputs[c] = record.fields[columns_.inputs[c]];
+    if (columns_.population)
+        fields.population = record.fields[*columns_.population];
+    return fields;
+}
+
 std::vector<RowResult> BatchJob::computeChunk(std::span<const CsvRecord> records) const
 {
     std::vector<RowResult> results;
-    results.reserve(records.size());
-    for (const CsvRecord& record : records) {
-        if (record.malformed()) {
-            results.push_back(malformedRow(record));
-            continue;
-        }
-        RowFields fields;
-        for (std::size_t c = 0; c < kInputColumns.size(); ++c)
-            fields.inputs[c] = record.fields[columns_.inputs[c]];
-        if (columns_.population)
-            fields.population = record.fields[*columns_.population];
-        results.push_back(computeRow(fields, defaultPopulation_));
-    }
+    Scratch scratch;
+    computeChunk(records, results, scratch);
     return results;
 }
 
+// The common row, seven plain numbers, goes to the batch kernel with the
+// others of its chunk. Every other row (a missing or non-numeric field, an
+// unknown population, a number beyond the double range) and every row the
+// kernel reports an error for is computed on its own by computeRow, which
+// hands the texts to the population's method: its result and its error text
+// are exactly the method's. For a text that numberFromTextInRange reads, the
+// method computes with that very number, so both ways give the same centile
+// (to the last bit or two of the vector exponential).
+void BatchJob::computeChunk(std::span<const CsvRecord> records, std::vector<RowResult>& results,
+                            Scratch& scratch) const
+{
+    results.resize(records.size());
+    scratch.records.clear();
+    scratch.rows.clear();
+    for (std::size_t r = 0; r < records.size(); ++r) {
+        const CsvRecord& record = records[r];
+        if (record.malformed()) {
+            results[r] = malformedRow(record);
+            continue;
+        }
+        RowFields fields = rowFields(record);
+        std::optional<engine::Population> population = defaultPopulation_;
+        if (fields.population && !fields.population->empty())
+            population = populationFromText(*fields.population);
+        engine::BatchRecord plain;
+        bool fast = population.has_value();
+        if (fast) {
+            plain.population = *population;
+            double* numbers[kInputColumns.size()] = {&plain.inputs.bwt, &plain.inputs.gestDays, &plain.inputs.wt,
+                                                     &plain.inputs.ht,  &plain.inputs.sex,      &plain.inputs.eth,
+                                                     &plain.inputs.par};
+            for (std::size_t c = 0; c < kInputColumns.size() && fast; ++c) {
+                std::optional<double> number = numberFromTextInRange(fields.inputs[c]);
+                fast = number.has_value();
+                if (fast)
+                    *numbers[c] = *number;
+            }
+        }
+        if (!fast) {
+            results[r] = computeRow(fields, defaultPopulation_);
+            continue;
+        }
+        scratch.records.push_back(plain);
+        scratch.rows.push_back(r);
+    }
+
+    scratch.outcomes.resize(scratch.records.size());
+    engine::computeCentiles(scratch.records, scratch.outcomes);
+    for (std::size_t k = 0; k < scratch.rows.size(); ++k) {
+        std::size_t r = scratch.rows[k];
+        const engine::BatchOutcome& outcome = scratch.outcomes[k];
+        if (outcome.error)
+            results[r] = computeRow(rowFields(records[r]), defaultPopulation_);
+        else
+            results[r] = {shortestText(outcome.centile), {}, RowOutcome::Computed};
+    }
+}
+
+void BatchJob::processChunk(Chunk& chunk) const
+{
+    std::span<const CsvRecord> records(chunk.records.data(), chunk.count);
+    computeChunk(records, chunk.results, chunk.scratch);
+    chunk.output.clear();
+    chunk.summary = {};
+    CsvWriter writer(chunk.output, crLf_ ? "\r\n" : "\n");
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const RowResult& result = chunk.results[i];
+        writeRow(writer, records[i], columns_.width, result);
+        ++chunk.summary.rows;
+        switch (result.outcome) {
+        case RowOutcome::Computed: ++chunk.summary.computed; break;
+        case RowOutcome::Missing: ++chunk.summary.missing; break;
+        case RowOutcome::Error: ++chunk.summary.errors; break;
+        }
+    }
+}
+
 BatchSummary BatchJob::run(std::ostream& out, const std::function<void(long)>& progress)
+{
+    BatchRunOptions options;
+    if (progress)
+        options.progress = [&progress](long rows, std::uint64_t) { progress(rows); };
+    return run(out, options);
+}
+
+BatchSummary BatchJob::run(std::ostream& out, const BatchRunOptions& options)
 {
     // The output keeps the input's byte order mark and line breaks.
     if (reader_.hadByteOrderMark())
@@ -194,32 +299,41 @@ BatchSummary BatchJob::run(std::ostream& out, const std::function<void(long)>& p
     writer.writeRecord(outputHeader);
 
     BatchSummary summary;
-    std::vector<CsvRecord> chunk(kChunkRecords);
-    for (;;) {
-        std::size_t count = 0;
-        while (count < chunk.size() && reader_.next(chunk[count]))
-            ++count;
-        if (reader_.readFailed())
+    bool atEnd = false;
+    // A few chunks beyond one per thread keep every worker busy while the
+    // oldest chunk waits to be written; more would only cost memory.
+    const std::size_t threads = std::max<std::size_t>(options.threads, 1);
+    OrderedChunks<Chunk> chunks(threads, threads + std::min<std::size_t>(threads, 4) + 2);
+    OrderedChunks<Chunk>::Steps steps;
+    steps.read = [&](Chunk& chunk) {
+        if (atEnd)
+            return false;
+        chunk.count = 0;
+        while (chunk.count < chunk.records.size() && reader_.next(chunk.records[chunk.count]))
+            ++chunk.count;
+        chunk.readFailed = reader_.readFailed();
+        atEnd = chunk.readFailed || chunk.count < chunk.records.size();
+        return chunk.count > 0 || chunk.readFailed;
+    };
+    steps.process = [this](Chunk& chunk) { processChunk(chunk); };
+    steps.write = [&](Chunk& chunk) {
+        if (chunk.readFailed)
             throw BatchError("cannot read the input after " + std::to_string(summary.rows) + " rows");
-        std::span<const CsvRecord> records(chunk.data(), count);
-        std::vector<RowResult> results = computeChunk(records);
-        for (std::size_t i = 0; i < count; ++i) {
-            writeRow(writer, records[i], columns_.width, results[i]);
-            ++summary.rows;
-            switch (results[i].outcome) {
-            case RowOutcome::Computed: ++summary.computed; break;
-            case RowOutcome::Missing: ++summary.missing; break;
-            case RowOutcome::Error: ++summary.errors; break;
-            }
-        }
+        out.write(chunk.output.data(), static_cast<std::streamsize>(chunk.output.size()));
+        summary.rows += chunk.summary.rows;
+        summary.computed += chunk.summary.computed;
+        summary.missing += chunk.summary.missing;
+        summary.errors += chunk.summary.errors;
         out.flush();
         if (!out)
             throw BatchError("cannot write the output after " + std::to_string(summary.rows) + " rows");
-        if (progress && count > 0)
-            progress(summary.rows);
-        if (count < chunk.size())
-            break;
-    }
+        if (options.progress)
+            options.progress(summary.rows, reader_.bytesRead());
+    };
+    if (options.stopRequested)
+        steps.stopRequested = options.stopRequested;
+    summary.interrupted = !chunks.run(steps);
+    out.flush();
     return summary;
 }
 

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <istream>
 #include <optional>
@@ -74,6 +75,19 @@ struct BatchSummary {
     long computed = 0;
     long missing = 0;
     long errors = 0;
+    bool interrupted = false;  // stopped on request before the end of the input
+};
+
+struct BatchRunOptions {
+    // Threads that parse and compute the rows (1: everything on the calling
+    // thread). The output is the same whatever the number.
+    std::size_t threads = 1;
+    // Called after every chunk written, with the rows written and the input
+    // bytes read so far.
+    std::function<void(long rows, std::uint64_t bytesRead)> progress;
+    // Asked between chunks; when it answers true the run stops promptly,
+    // with summary.interrupted set.
+    std::function<bool()> stopRequested;
 };
 
 std::string summaryText(const BatchSummary& summary);
@@ -88,12 +102,21 @@ public:
     // every chunk. Throws BatchError when the input cannot be read further or
     // the output cannot be written.
     BatchSummary run(std::ostream& out, const std::function<void(long)>& progress = {});
+    // The same on `options.threads` threads: reading and writing stay on the
+    // calling thread, parsing and computing go to the workers, chunk by chunk.
+    BatchSummary run(std::ostream& out, const BatchRunOptions& options);
 
     // The results of a chunk of records, in the same order. Each row on its
     // own: the rows of a chunk may be computed in any order or at once.
     std::vector<RowResult> computeChunk(std::span<const CsvRecord> records) const;
 
 private:
+    struct Chunk;
+    struct Scratch;
+    void computeChunk(std::span<const CsvRecord> records, std::vector<RowResult>& results, Scratch& scratch) const;
+    RowFields rowFields(const CsvRecord& record) const;
+    void processChunk(Chunk& chunk) const;
+
     CsvReader reader_;
     engine::Population defaultPopulation_;
     std::vector<std::string> header_;

@@ -5,6 +5,18 @@
 
 namespace wrenfield::cli {
 
+namespace {
+// Whether a field holds a comma, a double quote or a line break. A plain loop:
+// find_first_of would search the four characters once for every byte.
+bool needsQuotes(std::string_view field)
+{
+    for (char c : field)
+        if (c == ',' || c == '"' || c == '\r' || c == '\n')
+            return true;
+    return false;
+}
+}  // namespace
+
 CsvReader::CsvReader(std::istream& in) : CsvReader(in, Options{}) {}
 
 CsvReader::CsvReader(std::istream& in, Options options) : in_(in), options_(options) {}
@@ -28,6 +40,7 @@ bool CsvReader::fill(std::size_t needed)
         buffer_.resize(old + chunk);
         in_.read(buffer_.data() + old, static_cast<std::streamsize>(chunk));
         buffer_.resize(old + static_cast<std::size_t>(in_.gcount()));
+        bytesRead_ += static_cast<std::uint64_t>(in_.gcount());
         if (in_.bad())
             readFailed_ = true;
         if (buffer_.size() == old && !in_.good())
@@ -197,6 +210,18 @@ bool CsvReader::readRecord(CsvRecord& record)
             return true;
         }
 
+        // The plain bytes of an unquoted field already in the buffer, up to
+        // the next comma or line break, in one sweep; the loop below takes
+        // the rest (the buffer's end, a CR, the field limit) byte by byte.
+        {
+            const char* data = buffer_.data();
+            std::size_t end = pos_;
+            const std::size_t limit = std::min(buffer_.size(), pos_ + maxField);
+            while (end < limit && data[end] != ',' && data[end] != '\n' && data[end] != '\r')
+                ++end;
+            field.append(data + pos_, end - pos_);
+            pos_ = end;
+        }
         int c = peek();
         while (c >= 0 && c != ',' && !atLineBreak()) {
             if (field.size() >= maxField) {
@@ -238,11 +263,29 @@ void CsvReader::checkFieldCount(CsvRecord& record)
                          std::to_string(record.fields.size());
 }
 
-CsvWriter::CsvWriter(std::ostream& out, std::string lineBreak) : out_(out), lineBreak_(std::move(lineBreak)) {}
+CsvWriter::CsvWriter(std::ostream& out, std::string lineBreak) : out_(&out), lineBreak_(std::move(lineBreak)) {}
+
+CsvWriter::CsvWriter(std::string& text, std::string lineBreak) : text_(&text), lineBreak_(std::move(lineBreak)) {}
+
+void CsvWriter::put(std::string_view text)
+{
+    if (text_)
+        text_->append(text);
+    else
+        out_->write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+void CsvWriter::put(char c)
+{
+    if (text_)
+        text_->push_back(c);
+    else
+        out_->put(c);
+}
 
 std::string CsvWriter::quoted(std::string_view field)
 {
-    if (field.find_first_of(",\"\r\n") == std::string_view::npos)
+    if (!needsQuotes(field))
         return std::string(field);
     std::string text;
     text.reserve(field.size() + 2);
@@ -261,11 +304,11 @@ void CsvWriter::writeField(std::string_view field)
     if (fieldsInRecord_ == 0)
         firstFieldEmpty_ = field.empty();
     else
-        out_ << ',';
-    if (field.find_first_of(",\"\r\n") == std::string_view::npos)
-        out_ << field;
+        put(',');
+    if (!needsQuotes(field))
+        put(field);
     else
-        out_ << quoted(field);
+        put(quoted(field));
     ++fieldsInRecord_;
 }
 
@@ -273,8 +316,8 @@ void CsvWriter::endRecord()
 {
     // A record of one empty field would read back as an empty line: quote it.
     if (fieldsInRecord_ == 1 && firstFieldEmpty_)
-        out_ << "\"\"";
-    out_ << lineBreak_;
+        put("\"\"");
+    put(lineBreak_);
     fieldsInRecord_ = 0;
 }
 

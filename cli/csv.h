@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <istream>
 #include <ostream>
 #include <span>
@@ -65,6 +66,9 @@ public:
     bool lastRecordEndedWithCrLf() const noexcept { return lastCrLf_; }
     // Whether the input stream failed while reading (not at its end).
     bool readFailed() const noexcept { return readFailed_; }
+    // The bytes taken from the input stream so far (the reader reads ahead
+    // of the records it has returned by at most a buffer's worth).
+    std::uint64_t bytesRead() const noexcept { return bytesRead_; }
 
 private:
     static constexpr std::size_t kNoMark = static_cast<std::size_t>(-1);
@@ -95,6 +99,7 @@ private:
     bool hadBom_ = false;
     bool lastCrLf_ = false;
     bool readFailed_ = false;
+    std::uint64_t bytesRead_ = 0;
     std::size_t expectedFields_ = 0;
     // Empty lines seen but not yet returned: returned one by one once a
     // record follows them, dropped if the input ends first.
@@ -106,6 +111,8 @@ class CsvWriter {
 public:
     // `lineBreak` ends every record ("\n", or "\r\n" to match the input).
     explicit CsvWriter(std::ostream& out, std::string lineBreak = "\n");
+    // Appends the records to a text instead, as they would be written.
+    explicit CsvWriter(std::string& text, std::string lineBreak = "\n");
 
     void writeRecord(std::span<const std::string> fields);
     // Starts a record field by field: each writeField adds one, endRecord ends it.
@@ -116,7 +123,11 @@ public:
     static std::string quoted(std::string_view field);
 
 private:
-    std::ostream& out_;
+    void put(std::string_view text);
+    void put(char c);
+
+    std::ostream* out_ = nullptr;
+    std::string* text_ = nullptr;
     std::string lineBreak_;
     std::size_t fieldsInRecord_ = 0;
     bool firstFieldEmpty_ = false;

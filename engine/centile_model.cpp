@@ -1,55 +1,14 @@
 #include "engine/centile_model.h"
 
 #include "engine/checked_arithmetic.h"
+#include "engine/model_formulas.h"
 
 namespace wrenfield::engine {
-
-namespace {
 
 using checked::add;
 using checked::div;
 using checked::mul;
 using checked::sub;
-
-double heightTerm(const CoefficientSet& set, double h)
-{
-    switch (set.heightForm) {
-    case HeightForm::Linear:
-        return mul(set.heightLinear, h);
-    case HeightForm::LinearMinusCube: {
-        double a = mul(h, set.heightLinear);
-        double b = mul(h, -set.heightCube);
-        double c = mul(h, b);
-        double d = mul(h, c);
-        return sub(a, d);
-    }
-    case HeightForm::NestedCube: {
-        double t1 = mul(h, h);
-        double t2 = mul(set.heightCube, t1);
-        double t3 = add(t2, set.heightLinear);
-        return mul(t3, h);
-    }
-    }
-    return 0;
-}
-
-double ethnicTerm(const CoefficientSet& set, const Variant& eth)
-{
-    for (const EthnicGroup& group : set.ethnicGroups)
-        if (group.term && eth.equalsCode(group.code))
-            return *group.term;
-    return set.ethnicOther;
-}
-
-double parityTerm(const CoefficientSet& set, const Variant& par)
-{
-    for (std::int16_t code = 0; code < 4; ++code)
-        if (par.equalsCode(code))
-            return set.parity[static_cast<std::size_t>(code)];
-    return set.parityOther;
-}
-
-}  // namespace
 
 double centileFromZ(double z)
 {
@@ -88,27 +47,24 @@ Variant centile(const CoefficientSet& set, Variant& bwt, Variant& gest, Variant&
         ht.store(sub(ht.number(), set.heightCentre));
         h = ht.number();
     }
-    double weightTerm = mul(add(mul(add(mul(set.weightCube, w), set.weightSquare), w), set.weightLinear), w);
+    double weightPart = weightTerm<CheckedSteps>(set, w);
     if (!set.centredHeightWriteBack)
         h = sub(ht.number(), set.heightCentre);
-    double heightPart = heightTerm(set, h);
-    double sexTerm = sex.equalsCode(1) ? set.sexMale : set.sexOther;
+    double heightPart = heightTerm<CheckedSteps>(set, h);
+    double sexPart = sexTerm(set, sex);
     double ethnicPart = ethnicTerm(set, eth);
     double parityPart = parityTerm(set, par);
-    double tw = add(add(add(add(add(weightTerm, set.constant), heightPart), sexTerm), ethnicPart), parityPart);
+    double tw = termWeightSum<CheckedSteps>(set, weightPart, heightPart, sexPart, ethnicPart, parityPart);
 
     // 3. Clamp.
-    if (tw < kTermWeightLowerClamp)
-        tw = kTermWeightLowerClamp;
-    if (tw > kTermWeightUpperClamp)
-        tw = kTermWeightUpperClamp;
+    tw = clampTermWeight(tw);
 
     // 4. Gestation in weeks, written back and read back.
     gest.store(div(gest.number(), 7));
     double g = gest.number();
 
     // 5. Gestation proportion.
-    double p = add(mul(add(mul(add(mul(kProportionC3, g), kProportionC2), g), kProportionC1), g), kProportionC0);
+    double p = gestationProportion<CheckedSteps>(g);
 
     // 6. Expected weight, spread, deviation.
     double e = mul(p, tw);

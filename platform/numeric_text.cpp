@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "platform/runtime_error.h"
@@ -13,24 +14,37 @@ namespace {
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Converts a text already known to be a well-formed decimal number (sign,
-// digits, ".", exponent) to the nearest double. from_chars is exact and
-// ignores the locale; it refuses a value outside the double range, which we
-// sort into overflow and underflow by the decimal exponent of the first
-// significant digit.
+// digits, ".", exponent) to the nearest double, if that lies within the double
+// range. from_chars is exact and ignores the locale.
+std::optional<double> convertInRange(std::string_view number)
+{
+    bool negative = false;
+    if (!number.empty() && (number.front() == '+' || number.front() == '-')) {
+        negative = number.front() == '-';
+        number.remove_prefix(1);
+    }
+    double value = 0.0;
+    const char* first = number.data();
+    const char* last = first + number.size();
+    auto [end, error] = std::from_chars(first, last, value, std::chars_format::general);
+    if (error == std::errc() && end == last)
+        return negative ? -value : value;
+    return std::nullopt;
+}
+
+// As convertInRange; a value outside the double range is sorted into
+// overflow and underflow by the decimal exponent of its first significant
+// digit.
 double convertDecimal(std::string_view number)
 {
+    if (std::optional<double> value = convertInRange(number))
+        return *value;
     std::string_view unsignedPart = number;
     bool negative = false;
     if (!unsignedPart.empty() && (unsignedPart.front() == '+' || unsignedPart.front() == '-')) {
         negative = unsignedPart.front() == '-';
         unsignedPart.remove_prefix(1);
     }
-    double value = 0.0;
-    const char* first = unsignedPart.data();
-    const char* last = first + unsignedPart.size();
-    auto [end, error] = std::from_chars(first, last, value, std::chars_format::general);
-    if (error == std::errc() && end == last)
-        return negative ? -value : value;
 
     // Out of range: find the decimal exponent of the leading significant digit.
     long long digitsBeforePoint = 0;
@@ -79,9 +93,10 @@ double convertDecimal(std::string_view number)
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-}  // namespace
-
-double numberFromText(std::string_view text)
+// The number part of a numeric text, without the blanks around it; nothing
+// when the text does not read as a number. We check the grammar ourselves:
+// from_chars would also take "inf", "nan" and hex.
+std::optional<std::string_view> numberPart(std::string_view text)
 {
     std::size_t begin = 0;
     std::size_t end = text.size();
@@ -91,7 +106,6 @@ double numberFromText(std::string_view text)
         --end;
     std::string_view number = text.substr(begin, end - begin);
 
-    // Check the grammar ourselves: from_chars would also take "inf", "nan" and hex.
     std::size_t pos = 0;
     if (pos < number.size() && (number[pos] == '+' || number[pos] == '-'))
         ++pos;
@@ -108,7 +122,7 @@ double numberFromText(std::string_view text)
         }
     }
     if (digits == 0)
-        raise(ErrorNumber::TypeMismatch);
+        return std::nullopt;
     if (pos < number.size() && (number[pos] == 'e' || number[pos] == 'E')) {
         ++pos;
         if (pos < number.size() && (number[pos] == '+' || number[pos] == '-'))
@@ -119,11 +133,29 @@ double numberFromText(std::string_view text)
             ++expDigits;
         }
         if (expDigits == 0)
-            raise(ErrorNumber::TypeMismatch);
+            return std::nullopt;
     }
     if (pos != number.size())
+        return std::nullopt;
+    return number;
+}
+
+}  // namespace
+
+double numberFromText(std::string_view text)
+{
+    std::optional<std::string_view> number = numberPart(text);
+    if (!number)
         raise(ErrorNumber::TypeMismatch);
-    return convertDecimal(number);
+    return convertDecimal(*number);
+}
+
+std::optional<double> numberFromTextInRange(std::string_view text) noexcept
+{
+    std::optional<std::string_view> number = numberPart(text);
+    if (!number)
+        return std::nullopt;
+    return convertInRange(*number);
 }
 
 double leadingNumberValue(std::string_view text)

@@ -2,6 +2,7 @@
 // whatever the user's locale.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,13 @@ namespace wrenfield {
 // Anything else, the zero-length text included, is a type mismatch; a number
 // too large for a double is an overflow; one too small becomes 0.
 double numberFromText(std::string_view text);
+
+// The same conversion for a text that numberFromText reads without raising
+// an error and whose value lies within the double range; nothing for any
+// other text (which numberFromText would reject, or turn into an overflow or
+// an underflow to 0). For callers with a fast path that leave every unusual
+// text to the variant's own conversion.
+std::optional<double> numberFromTextInRange(std::string_view text) noexcept;
 
 // The numeric value of a text as the form reads its lists: blanks, tabs and
 // line feeds anywhere in the text are skipped, and the longest leading part

@@ -67,6 +67,37 @@ TEST(NumberFromText, ReadsBackEveryShortestText)
     }
 }
 
+// The no-raise conversion gives numberFromText's value wherever that one gives
+// a value within the double range, and nothing wherever it raises an error or
+// leaves the range.
+TEST(NumberFromTextInRange, AgreesWithNumberFromTextOrDeclines)
+{
+    const std::string manyDigits = "2" + std::string(309, '0');
+    for (const std::string& text :
+         {std::string("3400"), std::string("  3400\t"), std::string("+1.5"), std::string("-2"), std::string(".5"),
+          std::string("5."), std::string("-0"), std::string("1E+2"), std::string("39.285714285714285"),
+          std::string("1.7976931348623157e308"), std::string("4.9e-324"), std::string(""), std::string(" "),
+          std::string("abc"), std::string("inf"), std::string("nan"), std::string("0x10"), std::string("1e"),
+          std::string("1,5"), std::string("3400g"), std::string("\n3"), std::string("1e309"), std::string("-1e400"),
+          std::string("1e-400"), manyDigits}) {
+        std::optional<double> fast = numberFromTextInRange(text);
+        double value = 0;
+        bool raised = false;
+        try {
+            value = numberFromText(text);
+        } catch (const RuntimeError&) {
+            raised = true;
+        }
+        if (fast) {
+            ASSERT_FALSE(raised) << text;
+            EXPECT_EQ(*fast, value) << text;
+            EXPECT_EQ(std::signbit(*fast), std::signbit(value)) << text;
+        } else {
+            EXPECT_TRUE(raised || text == "1e-400") << "declined \"" << text << "\"";
+        }
+    }
+}
+
 TEST(LeadingNumberValue, TakesTheLongestLeadingDecimalNumber)
 {
     struct Case {

@@ -1,0 +1,26 @@
+// Input from a file descriptor (a file, a pipe, a terminal) for a long run
+// that Ctrl-C must stop promptly even while it waits for data: the buffer
+// waits in short slices and reports the end of the input as soon as the
+// interrupt watch has caught a signal. A failing read is an error of the
+// stream (its bad bit), never a silent end.
+#pragma once
+
+#include <streambuf>
+#include <vector>
+
+namespace wrenfield::cli {
+
+class InterruptibleInput : public std::streambuf {
+public:
+    // Reads `fd`, which stays open (and the caller's) afterwards.
+    explicit InterruptibleInput(int fd, std::size_t bufferBytes = 1 << 16);
+
+protected:
+    int_type underflow() override;
+
+private:
+    int fd_;
+    std::vector<char> buffer_;
+};
+
+}  // namespace wrenfield::cli

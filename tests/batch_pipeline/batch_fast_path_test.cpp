@@ -1,0 +1,207 @@
+// The batch's fast path (plain numbers to the vector kernel, chunk by chunk,
+// on several threads) against the one-row computation that hands every text
+// to the population's method: the same outcome and error text for every row,
+// centiles within 1e-9, and an output that does not depend on the number of
+// threads.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/batch.h"
+#include "platform/numeric_text.h"
+
+namespace wrenfield::cli {
+namespace {
+
+using engine::Population;
+
+const char* const kHeader = "id,bwt,gest,wt,ht,sex,eth,par,population\n";
+
+// Rows of every kind: plain numbers in every population, numbers written in
+// every way the method reads them, missing and non-numeric fields, numbers
+// beyond the double range, inputs that make the method raise an error,
+// unknown populations.
+const char* const kRows[] = {
+    "a,3400,280,64,163,1,1,0,",
+    "b,3400,280,64,163,1,1,0,United States",
+    "c,3100,266,58,160,0,4,2,se",
+    "d,3500,280,70,165,1,3,0,New Zealand",
+    "e,2900,273,55,155,1,4,4,au",
+    "f, 3400 ,2.8e2,64.0,+163,1,1.0,0,uk",
+    "g,3400,280,64,163,1,1,-0,",
+    "h,.34e4,280.,64,163,1.5,0,7,",
+    "i,3400,,64,163,1,1,0,",
+    "j,,,,,,,,",
+    "k,3400,280,64,163,M,1,0,",
+    "l,3400,280,1e300,163,1,1,0,",
+    "m,3400,280,64,1e200,1,1,0,us",
+    "n,1e400,280,64,163,1,1,0,",
+    "o,1e-400,280,64,163,1,1,0,",
+    "p,3400,1e300,64,163,1,1,0,",
+    "q,1e300,280,64,163,1,1,0,",
+    "r,3400,280,64,163,1,1,0,Narnia",
+    "s,3400,0,64,163,1,1,0,",
+    "t,3400,280,64,163,inf,1,0,",
+    "u,3400,280,64,163,1,nan,0,",
+    "v,0x10,280,64,163,1,1,0,",
+    "w,3000,280,200,163,1,9,4,",
+    "x,-3400,280,64,163,1,1,0,nz",
+    "y,3400,280,64,163,1,1,0,UNITED KINGDOM",
+    "z,3400,280,64,163,1,1,",
+};
+
+std::string fileOf(const std::vector<std::string>& rows, const char* lineBreak = "\n")
+{
+    std::string text = kHeader;
+    if (std::string(lineBreak) != "\n")
+        text.replace(text.size() - 1, 1, lineBreak);
+    for (const std::string& row : rows)
+        text += row + lineBreak;
+    return text;
+}
+
+std::vector<CsvRecord> recordsOf(const std::string& text)
+{
+    std::istringstream in(text);
+    CsvReader reader(in);
+    std::vector<CsvRecord> records;
+    CsvRecord record;
+    while (reader.next(record))
+        records.push_back(record);
+    return records;
+}
+
+RowFields fieldsOf(const CsvRecord& record)
+{
+    RowFields fields;
+    for (std::size_t c = 0; c < 7; ++c)
+        fields.inputs[c] = record.fields[c + 1];
+    fields.population = record.fields[8];
+    return fields;
+}
+
+TEST(BatchFastPath, EveryRowAsTheMethodComputesIt)
+{
+    std::vector<std::string> rows(std::begin(kRows), std::end(kRows));
+    std::string text = fileOf(rows);
+    std::istringstream in(text);
+    BatchJob job(in, Population::UnitedKingdom);
+    std::vector<CsvRecord> records = recordsOf(text);
+    records.erase(records.begin());  // the header
+    std::vector<RowResult> fast = job.computeChunk(records);
+    ASSERT_EQ(fast.size(), records.size());
+    for (std::size_t r = 0; r < records.size(); ++r) {
+        SCOPED_TRACE(kRows[r]);
+        RowResult slow = records[r].malformed() ? malformedRow(records[r])
+                                                : computeRow(fieldsOf(records[r]), Population::UnitedKingdom);
+        EXPECT_EQ(fast[r].outcome, slow.outcome);
+        EXPECT_EQ(fast[r].error, slow.error);
+        ASSERT_EQ(fast[r].centile.empty(), slow.centile.empty());
+        if (!slow.centile.empty()) {
+            EXPECT_NEAR(numberFromText(fast[r].centile), numberFromText(slow.centile), 1e-9);
+        }
+    }
+}
+
+// A file of many rows: mostly plain births, with every kind of row above
+// scattered through it, malformed records, quoted fields and CR LF.
+std::string largeFile(std::size_t count, const char* lineBreak)
+{
+    std::mt19937 random(5);
+    std::vector<std::string> rows;
+    for (std::size_t i = 0; i < count; ++i) {
+        unsigned pick = random() % 100;
+        if (pick < 8)
+            rows.push_back(kRows[random() % std::size(kRows)]);
+        else if (pick == 8)
+            rows.push_back("short,3400,280");
+        else if (pick == 9)
+            rows.push_back("\"quoted, id\",3400,280,64,163,1,1,0,\"United\nKingdom\"");
+        else
+            rows.push_back(std::to_string(i) + "," + std::to_string(1500 + random() % 3500) + "," +
+                           std::to_string(200 + random() % 100) + "," + std::to_string(45 + random() % 60) + "," +
+                           std::to_string(150 + random() % 40) + "," + std::to_string(random() % 2) + "," +
+                           std::to_string(1 + random() % 10) + "," + std::to_string(random() % 5) + "," +
+                           (random() % 2 ? "uk" : "Sweden"));
+    }
+    return fileOf(rows, lineBreak);
+}
+
+std::string runWith(const std::string& text, std::size_t threads, BatchSummary& summary)
+{
+    std::istringstream in(text);
+    BatchJob job(in, Population::UnitedKingdom);
+    std::ostringstream out;
+    BatchRunOptions options;
+    options.threads = threads;
+    summary = job.run(out, options);
+    return out.str();
+}
+
+TEST(BatchFastPath, OutputIsTheSameWhateverTheThreads)
+{
+    for (const char* lineBreak : {"\n", "\r\n"}) {
+        std::string text = largeFile(30000, lineBreak);
+        BatchSummary one;
+        std::string expected = runWith(text, 1, one);
+        EXPECT_EQ(one.rows, 30000);
+        EXPECT_GT(one.errors, 0);
+        EXPECT_GT(one.missing, 0);
+        for (std::size_t threads : {2u, 3u, 8u}) {
+            BatchSummary summary;
+            EXPECT_EQ(runWith(text, threads, summary), expected) << threads << " threads";
+            EXPECT_EQ(summary.rows, one.rows);
+            EXPECT_EQ(summary.computed, one.computed);
+            EXPECT_EQ(summary.missing, one.missing);
+            EXPECT_EQ(summary.errors, one.errors);
+        }
+    }
+}
+
+TEST(BatchFastPath, ProgressCountsRowsAndBytes)
+{
+    std::string text = largeFile(10000, "\n");
+    std::istringstream in(text);
+    BatchJob job(in, Population::UnitedKingdom);
+    std::ostringstream out;
+    long lastRows = 0;
+    std::uint64_t lastBytes = 0;
+    int calls = 0;
+    BatchRunOptions options;
+    options.threads = 2;
+    options.progress = [&](long rows, std::uint64_t bytes) {
+        EXPECT_GT(rows, lastRows);
+        EXPECT_GE(bytes, lastBytes);
+        lastRows = rows;
+        lastBytes = bytes;
+        ++calls;
+    };
+    job.run(out, options);
+    EXPECT_EQ(lastRows, 10000);
+    EXPECT_EQ(lastBytes, text.size());
+    EXPECT_GT(calls, 1);
+}
+
+TEST(BatchFastPath, StopsBetweenChunksWhenAsked)
+{
+    std::string text = largeFile(50000, "\n");
+    std::istringstream in(text);
+    BatchJob job(in, Population::UnitedKingdom);
+    std::ostringstream out;
+    long rowsAtStop = 0;
+    BatchRunOptions options;
+    options.threads = 2;
+    options.progress = [&](long rows, std::uint64_t) { rowsAtStop = rows; };
+    options.stopRequested = [&] { return rowsAtStop > 0; };
+    BatchSummary summary = job.run(out, options);
+    EXPECT_TRUE(summary.interrupted);
+    EXPECT_EQ(summary.rows, rowsAtStop);
+    EXPECT_LT(summary.rows, 50000);
+    EXPECT_EQ(recordsOf(out.str()).size(), std::size_t(summary.rows) + 1);  // only whole chunks, after the header
+}
+
+}  // namespace
+}  // namespace wrenfield::cli

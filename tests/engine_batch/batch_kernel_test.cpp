@@ -1,0 +1,308 @@
+// The batch kernel against the one-record variant method, at every
+// instruction-set level this processor runs: every worked value, a large
+// random set over and beyond realistic inputs, and the records that must go
+// back to the one-record method (errors, enormous deviations).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/batch_kernel.h"
+#include "engine/population_methods.h"
+
+namespace wrenfield::engine {
+namespace {
+
+constexpr double kAgreement = 1e-9;  // percentage points
+
+using P = Population;
+
+// The one-record variant method on fresh double variants: its centile, or
+// the run-time error it raises.
+BatchOutcome reference(const BatchRecord& record)
+{
+    const CentileInputs& in = record.inputs;
+    Variant bwt(in.bwt), gest(in.gestDays), wt(in.wt), ht(in.ht), sex(in.sex), eth(in.eth), par(in.par);
+    try {
+        Variant result = populationMethod(record.population)(bwt, gest, wt, ht, sex, eth, par);
+        return {result.number(), std::nullopt};
+    } catch (const RuntimeError& error) {
+        return {0, error.number()};
+    }
+}
+
+std::string describe(const BatchRecord& record)
+{
+    const CentileInputs& in = record.inputs;
+    return std::string(coefficients(record.population).name) + " bwt " + std::to_string(in.bwt) + " gest " +
+           std::to_string(in.gestDays) + " wt " + std::to_string(in.wt) + " ht " + std::to_string(in.ht) +
+           " sex " + std::to_string(in.sex) + " eth " + std::to_string(in.eth) + " par " + std::to_string(in.par);
+}
+
+// Every record agrees with the reference: the same error, or a centile
+// within the agreement.
+void expectAgreement(const std::vector<BatchRecord>& records, SimdLevel level)
+{
+    std::vector<BatchOutcome> outcomes(records.size());
+    computeCentiles(records, outcomes, level);
+    std::size_t disagreements = 0;
+    for (std::size_t r = 0; r < records.size() && disagreements < 10; ++r) {
+        BatchOutcome expected = reference(records[r]);
+        const BatchOutcome& got = outcomes[r];
+        bool agree = expected.error ? got.error == expected.error
+                                    : !got.error && std::fabs(got.centile - expected.centile) <= kAgreement;
+        if (!agree) {
+            ++disagreements;
+            ADD_FAILURE() << "record " << r << " (" << describe(records[r]) << "): expected "
+                          << (expected.error ? "error " + std::to_string(int(*expected.error))
+                                             : std::to_string(expected.centile))
+                          << ", got "
+                          << (got.error ? "error " + std::to_string(int(*got.error)) : std::to_string(got.centile));
+        }
+    }
+}
+
+class BatchKernel : public testing::TestWithParam<SimdLevel> {};
+
+std::string levelName(const testing::TestParamInfo<SimdLevel>& info)
+{
+    return std::string(simdLevelName(info.param));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryLevel, BatchKernel, testing::ValuesIn(supportedSimdLevels()), levelName);
+
+struct WorkedValue {
+    Population population;
+    CentileInputs inputs;
+    double centile;
+    double decimals;  // the tolerance of the value as written
+};
+
+// The worked values of the five populations, to the decimals given for them.
+const WorkedValue kWorkedValues[] = {
+    {P::UnitedKingdom, {3400, 280, 64, 163, 1, 1, 0}, 38.2216410, 5e-8},
+    {P::UnitedKingdom, {3000, 273, 70, 170, 2, 2, 1}, 21.2353806, 5e-8},
+    {P::UnitedKingdom, {4200, 287, 90, 155, 1, 6, 4}, 89.4741348, 5e-8},
+    {P::UnitedKingdom, {3000, 280, 200, 163, 1, 9, 4}, 100.0000055, 5e-8},
+    {P::UnitedStates, {3400, 280, 64, 163, 1, 1, 0}, 36.7994620, 5e-8},
+    {P::UnitedStates, {3000, 273, 70, 170, 2, 3, 1}, 24.7056271, 5e-8},
+    {P::Sweden, {3500, 280, 65, 170, 1, 1, 0}, 35.0635, 5e-5},
+    {P::Sweden, {3500, 40, 65, 3, 1, 1, 0}, 0.0123, 5e-5},  // the second call: weeks and centred height
+    {P::Sweden, {3100, 266, 58, 160, 0, 4, 2}, 60.5048, 5e-5},
+    {P::Sweden, {4000, 280, 250, 230, 1, 7, 4}, 16.2484, 5e-5},
+    {P::Sweden, {3500, 280, 65, 170, 1, 27, 0}, 35.0635, 5e-5},
+    {P::Sweden, {3500, 280, 65, 170, 1, 0, 0}, 35.0635, 5e-5},
+    {P::Sweden, {3500, 280, 65, 170, 1, 28, 0}, 35.0635, 5e-5},
+    {P::Sweden, {3500, 280, 65, 170, 1, 25, 0}, 38.3744, 5e-5},
+    {P::Sweden, {3500, 280, 65, 170, 1, 26, 0}, 38.3744, 5e-5},
+    {P::NewZealand, {3500, 280, 70, 165, 1, 1, 0}, 40.9032, 5e-5},
+    {P::NewZealand, {3000, 266, 60, 158, 0, 3, 1}, 48.8595, 5e-5},
+    {P::NewZealand, {3500, 280, 64, 163, 1, 7, 0}, 45.6548, 5e-5},
+    {P::NewZealand, {3500, 280, 64, 163, 1, 0, 0}, 45.6548, 5e-5},
+    {P::NewZealand, {3500, 280, 64, 163, 1, 9, 0}, 45.6548, 5e-5},
+    {P::NewZealand, {3500, 280, 64, 163, 1, 1, 0}, 46.9000, 5e-5},
+    {P::NewZealand, {1000, 280, 0, 100, 0, 2, 0}, 0.2396, 5e-5},
+    {P::NewZealand, {3500, 280, 70, 165, 1, 1, 1}, 32.4426, 5e-5},
+    {P::NewZealand, {3500, 280, 70, 165, 1, 1, 2}, 32.4271, 5e-5},
+    {P::Australia, {3400, 280, 68, 168, 0, 1, 1}, 33.9737, 5e-5},
+    {P::Australia, {2900, 273, 55, 155, 1, 4, 4}, 36.7891, 5e-5},
+    {P::Australia, {3400, 280, 68, 168, 0, 1, 3}, 32.2512, 5e-5},
+    {P::Australia, {3400, 280, 68, 168, 0, 1, 4}, 33.6116, 5e-5},
+    {P::Australia, {3400, 280, 68, 168, 0, 0, 1}, 33.9737, 5e-5},
+    {P::Australia, {3400, 280, 68, 168, 0, 5, 1}, 33.9737, 5e-5},
+    {P::Australia, {1000, 280, 0, 100, 0, 4, 0}, 0.2309, 5e-5},
+};
+
+TEST_P(BatchKernel, GivesEveryWorkedValue)
+{
+    std::vector<BatchRecord> records;
+    for (const WorkedValue& worked : kWorkedValues)
+        records.push_back({worked.population, worked.inputs});
+    std::vector<BatchOutcome> outcomes(records.size());
+    computeCentiles(records, outcomes, GetParam());
+    for (std::size_t r = 0; r < records.size(); ++r) {
+        SCOPED_TRACE(describe(records[r]));
+        ASSERT_FALSE(outcomes[r].error);
+        EXPECT_NEAR(outcomes[r].centile, kWorkedValues[r].centile, kWorkedValues[r].decimals);
+    }
+    expectAgreement(records, GetParam());
+}
+
+TEST_P(BatchKernel, DeviationZeroIsExactlyFifty)
+{
+    // For the worked example's mother, E = 3515.0135 exactly as computed;
+    // a birthweight of that double gives z = 0.
+    CentileDetail detail = computeCentile(P::UnitedKingdom, {3400, 280, 64, 163, 1, 1, 0});
+    std::vector<BatchRecord> records(3, {P::UnitedKingdom, {detail.expected, 280, 64, 163, 1, 1, 0}});
+    std::vector<BatchOutcome> outcomes(records.size());
+    computeCentiles(records, outcomes, GetParam());
+    for (const BatchOutcome& outcome : outcomes) {
+        ASSERT_FALSE(outcome.error);
+        EXPECT_EQ(outcome.centile, 50.0);
+    }
+}
+
+// Births drawn over and well beyond realistic ranges, in all five
+// populations, with codes that match a group and codes that match none
+// (whole and fractional), both clamps, deviations of both signs up to the
+// plateau beyond |z| 5.3, and group sizes that leave short last vectors.
+std::vector<BatchRecord> randomBirths(std::size_t count, std::uint64_t seed)
+{
+    std::mt19937_64 random(seed);
+    std::uniform_real_distribution<double> unit(0, 1);
+    auto pick = [&](double low, double high) { return low + (high - low) * unit(random); };
+    auto code = [&](int high) {
+        double u = unit(random);
+        if (u < 0.8)
+            return std::floor(pick(0, high + 1));
+        if (u < 0.9)
+            return pick(-3, high + 3);  // fractional: equals no code
+        return std::floor(pick(-40000, 40000));
+    };
+    std::vector<BatchRecord> records(count);
+    for (BatchRecord& record : records) {
+        record.population = static_cast<Population>(random() % kPopulationCount);
+        CentileInputs& in = record.inputs;
+        bool realistic = unit(random) < 0.6;
+        if (realistic) {
+            in = {std::round(pick(300, 6000)), std::round(pick(154, 315)), std::round(pick(35, 150)),
+                  std::round(pick(135, 200)), code(2), code(30), code(5)};
+        } else {
+            in = {pick(-20000, 60000), pick(0, 2000),      pick(-300, 500), pick(-500, 700),
+                  code(2),             code(30),           code(5)};
+            if (unit(random) < 0.1)
+                in.gestDays = pick(-1e5, 1e5);
+        }
+    }
+    return records;
+}
+
+TEST_P(BatchKernel, AgreesWithTheVariantMethodOverRandomBirths)
+{
+    std::vector<BatchRecord> records = randomBirths(20'000, 1207);
+    // Make sure the draw reaches what it is meant to reach.
+    std::size_t negative = 0, positive = 0, lowClamp = 0, highClamp = 0, plateau = 0;
+    for (const BatchRecord& record : records) {
+        try {
+            CentileDetail detail = computeCentile(record.population, record.inputs);
+            negative += detail.z < 0;
+            positive += detail.z > 0;
+            lowClamp += detail.termWeight == kTermWeightLowerClamp;
+            highClamp += detail.termWeight == kTermWeightUpperClamp;
+            plateau += std::fabs(detail.z) > 5.3;
+        } catch (const RuntimeError&) {
+        }
+    }
+    EXPECT_GT(negative, 1000u);
+    EXPECT_GT(positive, 1000u);
+    EXPECT_GT(lowClamp, 100u);
+    EXPECT_GT(highClamp, 100u);
+    EXPECT_GT(plateau, 100u);
+    expectAgreement(records, GetParam());
+}
+
+TEST_P(BatchKernel, IntegralAgreesWithTheOneRecordIntegral)
+{
+    std::mt19937_64 random(7);
+    std::vector<double> z;
+    for (double special : {0.0, -0.0, 1e-300, -1e-300, 5.3, -5.3, 37.0, -39.0, 1e6, -1e6, kLaneDeviationLimit,
+                           -kLaneDeviationLimit})
+        z.push_back(special);
+    std::normal_distribution<double> normal(0, 3);
+    while (z.size() < 4099)
+        z.push_back(normal(random));
+    std::vector<double> centiles(z.size());
+    integrateCentiles(z, centiles, GetParam());
+    for (std::size_t k = 0; k < z.size(); ++k)
+        EXPECT_NEAR(centiles[k], centileFromZ(z[k]), kAgreement) << "z = " << z[k];
+}
+
+TEST_P(BatchKernel, HandsUnusualRecordsToTheOneRecordMethod)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    // A birthweight that puts z between the lanes' limit and the overflow of
+    // a slice midpoint's square: the one-record method computes it.
+    CentileDetail worked = computeCentile(P::UnitedKingdom, {3400, 280, 64, 163, 1, 1, 0});
+    const double hugeZBwt = worked.expected + 1e152 * worked.spread;
+    const std::vector<std::pair<CentileInputs, std::optional<ErrorNumber>>> cases = {
+        {{nan, 280, 64, 163, 1, 1, 0}, ErrorNumber::InvalidProcedureCall},
+        {{3400, 280, 64, 163, nan, 1, 0}, ErrorNumber::InvalidProcedureCall},
+        {{3400, 280, 64, 163, 1, nan, 0}, ErrorNumber::InvalidProcedureCall},
+        {{3400, 280, 64, 163, 1, 1, nan}, ErrorNumber::InvalidProcedureCall},
+        {{3400, 280, 1e300, 163, 1, 1, 0}, ErrorNumber::Overflow},   // the weight term; the clamp would hide it
+        {{3400, 280, -1e300, 163, 1, 1, 0}, ErrorNumber::Overflow},
+        {{3400, 280, 64, 1e200, 1, 1, 0}, std::nullopt},              // UK height term is linear: clamped
+        {{3400, 280, 64, 163, 1, 1, 0}, std::nullopt},
+        {{3400, 1e300, 64, 163, 1, 1, 0}, ErrorNumber::Overflow},     // the gestation proportion
+        {{1e300, 280, 64, 163, 1, 1, 0}, ErrorNumber::Overflow},      // a slice midpoint's square
+        {{-1e300, 280, 64, 163, 1, 1, 0}, ErrorNumber::Overflow},
+        {{hugeZBwt, 280, 64, 163, 1, 1, 0}, std::nullopt},
+        {{inf, 280, 64, 163, 1, 1, 0}, ErrorNumber::Overflow},
+        {{3400, 280, 64, 163, inf, -inf, inf}, std::nullopt},
+    };
+    std::vector<BatchRecord> records;
+    for (const auto& [inputs, error] : cases)
+        records.push_back({P::UnitedKingdom, inputs});
+    // The same records in the other populations, where the height term of
+    // 1e200 overflows too (United States, Sweden cube it).
+    for (Population population : {P::UnitedStates, P::Sweden, P::NewZealand, P::Australia})
+        for (const auto& [inputs, error] : cases)
+            records.push_back({population, inputs});
+
+    std::vector<BatchOutcome> outcomes(records.size());
+    computeCentiles(records, outcomes, GetParam());
+    for (std::size_t r = 0; r < cases.size(); ++r) {
+        SCOPED_TRACE(describe(records[r]));
+        EXPECT_EQ(outcomes[r].error, cases[r].second);
+    }
+    // So wide a slice has every midpoint far out in the tail: each slice is 0.
+    EXPECT_EQ(outcomes[11].centile, 50.0);
+    expectAgreement(records, GetParam());
+}
+
+TEST_P(BatchKernel, KeepsEveryRecordInPlaceAmongErrors)
+{
+    // Errors scattered through good records: every good record's centile is
+    // its own, whatever lands in the lanes around it.
+    std::vector<BatchRecord> records = randomBirths(1500, 99);
+    for (std::size_t r = 0; r < records.size(); r += 7)
+        records[r].inputs.wt = 1e300;
+    for (std::size_t r = 3; r < records.size(); r += 11)
+        records[r].inputs.bwt = std::numeric_limits<double>::quiet_NaN();
+    expectAgreement(records, GetParam());
+}
+
+TEST_P(BatchKernel, TakesEmptyAndTinyBatches)
+{
+    std::vector<BatchRecord> none;
+    std::vector<BatchOutcome> noOutcomes;
+    computeCentiles(none, noOutcomes, GetParam());
+    for (std::size_t size = 1; size <= 17; ++size)
+        expectAgreement(randomBirths(size, size), GetParam());
+}
+
+TEST(BatchKernelSetup, NamesAndLevels)
+{
+    for (SimdLevel level : {SimdLevel::Portable, SimdLevel::Sse2, SimdLevel::Avx2, SimdLevel::Avx512})
+        EXPECT_EQ(simdLevelByName(simdLevelName(level)), level);
+    EXPECT_FALSE(simdLevelByName("avx"));
+    EXPECT_TRUE(simdLevelSupported(SimdLevel::Portable));
+    EXPECT_EQ(bestSimdLevel(), supportedSimdLevels().back());
+#if defined(__x86_64__)
+    EXPECT_TRUE(simdLevelSupported(SimdLevel::Sse2));
+#endif
+}
+
+TEST(BatchKernelSetup, RefusesMismatchedSizes)
+{
+    std::vector<BatchRecord> records(3);
+    std::vector<BatchOutcome> outcomes(2);
+    EXPECT_THROW(computeCentiles(records, outcomes), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace wrenfield::engine
