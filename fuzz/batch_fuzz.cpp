@@ -1,14 +1,18 @@
-// custcent batch over any bytes as the rows of a file with a valid header.
+// custcent batch over any bytes as the rows of a file with a valid header,
+// on one to four threads.
 //
 // Exactly one output row per input record, in input order, each with the
-// record's fields in its place and a centile that is a finite number or
-// empty, and an error text whenever the centile is empty and the inputs were
-// not merely missing.
+// record's fields in its place and either a finite centile or an error. Each
+// row says what the population's method says for the record's fields: the
+// same centile (the batch kernel may differ in the last bits), or the same
+// error. Any number of threads writes the same bytes as one.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/batch.h"
 #include "cli/csv.h"
@@ -26,6 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // and a column of its own, ending in LF or CR LF.
     const bool extraColumns = data[0] & 1;
     const bool crLf = data[0] & 2;
+    const std::size_t threads = 1 + ((data[0] >> 2) & 3);
     std::string header = extraColumns ? "id,bwt,gest,wt,ht,sex,eth,par,population" : "bwt,gest,wt,ht,sex,eth,par";
     header += crLf ? "\r\n" : "\n";
     const std::size_t width = extraColumns ? 9 : 7;
@@ -44,14 +49,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (fuzzing::isQuoteAndCrFree(rows))
         FUZZ_CHECK(records.size() == fuzzing::recordLines(rows).size(), "the reader did not find one record per line");
 
-    std::istringstream in(header + std::string(rows));
-    std::ostringstream out;
-    cli::BatchJob job(in, engine::Population::UnitedKingdom);
-    cli::BatchSummary summary = job.run(out);
+    auto runBatch = [&](std::size_t threadCount, cli::BatchSummary& summary) {
+        std::istringstream in(header + std::string(rows));
+        std::ostringstream out;
+        cli::BatchJob job(in, engine::Population::UnitedKingdom);
+        cli::BatchRunOptions options;
+        options.threads = threadCount;
+        summary = job.run(out, options);
+        return out.str();
+    };
+    cli::BatchSummary summary;
+    const std::string output = runBatch(threads, summary);
+    if (threads > 1) {
+        cli::BatchSummary alone;
+        FUZZ_CHECK(runBatch(1, alone) == output, "more threads wrote other bytes than one");
+    }
     FUZZ_CHECK(summary.rows == static_cast<long>(records.size()), "the summary counts another number of rows");
     FUZZ_CHECK(summary.computed + summary.missing + summary.errors == summary.rows, "the summary does not add up");
 
-    std::istringstream written(out.str());
+    const std::vector<std::string> headerFields =
+        extraColumns ? std::vector<std::string>{"id", "bwt", "gest", "wt", "ht", "sex", "eth", "par", "population"}
+                     : std::vector<std::string>{"bwt", "gest", "wt", "ht", "sex", "eth", "par"};
+    const cli::BatchColumns columns = cli::findColumns(headerFields);
+
+    std::istringstream written(output);
     cli::CsvReader reader(written);
     cli::CsvRecord outHeader;
     FUZZ_CHECK(reader.next(outHeader) && outHeader.fields.size() == width + 2, "the output header is wrong");
@@ -74,9 +95,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } else {
             FUZZ_CHECK(!error.empty(), "a row has neither a centile nor an error");
         }
-        if (input.malformed())
+        if (input.malformed()) {
             FUZZ_CHECK(error.starts_with("malformed record at line " + std::to_string(input.line)),
                        "a malformed record is not reported as one");
+        } else {
+            // What the method says for the same fields.
+            cli::RowFields fields;
+            for (std::size_t c = 0; c < cli::kInputColumns.size(); ++c)
+                fields.inputs[c] = input.fields[columns.inputs[c]];
+            if (columns.population)
+                fields.population = input.fields[*columns.population];
+            const cli::RowResult expected = cli::computeRow(fields, engine::Population::UnitedKingdom);
+            if (expected.outcome == cli::RowOutcome::Computed) {
+                FUZZ_CHECK(!centile.empty(), "the batch failed a row the method computes");
+                const double want = numberFromText(expected.centile);
+                const double got = numberFromText(centile);
+                FUZZ_CHECK(std::fabs(got - want) <= 1e-9 * std::max(1.0, std::fabs(want)),
+                           "the batch computed another centile than the method");
+            } else {
+                FUZZ_CHECK(centile.empty() && error == expected.error,
+                           "the batch does not report the method's error or missing input");
+            }
+        }
         ++index;
     }
     FUZZ_CHECK(index == records.size(), "fewer output rows than input records");

@@ -1,5 +1,5 @@
-// Numbers in text from any bytes: the form's numeric value of a text and the
-// variant's conversion of a numeric text.
+// Numbers in text from any bytes: the form's numeric value of a text, the
+// variant's conversion of a numeric text, and the batch's fast conversion.
 //
 // Both give a finite double or raise a run-time error they are allowed to
 // raise; the form's reading never rejects a text. On a plain decimal (sign,
@@ -104,6 +104,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (text.find_first_of("eE") == std::string_view::npos && text.find('\n') == std::string_view::npos)
             FUZZ_CHECK(*form == *variant, "the readings differ on a numeric text without exponent");
     }
+    // The batch's fast conversion either declines or gives exactly what the
+    // variant's conversion gives.
+    if (std::optional<double> fast = numberFromTextInRange(text)) {
+        FUZZ_CHECK(variant.has_value(), "the fast conversion read a text the variant's conversion rejects");
+        FUZZ_CHECK(std::memcmp(&*fast, &*variant, sizeof(double)) == 0, "the fast conversion gave another value");
+    }
+
     if (form)
         checkRoundTrips(*form);
     if (variant)
