@@ -300,12 +300,20 @@ TEST(BatchJob, AnyBytesGiveOneRowPerRecordInOrder)
             ASSERT_EQ(records.size(), lines) << rows;
         }
 
-        std::istringstream in(input);
-        BatchJob job(in, Population::UnitedKingdom);
-        std::ostringstream out;
-        BatchSummary summary = job.run(out);
+        auto runOn = [&input](std::size_t threads, BatchSummary& summary) {
+            std::istringstream in(input);
+            BatchJob job(in, Population::UnitedKingdom);
+            std::ostringstream out;
+            BatchRunOptions options;
+            options.threads = threads;
+            summary = job.run(out, options);
+            return out.str();
+        };
+        BatchSummary summary, threaded;
+        const std::string output = runOn(1, summary);
+        ASSERT_EQ(runOn(3, threaded), output) << "three threads wrote other bytes";
         ASSERT_EQ(summary.rows, static_cast<long>(records.size()));
-        auto written = readAll(out.str());
+        auto written = readAll(output);
         ASSERT_EQ(written.size(), records.size() + 1) << rows;
         for (std::size_t i = 0; i < records.size(); ++i) {
             const CsvRecord& row = written[i + 1];
