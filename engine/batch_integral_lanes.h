@@ -5,7 +5,8 @@
 // wide instruction set can stand in for another unit's.
 //
 // Per lane this is the one-record integral step for step: z < 0 noted and
-// negated; h = z / 1000; i = 0, s = 0; 1001 times i = i + 1,
+// negated; |z| limited to kLargestIntegratedDeviation; h = z / 1000;
+// i = 0, s = 0; 1001 times i = i + 1,
 // x = i × h − h / 2, f = exp(−x × x / 2) / 2.506628, s = s + f × h; then
 // p = s + 0.5, 1 − p when z was negative, and 100 × p. Each operation is one
 // correctly rounded vector operation, so every lane's value is the scalar
@@ -34,6 +35,7 @@ void integrateLanes(const double* z, double* centiles, std::size_t count)
 
         auto negative = zv < 0.0;
         zv = negative ? -zv : zv;
+        zv = zv > kLargestIntegratedDeviation ? zv * 0.0 + kLargestIntegratedDeviation : zv;
         Vec h = zv / kSliceDivisor;
         // h / 2 is the same value in every slice; halving is exact.
         Vec halfH = h / 2.0;

@@ -15,6 +15,14 @@ double centileFromZ(double z)
     bool negative = z < 0;
     if (negative)
         z = -z;
+    if (z > kLargestIntegratedDeviation) {
+        // The full-width slices would square their widest midpoint; where that
+        // overflows, the overflow is still the outcome.
+        double wideH = div(z, kSliceDivisor);
+        double widest = sub(mul(kIntegrationSlices, wideH), div(wideH, 2));
+        mul(-widest, widest);
+        z = kLargestIntegratedDeviation;
+    }
     double h = div(z, kSliceDivisor);
     double i = 0;
     double s = 0;

@@ -79,6 +79,16 @@ inline constexpr int kIntegrationSlices = 1001;
 inline constexpr double kSliceDivisor = 1000;
 inline constexpr double kDensityDivisor = 2.506628;
 
+// Beyond this |z| the 1001 slices grow so wide that the midpoint sum falls
+// back from its far-tail value towards 0 (a birthweight 5000 spreads above
+// the expected weight would come out near the 59th centile, and 20000 spreads
+// at exactly the 50th). Every |z| from about 6 up to this limit already gives
+// the far-tail value (100.0000055, or -0.0000055 below), so a larger |z| is
+// integrated as this one: results up to the limit are unchanged, those
+// beyond it get the far-tail value instead of a wrong one, and a |z| so large
+// that the full-width slices overflow still ends with an overflow.
+inline constexpr double kLargestIntegratedDeviation = 500;
+
 const CoefficientSet& coefficients(Population population);
 std::span<const CoefficientSet> allCoefficientSets();  // in slot order
 

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "centile_call.h"
+#include "platform/runtime_error.h"
 
 namespace wrenfield::engine {
 namespace {
@@ -103,6 +104,32 @@ TEST(WorkedValues, LargeNegativeZFallsJustBelowZero)
     // low, so the far tails overshoot 0 and 100 by a few millionths.
     Variant result = callWithDoubles(UK, {200, 280, 64, 163, 1, 1, 0});
     EXPECT_NEAR(result.number(), -0.0000055, 5e-8);
+}
+
+TEST(WorkedValues, EveryLargeDeviationGivesTheFarTailValue)
+{
+    // From |z| of about 6 on, the sum has reached its far-tail value. Slices
+    // wider than the density itself would let it fall back towards 50; the
+    // model keeps the far-tail value for every larger |z| instead.
+    const double top = centileFromZ(kLargestIntegratedDeviation);
+    const double bottom = centileFromZ(-kLargestIntegratedDeviation);
+    EXPECT_NEAR(top, 100.0000055, 5e-8);
+    EXPECT_NEAR(bottom, -0.0000055, 5e-8);
+    for (double z : {9.0944, 40.0, 200.0, 499.0}) {
+        EXPECT_NEAR(centileFromZ(z), top, 1e-12) << z;
+        EXPECT_NEAR(centileFromZ(-z), bottom, 1e-12) << z;
+    }
+    for (double z : {500.5, 1000.0, 2000.0, 5000.0, 20000.0, 77000.0, 1e6, 1e150}) {
+        EXPECT_EQ(centileFromZ(z), top) << z;
+        EXPECT_EQ(centileFromZ(-z), bottom) << z;
+    }
+    EXPECT_NEAR(centileFromZ(5), 99.99997754783381, 1e-10);  // below the far tail, unchanged
+
+    // A birthweight of two tonnes, about 5200 spreads above the expected weight.
+    EXPECT_EQ(callWithDoubles(UK, {2e6, 280, 64, 163, 1, 1, 0}).number(), top);
+    // Where the full-width slices would overflow, the overflow stands.
+    EXPECT_THROW(centileFromZ(1e155), wrenfield::RuntimeError);
+    EXPECT_THROW(centileFromZ(-1e155), wrenfield::RuntimeError);
 }
 
 TEST(WorkedValues, ZOfExactlyZeroGivesFifty)
