@@ -13,6 +13,8 @@
 #include "cli/batch.h"
 #include "platform/numeric_text.h"
 
+#include "tests/support/csv_records.h"
+
 namespace wrenfield::cli {
 namespace {
 
@@ -63,17 +65,6 @@ std::string fileOf(const std::vector<std::string>& rows, const char* lineBreak =
     return text;
 }
 
-std::vector<CsvRecord> recordsOf(const std::string& text)
-{
-    std::istringstream in(text);
-    CsvReader reader(in);
-    std::vector<CsvRecord> records;
-    CsvRecord record;
-    while (reader.next(record))
-        records.push_back(record);
-    return records;
-}
-
 RowFields fieldsOf(const CsvRecord& record)
 {
     RowFields fields;
@@ -89,7 +80,7 @@ TEST(BatchFastPath, EveryRowAsTheMethodComputesIt)
     std::string text = fileOf(rows);
     std::istringstream in(text);
     BatchJob job(in, Population::UnitedKingdom);
-    std::vector<CsvRecord> records = recordsOf(text);
+    std::vector<CsvRecord> records = testing::readAllRecords(text);
     records.erase(records.begin());  // the header
     std::vector<RowResult> fast = job.computeChunk(records);
     ASSERT_EQ(fast.size(), records.size());
@@ -200,7 +191,7 @@ TEST(BatchFastPath, StopsBetweenChunksWhenAsked)
     EXPECT_TRUE(summary.interrupted);
     EXPECT_EQ(summary.rows, rowsAtStop);
     EXPECT_LT(summary.rows, 50000);
-    EXPECT_EQ(recordsOf(out.str()).size(), std::size_t(summary.rows) + 1);  // only whole chunks, after the header
+    EXPECT_EQ(testing::readAllRecords(out.str()).size(), std::size_t(summary.rows) + 1);  // only whole chunks, after the header
 }
 
 }  // namespace

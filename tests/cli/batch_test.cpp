@@ -11,6 +11,8 @@
 #include "engine/population_methods.h"
 #include "platform/numeric_text.h"
 
+#include "tests/support/csv_records.h"
+
 namespace wrenfield::cli {
 namespace {
 
@@ -141,17 +143,6 @@ void expectCentileAgrees(const std::string& got, const std::string& expected)
     EXPECT_NEAR(numberFromText(got), numberFromText(expected), 1e-9) << got << " against " << expected;
 }
 
-std::vector<CsvRecord> readAll(const std::string& text)
-{
-    std::istringstream in(text);
-    CsvReader reader(in);
-    std::vector<CsvRecord> records;
-    CsvRecord record;
-    while (reader.next(record))
-        records.push_back(record);
-    return records;
-}
-
 std::string ukWorkedCentile()
 {
     return methodCentile(Population::UnitedKingdom, 3400, 280, 64, 163, 1, 1, 0);
@@ -178,7 +169,7 @@ TEST(BatchJob, EveryRecordGivesOneRowInOrder)
     EXPECT_EQ(summary.errors, 3);
     EXPECT_EQ(summaryText(summary), "7 rows: 3 computed, 1 missing, 3 errors");
 
-    auto rows = readAll(out.str());
+    auto rows = testing::readAllRecords(out.str());
     ASSERT_EQ(rows.size(), 8u);
     EXPECT_EQ(rows[0].fields, fieldsOf({"id", "bwt", "gest", "wt", "ht", "sex", "eth", "par", "population", "note",
                                         "centile", "error"}));
@@ -254,7 +245,7 @@ TEST(BatchJob, ChunksKeepTheOrderOfManyRows)
     EXPECT_EQ(summary.rows, rows);
     EXPECT_EQ(lastProgress, rows);
     EXPECT_EQ(summary.missing, 11);  // 0, 997, ..., 9970
-    auto records = readAll(out.str());
+    auto records = testing::readAllRecords(out.str());
     ASSERT_EQ(records.size(), static_cast<std::size_t>(rows + 1));
     for (int i = 0; i < rows; i += 1237) {
         const CsvRecord& record = records[static_cast<std::size_t>(i + 1)];
@@ -288,7 +279,7 @@ TEST(BatchJob, AnyBytesGiveOneRowPerRecordInOrder)
             rows += quoteFree && (c == '"' || c == '\r') ? '9' : c;
         }
         const std::string input = "bwt,gest,wt,ht,sex,eth,par\n" + rows;
-        auto records = readAll(input);
+        auto records = testing::readAllRecords(input);
         ASSERT_FALSE(records.empty());
         records.erase(records.begin());  // the header
         if (quoteFree) {
@@ -313,7 +304,7 @@ TEST(BatchJob, AnyBytesGiveOneRowPerRecordInOrder)
         const std::string output = runOn(1, summary);
         ASSERT_EQ(runOn(3, threaded), output) << "three threads wrote other bytes";
         ASSERT_EQ(summary.rows, static_cast<long>(records.size()));
-        auto written = readAll(output);
+        auto written = testing::readAllRecords(output);
         ASSERT_EQ(written.size(), records.size() + 1) << rows;
         for (std::size_t i = 0; i < records.size(); ++i) {
             const CsvRecord& row = written[i + 1];

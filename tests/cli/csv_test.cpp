@@ -6,6 +6,8 @@
 #include <random>
 #include <sstream>
 
+#include "tests/support/csv_records.h"
+
 namespace wrenfield::cli {
 namespace {
 
@@ -14,17 +16,6 @@ struct Expected {
     long line;
     std::string problem;
 };
-
-std::vector<CsvRecord> readAll(const std::string& text, CsvReader::Options options = {})
-{
-    std::istringstream in(text);
-    CsvReader reader(in, options);
-    std::vector<CsvRecord> records;
-    CsvRecord record;
-    while (reader.next(record))
-        records.push_back(record);
-    return records;
-}
 
 struct ReadCase {
     const char* name;
@@ -39,7 +30,7 @@ class CsvReadTest : public ::testing::TestWithParam<ReadCase> {};
 TEST_P(CsvReadTest, ReadsRecordsWithLinesAndProblems)
 {
     const ReadCase& c = GetParam();
-    std::vector<CsvRecord> records = readAll(c.input);
+    std::vector<CsvRecord> records = testing::readAllRecords(c.input);
     ASSERT_EQ(records.size(), c.records.size());
     for (std::size_t i = 0; i < records.size(); ++i) {
         SCOPED_TRACE("record " + std::to_string(i));
@@ -119,7 +110,7 @@ TEST(CsvReader, OverlongFieldsAreMalformedAndReadingGoesOn)
 {
     CsvReader::Options options;
     options.maxFieldBytes = 8;
-    auto records = readAll("a,b\n123456789012,x\n\"123456789012\",y\n1,2\n", options);
+    auto records = testing::readAllRecords("a,b\n123456789012,x\n\"123456789012\",y\n1,2\n", options);
     ASSERT_EQ(records.size(), 4u);
     EXPECT_EQ(records[1].problem, "field longer than 8 bytes");
     EXPECT_EQ(records[1].line, 2);
@@ -144,7 +135,7 @@ TEST(CsvReader, LongInputAcrossManyReadChunks)
         else
             text += std::to_string(i) + ",plain\n";
     }
-    auto records = readAll(text);
+    auto records = testing::readAllRecords(text);
     ASSERT_EQ(records.size(), static_cast<std::size_t>(rows + 1));
     for (int i = 1; i <= rows; ++i) {
         const CsvRecord& record = records[static_cast<std::size_t>(i)];
@@ -183,7 +174,7 @@ TEST(CsvWriter, WhatItWritesReadsBackTheSame)
         CsvWriter writer(out, lineBreak);
         for (const auto& record : records)
             writer.writeRecord(record);
-        auto back = readAll(out.str());
+        auto back = testing::readAllRecords(out.str());
         ASSERT_EQ(back.size(), records.size());
         for (std::size_t i = 0; i < records.size(); ++i) {
             EXPECT_EQ(back[i].fields, records[i]);
@@ -200,7 +191,7 @@ TEST(CsvWriter, OneEmptyFieldIsNotAnEmptyLine)
     writer.writeRecord(std::vector<std::string>{""});
     writer.writeRecord(std::vector<std::string>{"x"});
     EXPECT_EQ(out.str(), "h\n\"\"\nx\n");
-    auto back = readAll(out.str());
+    auto back = testing::readAllRecords(out.str());
     ASSERT_EQ(back.size(), 3u);
     EXPECT_EQ(back[1].fields, std::vector<std::string>{""});
     EXPECT_FALSE(back[1].malformed());
@@ -226,7 +217,7 @@ TEST(CsvReader, AnyInputIsReadToTheEnd)
         long lines = 1 + static_cast<long>(std::count(text.begin(), text.end(), '\n'));
         CsvReader::Options options;
         options.maxFieldBytes = 1 + random() % 20;
-        auto records = readAll(text, options);
+        auto records = testing::readAllRecords(text, options);
         ASSERT_LE(records.size(), static_cast<std::size_t>(lines)) << text;
         long previous = 0;
         for (const CsvRecord& record : records) {
