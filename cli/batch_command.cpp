@@ -14,16 +14,18 @@
 #include <system_error>
 #include <thread>
 
-#include "cli/batch.h"
-#include "cli/calc.h"
+#include "tabular/batch.h"
+#include "tabular/calc_inputs.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/interruptible_input.h"
-#include "cli/population_choice.h"
+#include "tabular/population_choice.h"
 #include "cli/progress_meter.h"
 #include "cli/replacing_file.h"
 
 namespace wrenfield::cli {
+
+using namespace wrenfield::tabular;
 
 namespace {
 

@@ -2,12 +2,14 @@
 #include <iostream>
 #include <string>
 
-#include "cli/calc.h"
+#include "tabular/calc_inputs.h"
 #include "cli/commands.h"
-#include "cli/population_choice.h"
+#include "tabular/population_choice.h"
 #include "platform/runtime_error.h"
 
 namespace wrenfield::cli {
+
+using namespace wrenfield::tabular;
 
 namespace {
 

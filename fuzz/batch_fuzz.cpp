@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/batch.h"
-#include "cli/csv.h"
+#include "tabular/batch.h"
+#include "tabular/csv.h"
 #include "fuzz/csv_lines.h"
 #include "fuzz/fuzz_check.h"
 #include "platform/numeric_text.h"
@@ -37,11 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string_view rows(reinterpret_cast<const char*>(data) + 1, size - 1);
 
     // The records the reader finds in the same input: what the output must follow.
-    std::vector<cli::CsvRecord> records;
+    std::vector<tabular::CsvRecord> records;
     {
         std::istringstream in(header + std::string(rows));
-        cli::CsvReader reader(in);
-        cli::CsvRecord record;
+        tabular::CsvReader reader(in);
+        tabular::CsvRecord record;
         reader.next(record);  // the header
         while (reader.next(record))
             records.push_back(record);
@@ -49,19 +49,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (fuzzing::isQuoteAndCrFree(rows))
         FUZZ_CHECK(records.size() == fuzzing::recordLines(rows).size(), "the reader did not find one record per line");
 
-    auto runBatch = [&](std::size_t threadCount, cli::BatchSummary& summary) {
+    auto runBatch = [&](std::size_t threadCount, tabular::BatchSummary& summary) {
         std::istringstream in(header + std::string(rows));
         std::ostringstream out;
-        cli::BatchJob job(in, engine::Population::UnitedKingdom);
-        cli::BatchRunOptions options;
+        tabular::BatchJob job(in, engine::Population::UnitedKingdom);
+        tabular::BatchRunOptions options;
         options.threads = threadCount;
         summary = job.run(out, options);
         return out.str();
     };
-    cli::BatchSummary summary;
+    tabular::BatchSummary summary;
     const std::string output = runBatch(threads, summary);
     if (threads > 1) {
-        cli::BatchSummary alone;
+        tabular::BatchSummary alone;
         FUZZ_CHECK(runBatch(1, alone) == output, "more threads wrote other bytes than one");
     }
     FUZZ_CHECK(summary.rows == static_cast<long>(records.size()), "the summary counts another number of rows");
@@ -70,18 +70,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string> headerFields =
         extraColumns ? std::vector<std::string>{"id", "bwt", "gest", "wt", "ht", "sex", "eth", "par", "population"}
                      : std::vector<std::string>{"bwt", "gest", "wt", "ht", "sex", "eth", "par"};
-    const cli::BatchColumns columns = cli::findColumns(headerFields);
+    const tabular::BatchColumns columns = tabular::findColumns(headerFields);
 
     std::istringstream written(output);
-    cli::CsvReader reader(written);
-    cli::CsvRecord outHeader;
+    tabular::CsvReader reader(written);
+    tabular::CsvRecord outHeader;
     FUZZ_CHECK(reader.next(outHeader) && outHeader.fields.size() == width + 2, "the output header is wrong");
     std::size_t index = 0;
-    cli::CsvRecord row;
+    tabular::CsvRecord row;
     while (reader.next(row)) {
         FUZZ_CHECK(index < records.size(), "more output rows than input records");
         FUZZ_CHECK(!row.malformed(), "an output row does not read back as a well-formed record");
-        const cli::CsvRecord& input = records[index];
+        const tabular::CsvRecord& input = records[index];
         for (std::size_t i = 0; i < width; ++i) {
             std::string expected = i < input.fields.size() ? input.fields[i] : std::string();
             FUZZ_CHECK(row.fields[i] == expected, "an output row does not carry its input record's fields");
@@ -100,13 +100,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                        "a malformed record is not reported as one");
         } else {
             // What the method says for the same fields.
-            cli::RowFields fields;
-            for (std::size_t c = 0; c < cli::kInputColumns.size(); ++c)
+            tabular::RowFields fields;
+            for (std::size_t c = 0; c < tabular::kInputColumns.size(); ++c)
                 fields.inputs[c] = input.fields[columns.inputs[c]];
             if (columns.population)
                 fields.population = input.fields[*columns.population];
-            const cli::RowResult expected = cli::computeRow(fields, engine::Population::UnitedKingdom);
-            if (expected.outcome == cli::RowOutcome::Computed) {
+            const tabular::RowResult expected = tabular::computeRow(fields, engine::Population::UnitedKingdom);
+            if (expected.outcome == tabular::RowOutcome::Computed) {
                 FUZZ_CHECK(!centile.empty(), "the batch failed a row the method computes");
                 const double want = numberFromText(expected.centile);
                 const double got = numberFromText(centile);

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "cli/csv.h"
+#include "tabular/csv.h"
 #include "fuzz/csv_lines.h"
 #include "fuzz/fuzz_check.h"
 
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The first byte picks the longest field the reader takes and how much it
     // reads at a time, so that the too-long path and the edges of the reading
     // buffer are reached with small inputs too.
-    cli::CsvReader::Options options;
+    tabular::CsvReader::Options options;
     if (data[0] & 1)
         options.maxFieldBytes = 1 + data[0] / 4;
     if (data[0] & 2)
@@ -30,9 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
 
     std::istringstream in{std::string(bytes)};
-    cli::CsvReader reader(in, options);
-    std::vector<cli::CsvRecord> records;
-    cli::CsvRecord record;
+    tabular::CsvReader reader(in, options);
+    std::vector<tabular::CsvRecord> records;
+    tabular::CsvRecord record;
     long lastLine = 0;
     while (reader.next(record)) {
         FUZZ_CHECK(record.line > lastLine, "a record does not start on a later line than the one before");
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The first well-formed record fixes the number of fields.
     std::size_t width = 0;
-    for (const cli::CsvRecord& r : records) {
+    for (const tabular::CsvRecord& r : records) {
         if (r.malformed())
             continue;
         if (width == 0)
@@ -54,12 +54,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // (It follows another record, as rows follow the header, so that a
         // first field starting with a byte order mark stays in the field.)
         std::ostringstream out;
-        cli::CsvWriter writer(out);
+        tabular::CsvWriter writer(out);
         writer.writeRecord(std::vector<std::string>(r.fields.size(), "x"));
         writer.writeRecord(r.fields);
         std::istringstream back(out.str());
-        cli::CsvReader again(back);
-        cli::CsvRecord copy;
+        tabular::CsvReader again(back);
+        tabular::CsvRecord copy;
         FUZZ_CHECK(again.next(copy) && again.next(copy), "a written record does not read back");
         FUZZ_CHECK(!copy.malformed() && copy.fields == r.fields, "a written record reads back different");
     }

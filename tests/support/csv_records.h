@@ -5,16 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "cli/csv.h"
+#include "tabular/csv.h"
 
 namespace wrenfield::testing {
 
-inline std::vector<cli::CsvRecord> readAllRecords(const std::string& text, cli::CsvReader::Options options = {})
+inline std::vector<tabular::CsvRecord> readAllRecords(const std::string& text, tabular::CsvReader::Options options = {})
 {
     std::istringstream in(text);
-    cli::CsvReader reader(in, options);
-    std::vector<cli::CsvRecord> records;
-    cli::CsvRecord record;
+    tabular::CsvReader reader(in, options);
+    std::vector<tabular::CsvRecord> records;
+    tabular::CsvRecord record;
     while (reader.next(record))
         records.push_back(record);
     return records;

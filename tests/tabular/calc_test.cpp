@@ -1,11 +1,11 @@
-#include "cli/calc.h"
+#include "tabular/calc_inputs.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/numeric_text.h"
 #include "platform/runtime_error.h"
 
-namespace wrenfield::cli {
+namespace wrenfield::tabular {
 namespace {
 
 using engine::Population;
@@ -186,4 +186,4 @@ TEST(Calc, TextAndJson)
 }
 
 }  // namespace
-}  // namespace wrenfield::cli
+}  // namespace wrenfield::tabular

@@ -1,9 +1,9 @@
-#include "cli/csv.h"
+#include "tabular/csv.h"
 
 #include <algorithm>
 #include <optional>
 
-namespace wrenfield::cli {
+namespace wrenfield::tabular {
 
 namespace {
 // Whether a field holds a comma, a double quote or a line break. A plain loop:
@@ -328,4 +328,4 @@ void CsvWriter::writeRecord(std::span<const std::string> fields)
     endRecord();
 }
 
-}  // namespace wrenfield::cli
+}  // namespace wrenfield::tabular

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-namespace wrenfield::cli {
+namespace wrenfield::tabular {
 
 struct CsvRecord {
     std::vector<std::string> fields;
@@ -133,4 +133,4 @@ private:
     bool firstFieldEmpty_ = false;
 };
 
-}  // namespace wrenfield::cli
+}  // namespace wrenfield::tabular

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <string_view>
 
-namespace wrenfield::cli {
+namespace wrenfield::tabular {
 
 // Equal apart from the case of ASCII letters ("male" matches "Male").
 inline bool equalsIgnoringCase(std::string_view a, std::string_view b)
@@ -17,4 +17,4 @@ inline bool equalsIgnoringCase(std::string_view a, std::string_view b)
     return true;
 }
 
-}  // namespace wrenfield::cli
+}  // namespace wrenfield::tabular

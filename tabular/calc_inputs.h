@@ -12,7 +12,7 @@
 #include "engine/centile_model.h"
 #include "engine/coefficient_set.h"
 
-namespace wrenfield::cli {
+namespace wrenfield::tabular {
 
 // A value that cannot be used; what() says why, without the option's name.
 class ValueError : public std::runtime_error {
@@ -61,4 +61,4 @@ std::string calcText(const CalcResult& result);
 // and the intermediate values, each number in its shortest exact text.
 std::string calcJson(const CalcResult& result);
 
-}  // namespace wrenfield::cli
+}  // namespace wrenfield::tabular

@@ -7,9 +7,9 @@
 #include <thread>
 #include <vector>
 
-#include "cli/ordered_chunks.h"
+#include "tabular/ordered_chunks.h"
 
-namespace wrenfield::cli {
+namespace wrenfield::tabular {
 namespace {
 
 struct Chunk {
@@ -138,4 +138,4 @@ TEST_P(OrderedChunksThreads, StopsPromptlyWhenAsked)
 }
 
 }  // namespace
-}  // namespace wrenfield::cli
+}  // namespace wrenfield::tabular

@@ -19,10 +19,10 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/csv.h"
+#include "tabular/csv.h"
 #include "engine/coefficient_set.h"
 
-namespace wrenfield::cli {
+namespace wrenfield::tabular {
 
 // The columns every input file needs, in the order the methods take them.
 inline constexpr std::array<std::string_view, 7> kInputColumns = {"bwt", "gest", "wt", "ht", "sex", "eth", "par"};
@@ -124,4 +124,4 @@ private:
     bool crLf_ = false;
 };
 
-}  // namespace wrenfield::cli
+}  // namespace wrenfield::tabular

@@ -1,4 +1,4 @@
-#include "cli/csv.h"
+#include "tabular/csv.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 #include "tests/support/csv_records.h"
 
-namespace wrenfield::cli {
+namespace wrenfield::tabular {
 namespace {
 
 struct Expected {
@@ -198,9 +198,9 @@ TEST(CsvWriter, OneEmptyFieldIsNotAnEmptyLine)
 }
 
 }  // namespace
-}  // namespace wrenfield::cli
+}  // namespace wrenfield::tabular
 
-namespace wrenfield::cli {
+namespace wrenfield::tabular {
 namespace {
 
 // Random mixtures of the characters that matter: every input ends, and the
@@ -229,4 +229,4 @@ TEST(CsvReader, AnyInputIsReadToTheEnd)
 }
 
 }  // namespace
-}  // namespace wrenfield::cli
+}  // namespace wrenfield::tabular

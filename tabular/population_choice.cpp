@@ -1,10 +1,10 @@
-#include "cli/population_choice.h"
+#include "tabular/population_choice.h"
 
 #include <array>
 
-#include "cli/text_match.h"
+#include "tabular/text_match.h"
 
-namespace wrenfield::cli {
+namespace wrenfield::tabular {
 
 namespace {
 
@@ -49,4 +49,4 @@ std::string populationChoices()
     return text;
 }
 
-}  // namespace wrenfield::cli
+}  // namespace wrenfield::tabular

@@ -1,17 +1,17 @@
-#include "cli/batch.h"
+#include "tabular/batch.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "cli/ordered_chunks.h"
-#include "cli/population_choice.h"
+#include "tabular/ordered_chunks.h"
+#include "tabular/population_choice.h"
 #include "engine/batch_kernel.h"
 #include "engine/population_methods.h"
 #include "platform/numeric_text.h"
 #include "platform/runtime_error.h"
 #include "platform/variant.h"
 
-namespace wrenfield::cli {
+namespace wrenfield::tabular {
 
 namespace {
 
@@ -337,4 +337,4 @@ BatchSummary BatchJob::run(std::ostream& out, const BatchRunOptions& options)
     return summary;
 }
 
-}  // namespace wrenfield::cli
+}  // namespace wrenfield::tabular

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "cli/batch.h"
+#include "tabular/batch.h"
 #include "platform/numeric_text.h"
 
 #include "tests/support/csv_records.h"
 
-namespace wrenfield::cli {
+namespace wrenfield::tabular {
 namespace {
 
 using engine::Population;
@@ -195,4 +195,4 @@ TEST(BatchFastPath, StopsBetweenChunksWhenAsked)
 }
 
 }  // namespace
-}  // namespace wrenfield::cli
+}  // namespace wrenfield::tabular

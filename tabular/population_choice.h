@@ -9,11 +9,11 @@
 
 #include "engine/coefficient_set.h"
 
-namespace wrenfield::cli {
+namespace wrenfield::tabular {
 
 std::optional<engine::Population> populationFromText(std::string_view text);
 
 // "\"United Kingdom\" (uk), \"United States\" (us), ..." for help texts and errors.
 std::string populationChoices();
 
-}  // namespace wrenfield::cli
+}  // namespace wrenfield::tabular

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-namespace wrenfield::cli {
+namespace wrenfield::tabular {
 
 template <class Chunk>
 class OrderedChunks {
@@ -187,4 +187,4 @@ private:
     bool stopping_ = false;
 };
 
-}  // namespace wrenfield::cli
+}  // namespace wrenfield::tabular

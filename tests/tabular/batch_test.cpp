@@ -1,4 +1,4 @@
-#include "cli/batch.h"
+#include "tabular/batch.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 
 #include "tests/support/csv_records.h"
 
-namespace wrenfield::cli {
+namespace wrenfield::tabular {
 namespace {
 
 using engine::Population;
@@ -258,9 +258,9 @@ TEST(BatchJob, ChunksKeepTheOrderOfManyRows)
 }
 
 }  // namespace
-}  // namespace wrenfield::cli
+}  // namespace wrenfield::tabular
 
-namespace wrenfield::cli {
+namespace wrenfield::tabular {
 namespace {
 
 // Random bytes as the rows of a file (NULs, invalid UTF-8, quotes, CR LF, long
@@ -321,4 +321,4 @@ TEST(BatchJob, AnyBytesGiveOneRowPerRecordInOrder)
 }
 
 }  // namespace
-}  // namespace wrenfield::cli
+}  // namespace wrenfield::tabular

@@ -1,17 +1,17 @@
-#include "cli/calc.h"
+#include "tabular/calc_inputs.h"
 
 #include <algorithm>
 #include <cmath>
 #include <optional>
 
-#include "cli/population_choice.h"
-#include "cli/text_match.h"
+#include "tabular/population_choice.h"
+#include "tabular/text_match.h"
 #include "engine/population_methods.h"
 #include "platform/numeric_text.h"
 #include "platform/runtime_error.h"
 #include "platform/variant.h"
 
-namespace wrenfield::cli {
+namespace wrenfield::tabular {
 
 namespace {
 
@@ -171,4 +171,4 @@ std::string calcJson(const CalcResult& result)
     return json;
 }
 
-}  // namespace wrenfield::cli
+}  // namespace wrenfield::tabular
