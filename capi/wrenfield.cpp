@@ -1,5 +1,6 @@
-// The plain C interface over the engine: one birth through the exact
-// one-record computation, with the reading of its result (band, flags).
+// The plain C interface over the engine: each birth through the exact
+// one-record computation and the engine's reading of its result (band with
+// the usual thresholds, plausibility flags).
 // Nothing here outlives a call, and no C++ exception crosses the interface.
 #include "wrenfield.h"
 
@@ -11,7 +12,8 @@
 #include <optional>
 #include <string_view>
 
-#include "engine/centile_model.h"
+#include "engine/band.h"
+#include "engine/reading.h"
 #include "platform/runtime_error.h"
 #include "tabular/population_choice.h"
 
@@ -27,11 +29,57 @@ static_assert(WF_ERROR_DIVISION_BY_ZERO == int(ErrorNumber::DivisionByZero));
 
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 
-void setMessage(wf_result& result, std::string_view text)
+using wrenfield::engine::Band;
+
+int bandNumber(Band band)
 {
-    const std::size_t length = std::min(text.size(), sizeof result.message - 1);
-    std::memcpy(result.message, text.data(), length);
-    result.message[length] = '\0';
+    switch (band) {
+    case Band::VerySmall: return WF_BAND_SGA_BELOW_3;
+    case Band::Small: return WF_BAND_SGA;
+    case Band::Appropriate: return WF_BAND_AGA;
+    case Band::Large: return WF_BAND_LGA;
+    case Band::VeryLarge: return WF_BAND_LGA_ABOVE_97;
+    }
+    return WF_BAND_NONE;
+}
+
+// The engine's flag names and their bits.
+struct FlagBit {
+    std::string_view name;
+    unsigned bit;
+};
+constexpr FlagBit kFlagBits[] = {
+    {"bwt_low", WF_FLAG_BWT_LOW},
+    {"bwt_high", WF_FLAG_BWT_HIGH},
+    {"gest_low", WF_FLAG_GEST_LOW},
+    {"gest_high", WF_FLAG_GEST_HIGH},
+    {"wt_low", WF_FLAG_WT_LOW},
+    {"wt_high", WF_FLAG_WT_HIGH},
+    {"ht_low", WF_FLAG_HT_LOW},
+    {"ht_high", WF_FLAG_HT_HIGH},
+    {"sex_code", WF_FLAG_SEX_CODE},
+    {"eth_unknown", WF_FLAG_ETH_UNKNOWN},
+    {"par_code", WF_FLAG_PAR_CODE},
+    {"par_high", WF_FLAG_PAR_HIGH},
+    {"centile_below_0", WF_FLAG_CENTILE_BELOW_0},
+    {"centile_above_100", WF_FLAG_CENTILE_ABOVE_100},
+};
+
+unsigned flagBit(std::string_view name)
+{
+    for (const FlagBit& flag : kFlagBits)
+        if (flag.name == name)
+            return flag.bit;
+    return WF_FLAG_OTHER;
+}
+
+// Copies `text` into a fixed field, cut short if need be, always ended.
+template <std::size_t N>
+void copyText(char (&field)[N], std::string_view text)
+{
+    const std::size_t length = std::min(text.size(), N - 1);
+    std::memcpy(field, text.data(), length);
+    field[length] = '\0';
 }
 
 void fail(wf_result& result, int error, std::string_view message)
@@ -40,7 +88,8 @@ void fail(wf_result& result, int error, std::string_view message)
     result.band = WF_BAND_NONE;
     result.flags = 0;
     result.error = error;
-    setMessage(result, message);
+    copyText(result.message, message);
+    result.flag_text[0] = '\0';
 }
 
 void failUnknownPopulation(wf_result& result, const char* population)
@@ -65,16 +114,19 @@ void compute(Population population, double bwt, double gestDays, double wt, doub
         }
     }
     try {
-        const wrenfield::engine::CentileDetail detail =
-            wrenfield::engine::computeCentile(population, {bwt, gestDays, wt, ht, sex, eth, par});
-        result.centile = detail.centile;
-        result.z = detail.z;
-        result.expected_weight = detail.expected;
-        result.weeks = detail.weeks;
-        result.band = WF_BAND_NONE;
+        const wrenfield::engine::Reading reading =
+            wrenfield::engine::readBirth(population, {bwt, gestDays, wt, ht, sex, eth, par});
+        result.centile = reading.detail.centile;
+        result.z = reading.detail.z;
+        result.expected_weight = reading.detail.expected;
+        result.weeks = reading.detail.weeks;
+        result.band = bandNumber(reading.band);
         result.flags = 0;
+        for (const wrenfield::engine::Flag& flag : reading.flags)
+            result.flags |= flagBit(flag.code);
         result.error = WF_OK;
         result.message[0] = '\0';
+        copyText(result.flag_text, wrenfield::engine::flagTexts(reading.flags));
     } catch (const RuntimeError& error) {
         fail(result, error.code(), error.what());
     } catch (const std::exception& error) {
@@ -128,6 +180,27 @@ size_t wf_centiles(const char* population, size_t count, const double* bwt, cons
         computed += results[i].error == WF_OK;
     }
     return computed;
+}
+
+const char* wf_band_name(int band)
+{
+    // The engine's band codes are literals, so their views end in a NUL.
+    switch (band) {
+    case WF_BAND_SGA_BELOW_3: return wrenfield::engine::bandCode(Band::VerySmall).data();
+    case WF_BAND_SGA: return wrenfield::engine::bandCode(Band::Small).data();
+    case WF_BAND_AGA: return wrenfield::engine::bandCode(Band::Appropriate).data();
+    case WF_BAND_LGA: return wrenfield::engine::bandCode(Band::Large).data();
+    case WF_BAND_LGA_ABOVE_97: return wrenfield::engine::bandCode(Band::VeryLarge).data();
+    default: return "";
+    }
+}
+
+const char* wf_flag_name(unsigned flag)
+{
+    for (const FlagBit& known : kFlagBits)
+        if (known.bit == flag)
+            return known.name.data();
+    return "";
 }
 
 }  // extern "C"

@@ -61,9 +61,10 @@ enum {
     WF_ERROR_NULL_POINTER = -3        /* a required pointer argument is NULL */
 };
 
-/* The size-for-gestation band of a centile (wf_result.band): small below the
- * 10th centile, large above the 90th, appropriate from 10 to 90 inclusive,
- * with the finer labels below the 3rd and above the 97th. */
+/* The size-for-gestation band of a centile (wf_result.band): small (SGA)
+ * below the 10th centile, large (LGA) above the 90th, appropriate (AGA) from
+ * 10 to 90 inclusive; below the 3rd and above the 97th are the finer labels
+ * of the two outer bands. */
 enum {
     WF_BAND_NONE = 0, /* no centile (error is not WF_OK) */
     WF_BAND_SGA_BELOW_3 = 1,
@@ -73,22 +74,26 @@ enum {
     WF_BAND_LGA_ABOVE_97 = 5
 };
 
-/* Plausibility flags (wf_result.flags, any number of them at once): an input
- * outside the range within which the model is credible, most often a value
- * typed in another unit. They never stop the computation. */
+/* Plausibility flags (wf_result.flags, any number at once): an input outside
+ * the range within which the model is credible, most often a value in
+ * another unit, or a centile outside 0..100. They never stop the
+ * computation; wf_result.flag_text says them in words. */
 enum {
-    WF_FLAG_GEST_LOW = 1u << 0,     /* gestation below 22 weeks: weeks typed as days? */
-    WF_FLAG_GEST_HIGH = 1u << 1,    /* gestation above 43 weeks */
-    WF_FLAG_BWT_LOW = 1u << 2,      /* birthweight below 200 g: kilograms? */
-    WF_FLAG_BWT_HIGH = 1u << 3,     /* birthweight above 7000 g */
-    WF_FLAG_WT_LOW = 1u << 4,       /* booking weight below 30 kg */
-    WF_FLAG_WT_HIGH = 1u << 5,      /* booking weight above 250 kg: pounds? */
-    WF_FLAG_HT_LOW = 1u << 6,       /* height below 100 cm: metres? */
-    WF_FLAG_HT_HIGH = 1u << 7,      /* height above 230 cm */
-    WF_FLAG_SEX_CODE = 1u << 8,     /* sex neither 1 nor 2: the female term was used */
-    WF_FLAG_ETH_CODE = 1u << 9,     /* not a group of the population: its "other" term was used */
-    WF_FLAG_PAR_CODE = 1u << 10,    /* parity not a whole number from 0 */
-    WF_FLAG_OUT_OF_RANGE = 1u << 11 /* the centile is below 0 or above 100 */
+    WF_FLAG_BWT_LOW = 1u << 0,            /* birthweight below 200 g: kilograms or pounds? */
+    WF_FLAG_BWT_HIGH = 1u << 1,           /* birthweight above 7000 g */
+    WF_FLAG_GEST_LOW = 1u << 2,           /* gestation below 22 weeks: weeks typed as days? */
+    WF_FLAG_GEST_HIGH = 1u << 3,          /* gestation above 45 weeks */
+    WF_FLAG_WT_LOW = 1u << 4,             /* booking weight below 30 kg: stones? */
+    WF_FLAG_WT_HIGH = 1u << 5,            /* booking weight above 250 kg: pounds? */
+    WF_FLAG_HT_LOW = 1u << 6,             /* height below 100 cm: metres? */
+    WF_FLAG_HT_HIGH = 1u << 7,            /* height above 220 cm: millimetres? */
+    WF_FLAG_SEX_CODE = 1u << 8,           /* sex not 0, 1 or 2: the female term was used */
+    WF_FLAG_ETH_UNKNOWN = 1u << 9,        /* no group of the population: its "other" term was used */
+    WF_FLAG_PAR_CODE = 1u << 10,          /* parity negative or not whole */
+    WF_FLAG_PAR_HIGH = 1u << 11,          /* parity above 20 */
+    WF_FLAG_CENTILE_BELOW_0 = 1u << 12,   /* far below the expected weight */
+    WF_FLAG_CENTILE_ABOVE_100 = 1u << 13, /* far above the expected weight */
+    WF_FLAG_OTHER = 1u << 30              /* a finding this header does not name yet */
 };
 
 /* The result of one birth. */
@@ -101,6 +106,7 @@ typedef struct wf_result {
     unsigned flags;         /* WF_FLAG_... bits */
     int error;              /* WF_OK, a run-time error number, or WF_ERROR_... */
     char message[200];      /* what went wrong, "" when error is WF_OK */
+    char flag_text[400];    /* the flags in words, "; " between them ("" for none) */
 } wf_result;
 
 /* "1.0.0": the version of the loaded library. The text is static. */
@@ -132,11 +138,12 @@ WRENFIELD_API size_t wf_centiles(const char* population, size_t count, const dou
                                  const double* wt, const double* ht, const double* sex, const double* eth,
                                  const double* par, wf_result* results);
 
-/* "SGA", "AGA", ... for a WF_BAND_ value ("" for WF_BAND_NONE or an unknown
- * value); a short description for one WF_FLAG_ bit ("" for anything else).
- * The texts are static. */
+/* "SGA", "AGA" or "LGA" for a WF_BAND_ value (the finer bands give their
+ * outer band's name); "" for WF_BAND_NONE or an unknown value. */
 WRENFIELD_API const char* wf_band_name(int band);
-WRENFIELD_API const char* wf_flag_description(unsigned flag);
+/* The stable name of one WF_FLAG_ bit ("gest_low", as custcent and the
+ * batch output name it); "" for anything else. */
+WRENFIELD_API const char* wf_flag_name(unsigned flag);
 
 #ifdef __cplusplus
 }
