@@ -10,6 +10,8 @@
 
 #include "engine/batch_kernel.h"
 #include "engine/centile_model.h"
+#include "engine/plausibility.h"
+#include "engine/reading.h"
 #include "platform/numeric_text.h"
 #include "platform/runtime_error.h"
 #include "tabular/population_choice.h"
@@ -33,14 +35,19 @@ void checkSpan(std::size_t size, std::size_t rows, bool optional, const char* na
 
 class ColumnRun {
 public:
-    ColumnRun(const ColumnBatchInput& input, const ColumnBatchOutput& output) : input_(input), output_(output)
+    ColumnRun(const ColumnBatchInput& input, const ColumnBatchOutput& output, const ColumnBatchOptions& options)
+        : input_(input), output_(output), options_(options)
     {
         checkSpan(output.centile.size(), input.rows, false, "centile");
         checkSpan(output.outcome.size(), input.rows, false, "outcome");
+        checkSpan(output.band.size(), input.rows, true, "band");
         checkSpan(output.weeks.size(), input.rows, true, "weeks");
         checkSpan(output.expected.size(), input.rows, true, "expected");
         checkSpan(output.z.size(), input.rows, true, "z");
-        details_ = !output.weeks.empty() || !output.expected.empty() || !output.z.empty();
+        if (auto problem = engine::thresholdProblem(options.thresholds))
+            throw std::invalid_argument("computeColumns: " + *problem);
+        reading_ = options.flags || !output.band.empty() || !output.weeks.empty() || !output.expected.empty() ||
+                   !output.z.empty();
         // Each distinct population text is looked up once.
         for (const std::string& name : input.population.names)
             populations_.push_back(name.empty() ? std::optional(input.defaultPopulation) : populationFromText(name));
@@ -52,9 +59,10 @@ public:
 
     std::size_t chunks() const { return (input_.rows + kChunkRows - 1) / kChunkRows; }
 
-    // Computes chunk `c`; its messages go to `messages`, its counts to `summary`.
-    void computeChunk(std::size_t c, std::vector<RowMessage>& messages, ColumnBatchSummary& summary)
+    // Computes chunk `c`; its messages and flags go to `part`, its counts to `summary`.
+    void computeChunk(std::size_t c, ColumnBatchSummary& part, ColumnBatchSummary& summary)
     {
+        std::vector<RowMessage>& messages = part.messages;
         std::size_t begin = c * kChunkRows;
         std::size_t end = std::min(input_.rows, begin + kChunkRows);
         records_.clear();
@@ -88,6 +96,8 @@ public:
                 fields.population = populationText;
                 RowResult result = computeRow(fields, input_.defaultPopulation);
                 finish(r, result.outcome, kNotComputed, std::move(result.error), messages, summary);
+                if (options_.flags && population)
+                    addFlags(r, engine::inputFlags(*population, in), part);
                 continue;
             }
             records_.push_back({*population, in});
@@ -99,9 +109,16 @@ public:
         for (std::size_t k = 0; k < records_.size(); ++k) {
             std::size_t r = rows_[k];
             if (!outcomes_[k].error) {
-                finish(r, RowOutcome::Computed, outcomes_[k].centile, {}, messages, summary);
-                if (details_)
-                    writeDetail(r, records_[k]);
+                if (!reading_) {
+                    finish(r, RowOutcome::Computed, outcomes_[k].centile, {}, messages, summary);
+                    continue;
+                }
+                engine::Reading reading =
+                    engine::readBatchBirth(records_[k], outcomes_[k].centile, options_.thresholds);
+                finish(r, RowOutcome::Computed, reading.centile(), {}, messages, summary);
+                writeReading(r, &reading);
+                if (options_.flags)
+                    addFlags(r, reading.flags, part);
                 continue;
             }
             // The kernel only says that the method raises an error; the
@@ -113,6 +130,8 @@ public:
                 text = error.what();
             }
             finish(r, RowOutcome::Error, kNotComputed, std::move(text), messages, summary);
+            if (options_.flags)
+                addFlags(r, engine::inputFlags(records_[k].population, records_[k].inputs), part);
         }
     }
 
@@ -129,35 +148,34 @@ private:
         }
         if (outcome != RowOutcome::Computed) {
             messages.push_back({row, std::move(message)});
-            if (details_)
-                writeDetail(row, std::nullopt);
+            writeReading(row, nullptr);
         }
     }
 
-    // The intermediate values come from the one-record method: the kernel
-    // keeps only the centile.
-    void writeDetail(std::size_t row, const std::optional<engine::BatchRecord>& record)
+    // The band and the intermediate values of a computed row; a row without
+    // a reading gets none.
+    void writeReading(std::size_t row, const engine::Reading* reading)
     {
-        engine::CentileDetail detail;
-        bool known = false;
-        if (record) {
-            try {
-                detail = engine::computeCentile(record->population, record->inputs);
-                known = true;
-            } catch (const RuntimeError&) {
-            }
-        }
+        if (!output_.band.empty())
+            output_.band[row] = reading ? static_cast<std::uint8_t>(reading->band) : kNoBand;
         if (!output_.weeks.empty())
-            output_.weeks[row] = known ? detail.weeks : kNotComputed;
+            output_.weeks[row] = reading ? reading->detail.weeks : kNotComputed;
         if (!output_.expected.empty())
-            output_.expected[row] = known ? detail.expected : kNotComputed;
+            output_.expected[row] = reading ? reading->detail.expected : kNotComputed;
         if (!output_.z.empty())
-            output_.z[row] = known ? detail.z : kNotComputed;
+            output_.z[row] = reading ? reading->detail.z : kNotComputed;
+    }
+
+    static void addFlags(std::size_t row, const std::vector<engine::Flag>& flags, ColumnBatchSummary& part)
+    {
+        if (!flags.empty())
+            part.flags.push_back({row, engine::flagTexts(flags)});
     }
 
     const ColumnBatchInput& input_;
     const ColumnBatchOutput& output_;
-    bool details_ = false;
+    const ColumnBatchOptions& options_;
+    bool reading_ = false;
     std::vector<std::optional<engine::Population>> populations_;
     // Working space of the chunk in hand; each thread has its own run.
     std::vector<engine::BatchRecord> records_;
@@ -177,11 +195,11 @@ void addCounts(ColumnBatchSummary& total, const ColumnBatchSummary& part)
 ColumnBatchSummary computeColumns(const ColumnBatchInput& input, const ColumnBatchOutput& output,
                                   const ColumnBatchOptions& options)
 {
-    const ColumnRun prototype(input, output);  // checks the arguments once
+    const ColumnRun prototype(input, output, options);  // checks the arguments once
     std::size_t chunkCount = prototype.chunks();
     std::size_t threads = std::max<std::size_t>(1, std::min(options.threads, chunkCount));
 
-    std::vector<std::vector<RowMessage>> messages(chunkCount);
+    std::vector<ColumnBatchSummary> parts(chunkCount);
     std::vector<ColumnBatchSummary> counts(threads);
     std::atomic<std::size_t> nextChunk{0};
     std::atomic<bool> failed{false};
@@ -197,7 +215,7 @@ ColumnBatchSummary computeColumns(const ColumnBatchInput& input, const ColumnBat
                 std::size_t c = nextChunk.fetch_add(1);
                 if (c >= chunkCount)
                     return;
-                run.computeChunk(c, messages[c], counts[worker]);
+                run.computeChunk(c, parts[c], counts[worker]);
                 if (options.rowsDone)
                     options.rowsDone->fetch_add(std::min(kChunkRows, input.rows - c * kChunkRows));
             }
@@ -222,9 +240,12 @@ ColumnBatchSummary computeColumns(const ColumnBatchInput& input, const ColumnBat
     for (const ColumnBatchSummary& part : counts)
         addCounts(summary, part);
     summary.stopped = summary.computed + summary.missing + summary.errors < input.rows;
-    for (std::vector<RowMessage>& part : messages)
-        for (RowMessage& message : part)
+    for (ColumnBatchSummary& part : parts) {
+        for (RowMessage& message : part.messages)
             summary.messages.push_back(std::move(message));
+        for (RowMessage& flag : part.flags)
+            summary.flags.push_back(std::move(flag));
+    }
     return summary;
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/band.h"
 #include "engine/coefficient_set.h"
 #include "tabular/batch.h"
 
@@ -56,11 +57,18 @@ struct ColumnBatchInput {
     engine::Population defaultPopulation = engine::Population::UnitedKingdom;
 };
 
+// The band of a row that has none (not computed).
+inline constexpr std::uint8_t kNoBand = 0xFF;
+
 // Where the results go, one element per row; the caller owns the memory.
-// The detail spans may be empty (not wanted) or have one element per row.
+// The spans after `outcome` may be empty (not wanted) or have one element per
+// row. When any of them is wanted, each computed row is read as the engine
+// reads a batch birth: a centile within a hair of a band threshold is then the
+// one-record method's, so that its band never depends on the kernel's last bits.
 struct ColumnBatchOutput {
     std::span<double> centile;           // percent, unrounded; NaN unless computed
     std::span<std::uint8_t> outcome;     // a RowOutcome
+    std::span<std::uint8_t> band;        // an engine::Band, or kNoBand
     std::span<double> weeks;             // the gestation in weeks; NaN unless computed
     std::span<double> expected;          // expected weight, grams; NaN unless computed
     std::span<double> z;                 // the birthweight's deviation in spreads; NaN unless computed
@@ -82,10 +90,15 @@ struct ColumnBatchOptions {
     const std::atomic<bool>* stop = nullptr;
     // Added to after every chunk: the rows finished so far, for a progress meter.
     std::atomic<std::size_t>* rowsDone = nullptr;
+    // Whether to find the plausibility flags of every row whose population is
+    // known (inputs of rows not computed too: a mistyped unit often causes the error).
+    bool flags = false;
+    engine::BandThresholds thresholds;
 };
 
 struct ColumnBatchSummary {
     std::vector<RowMessage> messages;  // in row order: every row not computed
+    std::vector<RowMessage> flags;     // in row order: the flags of each flagged row, "; "-joined
     std::size_t computed = 0;
     std::size_t missing = 0;
     std::size_t errors = 0;
@@ -93,8 +106,8 @@ struct ColumnBatchSummary {
 };
 
 // Computes every row. Throws std::invalid_argument when an output span is
-// neither empty (a detail only) nor one element per row, or a population
-// index lies beyond `names`. An error inside a worker thread is rethrown on
+// neither empty (a detail only) nor one element per row, a population index
+// lies beyond `names`, or the band thresholds cannot be used. An error inside a worker thread is rethrown on
 // the calling thread after every worker has finished.
 ColumnBatchSummary computeColumns(const ColumnBatchInput& input, const ColumnBatchOutput& output,
                                   const ColumnBatchOptions& options = {});

@@ -7,7 +7,9 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <array>
 #include <atomic>
+#include <utility>
 #include <chrono>
 #include <exception>
 #include <future>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "bindings.h"
+#include "engine/band.h"
 #include "tabular/column_batch.h"
 
 namespace py = pybind11;
@@ -55,9 +58,23 @@ std::span<T> span(py::array_t<T>& array)
     return {array.mutable_data(), static_cast<std::size_t>(array.size())};
 }
 
+// The rows and the texts of row messages, as an int64 array and a list.
+std::pair<py::array_t<std::int64_t>, py::list> rowTexts(const std::vector<tabular::RowMessage>& messages)
+{
+    py::array_t<std::int64_t> rows(static_cast<py::ssize_t>(messages.size()));
+    py::list texts;
+    auto out = rows.mutable_unchecked<1>();
+    for (std::size_t k = 0; k < messages.size(); ++k) {
+        out(static_cast<py::ssize_t>(k)) = static_cast<std::int64_t>(messages[k].row);
+        texts.append(py::str(messages[k].text));
+    }
+    return {rows, texts};
+}
+
 py::dict computeColumns(const std::vector<py::array>& inputs, std::size_t rows, std::vector<std::string> names,
                         const std::optional<py::array>& populationIndex, int defaultPopulation,
-                        std::size_t threads, bool details, const std::function<void(std::size_t)>& progress)
+                        std::size_t threads, bool details, bool flags, const std::array<double, 4>& thresholds,
+                        const std::function<void(std::size_t)>& progress)
 {
     if (inputs.size() != kInputColumns.size())
         throw py::value_error("expected seven columns: bwt, gest, wt, ht, sex, eth, par");
@@ -86,10 +103,11 @@ py::dict computeColumns(const std::vector<py::array>& inputs, std::size_t rows, 
 
     py::array_t<double> centile = doubles(rows);
     py::array_t<std::uint8_t> outcome(static_cast<py::ssize_t>(rows));
+    py::array_t<std::uint8_t> band(static_cast<py::ssize_t>(details ? rows : 0));
     py::array_t<double> weeks = doubles(details ? rows : 0);
     py::array_t<double> expected = doubles(details ? rows : 0);
     py::array_t<double> z = doubles(details ? rows : 0);
-    tabular::ColumnBatchOutput output{span(centile), span(outcome), span(weeks), span(expected), span(z)};
+    tabular::ColumnBatchOutput output{span(centile), span(outcome), span(band), span(weeks), span(expected), span(z)};
 
     std::atomic<bool> stop{false};
     std::atomic<std::size_t> rowsDone{0};
@@ -97,6 +115,8 @@ py::dict computeColumns(const std::vector<py::array>& inputs, std::size_t rows, 
     options.threads = threads;
     options.stop = &stop;
     options.rowsDone = &rowsDone;
+    options.flags = flags;
+    options.thresholds = {thresholds[0], thresholds[1], thresholds[2], thresholds[3]};
 
     tabular::ColumnBatchSummary summary;
     {
@@ -130,24 +150,24 @@ py::dict computeColumns(const std::vector<py::array>& inputs, std::size_t rows, 
     if (progress && rows > 0)
         progress(rows);
 
-    py::array_t<std::int64_t> messageRows(static_cast<py::ssize_t>(summary.messages.size()));
-    py::list messages;
-    auto rowsOut = messageRows.mutable_unchecked<1>();
-    for (std::size_t k = 0; k < summary.messages.size(); ++k) {
-        rowsOut(static_cast<py::ssize_t>(k)) = static_cast<std::int64_t>(summary.messages[k].row);
-        messages.append(py::str(summary.messages[k].text));
-    }
 
     py::dict result;
     result["centile"] = centile;
     result["outcome"] = outcome;
     if (details) {
+        result["band"] = band;
         result["weeks"] = weeks;
         result["expected"] = expected;
         result["z"] = z;
     }
+    auto [messageRows, messages] = rowTexts(summary.messages);
     result["message_rows"] = messageRows;
     result["messages"] = messages;
+    if (flags) {
+        auto [flagRows, flagTexts] = rowTexts(summary.flags);
+        result["flag_rows"] = flagRows;
+        result["flags"] = flagTexts;
+    }
     result["computed"] = summary.computed;
     result["missing"] = summary.missing;
     result["errors"] = summary.errors;
@@ -164,12 +184,30 @@ void bindColumns(py::module_& module)
     module.def("compute_columns", &computeColumns, py::arg("inputs"), py::arg("rows"),
                py::arg("population_names") = std::vector<std::string>{}, py::arg("population_index") = py::none(),
                py::arg("default_population") = 0, py::arg("threads") = 1, py::arg("details") = false,
+               py::arg("flags") = false, py::arg("thresholds") = std::array<double, 4>{3, 10, 90, 97},
                py::arg("progress") = nullptr,
                "Centiles of seven float64 columns (bwt, gest, wt, ht, sex, eth, par; NaN is missing).\n\n"
                "population_index (int64, one a row, -1 for the default) picks a text of population_names\n"
                "for each row. Returns a dict: centile (NaN unless computed), outcome (uint8: 0 computed,\n"
-               "1 missing, 2 error), weeks/expected/z when details is true, message_rows and messages\n"
-               "(the text of every row not computed, in row order) and the counts.");
+               "1 missing, 2 error), band (uint8, 255 for none)/weeks/expected/z when details is true,\n"
+               "message_rows and messages (the text of every row not computed, in row order),\n"
+               "flag_rows and flags when flags is true, and the counts. thresholds: the 3rd, SGA, LGA\n"
+               "and 97th centiles of the bands.");
+    module.def(
+        "band_labels",
+        [](const std::array<double, 4>& t) {
+            engine::BandThresholds thresholds{t[0], t[1], t[2], t[3]};
+            if (auto problem = engine::thresholdProblem(thresholds))
+                throw py::value_error(*problem);
+            py::list labels;
+            for (auto band : {engine::Band::VerySmall, engine::Band::Small, engine::Band::Appropriate,
+                              engine::Band::Large, engine::Band::VeryLarge})
+                labels.append(py::make_tuple(std::string(engine::bandCode(band)),
+                                             engine::bandLabel(band, thresholds), engine::bandWords(band, thresholds)));
+            return labels;
+        },
+        py::arg("thresholds"),
+        "For each band code (0 to 4): its short code (SGA), its label (SGA <3rd) and its words.");
 }
 
 }  // namespace wrenfield::python

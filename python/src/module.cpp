@@ -5,7 +5,7 @@
 
 #include "bindings.h"
 #include "engine/batch_kernel.h"
-#include "form/calc.h"
+#include "engine/reading.h"
 #include "platform/runtime_error.h"
 
 namespace py = pybind11;
@@ -14,7 +14,7 @@ PYBIND11_MODULE(_wrenfield, module)
 {
     module.doc() = "Customised birthweight centiles: the compiled core of the wrenfield package.";
     module.attr("version") = WRENFIELD_VERSION;
-    module.attr("calculator_version") = std::string(wrenfield::form::kVersionText);
+    module.attr("coefficient_set_version") = std::string(wrenfield::engine::kCoefficientSetVersion);
     module.def(
         "simd_level", [] { return std::string(wrenfield::engine::simdLevelName(wrenfield::engine::bestSimdLevel())); },
         "The widest vector instruction set the batch kernel runs on this processor.");
