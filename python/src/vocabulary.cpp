@@ -41,6 +41,45 @@ py::list populations()
     return list;
 }
 
+// The constants of one population's set, for readers and for the benchmark's
+// numpy evaluation of the same formulas.
+py::dict coefficientSet(int population)
+{
+    if (population < 0 || population >= static_cast<int>(engine::kPopulationCount))
+        throw py::value_error("population: expected a code from 0 to 4");
+    const engine::CoefficientSet& set = engine::coefficients(static_cast<engine::Population>(population));
+    static const char* const forms[] = {"linear", "linear_minus_cube", "nested_cube"};
+    py::list groups;
+    for (const engine::EthnicGroup& group : set.ethnicGroups)
+        groups.append(py::make_tuple(group.code, std::string(group.name),
+                                     group.term ? py::object(py::float_(*group.term)) : py::object(py::none())));
+    py::dict d;
+    d["name"] = std::string(set.name);
+    d["constant"] = set.constant;
+    d["weight_centre"] = set.weightCentre;
+    d["weight_linear"] = set.weightLinear;
+    d["weight_square"] = set.weightSquare;
+    d["weight_cube"] = set.weightCube;
+    d["height_centre"] = set.heightCentre;
+    d["height_linear"] = set.heightLinear;
+    d["height_cube"] = set.heightCube;
+    d["height_form"] = forms[static_cast<int>(set.heightForm)];
+    d["sex_male"] = set.sexMale;
+    d["sex_other"] = set.sexOther;
+    d["ethnic_groups"] = groups;
+    d["ethnic_other"] = set.ethnicOther;
+    d["parity"] = py::make_tuple(set.parity[0], set.parity[1], set.parity[2], set.parity[3]);
+    d["parity_other"] = set.parityOther;
+    d["coefficient_of_variation"] = set.coefficientOfVariation;
+    d["term_weight_clamp"] = py::make_tuple(engine::kTermWeightLowerClamp, engine::kTermWeightUpperClamp);
+    d["proportion"] = py::make_tuple(engine::kProportionC0, engine::kProportionC1, engine::kProportionC2,
+                                     engine::kProportionC3);
+    d["slices"] = engine::kIntegrationSlices;
+    d["slice_divisor"] = engine::kSliceDivisor;
+    d["density_divisor"] = engine::kDensityDivisor;
+    return d;
+}
+
 std::optional<int> populationCode(std::string_view text)
 {
     if (auto population = tabular::populationFromText(text))
@@ -161,6 +200,8 @@ void bindVocabulary(py::module_& module)
 {
     module.def("populations", &populations,
                "The five populations in slot order: code, name, alias, method and (code, name) of each group.");
+    module.def("coefficient_set", &coefficientSet, py::arg("population"),
+               "The constants of one population's coefficient set (code 0 to 4), and the model's shared ones.");
     module.def("population_code", &populationCode, py::arg("text"),
                "The code (0 to 4) of a population name or alias, or None.");
     module.def("parse_values", &parseValues, py::arg("kind"), py::arg("population"), py::arg("texts"),

@@ -68,7 +68,7 @@ def _prepare(population, inputs, units):
         raise ValueError("units: not available in this build")
     populations_arg = population
     scalar_population = isinstance(population, (str, int, np.integer)) and not isinstance(population, bool)
-    arrays = [v if _inputs.is_series(v) else np.asanyarray(v) for v in inputs]
+    arrays = [v if _inputs.is_series(v) or isinstance(v, np.ndarray) else _inputs.as_array(v) for v in inputs]
     shapes = [np.shape(a) for a in arrays]
     if not scalar_population:
         shapes.append(np.shape(np.asarray(populations_arg, dtype=object)))
@@ -96,7 +96,7 @@ def _prepare(population, inputs, units):
     else:
         default = 0
         populations = _inputs.population_column(flat(np.asarray(populations_arg, dtype=object)), rows)
-    population_rows = _inputs.resolve_population_rows(populations, default)
+    population_rows = _inputs.resolve_population_rows(populations, default, rows)
     problems = _inputs.Problems()
     columns = [
         _inputs.number_column(name, flat(value), rows, problems, population_rows)

@@ -120,7 +120,7 @@ def add_centiles(
     populations = None
     if "population" in found:
         populations = _inputs.population_column(df[found["population"]], rows)
-    population_rows = _inputs.resolve_population_rows(populations, default)
+    population_rows = _inputs.resolve_population_rows(populations, default, rows)
     problems = _inputs.Problems()
     numbers = [
         _inputs.number_column(name, df[found[name]], rows, problems, population_rows) for name in _inputs.INPUTS

@@ -81,6 +81,15 @@ def population_column(values, rows):
     return [_text_of(u) for u in uniques], codes
 
 
+def as_array(values):
+    """An array of what a caller passed; a list mixing texts and numbers
+    keeps its numbers (and its NaN and None) rather than becoming texts."""
+    array = np.asarray(values)
+    if array.dtype.kind in "US":
+        array = np.asarray(values, dtype=object)
+    return array
+
+
 def _flat(values, rows):
     """A one-dimensional array of `rows` values (a Series gives its values)."""
     if is_series(values):
@@ -151,15 +160,13 @@ def _text_column(name, array, rows, problems, population_rows):
     texts = [_text_of(u) for u in uniques]
     out = np.full(rows, np.nan)
     known = codes >= 0
-    if population_rows is None or name != "eth":
-        groups = [(None, np.ones(rows, dtype=bool))]
-        population_of = {None: 0}
+    if name != "eth":
+        groups = [(0, np.ones(rows, dtype=bool))]  # only group names depend on the population
     else:
         present = np.unique(population_rows[population_rows >= 0])
         groups = [(int(p), population_rows == p) for p in present]
-        population_of = {int(p): int(p) for p in present}
     for population, rows_mask in groups:
-        values, bad = _core.parse_values(name, population_of[population], texts)
+        values, bad = _core.parse_values(name, population, texts)
         values = np.append(values, np.nan)  # index -1: missing
         out[rows_mask] = values[codes[rows_mask]]
         if bad:
@@ -191,11 +198,11 @@ def run(columns, rows, populations, default_population, threads, details, flags,
     )
 
 
-def resolve_population_rows(populations, default_population):
+def resolve_population_rows(populations, default_population, rows):
     """Each row's population code, or -1 where the text names none (for
     ethnic-group names, which belong to a population)."""
     if populations is None:
-        return None
+        return np.broadcast_to(np.int64(default_population), (rows,))
     names, index = populations
     codes = np.array(
         [default_population if t == "" else (_core.population_code(t) if _core.population_code(t) is not None else -1)
