@@ -36,9 +36,17 @@ constexpr auto kPollInterval = std::chrono::milliseconds(50);
 // A column the library can read in place: float64 in the machine's byte
 // order, one dimension of `rows` elements, aligned. Anything else is the
 // package's mistake or a caller's, never something to guess at.
+// Whether the array's elements are T in the machine's byte order (an equal
+// dtype, not necessarily the same object: an unpickled array has its own).
+template <typename T>
+bool holds(const py::array& array)
+{
+    return py::detail::npy_api::get().PyArray_EquivTypes_(array.dtype().ptr(), py::dtype::of<T>().ptr());
+}
+
 tabular::NumberColumn numberColumn(const py::array& array, std::string_view name, std::size_t rows)
 {
-    if (!array.dtype().is(py::dtype::of<double>()))
+    if (!holds<double>(array))
         throw py::type_error(std::string(name) + ": expected a float64 array, got " +
                              std::string(py::str(array.dtype())));
     if (array.ndim() != 1 || static_cast<std::size_t>(array.shape(0)) != rows)
@@ -91,7 +99,7 @@ py::dict computeColumns(const std::vector<py::array>& inputs, std::size_t rows, 
     input.population.names = names;
     if (populationIndex) {
         const py::array& index = *populationIndex;
-        if (!index.dtype().is(py::dtype::of<std::int64_t>()) || index.ndim() != 1 ||
+        if (!holds<std::int64_t>(index) || index.ndim() != 1 ||
             static_cast<std::size_t>(index.shape(0)) != rows)
             throw py::type_error("population index: expected an int64 array of one value a row");
         if (reinterpret_cast<std::uintptr_t>(index.data()) % alignof(std::int64_t) != 0 ||

@@ -84,7 +84,7 @@ def _prepare(population, inputs, units):
         # value repeated; several dimensions are flattened (a copy).
         if len(shape) <= 1:
             if _inputs.is_series(value) and np.shape(value) == shape:
-                return value.array
+                return _inputs.series_values(value)
             if isinstance(value, np.ndarray) and value.shape == shape:
                 return value
             return np.broadcast_to(np.asarray(value), shape if shape else (1,))

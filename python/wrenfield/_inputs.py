@@ -27,6 +27,14 @@ def is_series(value):
     return pandas is not None and isinstance(value, pandas.Series)
 
 
+def series_values(series):
+    """A Series' values without a copy: its numpy array for a numpy dtype,
+    else its pandas extension array (nullable numbers, strings, categories)."""
+    if isinstance(series.dtype, np.dtype):
+        return series.to_numpy(copy=False)
+    return series.array
+
+
 def default_threads():
     try:
         return max(1, len(os.sched_getaffinity(0)))
@@ -93,7 +101,7 @@ def as_array(values):
 def _flat(values, rows):
     """A one-dimensional array of `rows` values (a Series gives its values)."""
     if is_series(values):
-        values = values.array
+        values = series_values(values)
     array = values if hasattr(values, "dtype") and hasattr(values, "__len__") else np.asarray(values)
     if getattr(array, "ndim", 1) == 0:
         return np.broadcast_to(np.asarray(array), (rows,))
@@ -126,7 +134,7 @@ def number_column(name, values, rows, problems, population_rows=None):
     names); rows whose texts cannot be read are added to `problems`.
     """
     if is_series(values):
-        values = values.array
+        values = series_values(values)
     dtype = getattr(values, "dtype", None)
     if dtype is not None and not isinstance(dtype, np.dtype):
         # A pandas extension array: nullable numbers, strings, categories.
