@@ -43,7 +43,6 @@ extern "C" {
  * gives the version of the library actually loaded. */
 #define WRENFIELD_VERSION_MAJOR 1
 #define WRENFIELD_VERSION_MINOR 0
-#define WRENFIELD_VERSION_PATCH 0
 
 /* The outcome of a computation (wf_result.error).
  *
@@ -109,7 +108,7 @@ typedef struct wf_result {
     char flag_text[400];    /* the flags in words, "; " between them ("" for none) */
 } wf_result;
 
-/* "1.0.0": the version of the loaded library. The text is static. */
+/* "1.0": the version of the loaded library. The text is static. */
 WRENFIELD_API const char* wf_version(void);
 
 /* The centile of one birth.

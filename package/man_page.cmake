@@ -1,6 +1,6 @@
 # Writes custcent(1) from custcent's own help: the program's help and the
 # help of each of its commands, options as tagged paragraphs.
-#   cmake -DCUSTCENT=path -DVERSION=1.0.0 -DOUTPUT=custcent.1 -P man_page.cmake
+#   cmake -DCUSTCENT=path -DVERSION=1.0 -DOUTPUT=custcent.1 -P man_page.cmake
 
 function(run_help out)
   execute_process(COMMAND ${CUSTCENT} ${ARGN} --help OUTPUT_VARIABLE text RESULT_VARIABLE status)
