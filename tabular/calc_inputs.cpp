@@ -19,6 +19,53 @@ engine::Population parsePopulation(std::string_view text)
     return *reading.population;
 }
 
+double parseField(InputField field, const engine::CoefficientSet& set, std::string_view text)
+{
+    InputDialect dialect;
+    dialect.positiveMeasurements = true;
+    FieldReading reading = readField(field, set, text, dialect);
+    if (reading.status == FieldStatus::Missing)
+        throw ValueError("no value given");
+    if (reading.status == FieldStatus::Invalid)
+        throw ValueError(reading.error);
+    return reading.value;
+}
+
+double parseMeasurement(std::string_view text)
+{
+    double value = 0;
+    try {
+        value = numberFromText(text);
+    } catch (const RuntimeError& error) {
+        if (error.number() == ErrorNumber::Overflow)
+            throw ValueError("number too large: \"" + std::string(text) + "\"");
+        throw ValueError("not a number: \"" + std::string(text) + "\"");
+    }
+    if (!(value > 0))
+        throw ValueError("must be a positive number: \"" + std::string(text) + "\"");
+    return value;
+}
+
+double parseGestationDays(std::string_view text)
+{
+    return parseField(InputField::Gest, engine::coefficients(engine::Population::UnitedKingdom), text);
+}
+
+double parseSex(std::string_view text)
+{
+    return parseField(InputField::Sex, engine::coefficients(engine::Population::UnitedKingdom), text);
+}
+
+double parseEthnicGroup(const engine::CoefficientSet& set, std::string_view text)
+{
+    return parseField(InputField::Eth, set, text);
+}
+
+double parseParity(std::string_view text)
+{
+    return parseField(InputField::Par, engine::coefficients(engine::Population::UnitedKingdom), text);
+}
+
 CalcResult calculate(const CalcInputs& inputs, const engine::BandThresholds& thresholds)
 {
     // The method is called the way the calculator form calls it: by

@@ -14,6 +14,7 @@
 #include "engine/centile_model.h"
 #include "engine/coefficient_set.h"
 #include "engine/plausibility.h"
+#include "tabular/vocabulary.h"
 
 namespace wrenfield::tabular {
 
@@ -25,6 +26,18 @@ public:
 
 // A population name or alias in any case; throws ValueError naming the choices.
 engine::Population parsePopulation(std::string_view text);
+
+// One value of one birth, read with the shared vocabulary (readField) as the
+// command line reads it (measurements above 0); throws ValueError for a text
+// it cannot read or a missing value. New callers use readField or
+// readBirthTexts, which return errors as values.
+double parseField(InputField field, const engine::CoefficientSet& set, std::string_view text);
+// A measurement without a unit: a positive number.
+double parseMeasurement(std::string_view text);
+double parseGestationDays(std::string_view text);                                   // "277", "39+4"
+double parseSex(std::string_view text);                                             // Male, F, 1, 0, 2...
+double parseEthnicGroup(const engine::CoefficientSet& set, std::string_view text);  // a name or a code
+double parseParity(std::string_view text);                                          // 0.., "4 or more"
 
 struct CalcInputs {
     engine::Population population = engine::Population::UnitedKingdom;
