@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "engine/coefficient_set.h"
-#include "form/calc.h"
+#include "engine/reading.h"
 #include "form/population_lists.h"
 #include "server/assets.h"
 #include "server/centile_endpoint.h"
@@ -47,8 +47,9 @@ json versionJson()
 {
     return {
         {"version", WRENFIELD_VERSION},
-        {"coefficientSetVersion", form::kVersionText},
+        {"coefficientSetVersion", engine::kCoefficientSetVersion},
         {"api", "v1"},
+        {"chart", false},
     };
 }
 

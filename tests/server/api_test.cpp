@@ -63,6 +63,51 @@ TEST_F(Api, OneBirthHasEveryField)
     EXPECT_EQ(r["expectedWeight"].get<double>(), 3438.388460636293);
     EXPECT_EQ(r["weeks"].get<double>(), 39.57142857142857);
     EXPECT_EQ(r["coefficientSetVersion"], "5.15_UK");
+    EXPECT_EQ(r["band"], "AGA");
+    EXPECT_EQ(r["bandLabel"], "AGA");
+    EXPECT_TRUE(r["bandWords"].get<std::string>().starts_with("appropriate for gestational age"));
+    EXPECT_EQ(r["flags"], json::array());
+}
+
+// Bands with the default and the given thresholds; flags in words, and as
+// errors under `strict`.
+TEST_F(Api, BandsThresholdsFlagsAndStrict)
+{
+    struct Case {
+        std::string target;
+        std::string birth;
+        unsigned status;
+        const char* band;      // or the field of the error
+        const char* flagCode;  // the first flag, if any
+    } cases[] = {
+        {"/v1/centile", R"({"bwt": 2500, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 200, "SGA", nullptr},
+        {"/v1/centile", R"({"bwt": 4600, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 200, "LGA", nullptr},
+        {"/v1/centile?sga=50", kBirth, 200, "SGA", nullptr},
+        {"/v1/centile?lga=40&sga=5", kBirth, 200, "LGA", nullptr},
+        {"/v1/centile?sga=95", kBirth, 422, "sga", nullptr},
+        {"/v1/centile", R"({"bwt": 3400, "gest": 40, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 200, "SGA", "gest_low"},
+        {"/v1/centile?strict=true", R"({"bwt": 3400, "gest": 40, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 422, "gest", nullptr},
+        {"/v1/centile?strict=false", R"({"bwt": 3400, "gest": 280, "wt": 64, "ht": 1.63, "sex": 1, "eth": 1, "par": 0})", 200, "LGA", "ht_low"},
+        {"/v1/centile?strict=yes", kBirth, 422, "strict", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.target + " " + c.birth);
+        HttpAnswer answer = wt::post(port(), c.target, c.birth);
+        ASSERT_EQ(answer.status, c.status) << answer.body;
+        json r = json::parse(answer.body);
+        if (c.status != 200) {
+            EXPECT_EQ(r["field"], c.band);
+            continue;
+        }
+        EXPECT_EQ(r["band"], c.band);
+        if (c.flagCode) {
+            ASSERT_FALSE(r["flags"].empty());
+            EXPECT_EQ(r["flags"][0]["code"], c.flagCode);
+            EXPECT_FALSE(r["flags"][0]["text"].get<std::string>().empty());
+        } else {
+            EXPECT_TRUE(r["flags"].empty());
+        }
+    }
 }
 
 TEST_F(Api, VocabularyFormsGiveTheSameCentile)
