@@ -281,12 +281,14 @@ Response centileResponse(std::string_view body, const Parameters& parameters)
 
     json doc = json::parse(body, nullptr, false);
     if (doc.is_discarded()) {
+        // Parsed again only to say where and why.
         try {
             json unused = json::parse(body);
             (void)unused;
-        } catch (const json::parse_error& error) {
+        } catch (const json::exception& error) {
+            // "[json.exception.parse_error.101] parse error at line 1, column 3: ..."; a
+            // number too large for a double is an out_of_range error.
             std::string what = error.what();
-            // "[json.exception.parse_error.101] parse error at line 1, column 3: ..."
             std::size_t bracket = what.find("] ");
             return problem(400, "malformed JSON: " + (bracket == std::string::npos ? what : what.substr(bracket + 2)));
         }
