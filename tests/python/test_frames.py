@@ -67,18 +67,26 @@ VOCABULARY = [
 ]
 
 
-@pytest.mark.parametrize("options", [(), ("--strict",), ("--sga", "5", "--lga", "95")])
-def test_vocabulary_missing_values_and_flags_as_the_command_line(custcent_batch, options):
+@pytest.mark.parametrize(
+    "options, keywords",
+    [
+        ((), {}),
+        (("--strict",), dict(strict=True)),
+        (("--sga", "5", "--lga", "95"), dict(thresholds=(5, 95))),
+        (("--bwt-unit", "kg", "--ht-unit", "m", "--na", "heavy"), dict(units={"bwt": "kg", "ht": "m"}, na=["heavy"])),
+    ],
+)
+def test_vocabulary_missing_values_and_flags_as_the_command_line(custcent_batch, options, keywords):
     df = pd.DataFrame(VOCABULARY, columns=["population", *INPUTS], index=[f"row{k}" for k in range(len(VOCABULARY))])
     added = ("band", "flags")
     centile, error, columns = custcent_batch(df, *options, "--add", ",".join(added), added=added)
-    thresholds = (5, 95) if "--sga" in options else None
-    out = wrenfield.add_centiles(df, add=added, thresholds=thresholds) if "--strict" not in options else None
-    if out is None:
+    if keywords.get("strict"):
         with pytest.raises(wrenfield.RowError, match="row 'row4': Type mismatch \\(not a number: eth\\)"):
-            wrenfield.add_centiles(df, add=added, strict=True)
-        got = wrenfield.compute(df["population"], *(df[c] for c in INPUTS), strict=True)
+            wrenfield.add_centiles(df, add=added, **keywords)
+        got = wrenfield.compute(df["population"], *(df[c] for c in INPUTS), **keywords)
         out = pd.DataFrame({"centile": got.centile, "band": got.band, "flags": got.flags, "error": got.error})
+    else:
+        out = wrenfield.add_centiles(df, add=added, **keywords)
     np.testing.assert_array_equal(out["centile"].to_numpy(), centile)
     assert out["error"].tolist() == error
     assert [None if pd.isna(b) else b for b in out["band"]] == columns["band"]
