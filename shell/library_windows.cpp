@@ -22,15 +22,17 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 }
 
 namespace wrenfield::shell {
-namespace {
 
-std::wstring wide(std::string_view utf8)
+std::wstring wideText(std::string_view utf8)
 {
     const std::u16string units = utf16FromUtf8(utf8);
     return std::wstring(units.begin(), units.end());
 }
 
-}  // namespace
+std::string utf8Text(std::wstring_view wide)
+{
+    return utf8FromUtf16(std::u16string(wide.begin(), wide.end()));
+}
 
 std::wstring libraryPath()
 {
@@ -71,8 +73,8 @@ void setErrorInfo(const RuntimeError& error)
     ICreateErrorInfo* create = nullptr;
     if (FAILED(CreateErrorInfo(&create)))
         return;
-    std::wstring source = wide(kRegistration.projectName);
-    std::wstring description = wide(error.description());
+    std::wstring source = wideText(kRegistration.projectName);
+    std::wstring description = wideText(error.description());
     create->SetGUID(IID__Calc);
     create->SetSource(source.data());
     create->SetDescription(description.data());
