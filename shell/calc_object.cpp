@@ -31,14 +31,13 @@ HRESULT CalcObjectBase::QueryInterface(REFIID riid, void** ppv)
 {
     if (!ppv)
         return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID__Calc))
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID__Calc)) {
         *ppv = static_cast<_Calc*>(this);
-    else
-        *ppv = otherInterface(riid);
-    if (!*ppv)
-        return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
 }
 
 ULONG CalcObjectBase::AddRef()

@@ -50,8 +50,8 @@ public:
     // What the platform's object still needs before it is handed out.
     virtual HRESULT finishCreation() { return S_OK; }
 
-    // --- IUnknown: IUnknown, IDispatch and _Calc here, the platform's other
-    // interfaces through otherInterface.
+    // --- IUnknown: IUnknown, IDispatch and _Calc (a platform's object with
+    // further interfaces answers for those first).
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
@@ -70,8 +70,8 @@ protected:
     // result.
     CallOutcome call(const form::CalcMethod& method, VARIANT* const* args, bool callersVariables, VARIANT* result);
 
-    // The platform's further interfaces (nullptr: none by that identifier).
-    virtual void* otherInterface(REFIID) { return nullptr; }
+    // The form model behind the methods, for the platform's own views of it.
+    form::Calc& calc() { return calc_; }
     // Leaves a slot's run-time error where the platform's callers look for it.
     virtual void reportSlotError(const RuntimeError&) {}
 

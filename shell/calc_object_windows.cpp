@@ -1,9 +1,14 @@
 // The Calc object on the platform: dispatch is the platform's own, driven by
 // the type library embedded in the library. GetIDsOfNames and Invoke go
 // through the type information of _Calc to the slots, and the slots leave
-// error information for the caller (ISupportErrorInfo says so).
+// error information for the caller (ISupportErrorInfo says so). The visual
+// control (windows/control/) adds its OLE interfaces to the same object.
+#include <memory>
+
 #include "shell/calc_object_base.h"
 #include "shell/library_windows.h"
+#include "windows/control/interface_trace.h"
+#include "windows/control/ole_control.h"
 
 namespace wrenfield::shell {
 namespace {
@@ -16,12 +21,24 @@ public:
             typeInfo_->Release();
     }
 
-    HRESULT finishCreation() override { return loadCalcTypeInfo(&typeInfo_); }
+    // The type information, then the visual control: its window, its OLE
+    // interfaces, its persistence.
+    HRESULT finishCreation() override
+    {
+        const HRESULT hr = loadCalcTypeInfo(&typeInfo_);
+        if (SUCCEEDED(hr))
+            control_ = std::make_unique<windows::OleControl>(*static_cast<_Calc*>(this), calc());
+        return hr;
+    }
 
     // --- IUnknown, for every interface of the object.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
     {
-        return CalcObjectBase::QueryInterface(riid, ppv);
+        if (!ppv)
+            return E_POINTER;
+        const HRESULT hr = ownInterface(riid, ppv);
+        windows::traceQueryInterface(riid, hr);
+        return hr;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return CalcObjectBase::AddRef(); }
     ULONG STDMETHODCALLTYPE Release() override { return CalcObjectBase::Release(); }
@@ -68,16 +85,25 @@ public:
     }
 
 protected:
-    void* otherInterface(REFIID riid) override
-    {
-        if (IsEqualIID(riid, IID_ISupportErrorInfo))
-            return static_cast<ISupportErrorInfo*>(this);
-        return nullptr;
-    }
     void reportSlotError(const RuntimeError& error) override { setErrorInfo(error); }
 
 private:
+    HRESULT ownInterface(REFIID riid, void** ppv)
+    {
+        if (IsEqualIID(riid, IID_ISupportErrorInfo)) {
+            *ppv = static_cast<ISupportErrorInfo*>(this);
+            AddRef();
+            return S_OK;
+        }
+        if (control_ && control_->query(riid, ppv) == S_OK)
+            return S_OK;
+        return CalcObjectBase::QueryInterface(riid, ppv);
+    }
+
     ITypeInfo* typeInfo_ = nullptr;
+    // Destroyed before the form model (a member of the base) that its
+    // windows show.
+    std::unique_ptr<windows::OleControl> control_;
 };
 
 }  // namespace

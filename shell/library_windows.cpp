@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "platform/utf16_text.h"
 #include "shell/project_description.h"
 #include "shell/wrenfield515uk.h"
+#include "windows/control/wide_text.h"
 
 namespace {
 
@@ -23,16 +23,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 
 namespace wrenfield::shell {
 
-std::wstring wideText(std::string_view utf8)
-{
-    const std::u16string units = utf16FromUtf8(utf8);
-    return std::wstring(units.begin(), units.end());
-}
-
-std::string utf8Text(std::wstring_view wide)
-{
-    return utf8FromUtf16(std::u16string(wide.begin(), wide.end()));
-}
+using windows::wideText;
 
 std::wstring libraryPath()
 {

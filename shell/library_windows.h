@@ -5,16 +5,11 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 #include "platform/runtime_error.h"
 #include "shell/com_platform.h"
 
 namespace wrenfield::shell {
-
-// Texts between the project's UTF-8 and the platform's UTF-16.
-std::wstring wideText(std::string_view utf8);
-std::string utf8Text(std::wstring_view wide);
 
 // The library's own file name, as the registry and the type library loader need it.
 std::wstring libraryPath();

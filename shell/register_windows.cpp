@@ -8,8 +8,11 @@
 #include "shell/library_windows.h"
 #include "shell/project_description.h"
 #include "shell/registration_entries.h"
+#include "windows/control/wide_text.h"
 
 using namespace wrenfield::shell;
+using wrenfield::windows::utf8Text;
+using wrenfield::windows::wideText;
 
 namespace {
 
