@@ -14,6 +14,8 @@
 #include "platform/runtime_error.h"
 #include "server/limits.h"
 #include "tabular/calc_inputs.h"
+#include "tabular/units.h"
+#include "tabular/vocabulary.h"
 
 namespace wrenfield::server {
 
@@ -30,9 +32,10 @@ struct FieldError {
 };
 
 // The options a birth may set for itself or take from the query.
-constexpr std::array<std::string_view, 4> kOptionNames = {"population", "sga", "lga", "strict"};
+constexpr std::array<std::string_view, 7> kOptionNames = {"population", "sga", "lga", "strict",
+                                                           "bwtUnit", "wtUnit", "htUnit"};
 // The readings, in the order the methods take them.
-constexpr std::array<std::string_view, 7> kInputNames = {"bwt", "gest", "wt", "ht", "sex", "eth", "par"};
+constexpr std::array<std::string_view, 7> kInputNames = tabular::kInputColumns;
 
 bool isOneOf(std::string_view name, std::span<const std::string_view> names)
 {
@@ -88,16 +91,6 @@ struct BirthFields {
     }
 };
 
-template <typename Parse>
-auto parseField(std::string_view name, const std::string& text, Parse parse)
-{
-    try {
-        return parse(text);
-    } catch (const tabular::ValueError& error) {
-        throw FieldError{std::string(name), error.what()};
-    }
-}
-
 // One birth as read, with the options that apply to it.
 struct Birth {
     CalcInputs inputs;
@@ -117,8 +110,21 @@ double threshold(const BirthFields& fields, std::string_view name, double byDefa
     }
 }
 
+// The unit of a measurement's bare numbers ("bwtUnit": "kg").
+void unitOption(const BirthFields& fields, tabular::InputField field, tabular::Unit& unit)
+{
+    std::string name = std::string(tabular::inputFieldName(field)) + "Unit";
+    if (auto text = fields.text(name)) {
+        tabular::UnitChoice choice = tabular::chooseUnit(field, *text);
+        if (!choice.unit)
+            throw FieldError{name, choice.error};
+        unit = *choice.unit;
+    }
+}
+
 Birth readBirth(const json& birth, const Parameters& parameters)
 {
+    using tabular::InputField;
     if (!birth.is_object())
         throw FieldError{"", "a birth must be a JSON object, not " + std::string(birth.type_name())};
     for (const auto& item : birth.items())
@@ -127,8 +133,12 @@ Birth readBirth(const json& birth, const Parameters& parameters)
     BirthFields fields{birth, parameters};
     Birth out;
     CalcInputs& inputs = out.inputs;
-    if (auto population = fields.text("population"))
-        inputs.population = parseField("population", *population, tabular::parsePopulation);
+    if (auto population = fields.text("population")) {
+        tabular::PopulationReading reading = tabular::readPopulation(*population);
+        if (!reading.population)
+            throw FieldError{"population", reading.error};
+        inputs.population = *reading.population;
+    }
     out.thresholds.sga = threshold(fields, "sga", out.thresholds.sga);
     out.thresholds.lga = threshold(fields, "lga", out.thresholds.lga);
     if (auto problem = engine::thresholdProblem(out.thresholds))
@@ -138,15 +148,32 @@ Birth readBirth(const json& birth, const Parameters& parameters)
             throw FieldError{"strict", "expected true or false, not \"" + *strict + "\""};
         out.strict = *strict == "true";
     }
-    inputs.bwt = parseField("bwt", fields.required("bwt"), tabular::parseMeasurement);
-    inputs.gestDays = parseField("gest", fields.required("gest"), tabular::parseGestationDays);
-    inputs.wt = parseField("wt", fields.required("wt"), tabular::parseMeasurement);
-    inputs.ht = parseField("ht", fields.required("ht"), tabular::parseMeasurement);
-    inputs.sex = parseField("sex", fields.required("sex"), tabular::parseSex);
+    // As `custcent calc` reads one birth: measurements above 0, units allowed.
+    tabular::InputDialect dialect;
+    dialect.positiveMeasurements = true;
+    unitOption(fields, InputField::Bwt, dialect.bwtUnit);
+    unitOption(fields, InputField::Wt, dialect.wtUnit);
+    unitOption(fields, InputField::Ht, dialect.htUnit);
+
     const engine::CoefficientSet& set = engine::coefficients(inputs.population);
-    inputs.eth = parseField("eth", fields.required("eth"),
-                            [&set](std::string_view text) { return tabular::parseEthnicGroup(set, text); });
-    inputs.par = parseField("par", fields.required("par"), tabular::parseParity);
+    std::array<double, tabular::kInputFieldCount> values{};
+    for (std::size_t i = 0; i < tabular::kInputFieldCount; ++i) {
+        std::string_view name = kInputNames[i];
+        std::string text = fields.required(name);
+        tabular::FieldReading reading = tabular::readField(static_cast<InputField>(i), set, text, dialect);
+        if (reading.status == tabular::FieldStatus::Missing)
+            throw FieldError{std::string(name), "missing"};
+        if (reading.status == tabular::FieldStatus::Invalid)
+            throw FieldError{std::string(name), reading.error};
+        values[i] = reading.value;
+    }
+    inputs.bwt = values[0];
+    inputs.gestDays = values[1];
+    inputs.wt = values[2];
+    inputs.ht = values[3];
+    inputs.sex = values[4];
+    inputs.eth = values[5];
+    inputs.par = values[6];
     return out;
 }
 
@@ -281,12 +308,14 @@ Response centileResponse(std::string_view body, const Parameters& parameters)
 
     json doc = json::parse(body, nullptr, false);
     if (doc.is_discarded()) {
+        // Parsed again only to say where and why.
         try {
             json unused = json::parse(body);
             (void)unused;
-        } catch (const json::parse_error& error) {
+        } catch (const json::exception& error) {
+            // "[json.exception.parse_error.101] parse error at line 1, column 3: ..."; a
+            // number too large for a double is an out_of_range error.
             std::string what = error.what();
-            // "[json.exception.parse_error.101] parse error at line 1, column 3: ..."
             std::size_t bracket = what.find("] ");
             return problem(400, "malformed JSON: " + (bracket == std::string::npos ? what : what.substr(bracket + 2)));
         }
