@@ -1,6 +1,9 @@
 #include "server/centile_endpoint.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
 #include <array>
 #include <span>
 #include <optional>
@@ -202,37 +205,91 @@ Outcome checked(engine::Reading reading, const Birth& birth)
     return FieldError{field, "implausible (strict): " + engine::flagTexts(reading.flags)};
 }
 
-json resultJson(const engine::Reading& r, const engine::BandThresholds& thresholds)
+// The answers are written as text directly rather than built as JSON values
+// first: for 10,000 births that is most of the time saved.
+void appendString(std::string& out, std::string_view text)
 {
-    json flags = json::array();
-    for (const engine::Flag& flag : r.flags)
-        flags.push_back({{"code", flag.code}, {"text", flag.text}});
-    return {
-        {"population", engine::coefficients(r.population).name},
-        {"centile", r.centile()},
-        {"rounded", json::parse(tabular::roundedCentileText(r.centile()))},
-        {"band", engine::bandCode(r.band)},
-        {"bandLabel", engine::bandLabel(r.band, thresholds)},
-        {"bandWords", engine::bandWords(r.band, thresholds)},
-        {"z", r.detail.z},
-        {"expectedWeight", r.detail.expected},
-        {"weeks", r.detail.weeks},
-        {"flags", std::move(flags)},
-        {"coefficientSetVersion", engine::kCoefficientSetVersion},
-    };
+    out += '"';
+    for (char c : text) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", u);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
 }
 
-json errorJson(const FieldError& error)
+// The shortest text that reads back to the same double; JSON has no infinity.
+void appendNumber(std::string& out, double value)
 {
-    json out = {{"error", error.detail}};
+    if (!std::isfinite(value)) {
+        out += "null";
+        return;
+    }
+    char text[32];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+    out.append(text, end);
+}
+
+void appendKey(std::string& out, std::string_view key)
+{
+    out += out.back() == '{' ? "" : ",";
+    appendString(out, key);
+    out += ':';
+}
+
+void appendResult(std::string& out, const engine::Reading& r, const engine::BandThresholds& thresholds)
+{
+    out += '{';
+    appendKey(out, "population");
+    appendString(out, engine::coefficients(r.population).name);
+    appendKey(out, "centile");
+    appendNumber(out, r.centile());
+    appendKey(out, "rounded");
+    out += tabular::roundedCentileText(r.centile());
+    appendKey(out, "band");
+    appendString(out, engine::bandCode(r.band));
+    appendKey(out, "bandLabel");
+    appendString(out, engine::bandLabel(r.band, thresholds));
+    appendKey(out, "bandWords");
+    appendString(out, engine::bandWords(r.band, thresholds));
+    appendKey(out, "z");
+    appendNumber(out, r.detail.z);
+    appendKey(out, "expectedWeight");
+    appendNumber(out, r.detail.expected);
+    appendKey(out, "weeks");
+    appendNumber(out, r.detail.weeks);
+    appendKey(out, "flags");
+    out += '[';
+    for (const engine::Flag& flag : r.flags) {
+        out += out.back() == '[' ? "{" : ",{";
+        appendKey(out, "code");
+        appendString(out, flag.code);
+        appendKey(out, "text");
+        appendString(out, flag.text);
+        out += '}';
+    }
+    out += ']';
+    appendKey(out, "coefficientSetVersion");
+    appendString(out, engine::kCoefficientSetVersion);
+    out += '}';
+}
+
+// Texts a client sent (an unknown field's name) may hold any bytes: the
+// JSON library writes them as valid UTF-8.
+void appendError(std::string& out, const FieldError& error)
+{
+    json doc = {{"error", error.detail}};
     if (!error.field.empty())
-        out["field"] = error.field;
-    return out;
-}
-
-std::string dump(const json& doc)
-{
-    return doc.dump(-1, ' ', false, json::error_handler_t::replace);
+        doc["field"] = error.field;
+    out += doc.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
 Response oneBirth(const json& doc, const Parameters& parameters)
@@ -253,7 +310,9 @@ Response oneBirth(const json& doc, const Parameters& parameters)
             return problem(422, error->detail);
         return problem(422, error->field + ": " + error->detail, error->field);
     }
-    return {200, std::string(kJson), dump(resultJson(std::get<engine::Reading>(outcome), birth.thresholds)), {}};
+    std::string out;
+    appendResult(out, std::get<engine::Reading>(outcome), birth.thresholds);
+    return {200, std::string(kJson), std::move(out), {}};
 }
 
 // Many births: read each, compute the usable ones together in the batch
@@ -275,27 +334,31 @@ Response manyBirths(const json& doc, const Parameters& parameters)
     std::vector<engine::BatchOutcome> outcomes(records.size());
     engine::computeCentiles(records, outcomes);
 
-    json results = json::array();
+    std::string out = "[";
+    out.reserve(births.size() * 320);
     std::size_t next = 0;
     for (const auto& entry : births) {
+        if (out.size() > 1)
+            out += ',';
         if (auto* error = std::get_if<FieldError>(&entry)) {
-            results.push_back(errorJson(*error));
+            appendError(out, *error);
             continue;
         }
         const Birth& birth = std::get<Birth>(entry);
         const engine::BatchRecord& rec = records[next];
         const engine::BatchOutcome& outcome = outcomes[next++];
         if (outcome.error) {
-            results.push_back(errorJson(computationError(errorDescription(*outcome.error))));
+            appendError(out, computationError(errorDescription(*outcome.error)));
             continue;
         }
         Outcome checkedReading = checked(engine::readBatchBirth(rec, outcome.centile, birth.thresholds), birth);
         if (auto* error = std::get_if<FieldError>(&checkedReading))
-            results.push_back(errorJson(*error));
+            appendError(out, *error);
         else
-            results.push_back(resultJson(std::get<engine::Reading>(checkedReading), birth.thresholds));
+            appendResult(out, std::get<engine::Reading>(checkedReading), birth.thresholds);
     }
-    return {200, std::string(kJson), dump(results), {}};
+    out += ']';
+    return {200, std::string(kJson), std::move(out), {}};
 }
 
 }  // namespace

@@ -23,6 +23,11 @@ def test_same_rows_as_custcent_batch(births, custcent_batch):
     plain = wrenfield.centile(df["population"].to_numpy(), *(df[c].to_numpy() for c in INPUTS))
     np.testing.assert_array_equal(plain, expected_centile)
     assert 0 < np.isnan(plain).sum() < 100
+    # Bare numbers in other units, converted as the batch converts them.
+    other = df.assign(bwt=df["bwt"] / 453.59237, ht=df["ht"] / 100)
+    expected_centile, _ = custcent_batch(other, "--bwt-unit", "lb", "--ht-unit", "m")
+    converted = wrenfield.centile(other["population"], *(other[c] for c in INPUTS), units={"bwt": "lb", "ht": "m"})
+    np.testing.assert_array_equal(converted, expected_centile)
 
 
 def test_one_record_exact_call_is_the_method():

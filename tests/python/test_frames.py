@@ -67,18 +67,26 @@ VOCABULARY = [
 ]
 
 
-@pytest.mark.parametrize("options", [(), ("--strict",), ("--sga", "5", "--lga", "95")])
-def test_vocabulary_missing_values_and_flags_as_the_command_line(custcent_batch, options):
+@pytest.mark.parametrize(
+    "options, keywords",
+    [
+        ((), {}),
+        (("--strict",), dict(strict=True)),
+        (("--sga", "5", "--lga", "95"), dict(thresholds=(5, 95))),
+        (("--bwt-unit", "kg", "--ht-unit", "m", "--na", "heavy"), dict(units={"bwt": "kg", "ht": "m"}, na=["heavy"])),
+    ],
+)
+def test_vocabulary_missing_values_and_flags_as_the_command_line(custcent_batch, options, keywords):
     df = pd.DataFrame(VOCABULARY, columns=["population", *INPUTS], index=[f"row{k}" for k in range(len(VOCABULARY))])
     added = ("band", "flags")
     centile, error, columns = custcent_batch(df, *options, "--add", ",".join(added), added=added)
-    thresholds = (5, 95) if "--sga" in options else None
-    out = wrenfield.add_centiles(df, add=added, thresholds=thresholds) if "--strict" not in options else None
-    if out is None:
+    if keywords.get("strict"):
         with pytest.raises(wrenfield.RowError, match="row 'row4': Type mismatch \\(not a number: eth\\)"):
-            wrenfield.add_centiles(df, add=added, strict=True)
-        got = wrenfield.compute(df["population"], *(df[c] for c in INPUTS), strict=True)
+            wrenfield.add_centiles(df, add=added, **keywords)
+        got = wrenfield.compute(df["population"], *(df[c] for c in INPUTS), **keywords)
         out = pd.DataFrame({"centile": got.centile, "band": got.band, "flags": got.flags, "error": got.error})
+    else:
+        out = wrenfield.add_centiles(df, add=added, **keywords)
     np.testing.assert_array_equal(out["centile"].to_numpy(), centile)
     assert out["error"].tolist() == error
     assert [None if pd.isna(b) else b for b in out["band"]] == columns["band"]
@@ -139,3 +147,20 @@ def test_empty_frame_keeps_its_dtypes():
     empty = pd.DataFrame({c: pd.Series([], dtype=np.float64) for c in INPUTS})
     out = wrenfield.add_centiles(empty, add=["band", "flags"])
     assert len(out) == 0 and out["centile"].dtype == np.float64 and out["band"].dtype == "category"
+
+
+def test_the_readme_example_prints_what_it_shows(tmp_path):
+    """The README's Python example, run as a user runs it from the top of a
+    checkout (build/ being the build tree), prints what the README shows."""
+    import os
+    import re
+    import subprocess
+    from pathlib import Path
+
+    readme = (Path(__file__).resolve().parents[2] / "README.md").read_text(encoding="utf-8")
+    section = readme[readme.index("## Python package") :]
+    command, shown = re.search(r"```sh\n(.*?)```\n\n```\n(.*?)```", section, re.S).groups()
+    build = Path(os.environ["PYTHONPATH"].split(os.pathsep)[0]).parent
+    (tmp_path / "build").symlink_to(build)
+    done = subprocess.run(["bash", "-c", command], cwd=tmp_path, capture_output=True, text=True, timeout=60)
+    assert done.stdout == shown, done.stderr
