@@ -325,7 +325,10 @@ LRESULT CalcWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case kCommitPick:
         commitPick(static_cast<std::size_t>(wParam));
         return 0;
+    // The lists' colours: the closed list's face (which some platforms ask
+    // for as an edit field's) and its open list of entries.
     case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORBTN:
         if (HBRUSH brush = colourFor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
