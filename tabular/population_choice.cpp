@@ -26,12 +26,21 @@ constexpr std::array<Alias, engine::kPopulationCount> kAliases = {{
 
 std::optional<engine::Population> populationFromText(std::string_view text)
 {
-    if (auto population = engine::populationByName(text))
-        return population;
+    for (const engine::CoefficientSet& set : engine::allCoefficientSets())
+        if (equalsIgnoringCase(text, set.name))
+            return set.population;
     for (const Alias& alias : kAliases)
         if (equalsIgnoringCase(text, alias.alias))
             return alias.population;
     return std::nullopt;
+}
+
+std::string_view populationAlias(engine::Population population)
+{
+    for (const Alias& alias : kAliases)
+        if (alias.population == population)
+            return alias.alias;
+    return {};
 }
 
 std::string populationChoices()
