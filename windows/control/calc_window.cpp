@@ -1,6 +1,7 @@
 #include "windows/control/calc_window.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <string>
 
@@ -22,7 +23,8 @@ constexpr UINT kCommitPick = WM_APP + 1;
 // How many entries an open list shows at once.
 constexpr int kVisibleEntries = 12;
 
-int gLiveWindows = 0;
+// Windows of the class alive in the process (each apartment thread has its own).
+std::atomic<int> gLiveWindows{0};
 
 HINSTANCE thisModule()
 {
