@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "Wrenfield515UK.h"
+#include "wrenfield515uk_idl.h"
 #include "form/calc.h"
 #include "form/calc_layout.h"
 #include "ole_container.h"
