@@ -15,6 +15,7 @@ void addCalcCommand(CLI::App& app);
 void addBatchCommand(CLI::App& app);
 void addFormCommand(CLI::App& app);
 void addGuiCommand(CLI::App& app);
+void addRangesCommand(CLI::App& app);
 void addServeCommand(CLI::App& app);
 
 }  // namespace wrenfield::cli

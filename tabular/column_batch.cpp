@@ -172,7 +172,7 @@ public:
         engine::computeCentiles(records_, outcomes_);
         for (std::size_t k = 0; k < records_.size(); ++k) {
             if (outcomes_[k].error)
-                methodError(rows_[k], records_[k], part, summary);
+                methodError(rows_[k], records_[k], *outcomes_[k].error, part, summary);
             else
                 computed(rows_[k], records_[k], outcomes_[k].centile, part, summary);
         }
@@ -237,10 +237,10 @@ private:
 
     // The kernel only says that the method raises an error; the method itself
     // says which, in its own words.
-    void methodError(std::size_t row, const engine::BatchRecord& record, ColumnBatchSummary& part,
-                     ColumnBatchSummary& summary)
+    void methodError(std::size_t row, const engine::BatchRecord& record, ErrorNumber number,
+                     ColumnBatchSummary& part, ColumnBatchSummary& summary)
     {
-        std::string text(errorDescription(ErrorNumber::Overflow));
+        std::string text(errorDescription(number));
         try {
             engine::computeCentile(record.population, record.inputs);
         } catch (const RuntimeError& error) {
@@ -266,8 +266,8 @@ private:
         engine::Reading reading;
         try {
             reading = engine::readBatchBirth(record, centile, thresholds);
-        } catch (const RuntimeError&) {
-            methodError(row, record, part, summary);
+        } catch (const RuntimeError& error) {
+            finish(row, RowOutcome::Error, kNotComputed, error.what(), part, summary);
             return;
         }
         if (input_.settings.strict && !reading.flags.empty()) {

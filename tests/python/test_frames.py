@@ -147,3 +147,20 @@ def test_empty_frame_keeps_its_dtypes():
     empty = pd.DataFrame({c: pd.Series([], dtype=np.float64) for c in INPUTS})
     out = wrenfield.add_centiles(empty, add=["band", "flags"])
     assert len(out) == 0 and out["centile"].dtype == np.float64 and out["band"].dtype == "category"
+
+
+def test_the_readme_example_prints_what_it_shows(tmp_path):
+    """The README's Python example, run as a user runs it from the top of a
+    checkout (build/ being the build tree), prints what the README shows."""
+    import os
+    import re
+    import subprocess
+    from pathlib import Path
+
+    readme = (Path(__file__).resolve().parents[2] / "README.md").read_text(encoding="utf-8")
+    section = readme[readme.index("## Python package") :]
+    command, shown = re.search(r"```sh\n(.*?)```\n\n```\n(.*?)```", section, re.S).groups()
+    build = Path(os.environ["PYTHONPATH"].split(os.pathsep)[0]).parent
+    (tmp_path / "build").symlink_to(build)
+    done = subprocess.run(["bash", "-c", command], cwd=tmp_path, capture_output=True, text=True, timeout=60)
+    assert done.stdout == shown, done.stderr
