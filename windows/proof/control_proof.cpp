@@ -152,6 +152,38 @@ public:
     ULONG references = 1;
 };
 
+// Counts the control's view changes: one for every new result it shows.
+class ViewSink final : public IAdviseSink {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IAdviseSink)) {
+            *ppv = this;
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    void STDMETHODCALLTYPE OnDataChange(FORMATETC*, STGMEDIUM*) override {}
+    void STDMETHODCALLTYPE OnViewChange(DWORD, LONG) override { ++changes; }
+    void STDMETHODCALLTYPE OnRename(IMoniker*) override {}
+    void STDMETHODCALLTYPE OnSave() override {}
+    void STDMETHODCALLTYPE OnClose() override {}
+    int changes = 0;
+};
+
+// Asks for view changes (sink) or stops asking (nullptr).
+void adviseView(IUnknown* control, IAdviseSink* sink)
+{
+    IViewObject* view = nullptr;
+    if (SUCCEEDED(control->QueryInterface(IID_IViewObject, reinterpret_cast<void**>(&view)))) {
+        view->SetAdvise(DVASPECT_CONTENT, 0, sink);
+        view->Release();
+    }
+}
+
 // A property bag in memory, as a host that saves its forms as text keeps one.
 class PropertyBag final : public IPropertyBag {
 public:
@@ -463,7 +495,39 @@ void provePersistence(IUnknown* control)
 
 // ---- The user's part: mouse and keyboard --------------------------------------
 
-void proveInput(HWND form, HWND control, OleContainer* site)
+// Opens a list with a click, scrolls its entries with the mouse wheel until
+// `entry` shows, and clicks it. False when the list did not open or the
+// entry never showed.
+bool pickWithMouse(HWND combo, const wchar_t* entry, HWND form, OleContainer* site)
+{
+    const POINT listCentre = screenCentre(combo);
+    xdotool(L"mousemove " + std::to_wstring(listCentre.x) + L" " + std::to_wstring(listCentre.y) + L" click 1");
+    if (!pumpUntil([&] { return SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0) != 0; }, 5000, form, site))
+        return false;
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof info;
+    GetComboBoxInfo(combo, &info);
+    const LRESULT wanted = SendMessageW(combo, CB_FINDSTRINGEXACT, WPARAM(-1), reinterpret_cast<LPARAM>(entry));
+    for (int attempt = 0; info.hwndList && wanted != CB_ERR && attempt < 40; ++attempt) {
+        RECT item{};
+        RECT client{};
+        SendMessageW(info.hwndList, LB_GETITEMRECT, WPARAM(wanted), reinterpret_cast<LPARAM>(&item));
+        GetClientRect(info.hwndList, &client);
+        if (item.top >= 0 && item.bottom <= client.bottom) {
+            POINT centre = {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+            ClientToScreen(info.hwndList, &centre);
+            xdotool(L"mousemove " + std::to_wstring(centre.x) + L" " + std::to_wstring(centre.y) + L" click 1");
+            return true;
+        }
+        const LRESULT top = SendMessageW(info.hwndList, LB_GETTOPINDEX, 0, 0);
+        const POINT centre = screenCentre(info.hwndList);
+        xdotool(L"mousemove " + std::to_wstring(centre.x) + L" " + std::to_wstring(centre.y) + L" click --repeat 5 5");
+        pumpUntil([&] { return SendMessageW(info.hwndList, LB_GETTOPINDEX, 0, 0) != top; }, 2000, form, site);
+    }
+    return false;
+}
+
+void proveInput(HWND form, HWND control, OleContainer* site, const ViewSink& views)
 {
     wrenfield::form::Calc model;  // the same model, driven the same way
     HWND result = childOf(control, names::OutputLabel);
@@ -512,9 +576,10 @@ void proveInput(HWND form, HWND control, OleContainer* site)
         const std::string next = list.entries()[index + 1];
         model.selectAsUser(list, next);
         const std::wstring expected = wide(model.outputLabel().caption());
+        const int changesBefore = views.changes;
         xdotool(L"key Down");
         check(pumpUntil([&] { return windowText(result) == expected; }, 5000, form, site) &&
-                  windowText(childOf(control, order[i])) == wide(next),
+                  windowText(childOf(control, order[i])) == wide(next) && views.changes == changesBefore + 1,
               "Down in " + std::string(order[i]) + " picks \"" + next + "\": the result reads \"" +
                   narrow(expected) + "\" (was \"" + before + "\")");
         pickedByKey = true;
@@ -529,40 +594,24 @@ void proveInput(HWND form, HWND control, OleContainer* site)
           "Shift+Tab comes back to the last list, " + std::string(order.back()));
 
     // Mouse: open the Birthweight list, scroll it with the wheel and click
-    // "Over 5000".
+    // "Over 5000"; then the same entry once more, which is a pick as well.
     HWND birthweight = childOf(control, names::Combobwt);
-    const POINT listCentre = screenCentre(birthweight);
-    xdotool(L"mousemove " + std::to_wstring(listCentre.x) + L" " + std::to_wstring(listCentre.y) + L" click 1");
-    const bool opened =
-        pumpUntil([&] { return SendMessageW(birthweight, CB_GETDROPPEDSTATE, 0, 0) != 0; }, 5000, form, site);
-    check(opened, "a click opens the Birthweight list");
-    COMBOBOXINFO info{};
-    info.cbSize = sizeof info;
-    GetComboBoxInfo(birthweight, &info);
-    const LRESULT wanted = SendMessageW(birthweight, CB_FINDSTRINGEXACT, WPARAM(-1), LPARAM(L"Over 5000"));
-    bool clicked = false;
-    for (int attempt = 0; opened && info.hwndList && attempt < 40 && !clicked; ++attempt) {
-        RECT item{};
-        RECT client{};
-        SendMessageW(info.hwndList, LB_GETITEMRECT, WPARAM(wanted), reinterpret_cast<LPARAM>(&item));
-        GetClientRect(info.hwndList, &client);
-        if (item.top >= 0 && item.bottom <= client.bottom) {
-            POINT centre = {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
-            ClientToScreen(info.hwndList, &centre);
-            xdotool(L"mousemove " + std::to_wstring(centre.x) + L" " + std::to_wstring(centre.y) + L" click 1");
-            clicked = true;
-            break;
-        }
-        const LRESULT top = SendMessageW(info.hwndList, LB_GETTOPINDEX, 0, 0);
-        const POINT centre = screenCentre(info.hwndList);
-        xdotool(L"mousemove " + std::to_wstring(centre.x) + L" " + std::to_wstring(centre.y) + L" click --repeat 5 5");
-        pumpUntil([&] { return SendMessageW(info.hwndList, LB_GETTOPINDEX, 0, 0) != top; }, 2000, form, site);
-    }
+    int before = views.changes;
+    const bool clicked = pickWithMouse(birthweight, L"Over 5000", form, site);
     model.selectAsUser("Combobwt", "Over 5000");
     check(clicked && pumpUntil([&] { return windowText(result) == L"100"; }, 5000, form, site) &&
               model.outputLabel().caption() == "100" && windowText(birthweight) == L"Over 5000",
           "the mouse picks \"Over 5000\": the result reads \"100\"");
     pumpUntil([&] { return SendMessageW(birthweight, CB_GETDROPPEDSTATE, 0, 0) == 0; }, 2000, form, site);
+    check(views.changes == before + 1, "one pick, one new result: one view change (" +
+                                           std::to_string(views.changes - before) + ")");
+    before = views.changes;
+    const bool again = pickWithMouse(birthweight, L"Over 5000", form, site);
+    check(again && pumpUntil([&] { return views.changes == before + 1; }, 5000, form, site) &&
+              windowText(result) == L"100",
+          "picking the selected entry again computes again: one view change");
+    pumpUntil([&] { return SendMessageW(birthweight, CB_GETDROPPEDSTATE, 0, 0) == 0; }, 2000, form, site);
+    check(views.changes == before + 1, "and only one");
 }
 
 std::vector<HWND> windowsOfControl(HWND control)
@@ -657,13 +706,16 @@ int runAtlHost()
     atlAxGetControl(host, &unknown);
     const Picture drawnAtStart = drawNow(unknown, control);
     proveObject(unknown, false);
+    ViewSink views;
+    adviseView(unknown, &views);
     mark("the proof's own requests end");
 
     mark("container A under input");
     pumpUntil([] { return false; }, 300, form, nullptr);
-    proveInput(form, control, nullptr);
+    proveInput(form, control, nullptr, views);
 
     mark("the proof's own requests begin");
+    adviseView(unknown, nullptr);
     proveDrawing(unknown, control, drawnAtStart);
     unknown->Release();
     mark("the proof's own requests end");
@@ -704,13 +756,16 @@ int runOleContainer()
     const Picture drawnAtStart = drawNow(unknown, control);
     proveObject(unknown, true);
     provePersistence(unknown);
+    ViewSink views;
+    adviseView(unknown, &views);
     mark("the proof's own requests end");
 
     mark("container B under input");
-    proveInput(form, control, &site);
+    proveInput(form, control, &site, views);
     check(site.controlHasFocus(), "the control told its site (IOleControlSite::OnFocus) that it has the focus");
 
     mark("the proof's own requests begin");
+    adviseView(unknown, nullptr);
     proveDrawing(unknown, control, drawnAtStart);
     unknown->Release();
     mark("the proof's own requests end");
