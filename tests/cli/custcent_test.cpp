@@ -230,6 +230,10 @@ TEST_F(Custcent, BatchFromStandardInputToStandardOutput)
         EXPECT_EQ(run.err, "custcent batch: 1 rows: 1 computed, 0 missing, 0 errors\ncustcent batch: bands: 0 SGA "
                            "(0 below the 3rd), 1 AGA, 0 LGA (0 above the 97th); 0 rows flagged\n");
     }
+    // --exact computes by the method itself: its shortest text, digit for digit.
+    Outcome exact = custcent({"batch", "--exact"}, good);
+    EXPECT_EQ(exact.status, 0) << exact.err;
+    EXPECT_EQ(exact.out, "bwt,gest,wt,ht,sex,eth,par,centile,error\n3400,280,64,163,1,1,0,38.22164104629216,\n");
     Outcome sweden = custcent({"batch", "--population", "Sweden"}, "bwt,gest,wt,ht,sex,eth,par\n3100,266,58,160,0,4,2\n");
     EXPECT_EQ(sweden.status, 0) << sweden.err;
     EXPECT_NE(sweden.out.find(",60.504"), std::string::npos) << sweden.out;
