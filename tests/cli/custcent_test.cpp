@@ -1,4 +1,5 @@
 // The real custcent command, run as a user runs it.
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "engine/centile_model.h"
 #include "platform/numeric_text.h"
@@ -216,6 +218,25 @@ TEST_F(Custcent, BatchWritesEveryRowAndSummarises)
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"births.csv", "centiles.csv", "stderr", "stdin", "stdout"}));
+}
+
+// -o naming something other than a regular file (a named pipe here, as
+// /dev/null would be) writes into it: it is not replaced by a file.
+TEST_F(Custcent, BatchIntoANamedPipeKeepsThePipe)
+{
+    const fs::path pipe = dir_ / "pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = readFile(pipe); });
+    Outcome run = custcent({"batch", "-o", "pipe"}, "bwt,gest,wt,ht,sex,eth,par\n3400,280,64,163,1,1,0\n");
+    if (!fs::is_fifo(pipe)) {
+        reader.detach();  // it waits for a writer that will never come
+        FAIL() << "the pipe was replaced: " << run.err;
+    }
+    reader.join();
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(received.rfind("bwt,gest,wt,ht,sex,eth,par,centile,error\n3400,280,64,163,1,1,0,38.2216", 0), 0u)
+        << received;
 }
 
 TEST_F(Custcent, BatchFromStandardInputToStandardOutput)
