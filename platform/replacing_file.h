@@ -1,7 +1,8 @@
 // A file that appears only when it is complete: the text goes to a temporary
 // file beside it, which replaces the target on commit(). Until then an older
 // file of that name stays as it was; if the writer gives up (or throws), the
-// temporary file is removed. commit() flushes the file to disk before the
+// temporary file is removed. A target that exists and is no regular file
+// (/dev/null, a named pipe) is written directly. commit() flushes the file to disk before the
 // rename and the directory after it, so that after a crash the name holds
 // either the old file or the whole new one.
 #pragma once
