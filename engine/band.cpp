@@ -1,0 +1,93 @@
+#include "engine/band.h"
+
+#include <cmath>
+
+#include "platform/numeric_text.h"
+
+namespace wrenfield::engine {
+
+std::optional<std::string> thresholdProblem(const BandThresholds& t)
+{
+    for (double value : {t.verySmall, t.sga, t.lga, t.veryLarge})
+        if (!std::isfinite(value) || value < 0 || value > 100)
+            return "a band threshold must be a centile from 0 to 100, not " + shortestText(value);
+    if (!(t.verySmall <= t.sga && t.sga <= t.lga && t.lga <= t.veryLarge))
+        return "band thresholds out of order: need " + shortestText(t.verySmall) + " (below) <= " +
+               shortestText(t.sga) + " (SGA) <= " + shortestText(t.lga) + " (LGA) <= " + shortestText(t.veryLarge) +
+               " (above)";
+    return std::nullopt;
+}
+
+Band bandOf(double centile, const BandThresholds& t)
+{
+    if (centile < t.sga)
+        return centile < t.verySmall ? Band::VerySmall : Band::Small;
+    if (centile > t.lga)
+        return centile > t.veryLarge ? Band::VeryLarge : Band::Large;
+    return Band::Appropriate;
+}
+
+std::string_view bandCode(Band band)
+{
+    switch (band) {
+    case Band::VerySmall:
+    case Band::Small: return "SGA";
+    case Band::Appropriate: return "AGA";
+    case Band::Large:
+    case Band::VeryLarge: return "LGA";
+    }
+    return "AGA";
+}
+
+std::string ordinalText(double value)
+{
+    std::string text = shortestText(value);
+    double whole = std::floor(value);
+    if (whole != value)
+        return text + "th";
+    long n = static_cast<long>(whole);
+    long lastTwo = n % 100;
+    if (lastTwo >= 11 && lastTwo <= 13)
+        return text + "th";
+    switch (n % 10) {
+    case 1: return text + "st";
+    case 2: return text + "nd";
+    case 3: return text + "rd";
+    default: return text + "th";
+    }
+}
+
+std::string bandLabel(Band band, const BandThresholds& t)
+{
+    switch (band) {
+    case Band::VerySmall: return "SGA <" + ordinalText(t.verySmall);
+    case Band::VeryLarge: return "LGA >" + ordinalText(t.veryLarge);
+    default: return std::string(bandCode(band));
+    }
+}
+
+std::string bandWords(Band band, const BandThresholds& t)
+{
+    switch (band) {
+    case Band::VerySmall:
+        return "small for gestational age (SGA), below the " + ordinalText(t.verySmall) + " centile";
+    case Band::Small: return "small for gestational age (SGA, below the " + ordinalText(t.sga) + " centile)";
+    case Band::Appropriate:
+        return "appropriate for gestational age (AGA, from the " + ordinalText(t.sga) + " to the " +
+               ordinalText(t.lga) + " centile)";
+    case Band::Large: return "large for gestational age (LGA, above the " + ordinalText(t.lga) + " centile)";
+    case Band::VeryLarge:
+        return "large for gestational age (LGA), above the " + ordinalText(t.veryLarge) + " centile";
+    }
+    return {};
+}
+
+bool nearBandThreshold(double centile, const BandThresholds& t)
+{
+    for (double threshold : {0.0, t.verySmall, t.sga, t.lga, t.veryLarge, 100.0})
+        if (std::fabs(centile - threshold) <= kBandRecomputeDistance)
+            return true;
+    return false;
+}
+
+}  // namespace wrenfield::engine

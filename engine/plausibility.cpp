@@ -1,0 +1,132 @@
+#include "engine/plausibility.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "platform/numeric_text.h"
+
+namespace wrenfield::engine {
+
+namespace {
+
+// The table. README.md ("Plausible values") repeats it for readers; a test
+// holds the two together.
+constexpr PlausibleRange kRanges[] = {
+    {"bwt", "g", 200, 7000, false, "200 g", "7000 g", "kilograms or pounds?", "typing mistake?",
+     "the lightest liveborn babies recorded weigh about 250 g and birthweights above 6.5 kg are "
+     "exceptional; 3.4 or 7.5 is a weight in kilograms or pounds"},
+    {"gest", "days", 154, 315, false, "22 weeks", "45 weeks", "weeks typed as days?", "typing mistake?",
+     "22 completed weeks (154 days) is where the perinatal period begins; the gestation proportion was "
+     "fitted on births from about 24 to 42 weeks, and a pregnancy beyond 45 weeks (315 days) is not "
+     "credibly dated; 40 is a gestation in weeks"},
+    {"wt", "kg", 30, 250, false, "30 kg", "250 kg", "stones or a typing mistake?", "pounds?",
+     "adult booking weights lie between about 35 and 200 kg; 10 is a weight in stones, 300 in pounds"},
+    {"ht", "cm", 100, 220, false, "100 cm", "220 cm", "metres?", "millimetres?",
+     "adult women are from about 120 to 200 cm tall; 1.63 is a height in metres, 1630 in millimetres"},
+    {"sex", "code", 0, 2, true, "0", "2", "female term used", "female term used",
+     "the codes the calculator takes: 1 male, 0 or 2 female; any other value gets the female term"},
+    {"par", "births", 0, 20, true, "0", "20", "\"4 or more\" term used", "typing mistake?",
+     "a count of previous births: 0, 1, 2, 3, and 4 or more share one term; more than 20 is not credible"},
+};
+
+std::string numberText(double value)
+{
+    return shortestText(value);
+}
+
+// The term an ethnic code of no group gets, in the population's own words.
+std::string otherTermName(const CoefficientSet& set)
+{
+    for (const EthnicGroup& group : set.ethnicGroups)
+        if (!group.term)
+            return "\"other\"";
+    for (const EthnicGroup& group : set.ethnicGroups)
+        if (group.term && *group.term == set.ethnicOther)
+            return "\"" + std::string(group.name) + "\"";
+    return "\"any other\"";
+}
+
+std::string_view article(std::string_view name)
+{
+    // "a United Kingdom group", "an Australia group".
+    return !name.empty() && std::string_view("AEIO").find(name.front()) != std::string_view::npos ? "an" : "a";
+}
+
+}  // namespace
+
+std::span<const PlausibleRange> plausibleRanges()
+{
+    return kRanges;
+}
+
+const PlausibleRange& plausibleRange(std::string_view field)
+{
+    for (const PlausibleRange& range : kRanges)
+        if (range.field == field)
+            return range;
+    throw std::invalid_argument("no plausible range for " + std::string(field));
+}
+
+std::vector<Flag> inputFlags(Population population, const CentileInputs& inputs)
+{
+    std::vector<Flag> flags;
+    auto measurement = [&flags](std::string_view field, double value, std::string_view lowCode,
+                                std::string_view highCode) {
+        const PlausibleRange& range = plausibleRange(field);
+        if (value < range.low)
+            flags.push_back({lowCode, std::string(field) + " below " + std::string(range.lowText) + " — " +
+                                          std::string(range.lowHint)});
+        else if (value > range.high)
+            flags.push_back({highCode, std::string(field) + " above " + std::string(range.highText) + " — " +
+                                           std::string(range.highHint)});
+    };
+    measurement("bwt", inputs.bwt, "bwt_low", "bwt_high");
+    measurement("gest", inputs.gestDays, "gest_low", "gest_high");
+    measurement("wt", inputs.wt, "wt_low", "wt_high");
+    measurement("ht", inputs.ht, "ht_low", "ht_high");
+
+    if (std::isfinite(inputs.sex) && inputs.sex != 0 && inputs.sex != 1 && inputs.sex != 2)
+        flags.push_back({"sex_code", "sex " + numberText(inputs.sex) + ": female term used"});
+
+    const CoefficientSet& set = coefficients(population);
+    if (std::isfinite(inputs.eth)) {
+        bool named = std::any_of(set.ethnicGroups.begin(), set.ethnicGroups.end(),
+                                 [&](const EthnicGroup& group) { return group.code == inputs.eth; });
+        if (!named)
+            flags.push_back({"eth_unknown", "eth " + numberText(inputs.eth) + " not " +
+                                                std::string(article(set.name)) + " " + std::string(set.name) +
+                                                " group: " + otherTermName(set) + " term used"});
+    }
+
+    if (std::isfinite(inputs.par)) {
+        const PlausibleRange& range = plausibleRange("par");
+        if (inputs.par < range.low || inputs.par != std::floor(inputs.par))
+            flags.push_back({"par_code", "par " + numberText(inputs.par) + ": " + std::string(range.lowHint)});
+        else if (inputs.par > range.high)
+            flags.push_back({"par_high", "par above " + std::string(range.highText) + " — " +
+                                             std::string(range.highHint)});
+    }
+    return flags;
+}
+
+void addCentileFlags(double centile, std::vector<Flag>& flags)
+{
+    if (centile < 0)
+        flags.push_back({"centile_below_0", "centile below 0 — far below the expected weight: check the inputs"});
+    else if (centile > 100)
+        flags.push_back({"centile_above_100", "centile above 100 — far above the expected weight: check the inputs"});
+}
+
+std::string flagTexts(std::span<const Flag> flags, std::string_view separator)
+{
+    std::string text;
+    for (const Flag& flag : flags) {
+        if (!text.empty())
+            text += separator;
+        text += flag.text;
+    }
+    return text;
+}
+
+}  // namespace wrenfield::engine
