@@ -2,10 +2,10 @@
 #include <iostream>
 #include <string>
 
-#include "tabular/calc_inputs.h"
+#include "cli/calc_options.h"
 #include "cli/commands.h"
-#include "tabular/population_choice.h"
 #include "platform/runtime_error.h"
+#include "tabular/calc_inputs.h"
 
 namespace wrenfield::cli {
 
@@ -14,48 +14,13 @@ using namespace wrenfield::tabular;
 namespace {
 
 struct CalcOptions {
-    std::string population = "United Kingdom";
-    std::string bwt, gest, wt, ht, sex, eth, par;
+    BirthOptions birth;
     bool json = false;
 };
 
-// The ethnic groups of every population with their codes, for the help text.
-std::string ethnicGroupsHelp()
-{
-    std::string text = "Ethnic groups (--eth, name or code) of each population:\n";
-    for (const engine::CoefficientSet& set : engine::allCoefficientSets()) {
-        text += "  " + std::string(set.name) + ":";
-        for (const engine::EthnicGroup& group : set.ethnicGroups)
-            text += " " + std::to_string(group.code) + " " + std::string(group.name) +
-                    (&group == &set.ethnicGroups.back() ? "" : ",");
-        text += "\n";
-    }
-    return text;
-}
-
-template <typename Parse>
-auto parseOption(const char* option, const std::string& text, Parse parse)
-{
-    try {
-        return parse(text);
-    } catch (const ValueError& error) {
-        std::cerr << "custcent calc: " << option << ": " << error.what() << "\n";
-        throw CommandExit{2};
-    }
-}
-
 void runCalc(const CalcOptions& options)
 {
-    CalcInputs inputs;
-    inputs.population = parseOption("--population", options.population, parsePopulation);
-    inputs.bwt = parseOption("--bwt", options.bwt, parseMeasurement);
-    inputs.gestDays = parseOption("--gest", options.gest, parseGestationDays);
-    inputs.wt = parseOption("--wt", options.wt, parseMeasurement);
-    inputs.ht = parseOption("--ht", options.ht, parseMeasurement);
-    inputs.sex = parseOption("--sex", options.sex, parseSex);
-    const engine::CoefficientSet& set = engine::coefficients(inputs.population);
-    inputs.eth = parseOption("--eth", options.eth, [&set](std::string_view text) { return parseEthnicGroup(set, text); });
-    inputs.par = parseOption("--par", options.par, parseParity);
+    const CalcInputs inputs = parseBirthOptions(options.birth, "calc");
 
     std::string output;
     try {
@@ -76,31 +41,7 @@ void addCalcCommand(CLI::App& app)
     CLI::App* calc = app.add_subcommand(
         "calc", "Compute the customised centile of one baby. Prints the centile rounded to a whole number "
                 "(halves up, as the calculator shows it) and unrounded.");
-    calc->add_option("--population,-p", options->population,
-                     "Population coefficient set: " + populationChoices() + ". Default \"United Kingdom\".")
-        ->type_name("NAME");
-    calc->add_option("--bwt", options->bwt, "Birthweight in grams (e.g. 3400).")->required()->type_name("G");
-    calc->add_option("--gest", options->gest,
-                     "Gestation at birth: days (280) or completed weeks+days (39+4 = 277 days).")
-        ->required()
-        ->type_name("DAYS|W+D");
-    calc->add_option("--wt", options->wt, "Mother's booking weight in kilograms (e.g. 64).")
-        ->required()
-        ->type_name("KG");
-    calc->add_option("--ht", options->ht, "Mother's height in centimetres (e.g. 163).")->required()->type_name("CM");
-    calc->add_option("--sex", options->sex, "Baby's sex: Male or Female, or the code 1 (male), 0 or 2 (female).")
-        ->required()
-        ->type_name("S");
-    calc->add_option("--eth", options->eth,
-                     "Mother's ethnic group: a group name of the chosen population (in quotes if it has a blank, "
-                     "e.g. \"Middle Eastern\") or its code; see the list below.")
-        ->required()
-        ->type_name("E");
-    calc->add_option("--par", options->par,
-                     "Parity at booking (previous births): 0, 1, 2, 3, or \"4 or more\" (any number from 4 up "
-                     "counts as 4 or more).")
-        ->required()
-        ->type_name("P");
+    addBirthOptions(*calc, options->birth);
     calc->add_flag("--json", options->json,
                    "Print one JSON object: population, centile (unrounded), rounded, termWeight (g, after the "
                    "1500..4500 clamp), weeks, proportion, expectedWeight (g), S (spread, g) and z.");

@@ -15,5 +15,6 @@ void addCalcCommand(CLI::App& app);
 void addBatchCommand(CLI::App& app);
 void addFormCommand(CLI::App& app);
 void addGuiCommand(CLI::App& app);
+void addChartCommand(CLI::App& app);
 
 }  // namespace wrenfield::cli

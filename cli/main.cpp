@@ -12,6 +12,7 @@ int main(int argc, char** argv)
     wrenfield::cli::addCalcCommand(app);
     wrenfield::cli::addBatchCommand(app);
     wrenfield::cli::addFormCommand(app);
+    wrenfield::cli::addChartCommand(app);
     wrenfield::cli::addGuiCommand(app);
     try {
         app.parse(argc, argv);

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
-#include <mutex>
 #include <stdexcept>
 
 #include "engine/model_formulas.h"
@@ -30,19 +28,12 @@ double weightAtDeviation(const CoefficientSet& set, double termWeight, double we
     return e + z * s;
 }
 
-double deviationForCentile(double centile)
-{
-    if (!(centile > 0 && centile < 100))
-        throw std::invalid_argument("a chart centile lies strictly between 0 and 100");
-    // Each centile is searched once per process: the integral takes 1001 slices.
-    static std::mutex mutex;
-    static std::map<double, double> found;
-    std::lock_guard lock(mutex);
-    if (auto known = found.find(centile); known != found.end())
-        return known->second;
+namespace {
 
-    // The model's centile grows with z and reaches its far-tail values
-    // (about −0.0000055 and 100.0000055) well inside ±8.
+// Bisection on the model's own integral, which grows with z and reaches its
+// far-tail values (about −0.0000055 and 100.0000055) well inside ±8.
+double searchDeviation(double centile)
+{
     double low = -8, high = 8;
     double z = 0;
     for (int step = 0; step < 200; ++step) {
@@ -54,20 +45,44 @@ double deviationForCentile(double centile)
             break;
         (value < centile ? low : high) = z;
     }
-    found.emplace(centile, z);
     return z;
 }
 
-PregnancyChart pregnancyChart(Population population, const CentileInputs& inputs)
+}  // namespace
+
+double deviationForCentile(double centile)
+{
+    if (!(centile > 0 && centile < 100))
+        throw std::invalid_argument("a chart centile lies strictly between 0 and 100");
+    // The chart's own centiles are searched once per process (each step of
+    // the search integrates 1001 slices).
+    static const std::array<double, kChartCentiles.size()> chartDeviations = [] {
+        std::array<double, kChartCentiles.size()> found{};
+        for (std::size_t i = 0; i < kChartCentiles.size(); ++i)
+            found[i] = searchDeviation(kChartCentiles[i]);
+        return found;
+    }();
+    for (std::size_t i = 0; i < kChartCentiles.size(); ++i)
+        if (kChartCentiles[i] == centile)
+            return chartDeviations[i];
+    return searchDeviation(centile);
+}
+
+PregnancyChart pregnancyChart(Population population, const CentileInputs& inputs, const BandThresholds& thresholds)
 {
     PregnancyChart chart;
     chart.population = population;
     chart.inputs = inputs;
-    chart.baby = computeCentile(population, inputs);
+    chart.baby = readBirth(population, inputs, thresholds);
+    chart.thresholds = thresholds;
 
-    const double weeks = chart.baby.weeks;
-    chart.fromWeek = std::clamp(std::min(kChartFirstWeek, std::floor(weeks)), kChartEarliestWeek, kChartFirstWeek);
-    chart.toWeek = std::clamp(std::max(kChartLastWeek, std::ceil(weeks)), kChartLastWeek, kChartLatestWeek);
+    const double weeks = chart.baby.detail.weeks;
+    // A baby outside 24..42 weeks widens the scale to the whole week beyond
+    // it, at least half a week away, so its point is not drawn on the edge.
+    if (weeks < kChartFirstWeek)
+        chart.fromWeek = std::max(kChartEarliestWeek, std::floor(weeks - 0.5));
+    if (weeks > kChartLastWeek)
+        chart.toWeek = std::min(kChartLatestWeek, std::ceil(weeks + 0.5));
 
     const CoefficientSet& set = coefficients(population);
     const int steps = static_cast<int>(std::lround((chart.toWeek - chart.fromWeek) * kChartPointsPerWeek));
@@ -78,7 +93,7 @@ PregnancyChart pregnancyChart(Population population, const CentileInputs& inputs
         curve.points.reserve(static_cast<std::size_t>(steps) + 1);
         for (int i = 0; i <= steps; ++i) {
             const double g = chart.fromWeek + static_cast<double>(i) / kChartPointsPerWeek;
-            curve.points.push_back({g, weightAtDeviation(set, chart.baby.termWeight, g, curve.z)});
+            curve.points.push_back({g, weightAtDeviation(set, chart.baby.detail.termWeight, g, curve.z)});
         }
         chart.curves.push_back(std::move(curve));
     }

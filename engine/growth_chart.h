@@ -2,15 +2,18 @@
 // the 3rd, 10th, 50th, 90th and 97th centile against gestation, from the
 // pregnancy's term weight TW and the model's own formulas (the gestation
 // proportion P(g), the expected weight E = P(g) × TW, the spread S = E × CV,
-// the weight at a centile E + z × S), with the baby's computation. Pure
+// the weight at a centile E + z × S), with the baby's reading (centile, band
+// and plausibility flags). Pure
 // numbers: any front end draws them.
 #pragma once
 
 #include <array>
 #include <vector>
 
+#include "engine/band.h"
 #include "engine/centile_model.h"
 #include "engine/coefficient_set.h"
+#include "engine/reading.h"
 
 namespace wrenfield::engine {
 
@@ -18,7 +21,7 @@ namespace wrenfield::engine {
 inline constexpr std::array<double, 5> kChartCentiles = {3, 10, 50, 90, 97};
 
 // The gestations a chart shows: 24 to 42 completed weeks, widened to include
-// the baby's gestation but never beyond these limits (outside them the
+// the baby's gestation with half a week to spare, but never beyond these limits (outside them the
 // gestation proportion stops growing with gestation and the curves would mean
 // nothing).
 inline constexpr double kChartFirstWeek = 24;
@@ -43,7 +46,8 @@ struct ChartCurve {
 struct PregnancyChart {
     Population population = Population::UnitedKingdom;
     CentileInputs inputs;    // as given (gestation in days, height uncentred)
-    CentileDetail baby;      // the baby's computation: TW, weeks, E, S, z, centile
+    Reading baby;            // the baby's reading: TW, weeks, E, S, z, centile, band, flags
+    BandThresholds thresholds;
     double fromWeek = kChartFirstWeek;
     double toWeek = kChartLastWeek;
     std::vector<ChartCurve> curves;  // one per kChartCentiles entry, in that order
@@ -65,6 +69,7 @@ double deviationForCentile(double centile);
 
 // The chart of a pregnancy. Throws RuntimeError when the baby's computation
 // raises one (an overflow, say), as the population's method does.
-PregnancyChart pregnancyChart(Population population, const CentileInputs& inputs);
+PregnancyChart pregnancyChart(Population population, const CentileInputs& inputs,
+                              const BandThresholds& thresholds = {});
 
 }  // namespace wrenfield::engine

@@ -8,7 +8,9 @@
 #include <cmath>
 #include <vector>
 
+#include "engine/band.h"
 #include "engine/coefficient_set.h"
+#include "engine/plausibility.h"
 
 namespace wrenfield::ui {
 
@@ -37,28 +39,16 @@ QString gramsText(double grams)
     return QString::number(std::lround(grams)) + QStringLiteral(" g");
 }
 
-// "1st", "2nd", "3rd", "4th", "11th", "22nd".
-QString ordinal(long n)
+QString ordinal(double n)
 {
-    const long lastTwo = n % 100;
-    const long last = n % 10;
-    const char* suffix = "th";
-    if (lastTwo < 11 || lastTwo > 13) {
-        if (last == 1)
-            suffix = "st";
-        else if (last == 2)
-            suffix = "nd";
-        else if (last == 3)
-            suffix = "rd";
-    }
-    return QString::number(n) + QString::fromLatin1(suffix);
+    return QString::fromStdString(engine::ordinalText(n));
 }
 
 // The centile in words as the calculator rounds it (halves up); the far ends
 // say which side of the scale the baby lies on.
 QString centileWords(double centile)
 {
-    const long rounded = static_cast<long>(std::floor(centile + 0.5));
+    const double rounded = std::floor(centile + 0.5);
     if (rounded < 1)
         return QStringLiteral("below the 1st centile");
     if (rounded > 99)
@@ -190,9 +180,9 @@ void paintAxes(QPainter& painter, const ChartFrame& frame, double unit)
     painter.drawText(QRectF(plot.left(), plot.bottom() + 1.6 * unit, plot.width(), 1.4 * unit),
                      Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("Gestation at birth (completed weeks)"));
     painter.save();
-    painter.translate(plot.left() - 5.6 * unit, plot.center().y());
+    painter.translate(plot.left() - 5.3 * unit, plot.center().y());
     painter.rotate(-90);
-    painter.drawText(QRectF(-plot.height() / 2, -1.2 * unit, plot.height(), 1.4 * unit), Qt::AlignCenter,
+    painter.drawText(QRectF(-plot.height() / 2, -0.7 * unit, plot.height(), 1.4 * unit), Qt::AlignCenter,
                      QStringLiteral("Weight (g)"));
     painter.restore();
 }
@@ -232,7 +222,7 @@ void paintCurves(QPainter& painter, const ChartFrame& frame, const engine::Pregn
         if (curve.points.empty())
             continue;
         const engine::ChartPoint& last = curve.points.back();
-        names.push_back({frame.toPixelsInside(last.weeks, last.grams).y(), ordinal(std::lround(curve.centile)),
+        names.push_back({frame.toPixelsInside(last.weeks, last.grams).y(), ordinal(curve.centile),
                          curveStyle(curve.centile)});
     }
     std::sort(names.begin(), names.end(), [](const Name& a, const Name& b) { return a.y > b.y; });
@@ -249,7 +239,7 @@ void paintCurves(QPainter& painter, const ChartFrame& frame, const engine::Pregn
 
 void paintBaby(QPainter& painter, const ChartFrame& frame, const engine::PregnancyChart& chart, double unit)
 {
-    const double weeks = chart.baby.weeks;
+    const double weeks = chart.baby.detail.weeks;
     const double grams = chart.inputs.bwt;
     const bool onScales = frame.onScales(weeks, grams);
     const QPointF point = frame.toPixelsInside(weeks, grams);
@@ -263,7 +253,9 @@ void paintBaby(QPainter& painter, const ChartFrame& frame, const engine::Pregnan
 
     QStringList lines;
     lines << QStringLiteral("Baby %1 at %2").arg(gramsText(grams), gestationText(chart.inputs.gestDays));
-    lines << centileWords(chart.baby.centile);
+    lines << QStringLiteral("%1 · %2").arg(
+                 centileWords(chart.baby.detail.centile),
+                 QString::fromStdString(engine::bandLabel(chart.baby.band, chart.thresholds)));
     if (!onScales)
         lines << QStringLiteral("(beyond the chart's scales)");
 
@@ -326,8 +318,9 @@ ChartFrame pregnancyChartFrame(const engine::PregnancyChart& chart, const QRectF
     // Room for the title and details above, the weight labels and the axis
     // title on the left, the curve names on the right, and the gestation
     // labels, axis title and the term weight below.
-    frame.plot = QRectF(area.left() + 6.4 * unit, area.top() + 4.4 * unit, area.width() - 6.4 * unit - 3.6 * unit,
-                        area.height() - 4.4 * unit - 5.6 * unit);
+    const double header = chart.baby.flags.empty() ? 4.4 * unit : 5.8 * unit;
+    frame.plot = QRectF(area.left() + 6.4 * unit, area.top() + header, area.width() - 6.4 * unit - 3.6 * unit,
+                        area.height() - header - 5.6 * unit);
     return frame;
 }
 
@@ -344,6 +337,13 @@ QString pregnancyChartDetails(const engine::PregnancyChart& chart)
     return QStringLiteral("Mother: height %1 cm, booking weight %2 kg, %3, %4 · Baby: %5")
         .arg(numberText(in.ht), numberText(in.wt), groupText(set, in.eth), parityText(in.par),
              in.sex == 1 ? QStringLiteral("male") : QStringLiteral("female"));
+}
+
+QString pregnancyChartFlags(const engine::PregnancyChart& chart)
+{
+    if (chart.baby.flags.empty())
+        return {};
+    return QStringLiteral("Check: ") + QString::fromStdString(engine::flagTexts(chart.baby.flags, "; "));
 }
 
 void paintPregnancyChart(QPainter& painter, const QRectF& area, const engine::PregnancyChart& chart)
@@ -364,6 +364,13 @@ void paintPregnancyChart(QPainter& painter, const QRectF& area, const engine::Pr
     painter.drawText(QRectF(area.left() + unit, area.top() + 2.2 * unit, area.width() - 2 * unit, 1.5 * unit),
                      Qt::AlignLeft | Qt::AlignVCenter, pregnancyChartDetails(chart));
 
+    if (!chart.baby.flags.empty()) {
+        painter.setPen(QColor(0xa0, 0x10, 0x10));
+        painter.setFont(chartFont(0.9 * unit, true));
+        painter.drawText(QRectF(area.left() + unit, area.top() + 3.6 * unit, area.width() - 2 * unit, 1.5 * unit),
+                         Qt::AlignLeft | Qt::AlignVCenter, pregnancyChartFlags(chart));
+    }
+
     paintAxes(painter, frame, unit);
     paintCurves(painter, frame, chart, unit);
     paintBaby(painter, frame, chart, unit);
@@ -376,7 +383,7 @@ void paintPregnancyChart(QPainter& painter, const QRectF& area, const engine::Pr
         Qt::AlignLeft | Qt::AlignVCenter,
         QStringLiteral("Term weight TW = %1 · expected weight E = P(gestation) × TW · curves E + z × S, "
                        "spread S = E × %2")
-            .arg(gramsText(chart.baby.termWeight), numberText(set.coefficientOfVariation)));
+            .arg(gramsText(chart.baby.detail.termWeight), numberText(set.coefficientOfVariation)));
     painter.restore();
 }
 

@@ -40,5 +40,7 @@ void paintPregnancyChart(QPainter& painter, const QRectF& area, const engine::Pr
 // The chart's title and the line of the mother's and baby's details.
 QString pregnancyChartTitle(const engine::PregnancyChart& chart);
 QString pregnancyChartDetails(const engine::PregnancyChart& chart);
+// "Check: " and the plausibility flags of the baby's inputs; empty without flags.
+QString pregnancyChartFlags(const engine::PregnancyChart& chart);
 
 }  // namespace wrenfield::ui

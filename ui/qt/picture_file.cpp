@@ -9,6 +9,7 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QSvgGenerator>
+#include <cstdio>
 
 namespace wrenfield::ui {
 
@@ -124,6 +125,17 @@ OffscreenGuiApplication::OffscreenGuiApplication()
     static char name[] = "wrenfield";
     static char* argv[] = {name, nullptr};
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt warns on stderr that it has no runtime directory, which drawing
+    // pictures does not need; every other message goes through as usual.
+    static QtMessageHandler previous = nullptr;
+    previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (type == QtWarningMsg && message.contains(QLatin1String("XDG_RUNTIME_DIR")))
+            return;
+        if (previous)
+            previous(type, context, message);
+        else
+            std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+    });
     application_ = std::make_unique<QGuiApplication>(argc, argv);
 }
 
