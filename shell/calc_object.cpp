@@ -15,7 +15,11 @@
 #include "shell/project_description.h"
 #include "shell/wrenfield515uk.h"
 #ifdef _WIN32
+#include <memory>
+
 #include "shell/library_windows.h"
+#include "windows/control/interface_trace.h"
+#include "windows/control/ole_control.h"
 #endif
 
 namespace wrenfield::shell {
@@ -97,6 +101,9 @@ public:
 #ifdef _WIN32
     HRESULT loadTypeInfo() { return loadCalcTypeInfo(&typeInfo_); }
 
+    // The visual control: its window, its OLE interfaces, its persistence.
+    void makeControl() { control_ = std::make_unique<windows::OleControl>(*static_cast<_Calc*>(this), calc_); }
+
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override
     {
         return IsEqualIID(riid, IID__Calc) ? S_OK : S_FALSE;
@@ -108,18 +115,26 @@ public:
     {
         if (!ppv)
             return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID__Calc)) {
-            *ppv = static_cast<_Calc*>(this);
-            AddRef();
-            return S_OK;
-        }
 #ifdef _WIN32
+        const HRESULT hr = ownInterface(riid, ppv);
+        windows::traceQueryInterface(riid, hr);
+        return hr;
+    }
+    HRESULT ownInterface(REFIID riid, void** ppv)
+    {
         if (IsEqualIID(riid, IID_ISupportErrorInfo)) {
             *ppv = static_cast<ISupportErrorInfo*>(this);
             AddRef();
             return S_OK;
         }
+        if (control_ && control_->query(riid, ppv) == S_OK)
+            return S_OK;
 #endif
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID__Calc)) {
+            *ppv = static_cast<_Calc*>(this);
+            AddRef();
+            return S_OK;
+        }
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
@@ -230,6 +245,10 @@ private:
     ITypeInfo* typeInfo_ = nullptr;
 #endif
     form::Calc calc_;
+#ifdef _WIN32
+    // After calc_: the control's windows go before the form they show.
+    std::unique_ptr<windows::OleControl> control_;
+#endif
 };
 
 CallOutcome CalcObject::call(const form::CalcMethod& method, VARIANT* const* args, bool callersVariables,
@@ -446,6 +465,7 @@ HRESULT createCalc(REFIID riid, void** ppv)
             object->Release();
             return hr;
         }
+        object->makeControl();
 #endif
         const HRESULT hr = object->QueryInterface(riid, ppv);
         object->Release();

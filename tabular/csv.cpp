@@ -6,12 +6,12 @@
 namespace wrenfield::tabular {
 
 namespace {
-// Whether a field holds a comma, a double quote or a line break. A plain loop:
-// find_first_of would search the four characters once for every byte.
-bool needsQuotes(std::string_view field)
+// Whether a field holds the delimiter, a double quote or a line break. A plain
+// loop: find_first_of would search the four characters once for every byte.
+bool needsQuotes(std::string_view field, char delimiter)
 {
     for (char c : field)
-        if (c == ',' || c == '"' || c == '\r' || c == '\n')
+        if (c == delimiter || c == '"' || c == '\r' || c == '\n')
             return true;
     return false;
 }
@@ -19,7 +19,31 @@ bool needsQuotes(std::string_view field)
 
 CsvReader::CsvReader(std::istream& in) : CsvReader(in, Options{}) {}
 
-CsvReader::CsvReader(std::istream& in, Options options) : in_(in), options_(options) {}
+CsvReader::CsvReader(std::istream& in, Options options) : in_(in), options_(options), delimiter_(options.delimiter) {}
+
+void CsvReader::detectDelimiter()
+{
+    constexpr char kCandidates[] = {',', ';', '\t'};
+    std::size_t counts[3] = {};
+    bool quoted = false;
+    // The first line, up to a generous limit: a header is short.
+    for (std::size_t i = 0; i < (std::size_t{1} << 16); ++i) {
+        int c = peek(i);
+        if (c < 0 || (!quoted && (c == '\n' || c == '\r')))
+            break;
+        if (c == '"')
+            quoted = !quoted;
+        for (std::size_t k = 0; k < 3; ++k)
+            if (!quoted && c == kCandidates[k])
+                ++counts[k];
+    }
+    std::size_t best = 0;
+    for (std::size_t k = 1; k < 3; ++k)
+        if (counts[k] > counts[best])
+            best = k;
+    if (counts[best] > 0)
+        delimiter_ = kCandidates[best];
+}
 
 bool CsvReader::fill(std::size_t needed)
 {
@@ -97,6 +121,8 @@ bool CsvReader::next(CsvRecord& record)
             pos_ += 3;
             hadBom_ = true;
         }
+        if (options_.detectDelimiter)
+            detectDelimiter();
     }
     auto emptyLine = [&record](long line) {
         record.fields.assign(1, std::string());
@@ -193,7 +219,7 @@ bool CsvReader::readRecord(CsvRecord& record)
             mark_ = span ? span->offset - bufferStart_ : kNoMark;
             record.fields.push_back(field);
             int c = peek();
-            if (c == ',') {
+            if (c == delimiter_) {
                 advance();
                 continue;
             }
@@ -215,15 +241,16 @@ bool CsvReader::readRecord(CsvRecord& record)
         // the rest (the buffer's end, a CR, the field limit) byte by byte.
         {
             const char* data = buffer_.data();
+            const char delimiter = delimiter_;
             std::size_t end = pos_;
             const std::size_t limit = std::min(buffer_.size(), pos_ + maxField);
-            while (end < limit && data[end] != ',' && data[end] != '\n' && data[end] != '\r')
+            while (end < limit && data[end] != delimiter && data[end] != '\n' && data[end] != '\r')
                 ++end;
             field.append(data + pos_, end - pos_);
             pos_ = end;
         }
         int c = peek();
-        while (c >= 0 && c != ',' && !atLineBreak()) {
+        while (c >= 0 && c != delimiter_ && !atLineBreak()) {
             if (field.size() >= maxField) {
                 if (span)
                     return cutAtSpan("unbalanced quote");
@@ -237,7 +264,7 @@ bool CsvReader::readRecord(CsvRecord& record)
             c = peek();
         }
         record.fields.push_back(field);
-        if (c == ',') {
+        if (c == delimiter_) {
             advance();
             continue;
         }
@@ -263,9 +290,15 @@ void CsvReader::checkFieldCount(CsvRecord& record)
                          std::to_string(record.fields.size());
 }
 
-CsvWriter::CsvWriter(std::ostream& out, std::string lineBreak) : out_(&out), lineBreak_(std::move(lineBreak)) {}
+CsvWriter::CsvWriter(std::ostream& out, std::string lineBreak, char delimiter)
+    : out_(&out), lineBreak_(std::move(lineBreak)), delimiter_(delimiter)
+{
+}
 
-CsvWriter::CsvWriter(std::string& text, std::string lineBreak) : text_(&text), lineBreak_(std::move(lineBreak)) {}
+CsvWriter::CsvWriter(std::string& text, std::string lineBreak, char delimiter)
+    : text_(&text), lineBreak_(std::move(lineBreak)), delimiter_(delimiter)
+{
+}
 
 void CsvWriter::put(std::string_view text)
 {
@@ -283,9 +316,9 @@ void CsvWriter::put(char c)
         out_->put(c);
 }
 
-std::string CsvWriter::quoted(std::string_view field)
+std::string CsvWriter::quoted(std::string_view field, char delimiter)
 {
-    if (!needsQuotes(field))
+    if (!needsQuotes(field, delimiter))
         return std::string(field);
     std::string text;
     text.reserve(field.size() + 2);
@@ -304,11 +337,11 @@ void CsvWriter::writeField(std::string_view field)
     if (fieldsInRecord_ == 0)
         firstFieldEmpty_ = field.empty();
     else
-        put(',');
-    if (!needsQuotes(field))
+        put(delimiter_);
+    if (!needsQuotes(field, delimiter_))
         put(field);
     else
-        put(quoted(field));
+        put(quoted(field, delimiter_));
     ++fieldsInRecord_;
 }
 

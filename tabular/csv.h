@@ -38,6 +38,13 @@ public:
         // How much is read from the stream at a time. Small values make
         // every record cross the edges of the reading buffer (for tests).
         std::size_t readChunkBytes = std::size_t{64} << 10;
+        // The character between fields: ',' (RFC 4180), or ';' or '\t' as
+        // spreadsheets in several locales write them.
+        char delimiter = ',';
+        // Choose the delimiter from the first line instead: whichever of
+        // comma, semicolon and tab it holds most often outside quotes (on a
+        // tie, in that order); `delimiter` when it holds none of them.
+        bool detectDelimiter = false;
     };
 
     explicit CsvReader(std::istream& in);
@@ -60,6 +67,8 @@ public:
     // take the next rows with it.
     bool next(CsvRecord& record);
 
+    // The delimiter in use (known once the first record has been read).
+    char delimiter() const noexcept { return delimiter_; }
     // Whether the input began with a UTF-8 byte order mark.
     bool hadByteOrderMark() const noexcept { return hadBom_; }
     // Whether the last record read ended with CR LF (rather than LF or the end).
@@ -85,6 +94,7 @@ private:
     void resumeAfterLineOf(std::size_t position, long line);
     bool readRecord(CsvRecord& record);
     void checkFieldCount(CsvRecord& record);
+    void detectDelimiter();
 
     std::istream& in_;
     Options options_;
@@ -100,6 +110,7 @@ private:
     bool lastCrLf_ = false;
     bool readFailed_ = false;
     std::uint64_t bytesRead_ = 0;
+    char delimiter_ = ',';
     std::size_t expectedFields_ = 0;
     // Empty lines seen but not yet returned: returned one by one once a
     // record follows them, dropped if the input ends first.
@@ -109,10 +120,11 @@ private:
 
 class CsvWriter {
 public:
-    // `lineBreak` ends every record ("\n", or "\r\n" to match the input).
-    explicit CsvWriter(std::ostream& out, std::string lineBreak = "\n");
+    // `lineBreak` ends every record ("\n", or "\r\n" to match the input);
+    // `delimiter` separates the fields (the input's own, to match it).
+    explicit CsvWriter(std::ostream& out, std::string lineBreak = "\n", char delimiter = ',');
     // Appends the records to a text instead, as they would be written.
-    explicit CsvWriter(std::string& text, std::string lineBreak = "\n");
+    explicit CsvWriter(std::string& text, std::string lineBreak = "\n", char delimiter = ',');
 
     void writeRecord(std::span<const std::string> fields);
     // Starts a record field by field: each writeField adds one, endRecord ends it.
@@ -120,7 +132,7 @@ public:
     void endRecord();
 
     // The field as it is written: quoted only when it needs to be.
-    static std::string quoted(std::string_view field);
+    static std::string quoted(std::string_view field, char delimiter = ',');
 
 private:
     void put(std::string_view text);
@@ -129,6 +141,7 @@ private:
     std::ostream* out_ = nullptr;
     std::string* text_ = nullptr;
     std::string lineBreak_;
+    char delimiter_ = ',';
     std::size_t fieldsInRecord_ = 0;
     bool firstFieldEmpty_ = false;
 };

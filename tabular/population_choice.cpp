@@ -34,6 +34,14 @@ std::optional<engine::Population> populationFromText(std::string_view text)
     return std::nullopt;
 }
 
+std::string_view populationAlias(engine::Population population)
+{
+    for (const Alias& alias : kAliases)
+        if (alias.population == population)
+            return alias.alias;
+    return {};
+}
+
 std::string populationChoices()
 {
     std::string text;

@@ -13,6 +13,9 @@ namespace wrenfield::tabular {
 
 std::optional<engine::Population> populationFromText(std::string_view text);
 
+// The short alias of a population ("uk").
+std::string_view populationAlias(engine::Population population);
+
 // "\"United Kingdom\" (uk), \"United States\" (us), ..." for help texts and errors.
 std::string populationChoices();
 

@@ -28,6 +28,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   exit 77
 fi
 
+# The 64-bit loader, by name: where 32-bit Wine is installed too, `wine`
+# starts the 32-bit builds of cscript and regsvr32, which cannot load a
+# 64-bit library.
+wine64=$(command -v wine64 || echo /usr/lib/wine/wine64)
+
 start=$SECONDS
 echo "== building Wrenfield515UK.ocx with mingw-w64"
 if ! build_log=$("$top/windows/build.sh" "$dir" 2>&1); then
@@ -50,7 +55,7 @@ echo "   imports: $imports"
 echo "   exports: $exports"
 for dll in $imports; do
   case "$dll" in
-    KERNEL32.DLL|ADVAPI32.DLL|OLE32.DLL|OLEAUT32.DLL|MSVCRT.DLL|UCRTBASE.DLL|API-MS-WIN-CRT-*) ;;
+    KERNEL32.DLL|USER32.DLL|GDI32.DLL|ADVAPI32.DLL|OLE32.DLL|OLEAUT32.DLL|MSVCRT.DLL|UCRTBASE.DLL|API-MS-WIN-CRT-*) ;;
     *) echo "!! imports $dll, which is not a system DLL"; failed=1 ;;
   esac
 done
@@ -97,17 +102,17 @@ step() {
   fi
 }
 
-step "regsvr32 Wrenfield515UK.ocx" "" wine regsvr32 /s "$ocx"
+step "regsvr32 Wrenfield515UK.ocx" "" "$wine64" regsvr32 /s "$ocx"
 # Registering again (an update, say) replaces the entries, it does not fail.
-step "regsvr32 Wrenfield515UK.ocx again" "" wine regsvr32 /s "$ocx"
-step "registry entries" '^client: [0-9]+ checks passed, 0 failed$' wine "$client" "$ocx" registered
+step "regsvr32 Wrenfield515UK.ocx again" "" "$wine64" regsvr32 /s "$ocx"
+step "registry entries" '^client: [0-9]+ checks passed, 0 failed$' "$wine64" "$client" "$ocx" registered
 step "late binding: cscript calc_late_bound.vbs" '^script: [0-9]+ checks passed, 0 failed$' \
-  wine cscript //nologo 'C:\Program Files\Wrenfield515UK\calc_late_bound.vbs'
+  "$wine64" cscript //nologo 'C:\Program Files\Wrenfield515UK\calc_late_bound.vbs'
 step "early binding and IDispatch::Invoke: calc_client.exe" '^client: [0-9]+ checks passed, 0 failed$' \
-  wine "$client" "$ocx"
-step "regsvr32 /u Wrenfield515UK.ocx" "" wine regsvr32 /s /u "$ocx"
+  "$wine64" "$client" "$ocx"
+step "regsvr32 /u Wrenfield515UK.ocx" "" "$wine64" regsvr32 /s /u "$ocx"
 step "nothing left after unregistering" '^client: [0-9]+ checks passed, 0 failed$' \
-  wine "$client" "$ocx" unregistered
+  "$wine64" "$client" "$ocx" unregistered
 
 # A script host can no longer create the control either.
 cat >"$install_dir/create_after_unregister.vbs" <<'VBS'
@@ -118,7 +123,7 @@ WScript.Echo "CreateObject error " & Err.Number
 WScript.Quit 0
 VBS
 step "CreateObject after unregistering fails" '^CreateObject error [1-9][0-9]*$' \
-  wine cscript //nologo 'C:\Program Files\Wrenfield515UK\create_after_unregister.vbs'
+  "$wine64" cscript //nologo 'C:\Program Files\Wrenfield515UK\create_after_unregister.vbs'
 
 wineserver -w
 if [ $failed -ne 0 ]; then

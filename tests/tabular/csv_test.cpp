@@ -230,3 +230,51 @@ TEST(CsvReader, AnyInputIsReadToTheEnd)
 
 }  // namespace
 }  // namespace wrenfield::tabular
+
+namespace wrenfield::tabular {
+namespace {
+
+TEST(CsvDelimiter, DetectedFromTheHeaderOrGiven)
+{
+    struct Case {
+        std::string input;
+        bool detect;
+        char given;
+        char expected;
+        std::vector<std::string> secondRecord;
+    } cases[] = {
+        {"a,b\n1,2\n", true, ',', ',', {"1", "2"}},
+        {"a;b\n1,5;2\n", true, ',', ';', {"1,5", "2"}},
+        {"a\tb\n1\t2\n", true, ',', '\t', {"1", "2"}},
+        {"\"x;y\",b\n1,2\n", true, ',', ',', {"1", "2"}},       // a delimiter inside quotes does not count
+        {"a;b,c;d\n1;2,3;4\n", true, ',', ';', {"1", "2,3", "4"}},
+        {"alone\n1\n", true, ';', ';', {"1"}},                  // none on the line: the given one
+        {"a;b\n1;2\n", false, ';', ';', {"1", "2"}},
+        {"\xEF\xBB\xBF" "a;b\n1;2\n", true, ',', ';', {"1", "2"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input);
+        std::istringstream in(c.input);
+        CsvReader::Options options;
+        options.delimiter = c.given;
+        options.detectDelimiter = c.detect;
+        CsvReader reader(in, options);
+        CsvRecord record;
+        ASSERT_TRUE(reader.next(record));
+        EXPECT_EQ(reader.delimiter(), c.expected);
+        ASSERT_TRUE(reader.next(record));
+        EXPECT_EQ(record.fields, c.secondRecord);
+        EXPECT_FALSE(record.malformed());
+    }
+}
+
+TEST(CsvDelimiter, WriterQuotesItsOwnDelimiterOnly)
+{
+    std::string text;
+    CsvWriter writer(text, "\n", ';');
+    writer.writeRecord(std::vector<std::string>{"3,5", "a;b", "plain"});
+    EXPECT_EQ(text, "3,5;\"a;b\";plain\n");
+}
+
+}  // namespace
+}  // namespace wrenfield::tabular

@@ -1,0 +1,14 @@
+// The parts of the compiled module `wrenfield._wrenfield`, one file each.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+namespace wrenfield::python {
+
+// compute_columns: the centiles of numeric columns, off the interpreter's lock.
+void bindColumns(pybind11::module_& module);
+// populations, population_code, parse_values and calc: the input vocabulary
+// and the one-record exact call.
+void bindVocabulary(pybind11::module_& module);
+
+}  // namespace wrenfield::python

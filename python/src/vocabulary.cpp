@@ -1,0 +1,214 @@
+// The words a user writes for the inputs, as the command line reads them:
+// the populations with their aliases and groups, the texts of a column
+// (names or codes, weeks+days), and the one-record exact call.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bindings.h"
+#include "engine/coefficient_set.h"
+#include "platform/numeric_text.h"
+#include "tabular/calc_inputs.h"
+#include "tabular/population_choice.h"
+
+namespace py = pybind11;
+
+namespace wrenfield::python {
+
+namespace {
+
+py::list populations()
+{
+    py::list list;
+    for (const engine::CoefficientSet& set : engine::allCoefficientSets()) {
+        py::list groups;
+        for (const engine::EthnicGroup& group : set.ethnicGroups)
+            groups.append(py::make_tuple(group.code, std::string(group.name)));
+        py::dict entry;
+        entry["code"] = static_cast<int>(set.population);
+        entry["name"] = std::string(set.name);
+        entry["alias"] = std::string(tabular::populationAlias(set.population));
+        entry["method"] = std::string(set.methodName);
+        entry["groups"] = groups;
+        list.append(entry);
+    }
+    return list;
+}
+
+// The constants of one population's set, for readers and for the benchmark's
+// numpy evaluation of the same formulas.
+py::dict coefficientSet(int population)
+{
+    if (population < 0 || population >= static_cast<int>(engine::kPopulationCount))
+        throw py::value_error("population: expected a code from 0 to 4");
+    const engine::CoefficientSet& set = engine::coefficients(static_cast<engine::Population>(population));
+    static const char* const forms[] = {"linear", "linear_minus_cube", "nested_cube"};
+    py::list groups;
+    for (const engine::EthnicGroup& group : set.ethnicGroups)
+        groups.append(py::make_tuple(group.code, std::string(group.name),
+                                     group.term ? py::object(py::float_(*group.term)) : py::object(py::none())));
+    py::dict d;
+    d["name"] = std::string(set.name);
+    d["constant"] = set.constant;
+    d["weight_centre"] = set.weightCentre;
+    d["weight_linear"] = set.weightLinear;
+    d["weight_square"] = set.weightSquare;
+    d["weight_cube"] = set.weightCube;
+    d["height_centre"] = set.heightCentre;
+    d["height_linear"] = set.heightLinear;
+    d["height_cube"] = set.heightCube;
+    d["height_form"] = forms[static_cast<int>(set.heightForm)];
+    d["sex_male"] = set.sexMale;
+    d["sex_other"] = set.sexOther;
+    d["ethnic_groups"] = groups;
+    d["ethnic_other"] = set.ethnicOther;
+    d["parity"] = py::make_tuple(set.parity[0], set.parity[1], set.parity[2], set.parity[3]);
+    d["parity_other"] = set.parityOther;
+    d["coefficient_of_variation"] = set.coefficientOfVariation;
+    d["term_weight_clamp"] = py::make_tuple(engine::kTermWeightLowerClamp, engine::kTermWeightUpperClamp);
+    d["proportion"] = py::make_tuple(engine::kProportionC0, engine::kProportionC1, engine::kProportionC2,
+                                     engine::kProportionC3);
+    d["slices"] = engine::kIntegrationSlices;
+    d["slice_divisor"] = engine::kSliceDivisor;
+    d["density_divisor"] = engine::kDensityDivisor;
+    return d;
+}
+
+std::optional<int> populationCode(std::string_view text)
+{
+    if (auto population = tabular::populationFromText(text))
+        return static_cast<int>(*population);
+    return std::nullopt;
+}
+
+// One input's text as a number: a plain number is taken as it stands (as a
+// batch row takes it), anything else goes through the command line's
+// vocabulary for that input ("39+4", "Male", "European", "4 or more").
+double valueOfText(std::string_view kind, const engine::CoefficientSet& set, std::string_view text)
+{
+    if (auto number = numberFromTextInRange(text))
+        return *number;
+    if (kind == "gest")
+        return tabular::parseGestationDays(text);
+    if (kind == "sex")
+        return tabular::parseSex(text);
+    if (kind == "eth")
+        return tabular::parseEthnicGroup(set, text);
+    if (kind == "par")
+        return tabular::parseParity(text);
+    return tabular::parseMeasurement(text);
+}
+
+// The values of distinct texts of one column; the empty text is missing
+// (NaN). Returns the values and, for each text that cannot be read, its
+// position and the reason ("sex: expected Male, Female or a code ...").
+py::tuple parseValues(const std::string& kind, int population, const std::vector<std::string>& texts)
+{
+    static const std::vector<std::string> kinds = {"bwt", "gest", "wt", "ht", "sex", "eth", "par"};
+    if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end())
+        throw py::value_error("unknown input " + kind + "; expected bwt, gest, wt, ht, sex, eth or par");
+    if (population < 0 || population >= static_cast<int>(engine::kPopulationCount))
+        throw py::value_error("population: expected a code from 0 to 4");
+    const engine::CoefficientSet& set = engine::coefficients(static_cast<engine::Population>(population));
+    py::array_t<double> values(static_cast<py::ssize_t>(texts.size()));
+    auto out = values.mutable_unchecked<1>();
+    py::list problems;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        double value = std::numeric_limits<double>::quiet_NaN();
+        if (!texts[i].empty()) {
+            try {
+                value = valueOfText(kind, set, texts[i]);
+            } catch (const tabular::ValueError& error) {
+                problems.append(py::make_tuple(i, kind + ": " + error.what()));
+            }
+        }
+        out(static_cast<py::ssize_t>(i)) = value;
+    }
+    return py::make_tuple(values, problems);
+}
+
+// An argument of calc() as the text the command line would receive.
+std::string argumentText(const py::handle& value)
+{
+    if (py::isinstance<py::str>(value))
+        return value.cast<std::string>();
+    if (py::isinstance<py::bool_>(value))
+        throw py::type_error("expected a number or a text, not a bool");
+    if (py::isinstance<py::int_>(value))
+        return py::str(value).cast<std::string>();
+    if (py::isinstance<py::float_>(value) || py::hasattr(value, "__float__"))
+        return shortestText(value.cast<double>());
+    throw py::type_error("expected a number or a text, not " + std::string(py::str(py::type::of(value))));
+}
+
+template <typename Parse>
+auto parsed(const char* name, const py::handle& value, Parse parse)
+{
+    try {
+        return parse(argumentText(value));
+    } catch (const tabular::ValueError& error) {
+        throw py::value_error(std::string(name) + ": " + error.what());
+    } catch (const py::type_error& error) {
+        throw py::type_error(std::string(name) + ": " + error.what());
+    }
+}
+
+py::dict calc(const py::object& population, const py::object& bwt, const py::object& gest, const py::object& wt,
+              const py::object& ht, const py::object& sex, const py::object& eth, const py::object& par)
+{
+    tabular::CalcInputs inputs;
+    inputs.population = parsed("population", population, tabular::parsePopulation);
+    inputs.bwt = parsed("bwt", bwt, tabular::parseMeasurement);
+    inputs.gestDays = parsed("gest", gest, tabular::parseGestationDays);
+    inputs.wt = parsed("wt", wt, tabular::parseMeasurement);
+    inputs.ht = parsed("ht", ht, tabular::parseMeasurement);
+    inputs.sex = parsed("sex", sex, tabular::parseSex);
+    const engine::CoefficientSet& set = engine::coefficients(inputs.population);
+    inputs.eth = parsed("eth", eth, [&set](std::string_view text) { return tabular::parseEthnicGroup(set, text); });
+    inputs.par = parsed("par", par, tabular::parseParity);
+
+    tabular::CalcResult result = [&] {
+        py::gil_scoped_release unlocked;
+        return tabular::calculate(inputs);
+    }();
+    const engine::CentileDetail& d = result.detail;
+    py::dict out;
+    out["population"] = std::string(set.name);
+    out["centile"] = result.centile;
+    out["rounded"] = py::int_(py::str(tabular::roundedCentileText(result.centile)));
+    out["term_weight"] = d.termWeight;
+    out["weeks"] = d.weeks;
+    out["proportion"] = d.proportion;
+    out["expected_weight"] = d.expected;
+    out["spread"] = d.spread;
+    out["z"] = d.z;
+    out["inputs"] = py::dict(py::arg("bwt") = inputs.bwt, py::arg("gest") = inputs.gestDays,
+                             py::arg("wt") = inputs.wt, py::arg("ht") = inputs.ht, py::arg("sex") = inputs.sex,
+                             py::arg("eth") = inputs.eth, py::arg("par") = inputs.par);
+    return out;
+}
+
+}  // namespace
+
+void bindVocabulary(py::module_& module)
+{
+    module.def("populations", &populations,
+               "The five populations in slot order: code, name, alias, method and (code, name) of each group.");
+    module.def("coefficient_set", &coefficientSet, py::arg("population"),
+               "The constants of one population's coefficient set (code 0 to 4), and the model's shared ones.");
+    module.def("population_code", &populationCode, py::arg("text"),
+               "The code (0 to 4) of a population name or alias, or None.");
+    module.def("parse_values", &parseValues, py::arg("kind"), py::arg("population"), py::arg("texts"),
+               "The values of distinct texts of one input column, and the problems of those that cannot be read.");
+    module.def("calc", &calc, py::arg("population"), py::arg("bwt"), py::arg("gest"), py::arg("wt"), py::arg("ht"),
+               py::arg("sex"), py::arg("eth"), py::arg("par"),
+               "One birth through the population's method, exactly as the calculator computes it.");
+}
+
+}  // namespace wrenfield::python

@@ -1,0 +1,167 @@
+"""Centiles for pandas DataFrames: `add_centiles`."""
+
+import numpy as np
+
+from . import _arrays, _inputs
+from . import _wrenfield as _core
+
+
+class RowError(ValueError):
+    """A row that could not be computed, under strict=True. `label` is the
+    row's index label, `message` why ("missing: gest", "Overflow")."""
+
+    def __init__(self, label, message):
+        super().__init__(label, message)
+        self.label = label
+        self.message = message
+
+    def __str__(self):
+        return f"row {self.label!r}: {self.message}"
+
+
+def _column_key(name):
+    return str(name).strip().lower()
+
+
+def find_columns(df, columns):
+    """The DataFrame column of each input (and of the population, if any):
+    `columns` maps an input to a column name; the others are found by their
+    own names, ignoring case and surrounding blanks, as `custcent batch`
+    finds them in a header."""
+    columns = dict(columns or {})
+    unknown = set(columns) - set(_inputs.INPUTS) - {"population"}
+    if unknown:
+        raise ValueError(
+            f"columns: unknown input(s) {sorted(unknown)}; the inputs are {', '.join(_inputs.INPUTS)} and population"
+        )
+    by_key = {}
+    for name in df.columns:
+        by_key.setdefault(_column_key(name), []).append(name)
+    found = {}
+    missing = []
+    for field in _inputs.INPUTS + ("population",):
+        if field in columns:
+            name = columns[field]
+            if name not in df.columns:
+                raise KeyError(f"columns: {field} is mapped to {name!r}, which the DataFrame does not have")
+            found[field] = name
+            continue
+        candidates = by_key.get(field, [])
+        if len(candidates) > 1:
+            raise ValueError(f"the DataFrame has several columns for {field}: {candidates}; name one in columns=")
+        if candidates:
+            found[field] = candidates[0]
+        elif field != "population":
+            missing.append(field)
+    if missing:
+        raise KeyError(
+            f"the DataFrame lacks the column(s) {', '.join(missing)} "
+            f"(map them with columns={{'bwt': 'birthweight_g', ...}}); it has {list(df.columns)}"
+        )
+    return found
+
+
+def _check_add(add):
+    add = list(add or [])
+    for name in add:
+        if name not in _inputs.ADDABLE:
+            raise ValueError(f"add: unknown column {name!r}; choose from {', '.join(_inputs.ADDABLE)}")
+    if len(set(add)) != len(add):
+        raise ValueError("add: a column is named twice")
+    return add
+
+
+def add_centiles(
+    df,
+    population="United Kingdom",
+    columns=None,
+    add=(),
+    *,
+    threads=None,
+    strict=False,
+    thresholds=None,
+    units=None,
+):
+    """A new DataFrame: `df` with the centile of each row, the columns named
+    in `add`, and `error`.
+
+    The inputs are the columns bwt (g), gest (days), wt (kg), ht (cm), sex,
+    eth and par, found by name (any case) or mapped with `columns`
+    ({"bwt": "birthweight_g", "population": "country"}). Numbers or the
+    command line's words: "Male", "European", "39+4", "4 or more". NaN, None
+    and pandas' NA are missing inputs. A population column, if any, gives
+    each row's population; an empty one takes `population`.
+
+    `add` names extra columns, placed between `centile` and `error` in the
+    order given: band, rounded, z, expected, weeks, flags. `error` is None
+    for a computed row, else why not ("missing: gest", "Overflow",
+    "unknown population: Narnia", "sex: expected Male, Female or a code ...").
+
+    One bad row never raises; with strict=True the first row with an error or
+    a plausibility flag raises RowError naming its index label (a missing
+    input is not an error). `threads`: threads that compute (default: the
+    cores available).
+    """
+    import pandas as pd
+
+    if not isinstance(df, pd.DataFrame):
+        raise TypeError(f"add_centiles: expected a pandas DataFrame, not {type(df).__name__}")
+    add = _check_add(add)
+    if units:
+        raise ValueError("units: not available in this build")
+    thresholds = _inputs.thresholds_of(thresholds)
+    found = find_columns(df, columns)
+    for output in ("centile", "error", *add):
+        if output in df.columns:
+            raise ValueError(f"the DataFrame already has a column named {output!r}; rename it first")
+
+    rows = len(df)
+    default = _inputs.population_code(population)
+    populations = None
+    if "population" in found:
+        populations = _inputs.population_column(df[found["population"]], rows)
+    population_rows = _inputs.resolve_population_rows(populations, default, rows)
+    problems = _inputs.Problems()
+    numbers = [
+        _inputs.number_column(name, df[found[name]], rows, problems, population_rows) for name in _inputs.INPUTS
+    ]
+    reading = bool(set(add) & {"band", "z", "expected", "weeks"})
+    flags = "flags" in add or strict
+    result = _inputs.run(numbers, rows, populations, default, threads, reading, flags, thresholds)
+    _arrays._apply_problems(result, problems, rows)
+
+    if strict:
+        _raise_first(df.index, result)
+
+    added = {"centile": result["centile"]}
+    for name in add:
+        if name == "band":
+            labels = [label for _, label, _ in _core.band_labels(thresholds)]
+            codes = result["band"].astype(np.int64)
+            codes[codes == 255] = -1
+            added["band"] = pd.Categorical.from_codes(codes, categories=labels)
+        elif name == "rounded":
+            added["rounded"] = _arrays.rounded_centiles(result["centile"])
+        elif name == "z":
+            added["z"] = result["z"]
+        elif name == "expected":
+            added["expected"] = result["expected"]
+        elif name == "weeks":
+            added["weeks"] = result["weeks"]
+        elif name == "flags":
+            added["flags"] = _arrays.row_texts(rows, result["flag_rows"], result["flags"])
+    added["error"] = _arrays.row_texts(rows, result["message_rows"], result["messages"])
+    return df.assign(**{name: pd.Series(values, index=df.index) for name, values in added.items()})
+
+
+def _raise_first(index, result):
+    candidates = []
+    errors = result["outcome"][result["message_rows"]] == _core.OUTCOME_ERROR
+    if errors.any():
+        k = int(np.flatnonzero(errors)[0])
+        candidates.append((int(result["message_rows"][k]), result["messages"][k]))
+    if len(result.get("flag_rows", ())):
+        candidates.append((int(result["flag_rows"][0]), result["flags"][0]))
+    if candidates:
+        row, message = min(candidates)
+        raise RowError(index[row], message)

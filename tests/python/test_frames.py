@@ -1,0 +1,124 @@
+"""wrenfield.add_centiles over pandas DataFrames."""
+
+import numpy as np
+import pandas as pd
+import pytest
+
+import wrenfield
+from wrenfield import _inputs
+
+INPUTS = ("bwt", "gest", "wt", "ht", "sex", "eth", "par")
+
+
+def test_same_rows_as_custcent_batch_with_labels_kept(births, custcent_batch):
+    df = births(2000)
+    df.index = [f"baby-{k}" for k in range(len(df))]
+    out = wrenfield.add_centiles(df.drop(columns="population"), population="se")
+    centile, error = custcent_batch(df.drop(columns="population"), "-p", "se")
+    np.testing.assert_array_equal(out["centile"].to_numpy(), centile)
+    assert out["error"].tolist() == error
+    assert list(out.index) == list(df.index) and list(out.columns) == list(df.columns[:-1]) + ["centile", "error"]
+    with_populations = wrenfield.add_centiles(df, population="nz")
+    centile, error = custcent_batch(df, "-p", "nz")
+    np.testing.assert_array_equal(with_populations["centile"].to_numpy(), centile)
+    assert with_populations["error"].tolist() == error
+
+
+def test_float64_columns_are_read_in_place():
+    df = pd.DataFrame({"bwt": [3400.0, 3000.0], "gest": [280.0, 270.0], "sex": pd.array([1, None], dtype="Int64")})
+    problems = _inputs.Problems()
+    bwt = _inputs.number_column("bwt", df["bwt"], 2, problems)
+    assert np.shares_memory(bwt, df["bwt"].to_numpy())
+    sex = _inputs.number_column("sex", df["sex"], 2, problems)
+    assert sex[0] == 1 and np.isnan(sex[1])
+
+
+MISSING = [None, np.nan, pd.NA, ""]
+
+
+@pytest.mark.parametrize("column", INPUTS)
+def test_missing_values_in_every_form(column):
+    # Each column in turn as a text column with one missing value of each kind,
+    # then as a nullable column.
+    base = dict(bwt=3400, gest=280, wt=64, ht=163, sex=1, eth=1, par=0)
+    rows = [dict(base) for _ in range(len(MISSING) + 1)]
+    for row, marker in zip(rows, MISSING):
+        row[column] = marker
+    df = pd.DataFrame(rows).astype({column: object})
+    out = wrenfield.add_centiles(df)
+    assert out["error"].tolist() == [f"missing: {column}"] * len(MISSING) + [None]
+    nullable = pd.DataFrame(rows[-1:] * 2).astype({column: "Float64"})
+    nullable.loc[0, column] = pd.NA
+    assert wrenfield.add_centiles(nullable)["error"].tolist() == [f"missing: {column}", None]
+
+
+@pytest.mark.parametrize(
+    "population, words, codes",
+    [
+        ("uk", dict(gest="39+4", sex="Male", eth="Middle Eastern", par="4 or more"), dict(gest=277, sex=1, eth=7, par=4)),
+        ("nz", dict(gest="40+0", sex="female", eth="maori", par="2"), dict(gest=280, sex=0, eth=3, par=2)),
+        ("us", dict(gest="38+6", sex="Female", eth="Hispanic", par=1), dict(gest=272, sex=2, eth=2, par=1)),
+    ],
+)
+def test_names_and_codes_give_the_same_centiles(population, words, codes):
+    base = dict(bwt=[3100.0], wt=[61.0], ht=[158.0])
+    by_words = wrenfield.add_centiles(pd.DataFrame(dict(base, **{k: [v] for k, v in words.items()})), population)
+    by_codes = wrenfield.add_centiles(pd.DataFrame(dict(base, **{k: [v] for k, v in codes.items()})), population)
+    assert by_words["error"][0] is None
+    assert by_words["centile"][0] == by_codes["centile"][0]
+
+
+def test_group_names_follow_each_rows_population():
+    df = pd.DataFrame(
+        dict(bwt=3300.0, gest=280.0, wt=65.0, ht=165.0, sex=1, par=0,
+             eth=["Maori", "Maori", "Scandinavian", "Narnia"], country=["nz", "uk", "", "au"])
+    )
+    out = wrenfield.add_centiles(df, population="se", columns={"population": "country"})
+    assert out["error"][0] is None and out["error"][2] is None
+    assert out["error"][1].startswith('eth: not an ethnic group of United Kingdom: "Maori"')
+    assert out["error"][3].startswith('eth: not an ethnic group of Australia: "Narnia"')
+    assert out["centile"][2] == wrenfield.centile("se", 3300, 280, 65, 165, 1, "Scandinavian", 0)
+
+
+def test_added_columns_in_the_order_named_and_strict_names_the_label():
+    df = pd.DataFrame(
+        {"Birthweight": [3400.0, 3400.0, np.nan, 3400.0], "GEST": [280.0, 40.0, 280.0, 280.0], "wt": 64.0,
+         "ht": 163.0, "sex": 1.0, "eth": [1.0, 1.0, 1.0, 1.0], "par": 0.0},
+        index=pd.Index(["ann", "bea", "cat", "dot"], name="baby"),
+    )
+    df.loc["dot", "wt"] = 1e300
+    add = ["flags", "weeks", "band", "rounded", "expected", "z"]
+    out = wrenfield.add_centiles(df, columns={"bwt": "Birthweight"}, add=add)
+    assert list(out.columns) == list(df.columns) + ["centile"] + add + ["error"]
+    assert out.index.equals(df.index)
+    assert out.loc["bea", "flags"] == "gest below 22 weeks — weeks typed as days?"
+    assert out["error"].tolist() == [None, None, "missing: bwt", "Overflow"]
+    assert out["band"].dtype == "category" and out.loc["ann", "band"] == "AGA" and pd.isna(out.loc["cat", "band"])
+    assert out.loc["ann", "rounded"] == 38 and out.loc["ann", "weeks"] == 40
+    with pytest.raises(wrenfield.RowError, match="row 'bea': gest below 22 weeks") as raised:
+        wrenfield.add_centiles(df, columns={"bwt": "Birthweight"}, strict=True)
+    assert raised.value.label == "bea"
+    fine = wrenfield.add_centiles(df.loc[["ann", "cat"]], columns={"bwt": "Birthweight"}, strict=True)
+    assert fine["error"].tolist() == [None, "missing: bwt"]  # a missing input is no error
+
+
+@pytest.mark.parametrize(
+    "frame, options, exception, words",
+    [
+        (dict(bwt=[1.0]), {}, KeyError, "lacks the column"),
+        (dict(zip(INPUTS, [[1.0]] * 7), centile=[1.0]), {}, ValueError, "already has a column named 'centile'"),
+        (dict(zip(INPUTS, [[1.0]] * 7), BWT=[1.0]), {}, ValueError, "several columns for bwt"),
+        (dict(zip(INPUTS, [[1.0]] * 7)), dict(add=["colour"]), ValueError, "add: unknown column 'colour'"),
+        (dict(zip(INPUTS, [[1.0]] * 7)), dict(columns={"weight": "wt"}), ValueError, "unknown input"),
+        (dict(zip(INPUTS, [[1.0]] * 7)), dict(population="Narnia"), ValueError, "unknown population"),
+    ],
+)
+def test_frames_and_options_that_cannot_be_used(frame, options, exception, words):
+    with pytest.raises(exception, match=words):
+        wrenfield.add_centiles(pd.DataFrame(frame), **options)
+
+
+def test_empty_frame_keeps_its_dtypes():
+    empty = pd.DataFrame({c: pd.Series([], dtype=np.float64) for c in INPUTS})
+    out = wrenfield.add_centiles(empty, add=["band", "flags"])
+    assert len(out) == 0 and out["centile"].dtype == np.float64 and out["band"].dtype == "category"
