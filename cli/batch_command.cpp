@@ -21,7 +21,9 @@
 #include "cli/interruptible_input.h"
 #include "tabular/population_choice.h"
 #include "cli/progress_meter.h"
+#include "cli/reading_options.h"
 #include "cli/replacing_file.h"
+#include "tabular/vocabulary.h"
 
 namespace wrenfield::cli {
 
@@ -35,7 +37,32 @@ struct BatchOptions {
     std::string output;
     std::size_t threads = 0;  // 0: the cores this process may run on
     bool quiet = false;
+    std::vector<std::string> add;   // names, each may hold several separated by commas
+    std::vector<std::string> maps;  // bwt=birthweight_g
+    std::vector<std::string> na;    // missing-value markers, each may hold several separated by commas
+    bool naGiven = false;
+    std::string delimiter = "auto";
+    bool decimalComma = false;
+    bool strict = false;
+    std::string bwtUnit = "g", wtUnit = "kg", htUnit = "cm";
+    ThresholdOptions thresholds;
 };
+
+std::vector<std::string> commaSeparated(const std::vector<std::string>& values)
+{
+    std::vector<std::string> items;
+    for (const std::string& value : values) {
+        std::size_t start = 0;
+        for (;;) {
+            std::size_t comma = value.find(',', start);
+            items.push_back(value.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+            if (comma == std::string::npos)
+                break;
+            start = comma + 1;
+        }
+    }
+    return items;
+}
 
 // A file opened for reading, closed at the end of the run.
 struct InputFile {
@@ -84,14 +111,69 @@ int terminalWidth()
     throw CommandExit{2};
 }
 
-void runBatch(const BatchOptions& options)
+// The run's settings from the options; stops with status 2 on a bad one.
+BatchSettings settingsFrom(const BatchOptions& options)
 {
-    engine::Population population{};
+    BatchSettings settings;
     try {
-        population = parsePopulation(options.population);
+        settings.defaultPopulation = parsePopulation(options.population);
     } catch (const ValueError& error) {
         stop(std::string("--population: ") + error.what());
     }
+    if (auto problem = options.thresholds.apply(settings.thresholds))
+        stop(*problem);
+    for (const std::string& name : commaSeparated(options.add)) {
+        auto column = addedColumnFromName(name);
+        if (!column)
+            stop("--add: unknown column \"" + name + "\"; choose from band, rounded, z, expected, weeks, flags");
+        if (std::find(settings.added.begin(), settings.added.end(), *column) != settings.added.end())
+            stop("--add: the column " + name + " is named twice");
+        settings.added.push_back(*column);
+    }
+    for (const std::string& map : options.maps) {
+        std::size_t equals = map.find('=');
+        auto field = equals == std::string::npos ? std::nullopt : inputFieldFromName(map.substr(0, equals));
+        if (!field || equals + 1 == map.size())
+            stop("--map: expected FIELD=COLUMN with FIELD one of bwt, gest, wt, ht, sex, eth, par, not \"" + map +
+                 "\"");
+        settings.columnNames[static_cast<std::size_t>(*field)] = map.substr(equals + 1);
+    }
+    if (options.naGiven)
+        settings.dialect.missingMarkers = commaSeparated(options.na);
+    settings.dialect.decimalComma = options.decimalComma;
+    if (options.delimiter == "auto")
+        settings.delimiter = std::nullopt;
+    else if (options.delimiter == "," || options.delimiter == "comma")
+        settings.delimiter = ',';
+    else if (options.delimiter == ";" || options.delimiter == "semicolon")
+        settings.delimiter = ';';
+    else if (options.delimiter == "\t" || options.delimiter == "\\t" || options.delimiter == "tab")
+        settings.delimiter = '\t';
+    else
+        stop("--delimiter: expected comma, semicolon, tab or auto, not \"" + options.delimiter + "\"");
+    if (settings.dialect.decimalComma && settings.delimiter == ',')
+        stop("--decimal-comma: the delimiter cannot be a comma as well (use --delimiter semicolon or tab)");
+    struct UnitOption {
+        const char* option;
+        InputField field;
+        const std::string& text;
+        Unit& unit;
+    } units[] = {{"--bwt-unit", InputField::Bwt, options.bwtUnit, settings.dialect.bwtUnit},
+                 {"--wt-unit", InputField::Wt, options.wtUnit, settings.dialect.wtUnit},
+                 {"--ht-unit", InputField::Ht, options.htUnit, settings.dialect.htUnit}};
+    for (const UnitOption& unit : units) {
+        UnitChoice choice = chooseUnit(unit.field, unit.text);
+        if (!choice.unit)
+            stop(std::string(unit.option) + ": " + choice.error);
+        unit.unit = *choice.unit;
+    }
+    settings.strict = options.strict;
+    return settings;
+}
+
+void runBatch(const BatchOptions& options)
+{
+    BatchSettings settings = settingsFrom(options);
 
     std::ios::sync_with_stdio(false);
     InputFile file;
@@ -112,7 +194,7 @@ void runBatch(const BatchOptions& options)
     if (!options.quiet && ::isatty(STDERR_FILENO) == 1)
         meter.emplace(std::cerr, inputSize(options.input), terminalWidth());
     try {
-        BatchJob job(*in, population);
+        BatchJob job(*in, settings);
         std::optional<ReplacingFile> outputFile;
         std::ostream* out = &std::cout;
         if (!options.output.empty() && options.output != "-") {
@@ -151,6 +233,7 @@ void runBatch(const BatchOptions& options)
         stop(error.what());
     }
     std::cerr << "custcent batch: " << summaryText(summary) << "\n";
+    std::cerr << "custcent batch: " << bandSummaryText(summary, settings.thresholds) << "\n";
     throw CommandExit{summary.errors > 0 ? 1 : 0};
 }
 
@@ -177,17 +260,54 @@ void addBatchCommand(CLI::App& app)
         ->type_name("N")
         ->check(CLI::Range(1, 256));
     batch->add_flag("--quiet,-q", options->quiet, "No progress line on the terminal during long runs.");
+    batch->add_option("--add", options->add,
+                      "Columns to add between centile and error, in the order named: band (SGA, AGA, LGA, or "
+                      "\"SGA <3rd\", \"LGA >97th\"), rounded (as the calculator shows it), z, expected (expected "
+                      "weight, g), weeks, flags. E.g. --add band,rounded,flags.")
+        ->type_name("COLUMNS")
+        ->expected(1);
+    batch->add_option("--map", options->maps,
+                      "Read an input from a column of another name: --map bwt=birthweight_g (repeatable).")
+        ->type_name("FIELD=COLUMN")
+        ->expected(1);
+    batch->add_option("--na", options->na,
+                      "Texts that mean a missing value, separated by commas (default NA,NaN,.; an empty field is "
+                      "always missing; any case).")
+        ->type_name("MARKERS")
+        ->expected(1)
+        ->each([options](const std::string&) { options->naGiven = true; });
+    batch->add_option("--delimiter", options->delimiter,
+                      "Field delimiter: comma, semicolon, tab, or auto (the default: whichever of the three the "
+                      "header line holds most). The output uses the same.")
+        ->type_name("D");
+    batch->add_flag("--decimal-comma", options->decimalComma,
+                    "Numbers are written with a decimal comma (3,4), in the input and in the output's numbers.");
+    batch->add_option("--bwt-unit", options->bwtUnit, "Unit of bare birthweights: g (default), kg, lb, oz.")
+        ->type_name("U");
+    batch->add_option("--wt-unit", options->wtUnit, "Unit of bare booking weights: kg (default), lb, st, g.")
+        ->type_name("U");
+    batch->add_option("--ht-unit", options->htUnit, "Unit of bare heights: cm (default), m, mm, in, ft.")
+        ->type_name("U");
+    batch->add_flag("--strict", options->strict,
+                    "A flagged row (a value outside the plausible range, a code of no group) is an error: no "
+                    "centile, error \"flagged: ...\".");
+    options->thresholds.add(*batch);
     batch->add_option("IN", options->input, "The CSV file to read; - or none for standard input.")->type_name("");
     batch->footer(
-        "Input: a header line, then one row per birth. Required columns (any order, any case): bwt (g), gest "
-        "(days), wt (kg), ht (cm), sex (1 male, other codes female), eth (the population's ethnic-group code, "
-        "see custcent calc --help), par (0-3, 4 for 4 or more). Optional: population (a name or alias; empty "
-        "means --population). Every other column is copied through unchanged.\n"
-        "Each field goes to the population's method as it stands: an empty field is a missing input "
-        "(error \"missing: gest\"), a field that is not a number gives \"Type mismatch\". A record that cannot "
-        "be read (unterminated quote, wrong number of fields, an empty line) gives \"malformed record at line "
-        "N: ...\" and the run goes on. Empty lines at the end of the file are ignored.\n"
-        "A summary (rows, computed, missing, errors) goes to standard error.\n"
+        "Input: a header line, then one row per birth. Required columns (any order, any case; --map renames "
+        "them): bwt (g), gest (days or weeks+days, 39+4), wt (kg), ht (cm), sex (Male, Female, M, F or a code: "
+        "1 male, others female), eth (a group name of the population or its code, see custcent calc --help), "
+        "par (0-3, 4 or \"4 or more\"). Measurements may carry their unit (3.4kg, 7lb8oz, 1.63m, 5ft4in, "
+        "10st2lb). Optional: population (a name or alias, any case; empty means --population). Every other "
+        "column is copied through unchanged.\n"
+        "An empty field, NA, NaN or . is a missing input (error \"missing: gest\"); a field that none of these "
+        "forms reads gives \"Type mismatch (not a number: sex)\". A value outside the plausible range or a "
+        "code of no group is computed and flagged (--add flags shows them; --strict makes them errors). A "
+        "record that cannot be read (unterminated quote, wrong number of fields, an empty line) gives "
+        "\"malformed record at line N: ...\" and the run goes on. Empty lines at the end of the file are "
+        "ignored.\n"
+        "A summary goes to standard error: rows, computed, missing, errors; then the bands and the flags "
+        "counted.\n"
         "Exit status: 0 no row had an error (missing inputs are not errors); 1 some row had an error; 2 the "
         "file could not be read or written, or its header lacks a required column (nothing is written); 130 "
         "stopped by Ctrl-C (with -o, OUT is not written).");

@@ -1,32 +1,45 @@
 // The options that describe one birth, shared by `custcent calc` and
-// `custcent chart`: the population, the readings, the baby's sex and the
-// mother's ethnic group and parity, read with the batch library's parsers.
+// `custcent chart`: the population, the seven inputs in the shared input
+// vocabulary (units, names or codes, weeks+days), --decimal-comma, --strict
+// and the band thresholds.
 #pragma once
 
-#include <memory>
+#include <array>
 #include <string>
 #include <string_view>
 
 #include <CLI/CLI.hpp>
 
+#include "cli/reading_options.h"
+#include "engine/band.h"
 #include "tabular/calc_inputs.h"
+#include "tabular/vocabulary.h"
 
 namespace wrenfield::cli {
 
 struct BirthOptions {
     std::string population = "United Kingdom";
-    std::string bwt, gest, wt, ht, sex, eth, par;
+    std::array<std::string, tabular::kInputFieldCount> inputs;  // bwt, gest, wt, ht, sex, eth, par
+    bool strict = false;
+    bool decimalComma = false;
+    ThresholdOptions thresholds;
 };
 
-// Adds --population, --bwt, --gest, --wt, --ht, --sex, --eth and --par to
-// `command`, storing their texts in `options`.
+// Adds --population, the seven inputs, --strict, --decimal-comma, --sga and
+// --lga to `command`, storing them in `options`.
 void addBirthOptions(CLI::App& command, BirthOptions& options);
 
 // The ethnic groups of every population with their codes, for a help text.
 std::string ethnicGroupsHelp();
 
-// The typed inputs of the options. A value that cannot be used ends the
-// command with status 2 and a line on stderr naming `command` and the option.
-tabular::CalcInputs parseBirthOptions(const BirthOptions& options, std::string_view command);
+struct Birth {
+    tabular::CalcInputs inputs;
+    engine::BandThresholds thresholds;
+};
+
+// The typed inputs and thresholds of the options, read as every front end
+// reads them. A value that cannot be used ends the command with status 2 and
+// a line on stderr naming `command` and the option.
+Birth readBirthOptions(const BirthOptions& options, std::string_view command);
 
 }  // namespace wrenfield::cli

@@ -13,7 +13,6 @@
 #include <QPainter>
 
 #include "engine/growth_chart.h"
-#include "ui/qt/chart_svg.h"
 #include "ui/qt/growth_chart_painter.h"
 #include "ui/qt/picture_file.h"
 #endif
@@ -54,7 +53,8 @@ bool parseSize(const std::string& text, int& width, int& height)
 void runChart(const ChartOptions& options)
 {
 #if WRENFIELD_HAVE_WINDOW
-    const tabular::CalcInputs inputs = parseBirthOptions(options.birth, "chart");
+    const Birth birth = readBirthOptions(options.birth, "chart");
+    const tabular::CalcInputs& inputs = birth.inputs;
     const QString path = QString::fromStdString(options.output);
     if (!ui::pictureFormatForFile(path))
         fail(2, "-o: " + options.output + ": the format follows the extension: .png, .svg or .pdf");
@@ -67,10 +67,13 @@ void runChart(const ChartOptions& options)
     try {
         chart = engine::pregnancyChart(inputs.population,
                                        {inputs.bwt, inputs.gestDays, inputs.wt, inputs.ht, double(inputs.sex),
-                                        double(inputs.eth), double(inputs.par)});
+                                        double(inputs.eth), double(inputs.par)},
+                                       birth.thresholds);
     } catch (const RuntimeError& error) {
         fail(1, std::string("the centile cannot be computed: ") + error.what());
     }
+    if (options.birth.strict && !chart.baby.flags.empty())
+        fail(1, "--strict: the inputs are flagged: " + engine::flagTexts(chart.baby.flags));
 
     ui::OffscreenGuiApplication application;
     const QString problem =
@@ -102,8 +105,10 @@ void addChartCommand(CLI::App& app)
     chart->footer(ethnicGroupsHelp() +
                   "\nExample: custcent chart --bwt 3400 --gest 39+4 --wt 64 --ht 163 --sex Male --eth European "
                   "--par 0 -o chart.png\n"
-                  "Exit status: 0 written; 1 no centile for these values, or the file cannot be written; 2 a "
-                  "missing or unusable option.");
+                  "A flagged input (a value outside the plausible range) is drawn all the same, with the flag "
+                  "under the title.\n"
+                  "Exit status: 0 written; 1 no centile for these values, --strict and a flag, or the file cannot "
+                  "be written; 2 a missing or unusable option.");
     chart->callback([options] { runChart(*options); });
 }
 

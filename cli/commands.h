@@ -16,5 +16,6 @@ void addBatchCommand(CLI::App& app);
 void addFormCommand(CLI::App& app);
 void addGuiCommand(CLI::App& app);
 void addChartCommand(CLI::App& app);
+void addServeCommand(CLI::App& app);
 
 }  // namespace wrenfield::cli

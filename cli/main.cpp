@@ -14,6 +14,9 @@ int main(int argc, char** argv)
     wrenfield::cli::addFormCommand(app);
     wrenfield::cli::addChartCommand(app);
     wrenfield::cli::addGuiCommand(app);
+#if WRENFIELD_HAVE_SERVER
+    wrenfield::cli::addServeCommand(app);
+#endif
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

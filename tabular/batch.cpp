@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 
 #include "tabular/ordered_chunks.h"
 #include "tabular/population_choice.h"
@@ -43,91 +44,132 @@ std::string joined(const std::vector<std::string_view>& names)
     return text;
 }
 
-bool readsAsNumber(std::string_view text)
-{
-    try {
-        numberFromText(text);
-        return true;
-    } catch (const RuntimeError&) {
-        return false;
-    }
-}
 
 }  // namespace
 
 BatchColumns findColumns(std::span<const std::string> header)
 {
+    return findColumns(header, BatchSettings{});
+}
+
+BatchColumns findColumns(std::span<const std::string> header, const BatchSettings& settings)
+{
     BatchColumns columns;
     columns.width = header.size();
-    std::array<bool, kInputColumns.size()> found{};
+    std::array<bool, kInputFieldCount> found{};
+    std::array<std::string, kInputFieldCount> wanted;
+    for (std::size_t c = 0; c < kInputFieldCount; ++c)
+        wanted[c] = columnKey(settings.columnNames[c]);
     std::vector<std::string_view> missing;
     for (std::size_t i = 0; i < header.size(); ++i) {
         std::string key = columnKey(header[i]);
-        if (key == "centile" || key == "error")
+        bool added = false;
+        for (AddedColumn column : settings.added)
+            added |= key == addedColumnName(column);
+        if (key == "centile" || key == "error" || added)
             throw BatchError("the input already has a column named \"" + key +
-                             "\"; rename it, since the output adds centile and error columns");
+                             "\"; rename it, since the output adds it");
         if (key == kPopulationColumn) {
             if (columns.population)
                 throw BatchError("the header names the column \"population\" twice");
             columns.population = i;
             continue;
         }
-        for (std::size_t c = 0; c < kInputColumns.size(); ++c) {
-            if (key != kInputColumns[c])
+        for (std::size_t c = 0; c < kInputFieldCount; ++c) {
+            if (key != wanted[c])
                 continue;
             if (found[c])
-                throw BatchError("the header names the column \"" + std::string(kInputColumns[c]) + "\" twice");
+                throw BatchError("the header names the column \"" + wanted[c] + "\" twice");
             found[c] = true;
             columns.inputs[c] = i;
         }
     }
-    for (std::size_t c = 0; c < kInputColumns.size(); ++c)
-        if (!found[c])
-            missing.push_back(kInputColumns[c]);
+    std::string mapped;
+    for (std::size_t c = 0; c < kInputFieldCount; ++c) {
+        if (found[c])
+            continue;
+        missing.push_back(wanted[c]);
+        if (wanted[c] != kInputColumns[c])
+            mapped += std::string(mapped.empty() ? "" : ", ") + std::string(kInputColumns[c]) + "=" + wanted[c];
+    }
     if (!missing.empty())
         throw BatchError("the header lacks the required column" + std::string(missing.size() > 1 ? "s " : " ") +
-                         joined(missing) + " (required: bwt, gest, wt, ht, sex, eth, par; optional: population)");
+                         joined(missing) +
+                         (mapped.empty() ? std::string() : " (mapped: " + mapped + ")") +
+                         " (required: bwt, gest, wt, ht, sex, eth, par, or the names --map gives them; optional: "
+                         "population)");
     return columns;
 }
 
 RowResult computeRow(const RowFields& fields, engine::Population defaultPopulation)
 {
-    engine::Population population = defaultPopulation;
-    if (fields.population && !fields.population->empty()) {
-        auto named = populationFromText(*fields.population);
-        if (!named)
-            return {{}, "unknown population: " + std::string(*fields.population), RowOutcome::Error};
-        population = *named;
-    }
+    BatchSettings settings;
+    settings.defaultPopulation = defaultPopulation;
+    return computeRow(fields, settings);
+}
 
-    std::array<Variant, kInputColumns.size()> arguments;
-    for (std::size_t c = 0; c < arguments.size(); ++c)
-        arguments[c] = Variant(fields.inputs[c]);
+namespace {
+
+BirthTexts birthTexts(const RowFields& fields)
+{
+    return {fields.inputs, fields.population};
+}
+
+// A computed centile with its reading; under --strict a flagged row is an error.
+RowResult readingRow(engine::Reading reading, const BatchSettings& settings)
+{
+    if (settings.strict && !reading.flags.empty())
+        return {{}, "flagged: " + engine::flagTexts(reading.flags), RowOutcome::Error, std::move(reading)};
+    std::string centile = shortestText(reading.centile());
+    return {std::move(centile), {}, RowOutcome::Computed, std::move(reading)};
+}
+
+// A row the vocabulary could not read whole: its population is unknown, a
+// field is missing, or one cannot be read. The fields go to the population's
+// method as the vocabulary read them (a missing one as the zero-length text,
+// an unreadable one as the text it is), so the outcome, "missing: …" or the
+// method's own run-time error, is exactly the method's.
+RowResult incompleteRow(const RowFields& fields, const BirthReading& birth)
+{
+    if (!birth.population)
+        return {{}, "unknown population: " + std::string(*fields.population), RowOutcome::Error, {}};
+    std::array<Variant, kInputFieldCount> arguments;
+    for (std::size_t c = 0; c < kInputFieldCount; ++c) {
+        switch (birth.fields[c].status) {
+        case FieldStatus::Value: arguments[c] = Variant(birth.fields[c].value); break;
+        case FieldStatus::Missing: arguments[c] = Variant(std::string()); break;
+        case FieldStatus::Invalid: arguments[c] = Variant(fields.inputs[c]); break;
+        }
+    }
     Variant result;
     try {
-        result = engine::populationMethod(population)(arguments[0], arguments[1], arguments[2], arguments[3],
-                                                      arguments[4], arguments[5], arguments[6]);
+        result = engine::populationMethod(*birth.population)(arguments[0], arguments[1], arguments[2], arguments[3],
+                                                             arguments[4], arguments[5], arguments[6]);
     } catch (const RuntimeError& error) {
         std::string text = error.what();
-        if (error.number() == ErrorNumber::TypeMismatch) {
-            // Name the fields that are not numbers: the method only says that one is not.
-            std::vector<std::string_view> culprits;
-            for (std::size_t c = 0; c < kInputColumns.size(); ++c)
-                if (!readsAsNumber(fields.inputs[c]))
-                    culprits.push_back(kInputColumns[c]);
-            if (!culprits.empty())
-                text += " (not a number: " + joined(culprits) + ")";
-        }
-        return {{}, std::move(text), RowOutcome::Error};
+        // Name the fields that are not numbers: the method only says that one is not.
+        if (error.number() == ErrorNumber::TypeMismatch && !birth.invalidFields().empty())
+            text += " (not a number: " + birth.invalidFields() + ")";
+        return {{}, std::move(text), RowOutcome::Error, {}};
     }
-    if (result.isString()) {
-        std::vector<std::string_view> missing;
-        for (std::size_t c = 0; c < kInputColumns.size(); ++c)
-            if (fields.inputs[c].empty())
-                missing.push_back(kInputColumns[c]);
-        return {{}, "missing: " + joined(missing), RowOutcome::Missing};
+    if (result.isString())
+        return {{}, "missing: " + birth.missingFields(), RowOutcome::Missing, {}};
+    // Every field read: only a complete row gets here, and those are computed by readBirth.
+    return {shortestText(result.number()), {}, RowOutcome::Computed, {}};
+}
+
+}  // namespace
+
+RowResult computeRow(const RowFields& fields, const BatchSettings& settings)
+{
+    BirthReading birth = readBirthTexts(birthTexts(fields), settings.defaultPopulation, settings.dialect);
+    if (!birth.complete())
+        return incompleteRow(fields, birth);
+    try {
+        return readingRow(engine::readBirth(*birth.population, birth.inputs(), settings.thresholds), settings);
+    } catch (const RuntimeError& error) {
+        return {{}, error.what(), RowOutcome::Error, {}};
     }
-    return {shortestText(result.number()), {}, RowOutcome::Computed};
 }
 
 RowResult malformedRow(const CsvRecord& record)
@@ -137,11 +179,122 @@ RowResult malformedRow(const CsvRecord& record)
 
 void writeRow(CsvWriter& writer, const CsvRecord& record, std::size_t width, const RowResult& result)
 {
+    writeRow(writer, record, width, result, BatchSettings{});
+}
+
+namespace {
+
+// A number as the output writes it: shortest exact text, with a decimal
+// comma when the input uses one.
+std::string outputNumber(double value, bool decimalComma)
+{
+    std::string text = shortestText(value);
+    if (decimalComma)
+        std::replace(text.begin(), text.end(), '.', ',');
+    return text;
+}
+
+std::string addedField(AddedColumn column, const RowResult& result, const BatchSettings& settings)
+{
+    if (!result.reading)
+        return {};
+    const engine::Reading& reading = *result.reading;
+    if (column == AddedColumn::Flags)
+        return engine::flagTexts(reading.flags);
+    if (result.outcome != RowOutcome::Computed)
+        return {};
+    const bool comma = settings.dialect.decimalComma;
+    switch (column) {
+    case AddedColumn::Band: return engine::bandLabel(reading.band, settings.thresholds);
+    case AddedColumn::Rounded: return wholeNumberText(std::floor(reading.centile() + 0.5));
+    case AddedColumn::Z: return outputNumber(reading.detail.z, comma);
+    case AddedColumn::Expected: return outputNumber(reading.detail.expected, comma);
+    case AddedColumn::Weeks: return outputNumber(reading.detail.weeks, comma);
+    case AddedColumn::Flags: break;
+    }
+    return {};
+}
+
+}  // namespace
+
+void writeRow(CsvWriter& writer, const CsvRecord& record, std::size_t width, const RowResult& result,
+              const BatchSettings& settings)
+{
     for (std::size_t i = 0; i < width; ++i)
         writer.writeField(i < record.fields.size() ? std::string_view(record.fields[i]) : std::string_view());
-    writer.writeField(result.centile);
+    if (settings.dialect.decimalComma && !result.centile.empty()) {
+        std::string centile = result.centile;
+        std::replace(centile.begin(), centile.end(), '.', ',');
+        writer.writeField(centile);
+    } else {
+        writer.writeField(result.centile);
+    }
+    for (AddedColumn column : settings.added)
+        writer.writeField(addedField(column, result, settings));
     writer.writeField(result.error);
     writer.endRecord();
+}
+
+namespace {
+
+constexpr std::array<std::string_view, 6> kAddedColumnNames = {"band", "rounded", "z", "expected", "weeks", "flags"};
+
+}  // namespace
+
+std::string_view addedColumnName(AddedColumn column)
+{
+    return kAddedColumnNames[static_cast<std::size_t>(column)];
+}
+
+std::optional<AddedColumn> addedColumnFromName(std::string_view name)
+{
+    std::string key = columnKey(name);
+    for (std::size_t i = 0; i < kAddedColumnNames.size(); ++i)
+        if (key == kAddedColumnNames[i])
+            return static_cast<AddedColumn>(i);
+    return std::nullopt;
+}
+
+void BatchSummary::count(const RowResult& result)
+{
+    ++rows;
+    switch (result.outcome) {
+    case RowOutcome::Computed: ++computed; break;
+    case RowOutcome::Missing: ++missing; break;
+    case RowOutcome::Error: ++errors; break;
+    }
+    if (!result.reading)
+        return;
+    if (result.outcome == RowOutcome::Computed)
+        ++bands[static_cast<std::size_t>(result.reading->band)];
+    if (result.reading->flags.empty())
+        return;
+    ++flaggedRows;
+    for (const engine::Flag& flag : result.reading->flags) {
+        auto it = std::find_if(flags.begin(), flags.end(), [&](const auto& entry) { return entry.first == flag.code; });
+        if (it == flags.end())
+            flags.emplace_back(flag.code, 1);
+        else
+            ++it->second;
+    }
+}
+
+void BatchSummary::add(const BatchSummary& other)
+{
+    rows += other.rows;
+    computed += other.computed;
+    missing += other.missing;
+    errors += other.errors;
+    for (std::size_t b = 0; b < bands.size(); ++b)
+        bands[b] += other.bands[b];
+    flaggedRows += other.flaggedRows;
+    for (const auto& [code, count] : other.flags) {
+        auto it = std::find_if(flags.begin(), flags.end(), [&](const auto& entry) { return entry.first == code; });
+        if (it == flags.end())
+            flags.emplace_back(code, count);
+        else
+            it->second += count;
+    }
 }
 
 std::string summaryText(const BatchSummary& summary)
@@ -150,8 +303,49 @@ std::string summaryText(const BatchSummary& summary)
            std::to_string(summary.missing) + " missing, " + std::to_string(summary.errors) + " errors";
 }
 
+std::string bandSummaryText(const BatchSummary& summary, const engine::BandThresholds& thresholds)
+{
+    auto band = [&summary](engine::Band b) { return std::to_string(summary.bands[static_cast<std::size_t>(b)]); };
+    long small = summary.bands[0] + summary.bands[1];
+    long large = summary.bands[3] + summary.bands[4];
+    std::string text = "bands: " + std::to_string(small) + " SGA (" + band(engine::Band::VerySmall) + " below the " +
+                       engine::ordinalText(thresholds.verySmall) + "), " + band(engine::Band::Appropriate) +
+                       " AGA, " + std::to_string(large) + " LGA (" + band(engine::Band::VeryLarge) + " above the " +
+                       engine::ordinalText(thresholds.veryLarge) + "); " + std::to_string(summary.flaggedRows) +
+                       (summary.flaggedRows == 1 ? " row" : " rows") + " flagged";
+    std::vector<std::pair<std::string_view, long>> flags = summary.flags;
+    std::sort(flags.begin(), flags.end());
+    for (std::size_t i = 0; i < flags.size(); ++i)
+        text += (i == 0 ? ": " : ", ") + std::string(flags[i].first) + " " + std::to_string(flags[i].second);
+    return text;
+}
+
+namespace {
+
+BatchSettings withPopulation(engine::Population population)
+{
+    BatchSettings settings;
+    settings.defaultPopulation = population;
+    return settings;
+}
+
+CsvReader::Options readerOptions(const BatchSettings& settings)
+{
+    CsvReader::Options options;
+    options.delimiter = settings.delimiter.value_or(',');
+    options.detectDelimiter = !settings.delimiter;
+    return options;
+}
+
+}  // namespace
+
 BatchJob::BatchJob(std::istream& in, engine::Population defaultPopulation)
-    : reader_(in), defaultPopulation_(defaultPopulation)
+    : BatchJob(in, withPopulation(defaultPopulation))
+{
+}
+
+BatchJob::BatchJob(std::istream& in, BatchSettings settings)
+    : settings_(std::move(settings)), reader_(in, readerOptions(settings_))
 {
     CsvRecord header;
     if (!reader_.next(header)) {
@@ -163,7 +357,7 @@ BatchJob::BatchJob(std::istream& in, engine::Population defaultPopulation)
     if (header.malformed())
         throw BatchError("the header (line " + std::to_string(header.line) + ") is malformed: " + header.problem);
     header_ = std::move(header.fields);
-    columns_ = findColumns(header_);
+    columns_ = findColumns(header_, settings_);
     crLf_ = reader_.lastRecordEndedWithCrLf();
 }
 
@@ -187,7 +381,7 @@ struct BatchJob::Chunk {
 RowFields BatchJob::rowFields(const CsvRecord& record) const
 {
     RowFields fields;
-    for (std::size_t c = 0; c < kInputColumns.size(); ++c)
+    for (std::size_t c = 0; c < kInputFieldCount; ++c)
         fields.inputs[c] = record.fields[columns_.inputs[c]];
     if (columns_.population)
         fields.population = record.fields[*columns_.population];
@@ -202,14 +396,20 @@ std::vector<RowResult> BatchJob::computeChunk(std::span<const CsvRecord> records
     return results;
 }
 
-// The common row, seven plain numbers, goes to the batch kernel with the
-// others of its chunk. Every other row (a missing or non-numeric field, an
-// unknown population, a number beyond the double range) and every row the
-// kernel reports an error for is computed on its own by computeRow, which
-// hands the texts to the population's method: its result and its error text
-// are exactly the method's. For a text that numberFromTextInRange reads, the
-// method computes with that very number, so both ways give the same centile
-// (to the last bit or two of the vector exponential).
+RowResult BatchJob::computedRow(const engine::BatchRecord& record, double centile) const
+{
+    return readingRow(engine::readBatchBirth(record, centile, settings_.thresholds), settings_);
+}
+
+// The common row, seven values the vocabulary reads (plain numbers most of
+// the time), goes to the batch kernel with the others of its chunk. Every
+// other row (a missing or unreadable field, an unknown population) and every
+// row the kernel reports an error for is computed on its own by computeRow,
+// which hands the values to the population's method: its result and its
+// error text are exactly the method's. For a text that numberFromTextInRange
+// reads, the method computes with that very number, so both ways give the
+// same centile (to the last bit or two of the vector exponential; a centile
+// that close to a band threshold is recomputed by the method).
 void BatchJob::computeChunk(std::span<const CsvRecord> records, std::vector<RowResult>& results,
                             Scratch& scratch) const
 {
@@ -223,28 +423,12 @@ void BatchJob::computeChunk(std::span<const CsvRecord> records, std::vector<RowR
             continue;
         }
         RowFields fields = rowFields(record);
-        std::optional<engine::Population> population = defaultPopulation_;
-        if (fields.population && !fields.population->empty())
-            population = populationFromText(*fields.population);
-        engine::BatchRecord plain;
-        bool fast = population.has_value();
-        if (fast) {
-            plain.population = *population;
-            double* numbers[kInputColumns.size()] = {&plain.inputs.bwt, &plain.inputs.gestDays, &plain.inputs.wt,
-                                                     &plain.inputs.ht,  &plain.inputs.sex,      &plain.inputs.eth,
-                                                     &plain.inputs.par};
-            for (std::size_t c = 0; c < kInputColumns.size() && fast; ++c) {
-                std::optional<double> number = numberFromTextInRange(fields.inputs[c]);
-                fast = number.has_value();
-                if (fast)
-                    *numbers[c] = *number;
-            }
-        }
-        if (!fast) {
-            results[r] = computeRow(fields, defaultPopulation_);
+        BirthReading birth = readBirthTexts(birthTexts(fields), settings_.defaultPopulation, settings_.dialect);
+        if (!birth.complete()) {
+            results[r] = incompleteRow(fields, birth);
             continue;
         }
-        scratch.records.push_back(plain);
+        scratch.records.push_back({*birth.population, birth.inputs()});
         scratch.rows.push_back(r);
     }
 
@@ -254,9 +438,9 @@ void BatchJob::computeChunk(std::span<const CsvRecord> records, std::vector<RowR
         std::size_t r = scratch.rows[k];
         const engine::BatchOutcome& outcome = scratch.outcomes[k];
         if (outcome.error)
-            results[r] = computeRow(rowFields(records[r]), defaultPopulation_);
+            results[r] = computeRow(rowFields(records[r]), settings_);
         else
-            results[r] = {shortestText(outcome.centile), {}, RowOutcome::Computed};
+            results[r] = computedRow(scratch.records[k], outcome.centile);
     }
 }
 
@@ -266,16 +450,11 @@ void BatchJob::processChunk(Chunk& chunk) const
     computeChunk(records, chunk.results, chunk.scratch);
     chunk.output.clear();
     chunk.summary = {};
-    CsvWriter writer(chunk.output, crLf_ ? "\r\n" : "\n");
+    CsvWriter writer(chunk.output, crLf_ ? "\r\n" : "\n", reader_.delimiter());
     for (std::size_t i = 0; i < records.size(); ++i) {
         const RowResult& result = chunk.results[i];
-        writeRow(writer, records[i], columns_.width, result);
-        ++chunk.summary.rows;
-        switch (result.outcome) {
-        case RowOutcome::Computed: ++chunk.summary.computed; break;
-        case RowOutcome::Missing: ++chunk.summary.missing; break;
-        case RowOutcome::Error: ++chunk.summary.errors; break;
-        }
+        writeRow(writer, records[i], columns_.width, result, settings_);
+        chunk.summary.count(result);
     }
 }
 
@@ -292,9 +471,11 @@ BatchSummary BatchJob::run(std::ostream& out, const BatchRunOptions& options)
     // The output keeps the input's byte order mark and line breaks.
     if (reader_.hadByteOrderMark())
         out << "\xEF\xBB\xBF";
-    CsvWriter writer(out, crLf_ ? "\r\n" : "\n");
+    CsvWriter writer(out, crLf_ ? "\r\n" : "\n", reader_.delimiter());
     std::vector<std::string> outputHeader = header_;
     outputHeader.emplace_back("centile");
+    for (AddedColumn column : settings_.added)
+        outputHeader.emplace_back(addedColumnName(column));
     outputHeader.emplace_back("error");
     writer.writeRecord(outputHeader);
 
@@ -320,10 +501,7 @@ BatchSummary BatchJob::run(std::ostream& out, const BatchRunOptions& options)
         if (chunk.readFailed)
             throw BatchError("cannot read the input after " + std::to_string(summary.rows) + " rows");
         out.write(chunk.output.data(), static_cast<std::streamsize>(chunk.output.size()));
-        summary.rows += chunk.summary.rows;
-        summary.computed += chunk.summary.computed;
-        summary.missing += chunk.summary.missing;
-        summary.errors += chunk.summary.errors;
+        summary.add(chunk.summary);
         out.flush();
         if (!out)
             throw BatchError("cannot write the output after " + std::to_string(summary.rows) + " rows");

@@ -19,14 +19,44 @@
 #include <string_view>
 #include <vector>
 
-#include "tabular/csv.h"
+#include "engine/band.h"
 #include "engine/coefficient_set.h"
+#include "engine/reading.h"
+#include "tabular/csv.h"
+#include "tabular/vocabulary.h"
 
 namespace wrenfield::tabular {
 
-// The columns every input file needs, in the order the methods take them.
-inline constexpr std::array<std::string_view, 7> kInputColumns = {"bwt", "gest", "wt", "ht", "sex", "eth", "par"};
+// The columns every input file needs are kInputColumns (vocabulary.h), in
+// the order the methods take them; the population column is optional.
 inline constexpr std::string_view kPopulationColumn = "population";
+
+// Columns a run may add between `centile` and `error`, in the order asked for.
+enum class AddedColumn : std::uint8_t {
+    Band,      // "SGA", "AGA", "LGA", or "SGA <3rd", "LGA >97th"
+    Rounded,   // the centile as the calculator shows it (halves up)
+    Z,         // the deviation in spreads
+    Expected,  // the expected weight in grams
+    Weeks,     // the gestation in weeks
+    Flags,     // the plausibility flags, "; " between them
+};
+std::string_view addedColumnName(AddedColumn column);
+std::optional<AddedColumn> addedColumnFromName(std::string_view name);  // any case
+
+// How a file is read and what the run adds to it.
+struct BatchSettings {
+    engine::Population defaultPopulation = engine::Population::UnitedKingdom;
+    // Units of bare numbers, missing-value markers, decimal comma.
+    InputDialect dialect;
+    // The delimiter; nothing: detected from the header (comma, semicolon or tab).
+    std::optional<char> delimiter = ',';
+    // The header name of each input column (--map bwt=birthweight_g).
+    std::array<std::string, kInputFieldCount> columnNames{"bwt", "gest", "wt", "ht", "sex", "eth", "par"};
+    std::vector<AddedColumn> added;
+    engine::BandThresholds thresholds;
+    // A flagged row is an error (no centile) instead of a computed one.
+    bool strict = false;
+};
 
 // A problem that stops the run before any output: an unreadable or unusable header.
 class BatchError : public std::runtime_error {
@@ -43,7 +73,10 @@ struct BatchColumns {
 // Finds the columns by name (blanks around a name and the case of its letters
 // do not matter). Throws BatchError when an input column is missing or given
 // twice, or when the header already has a column named centile or error.
+// `names` are the header names to look for (the column map); `added` the
+// columns the run adds, which the input must not have either.
 BatchColumns findColumns(std::span<const std::string> header);
+BatchColumns findColumns(std::span<const std::string> header, const BatchSettings& settings);
 
 struct RowFields {
     std::array<std::string_view, kInputColumns.size()> inputs;  // bwt, gest, wt, ht, sex, eth, par
@@ -56,19 +89,28 @@ struct RowResult {
     std::string centile;  // shortest text of the unrounded centile; empty unless computed
     std::string error;    // empty when computed
     RowOutcome outcome = RowOutcome::Error;
+    // The band, the intermediate values and the flags of a computed row (and
+    // of a row that --strict turned into an error for its flags).
+    std::optional<engine::Reading> reading;
 };
 
-// The centile of one row. Every field goes to the population's method as a
-// text, exactly as a host would pass it: "" is a missing input, "abc" a type
-// mismatch, "3400" the number 3400. An empty population field takes the default.
+// The centile of one row. Each field is read with the input vocabulary (a
+// number as the population methods read it, a name, "39+4", a value with its
+// unit; "", NA, NaN and "." are missing). A row with a missing field gives
+// "missing: gest"; a field the vocabulary cannot read goes to the method as
+// the text it is, which raises its type mismatch ("Type mismatch (not a
+// number: sex)"). An empty population field takes the default.
 RowResult computeRow(const RowFields& fields, engine::Population defaultPopulation);
+RowResult computeRow(const RowFields& fields, const BatchSettings& settings);
 
 // The result of a record that could not be read as a row.
 RowResult malformedRow(const CsvRecord& record);
 
 // Writes the record's fields (padded with empty fields or cut to `width` when
-// the record was malformed), then the centile and the error.
+// the record was malformed), then the centile, the added columns and the error.
 void writeRow(CsvWriter& writer, const CsvRecord& record, std::size_t width, const RowResult& result);
+void writeRow(CsvWriter& writer, const CsvRecord& record, std::size_t width, const RowResult& result,
+              const BatchSettings& settings);
 
 struct BatchSummary {
     long rows = 0;
@@ -76,6 +118,14 @@ struct BatchSummary {
     long missing = 0;
     long errors = 0;
     bool interrupted = false;  // stopped on request before the end of the input
+    // Computed rows by band (indexed by engine::Band).
+    std::array<long, 5> bands{};
+    // Rows with at least one flag, and the count of each flag code.
+    long flaggedRows = 0;
+    std::vector<std::pair<std::string_view, long>> flags;
+
+    void add(const BatchSummary& other);
+    void count(const RowResult& result);
 };
 
 struct BatchRunOptions {
@@ -90,12 +140,16 @@ struct BatchRunOptions {
     std::function<bool()> stopRequested;
 };
 
+// "6 rows: 3 computed, 1 missing, 2 errors"
 std::string summaryText(const BatchSummary& summary);
+// "bands: 1 SGA (0 below the 3rd), 2 AGA, 0 LGA (0 above the 97th); 1 row flagged: gest_low 1"
+std::string bandSummaryText(const BatchSummary& summary, const engine::BandThresholds& thresholds = {});
 
 class BatchJob {
 public:
     // Reads and checks the header; throws BatchError before anything is written.
     BatchJob(std::istream& in, engine::Population defaultPopulation);
+    BatchJob(std::istream& in, BatchSettings settings);
 
     // Writes the header and one output record per input record, in input
     // order. `progress`, when given, is called with the rows done so far after
@@ -117,8 +171,10 @@ private:
     RowFields rowFields(const CsvRecord& record) const;
     void processChunk(Chunk& chunk) const;
 
+    RowResult computedRow(const engine::BatchRecord& record, double centile) const;
+
+    BatchSettings settings_;
     CsvReader reader_;
-    engine::Population defaultPopulation_;
     std::vector<std::string> header_;
     BatchColumns columns_;
     bool crLf_ = false;

@@ -1,138 +1,91 @@
 #include "tabular/calc_inputs.h"
 
-#include <algorithm>
 #include <cmath>
-#include <optional>
 
-#include "tabular/population_choice.h"
-#include "tabular/text_match.h"
 #include "engine/population_methods.h"
+#include "engine/reading.h"
 #include "platform/numeric_text.h"
 #include "platform/runtime_error.h"
 #include "platform/variant.h"
+#include "tabular/vocabulary.h"
 
 namespace wrenfield::tabular {
 
-namespace {
-
-std::string quote(std::string_view text)
-{
-    return "\"" + std::string(text) + "\"";
-}
-
-double number(std::string_view text)
-{
-    try {
-        return numberFromText(text);
-    } catch (const RuntimeError& error) {
-        if (error.number() == ErrorNumber::Overflow)
-            throw ValueError("number too large: " + quote(text));
-        throw ValueError("not a number: " + quote(text));
-    }
-}
-
-// A whole number of at most a few digits ("39", not "39.5" or "1e1").
-std::optional<int> wholeNumber(std::string_view text)
-{
-    if (text.empty() || text.size() > 4)
-        return std::nullopt;
-    int value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
-
-}  // namespace
-
 engine::Population parsePopulation(std::string_view text)
 {
-    if (auto population = populationFromText(text))
-        return *population;
-    throw ValueError("unknown population " + quote(text) + "; choose " + populationChoices());
+    PopulationReading reading = readPopulation(text);
+    if (!reading.population)
+        throw ValueError(reading.error);
+    return *reading.population;
+}
+
+double parseField(InputField field, const engine::CoefficientSet& set, std::string_view text)
+{
+    InputDialect dialect;
+    dialect.positiveMeasurements = true;
+    FieldReading reading = readField(field, set, text, dialect);
+    if (reading.status == FieldStatus::Missing)
+        throw ValueError("no value given");
+    if (reading.status == FieldStatus::Invalid)
+        throw ValueError(reading.error);
+    return reading.value;
 }
 
 double parseMeasurement(std::string_view text)
 {
-    double value = number(text);
+    double value = 0;
+    try {
+        value = numberFromText(text);
+    } catch (const RuntimeError& error) {
+        if (error.number() == ErrorNumber::Overflow)
+            throw ValueError("number too large: \"" + std::string(text) + "\"");
+        throw ValueError("not a number: \"" + std::string(text) + "\"");
+    }
     if (!(value > 0))
-        throw ValueError("must be a positive number: " + quote(text));
+        throw ValueError("must be a positive number: \"" + std::string(text) + "\"");
     return value;
 }
 
 double parseGestationDays(std::string_view text)
 {
-    std::size_t plus = text.find('+');
-    if (plus == std::string_view::npos || plus == 0)
-        return parseMeasurement(text);
-    auto weeks = wholeNumber(text.substr(0, plus));
-    auto days = wholeNumber(text.substr(plus + 1));
-    if (!weeks || !days || *days > 6)
-        throw ValueError("expected days (\"277\") or weeks+days with days 0 to 6 (\"39+4\"), not " + quote(text));
-    if (*weeks == 0 && *days == 0)
-        throw ValueError("must be a positive gestation: " + quote(text));
-    return *weeks * 7.0 + *days;
+    return parseField(InputField::Gest, engine::coefficients(engine::Population::UnitedKingdom), text);
 }
 
-std::int16_t parseSex(std::string_view text)
+double parseSex(std::string_view text)
 {
-    if (equalsIgnoringCase(text, "Male") || text == "1")
-        return 1;
-    if (equalsIgnoringCase(text, "Female") || text == "0" || text == "2")
-        return 0;
-    throw ValueError("expected Male, Female or a code (1 male, 0 or 2 female), not " + quote(text));
+    return parseField(InputField::Sex, engine::coefficients(engine::Population::UnitedKingdom), text);
 }
 
-std::int16_t parseEthnicGroup(const engine::CoefficientSet& set, std::string_view text)
+double parseEthnicGroup(const engine::CoefficientSet& set, std::string_view text)
 {
-    if (const engine::EthnicGroup* group = engine::ethnicGroupByName(set, text))
-        return group->code;
-    for (const engine::EthnicGroup& group : set.ethnicGroups)
-        if (equalsIgnoringCase(group.name, text))
-            return group.code;
-    if (auto code = wholeNumber(text))
-        if (const engine::EthnicGroup* group = engine::ethnicGroupByCode(set, static_cast<std::int16_t>(*code)))
-            return group->code;
-    std::string names;
-    for (const engine::EthnicGroup& group : set.ethnicGroups) {
-        names += names.empty() ? "" : ", ";
-        names += std::to_string(group.code) + " " + std::string(group.name);
-    }
-    throw ValueError("not an ethnic group of " + std::string(set.name) + ": " + quote(text) + " (groups: " +
-                     names + ")");
+    return parseField(InputField::Eth, set, text);
 }
 
-std::int16_t parseParity(std::string_view text)
+double parseParity(std::string_view text)
 {
-    if (equalsIgnoringCase(text, "4 or more"))
-        return 4;
-    auto count = wholeNumber(text);
-    if (!count)
-        throw ValueError("expected a number of previous births (0, 1, 2, ...) or \"4 or more\", not " + quote(text));
-    return static_cast<std::int16_t>(std::min(*count, 4));
+    return parseField(InputField::Par, engine::coefficients(engine::Population::UnitedKingdom), text);
 }
 
-CalcResult calculate(const CalcInputs& inputs)
+CalcResult calculate(const CalcInputs& inputs, const engine::BandThresholds& thresholds)
 {
-    // The method is called the way the calculator form calls it: by reference
-    // to doubles for the readings and to 16-bit integers for the codes.
+    // The method is called the way the calculator form calls it: by
+    // reference to the caller's variables.
     double bwt = inputs.bwt, gest = inputs.gestDays, wt = inputs.wt, ht = inputs.ht;
-    std::int16_t sex = inputs.sex, eth = inputs.eth, par = inputs.par;
+    double sex = inputs.sex, eth = inputs.eth, par = inputs.par;
     Variant bwtArg = Variant::refTo(bwt), gestArg = Variant::refTo(gest), wtArg = Variant::refTo(wt);
     Variant htArg = Variant::refTo(ht), sexArg = Variant::refTo(sex), ethArg = Variant::refTo(eth);
     Variant parArg = Variant::refTo(par);
     Variant result =
         engine::populationMethod(inputs.population)(bwtArg, gestArg, wtArg, htArg, sexArg, ethArg, parArg);
 
-    engine::CentileDetail detail = engine::computeCentile(
-        inputs.population, {inputs.bwt, inputs.gestDays, inputs.wt, inputs.ht, static_cast<double>(inputs.sex),
-                            static_cast<double>(inputs.eth), static_cast<double>(inputs.par)});
-    if (!result.isDouble() || result.number() != detail.centile)
+    engine::Reading reading = engine::readBirth(
+        inputs.population, {inputs.bwt, inputs.gestDays, inputs.wt, inputs.ht, inputs.sex, inputs.eth, inputs.par},
+        thresholds);
+    if (!result.isDouble() || result.number() != reading.centile())
         throw std::logic_error("the population method and the detailed computation disagree (" +
-                               result.describe() + " against " + shortestText(detail.centile) + ")");
-    return {inputs.population, result.number(), detail};
+                               result.describe() + " against " + shortestText(reading.centile()) + ")");
+    return {inputs.population, result.number(), reading.detail, inputs, thresholds, reading.band,
+            std::move(reading.flags)};
 }
 
 std::string roundedCentileText(double centile)
@@ -140,19 +93,56 @@ std::string roundedCentileText(double centile)
     return wholeNumberText(std::floor(centile + 0.5));
 }
 
+std::string jsonString(std::string_view text)
+{
+    std::string json = "\"";
+    for (char c : text) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            json += '\\';
+            json += c;
+        } else if (u < 0x20) {
+            static const char* hex = "0123456789abcdef";
+            json += "\\u00";
+            json += hex[u >> 4];
+            json += hex[u & 15];
+        } else {
+            json += c;
+        }
+    }
+    return json + "\"";
+}
+
 std::string calcText(const CalcResult& result)
 {
-    std::string text = "Population: " + std::string(engine::coefficients(result.population).name) + "\n";
+    const engine::CoefficientSet& set = engine::coefficients(result.population);
+    const CalcInputs& in = result.inputs;
+    std::string text = "Population: " + std::string(set.name) + "\n";
+    text += "Birthweight: " + measurementText(in.bwt) + " g\n";
+    text += "Gestation: " + gestationText(in.gestDays) + "\n";
+    text += "Booking weight: " + measurementText(in.wt) + " kg\n";
+    text += "Height: " + measurementText(in.ht) + " cm\n";
+    text += "Sex: " + sexText(in.sex) + "\n";
+    text += "Ethnic group: " + ethnicGroupText(set, in.eth) + "\n";
+    text += "Parity: " + parityText(in.par) + "\n";
     text += "Customised centile = " + roundedCentileText(result.centile) + "\n";
     text += "Unrounded centile: " + shortestText(result.centile) + "\n";
+    text += "Band: " + engine::bandWords(result.band, result.thresholds) + "\n";
+    text += "Expected weight: " + measurementText(result.detail.expected) + " g at " +
+            measurementText(result.detail.weeks) + " weeks\n";
+    if (result.flags.empty())
+        text += "Flags: none\n";
+    for (const engine::Flag& flag : result.flags)
+        text += "Flag: " + flag.text + "\n";
     return text;
 }
 
 std::string calcJson(const CalcResult& result)
 {
     const engine::CentileDetail& d = result.detail;
-    // Population names are plain letters and blanks: nothing to escape.
-    std::string json = "{\"population\": \"" + std::string(engine::coefficients(result.population).name) + "\"";
+    const engine::CoefficientSet& set = engine::coefficients(result.population);
+    const CalcInputs& in = result.inputs;
+    std::string json = "{\"population\": " + jsonString(set.name);
     auto field = [&json](std::string_view name, const std::string& value) {
         json += ", \"";
         json += name;
@@ -167,6 +157,24 @@ std::string calcJson(const CalcResult& result)
     field("expectedWeight", shortestText(d.expected));
     field("S", shortestText(d.spread));
     field("z", shortestText(d.z));
+    field("band", jsonString(engine::bandCode(result.band)));
+    field("bandLabel", jsonString(engine::bandLabel(result.band, result.thresholds)));
+    field("bandWords", jsonString(engine::bandWords(result.band, result.thresholds)));
+    std::string inputs = "{\"bwt\": " + shortestText(in.bwt) + ", \"gestDays\": " + shortestText(in.gestDays) +
+                         ", \"gest\": " + jsonString(gestationText(in.gestDays)) + ", \"wt\": " + shortestText(in.wt) +
+                         ", \"ht\": " + shortestText(in.ht) + ", \"sex\": " + shortestText(in.sex) +
+                         ", \"sexName\": " + jsonString(sexText(in.sex)) + ", \"eth\": " + shortestText(in.eth) +
+                         ", \"ethName\": " + jsonString(ethnicGroupText(set, in.eth)) + ", \"par\": " +
+                         shortestText(in.par) + ", \"parName\": " + jsonString(parityText(in.par)) + "}";
+    field("inputs", inputs);
+    std::string flags = "[";
+    for (const engine::Flag& flag : result.flags) {
+        if (flags.size() > 1)
+            flags += ", ";
+        flags += "{\"code\": " + jsonString(flag.code) + ", \"text\": " + jsonString(flag.text) + "}";
+    }
+    field("flags", flags + "]");
+    field("coefficientSetVersion", jsonString(engine::kCoefficientSetVersion));
     json += "}\n";
     return json;
 }

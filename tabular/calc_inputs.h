@@ -1,16 +1,20 @@
-// One calculation from values a clinician types: the readings, the baby's sex,
-// the mother's ethnic group and parity by name or by code, the gestation in
-// days or as weeks+days. The centile comes from the population's method,
-// called as the calculator form calls it, so it is exactly what a host gets.
+// One calculation from values a clinician types, read with the shared input
+// vocabulary (vocabulary.h). The centile comes from the population's method,
+// called as the calculator form calls it, so it is exactly what a host gets;
+// the reading adds the band, the expected weight and the plausibility flags.
 #pragma once
 
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "engine/band.h"
 #include "engine/centile_model.h"
 #include "engine/coefficient_set.h"
+#include "engine/plausibility.h"
+#include "tabular/vocabulary.h"
 
 namespace wrenfield::tabular {
 
@@ -20,17 +24,20 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A population name or alias in any case; throws ValueError naming the choices.
 engine::Population parsePopulation(std::string_view text);
-// A reading in grams, kilograms or centimetres: a positive number.
+
+// One value of one birth, read with the shared vocabulary (readField) as the
+// command line reads it (measurements above 0); throws ValueError for a text
+// it cannot read or a missing value. New callers use readField or
+// readBirthTexts, which return errors as values.
+double parseField(InputField field, const engine::CoefficientSet& set, std::string_view text);
+// A measurement without a unit: a positive number.
 double parseMeasurement(std::string_view text);
-// Days ("277") or completed weeks and days ("39+4", days 0 to 6).
-double parseGestationDays(std::string_view text);
-// "Male" (1), "Female" (0), or the codes 1 (male), 0 or 2 (female).
-std::int16_t parseSex(std::string_view text);
-// A group name of the population's list, in any case, or one of its codes.
-std::int16_t parseEthnicGroup(const engine::CoefficientSet& set, std::string_view text);
-// A count of previous births, 0 or more, or "4 or more"; 4 and above share one term.
-std::int16_t parseParity(std::string_view text);
+double parseGestationDays(std::string_view text);                                   // "277", "39+4"
+double parseSex(std::string_view text);                                             // Male, F, 1, 0, 2...
+double parseEthnicGroup(const engine::CoefficientSet& set, std::string_view text);  // a name or a code
+double parseParity(std::string_view text);                                          // 0.., "4 or more"
 
 struct CalcInputs {
     engine::Population population = engine::Population::UnitedKingdom;
@@ -38,27 +45,35 @@ struct CalcInputs {
     double gestDays = 0;  // days
     double wt = 0;        // kg
     double ht = 0;        // cm
-    std::int16_t sex = 0;
-    std::int16_t eth = 1;
-    std::int16_t par = 0;
+    double sex = 0;       // 1 male, 0 or 2 female
+    double eth = 1;       // the population's group code
+    double par = 0;       // previous births; 4 and above share one term
 };
 
 struct CalcResult {
     engine::Population population;
     double centile;  // percent, unrounded
     engine::CentileDetail detail;
+    CalcInputs inputs;
+    engine::BandThresholds thresholds;
+    engine::Band band = engine::Band::Appropriate;
+    std::vector<engine::Flag> flags;
 };
 
 // Throws RuntimeError when the method raises one (an overflow, say).
-CalcResult calculate(const CalcInputs& inputs);
+CalcResult calculate(const CalcInputs& inputs, const engine::BandThresholds& thresholds = {});
 
 // The centile as the calculator shows it: the nearest whole number, halves up.
 std::string roundedCentileText(double centile);
 
-// Three lines: the population, "Customised centile = 38", the unrounded value.
+// The population, the inputs as used (normalised), "Customised centile = 38",
+// the unrounded value, the band in words, the expected weight and the flags,
+// one to a line.
 std::string calcText(const CalcResult& result);
-// One JSON object with the population, the centile (unrounded and rounded)
-// and the intermediate values, each number in its shortest exact text.
+// One JSON object with the same, each number in its shortest exact text.
 std::string calcJson(const CalcResult& result);
+
+// A text as a JSON string literal, quotes included.
+std::string jsonString(std::string_view text);
 
 }  // namespace wrenfield::tabular

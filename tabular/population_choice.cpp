@@ -26,8 +26,9 @@ constexpr std::array<Alias, engine::kPopulationCount> kAliases = {{
 
 std::optional<engine::Population> populationFromText(std::string_view text)
 {
-    if (auto population = engine::populationByName(text))
-        return population;
+    for (const engine::CoefficientSet& set : engine::allCoefficientSets())
+        if (equalsIgnoringCase(text, set.name))
+            return set.population;
     for (const Alias& alias : kAliases)
         if (equalsIgnoringCase(text, alias.alias))
             return alias.population;

@@ -1,6 +1,6 @@
 // The population a user names on the command line or in a file: one of the
-// five names exactly as the calculator writes them ("United Kingdom") or a
-// short alias (uk, us, se, nz, au, in any case).
+// five names as the calculator writes them ("United Kingdom") or a short
+// alias (uk, us, se, nz, au), in any case.
 #pragma once
 
 #include <optional>

@@ -1,0 +1,76 @@
+// custcent serve: the calculator over HTTP (a JSON API under /v1 and the page
+// at /). The service itself is server/; this only reads the options.
+#include <charconv>
+#include <iostream>
+#include <string>
+
+#include "cli/commands.h"
+#include "server/http_service.h"
+
+namespace wrenfield::cli {
+
+namespace {
+
+struct ServeOptions {
+    std::string listen = "127.0.0.1:8080";
+    unsigned threads = 0;
+    std::size_t maxConnections = server::ServiceLimits{}.maxConnections;
+};
+
+// "127.0.0.1:8080", "[::1]:8080", "0.0.0.0:80".
+bool splitListen(const std::string& text, std::string& host, std::uint16_t& port)
+{
+    std::size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon + 1 == text.size())
+        return false;
+    host = text.substr(0, colon);
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    const char* first = text.data() + colon + 1;
+    const char* last = text.data() + text.size();
+    auto [end, ec] = std::from_chars(first, last, port);
+    return ec == std::errc() && end == last && !host.empty();
+}
+
+void runServe(const ServeOptions& options)
+{
+    server::ServiceOptions service;
+    if (!splitListen(options.listen, service.address, service.port)) {
+        std::cerr << "custcent serve: --listen: expected ADDRESS:PORT (127.0.0.1:8080), not \"" << options.listen
+                  << "\"\n";
+        throw CommandExit{2};
+    }
+    service.threads = options.threads;
+    service.limits.maxConnections = options.maxConnections;
+    try {
+        server::HttpService http(service);
+        std::cerr << "custcent serve: listening on " << http.url() << " (Ctrl-C stops)" << std::endl;
+        http.runUntilSignalled();
+        std::cerr << "custcent serve: stopped" << std::endl;
+    } catch (const std::exception& error) {
+        std::cerr << "custcent serve: " << error.what() << "\n";
+        throw CommandExit{1};
+    }
+}
+
+}  // namespace
+
+void addServeCommand(CLI::App& app)
+{
+    auto options = std::make_shared<ServeOptions>();
+    CLI::App* serve = app.add_subcommand(
+        "serve", "Serve the calculator over HTTP: the JSON API under /v1 (described at /v1/openapi.json) and the "
+                 "calculator page at /. One line per request goes to stderr (never the inputs). SIGTERM or "
+                 "Ctrl-C answers the requests under way and stops.");
+    serve->add_option("--listen,-l", options->listen,
+                      "ADDRESS:PORT to listen on. Default 127.0.0.1:8080 (this machine only); put the service "
+                      "behind your own proxy rather than listening on every address.");
+    serve->add_option("--threads,-j", options->threads, "Threads that serve requests (default: the cores available).")
+        ->check(CLI::Range(1u, 256u));
+    serve->add_option("--max-connections", options->maxConnections,
+                      "Connections open at once; one more is answered 503. Default 1024.")
+        ->check(CLI::Range(std::size_t{1}, std::size_t{100000}));
+    serve->callback([options] { runServe(*options); });
+}
+
+}  // namespace wrenfield::cli

@@ -1,0 +1,28 @@
+// The service's answers, without any networking: a request's method, target,
+// media type and body in, a Response out. The HTTP layer (http_service.h)
+// reads requests within the limits and writes what this returns; the fuzz
+// target and the tests call it directly too.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "server/limits.h"
+#include "server/problem.h"
+
+namespace wrenfield::server {
+
+struct Request {
+    std::string_view method;  // "GET", "POST", ...
+    std::string_view target;  // "/v1/centile?population=nz"
+    std::string_view contentType;
+    std::string_view body;
+};
+
+Response respond(const Request& request);
+
+// The largest body the resource at `target` accepts: the HTTP layer answers
+// 413 before reading a larger one.
+std::uint64_t bodyLimit(std::string_view method, std::string_view target, const ServiceLimits& limits);
+
+}  // namespace wrenfield::server

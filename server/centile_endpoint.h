@@ -1,0 +1,19 @@
+// POST /v1/centile: one birth (a JSON object) or an array of births, read with
+// the input vocabulary of `custcent calc`, each answered with its centile and
+// the values around it, in order. A birth that cannot be used gets its error
+// in its place; the others are still computed.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "server/problem.h"
+
+namespace wrenfield::server {
+
+// `parameters` are the query's options, the defaults of every birth.
+Response centileResponse(std::string_view body, const std::vector<std::pair<std::string, std::string>>& parameters);
+
+}  // namespace wrenfield::server

@@ -1,0 +1,21 @@
+// The parameters after "?" in a request target, percent-decoded
+// ("population=New%20Zealand&strict=true").
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace wrenfield::server {
+
+struct Target {
+    std::string_view path;
+    std::vector<std::pair<std::string, std::string>> parameters;  // in order; "+" is a blank
+};
+
+// Nothing when a "%" is not followed by two hexadecimal digits.
+std::optional<Target> splitTarget(std::string_view target);
+
+}  // namespace wrenfield::server

@@ -1,0 +1,41 @@
+// What the listener and every connection of one HttpService share.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <unordered_map>
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/signal_set.hpp>
+
+#include "server/http_service.h"
+
+namespace wrenfield::server {
+
+class Session;
+
+struct HttpService::State {
+    explicit State(const ServiceOptions& options) : limits(options.limits), acceptor(ioc) {}
+
+    ServiceLimits limits;
+    boost::asio::io_context ioc;
+    boost::asio::ip::tcp::acceptor acceptor;
+    std::optional<boost::asio::signal_set> signals;
+    unsigned threads = 1;
+
+    std::atomic<bool> draining{false};
+    std::atomic<std::size_t> connections{0};
+    // Bytes of request bodies being read at once, bounded by kBodyBudget so
+    // that many large bodies together cannot exhaust memory.
+    std::atomic<std::uint64_t> bodyBytesInFlight{0};
+    static constexpr std::uint64_t kBodyBudget = 64 * 1024 * 1024;
+
+    std::mutex mutex;
+    std::unordered_map<Session*, std::weak_ptr<Session>> sessions;
+};
+
+}  // namespace wrenfield::server

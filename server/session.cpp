@@ -1,0 +1,282 @@
+#include "server/session.h"
+
+#include <boost/asio/dispatch.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/write.hpp>
+
+#include "server/access_log.h"
+#include "server/api.h"
+
+namespace wrenfield::server {
+
+namespace net = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = net::ip::tcp;
+
+namespace {
+
+// Bytes read at a time while waiting for a request to begin.
+constexpr std::size_t kFirstRead = 4096;
+// After answering an error mid-request, the rest the client sends is read and
+// dropped for at most this long and this much, so that closing does not reset
+// the connection before the client has read the answer.
+constexpr std::chrono::milliseconds kLingerTime{1000};
+constexpr std::size_t kLingerBytes = 1024 * 1024;
+
+constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+
+std::string_view view(boost::beast::string_view text)
+{
+    return {text.data(), text.size()};
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+}  // namespace
+
+Session::Session(tcp::socket&& socket, HttpService::State& state) : state_(state), stream_(std::move(socket))
+{
+    state_.connections.fetch_add(1);
+    beast::error_code ec;
+    auto remote = stream_.socket().remote_endpoint(ec);
+    peer_ = ec ? "-" : remote.address().to_string() + ":" + std::to_string(remote.port());
+}
+
+Session::~Session()
+{
+    releaseBodyBudget();
+    {
+        std::lock_guard lock(state_.mutex);
+        state_.sessions.erase(this);
+    }
+    state_.connections.fetch_sub(1);
+}
+
+void Session::start()
+{
+    {
+        std::lock_guard lock(state_.mutex);
+        state_.sessions.emplace(this, weak_from_this());
+    }
+    net::dispatch(stream_.get_executor(), [self = shared_from_this()] { self->awaitRequest(); });
+}
+
+void Session::drain()
+{
+    net::post(stream_.get_executor(), [self = shared_from_this()] {
+        if (!self->inRequest_)
+            self->close();
+    });
+}
+
+void Session::awaitRequest()
+{
+    inRequest_ = false;
+    releaseBodyBudget();
+    if (state_.draining.load())
+        return close();
+    parser_.emplace();
+    parser_->header_limit(static_cast<std::uint32_t>(state_.limits.headerBytes));
+    // The resource's own limit is applied once the target is known.
+    parser_->body_limit(std::max(state_.limits.bodyBytes, state_.limits.centileBodyBytes));
+    if (buffer_.size() > 0)
+        return beginRequest();  // the next request came with the last one
+    if (buffer_.capacity() > 2 * kFirstRead)
+        buffer_.shrink_to_fit();
+    stream_.expires_after(state_.limits.idleTimeout);
+    stream_.async_read_some(buffer_.prepare(kFirstRead),
+                            [self = shared_from_this()](beast::error_code ec, std::size_t n) {
+                                if (ec)
+                                    return self->close();  // idle timeout, the client left, or draining
+                                self->buffer_.commit(n);
+                                self->beginRequest();
+                            });
+}
+
+void Session::beginRequest()
+{
+    inRequest_ = true;
+    started_ = std::chrono::steady_clock::now();
+    method_ = "-";
+    target_ = "-";
+    version_ = 11;
+    stream_.expires_after(state_.limits.requestDeadline);
+    http::async_read_header(stream_, buffer_, *parser_,
+                            [self = shared_from_this()](beast::error_code ec, std::size_t) { self->onHeader(ec); });
+}
+
+void Session::onHeader(beast::error_code ec)
+{
+    if (ec == beast::error::timeout) {
+        logAccess({peer_, method_, target_, version_, 408, 0, std::chrono::steady_clock::now() - started_});
+        return close();  // too slow: cut off without a word
+    }
+    if (ec == http::error::end_of_stream || ec == net::error::eof || ec == net::error::connection_reset ||
+        ec == net::error::operation_aborted)
+        return close();
+    if (ec == http::error::body_limit)
+        return refuse(413, "the announced body exceeds the limit for this service");
+    if (ec == http::error::header_limit)
+        return refuse(431, "the request line and header fields exceed " +
+                               std::to_string(state_.limits.headerBytes) + " bytes");
+    if (ec)
+        return refuse(400, "malformed HTTP request: " + ec.message());
+
+    const auto& request = parser_->get();
+    method_ = std::string(view(request.method_string()));
+    target_ = std::string(view(request.target()));
+    version_ = request.version();
+
+    std::uint64_t limit = bodyLimit(method_, target_, state_.limits);
+    auto length = parser_->content_length();
+    if (length && *length > limit)
+        return refuse(413, "the body of " + std::to_string(*length) + " bytes exceeds the limit of " +
+                               std::to_string(limit) + " bytes for this resource");
+    if (parser_->is_done())
+        return answer();
+
+    // Reserve the body's room in the budget shared by all connections.
+    bodyReserved_ = length ? *length : limit;
+    if (state_.bodyBytesInFlight.fetch_add(bodyReserved_) + bodyReserved_ > HttpService::State::kBodyBudget) {
+        releaseBodyBudget();
+        return refuse(503, "too many large requests at once; try again shortly");
+    }
+    parser_->body_limit(limit);
+    if (equalsIgnoringCase(view(request[http::field::expect]), "100-continue")) {
+        net::async_write(stream_, net::buffer(kContinue.data(), kContinue.size()),
+                         [self = shared_from_this()](beast::error_code ec, std::size_t) {
+                             if (ec)
+                                 return self->close();
+                             self->readBody();
+                         });
+        return;
+    }
+    readBody();
+}
+
+void Session::readBody()
+{
+    http::async_read(stream_, buffer_, *parser_,
+                     [self = shared_from_this()](beast::error_code ec, std::size_t) { self->onBody(ec); });
+}
+
+void Session::onBody(beast::error_code ec)
+{
+    if (ec == beast::error::timeout) {
+        logAccess({peer_, method_, target_, version_, 408, 0, std::chrono::steady_clock::now() - started_});
+        return close();
+    }
+    if (ec == http::error::body_limit)
+        return refuse(413, "the body exceeds the limit of " +
+                               std::to_string(bodyLimit(method_, target_, state_.limits)) +
+                               " bytes for this resource");
+    if (ec == http::error::end_of_stream || ec == http::error::partial_message || ec == net::error::eof ||
+        ec == net::error::connection_reset || ec == net::error::operation_aborted)
+        return close();
+    if (ec)
+        return refuse(400, "malformed HTTP request: " + ec.message());
+    answer();
+}
+
+void Session::answer()
+{
+    const auto& request = parser_->get();
+    Response response = respond({method_, target_, view(request[http::field::content_type]), request.body()});
+    bool keepAlive = request.keep_alive();
+    parser_.reset();  // the body is no longer needed
+    releaseBodyBudget();
+    send(std::move(response), keepAlive);
+}
+
+void Session::refuse(unsigned status, std::string detail)
+{
+    send(problem(status, std::move(detail)), false);
+}
+
+void Session::send(Response r, bool keepAlive)
+{
+    keepAlive = keepAlive && !state_.draining.load();
+    bool head = method_ == "HEAD";
+    response_ = {};
+    response_.version(version_ == 10 ? 10 : 11);
+    response_.result(r.status);
+    response_.reason({statusTitle(r.status).data(), statusTitle(r.status).size()});
+    response_.set(http::field::server, "wrenfield");
+    response_.set(http::field::content_type, r.contentType);
+    response_.set(http::field::cache_control, "no-store");
+    response_.set("X-Content-Type-Options", "nosniff");
+    response_.set("Referrer-Policy", "no-referrer");
+    if (r.contentType.starts_with("text/html"))
+        response_.set("Content-Security-Policy",
+                      "default-src 'self'; img-src 'self' data:; frame-ancestors 'none'");
+    if (!r.allow.empty())
+        response_.set(http::field::allow, r.allow);
+    std::size_t bytes = r.body.size();
+    if (head) {
+        response_.content_length(bytes);
+    } else {
+        response_.body() = std::move(r.body);
+        response_.prepare_payload();
+    }
+    response_.keep_alive(keepAlive);
+    logAccess({peer_, method_, target_, version_, r.status, head ? 0 : bytes,
+               std::chrono::steady_clock::now() - started_});
+
+    // A request that was refused before its body was read has left unread
+    // bytes: the connection cannot be reused.
+    http::async_write(stream_, response_,
+                      [self = shared_from_this(), keepAlive](beast::error_code ec, std::size_t) {
+                          if (ec)
+                              return self->close();
+                          if (!keepAlive)
+                              return self->lingerThenClose();
+                          self->awaitRequest();
+                      });
+}
+
+void Session::releaseBodyBudget()
+{
+    if (bodyReserved_) {
+        state_.bodyBytesInFlight.fetch_sub(bodyReserved_);
+        bodyReserved_ = 0;
+    }
+}
+
+void Session::lingerThenClose()
+{
+    inRequest_ = false;
+    releaseBodyBudget();
+    beast::error_code ec;
+    stream_.socket().shutdown(tcp::socket::shutdown_send, ec);
+    if (ec)
+        return close();
+    stream_.expires_after(kLingerTime);
+    lingerRead();
+}
+
+void Session::lingerRead()
+{
+    stream_.async_read_some(net::buffer(discard_), [self = shared_from_this()](beast::error_code ec, std::size_t n) {
+        self->lingered_ += n;
+        if (ec || self->lingered_ >= kLingerBytes)
+            return self->close();
+        self->lingerRead();
+    });
+}
+
+void Session::close()
+{
+    beast::error_code ec;
+    if (stream_.socket().is_open()) {
+        stream_.socket().shutdown(tcp::socket::shutdown_both, ec);
+        stream_.socket().close(ec);
+    }
+}
+
+}  // namespace wrenfield::server

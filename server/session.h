@@ -1,0 +1,60 @@
+// One client connection: reads requests one after another within the limits,
+// answers each, and closes when the client, a limit or the service says so.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+
+#include "server/problem.h"
+#include "server/service_state.h"
+
+namespace wrenfield::server {
+
+class Session : public std::enable_shared_from_this<Session> {
+public:
+    Session(boost::asio::ip::tcp::socket&& socket, HttpService::State& state);
+    ~Session();
+
+    void start();
+    // From any thread: an idle connection closes now, one with a request
+    // under way closes after answering it.
+    void drain();
+
+private:
+    void awaitRequest();
+    void beginRequest();
+    void onHeader(boost::beast::error_code ec);
+    void readBody();
+    void onBody(boost::beast::error_code ec);
+    void answer();
+    void send(Response response, bool keepAlive);
+    // Answers an error and closes: the rest of the request is not read.
+    void refuse(unsigned status, std::string detail);
+    void releaseBodyBudget();
+    void lingerThenClose();
+    void lingerRead();
+    void close();
+
+    HttpService::State& state_;
+    boost::beast::tcp_stream stream_;
+    boost::beast::flat_buffer buffer_;
+    std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
+    boost::beast::http::response<boost::beast::http::string_body> response_;
+    std::string peer_;
+    bool inRequest_ = false;
+    std::chrono::steady_clock::time_point started_;
+    std::string method_ = "-";
+    std::string target_ = "-";
+    unsigned version_ = 11;
+    std::uint64_t bodyReserved_ = 0;
+    std::size_t lingered_ = 0;
+    std::array<char, 4096> discard_{};
+};
+
+}  // namespace wrenfield::server

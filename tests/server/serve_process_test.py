@@ -1,0 +1,76 @@
+"""`custcent serve` as a user runs it: the README's curl example gives the
+output the README shows, and SIGTERM lets the request under way finish
+before the process ends with status 0.
+
+    /usr/bin/python3 serve_process_test.py CUSTCENT README
+"""
+import json
+import os
+import re
+import socket
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from serve_support import Served  # noqa: E402
+
+
+def readme_example(readme):
+    """The command and output of the README's tested curl example."""
+    text = open(readme, encoding="utf-8").read()
+    match = re.search(r"<!-- tested: serve-curl -->\s*```sh\n(.*?)```\s*```json\n(.*?)```", text, re.S)
+    if not match:
+        raise SystemExit("README has no tested curl example (<!-- tested: serve-curl -->)")
+    return match.group(1).strip(), json.loads(match.group(2))
+
+
+def main():
+    custcent, readme = sys.argv[1], sys.argv[2]
+    failures = []
+
+    def check(condition, what):
+        if not condition:
+            failures.append(what)
+            print("FAILED:", what, file=sys.stderr)
+
+    command, shown = readme_example(readme)
+    with Served(custcent) as served:
+        out = subprocess.run(["sh", "-c", command.replace("127.0.0.1:8080", "127.0.0.1:%d" % served.port)],
+                             capture_output=True, text=True, timeout=30)
+        check(out.returncode == 0, "the README's curl command runs: " + out.stderr)
+        check(out.returncode == 0 and json.loads(out.stdout) == shown,
+              "the README shows what the service answers:\n" + out.stdout)
+
+        # A request under way when SIGTERM arrives is still answered.
+        body = b'{"bwt": 3400, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0}'
+        busy = socket.create_connection((served.host, served.port), timeout=5)
+        busy.sendall(b"POST /v1/centile HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+                     b"Content-Length: %d\r\n\r\n" % len(body) + body[:20])
+        idle = socket.create_connection((served.host, served.port), timeout=5)
+        time.sleep(0.3)
+        served.process.terminate()
+        time.sleep(0.3)
+        check(idle.recv(100) == b"", "an idle connection is closed on SIGTERM")
+        check(served.process.poll() is None, "the service waits for the request under way")
+        busy.sendall(body[20:])
+        answer = b""
+        while True:
+            chunk = busy.recv(65536)
+            if not chunk:
+                break
+            answer += chunk
+        check(answer.startswith(b"HTTP/1.1 200 OK"), "the request under way is answered: %r" % answer[:60])
+        check(b"Connection: close" in answer, "and its connection closed")
+        status, log = served.stop(timeout=5, signal=False)
+        check(status == 0, "exit status 0 after SIGTERM, not %s" % status)
+        check("custcent serve: stopped" in log, "the log says it stopped")
+
+    if failures:
+        return 1
+    print("serve process test passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
