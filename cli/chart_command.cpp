@@ -1,6 +1,8 @@
 // custcent chart: the customised growth chart of one pregnancy, written to a
 // PNG, SVG or PDF file. Takes the same inputs as `custcent calc` and needs no
-// display: the picture is drawn on Qt's offscreen platform.
+// display: the picture is drawn on Qt's offscreen platform. The cohort
+// summary picture of `custcent batch --summary` is drawn here too, the one
+// other place where custcent uses Qt.
 #include <charconv>
 #include <iostream>
 #include <string>
@@ -13,6 +15,7 @@
 #include <QPainter>
 
 #include "engine/growth_chart.h"
+#include "ui/qt/cohort_summary_painter.h"
 #include "ui/qt/growth_chart_painter.h"
 #include "ui/qt/picture_file.h"
 #endif
@@ -88,6 +91,23 @@ void runChart(const ChartOptions& options)
 }
 
 }  // namespace
+
+SummaryPictureWriter summaryPictureWriter()
+{
+#if WRENFIELD_HAVE_WINDOW
+    return [](const std::string& path, const tabular::CohortSummary& summary, const std::string& title) {
+        ui::OffscreenGuiApplication application;
+        const QString heading = QString::fromStdString(title);
+        return ui::writePicture(QString::fromStdString(path), QSize(1000, 600), heading,
+                                [&](QPainter& painter, const QRectF& area) {
+                                    ui::paintCohortSummary(painter, area, summary, heading);
+                                })
+            .toStdString();
+    };
+#else
+    return {};
+#endif
+}
 
 void addChartCommand(CLI::App& app)
 {

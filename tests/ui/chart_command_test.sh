@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# custcent chart end to end, with no display: each format from its extension,
-# the size asked for, and the exit statuses of unusable options and files.
+# custcent chart and custcent batch --summary end to end, with no display:
+# each format from its extension, the size asked for, the summary's numbers on
+# stderr, and the exit statuses of unusable options and files.
 #   chart_command_test.sh OUTPUT_DIR CUSTCENT
 set -uo pipefail
 outdir=$1
@@ -42,4 +43,14 @@ grep -q "cannot write /nonexistent-folder/chart.png" "$err" || { echo "no messag
 env -u DISPLAY "$custcent" chart --bwt 3.4kgx --gest 280 --wt 64 --ht 163 --sex 1 --eth 1 --par 0 -o "$outdir/x.png" 2>"$err"
 expect_status 2 $? "an unusable birthweight"
 grep -q "custcent chart: --bwt" "$err" || { echo "no message naming --bwt"; cat "$err"; fail=1; }
+births="$outdir/births.csv"
+printf 'bwt,gest,wt,ht,sex,eth,par\n3400,280,64,163,1,1,0\n2500,280,64,163,1,1,0\n,280,64,163,1,1,0\n' > "$births"
+rm -f "$outdir/summary.svg"
+env -u DISPLAY -u QT_QPA_PLATFORM "$custcent" batch -q "$births" -o "$outdir/centiles.csv" --summary "$outdir/summary.svg" 2>"$err"
+expect_status 0 $? "batch --summary"
+grep -q "centiles of 2 computed rows" "$err" || { echo "no cohort numbers on stderr"; cat "$err"; fail=1; }
+grep -q "rows without a centile: 1 missing, 0 failed; 0 flagged" "$err" || { echo "no row counts on stderr"; cat "$err"; fail=1; }
+grep -q '<svg' "$outdir/summary.svg" || { echo "summary.svg is not SVG"; fail=1; }
+env -u DISPLAY "$custcent" batch -q "$births" -o "$outdir/centiles.csv" --summary "$outdir/summary.gif" 2>"$err"
+expect_status 2 $? "batch --summary to a .gif"
 exit $fail

@@ -15,6 +15,7 @@
 #include "ui/qt/calculator_window.h"
 #include "ui/qt/chart_svg.h"
 #include "ui/qt/chart_widget.h"
+#include "ui/qt/cohort_summary_painter.h"
 #include "ui/qt/growth_chart_painter.h"
 #include "ui/qt/picture_file.h"
 
@@ -170,6 +171,38 @@ private slots:
         QCOMPARE(QImage(dir.filePath(QStringLiteral("c.png"))).size(), QSize(640, 480));
         QVERIFY(ui::writePicture(dir.filePath(QStringLiteral("c.gif")), kSize, {}, paint).contains(QLatin1String(".png, .svg or .pdf")));
         QVERIFY(ui::writePicture(dir.filePath(QStringLiteral("no/such/c.png")), kSize, {}, paint).startsWith(QLatin1String("cannot write")));
+    }
+
+    void histogramBarsHaveTheCountsHeights()
+    {
+        tabular::CohortSummary summary;
+        summary.bins = {12, 0, 9, 10, 11, 10, 10, 8, 9, 21};
+        summary.computed = 100;
+        summary.rows = 100;
+        summary.small = 12;
+        summary.appropriate = 73;
+        summary.large = 15;
+        const QImage image = ui::pictureImage(QSize(1000, 600), [&](QPainter& painter, const QRectF& area) {
+            ui::paintCohortSummary(painter, area, summary, QStringLiteral("Cohort"));
+        });
+        const ui::CohortSummaryFrame frame = ui::cohortSummaryFrame(summary, QRectF(0, 0, 1000, 600));
+        const double pixelsPerBirth = frame.histogram.height() / frame.toCount;
+        const QColor bar = image.pixelColor(frame.bars[0].center().toPoint());
+        for (std::size_t b = 0; b < summary.bins.size(); ++b) {
+            const QRectF& rect = frame.bars[b];
+            QCOMPARE(rect.bottom(), frame.histogram.bottom());
+            QVERIFY(std::abs(rect.height() - summary.bins[b] * pixelsPerBirth) < 1e-9);
+            // Read back from the picture: the bar's colour just below its
+            // top, and none just above it.
+            const int x = int(rect.center().x());
+            const QColor above = image.pixelColor(x, int(std::floor(rect.top())) - 3);
+            QVERIFY2(!near(above, bar, 10), qPrintable(QStringLiteral("above bar %1").arg(b)));
+            if (summary.bins[b] > 0)
+                QVERIFY2(near(image.pixelColor(x, int(std::ceil(rect.top())) + 3), bar, 10),
+                         qPrintable(QStringLiteral("inside bar %1").arg(b)));
+        }
+        // The expected line: a tenth of the computed rows.
+        QVERIFY(std::abs(frame.histogram.bottom() - frame.expectedY - 10 * pixelsPerBirth) < 1e-9);
     }
 
     // The look-test: the window with the chart beside the control, following
