@@ -31,6 +31,7 @@ void addBatchCommand(CLI::App& app, SummaryPictureWriter writer = {});
 void addFormCommand(CLI::App& app);
 void addGuiCommand(CLI::App& app);
 void addChartCommand(CLI::App& app);
+void addRangesCommand(CLI::App& app);
 void addServeCommand(CLI::App& app);
 
 }  // namespace wrenfield::cli

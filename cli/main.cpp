@@ -1,11 +1,21 @@
 // custcent: the customised birthweight centile from the command line.
 #include <iostream>
+#include <string>
 
 #include "cli/commands.h"
+#include "engine/reading.h"
+
+#ifndef WRENFIELD_VERSION
+#error "WRENFIELD_VERSION is set by the build"
+#endif
 
 int main(int argc, char** argv)
 {
     CLI::App app{"custcent: customised birthweight centiles for five populations", "custcent"};
+    app.set_version_flag("--version",
+                         std::string("custcent ") + WRENFIELD_VERSION + "\ncoefficient sets " +
+                             std::string(wrenfield::engine::kCoefficientSetVersion),
+                         "Print the version and the version of the coefficient sets, and end.");
     app.require_subcommand(1);
     app.footer("custcent calc --help and custcent batch --help describe each command, its values and its "
                "exit statuses.");
@@ -14,6 +24,7 @@ int main(int argc, char** argv)
     wrenfield::cli::addFormCommand(app);
     wrenfield::cli::addChartCommand(app);
     wrenfield::cli::addGuiCommand(app);
+    wrenfield::cli::addRangesCommand(app);
 #if WRENFIELD_HAVE_SERVER
     wrenfield::cli::addServeCommand(app);
 #endif

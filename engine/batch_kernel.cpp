@@ -15,11 +15,12 @@ namespace lanes {
 
 namespace {
 double exponential(double x) { return std::exp(x); }
+double errorFunction(double x) { return std::erf(x); }
 }  // namespace
 
 void integratePortable(const double* z, double* centiles, std::size_t count)
 {
-    integrateLanes<double, exponential>(z, centiles, count);
+    integrateLanes<double, exponential, errorFunction>(z, centiles, count);
 }
 
 }  // namespace lanes
@@ -53,14 +54,53 @@ bool allFinite(const CentileInputs& in)
            std::isfinite(in.sex) && std::isfinite(in.eth) && std::isfinite(in.par);
 }
 
+// The ethnic and parity terms of a population for every whole code from 0 up
+// to kCodeTableSize − 1, looked up instead of matched one code after another:
+// with codes that vary from record to record, the matching loops guess their
+// way out wrongly about once a record. Each entry is the model's own term
+// function at that code, so a lookup gives exactly what matching gives; any
+// other code (a fraction, a negative or a larger number) is matched as the
+// one-record method matches it.
+constexpr std::size_t kCodeTableSize = 64;
+
+struct CodeTerms {
+    std::array<double, kCodeTableSize> ethnic;
+    std::array<double, kCodeTableSize> parity;
+};
+
+const std::array<CodeTerms, kPopulationCount>& codeTerms()
+{
+    static const std::array<CodeTerms, kPopulationCount> tables = [] {
+        std::array<CodeTerms, kPopulationCount> built{};
+        for (const CoefficientSet& set : allCoefficientSets()) {
+            CodeTerms& terms = built[static_cast<std::size_t>(set.population)];
+            for (std::size_t code = 0; code < kCodeTableSize; ++code) {
+                terms.ethnic[code] = ethnicTerm(set, static_cast<double>(code));
+                terms.parity[code] = parityTerm(set, static_cast<double>(code));
+            }
+        }
+        return built;
+    }();
+    return tables;
+}
+
+// The table's entry for a whole code within it, else nothing.
+inline const double* tableEntry(const std::array<double, kCodeTableSize>& table, double code)
+{
+    if (!(code >= 0 && code < static_cast<double>(kCodeTableSize)))
+        return nullptr;
+    auto whole = static_cast<std::size_t>(code);
+    return static_cast<double>(whole) == code ? &table[whole] : nullptr;
+}
+
 // The deviation z of one record, by the one-record method's steps in its
 // order, without a check after each step. Returns false when the record needs
 // the one-record method to decide: a non-finite input, a term weight that
 // overflowed (the clamp would hide it), or a deviation that is not finite or
-// too large for the lanes. Any overflow, division by zero or invalid
-// operation before z carries through to one of these, since no later step
-// multiplies by zero or divides by an infinity.
-bool laneDeviation(const CoefficientSet& set, const CentileInputs& in, double& z)
+// beyond the largest integrated deviation. Any overflow, division by zero or
+// invalid operation before z carries through to one of these, since no later
+// step multiplies by zero or divides by an infinity.
+bool laneDeviation(const CoefficientSet& set, const CodeTerms& terms, const CentileInputs& in, double& z)
 {
     if (!allFinite(in))
         return false;
@@ -69,8 +109,22 @@ bool laneDeviation(const CoefficientSet& set, const CentileInputs& in, double& z
     // was stored.
     double w = in.wt - set.weightCentre;
     double h = in.ht - set.heightCentre;
-    double tw = termWeightSum<PlainSteps>(set, weightTerm<PlainSteps>(set, w), heightTerm<PlainSteps>(set, h),
-                                          sexTerm(set, in.sex), ethnicTerm(set, in.eth), parityTerm(set, in.par));
+    // The height term in each of the three forms, the set's own picked by
+    // index, and the sex term likewise: with populations and sexes mixed
+    // from record to record, a branch here would be guessed wrongly half the
+    // time, and a wrong guess costs more than the few extra products.
+    double heightForms[3];
+    heightForms[static_cast<std::size_t>(HeightForm::Linear)] = linearHeightTerm<PlainSteps>(set, h);
+    heightForms[static_cast<std::size_t>(HeightForm::LinearMinusCube)] = linearMinusCubeHeightTerm<PlainSteps>(set, h);
+    heightForms[static_cast<std::size_t>(HeightForm::NestedCube)] = nestedCubeHeightTerm<PlainSteps>(set, h);
+    double heightPart = heightForms[static_cast<std::size_t>(set.heightForm)];
+    const double sexParts[2] = {set.sexOther, set.sexMale};
+    double sexPart = sexParts[in.sex == 1];
+    const double* ethnic = tableEntry(terms.ethnic, in.eth);
+    const double* parity = tableEntry(terms.parity, in.par);
+    double tw = termWeightSum<PlainSteps>(set, weightTerm<PlainSteps>(set, w), heightPart, sexPart,
+                                          ethnic ? *ethnic : ethnicTerm(set, in.eth),
+                                          parity ? *parity : parityTerm(set, in.par));
     if (!std::isfinite(tw))
         return false;
     tw = clampTermWeight(tw);
@@ -175,12 +229,15 @@ void computeCentiles(std::span<const BatchRecord> records, std::span<BatchOutcom
     std::array<double, kGroup> z;
     std::array<double, kGroup> centiles;
     std::array<std::size_t, kGroup> index;
+    std::span<const CoefficientSet> sets = allCoefficientSets();
+    const std::array<CodeTerms, kPopulationCount>& terms = codeTerms();
     for (std::size_t base = 0; base < records.size(); base += kGroup) {
         std::size_t end = std::min(records.size(), base + kGroup);
         std::size_t inLanes = 0;
         for (std::size_t r = base; r < end; ++r) {
             const BatchRecord& record = records[r];
-            if (laneDeviation(coefficients(record.population), record.inputs, z[inLanes])) {
+            auto population = static_cast<std::size_t>(record.population);
+            if (laneDeviation(sets[population], terms[population], record.inputs, z[inLanes])) {
                 index[inLanes++] = r;
             } else {
                 outcomes[r] = oneRecord(record);

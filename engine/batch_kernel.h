@@ -1,13 +1,15 @@
-// Centiles for many records at once. Each record's integral keeps its own
-// order of summation (slice 1 to 1001, s = s + f × h), but several records run
-// side by side in the lanes of the processor's vector unit, with a vector
-// exponential. The instruction set is chosen when the program runs.
+// Centiles for many records at once. The term weight, expected weight and
+// deviation of each record are the one-record method's steps in its order;
+// the 1001-slice sum of the normal density is then taken in closed form (one
+// erf and one exp a record: see batch_integral_lanes.h), several records side
+// by side in the lanes of the processor's vector unit. The instruction set is
+// chosen when the program runs.
 //
-// Every centile agrees with the one-record method (computeCentile) to well
-// within 1e-9 percentage points; the only difference is the exponential's last
-// bit. A record whose values leave the usual range (a non-finite input or
-// intermediate value, an enormous deviation) is handed to the one-record
-// method, so its result or its run-time error is exactly that method's.
+// Every centile agrees with the one-record method (computeCentile) to within
+// 1e-11 percentage points. A record whose values leave the usual range (a
+// non-finite input or intermediate value, a deviation beyond the largest
+// integrated one) is handed to the one-record method, so its result or its
+// run-time error is exactly that method's.
 #pragma once
 
 #include <cstdint>
@@ -24,7 +26,7 @@ namespace wrenfield::engine {
 
 // The widths the kernel can run at, narrowest first.
 enum class SimdLevel : std::uint8_t {
-    Portable,  // one lane, the C library's exponential: any processor
+    Portable,  // one lane, the C library's erf and exp: any processor
     Sse2,      // 2 lanes: every x86-64 processor
     Avx2,      // 4 lanes: AVX2 with FMA
     Avx512,    // 8 lanes: AVX-512 F
@@ -56,13 +58,14 @@ struct BatchOutcome {
 void computeCentiles(std::span<const BatchRecord> records, std::span<BatchOutcome> outcomes);
 void computeCentiles(std::span<const BatchRecord> records, std::span<BatchOutcome> outcomes, SimdLevel level);
 
-// The integral alone: centiles[k] = centileFromZ(z[k]) to within the
-// exponential's last bit, for deviations the kernel accepts (finite, |z| at
-// most kLaneDeviationLimit). Exposed for the benchmarks and tests.
+// The integral alone: centiles[k] = centileFromZ(z[k]) to within 1e-11
+// percentage points, for every finite z (a larger |z| than the largest
+// integrated deviation is taken as that one, as the one-record method takes
+// it). Exposed for the benchmarks and tests.
 void integrateCentiles(std::span<const double> z, std::span<double> centiles, SimdLevel level);
 
-// Deviations larger than this go to the one-record method: far beyond it the
-// square of a slice midpoint overflows, which that method reports.
-inline constexpr double kLaneDeviationLimit = 1e150;
+// Deviations larger than this go to the one-record method, which checks
+// whether its full-width slices overflow before it limits them.
+inline constexpr double kLaneDeviationLimit = kLargestIntegratedDeviation;
 
 }  // namespace wrenfield::engine

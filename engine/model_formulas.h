@@ -38,26 +38,43 @@ double weightTerm(const CoefficientSet& set, double w)
                       w);
 }
 
-// The height term of the centred height h, in the order of the set's form.
+// The height term of the centred height h in each form, in its order.
+template <class Steps>
+double linearHeightTerm(const CoefficientSet& set, double h)
+{
+    return Steps::mul(set.heightLinear, h);
+}
+
+template <class Steps>
+double linearMinusCubeHeightTerm(const CoefficientSet& set, double h)
+{
+    double a = Steps::mul(h, set.heightLinear);
+    double b = Steps::mul(h, -set.heightCube);
+    double c = Steps::mul(h, b);
+    double d = Steps::mul(h, c);
+    return Steps::sub(a, d);
+}
+
+template <class Steps>
+double nestedCubeHeightTerm(const CoefficientSet& set, double h)
+{
+    double t1 = Steps::mul(h, h);
+    double t2 = Steps::mul(set.heightCube, t1);
+    double t3 = Steps::add(t2, set.heightLinear);
+    return Steps::mul(t3, h);
+}
+
+// The height term in the set's own form.
 template <class Steps>
 double heightTerm(const CoefficientSet& set, double h)
 {
     switch (set.heightForm) {
     case HeightForm::Linear:
-        return Steps::mul(set.heightLinear, h);
-    case HeightForm::LinearMinusCube: {
-        double a = Steps::mul(h, set.heightLinear);
-        double b = Steps::mul(h, -set.heightCube);
-        double c = Steps::mul(h, b);
-        double d = Steps::mul(h, c);
-        return Steps::sub(a, d);
-    }
-    case HeightForm::NestedCube: {
-        double t1 = Steps::mul(h, h);
-        double t2 = Steps::mul(set.heightCube, t1);
-        double t3 = Steps::add(t2, set.heightLinear);
-        return Steps::mul(t3, h);
-    }
+        return linearHeightTerm<Steps>(set, h);
+    case HeightForm::LinearMinusCube:
+        return linearMinusCubeHeightTerm<Steps>(set, h);
+    case HeightForm::NestedCube:
+        return nestedCubeHeightTerm<Steps>(set, h);
     }
     return 0;
 }

@@ -10,20 +10,23 @@ namespace wrenfield::engine {
 
 namespace {
 
-// The table. README.md ("Plausible values") repeats it for readers; a test
-// holds the two together.
+// The table. `custcent ranges` prints it, and the README shows that output
+// (its examples are run and compared by a test).
 constexpr PlausibleRange kRanges[] = {
     {"bwt", "g", 200, 7000, false, "200 g", "7000 g", "kilograms or pounds?", "typing mistake?",
-     "the lightest liveborn babies recorded weigh about 250 g and birthweights above 6.5 kg are "
-     "exceptional; 3.4 or 7.5 is a weight in kilograms or pounds"},
+     "the calculator's own list runs from 400 g to \"Over 5000\"; the range is wider on both sides (the "
+     "lightest babies born alive weigh about 250 g, and 7 kg is beyond recorded births), so what falls outside "
+     "is a unit or typing mistake: 3.4 is kilograms, 7.5 pounds"},
     {"gest", "days", 154, 315, false, "22 weeks", "45 weeks", "weeks typed as days?", "typing mistake?",
-     "22 completed weeks (154 days) is where the perinatal period begins; the gestation proportion was "
-     "fitted on births from about 24 to 42 weeks, and a pregnancy beyond 45 weeks (315 days) is not "
-     "credibly dated; 40 is a gestation in weeks"},
+     "22 completed weeks (154 days), where perinatal statistics begin, to 45 weeks (315 days); the calculator's "
+     "own lists run from 20 to 44 weeks 6 days; 40 is a gestation in weeks, not days, and beyond 45 weeks the "
+     "gestation proportion peaks near 50 weeks and turns negative at about 63 weeks"},
     {"wt", "kg", 30, 250, false, "30 kg", "250 kg", "stones or a typing mistake?", "pounds?",
-     "adult booking weights lie between about 35 and 200 kg; 10 is a weight in stones, 300 in pounds"},
+     "the calculator's own list runs from 30 to 150 kg; the range allows for heavier mothers; below 30 kg is no "
+     "adult's weight (10 is stones), above 250 kg a weight in pounds"},
     {"ht", "cm", 100, 220, false, "100 cm", "220 cm", "metres?", "millimetres?",
-     "adult women are from about 120 to 200 cm tall; 1.63 is a height in metres, 1630 in millimetres"},
+     "the calculator's own list runs from 140 to 200 cm; the range allows for very short and very tall "
+     "mothers; 1.63 is metres, 64 inches, 1630 millimetres"},
     {"sex", "code", 0, 2, true, "0", "2", "female term used", "female term used",
      "the codes the calculator takes: 1 male, 0 or 2 female; any other value gets the female term"},
     {"par", "births", 0, 20, true, "0", "20", "\"4 or more\" term used", "typing mistake?",

@@ -20,8 +20,7 @@ std::span<const CalcMethod> calcMethods()
         std::array<CalcMethod, engine::kPopulationCount> methods{};
         for (std::size_t slot = 0; slot < methods.size(); ++slot) {
             const engine::CoefficientSet& set = engine::allCoefficientSets()[slot];
-            methods[slot] = {set.methodName, kFirstCalcDispatchId + static_cast<std::int32_t>(slot), set.population,
-                             kSlots[slot]};
+            methods[slot] = {set.methodName, set.population, kSlots[slot]};
         }
         return methods;
     }();
@@ -32,14 +31,6 @@ const CalcMethod* calcMethodByName(std::string_view name) noexcept
 {
     for (const CalcMethod& method : calcMethods())
         if (method.name == name)
-            return &method;
-    return nullptr;
-}
-
-const CalcMethod* calcMethodByDispatchId(std::int32_t dispatchId) noexcept
-{
-    for (const CalcMethod& method : calcMethods())
-        if (method.dispatchId == dispatchId)
             return &method;
     return nullptr;
 }

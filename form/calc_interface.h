@@ -1,7 +1,8 @@
 // `_Calc`, the default interface of the Calc control: its five population
-// methods in slot order, each with its dispatch identifier. A host calls a
-// method by identifier (late binding) or by slot (early binding); the form's
-// own computation calls through this same table.
+// methods in slot order. A host calls a method by name (late binding) or by
+// slot (early binding); the form's own computation calls through this same
+// table. (The dispatch identifiers belong to the component's interface
+// description, shell/Wrenfield515UK.idl.)
 #pragma once
 
 #include <array>
@@ -20,7 +21,6 @@ using CalcMethodPointer = Variant (Calc::*)(Variant& bwt, Variant& gest, Variant
 
 struct CalcMethod {
     std::string_view name;        // "custcentukn"
-    std::int32_t dispatchId;      // 0x60030001
     engine::Population population;
     CalcMethodPointer method;
 };
@@ -30,17 +30,13 @@ struct CalcMethod {
 inline constexpr std::array<std::string_view, 7> kCalcParameterNames = {"bwt", "gest", "wt", "ht",
                                                                         "sex", "eth", "par"};
 
-inline constexpr std::int32_t kFirstCalcDispatchId = 0x60030001;
-
 // The five methods in slot order: custcentukn, custcentus, custcentswe,
-// custcentnz, custcentau, with dispatch identifiers 0x60030001 to 0x60030005.
-// The method names are the coefficient sets' own.
+// custcentnz, custcentau. The method names are the coefficient sets' own.
 std::span<const CalcMethod> calcMethods();
 
 // Exact, case-sensitive name; nullptr when no method has it. (A host that
 // looks names up without regard to case folds them itself.)
 const CalcMethod* calcMethodByName(std::string_view name) noexcept;
-const CalcMethod* calcMethodByDispatchId(std::int32_t dispatchId) noexcept;
 const CalcMethod& calcMethodFor(engine::Population population) noexcept;
 
 // Calls one method on an instance with seven arguments in parameter order.

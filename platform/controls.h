@@ -256,6 +256,7 @@ public:
 
     // Where errors escaping an event handler go. An empty sink drops them.
     void setErrorSink(ErrorSink errorSink);
+    const ErrorSink& errorSink() const noexcept { return errorSink_; }
 
     // Runs an event handler as the platform delivers an event: a RuntimeError
     // that escapes it goes to the error sink and does not pass to the caller.

@@ -1,5 +1,7 @@
 #include "server/session.h"
 
+#include <cstdio>
+
 #include <boost/asio/dispatch.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/write.hpp>
@@ -187,7 +189,14 @@ void Session::onBody(beast::error_code ec)
 void Session::answer()
 {
     const auto& request = parser_->get();
-    Response response = respond({method_, target_, view(request[http::field::content_type]), request.body()});
+    Response response;
+    try {
+        response = respond({method_, target_, view(request[http::field::content_type]), request.body()});
+    } catch (const std::exception& error) {
+        // A fault of the service, never of the request: answered, not fatal.
+        std::fprintf(stderr, "custcent serve: internal error: %s\n", error.what());
+        response = problem(500, "internal error");
+    }
     bool keepAlive = request.keep_alive();
     parser_.reset();  // the body is no longer needed
     releaseBodyBudget();

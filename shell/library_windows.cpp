@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "platform/utf16_text.h"
 #include "shell/project_description.h"
 #include "shell/wrenfield515uk.h"
+#include "windows/control/wide_text.h"
 
 namespace {
 
@@ -22,15 +22,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 }
 
 namespace wrenfield::shell {
-namespace {
 
-std::wstring wide(std::string_view utf8)
-{
-    const std::u16string units = utf16FromUtf8(utf8);
-    return std::wstring(units.begin(), units.end());
-}
-
-}  // namespace
+using windows::wideText;
 
 std::wstring libraryPath()
 {
@@ -71,8 +64,8 @@ void setErrorInfo(const RuntimeError& error)
     ICreateErrorInfo* create = nullptr;
     if (FAILED(CreateErrorInfo(&create)))
         return;
-    std::wstring source = wide(kRegistration.projectName);
-    std::wstring description = wide(error.description());
+    std::wstring source = wideText(kRegistration.projectName);
+    std::wstring description = wideText(error.description());
     create->SetGUID(IID__Calc);
     create->SetSource(source.data());
     create->SetDescription(description.data());

@@ -1,14 +1,15 @@
-// What the Wrenfield515UK library declares about itself: its type library
-// (the runtime's copy of Wrenfield515UK.idl, with the one attribute the IDL
-// compiler cannot express) and its registration record. The registration
-// code writes the registry from these, and the tests compare them with the
-// compiled interface description.
+// What the Wrenfield515UK library declares about itself: the outline of its
+// type library that the runtime's registration needs (the identifiers and
+// the version come from the compiled Wrenfield515UK.idl; the names and flags
+// are checked against its type library by the shell tests, with the one
+// attribute the IDL compiler cannot express) and its registration record.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string_view>
 
+#include "shell/version_record.h"
 #include "shell/wrenfield515uk.h"
 
 namespace wrenfield::shell {
@@ -45,8 +46,8 @@ static const LibraryDescription kLibrary = {
     "Wrenfield515UK",
     "Wrenfield515UK",
     &LIBID_Wrenfield515UK,
-    1,
-    0,
+    WRENFIELD515UK_TYPELIB_MAJOR,
+    WRENFIELD515UK_TYPELIB_MINOR,
     0x0409,  // US English
     {{
         {"_Calc", TypeKind::DualInterface, &IID__Calc, kHidden | kDual | kNonExtensible | kOleAutomation},
@@ -88,15 +89,15 @@ inline constexpr RegistrationRecord kRegistration = {
     "Wrenfield515UK",
     "Wrenfield515UK",
     "",
-    1,
-    0,
+    WRENFIELD515UK_TYPELIB_MAJOR,
+    WRENFIELD515UK_TYPELIB_MINOR,
     "Calc",
     "user control",
     2,
     0,
     true,
     kRecomposeOnResize | kCantLinkInside | kInsideOut | kActivateWhenVisible | kSetClientSiteFirst,
-    30000,
+    WRENFIELD_TOOLBOX_BITMAP_ID,
     0,
     "Apartment",
 };

@@ -1,15 +1,19 @@
 // Registration on this project's runtime: DllRegisterServer and
-// DllUnregisterServer hand the library's project description, with the
-// library's own path, to the runtime, which writes or removes the entries.
+// DllUnregisterServer hand the class entries (registration_entries.h) and
+// the outline of the type library, with the library's own path, to the
+// runtime, which writes or removes them with the type library's entries.
 #include <dlfcn.h>
 #include <limits.h>
 #include <stdlib.h>
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/com/wf_control.h"
 #include "shell/export.h"
 #include "shell/project_description.h"
+#include "shell/registration_entries.h"
 
 using namespace wrenfield::shell;
 
@@ -31,22 +35,6 @@ const WfTypeEntry kTypes[] = {
     {kLibrary.types[2].name.data(), kindOf(kLibrary.types[2].kind), kLibrary.types[2].guid},
 };
 
-const WfProjectDescription kProject = {
-    kRegistration.projectName.data(),
-    kRegistration.projectDescription.data(),
-    kRegistration.helpDirectory.data(),
-    kRegistration.typeLibMajor,
-    kRegistration.typeLibMinor,
-    kRegistration.objectName.data(),
-    kRegistration.miscStatus,
-    kRegistration.toolboxBitmapId,
-    kRegistration.threadingModel.data(),
-    kLibrary.libid,
-    kLibrary.lcid,
-    kTypes,
-    sizeof kTypes / sizeof kTypes[0],
-};
-
 // Where this library was loaded from, as an absolute path.
 bool libraryPath(std::string& path)
 {
@@ -60,6 +48,45 @@ bool libraryPath(std::string& path)
     return true;
 }
 
+// The project description for the runtime, over the texts it points into.
+class Project {
+public:
+    // The class entries for the library at libraryPath (none: for removal).
+    explicit Project(std::string_view libraryPath = {})
+        : keys_(classKeys()), entries_(libraryPath.empty() ? std::vector<RegistryEntry>{} : classEntries(libraryPath))
+    {
+        for (const std::string& key : keys_)
+            keyTexts_.push_back(key.c_str());
+        for (const RegistryEntry& e : entries_)
+            values_.push_back({e.key.c_str(), e.name.c_str(), e.hasValue ? e.value.c_str() : nullptr});
+        description_ = {
+            keyTexts_.data(),
+            static_cast<UINT>(keyTexts_.size()),
+            values_.data(),
+            static_cast<UINT>(values_.size()),
+            kRegistration.projectDescription.data(),
+            kRegistration.helpDirectory.data(),
+            kLibrary.majorVersion,
+            kLibrary.minorVersion,
+            kLibrary.libid,
+            kLibrary.lcid,
+            kTypes,
+            sizeof kTypes / sizeof kTypes[0],
+        };
+    }
+    Project(const Project&) = delete;
+    Project& operator=(const Project&) = delete;
+
+    const WfProjectDescription* get() const { return &description_; }
+
+private:
+    std::vector<std::string> keys_;
+    std::vector<RegistryEntry> entries_;
+    std::vector<const char*> keyTexts_;
+    std::vector<WfRegistryValue> values_;
+    WfProjectDescription description_{};
+};
+
 }  // namespace
 
 extern "C" WRENFIELD_EXPORT HRESULT STDAPICALLTYPE DllRegisterServer(void)
@@ -68,7 +95,8 @@ extern "C" WRENFIELD_EXPORT HRESULT STDAPICALLTYPE DllRegisterServer(void)
         std::string path;
         if (!libraryPath(path))
             return SELFREG_E_CLASS;
-        return WfRegisterControl(&kProject, path.c_str());
+        const Project project(path);
+        return WfRegisterControl(project.get(), path.c_str());
     } catch (...) {
         return E_OUTOFMEMORY;
     }
@@ -76,5 +104,10 @@ extern "C" WRENFIELD_EXPORT HRESULT STDAPICALLTYPE DllRegisterServer(void)
 
 extern "C" WRENFIELD_EXPORT HRESULT STDAPICALLTYPE DllUnregisterServer(void)
 {
-    return WfUnregisterControl(&kProject);
+    try {
+        const Project project;
+        return WfUnregisterControl(project.get());
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
 }

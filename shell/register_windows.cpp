@@ -1,98 +1,53 @@
 // Registration on the platform: DllRegisterServer writes, and
-// DllUnregisterServer removes, the class and ProgID entries of the
-// registration record under HKEY_CLASSES_ROOT, and registers the embedded
-// type library, which adds its own TypeLib key and the Interface keys of
-// _Calc and __Calc.
+// DllUnregisterServer removes, the class and ProgID entries
+// (registration_entries.h) under HKEY_CLASSES_ROOT, and registers the
+// embedded type library, which adds its own TypeLib key and the Interface
+// keys of _Calc and __Calc.
 #include <string>
-#include <vector>
 
-#include "platform/utf16_text.h"
 #include "shell/library_windows.h"
 #include "shell/project_description.h"
-#include "shell/wrenfield515uk.h"
+#include "shell/registration_entries.h"
+#include "windows/control/wide_text.h"
 
 using namespace wrenfield::shell;
+using wrenfield::windows::utf8Text;
+using wrenfield::windows::wideText;
 
 namespace {
 
-std::wstring wide(std::string_view utf8)
-{
-    const std::u16string units = wrenfield::utf16FromUtf8(utf8);
-    return std::wstring(units.begin(), units.end());
-}
-
-std::wstring braced(REFGUID guid)
-{
-    wchar_t text[40] = {};
-    StringFromGUID2(guid, text, 40);
-    return text;
-}
-
-struct Entry {
-    std::wstring key;  // below HKEY_CLASSES_ROOT
-    std::wstring name; // empty: the key's default value
-    std::wstring value;
-    bool hasValue = true;
-};
-
-// The class is registered under the ProgID "<project>.<object>".
-std::wstring progId()
-{
-    return wide(kRegistration.projectName) + L"." + wide(kRegistration.objectName);
-}
-
-// The class and its ProgID, from the registration record.
-std::vector<Entry> classEntries(const std::wstring& path)
-{
-    const std::wstring classKey = L"CLSID\\" + braced(CLSID_Calc);
-    const std::wstring progId = ::progId();
-    const std::wstring libVersion =
-        std::to_wstring(kRegistration.typeLibMajor) + L"." + std::to_wstring(kRegistration.typeLibMinor);
-    return {
-        {classKey, L"", progId},
-        {classKey + L"\\InprocServer32", L"", path},
-        {classKey + L"\\InprocServer32", L"ThreadingModel", wide(kRegistration.threadingModel)},
-        {classKey + L"\\ProgID", L"", progId},
-        {classKey + L"\\VERSION", L"", libVersion},
-        {classKey + L"\\Control", L"", L"", false},
-        // The status flags apply to the content aspect (1).
-        {classKey + L"\\MiscStatus", L"", L"0"},
-        {classKey + L"\\MiscStatus\\1", L"", std::to_wstring(kRegistration.miscStatus)},
-        {classKey + L"\\ToolboxBitmap32", L"", path + L", " + std::to_wstring(kRegistration.toolboxBitmapId)},
-        {classKey + L"\\TypeLib", L"", braced(*kLibrary.libid)},
-        {progId, L"", progId},
-        {progId + L"\\CLSID", L"", braced(CLSID_Calc)},
-    };
-}
-
-HRESULT write(const Entry& entry)
+HRESULT write(const RegistryEntry& entry)
 {
     HKEY key = nullptr;
-    LONG status = RegCreateKeyExW(HKEY_CLASSES_ROOT, entry.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_SET_VALUE, nullptr, &key, nullptr);
+    LONG status = RegCreateKeyExW(HKEY_CLASSES_ROOT, wideText(entry.key).c_str(), 0, nullptr,
+                                  REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key, nullptr);
     if (status != ERROR_SUCCESS)
         return HRESULT_FROM_WIN32(status);
     if (entry.hasValue) {
-        const DWORD bytes = static_cast<DWORD>((entry.value.size() + 1) * sizeof(wchar_t));
-        status = RegSetValueExW(key, entry.name.empty() ? nullptr : entry.name.c_str(), 0, REG_SZ,
-                                reinterpret_cast<const BYTE*>(entry.value.c_str()), bytes);
+        const std::wstring name = wideText(entry.name);
+        const std::wstring value = wideText(entry.value);
+        const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
+        status = RegSetValueExW(key, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+                                reinterpret_cast<const BYTE*>(value.c_str()), bytes);
     }
     RegCloseKey(key);
     return HRESULT_FROM_WIN32(status);
 }
 
 // Removes a key with everything below it; one that is not there is no error.
-HRESULT removeTree(const std::wstring& key)
+HRESULT removeTree(const std::string& key)
 {
-    const LONG status = RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
+    const LONG status = RegDeleteTreeW(HKEY_CLASSES_ROOT, wideText(key).c_str());
     return status == ERROR_FILE_NOT_FOUND ? S_OK : HRESULT_FROM_WIN32(status);
 }
 
 HRESULT removeClassEntries()
 {
-    const HRESULT a = removeTree(L"CLSID\\" + braced(CLSID_Calc));
-    const HRESULT b = removeTree(progId());
-    return FAILED(a) ? a : b;
+    HRESULT result = S_OK;
+    for (const std::string& key : classKeys())
+        if (const HRESULT hr = removeTree(key); FAILED(hr) && SUCCEEDED(result))
+            result = hr;
+    return result;
 }
 
 HRESULT unregisterTypeLibrary()
@@ -114,7 +69,7 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer(void)
         // A registration replaces whatever an earlier one left.
         if (const HRESULT hr = removeClassEntries(); FAILED(hr))
             return hr;
-        for (const Entry& entry : classEntries(path)) {
+        for (const RegistryEntry& entry : classEntries(utf8Text(path))) {
             const HRESULT hr = write(entry);
             if (FAILED(hr)) {
                 removeClassEntries();  // no half registration

@@ -115,6 +115,8 @@ BirthTexts birthTexts(const RowFields& fields)
     return {fields.inputs, fields.population};
 }
 
+}  // namespace
+
 // A computed centile with its reading; under --strict a flagged row is an error.
 RowResult readingRow(engine::Reading reading, const BatchSettings& settings)
 {
@@ -157,8 +159,6 @@ RowResult incompleteRow(const RowFields& fields, const BirthReading& birth)
     // Every field read: only a complete row gets here, and those are computed by readBirth.
     return {shortestText(result.number()), {}, RowOutcome::Computed, {}};
 }
-
-}  // namespace
 
 RowResult computeRow(const RowFields& fields, const BatchSettings& settings)
 {

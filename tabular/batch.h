@@ -103,6 +103,16 @@ struct RowResult {
 RowResult computeRow(const RowFields& fields, engine::Population defaultPopulation);
 RowResult computeRow(const RowFields& fields, const BatchSettings& settings);
 
+// A computed centile with its reading; under `settings.strict` a flagged row
+// is an error ("flagged: ...").
+RowResult readingRow(engine::Reading reading, const BatchSettings& settings);
+
+// A row the vocabulary could not read whole: its population is unknown, a
+// field is missing, or one cannot be read. `birth` is the reading of the
+// row's `fields`; the outcome ("missing: gest", "unknown population: X", the
+// method's run-time error) is exactly what the batch gives such a row.
+RowResult incompleteRow(const RowFields& fields, const BirthReading& birth);
+
 // The result of a record that could not be read as a row.
 RowResult malformedRow(const CsvRecord& record);
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <exception>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
@@ -12,9 +13,8 @@
 #include "engine/centile_model.h"
 #include "engine/plausibility.h"
 #include "engine/reading.h"
-#include "platform/numeric_text.h"
 #include "platform/runtime_error.h"
-#include "tabular/population_choice.h"
+#include "tabular/units.h"
 
 namespace wrenfield::tabular {
 
@@ -33,6 +33,82 @@ void checkSpan(std::size_t size, std::size_t rows, bool optional, const char* na
     throw std::invalid_argument(std::string("computeColumns: the ") + name + " output needs one element per row");
 }
 
+void checkIndex(const TextColumn& column, std::size_t rows, std::string_view name)
+{
+    for (std::size_t r = 0; r < rows; ++r)
+        if (column.index[r] >= static_cast<std::int64_t>(column.texts.size()))
+            throw std::invalid_argument("computeColumns: an index of the " + std::string(name) +
+                                        " texts lies beyond them");
+}
+
+// The unit the method takes for each measurement; nothing for the others.
+std::optional<Unit> methodUnit(InputField field)
+{
+    switch (field) {
+    case InputField::Bwt: return Unit::Grams;
+    case InputField::Wt: return Unit::Kilograms;
+    case InputField::Ht: return Unit::Centimetres;
+    default: return std::nullopt;
+    }
+}
+
+std::optional<Unit> dialectUnit(InputField field, const InputDialect& dialect)
+{
+    switch (field) {
+    case InputField::Bwt: return dialect.bwtUnit;
+    case InputField::Wt: return dialect.wtUnit;
+    case InputField::Ht: return dialect.htUnit;
+    default: return std::nullopt;
+    }
+}
+
+// What the vocabulary makes of every distinct text, read once before the
+// rows are computed and shared by the threads.
+struct Readings {
+    // Per input: the reading of each distinct text. Group names belong to a
+    // population, so the ethnic group's texts are read once per population.
+    std::array<std::vector<FieldReading>, kInputFieldCount> fields;
+    std::array<std::vector<FieldReading>, engine::kPopulationCount> groups;
+    std::vector<std::optional<engine::Population>> populations;
+    // Bare numbers in a unit other than the method's are converted.
+    std::array<std::optional<Unit>, kInputFieldCount> numberUnit;
+};
+
+std::shared_ptr<const Readings> readTexts(const ColumnBatchInput& input)
+{
+    auto readings = std::make_shared<Readings>();
+    const InputDialect& dialect = input.settings.dialect;
+    for (std::size_t c = 0; c < kInputFieldCount; ++c) {
+        auto field = static_cast<InputField>(c);
+        const InputColumn& column = input.inputs[c];
+        if (!column.texts) {
+            auto from = dialectUnit(field, dialect);
+            if (from && from != methodUnit(field))
+                readings->numberUnit[c] = from;
+            continue;
+        }
+        checkIndex(*column.texts, input.rows, kInputColumns[c]);
+        if (field == InputField::Eth) {
+            for (const engine::CoefficientSet& set : engine::allCoefficientSets())
+                for (const std::string& text : column.texts->texts)
+                    readings->groups[static_cast<std::size_t>(set.population)].push_back(
+                        readField(field, set, text, dialect));
+            continue;
+        }
+        const engine::CoefficientSet& set = engine::coefficients(input.settings.defaultPopulation);
+        for (const std::string& text : column.texts->texts)
+            readings->fields[c].push_back(readField(field, set, text, dialect));
+    }
+    if (input.population) {
+        checkIndex(*input.population, input.rows, "population");
+        for (const std::string& text : input.population->texts)
+            readings->populations.push_back(isMissingMarker(text, dialect)
+                                                ? std::optional(input.settings.defaultPopulation)
+                                                : readPopulation(text).population);
+    }
+    return readings;
+}
+
 class ColumnRun {
 public:
     ColumnRun(const ColumnBatchInput& input, const ColumnBatchOutput& output, const ColumnBatchOptions& options)
@@ -44,17 +120,11 @@ public:
         checkSpan(output.weeks.size(), input.rows, true, "weeks");
         checkSpan(output.expected.size(), input.rows, true, "expected");
         checkSpan(output.z.size(), input.rows, true, "z");
-        if (auto problem = engine::thresholdProblem(options.thresholds))
+        if (auto problem = engine::thresholdProblem(input.settings.thresholds))
             throw std::invalid_argument("computeColumns: " + *problem);
-        reading_ = options.flags || !output.band.empty() || !output.weeks.empty() || !output.expected.empty() ||
-                   !output.z.empty();
-        // Each distinct population text is looked up once.
-        for (const std::string& name : input.population.names)
-            populations_.push_back(name.empty() ? std::optional(input.defaultPopulation) : populationFromText(name));
-        if (input.population.index)
-            for (std::size_t r = 0; r < input.rows; ++r)
-                if (input.population[r] >= static_cast<std::int64_t>(input.population.names.size()))
-                    throw std::invalid_argument("computeColumns: a population index lies beyond the names");
+        reading_ = options.flags || input.settings.strict || !output.band.empty() || !output.weeks.empty() ||
+                   !output.expected.empty() || !output.z.empty();
+        readings_ = readTexts(input);
     }
 
     std::size_t chunks() const { return (input_.rows + kChunkRows - 1) / kChunkRows; }
@@ -62,82 +132,168 @@ public:
     // Computes chunk `c`; its messages and flags go to `part`, its counts to `summary`.
     void computeChunk(std::size_t c, ColumnBatchSummary& part, ColumnBatchSummary& summary)
     {
-        std::vector<RowMessage>& messages = part.messages;
         std::size_t begin = c * kChunkRows;
         std::size_t end = std::min(input_.rows, begin + kChunkRows);
         records_.clear();
         rows_.clear();
         for (std::size_t r = begin; r < end; ++r) {
-            engine::CentileInputs in{input_.inputs[0][r], input_.inputs[1][r], input_.inputs[2][r],
-                                     input_.inputs[3][r], input_.inputs[4][r], input_.inputs[5][r],
-                                     input_.inputs[6][r]};
-            std::optional<engine::Population> population = input_.defaultPopulation;
+            std::optional<engine::Population> population = input_.settings.defaultPopulation;
             std::optional<std::string_view> populationText;
-            if (input_.population.index) {
-                std::int64_t i = input_.population[r];
+            if (input_.population) {
+                std::int64_t i = input_.population->index[r];
                 if (i >= 0) {
-                    population = populations_[static_cast<std::size_t>(i)];
-                    populationText = input_.population.names[static_cast<std::size_t>(i)];
+                    population = readings_->populations[static_cast<std::size_t>(i)];
+                    populationText = input_.population->texts[static_cast<std::size_t>(i)];
                 }
             }
-            bool missing = std::isnan(in.bwt) || std::isnan(in.gestDays) || std::isnan(in.wt) ||
-                           std::isnan(in.ht) || std::isnan(in.sex) || std::isnan(in.eth) || std::isnan(in.par);
-            if (missing || !population) {
-                // As a batch row: the missing fields empty, the others as
-                // their numbers' texts, so the message is the batch's.
-                std::array<std::string, kInputColumns.size()> texts;
-                const double numbers[] = {in.bwt, in.gestDays, in.wt, in.ht, in.sex, in.eth, in.par};
-                RowFields fields;
-                for (std::size_t k = 0; k < texts.size(); ++k) {
-                    if (!std::isnan(numbers[k]))
-                        texts[k] = shortestText(numbers[k]);
-                    fields.inputs[k] = texts[k];
+            double values[kInputFieldCount];
+            bool complete = population.has_value();
+            for (std::size_t k = 0; k < kInputFieldCount && complete; ++k) {
+                if (!input_.inputs[k].texts) {
+                    values[k] = number(k, r);
+                    complete = !std::isnan(values[k]);
+                } else {
+                    const FieldReading* reading = textReading(k, r, population);
+                    complete = reading && reading->ok();
+                    if (complete)
+                        values[k] = reading->value;
                 }
-                fields.population = populationText;
-                RowResult result = computeRow(fields, input_.defaultPopulation);
-                finish(r, result.outcome, kNotComputed, std::move(result.error), messages, summary);
-                if (options_.flags && population)
-                    addFlags(r, engine::inputFlags(*population, in), part);
+            }
+            if (!complete) {
+                incomplete(r, population, populationText, part, summary);
                 continue;
             }
-            records_.push_back({*population, in});
+            records_.push_back({*population, {values[0], values[1], values[2], values[3], values[4], values[5],
+                                              values[6]}});
             rows_.push_back(r);
         }
 
         outcomes_.resize(records_.size());
         engine::computeCentiles(records_, outcomes_);
         for (std::size_t k = 0; k < records_.size(); ++k) {
-            std::size_t r = rows_[k];
-            if (!outcomes_[k].error) {
-                if (!reading_) {
-                    finish(r, RowOutcome::Computed, outcomes_[k].centile, {}, messages, summary);
-                    continue;
-                }
-                engine::Reading reading =
-                    engine::readBatchBirth(records_[k], outcomes_[k].centile, options_.thresholds);
-                finish(r, RowOutcome::Computed, reading.centile(), {}, messages, summary);
-                writeReading(r, &reading);
-                if (options_.flags)
-                    addFlags(r, reading.flags, part);
-                continue;
-            }
-            // The kernel only says that the method raises an error; the
-            // method itself says which, in its own words.
-            std::string text(errorDescription(*outcomes_[k].error));
-            try {
-                engine::computeCentile(records_[k].population, records_[k].inputs);
-            } catch (const RuntimeError& error) {
-                text = error.what();
-            }
-            finish(r, RowOutcome::Error, kNotComputed, std::move(text), messages, summary);
-            if (options_.flags)
-                addFlags(r, engine::inputFlags(records_[k].population, records_[k].inputs), part);
+            if (outcomes_[k].error)
+                methodError(rows_[k], records_[k], *outcomes_[k].error, part, summary);
+            else
+                computed(rows_[k], records_[k], outcomes_[k].centile, part, summary);
         }
     }
 
 private:
-    void finish(std::size_t row, RowOutcome outcome, double centile, std::string message,
-                std::vector<RowMessage>& messages, ColumnBatchSummary& summary)
+    // The bare number of a numeric input, in the method's unit.
+    double number(std::size_t k, std::size_t row) const
+    {
+        double value = input_.inputs[k].numbers[row];
+        if (readings_->numberUnit[k] && !std::isnan(value))
+            value = convertUnits(value, *readings_->numberUnit[k], *methodUnit(static_cast<InputField>(k)));
+        return value;
+    }
+
+    // The vocabulary's reading of a text input's row, or nothing where the
+    // input is numbers or the row's text is missing.
+    const FieldReading* textReading(std::size_t k, std::size_t row,
+                                    std::optional<engine::Population> population) const
+    {
+        const std::optional<TextColumn>& texts = input_.inputs[k].texts;
+        if (!texts)
+            return nullptr;
+        std::int64_t i = texts->index[row];
+        if (i < 0)
+            return nullptr;
+        if (static_cast<InputField>(k) == InputField::Eth) {
+            // As the vocabulary reads a birth: a row of an unknown population
+            // reads its group in the default's list.
+            auto p = population.value_or(input_.settings.defaultPopulation);
+            return &readings_->groups[static_cast<std::size_t>(p)][static_cast<std::size_t>(i)];
+        }
+        return &readings_->fields[k][static_cast<std::size_t>(i)];
+    }
+
+    // A row with a missing or unreadable input, or an unknown population: the
+    // batch's own reading of such a row.
+    void incomplete(std::size_t row, std::optional<engine::Population> population,
+                    std::optional<std::string_view> populationText, ColumnBatchSummary& part,
+                    ColumnBatchSummary& summary)
+    {
+        BirthReading birth;
+        birth.population = population;
+        RowFields fields;
+        fields.population = populationText;
+        for (std::size_t k = 0; k < kInputFieldCount; ++k) {
+            if (!input_.inputs[k].texts) {
+                double value = number(k, row);
+                if (!std::isnan(value))
+                    birth.fields[k] = {FieldStatus::Value, value, {}};
+                continue;
+            }
+            if (const FieldReading* reading = textReading(k, row, population)) {
+                birth.fields[k] = *reading;
+                fields.inputs[k] = input_.inputs[k].texts->texts[static_cast<std::size_t>(
+                    input_.inputs[k].texts->index[row])];
+            }
+        }
+        RowResult result = incompleteRow(fields, birth);
+        finish(row, result.outcome, kNotComputed, std::move(result.error), part, summary);
+    }
+
+    // The kernel only says that the method raises an error; the method itself
+    // says which, in its own words.
+    void methodError(std::size_t row, const engine::BatchRecord& record, ErrorNumber number,
+                     ColumnBatchSummary& part, ColumnBatchSummary& summary)
+    {
+        std::string text(errorDescription(number));
+        try {
+            engine::computeCentile(record.population, record.inputs);
+        } catch (const RuntimeError& error) {
+            text = error.what();
+        }
+        finish(row, RowOutcome::Error, kNotComputed, std::move(text), part, summary);
+    }
+
+    void computed(std::size_t row, const engine::BatchRecord& record, double centile, ColumnBatchSummary& part,
+                  ColumnBatchSummary& summary)
+    {
+        const engine::BandThresholds& thresholds = input_.settings.thresholds;
+        if (!reading_) {
+            // The batch reads every computed row; without its band or flags
+            // wanted, only its choice of centile matters.
+            if (engine::nearBandThreshold(centile, thresholds)) {
+                methodCentile(row, record, part, summary);
+                return;
+            }
+            finish(row, RowOutcome::Computed, centile, {}, part, summary);
+            return;
+        }
+        engine::Reading reading;
+        try {
+            reading = engine::readBatchBirth(record, centile, thresholds);
+        } catch (const RuntimeError& error) {
+            finish(row, RowOutcome::Error, kNotComputed, error.what(), part, summary);
+            return;
+        }
+        if (input_.settings.strict && !reading.flags.empty()) {
+            RowResult flagged = readingRow(reading, input_.settings);
+            finish(row, flagged.outcome, kNotComputed, std::move(flagged.error), part, summary);
+        } else {
+            finish(row, RowOutcome::Computed, reading.centile(), {}, part, summary);
+            writeReading(row, &reading);
+        }
+        if (options_.flags && !reading.flags.empty())
+            part.flags.push_back({row, engine::flagTexts(reading.flags)});
+    }
+
+    void methodCentile(std::size_t row, const engine::BatchRecord& record, ColumnBatchSummary& part,
+                       ColumnBatchSummary& summary)
+    {
+        try {
+            double centile = engine::computeCentile(record.population, record.inputs).centile;
+            finish(row, RowOutcome::Computed, centile, {}, part, summary);
+        } catch (const RuntimeError& error) {
+            finish(row, RowOutcome::Error, kNotComputed, error.what(), part, summary);
+        }
+    }
+
+    void finish(std::size_t row, RowOutcome outcome, double centile, std::string message, ColumnBatchSummary& part,
+                ColumnBatchSummary& summary)
     {
         output_.centile[row] = centile;
         output_.outcome[row] = static_cast<std::uint8_t>(outcome);
@@ -147,7 +303,7 @@ private:
         case RowOutcome::Error: ++summary.errors; break;
         }
         if (outcome != RowOutcome::Computed) {
-            messages.push_back({row, std::move(message)});
+            part.messages.push_back({row, std::move(message)});
             writeReading(row, nullptr);
         }
     }
@@ -166,17 +322,11 @@ private:
             output_.z[row] = reading ? reading->detail.z : kNotComputed;
     }
 
-    static void addFlags(std::size_t row, const std::vector<engine::Flag>& flags, ColumnBatchSummary& part)
-    {
-        if (!flags.empty())
-            part.flags.push_back({row, engine::flagTexts(flags)});
-    }
-
     const ColumnBatchInput& input_;
     const ColumnBatchOutput& output_;
     const ColumnBatchOptions& options_;
     bool reading_ = false;
-    std::vector<std::optional<engine::Population>> populations_;
+    std::shared_ptr<const Readings> readings_;
     // Working space of the chunk in hand; each thread has its own run.
     std::vector<engine::BatchRecord> records_;
     std::vector<std::size_t> rows_;
@@ -195,7 +345,7 @@ void addCounts(ColumnBatchSummary& total, const ColumnBatchSummary& part)
 ColumnBatchSummary computeColumns(const ColumnBatchInput& input, const ColumnBatchOutput& output,
                                   const ColumnBatchOptions& options)
 {
-    const ColumnRun prototype(input, output, options);  // checks the arguments once
+    const ColumnRun prototype(input, output, options);  // checks the arguments and reads the texts once
     std::size_t chunkCount = prototype.chunks();
     std::size_t threads = std::max<std::size_t>(1, std::min(options.threads, chunkCount));
 

@@ -1,15 +1,17 @@
-// Customised centiles for columns of numbers, as arrays and data frames hold
-// them: one double per row for each of the seven inputs, where NaN is a
-// missing input. Rows are computed as `custcent batch` computes a file: the
-// common row goes to the batch kernel, every other row to the population's
-// method, so a centile, a missing input and an error come out as a batch
-// row's would.
+// Customised centiles for columns of values, as arrays and data frames hold
+// them. A column is either numbers (one double per row, NaN for a missing
+// value) or texts reduced to their distinct values (a name, "39+4", "3.4kg",
+// a missing-value marker), read with the input vocabulary. Rows are computed
+// as `custcent batch` computes the rows of a file: the common row goes to the
+// batch kernel, every other one to the population's method, so a centile, a
+// missing input, an error and the flags come out as a batch row's would.
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -17,44 +19,49 @@
 #include "engine/band.h"
 #include "engine/coefficient_set.h"
 #include "tabular/batch.h"
+#include "tabular/vocabulary.h"
 
 namespace wrenfield::tabular {
 
-// A column of doubles in memory: row r lies r × strideBytes bytes after
-// `data`. A stride of 0 gives every row the same value; a negative stride
-// walks backwards (a reversed array view).
-struct NumberColumn {
-    const double* data = nullptr;
-    std::ptrdiff_t strideBytes = sizeof(double);
+// A column of fixed-size values in memory: row r lies r × strideBytes bytes
+// after `data`. A stride of 0 gives every row the same value; a negative
+// stride walks backwards (a reversed array view).
+template <typename T>
+struct StridedColumn {
+    const T* data = nullptr;
+    std::ptrdiff_t strideBytes = sizeof(T);
 
-    double operator[](std::size_t row) const
+    T operator[](std::size_t row) const
     {
         const char* bytes = reinterpret_cast<const char*>(data) + static_cast<std::ptrdiff_t>(row) * strideBytes;
-        return *reinterpret_cast<const double*>(bytes);
+        return *reinterpret_cast<const T*>(bytes);
     }
 };
 
-// The population of each row, as a column of texts reduced to its distinct
-// values: row r takes names[index[r]], or the default when that is negative
-// or the text is empty. A text that names no population ("Narnia") gives the
-// row the error "unknown population: Narnia".
-struct PopulationColumn {
-    std::span<const std::string> names;
-    const std::int64_t* index = nullptr;  // nullptr: every row takes the default
-    std::ptrdiff_t strideBytes = sizeof(std::int64_t);
+// Texts reduced to their distinct values: row r holds texts[index[r]], or is
+// missing where the index is negative.
+struct TextColumn {
+    std::span<const std::string> texts;
+    StridedColumn<std::int64_t> index;
+};
 
-    std::int64_t operator[](std::size_t row) const
-    {
-        const char* bytes = reinterpret_cast<const char*>(index) + static_cast<std::ptrdiff_t>(row) * strideBytes;
-        return *reinterpret_cast<const std::int64_t*>(bytes);
-    }
+// One input: numbers (bare numbers in the field's unit of the settings'
+// dialect) when `texts` is not given, else texts.
+struct InputColumn {
+    StridedColumn<double> numbers;
+    std::optional<TextColumn> texts;
 };
 
 struct ColumnBatchInput {
     std::size_t rows = 0;
-    std::array<NumberColumn, kInputColumns.size()> inputs;  // bwt, gest, wt, ht, sex, eth, par
-    PopulationColumn population;
-    engine::Population defaultPopulation = engine::Population::UnitedKingdom;
+    std::array<InputColumn, kInputFieldCount> inputs;  // bwt, gest, wt, ht, sex, eth, par
+    // The population of each row (a name or an alias, in any case); a missing
+    // one or a missing-value marker takes the default. None: every row the default.
+    std::optional<TextColumn> population;
+    // The default population, the dialect (units, missing-value markers,
+    // decimal comma), the band thresholds and strict (a flagged row is an
+    // error); the settings of the file's layout and added columns are not used.
+    BatchSettings settings;
 };
 
 // The band of a row that has none (not computed).
@@ -62,9 +69,8 @@ inline constexpr std::uint8_t kNoBand = 0xFF;
 
 // Where the results go, one element per row; the caller owns the memory.
 // The spans after `outcome` may be empty (not wanted) or have one element per
-// row. When any of them is wanted, each computed row is read as the engine
-// reads a batch birth: a centile within a hair of a band threshold is then the
-// one-record method's, so that its band never depends on the kernel's last bits.
+// row. As in the batch, a centile within a hair of a band threshold is the
+// one-record method's, so that a band never depends on the kernel's last bits.
 struct ColumnBatchOutput {
     std::span<double> centile;           // percent, unrounded; NaN unless computed
     std::span<std::uint8_t> outcome;     // a RowOutcome
@@ -90,15 +96,14 @@ struct ColumnBatchOptions {
     const std::atomic<bool>* stop = nullptr;
     // Added to after every chunk: the rows finished so far, for a progress meter.
     std::atomic<std::size_t>* rowsDone = nullptr;
-    // Whether to find the plausibility flags of every row whose population is
-    // known (inputs of rows not computed too: a mistyped unit often causes the error).
+    // Whether to report the plausibility flags of the computed rows (they are
+    // always found under settings.strict, which makes a flagged row an error).
     bool flags = false;
-    engine::BandThresholds thresholds;
 };
 
 struct ColumnBatchSummary {
     std::vector<RowMessage> messages;  // in row order: every row not computed
-    std::vector<RowMessage> flags;     // in row order: the flags of each flagged row, "; "-joined
+    std::vector<RowMessage> flags;     // in row order: the flags of each flagged computed row, "; "-joined
     std::size_t computed = 0;
     std::size_t missing = 0;
     std::size_t errors = 0;
@@ -106,8 +111,8 @@ struct ColumnBatchSummary {
 };
 
 // Computes every row. Throws std::invalid_argument when an output span is
-// neither empty (a detail only) nor one element per row, a population index
-// lies beyond `names`, or the band thresholds cannot be used. An error inside a worker thread is rethrown on
+// neither empty (not wanted) nor one element per row, a text index lies
+// beyond its texts, or the band thresholds cannot be used. An error inside a worker thread is rethrown on
 // the calling thread after every worker has finished.
 ColumnBatchSummary computeColumns(const ColumnBatchInput& input, const ColumnBatchOutput& output,
                                   const ColumnBatchOptions& options = {});

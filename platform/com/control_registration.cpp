@@ -1,42 +1,58 @@
-// The registry entries of a control: written from its project description.
+// The registry entries of a control: its own class entries as the control
+// library lists them, and those of its type library and interfaces, written
+// or removed in one update of the registry.
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "platform/com/wf_control.h"
 #include "platform/com/wf_registry.h"
-#include "platform/utf16_text.h"
+#include "platform/guid_text.h"
 
 namespace {
 
-std::string braced(const GUID& guid)
-{
-    OLECHAR text[39];
-    StringFromGUID2(guid, text, 39);
-    return wrenfield::utf8FromUtf16({text, 38});
-}
+using wrenfield::guidText;
 
 std::string versionText(WORD major, WORD minor)
 {
     return std::to_string(major) + "." + std::to_string(minor);
 }
 
-const WfTypeEntry* controlClass(const WfProjectDescription& p)
-{
-    for (UINT i = 0; i < p.typeCount; ++i)
-        if (p.types[i].kind == WF_TYPE_COCLASS)
-            return &p.types[i];
-    return nullptr;
-}
-
 bool complete(const WfProjectDescription* p)
 {
-    return p && p->projectName && *p->projectName && p->projectDescription && p->helpDirectory && p->objectName &&
-           *p->objectName && p->threadingModel && p->libid && p->types && controlClass(*p);
+    if (!p || !p->classKeys || p->classKeyCount == 0 || (p->classValueCount > 0 && !p->classValues) ||
+        !p->projectDescription || !p->helpDirectory || !p->libid || (p->typeCount > 0 && !p->types))
+        return false;
+    for (UINT i = 0; i < p->classKeyCount; ++i)
+        if (!p->classKeys[i] || !*p->classKeys[i])
+            return false;
+    for (UINT i = 0; i < p->classValueCount; ++i)
+        if (!p->classValues[i].key)
+            return false;
+    for (UINT i = 0; i < p->typeCount; ++i)
+        if (!p->types[i].name || !p->types[i].guid)
+            return false;
+    return true;
 }
 
-std::string progIdOf(const WfProjectDescription& p)
+// An update of the registry that is abandoned, releasing its lock, unless it
+// was committed: also when an exception leaves the code that fills it.
+struct UpdateAbandoner {
+    void operator()(WfRegistryUpdate* update) const { WfRegistryAbandon(update); }
+};
+using Update = std::unique_ptr<WfRegistryUpdate, UpdateAbandoner>;
+
+HRESULT beginUpdate(Update& update)
 {
-    return std::string(p.projectName) + "." + p.objectName;
+    WfRegistryUpdate* raw = nullptr;
+    const HRESULT hr = WfRegistryBeginUpdate(&raw);
+    update.reset(raw);
+    return hr;
+}
+
+HRESULT commit(Update& update)
+{
+    return WfRegistryCommit(update.release());
 }
 
 // Sets values one after another; keeps the first failure.
@@ -58,39 +74,27 @@ struct Writer {
 
 HRESULT write(WfRegistryUpdate* update, const WfProjectDescription& p, const std::string& path)
 {
-    const std::string clsid = braced(*controlClass(p)->guid);
-    const std::string libid = braced(*p.libid);
-    const std::string progId = progIdOf(p);
+    const std::string libid = guidText(*p.libid);
     const std::string libVersion = versionText(p.typeLibMajor, p.typeLibMinor);
-    const std::string classKey = "CLSID\\" + clsid;
     Writer w{update};
 
-    // The class: its server and threading model, ProgID, the control flag,
-    // the status flags of its content aspect, its toolbox picture and its
-    // type library.
-    w.set(classKey, nullptr, progId);
-    w.set(classKey + "\\InprocServer32", nullptr, path);
-    w.set(classKey + "\\InprocServer32", "ThreadingModel", p.threadingModel);
-    w.set(classKey + "\\ProgID", nullptr, progId);
-    w.set(classKey + "\\VERSION", nullptr, libVersion);
-    w.key(classKey + "\\Control");
-    w.set(classKey + "\\MiscStatus", nullptr, "0");
-    w.set(classKey + "\\MiscStatus\\1", nullptr, std::to_string(p.miscStatus));
-    w.set(classKey + "\\ToolboxBitmap32", nullptr, path + ", " + std::to_string(p.toolboxBitmapId));
-    w.set(classKey + "\\TypeLib", nullptr, libid);
-
-    w.set(progId, nullptr, progId);
-    w.set(progId + "\\CLSID", nullptr, clsid);
+    for (UINT i = 0; i < p.classValueCount; ++i) {
+        const WfRegistryValue& v = p.classValues[i];
+        if (v.value)
+            w.set(v.key, v.name, v.value);
+        else
+            w.key(v.key);
+    }
 
     // The interfaces, marshalled by the standard automation marshaller.
     for (UINT i = 0; i < p.typeCount; ++i) {
         const WfTypeEntry& type = p.types[i];
         if (type.kind == WF_TYPE_COCLASS)
             continue;
-        const std::string key = "Interface\\" + braced(*type.guid);
+        const std::string key = "Interface\\" + guidText(*type.guid);
         w.set(key, nullptr, type.name);
-        w.set(key + "\\ProxyStubClsid", nullptr, braced(CLSID_PSOAInterface));
-        w.set(key + "\\ProxyStubClsid32", nullptr, braced(CLSID_PSOAInterface));
+        w.set(key + "\\ProxyStubClsid", nullptr, guidText(CLSID_PSOAInterface));
+        w.set(key + "\\ProxyStubClsid32", nullptr, guidText(CLSID_PSOAInterface));
         w.set(key + "\\TypeLib", nullptr, libid);
         w.set(key + "\\TypeLib", "Version", libVersion);
     }
@@ -108,12 +112,12 @@ HRESULT write(WfRegistryUpdate* update, const WfProjectDescription& p, const std
 
 void remove(WfRegistryUpdate* update, const WfProjectDescription& p)
 {
-    const std::string libid = braced(*p.libid);
-    WfRegistryDeleteTree(update, ("CLSID\\" + braced(*controlClass(p)->guid)).c_str());
-    WfRegistryDeleteTree(update, progIdOf(p).c_str());
+    const std::string libid = guidText(*p.libid);
+    for (UINT i = 0; i < p.classKeyCount; ++i)
+        WfRegistryDeleteTree(update, p.classKeys[i]);
     for (UINT i = 0; i < p.typeCount; ++i)
         if (p.types[i].kind != WF_TYPE_COCLASS)
-            WfRegistryDeleteTree(update, ("Interface\\" + braced(*p.types[i].guid)).c_str());
+            WfRegistryDeleteTree(update, ("Interface\\" + guidText(*p.types[i].guid)).c_str());
     WfRegistryDeleteTree(update, ("TypeLib\\" + libid + "\\" + versionText(p.typeLibMajor, p.typeLibMinor)).c_str());
     WfRegistryDeleteKeyIfEmpty(update, ("TypeLib\\" + libid).c_str());
     for (const char* root : {"CLSID", "Interface", "TypeLib"})
@@ -127,17 +131,15 @@ extern "C" HRESULT WfRegisterControl(const WfProjectDescription* project, const 
     if (!complete(project) || !libraryPath || libraryPath[0] != '/')
         return E_INVALIDARG;
     try {
-        WfRegistryUpdate* update = nullptr;
-        HRESULT hr = WfRegistryBeginUpdate(&update);
+        Update update;
+        HRESULT hr = beginUpdate(update);
         if (FAILED(hr))
             return hr;
-        remove(update, *project);
-        hr = write(update, *project, libraryPath);
-        if (FAILED(hr)) {
-            WfRegistryAbandon(update);
-            return hr;
-        }
-        return WfRegistryCommit(update);
+        remove(update.get(), *project);
+        hr = write(update.get(), *project, libraryPath);
+        if (FAILED(hr))
+            return hr;  // abandoned: the registry stays as it was
+        return commit(update);
     } catch (...) {
         return E_OUTOFMEMORY;
     }
@@ -148,12 +150,12 @@ extern "C" HRESULT WfUnregisterControl(const WfProjectDescription* project)
     if (!complete(project))
         return E_INVALIDARG;
     try {
-        WfRegistryUpdate* update = nullptr;
-        const HRESULT hr = WfRegistryBeginUpdate(&update);
+        Update update;
+        const HRESULT hr = beginUpdate(update);
         if (FAILED(hr))
             return hr;
-        remove(update, *project);
-        return WfRegistryCommit(update);
+        remove(update.get(), *project);
+        return commit(update);
     } catch (...) {
         return E_OUTOFMEMORY;
     }

@@ -8,6 +8,7 @@
 
 #include "platform/com/wf_com.h"
 #include "platform/com/wf_registry.h"
+#include "platform/guid_text.h"
 #include "platform/utf16_text.h"
 
 namespace {
@@ -19,13 +20,6 @@ thread_local int apartmentEntries = 0;
 // that it can be unloaded.
 std::mutex librariesMutex;
 std::map<std::string, void*> loadedLibraries;
-
-std::string braced(REFGUID guid)
-{
-    OLECHAR text[39];
-    StringFromGUID2(guid, text, 39);
-    return wrenfield::utf8FromUtf16({text, 38});
-}
 
 HRESULT libraryFor(const std::string& path, void** handle)
 {
@@ -89,7 +83,7 @@ HRESULT CoGetClassObject(REFCLSID rclsid, DWORD clsContext, LPVOID, REFIID riid,
         return REGDB_E_CLASSNOTREG;  // only in-process servers exist here
     try {
         char path[4096];
-        const std::string key = "CLSID\\" + braced(rclsid) + "\\InprocServer32";
+        const std::string key = "CLSID\\" + wrenfield::guidText(rclsid) + "\\InprocServer32";
         HRESULT hr = WfRegistryQueryString(key.c_str(), nullptr, path, sizeof path);
         if (hr == REGDB_E_KEYMISSING)
             return REGDB_E_CLASSNOTREG;

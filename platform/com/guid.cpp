@@ -1,8 +1,8 @@
 // Interface identifiers of the standard interfaces, and GUIDs in text.
-#include <cstdio>
 #include <cstring>
 
 #include "platform/com/wf_com.h"
+#include "platform/guid_text.h"
 
 extern "C" {
 
@@ -21,12 +21,9 @@ int StringFromGUID2(REFGUID guid, LPOLESTR buffer, int size)
 {
     if (!buffer || size < 39)
         return 0;
-    char text[40];
-    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", guid.Data1, guid.Data2,
-                  guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5],
-                  guid.Data4[6], guid.Data4[7]);
-    for (int i = 0; i < 39; ++i)
-        buffer[i] = static_cast<OLECHAR>(text[i]);
+    const std::string text = wrenfield::guidText(guid);
+    for (int i = 0; i < 39; ++i)  // with the ending zero
+        buffer[i] = static_cast<OLECHAR>(text.c_str()[i]);
     return 39;
 }
 

@@ -11,23 +11,19 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
 
+#include "platform/ascii_text.h"
 #include "platform/com/wf_registry.h"
 
 namespace {
 
 constexpr const char* kMagic = "WRENFIELD-REGISTRY 1";
 
-std::string lowerAscii(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
+using wrenfield::lowerAscii;
 
 struct Value {
     std::string name;  // as first written; empty for the default value
@@ -41,8 +37,19 @@ struct Key {
     std::map<std::string, Value> values;  // by lower-case name
 };
 
-// Keys by lower-case path; a std::map keeps a key's subkeys right after it.
+// Keys by lower-case path. A key's subkeys are the keys whose path starts
+// with its own and a backslash. They need not follow the key directly: a
+// neighbour such as "TypeLib 2" or "TypeLib0" sorts in between, since a
+// space and the digits sort before the backslash.
 using Tree = std::map<std::string, Key>;
+
+// True when any key lies below `lower` (a lower-case path).
+bool hasSubkeys(const Tree& tree, const std::string& lower)
+{
+    const std::string prefix = lower + "\\";
+    const auto it = tree.lower_bound(prefix);
+    return it != tree.end() && it->first.starts_with(prefix);
+}
 
 std::string quote(const std::string& text)
 {
@@ -292,29 +299,21 @@ HRESULT WfRegistryBeginUpdate(WfRegistryUpdate** update)
         return E_POINTER;
     *update = nullptr;
     try {
-        auto* u = new WfRegistryUpdate;
+        // Owned here until handed out: every way out releases the lock.
+        auto u = std::make_unique<WfRegistryUpdate>();
         u->path = registryPath();
-        if (!makeDirectories(directoryOf(u->path))) {
-            delete u;
+        if (!makeDirectories(directoryOf(u->path)))
             return REGDB_E_WRITEREGDB;
-        }
         u->lockFd = open((u->path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (u->lockFd < 0) {
-            delete u;
+        if (u->lockFd < 0)
             return REGDB_E_WRITEREGDB;
-        }
-        while (flock(u->lockFd, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                delete u;
+        while (flock(u->lockFd, LOCK_EX) != 0)
+            if (errno != EINTR)
                 return REGDB_E_WRITEREGDB;
-            }
-        }
         const HRESULT hr = load(u->path, u->tree);
-        if (FAILED(hr)) {
-            delete u;
+        if (FAILED(hr))
             return hr;
-        }
-        *update = u;
+        *update = u.release();
         return S_OK;
     } catch (...) {
         return E_OUTOFMEMORY;
@@ -394,9 +393,7 @@ HRESULT WfRegistryDeleteKeyIfEmpty(WfRegistryUpdate* update, const char* key)
     const auto it = update->tree.find(lower);
     if (it == update->tree.end())
         return S_FALSE;
-    auto next = std::next(it);
-    const bool hasSubkeys = next != update->tree.end() && next->first.starts_with(lower + "\\");
-    if (hasSubkeys || !it->second.values.empty())
+    if (hasSubkeys(update->tree, lower) || !it->second.values.empty())
         return S_FALSE;
     update->tree.erase(it);
     return S_OK;
@@ -406,6 +403,7 @@ HRESULT WfRegistryCommit(WfRegistryUpdate* update)
 {
     if (!update)
         return E_POINTER;
+    const std::unique_ptr<WfRegistryUpdate> owned(update);
     HRESULT hr = S_OK;
     try {
         if (!replaceAtomically(update->path, serialize(update->tree)))
@@ -413,7 +411,6 @@ HRESULT WfRegistryCommit(WfRegistryUpdate* update)
     } catch (...) {
         hr = E_OUTOFMEMORY;
     }
-    delete update;
     return hr;
 }
 

@@ -1,9 +1,8 @@
 /*
  * Control registration: a control library hands its project description
- * (its registration record and the essentials of its interface description)
- * to the runtime, which writes or removes the registry entries of the
- * control class, its ProgID ("<project>.<object>"), its interfaces and its
- * type library.
+ * (the entries of its class and ProgID, and the essentials of its interface
+ * description) to the runtime, which writes or removes them, with the
+ * entries of its interfaces and its type library, in one update.
  */
 #ifndef WRENFIELD_PLATFORM_COM_WF_CONTROL_H
 #define WRENFIELD_PLATFORM_COM_WF_CONTROL_H
@@ -20,18 +19,26 @@ typedef struct WfTypeEntry {
     const GUID* guid;
 } WfTypeEntry;
 
+/* One value the control library writes. */
+typedef struct WfRegistryValue {
+    const char* key;   /* below the classes root */
+    const char* name;  /* NULL or empty: the key's default value */
+    const char* value; /* NULL: the key alone, without a value */
+} WfRegistryValue;
+
 typedef struct WfProjectDescription {
-    /* The registration record. */
-    const char* projectName;        /* "Wrenfield515UK" */
+    /* The control's own entries, from the control library: the keys it owns
+     * (each removed with everything below it) and the values below them. */
+    const char* const* classKeys;
+    UINT classKeyCount;
+    const WfRegistryValue* classValues;
+    UINT classValueCount;
+    /* The interface description, whose type library and interfaces the
+     * runtime registers as the platform's type library registration does. */
     const char* projectDescription; /* the type library's help string */
     const char* helpDirectory;
     WORD typeLibMajor;
     WORD typeLibMinor;
-    const char* objectName;     /* "Calc" */
-    DWORD miscStatus;           /* OLEMISC_… flags of the content aspect */
-    UINT toolboxBitmapId;       /* bitmap resource of the library */
-    const char* threadingModel; /* "Apartment" */
-    /* The interface description. */
     const GUID* libid;
     LCID lcid;
     const WfTypeEntry* types; /* one coclass (the control) and its interfaces */

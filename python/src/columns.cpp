@@ -13,6 +13,7 @@
 #include <chrono>
 #include <exception>
 #include <future>
+#include <map>
 #include <optional>
 #include <string>
 #include <thread>
@@ -21,6 +22,7 @@
 #include "bindings.h"
 #include "engine/band.h"
 #include "tabular/column_batch.h"
+#include "tabular/vocabulary.h"
 
 namespace py = pybind11;
 
@@ -33,9 +35,6 @@ using tabular::kInputColumns;
 // How often the waiting thread takes the lock to look for Ctrl-C.
 constexpr auto kPollInterval = std::chrono::milliseconds(50);
 
-// A column the library can read in place: float64 in the machine's byte
-// order, one dimension of `rows` elements, aligned. Anything else is the
-// package's mistake or a caller's, never something to guess at.
 // Whether the array's elements are T in the machine's byte order (an equal
 // dtype, not necessarily the same object: an unpickled array has its own).
 template <typename T>
@@ -44,18 +43,62 @@ bool holds(const py::array& array)
     return py::detail::npy_api::get().PyArray_EquivTypes_(array.dtype().ptr(), py::dtype::of<T>().ptr());
 }
 
-tabular::NumberColumn numberColumn(const py::array& array, std::string_view name, std::size_t rows)
+// A column the library can read in place: `T` in the machine's byte order,
+// one dimension of `rows` elements, aligned. Anything else is the package's
+// mistake or a caller's, never something to guess at.
+template <typename T>
+tabular::StridedColumn<T> stridedColumn(const py::array& array, const std::string& name, std::size_t rows)
 {
-    if (!holds<double>(array))
-        throw py::type_error(std::string(name) + ": expected a float64 array, got " +
+    if (!holds<T>(array))
+        throw py::type_error(name + ": expected a " + std::string(py::str(py::dtype::of<T>())) + " array, got " +
                              std::string(py::str(array.dtype())));
     if (array.ndim() != 1 || static_cast<std::size_t>(array.shape(0)) != rows)
-        throw py::value_error(std::string(name) + ": expected one dimension of " + std::to_string(rows) + " values");
+        throw py::value_error(name + ": expected one dimension of " + std::to_string(rows) + " values");
     auto address = reinterpret_cast<std::uintptr_t>(array.data());
     py::ssize_t stride = rows > 1 ? array.strides(0) : 0;
-    if (address % alignof(double) != 0 || stride % static_cast<py::ssize_t>(alignof(double)) != 0)
-        throw py::value_error(std::string(name) + ": the array is not aligned for float64");
-    return {static_cast<const double*>(array.data()), stride};
+    if (address % alignof(T) != 0 || stride % static_cast<py::ssize_t>(alignof(T)) != 0)
+        throw py::value_error(name + ": the array is not aligned");
+    return {static_cast<const T*>(array.data()), stride};
+}
+
+// Texts reduced to their distinct values, as (list of str, int64 index a row).
+struct Texts {
+    std::vector<std::string> texts;
+    py::array index;
+};
+
+Texts textsOf(const py::handle& value, const std::string& name)
+{
+    auto pair = py::reinterpret_borrow<py::tuple>(value);
+    if (pair.size() != 2)
+        throw py::type_error(name + ": expected (texts, index)");
+    return {pair[0].cast<std::vector<std::string>>(), pair[1].cast<py::array>()};
+}
+
+tabular::InputDialect dialectOf(const std::optional<std::map<std::string, std::string>>& units,
+                                const std::optional<std::vector<std::string>>& na, bool decimalComma)
+{
+    tabular::InputDialect dialect;
+    if (units) {
+        for (const auto& [name, text] : *units) {
+            auto field = tabular::inputFieldFromName(name);
+            if (!field)
+                throw py::value_error("units: " + name + " is not an input (bwt, wt, ht take units)");
+            tabular::UnitChoice choice = tabular::chooseUnit(*field, text);
+            if (!choice.unit)
+                throw py::value_error("units: " + name + ": " + choice.error);
+            switch (*field) {
+            case tabular::InputField::Bwt: dialect.bwtUnit = *choice.unit; break;
+            case tabular::InputField::Wt: dialect.wtUnit = *choice.unit; break;
+            case tabular::InputField::Ht: dialect.htUnit = *choice.unit; break;
+            default: throw py::value_error("units: only bwt, wt and ht take units, not " + name);
+            }
+        }
+    }
+    if (na)
+        dialect.missingMarkers = *na;
+    dialect.decimalComma = decimalComma;
+    return dialect;
 }
 
 py::array_t<double> doubles(std::size_t rows) { return py::array_t<double>(static_cast<py::ssize_t>(rows)); }
@@ -79,9 +122,11 @@ std::pair<py::array_t<std::int64_t>, py::list> rowTexts(const std::vector<tabula
     return {rows, texts};
 }
 
-py::dict computeColumns(const std::vector<py::array>& inputs, std::size_t rows, std::vector<std::string> names,
-                        const std::optional<py::array>& populationIndex, int defaultPopulation,
-                        std::size_t threads, bool details, bool flags, const std::array<double, 4>& thresholds,
+py::dict computeColumns(const py::list& inputs, std::size_t rows, const std::optional<py::tuple>& population,
+                        int defaultPopulation, std::size_t threads, bool details, bool flags,
+                        const std::array<double, 4>& thresholds, bool strict,
+                        const std::optional<std::map<std::string, std::string>>& units,
+                        const std::optional<std::vector<std::string>>& na, bool decimalComma,
                         const std::function<void(std::size_t)>& progress)
 {
     if (inputs.size() != kInputColumns.size())
@@ -93,20 +138,29 @@ py::dict computeColumns(const std::vector<py::array>& inputs, std::size_t rows, 
 
     tabular::ColumnBatchInput input;
     input.rows = rows;
-    input.defaultPopulation = static_cast<engine::Population>(defaultPopulation);
-    for (std::size_t c = 0; c < kInputColumns.size(); ++c)
-        input.inputs[c] = numberColumn(inputs[c], kInputColumns[c], rows);
-    input.population.names = names;
-    if (populationIndex) {
-        const py::array& index = *populationIndex;
-        if (!holds<std::int64_t>(index) || index.ndim() != 1 ||
-            static_cast<std::size_t>(index.shape(0)) != rows)
-            throw py::type_error("population index: expected an int64 array of one value a row");
-        if (reinterpret_cast<std::uintptr_t>(index.data()) % alignof(std::int64_t) != 0 ||
-            index.strides(0) % static_cast<py::ssize_t>(alignof(std::int64_t)) != 0)
-            throw py::value_error("population index: the array is not aligned");
-        input.population.index = static_cast<const std::int64_t*>(index.data());
-        input.population.strideBytes = rows > 1 ? index.strides(0) : 0;
+    input.settings.defaultPopulation = static_cast<engine::Population>(defaultPopulation);
+    input.settings.thresholds = {thresholds[0], thresholds[1], thresholds[2], thresholds[3]};
+    input.settings.strict = strict;
+    input.settings.dialect = dialectOf(units, na, decimalComma);
+    // The arrays and texts stay referenced here while the workers read them.
+    std::array<Texts, kInputColumns.size()> texts;
+    std::vector<py::array> arrays;
+    for (std::size_t c = 0; c < kInputColumns.size(); ++c) {
+        std::string name(kInputColumns[c]);
+        if (py::isinstance<py::tuple>(inputs[c])) {
+            texts[c] = textsOf(inputs[c], name);
+            input.inputs[c].texts = tabular::TextColumn{texts[c].texts,
+                                                        stridedColumn<std::int64_t>(texts[c].index, name, rows)};
+        } else {
+            arrays.push_back(inputs[c].cast<py::array>());
+            input.inputs[c].numbers = stridedColumn<double>(arrays.back(), name, rows);
+        }
+    }
+    Texts populations;
+    if (population) {
+        populations = textsOf(*population, "population");
+        input.population =
+            tabular::TextColumn{populations.texts, stridedColumn<std::int64_t>(populations.index, "population", rows)};
     }
 
     py::array_t<double> centile = doubles(rows);
@@ -124,7 +178,6 @@ py::dict computeColumns(const std::vector<py::array>& inputs, std::size_t rows, 
     options.stop = &stop;
     options.rowsDone = &rowsDone;
     options.flags = flags;
-    options.thresholds = {thresholds[0], thresholds[1], thresholds[2], thresholds[3]};
 
     tabular::ColumnBatchSummary summary;
     {
@@ -190,13 +243,16 @@ void bindColumns(py::module_& module)
     module.attr("OUTCOME_MISSING") = static_cast<int>(tabular::RowOutcome::Missing);
     module.attr("OUTCOME_ERROR") = static_cast<int>(tabular::RowOutcome::Error);
     module.def("compute_columns", &computeColumns, py::arg("inputs"), py::arg("rows"),
-               py::arg("population_names") = std::vector<std::string>{}, py::arg("population_index") = py::none(),
-               py::arg("default_population") = 0, py::arg("threads") = 1, py::arg("details") = false,
-               py::arg("flags") = false, py::arg("thresholds") = std::array<double, 4>{3, 10, 90, 97},
+               py::arg("population") = py::none(), py::arg("default_population") = 0, py::arg("threads") = 1,
+               py::arg("details") = false, py::arg("flags") = false,
+               py::arg("thresholds") = std::array<double, 4>{3, 10, 90, 97}, py::arg("strict") = false,
+               py::arg("units") = py::none(), py::arg("na") = py::none(), py::arg("decimal_comma") = false,
                py::arg("progress") = nullptr,
-               "Centiles of seven float64 columns (bwt, gest, wt, ht, sex, eth, par; NaN is missing).\n\n"
-               "population_index (int64, one a row, -1 for the default) picks a text of population_names\n"
-               "for each row. Returns a dict: centile (NaN unless computed), outcome (uint8: 0 computed,\n"
+               "Centiles of seven columns (bwt, gest, wt, ht, sex, eth, par), each a float64 array (NaN is\n"
+               "missing) or a pair (texts, int64 index a row, -1 missing) read with the input vocabulary.\n"
+               "population: such a pair of names or aliases; a missing one takes default_population.\n"
+               "units: {field: unit} for bare numbers of bwt, wt, ht; na: the missing-value markers;\n"
+               "strict: a flagged row is an error. Returns a dict: centile (NaN unless computed), outcome (uint8: 0 computed,\n"
                "1 missing, 2 error), band (uint8, 255 for none)/weeks/expected/z when details is true,\n"
                "message_rows and messages (the text of every row not computed, in row order),\n"
                "flag_rows and flags when flags is true, and the counts. thresholds: the 3rd, SGA, LGA\n"

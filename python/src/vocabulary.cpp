@@ -12,10 +12,13 @@
 #include <vector>
 
 #include "bindings.h"
+#include "engine/band.h"
 #include "engine/coefficient_set.h"
+#include "engine/plausibility.h"
 #include "platform/numeric_text.h"
 #include "tabular/calc_inputs.h"
 #include "tabular/population_choice.h"
+#include "tabular/vocabulary.h"
 
 namespace py = pybind11;
 
@@ -80,57 +83,13 @@ py::dict coefficientSet(int population)
     return d;
 }
 
-std::optional<int> populationCode(std::string_view text)
+// The code of a population name or alias (any case), or the reason there is none.
+py::tuple readPopulation(std::string_view text)
 {
-    if (auto population = tabular::populationFromText(text))
-        return static_cast<int>(*population);
-    return std::nullopt;
-}
-
-// One input's text as a number: a plain number is taken as it stands (as a
-// batch row takes it), anything else goes through the command line's
-// vocabulary for that input ("39+4", "Male", "European", "4 or more").
-double valueOfText(std::string_view kind, const engine::CoefficientSet& set, std::string_view text)
-{
-    if (auto number = numberFromTextInRange(text))
-        return *number;
-    if (kind == "gest")
-        return tabular::parseGestationDays(text);
-    if (kind == "sex")
-        return tabular::parseSex(text);
-    if (kind == "eth")
-        return tabular::parseEthnicGroup(set, text);
-    if (kind == "par")
-        return tabular::parseParity(text);
-    return tabular::parseMeasurement(text);
-}
-
-// The values of distinct texts of one column; the empty text is missing
-// (NaN). Returns the values and, for each text that cannot be read, its
-// position and the reason ("sex: expected Male, Female or a code ...").
-py::tuple parseValues(const std::string& kind, int population, const std::vector<std::string>& texts)
-{
-    static const std::vector<std::string> kinds = {"bwt", "gest", "wt", "ht", "sex", "eth", "par"};
-    if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end())
-        throw py::value_error("unknown input " + kind + "; expected bwt, gest, wt, ht, sex, eth or par");
-    if (population < 0 || population >= static_cast<int>(engine::kPopulationCount))
-        throw py::value_error("population: expected a code from 0 to 4");
-    const engine::CoefficientSet& set = engine::coefficients(static_cast<engine::Population>(population));
-    py::array_t<double> values(static_cast<py::ssize_t>(texts.size()));
-    auto out = values.mutable_unchecked<1>();
-    py::list problems;
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        double value = std::numeric_limits<double>::quiet_NaN();
-        if (!texts[i].empty()) {
-            try {
-                value = valueOfText(kind, set, texts[i]);
-            } catch (const tabular::ValueError& error) {
-                problems.append(py::make_tuple(i, kind + ": " + error.what()));
-            }
-        }
-        out(static_cast<py::ssize_t>(i)) = value;
-    }
-    return py::make_tuple(values, problems);
+    tabular::PopulationReading reading = tabular::readPopulation(text);
+    if (reading.population)
+        return py::make_tuple(static_cast<int>(*reading.population), py::none());
+    return py::make_tuple(py::none(), reading.error);
 }
 
 // An argument of calc() as the text the command line would receive.
@@ -177,6 +136,9 @@ py::dict calc(const py::object& population, const py::object& bwt, const py::obj
         py::gil_scoped_release unlocked;
         return tabular::calculate(inputs);
     }();
+    py::list flags;
+    for (const engine::Flag& flag : result.flags)
+        flags.append(flag.text);
     const engine::CentileDetail& d = result.detail;
     py::dict out;
     out["population"] = std::string(set.name);
@@ -188,6 +150,8 @@ py::dict calc(const py::object& population, const py::object& bwt, const py::obj
     out["expected_weight"] = d.expected;
     out["spread"] = d.spread;
     out["z"] = d.z;
+    out["band"] = engine::bandLabel(result.band, result.thresholds);
+    out["flags"] = flags;
     out["inputs"] = py::dict(py::arg("bwt") = inputs.bwt, py::arg("gest") = inputs.gestDays,
                              py::arg("wt") = inputs.wt, py::arg("ht") = inputs.ht, py::arg("sex") = inputs.sex,
                              py::arg("eth") = inputs.eth, py::arg("par") = inputs.par);
@@ -202,10 +166,8 @@ void bindVocabulary(py::module_& module)
                "The five populations in slot order: code, name, alias, method and (code, name) of each group.");
     module.def("coefficient_set", &coefficientSet, py::arg("population"),
                "The constants of one population's coefficient set (code 0 to 4), and the model's shared ones.");
-    module.def("population_code", &populationCode, py::arg("text"),
-               "The code (0 to 4) of a population name or alias, or None.");
-    module.def("parse_values", &parseValues, py::arg("kind"), py::arg("population"), py::arg("texts"),
-               "The values of distinct texts of one input column, and the problems of those that cannot be read.");
+    module.def("read_population", &readPopulation, py::arg("text"),
+               "(code 0 to 4, None) for a population name or alias in any case, or (None, why not).");
     module.def("calc", &calc, py::arg("population"), py::arg("bwt"), py::arg("gest"), py::arg("wt"), py::arg("ht"),
                py::arg("sex"), py::arg("eth"), py::arg("par"),
                "One birth through the population's method, exactly as the calculator computes it.");

@@ -63,15 +63,12 @@ def row_texts(rows, row_numbers, texts):
     return out
 
 
-def _prepare(population, inputs, units):
-    if units:
-        raise ValueError("units: not available in this build")
-    populations_arg = population
+def _prepare(population, inputs):
     scalar_population = isinstance(population, (str, int, np.integer)) and not isinstance(population, bool)
     arrays = [v if _inputs.is_series(v) or isinstance(v, np.ndarray) else _inputs.as_array(v) for v in inputs]
     shapes = [np.shape(a) for a in arrays]
     if not scalar_population:
-        shapes.append(np.shape(np.asarray(populations_arg, dtype=object)))
+        shapes.append(np.shape(np.asarray(population, dtype=object)))
     try:
         shape = np.broadcast_shapes(*shapes)
     except ValueError as error:
@@ -91,78 +88,52 @@ def _prepare(population, inputs, units):
         return np.broadcast_to(np.asarray(value), shape).ravel()
 
     if scalar_population:
-        default = _inputs.population_code(population)
-        populations = None
+        default, populations = _inputs.population_code(population), None
     else:
-        default = 0
-        populations = _inputs.population_column(flat(np.asarray(populations_arg, dtype=object)), rows)
-    population_rows = _inputs.resolve_population_rows(populations, default, rows)
-    problems = _inputs.Problems()
-    columns = [
-        _inputs.number_column(name, flat(value), rows, problems, population_rows)
-        for name, value in zip(_inputs.INPUTS, arrays)
-    ]
-    return shape, rows, columns, populations, default, problems
+        default, populations = 0, _inputs.text_column(flat(np.asarray(population, dtype=object)))
+    columns = [_inputs.input_column(name, flat(value), rows) for name, value in zip(_inputs.INPUTS, arrays)]
+    return shape, rows, columns, populations, default
 
 
-def _apply_problems(result, problems, rows):
-    """Rows with an input that could not be read are errors, whatever the
-    computation made of them."""
-    if not problems:
-        return
-    bad = np.fromiter(problems.by_row.keys(), dtype=np.int64)
-    result["centile"][bad] = np.nan
-    result["outcome"][bad] = _core.OUTCOME_ERROR
-    if "band" in result:
-        result["band"][bad] = 255
-        for key in ("weeks", "expected", "z"):
-            result[key][bad] = np.nan
-    messages = dict(zip(result["message_rows"].tolist(), result["messages"]))
-    for row, texts in problems.by_row.items():
-        messages[row] = "; ".join(texts)
-    order = sorted(messages)
-    result["message_rows"] = np.array(order, dtype=np.int64)
-    result["messages"] = [messages[r] for r in order]
-
-
-def centile(population, bwt, gest, wt, ht, sex, eth, par, *, threads=None, units=None):
+def centile(population, bwt, gest, wt, ht, sex, eth, par, *, threads=None, units=None, na=None):
     """Customised birthweight centiles, in percent, unrounded.
 
     Every input may be a scalar or an array (they broadcast together, as numpy
     arithmetic does): bwt in grams, gest in days, wt in kg, ht in cm, sex
     (1 male, 0 or 2 female), eth (the population's group code), par (0, 1, 2,
-    3, 4 or more). Texts are read as the command line reads them ("Male",
-    "European", "39+4", "4 or more"). NaN, None and pandas' NA are missing.
-    `population` is a name, an alias (uk, us, se, nz, au) or a code, or an
-    array of them, one a row.
+    3, 4 or more). Texts are read as `custcent` reads them ("Male", "F",
+    "European", "39+4", "3.4kg", "5ft4in", "4 or more"). NaN, None, pandas' NA,
+    the empty text and the markers NA, NaN and "." are missing (`na` sets the
+    markers). `units` gives other units for bare numbers: {"bwt": "kg",
+    "wt": "lb", "ht": "m"}. `population` is a name or an alias (uk, us, se,
+    nz, au; any case) or a code 0 to 4, or an array of names, one a row.
 
     Returns float64 of the broadcast shape, NaN where a row could not be
     computed (a missing input, an arithmetic error, an unreadable text);
     `compute` says why.
     """
-    shape, rows, columns, populations, default, problems = _prepare(
-        population, (bwt, gest, wt, ht, sex, eth, par), units
-    )
-    result = _inputs.run(columns, rows, populations, default, threads, False, False, _inputs.DEFAULT_THRESHOLDS)
-    _apply_problems(result, problems, rows)
+    shape, rows, columns, populations, default = _prepare(population, (bwt, gest, wt, ht, sex, eth, par))
+    result = _inputs.run(columns, rows, populations, default, threads, False, False, _inputs.DEFAULT_THRESHOLDS,
+                         units=units, na=na)
     values = result["centile"].reshape(shape)
     return values[()] if shape == () else values
 
 
-def compute(population, bwt, gest, wt, ht, sex, eth, par, *, threads=None, units=None, thresholds=None):
+def compute(population, bwt, gest, wt, ht, sex, eth, par, *, threads=None, units=None, na=None, thresholds=None,
+            strict=False):
     """Every reading of each row: centile, rounded, band, z, expected weight,
     weeks, plausibility flags and the error of a row not computed.
 
     Inputs as for `centile`. `thresholds` sets the band boundaries: (sga,
     lga), default (10, 90), or (very_small, sga, lga, very_large), default
-    (3, 10, 90, 97). Returns a `Results` of arrays in the broadcast shape.
+    (3, 10, 90, 97). With strict=True a flagged row is an error ("flagged:
+    ..."), as with `custcent batch --strict`. Returns a `Results` of arrays in
+    the broadcast shape.
     """
     thresholds = _inputs.thresholds_of(thresholds)
-    shape, rows, columns, populations, default, problems = _prepare(
-        population, (bwt, gest, wt, ht, sex, eth, par), units
-    )
-    result = _inputs.run(columns, rows, populations, default, threads, True, True, thresholds)
-    _apply_problems(result, problems, rows)
+    shape, rows, columns, populations, default = _prepare(population, (bwt, gest, wt, ht, sex, eth, par))
+    result = _inputs.run(columns, rows, populations, default, threads, True, True, thresholds, strict=strict,
+                         units=units, na=na)
     labels = band_labels(thresholds)
     band = labels[np.where(result["band"] == 255, len(labels) - 1, result["band"])]
 
@@ -186,8 +157,9 @@ def calc(bwt, gest, wt, ht, sex, eth, par, *, population="United Kingdom"):
     """One birth through the population's own method, exactly as the
     calculator computes it (for audits): the same inputs and vocabulary as
     `custcent calc` (gest "39+4" or days, sex "Male" or a code, eth a group
-    name or code, par "4 or more"). Returns a dict with the centile, the
-    rounded centile and the model's intermediate values. Raises ValueError
+    name or code, par "4 or more", measurements with units such as "3.4kg").
+    Returns a dict with the centile, the rounded centile, the band, the flags
+    and the model's intermediate values. Raises ValueError
     for an input that cannot be used and CalculationError when the method
     raises a run-time error ("Overflow").
     """

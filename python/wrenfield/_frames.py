@@ -81,6 +81,7 @@ def add_centiles(
     strict=False,
     thresholds=None,
     units=None,
+    na=None,
 ):
     """A new DataFrame: `df` with the centile of each row, the columns named
     in `add`, and `error`.
@@ -88,18 +89,21 @@ def add_centiles(
     The inputs are the columns bwt (g), gest (days), wt (kg), ht (cm), sex,
     eth and par, found by name (any case) or mapped with `columns`
     ({"bwt": "birthweight_g", "population": "country"}). Numbers or the
-    command line's words: "Male", "European", "39+4", "4 or more". NaN, None
-    and pandas' NA are missing inputs. A population column, if any, gives
-    each row's population; an empty one takes `population`.
+    command line's words: "Male", "F", "European", "39+4", "3.4kg", "4 or
+    more". NaN, None, pandas' NA, the empty text and the markers NA, NaN and
+    "." are missing inputs (`na` sets the markers); `units` gives other
+    units for bare numbers ({"bwt": "kg", "ht": "m"}). A population column,
+    if any, gives each row's population; a missing one takes `population`.
 
     `add` names extra columns, placed between `centile` and `error` in the
     order given: band, rounded, z, expected, weeks, flags. `error` is None
     for a computed row, else why not ("missing: gest", "Overflow",
-    "unknown population: Narnia", "sex: expected Male, Female or a code ...").
+    "unknown population: Narnia", "Type mismatch (not a number: sex)").
 
-    One bad row never raises; with strict=True the first row with an error or
-    a plausibility flag raises RowError naming its index label (a missing
-    input is not an error). `threads`: threads that compute (default: the
+    One bad row never raises; with strict=True a flagged row is an error
+    ("flagged: ..."), as with `custcent batch --strict`, and the first row
+    with an error raises RowError naming its index label (a missing input is
+    not an error). `threads`: threads that compute (default: the
     cores available).
     """
     import pandas as pd
@@ -107,8 +111,6 @@ def add_centiles(
     if not isinstance(df, pd.DataFrame):
         raise TypeError(f"add_centiles: expected a pandas DataFrame, not {type(df).__name__}")
     add = _check_add(add)
-    if units:
-        raise ValueError("units: not available in this build")
     thresholds = _inputs.thresholds_of(thresholds)
     found = find_columns(df, columns)
     for output in ("centile", "error", *add):
@@ -117,21 +119,16 @@ def add_centiles(
 
     rows = len(df)
     default = _inputs.population_code(population)
-    populations = None
-    if "population" in found:
-        populations = _inputs.population_column(df[found["population"]], rows)
-    population_rows = _inputs.resolve_population_rows(populations, default, rows)
-    problems = _inputs.Problems()
-    numbers = [
-        _inputs.number_column(name, df[found[name]], rows, problems, population_rows) for name in _inputs.INPUTS
-    ]
+    populations = _inputs.text_column(df[found["population"]]) if "population" in found else None
+    inputs = [_inputs.input_column(name, df[found[name]], rows) for name in _inputs.INPUTS]
     reading = bool(set(add) & {"band", "z", "expected", "weeks"})
-    flags = "flags" in add or strict
-    result = _inputs.run(numbers, rows, populations, default, threads, reading, flags, thresholds)
-    _arrays._apply_problems(result, problems, rows)
-
+    result = _inputs.run(inputs, rows, populations, default, threads, reading, "flags" in add, thresholds,
+                         strict=strict, units=units, na=na)
     if strict:
-        _raise_first(df.index, result)
+        errors = np.flatnonzero(result["outcome"][result["message_rows"]] == _core.OUTCOME_ERROR)
+        if len(errors):
+            k = int(errors[0])
+            raise RowError(df.index[int(result["message_rows"][k])], result["messages"][k])
 
     added = {"centile": result["centile"]}
     for name in add:
@@ -152,16 +149,3 @@ def add_centiles(
             added["flags"] = _arrays.row_texts(rows, result["flag_rows"], result["flags"])
     added["error"] = _arrays.row_texts(rows, result["message_rows"], result["messages"])
     return df.assign(**{name: pd.Series(values, index=df.index) for name, values in added.items()})
-
-
-def _raise_first(index, result):
-    candidates = []
-    errors = result["outcome"][result["message_rows"]] == _core.OUTCOME_ERROR
-    if errors.any():
-        k = int(np.flatnonzero(errors)[0])
-        candidates.append((int(result["message_rows"][k]), result["messages"][k]))
-    if len(result.get("flag_rows", ())):
-        candidates.append((int(result["flag_rows"][0]), result["flags"][0]))
-    if candidates:
-        row, message = min(candidates)
-        raise RowError(index[row], message)

@@ -41,7 +41,8 @@ def _partition(df, **options):
         raise PartitionError(df.index[0], df.index[-1], f"{type(error).__name__}: {error}") from error
 
 
-def add_centiles(ddf, population="United Kingdom", columns=None, add=(), *, strict=False, thresholds=None):
+def add_centiles(ddf, population="United Kingdom", columns=None, add=(), *, strict=False, thresholds=None, units=None,
+                 na=None):
     """`wrenfield.add_centiles` over a Dask DataFrame, one task a partition.
 
     Returns a lazy Dask DataFrame with the same partitions and divisions and
@@ -49,6 +50,7 @@ def add_centiles(ddf, population="United Kingdom", columns=None, add=(), *, stri
     are checked at once against the DataFrame's columns and dtypes (an empty
     frame of the same shape), so a mistake shows before anything runs.
     """
-    options = dict(population=population, columns=columns, add=tuple(add), strict=strict, thresholds=thresholds)
+    options = dict(population=population, columns=columns, add=tuple(add), strict=strict, thresholds=thresholds,
+                   units=units, na=na)
     meta = _frames.add_centiles(ddf._meta, threads=1, **options)
     return ddf.map_partitions(functools.partial(_partition, **options), meta=meta)

@@ -63,10 +63,10 @@ function inputs() {
   }
   return {
     population: selectedPopulation().name,
-    bwt: $("bwt").value,
+    bwt: $("bwt").value + $("bwt-unit").value,
     gest: $("gest-weeks").value + "+" + $("gest-days").value,
-    wt: $("wt").value,
-    ht: $("ht").value,
+    wt: $("wt").value + $("wt-unit").value,
+    ht: $("ht").value + $("ht-unit").value,
     sex: form.querySelector("input[name=sex]:checked").value,
     eth: $("eth").value,
     par: $("par").value,

@@ -1,4 +1,4 @@
-// `_Calc`: the five methods in slot order with their dispatch identifiers, and
+// `_Calc`: the five methods in slot order, and
 // a host's call through it.
 #include <gtest/gtest.h>
 
@@ -15,15 +15,11 @@ TEST(CalcInterface, FiveMethodsInSlotOrder)
     for (std::size_t slot = 0; slot < 5; ++slot) {
         const CalcMethod& method = calcMethods()[slot];
         EXPECT_EQ(method.name, names[slot]);
-        EXPECT_EQ(method.dispatchId, 0x60030001 + static_cast<std::int32_t>(slot));
         EXPECT_EQ(calcMethodByName(names[slot]), &method);
-        EXPECT_EQ(calcMethodByDispatchId(method.dispatchId), &method);
         EXPECT_EQ(&calcMethodFor(method.population), &method);
         EXPECT_EQ(engine::coefficients(method.population).methodName, method.name);
     }
     EXPECT_EQ(calcMethodByName("CustCentUKN"), nullptr);
-    EXPECT_EQ(calcMethodByDispatchId(0x60030006), nullptr);
-    EXPECT_EQ(calcMethodByDispatchId(0x60030000), nullptr);
 }
 
 TEST(CalcInterface, AHostCallComputesWithItsOwnVariablesAndLeavesTheFormAlone)

@@ -20,12 +20,13 @@ ALIASES = ("uk", "us", "se", "nz", "au")
 def custcent_batch():
     """Runs `custcent batch` on a DataFrame's rows (written as CSV with the
     shortest exact text of each number) and returns its centile and error
-    columns: centile as float64 (NaN where empty), error as texts."""
+    columns: centile as float64 (NaN where empty), error as texts (None where
+    empty). With `added`, also the added columns as texts (None where empty)."""
     program = os.environ.get("WRENFIELD_CUSTCENT")
     if not program:
         pytest.skip("WRENFIELD_CUSTCENT is not set (ctest sets it)")
 
-    def run(df, *options):
+    def run(df, *options, added=()):
         text = io.StringIO()
         df.to_csv(text, index=False, na_rep="", float_format=None)
         done = subprocess.run(
@@ -35,6 +36,8 @@ def custcent_batch():
         rows = list(csv.DictReader(io.StringIO(done.stdout)))
         centile = np.array([float(r["centile"]) if r["centile"] else np.nan for r in rows])
         error = [r["error"] or None for r in rows]
+        if added:
+            return centile, error, {name: [r[name] or None for r in rows] for name in added}
         return centile, error
 
     return run

@@ -117,11 +117,19 @@ TEST_F(Api, VocabularyFormsGiveTheSameCentile)
     for (const char* birth : {
              R"({"bwt": "3400", "gest": 277, "wt": "64", "ht": 163.0, "sex": 1, "eth": 1, "par": "0"})",
              R"({"bwt": 3400, "gest": "277", "wt": 64, "ht": 163, "sex": "male", "eth": "european", "par": 0, "population": "uk"})",
+             R"({"bwt": "3400g", "gest": "39+4", "wt": "64kg", "ht": "163cm", "sex": "M", "eth": "1", "par": 0, "population": "UNITED KINGDOM"})",
+             R"({"bwt": "3400 g", "gest": "39+4", "wt": 64, "ht": 163, "sex": "m", "eth": 1, "par": 0, "htUnit": "cm"})",
          }) {
         HttpAnswer answer = wt::post(port(), "/v1/centile", birth);
         ASSERT_EQ(answer.status, 200u) << birth << "\n" << answer.body;
         EXPECT_EQ(json::parse(answer.body)["centile"].get<double>(), expected) << birth;
     }
+    // A unit for the bare numbers, or written with the number.
+    double kg = json::parse(wt::post(port(), "/v1/centile?bwtUnit=kg", R"({"bwt": 3.5, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})").body)["centile"];
+    double grams = json::parse(wt::post(port(), "/v1/centile", R"({"bwt": "3.5kg", "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})").body)["centile"];
+    double plain = json::parse(wt::post(port(), "/v1/centile", R"({"bwt": 3500, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})").body)["centile"];
+    EXPECT_EQ(kg, plain);
+    EXPECT_EQ(grams, plain);
     HttpAnswer nz = wt::post(port(), "/v1/centile?population=New%20Zealand", kBirth);
     EXPECT_EQ(json::parse(nz.body)["population"], "New Zealand");
 }
@@ -144,6 +152,8 @@ TEST_F(Api, ErrorsAreProblemDocuments)
     tooMany += "]";
     const ErrorCase cases[] = {
         {"malformed JSON", http::verb::post, "/v1/centile", "application/json", "{\"bwt\": ", 400, nullptr},
+        {"number beyond a double", http::verb::post, "/v1/centile", "application/json",
+         R"({"bwt": 1e999, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 400, nullptr},
         {"bad percent-encoding", http::verb::get, "/v1/version?x=%G1", "", "", 400, nullptr},
         {"unknown path", http::verb::get, "/v2/centile", "", "", 404, nullptr},
         {"wrong method", http::verb::get, "/v1/centile", "", "", 405, nullptr},
@@ -153,6 +163,10 @@ TEST_F(Api, ErrorsAreProblemDocuments)
         {"neither birth nor array", http::verb::post, "/v1/centile", "application/json", "42", 422, nullptr},
         {"missing field", http::verb::post, "/v1/centile", "application/json",
          R"({"bwt": 3400, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1})", 422, "par"},
+        {"a missing marker", http::verb::post, "/v1/centile", "application/json",
+         R"({"bwt": 3400, "gest": "NA", "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 422, "gest"},
+        {"a unit of another quantity", http::verb::post, "/v1/centile?bwtUnit=cm", "application/json", kBirth, 422,
+         "bwtUnit"},
         {"negative weight", http::verb::post, "/v1/centile", "application/json",
          R"({"bwt": -3400, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 422, "bwt"},
         {"days beyond 6", http::verb::post, "/v1/centile", "application/json",

@@ -119,6 +119,13 @@ def main():
             if args.screenshot:
                 driver.save_screenshot(args.screenshot)
 
+            # The same birthweight in kilograms gives the same centile.
+            driver.find_element(By.ID, "bwt-unit").click()
+            driver.find_element(By.CSS_SELECTOR, "#bwt-unit option[value='kg']").click()
+            type_into(driver, "bwt", "2.65")
+            settled(driver)
+            check(driver.find_element(By.ID, "centile").text == shown, "2.65 kg reads as 2650 g")
+
             # A reading in the wrong unit is flagged in words.
             type_into(driver, "ht", "1.58")
             settled(driver)

@@ -1,14 +1,13 @@
-// The Wrenfield515UK library against its interface description, and its
-// resources and entry points as a host sees them.
+// The library's own tables (the outline of its type library that the
+// runtime registers, the dispatch names and identifiers) against the type
+// library and header the build compiled from the interface description, and
+// the library's resources and entry points as a host sees them.
 #include <dlfcn.h>
-#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -19,6 +18,7 @@
 
 #include "form/calc_interface.h"
 #include "platform/com/wf_resource.h"
+#include "shell/calc_object_base.h"
 #include "shell/project_description.h"
 #include "shell/wrenfield515uk.h"
 
@@ -116,45 +116,17 @@ struct CompiledDescription {
     std::string typeLibrary;
 };
 
-// Compiles the IDL once; skips when widl is not installed.
-const CompiledDescription* compiled(std::string& whyNot)
+// What the build compiled from the IDL with widl.
+const CompiledDescription& compiled()
 {
-    static CompiledDescription result;
-    static std::string failure;
-    static bool done = false;
-    if (!done) {
-        done = true;
-        const std::string widl = WRENFIELD_WIDL;
-        // One directory per process: ctest runs these tests side by side.
-        const std::string out = std::string(WRENFIELD_TEST_DIR) + "/widl-" + std::to_string(getpid());
-        if (widl.empty() || widl.find("NOTFOUND") != std::string::npos) {
-            failure = "widl is not installed (Debian package wine64-tools)";
-        } else {
-            const std::string command = "mkdir -p '" + out + "' && '" + widl + "' -I '" WRENFIELD_WINE_IDL_DIR
-                                        "' -L '" WRENFIELD_WINE_TLB_DIR "' -t -T '" + out + "/Wrenfield515UK.tlb' -h -H '" +
-                                        out + "/Wrenfield515UK.h' '" WRENFIELD_SHELL_IDL "' 2>'" + out + "/widl.log'";
-            if (std::system(command.c_str()) != 0)
-                failure = "widl failed: " + readFile(out + "/widl.log");
-            result.header = readFile(out + "/Wrenfield515UK.h");
-            result.typeLibrary = readFile(out + "/Wrenfield515UK.tlb");
-            std::filesystem::remove_all(out);
-        }
-    }
-    whyNot = failure;
-    return failure.empty() ? &result : nullptr;
+    static const CompiledDescription result = {readFile(WRENFIELD_IDL_DIR "/wrenfield515uk_idl.h"),
+                                               readFile(WRENFIELD_IDL_DIR "/Wrenfield515UK.tlb")};
+    return result;
 }
-
-#define REQUIRE_COMPILED(var)                                        \
-    std::string whyNot_;                                             \
-    const CompiledDescription* var = compiled(whyNot_);              \
-    if (!var && whyNot_.starts_with("widl is not installed"))        \
-        GTEST_SKIP() << whyNot_;                                     \
-    ASSERT_NE(var, nullptr) << whyNot_;
 
 TEST(InterfaceDescription, LibraryNameVersionAndLocale)
 {
-    REQUIRE_COMPILED(c);
-    TypeLibraryFile tlb(c->typeLibrary);
+    TypeLibraryFile tlb(compiled().typeLibrary);
     ASSERT_TRUE(tlb.valid());
     EXPECT_EQ(tlb.libraryName(), shell::kLibrary.name);
     EXPECT_EQ(tlb.helpString(), shell::kLibrary.helpString);
@@ -164,8 +136,7 @@ TEST(InterfaceDescription, LibraryNameVersionAndLocale)
 
 TEST(InterfaceDescription, TypesInOrderWithTheirAttributes)
 {
-    REQUIRE_COMPILED(c);
-    TypeLibraryFile tlb(c->typeLibrary);
+    TypeLibraryFile tlb(compiled().typeLibrary);
     ASSERT_EQ(tlb.typeCount(), 3);
     for (int i = 0; i < 3; ++i) {
         const auto& described = shell::kLibrary.types[static_cast<std::size_t>(i)];
@@ -191,28 +162,25 @@ TEST(InterfaceDescription, TypesInOrderWithTheirAttributes)
 
 TEST(InterfaceDescription, MethodNamesAndDispatchIdentifiersInSlotOrder)
 {
-    REQUIRE_COMPILED(c);
-    const auto calc = TypeLibraryFile(c->typeLibrary).type(0);
+    const auto calc = TypeLibraryFile(compiled().typeLibrary).type(0);
     const auto methods = form::calcMethods();
     ASSERT_EQ(calc.memberIds.size(), methods.size());
-    const std::int32_t hostIds[] = {DISPID_custcentukn, DISPID_custcentus, DISPID_custcentswe, DISPID_custcentnz,
-                                    DISPID_custcentau};
     for (std::size_t i = 0; i < methods.size(); ++i) {
         EXPECT_EQ(calc.memberNames[i], methods[i].name);
-        EXPECT_EQ(calc.memberIds[i], methods[i].dispatchId);
-        EXPECT_EQ(hostIds[i], methods[i].dispatchId);
+        EXPECT_EQ(calc.memberIds[i], shell::kCalcDispatchIds[i]);
     }
 }
 
-TEST(InterfaceDescription, HeaderSlotsAndParametersMatchTheHostHeader)
+TEST(InterfaceDescription, HeaderSlotsAndParameterNamesMatchTheDispatchTables)
 {
-    REQUIRE_COMPILED(c);
     // The C table of _Calc in the compiled header: IDispatch's seven slots,
-    // then the five methods, each with the seven parameters and the result.
-    const auto begin = c->header.find("typedef struct _CalcVtbl {");
-    const auto end = c->header.find("} _CalcVtbl;", begin);
+    // then the five methods, each with the seven parameters and the result,
+    // named as the control's dispatch names them.
+    const std::string& header = compiled().header;
+    const auto begin = header.find("typedef struct _CalcVtbl {");
+    const auto end = header.find("} _CalcVtbl;", begin);
     ASSERT_NE(begin, std::string::npos);
-    const std::string table = c->header.substr(begin, end - begin);
+    const std::string table = header.substr(begin, end - begin);
     std::vector<std::string> slots;
     const std::regex slot(R"(\(STDMETHODCALLTYPE \*(\w+)\)\(([^;]*)\);)");
     std::vector<std::string> parameterLists;
@@ -235,36 +203,6 @@ TEST(InterfaceDescription, HeaderSlotsAndParametersMatchTheHostHeader)
         std::vector<std::string> want(form::kCalcParameterNames.begin(), form::kCalcParameterNames.end());
         want.push_back("retval");
         EXPECT_EQ(names, want) << slots[i];
-    }
-}
-
-TEST(InterfaceDescription, IdentifiersMatchTheHostHeader)
-{
-    REQUIRE_COMPILED(c);
-    const std::regex define(
-        R"(DEFINE_GUID\((\w+), 0x([0-9a-f]+), 0x([0-9a-f]+), 0x([0-9a-f]+), ((?:0x[0-9a-f]+,\s*){7}0x[0-9a-f]+)\))");
-    std::map<std::string, GUID> found;
-    for (auto it = std::sregex_iterator(c->header.begin(), c->header.end(), define); it != std::sregex_iterator();
-         ++it) {
-        GUID g{};
-        g.Data1 = static_cast<DWORD>(std::stoul((*it)[2], nullptr, 16));
-        g.Data2 = static_cast<WORD>(std::stoul((*it)[3], nullptr, 16));
-        g.Data3 = static_cast<WORD>(std::stoul((*it)[4], nullptr, 16));
-        std::istringstream bytes(std::regex_replace(std::string((*it)[5]), std::regex(","), " "));
-        for (BYTE& b : g.Data4) {
-            std::string hex;
-            bytes >> hex;
-            b = static_cast<BYTE>(std::stoul(hex, nullptr, 16));
-        }
-        found[(*it)[1]] = g;
-    }
-    const std::pair<const char*, const GUID*> ours[] = {{"LIBID_Wrenfield515UK", &LIBID_Wrenfield515UK},
-                                                         {"IID__Calc", &IID__Calc},
-                                                         {"CLSID_Calc", &CLSID_Calc},
-                                                         {"DIID___Calc", &DIID___Calc}};
-    for (const auto& [name, guid] : ours) {
-        ASSERT_TRUE(found.count(name)) << name;
-        EXPECT_TRUE(IsEqualGUID(found[name], *guid)) << name;
     }
 }
 
@@ -314,7 +252,7 @@ TEST_F(Library, ClassObjectOnlyForCalc)
 
 TEST_F(Library, ToolboxBitmapIsA16By15SixteenColourPicture)
 {
-    const WfResource* bitmap = WfFindResource(handle_, WF_RT_BITMAP, 30000);
+    const WfResource* bitmap = WfFindResource(handle_, WF_RT_BITMAP, WRENFIELD_TOOLBOX_BITMAP_ID);
     ASSERT_NE(bitmap, nullptr);
     const auto* bytes = static_cast<const std::uint8_t*>(bitmap->data);
     auto u32 = [&](std::size_t at) { return std::uint32_t(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | bytes[at + 3] << 24); };

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "platform/com/wf_com.h"
 #include "platform/com/wf_registry.h"
@@ -214,6 +215,51 @@ TEST_F(Registry, DeleteTreeTakesSubkeysButNotNeighbours)
     EXPECT_EQ(WfRegistryKeyExists("CLSID\\{A}"), S_FALSE);
     EXPECT_EQ(query("CLSID\\{A}x"), "neighbour");
     EXPECT_EQ(query("CLSID\\{B}"), "b");
+}
+
+// A key with subkeys is never removed as empty, whatever keys share its
+// path's beginning: a space or a digit sorts before the backslash, so such a
+// neighbour lies between the key and its subkeys in the registry's order.
+TEST_F(Registry, DeleteKeyIfEmptyNeverOrphansSubkeys)
+{
+    struct Case {
+        const char* key;
+        const char* subkey;
+        std::vector<const char*> neighbours;
+    };
+    const Case cases[] = {
+        {"A", "A\\B", {}},
+        {"A", "A\\B", {"A B"}},
+        {"A", "A\\B", {"A0"}},
+        {"A", "A\\B\\C", {"A B", "A0", "A_", "AB"}},
+        {"TypeLib", "TypeLib\\{L}\\1.0", {"TypeLib 2"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + " with " + std::to_string(c.neighbours.size()) + " neighbours");
+        std::filesystem::remove_all(dir_);
+        WfRegistryUpdate* u = nullptr;
+        ASSERT_EQ(WfRegistryBeginUpdate(&u), S_OK);
+        ASSERT_EQ(WfRegistrySetString(u, c.subkey, nullptr, "below"), S_OK);
+        for (const char* neighbour : c.neighbours)
+            ASSERT_EQ(WfRegistrySetString(u, neighbour, nullptr, "beside"), S_OK);
+        EXPECT_EQ(WfRegistryDeleteKeyIfEmpty(u, c.key), S_FALSE);
+        // "A\\B" is no key path at all.
+        EXPECT_EQ(WfRegistryDeleteKeyIfEmpty(u, (std::string(c.key) + "\\\\B").c_str()), E_INVALIDARG);
+        ASSERT_EQ(WfRegistryCommit(u), S_OK);
+        EXPECT_EQ(query(c.subkey), "below");
+
+        ASSERT_EQ(WfRegistryBeginUpdate(&u), S_OK);
+        EXPECT_EQ(WfRegistryDeleteTree(u, c.subkey), S_OK);
+        // What the deleted subkey leaves between the key and it is empty too.
+        for (std::string parent = c.subkey; parent.rfind('\\') != std::string::npos;) {
+            parent.resize(parent.rfind('\\'));
+            EXPECT_EQ(WfRegistryDeleteKeyIfEmpty(u, parent.c_str()), S_OK) << parent;
+        }
+        ASSERT_EQ(WfRegistryCommit(u), S_OK);
+        EXPECT_EQ(WfRegistryKeyExists(c.key), S_FALSE);
+        for (const char* neighbour : c.neighbours)
+            EXPECT_EQ(query(neighbour), "beside") << neighbour;
+    }
 }
 
 TEST_F(Registry, DamagedFileIsReportedAndLeftAlone)

@@ -145,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<RowCase>& info) { return std::string(info.param.name); });
 
 // A whole batch computes its common rows in vector lanes: their centiles agree
-// with the method's to within 1e-9 (the last digit or two of the shortest
+// with the method's to within 1e-11 (the last digit or two of the shortest
 // text may differ); every other field is exactly as the method gives it.
 void expectCentileAgrees(const std::string& got, const std::string& expected)
 {
@@ -153,7 +153,7 @@ void expectCentileAgrees(const std::string& got, const std::string& expected)
         EXPECT_EQ(got, expected);
         return;
     }
-    EXPECT_NEAR(numberFromText(got), numberFromText(expected), 1e-9) << got << " against " << expected;
+    EXPECT_NEAR(numberFromText(got), numberFromText(expected), 1e-11) << got << " against " << expected;
 }
 
 std::string ukWorkedCentile()
@@ -221,8 +221,11 @@ TEST(BatchJob, KeepsByteOrderMarkAndCrLf)
     std::ostringstream out;
     BatchSummary summary = job.run(out);
     EXPECT_EQ(summary.rows, 1);
-    EXPECT_EQ(out.str(), "\xEF\xBB\xBF" "bwt,gest,wt,ht,sex,eth,par,centile,error\r\n3400,280,64,163,1,1,0," +
-                             ukWorkedCentile() + ",\r\n");
+    const std::string text = out.str();
+    const std::string head = "\xEF\xBB\xBF" "bwt,gest,wt,ht,sex,eth,par,centile,error\r\n3400,280,64,163,1,1,0,";
+    ASSERT_EQ(text.substr(0, head.size()), head);
+    ASSERT_TRUE(text.ends_with(",\r\n")) << text;
+    expectCentileAgrees(text.substr(head.size(), text.size() - head.size() - 3), ukWorkedCentile());
 }
 
 TEST(BatchJob, HeaderOnlyGivesHeaderOnly)

@@ -2,9 +2,12 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QMetaMethod>
 #include <QPalette>
 #include <algorithm>
+#include <cmath>
 #include <exception>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -58,14 +61,33 @@ void applyColours(QWidget& widget, const ControlDescription& description,
 
 }  // namespace
 
-CalcWidget::CalcWidget(ErrorSink errorSink, QWidget* parent)
-    : CalcWidget(std::make_unique<form::Calc>(std::move(errorSink)), parent)
+CalcWidget::CalcWidget(QWidget* parent) : CalcWidget(std::make_unique<form::Calc>(), parent)
 {
+    // Start-up has run with the default sink; from now on standard error
+    // hears of an error only while no host listens to handlerError.
+    const ErrorSink toStderr = form::defaultCalcErrorSink();
+    calc_->setErrorSink([this, toStderr](const RuntimeError& error, std::string_view event) {
+        if (isSignalConnected(QMetaMethod::fromSignal(&CalcWidget::handlerError)))
+            emit handlerError(error.code(), QString::fromUtf8(error.what()), toQString(event));
+        else
+            toStderr(error, event);
+    });
+}
+
+CalcWidget::CalcWidget(ErrorSink errorSink, QWidget* parent)
+    : CalcWidget(std::make_unique<form::Calc>(errorSink), parent)
+{
+    forwardErrors(std::move(errorSink));
 }
 
 CalcWidget::CalcWidget(std::unique_ptr<form::Calc> calc, QWidget* parent)
-    : QWidget(parent), calc_(std::move(calc)), resolution_{double(logicalDpiX()), double(logicalDpiY())}
+    : QWidget(parent),
+      calc_(std::move(calc)),
+      centile_(std::numeric_limits<double>::quiet_NaN()),
+      resolution_{double(logicalDpiX()), double(logicalDpiY())}
 {
+    forwardErrors(calc_->errorSink());
+    showCentile();
     setObjectName(QStringLiteral("Calc"));
     setFocusPolicy(Qt::NoFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -87,6 +109,69 @@ QSize CalcWidget::sizeHint() const
 QSize CalcWidget::minimumSizeHint() const
 {
     return sizeHint();
+}
+
+void CalcWidget::forwardErrors(ErrorSink sink)
+{
+    calc_->setErrorSink([this, sink = std::move(sink)](const RuntimeError& error, std::string_view event) {
+        if (sink)
+            sink(error, event);
+        emit handlerError(error.code(), QString::fromUtf8(error.what()), toQString(event));
+    });
+}
+
+// --- What hosts bind to -------------------------------------------------------------
+
+QString CalcWidget::listText(std::string_view listName) const
+{
+    const DropDownList* list = calc_->list(listName);
+    return list ? toQString(list->text()) : QString();
+}
+
+void CalcWidget::pickEntry(std::string_view listName, const QString& entry)
+{
+    DropDownList* list = calc_->list(listName);
+    if (!list || entry == toQString(list->text()))
+        return;
+    const std::string text = entry.toStdString();
+    const std::string event = std::string(listName) + " Click";
+    // A text the list does not hold fails before the Click; it is still an
+    // error of that pick, so it goes where the handlers' errors go.
+    calc_->dispatch(event, [&] { calc_->selectAsUser(*list, text); });
+}
+
+QString CalcWidget::population() const { return listText(form::names::Combobase); }
+QString CalcWidget::height() const { return listText(form::names::Comboht); }
+QString CalcWidget::gestationWeeks() const { return listText(form::names::Combogw); }
+QString CalcWidget::gestationDays() const { return listText(form::names::Combogd); }
+QString CalcWidget::bookingWeight() const { return listText(form::names::Combowt); }
+QString CalcWidget::birthweight() const { return listText(form::names::Combobwt); }
+QString CalcWidget::ethnicGroup() const { return listText(form::names::Comboeth); }
+QString CalcWidget::sex() const { return listText(form::names::Combosex); }
+QString CalcWidget::parity() const { return listText(form::names::Combopar); }
+
+void CalcWidget::setPopulation(const QString& text) { pickEntry(form::names::Combobase, text); }
+void CalcWidget::setHeight(const QString& text) { pickEntry(form::names::Comboht, text); }
+void CalcWidget::setGestationWeeks(const QString& text) { pickEntry(form::names::Combogw, text); }
+void CalcWidget::setGestationDays(const QString& text) { pickEntry(form::names::Combogd, text); }
+void CalcWidget::setBookingWeight(const QString& text) { pickEntry(form::names::Combowt, text); }
+void CalcWidget::setBirthweight(const QString& text) { pickEntry(form::names::Combobwt, text); }
+void CalcWidget::setEthnicGroup(const QString& text) { pickEntry(form::names::Comboeth, text); }
+void CalcWidget::setSex(const QString& text) { pickEntry(form::names::Combosex, text); }
+void CalcWidget::setParity(const QString& text) { pickEntry(form::names::Combopar, text); }
+
+void CalcWidget::showCentile()
+{
+    // The caption is a whole number, or empty while no centile is shown.
+    const QString caption = toQString(calc_->outputLabel().caption()).trimmed();
+    bool isNumber = false;
+    double value = caption.toDouble(&isNumber);
+    if (!isNumber)
+        value = std::numeric_limits<double>::quiet_NaN();
+    const bool same = value == centile_ || (std::isnan(value) && std::isnan(centile_));
+    centile_ = value;
+    if (!same)
+        emit centileChanged(centile_);
 }
 
 QWidget* CalcWidget::widgetFor(std::string_view controlName) const
@@ -254,6 +339,9 @@ void CalcWidget::entriesCleared(const DropDownList& list)
 void CalcWidget::selectionChanged(const DropDownList& list)
 {
     showList(list);
+    if (list.name() == form::names::Combobase ||
+        std::find(form::kInputLists.begin(), form::kInputLists.end(), list.name()) != form::kInputLists.end())
+        emit inputsChanged();
 }
 
 void CalcWidget::captionChanged(const Label& label)
@@ -261,6 +349,11 @@ void CalcWidget::captionChanged(const Label& label)
     const auto found = labels_.find(&label);
     if (found != labels_.end())
         found->second->setText(toQString(label.caption()));
+    if (&label == &calc_->outputLabel()) {
+        // updateresult sets the caption at the end of every computation.
+        showCentile();
+        emit recomputed();
+    }
 }
 
 }  // namespace wrenfield::ui

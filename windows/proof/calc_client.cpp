@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "Wrenfield515UK.h"
+#include "wrenfield515uk_idl.h"
 
 namespace {
 

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The HTTP service under load from wrk, on 127.0.0.1, 10 seconds a run:
+#   1. one birth per request, 16 keep-alive connections: requests per second;
+#   2. one birth per request, 64 connections: latency percentiles (p99);
+#   3. 10,000 births per request, 2 connections: births per second.
+# Prints the load average before and after: on a shared machine the figures
+# count other people's work too.
+#   bench/server_benchmark.sh [BUILD_DIR] [SECONDS] [THREADS]
+set -euo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${1:-"$top/build"}
+seconds=${2:-10}
+threads=${3:-$(nproc)}
+custcent="$build/cli/custcent"
+[ -x "$custcent" ] || { echo "no $custcent: build first (bash scripts/build.sh)" >&2; exit 2; }
+command -v wrk >/dev/null || { echo "wrk is missing (apt-get install wrk)" >&2; exit 2; }
+
+log=$(mktemp)
+"$custcent" serve --listen 127.0.0.1:0 --threads "$threads" 2>"$log" &
+server=$!
+trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; rm -f "$log"' EXIT
+for _ in $(seq 50); do
+  url=$(sed -n 's/.*listening on \(http:[^ ]*\).*/\1/p' "$log")
+  [ -n "$url" ] && break
+  sleep 0.1
+done
+[ -n "$url" ] || { echo "the service did not start" >&2; cat "$log" >&2; exit 1; }
+
+echo "custcent serve --threads $threads at $url; $(nproc) cores: $(lscpu | sed -n 's/^Model name: *//p')"
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo
+echo "== 1. one birth a request, 16 connections, ${seconds} s =="
+wrk -t2 -c16 -d"${seconds}s" --latency -s "$top/bench/wrk/one_birth.lua" "$url"
+echo
+echo "== 2. one birth a request, 64 connections, ${seconds} s =="
+wrk -t2 -c64 -d"${seconds}s" --latency -s "$top/bench/wrk/one_birth.lua" "$url"
+echo
+echo "== 3. 10,000 births a request, 2 connections, ${seconds} s (births/s = requests/s x 10,000) =="
+wrk -t1 -c2 -d"${seconds}s" --timeout 10s --latency -s "$top/bench/wrk/ten_thousand_births.lua" "$url"
+echo
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "access-log lines written: $(grep -c '"POST /v1/centile' "$log" || true)"

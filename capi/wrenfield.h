@@ -1,0 +1,151 @@
+/* wrenfield.h: the customised birthweight centile as a plain C interface,
+ * for C hosts and for the foreign-function interfaces of other languages
+ * (R, Julia, C#, Python's ctypes).
+ *
+ * Every call is a pure function of its arguments: the library keeps no state
+ * between calls, so any number of threads may call it at once. The one-birth
+ * call allocates nothing the caller must free; its result, error message
+ * included, lives in the caller's wf_result.
+ *
+ *   #include <wrenfield.h>
+ *
+ *   wf_result r;
+ *   if (wf_centile("United Kingdom", 3400, 280, 64, 163, 1, 1, 0, &r) == WF_OK)
+ *       printf("%.1f (%s)\n", r.centile, wf_band_name(r.band));   // 38.2 (AGA)
+ *   else
+ *       printf("error %d: %s\n", r.error, r.message);
+ *
+ * Link with -lwrenfield (pkg-config wrenfield, or the CMake target
+ * Wrenfield::engine).
+ */
+#ifndef WRENFIELD_H
+#define WRENFIELD_H
+
+#include <stddef.h>
+
+#if defined(_WIN32)
+#  if defined(WRENFIELD_BUILDING_LIBRARY)
+#    define WRENFIELD_API __declspec(dllexport)
+#  else
+#    define WRENFIELD_API __declspec(dllimport)
+#  endif
+#elif defined(__GNUC__)
+#  define WRENFIELD_API __attribute__((visibility("default")))
+#else
+#  define WRENFIELD_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The version of the library these declarations belong to; wf_version()
+ * gives the version of the library actually loaded. */
+#define WRENFIELD_VERSION_MAJOR 1
+#define WRENFIELD_VERSION_MINOR 0
+
+/* The outcome of a computation (wf_result.error).
+ *
+ * Zero: a centile was computed. Positive: the computation met a run-time
+ * error, numbered as the component and the command line number it (5 an
+ * invalid floating-point operation, 6 overflow, 11 division by zero).
+ * Negative: nothing was computed, because the call itself was wrong. */
+enum {
+    WF_OK = 0,
+    WF_ERROR_INVALID_OPERATION = 5,
+    WF_ERROR_OVERFLOW = 6,
+    WF_ERROR_DIVISION_BY_ZERO = 11,
+    WF_ERROR_MISSING_INPUT = -1,      /* an input is NaN (R's NA, a database NULL) */
+    WF_ERROR_UNKNOWN_POPULATION = -2, /* no population of that name */
+    WF_ERROR_NULL_POINTER = -3        /* a required pointer argument is NULL */
+};
+
+/* The size-for-gestation band of a centile (wf_result.band): small (SGA)
+ * below the 10th centile, large (LGA) above the 90th, appropriate (AGA) from
+ * 10 to 90 inclusive; below the 3rd and above the 97th are the finer labels
+ * of the two outer bands. */
+enum {
+    WF_BAND_NONE = 0, /* no centile (error is not WF_OK) */
+    WF_BAND_SGA_BELOW_3 = 1,
+    WF_BAND_SGA = 2,
+    WF_BAND_AGA = 3,
+    WF_BAND_LGA = 4,
+    WF_BAND_LGA_ABOVE_97 = 5
+};
+
+/* Plausibility flags (wf_result.flags, any number at once): an input outside
+ * the range within which the model is credible, most often a value in
+ * another unit, or a centile outside 0..100. They never stop the
+ * computation; wf_result.flag_text says them in words. */
+enum {
+    WF_FLAG_BWT_LOW = 1u << 0,            /* birthweight below 200 g: kilograms or pounds? */
+    WF_FLAG_BWT_HIGH = 1u << 1,           /* birthweight above 7000 g */
+    WF_FLAG_GEST_LOW = 1u << 2,           /* gestation below 22 weeks: weeks typed as days? */
+    WF_FLAG_GEST_HIGH = 1u << 3,          /* gestation above 45 weeks */
+    WF_FLAG_WT_LOW = 1u << 4,             /* booking weight below 30 kg: stones? */
+    WF_FLAG_WT_HIGH = 1u << 5,            /* booking weight above 250 kg: pounds? */
+    WF_FLAG_HT_LOW = 1u << 6,             /* height below 100 cm: metres? */
+    WF_FLAG_HT_HIGH = 1u << 7,            /* height above 220 cm: millimetres? */
+    WF_FLAG_SEX_CODE = 1u << 8,           /* sex not 0, 1 or 2: the female term was used */
+    WF_FLAG_ETH_UNKNOWN = 1u << 9,        /* no group of the population: its "other" term was used */
+    WF_FLAG_PAR_CODE = 1u << 10,          /* parity negative or not whole */
+    WF_FLAG_PAR_HIGH = 1u << 11,          /* parity above 20 */
+    WF_FLAG_CENTILE_BELOW_0 = 1u << 12,   /* far below the expected weight */
+    WF_FLAG_CENTILE_ABOVE_100 = 1u << 13, /* far above the expected weight */
+    WF_FLAG_OTHER = 1u << 30              /* a finding this header does not name yet */
+};
+
+/* The result of one birth. */
+typedef struct wf_result {
+    double centile;         /* percent, unrounded; NaN unless error is WF_OK */
+    double z;               /* (birthweight - expected weight) / spread */
+    double expected_weight; /* grams, for this pregnancy at this gestation */
+    double weeks;           /* the gestation in weeks (days / 7) */
+    int band;               /* WF_BAND_... */
+    unsigned flags;         /* WF_FLAG_... bits */
+    int error;              /* WF_OK, a run-time error number, or WF_ERROR_... */
+    char message[200];      /* what went wrong, "" when error is WF_OK */
+    char flag_text[400];    /* the flags in words, "; " between them ("" for none) */
+} wf_result;
+
+/* "1.0": the version of the loaded library. The text is static. */
+WRENFIELD_API const char* wf_version(void);
+
+/* The centile of one birth.
+ *
+ *   population  "United Kingdom", "United States", "Sweden", "New Zealand",
+ *               "Australia", or uk, us, se, nz, au; in any case
+ *   bwt         birthweight, grams
+ *   gest_days   gestation at birth, days (280 for 40 weeks)
+ *   wt, ht      the mother's booking weight (kg) and height (cm)
+ *   sex         1 male, 2 (any other code) female
+ *   eth         the population's ethnic-group code (1 European in the UK)
+ *   par         parity: 0, 1, 2, 3, or more for "4 or more"
+ *
+ * An input that is NaN is missing: no centile, WF_ERROR_MISSING_INPUT.
+ * Fills *result and returns result->error; with a NULL result it returns
+ * WF_ERROR_NULL_POINTER. */
+WRENFIELD_API int wf_centile(const char* population, double bwt, double gest_days, double wt, double ht,
+                             double sex, double eth, double par, wf_result* result);
+
+/* The same for `count` births of one population, one element of each input
+ * array per birth; results[i] is what wf_centile gives for element i.
+ * Returns how many births got a centile (error WF_OK); with an unknown
+ * population every result says so. Returns 0 and writes nothing when a
+ * pointer is NULL (with count 0 any pointer may be NULL). */
+WRENFIELD_API size_t wf_centiles(const char* population, size_t count, const double* bwt, const double* gest_days,
+                                 const double* wt, const double* ht, const double* sex, const double* eth,
+                                 const double* par, wf_result* results);
+
+/* "SGA", "AGA" or "LGA" for a WF_BAND_ value (the finer bands give their
+ * outer band's name); "" for WF_BAND_NONE or an unknown value. */
+WRENFIELD_API const char* wf_band_name(int band);
+/* The stable name of one WF_FLAG_ bit ("gest_low", as custcent and the
+ * batch output name it); "" for anything else. */
+WRENFIELD_API const char* wf_flag_name(unsigned flag);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* WRENFIELD_H */

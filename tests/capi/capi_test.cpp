@@ -1,0 +1,187 @@
+// The C interface: what it adds to the engine (names, missing inputs, error
+// codes and messages in a fixed struct, flag bits, the vector call) and that
+// it is safe from several threads at once.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/centile_model.h"
+#include "wrenfield.h"
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+struct Birth {
+    const char* population;
+    double bwt, gest, wt, ht, sex, eth, par;
+};
+
+wf_result compute(const Birth& b)
+{
+    wf_result r;
+    std::memset(&r, 0x5A, sizeof r);  // nothing of the caller's may show through
+    const int returned = wf_centile(b.population, b.bwt, b.gest, b.wt, b.ht, b.sex, b.eth, b.par, &r);
+    EXPECT_EQ(returned, r.error);
+    return r;
+}
+
+TEST(CApi, AgreesWithTheEngineForEveryPopulationByNameOrAlias)
+{
+    struct Case {
+        const char* name;
+        wrenfield::engine::Population population;
+    };
+    using wrenfield::engine::Population;
+    const Case cases[] = {{"United Kingdom", Population::UnitedKingdom}, {"us", Population::UnitedStates},
+                          {"SE", Population::Sweden},                    {"New Zealand", Population::NewZealand},
+                          {"au", Population::Australia}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const wf_result r = compute({c.name, 3100, 275, 70, 168, 2, 2, 1});
+        const auto detail = wrenfield::engine::computeCentile(c.population, {3100, 275, 70, 168, 2, 2, 1});
+        ASSERT_EQ(r.error, WF_OK) << r.message;
+        EXPECT_EQ(r.centile, detail.centile);  // the same computation, to the bit
+        EXPECT_EQ(r.z, detail.z);
+        EXPECT_EQ(r.expected_weight, detail.expected);
+        EXPECT_EQ(r.weeks, detail.weeks);
+        EXPECT_STREQ(r.message, "");
+    }
+}
+
+TEST(CApi, BandsAndFlagsComeFromTheReadingOfTheResult)
+{
+    struct Case {
+        Birth birth;
+        int band;
+        unsigned flags;
+        const char* text;  // a part of flag_text
+    };
+    const Case cases[] = {
+        {{"uk", 3400, 280, 64, 163, 1, 1, 0}, WF_BAND_AGA, 0, ""},
+        {{"uk", 2500, 280, 64, 163, 1, 1, 0}, WF_BAND_SGA_BELOW_3, 0, ""},
+        {{"uk", 4500, 280, 64, 163, 1, 1, 0}, WF_BAND_LGA_ABOVE_97, 0, ""},
+        // Weeks typed as days.
+        {{"uk", 3400, 40, 64, 163, 1, 1, 0}, WF_BAND_SGA_BELOW_3, WF_FLAG_GEST_LOW, "weeks typed as days?"},
+        {{"uk", 3.4, 280, 64, 163, 1, 1, 0}, WF_BAND_SGA_BELOW_3, WF_FLAG_BWT_LOW | WF_FLAG_CENTILE_BELOW_0,
+         "bwt below 200 g"},
+        {{"uk", 3400, 280, 64, 1.63, 9, 99, 2.5}, WF_BAND_NONE, WF_FLAG_HT_LOW | WF_FLAG_SEX_CODE | WF_FLAG_ETH_UNKNOWN | WF_FLAG_PAR_CODE,
+         "eth 99 not a United Kingdom group"},
+        {{"uk", 8000, 330, 300, 230, 1, 1, 25}, WF_BAND_NONE,
+         WF_FLAG_BWT_HIGH | WF_FLAG_GEST_HIGH | WF_FLAG_WT_HIGH | WF_FLAG_HT_HIGH | WF_FLAG_PAR_HIGH |
+             WF_FLAG_CENTILE_ABOVE_100,
+         "par above 20"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.birth.bwt);
+        const wf_result r = compute(c.birth);
+        ASSERT_EQ(r.error, WF_OK) << r.message;
+        if (c.band != WF_BAND_NONE) {
+            EXPECT_EQ(r.band, c.band);
+        }
+        EXPECT_EQ(r.flags, c.flags) << r.flag_text;
+        EXPECT_NE(std::string(r.flag_text).find(c.text), std::string::npos) << r.flag_text;
+        EXPECT_EQ(r.flags & WF_FLAG_OTHER, 0u) << "an engine flag without a bit: " << r.flag_text;
+    }
+    EXPECT_STREQ(wf_band_name(WF_BAND_SGA_BELOW_3), "SGA");
+    EXPECT_STREQ(wf_band_name(WF_BAND_AGA), "AGA");
+    EXPECT_STREQ(wf_band_name(WF_BAND_LGA_ABOVE_97), "LGA");
+    EXPECT_STREQ(wf_band_name(WF_BAND_NONE), "");
+    EXPECT_STREQ(wf_band_name(42), "");
+    EXPECT_STREQ(wf_flag_name(WF_FLAG_GEST_LOW), "gest_low");
+    EXPECT_STREQ(wf_flag_name(WF_FLAG_GEST_LOW | WF_FLAG_HT_LOW), "");
+}
+
+TEST(CApi, RefusalsAndRunTimeErrorsLeaveNoCentile)
+{
+    struct Case {
+        Birth birth;
+        int error;
+        const char* message;  // a part of it
+    };
+    const Case cases[] = {
+        {{"uk", kNaN, 280, 64, 163, 1, 1, 0}, WF_ERROR_MISSING_INPUT, "missing input: bwt"},
+        {{"uk", 3400, 280, 64, 163, 1, 1, kNaN}, WF_ERROR_MISSING_INPUT, "missing input: par"},
+        {{"Atlantis", 3400, 280, 64, 163, 1, 1, 0}, WF_ERROR_UNKNOWN_POPULATION, "\"Atlantis\""},
+        {{nullptr, 3400, 280, 64, 163, 1, 1, 0}, WF_ERROR_NULL_POINTER, "no population"},
+        {{"uk", 3400, 280, INFINITY, 163, 1, 1, 0}, WF_ERROR_OVERFLOW, "Overflow"},
+        {{"uk", 3400, 280, 64, -INFINITY, 1, 1, 0}, WF_ERROR_OVERFLOW, "Overflow"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        const wf_result r = compute(c.birth);
+        EXPECT_EQ(r.error, c.error);
+        EXPECT_NE(std::string(r.message).find(c.message), std::string::npos) << r.message;
+        EXPECT_TRUE(std::isnan(r.centile));
+        EXPECT_EQ(r.band, WF_BAND_NONE);
+        EXPECT_EQ(r.flags, 0u);
+    }
+    EXPECT_EQ(wf_centile("uk", 3400, 280, 64, 163, 1, 1, 0, nullptr), WF_ERROR_NULL_POINTER);
+
+    // A message longer than its field is cut short and still ended.
+    const std::string longName(1000, 'x');
+    const wf_result r = compute({longName.c_str(), 3400, 280, 64, 163, 1, 1, 0});
+    EXPECT_EQ(std::strlen(r.message), sizeof r.message - 1);
+}
+
+TEST(CApi, VectorCallIsTheOneBirthCallForEachElementFromAnyThread)
+{
+    std::vector<double> bwt, gest, wt, ht, sex, eth, par;
+    for (int i = 0; i < 200; ++i) {
+        bwt.push_back(1500 + 15 * i);
+        gest.push_back(250 + i % 40);
+        wt.push_back(50 + i % 30);
+        ht.push_back(150 + i % 35);
+        sex.push_back(1 + i % 2);
+        eth.push_back(1 + i % 10);
+        par.push_back(i % 5);
+    }
+    bwt[7] = kNaN;
+    wt[11] = INFINITY;
+    const std::size_t n = bwt.size();
+    auto run = [&](std::vector<wf_result>& out) {
+        out.resize(n);
+        return wf_centiles("uk", n, bwt.data(), gest.data(), wt.data(), ht.data(), sex.data(), eth.data(), par.data(),
+                           out.data());
+    };
+    std::vector<wf_result> results;
+    EXPECT_EQ(run(results), n - 2);
+    for (std::size_t i = 0; i < n; ++i) {
+        const wf_result one = compute({"uk", bwt[i], gest[i], wt[i], ht[i], sex[i], eth[i], par[i]});
+        ASSERT_EQ(results[i].error, one.error) << i;
+        if (one.error == WF_OK) {
+            ASSERT_EQ(results[i].centile, one.centile) << i;
+        }
+    }
+
+    std::vector<std::vector<wf_result>> perThread(4);
+    std::vector<std::thread> threads;
+    for (auto& out : perThread)
+        threads.emplace_back([&] { run(out); });
+    for (auto& thread : threads)
+        thread.join();
+    for (const auto& out : perThread)
+        for (std::size_t i = 0; i < n; ++i)
+            ASSERT_EQ(std::memcmp(&out[i], &results[i], offsetof(wf_result, message)), 0) << i;
+
+    // Every result of an unknown population says so; NULL arrays write nothing.
+    EXPECT_EQ(wf_centiles("xx", n, bwt.data(), gest.data(), wt.data(), ht.data(), sex.data(), eth.data(), par.data(),
+                          results.data()),
+              0u);
+    EXPECT_EQ(results[n - 1].error, WF_ERROR_UNKNOWN_POPULATION);
+    EXPECT_EQ(wf_centiles("uk", n, nullptr, gest.data(), wt.data(), ht.data(), sex.data(), eth.data(), par.data(),
+                          results.data()),
+              0u);
+    EXPECT_EQ(wf_centiles("uk", 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0u);
+}
+
+TEST(CApi, VersionIsTheProjectVersion)
+{
+    EXPECT_STREQ(wf_version(), "1.0");
+}
+
+}  // namespace

@@ -1,0 +1,58 @@
+"""Runs every custcent example of the README and compares the output it shows.
+
+An example is a ```console block: each line starting with "$ " is a command,
+run with bash in a fresh directory where build/ is the build tree, with its
+standard error joined to its standard output; the lines after it, up to the
+next command or the end of the block, are what it must print. Commands in one
+block share their directory, so one may write a file that the next reads.
+Blocks without a custcent command (other front ends' examples) are skipped.
+"""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+
+def examples(readme):
+    # A block may be indented under a list item; its lines carry the same indent.
+    blocks = re.findall(r"^( *)```console\n(.*?)^\1```", readme, re.S | re.M)
+    for indent, block in blocks:
+        commands = []
+        for line in block.splitlines():
+            line = line[len(indent):] if line.startswith(indent) else line
+            if line.startswith("$ "):
+                commands.append([line[2:], []])
+            elif commands:
+                commands[-1][1].append(line)
+        if any("custcent" in command for command, _ in commands):
+            yield commands
+
+
+def main():
+    readme_path, build_dir = sys.argv[1], os.path.abspath(sys.argv[2])
+    with open(readme_path, encoding="utf-8") as f:
+        readme = f.read()
+    failures, count = 0, 0
+    for commands in examples(readme):
+        with tempfile.TemporaryDirectory() as work:
+            os.symlink(build_dir, os.path.join(work, "build"))
+            for command, expected in commands:
+                count += 1
+                run = subprocess.run(["bash", "-c", command + " 2>&1"], cwd=work, capture_output=True,
+                                     text=True, timeout=60)
+                got = run.stdout.rstrip("\n").split("\n") if run.stdout else []
+                want = "\n".join(expected).rstrip("\n").split("\n") if expected else []
+                if got != want:
+                    failures += 1
+                    print(f"README example differs: $ {command}\n--- shown\n" + "\n".join(want) +
+                          "\n--- printed\n" + "\n".join(got) + "\n")
+    print(f"{count} README examples run, {failures} differ")
+    if count == 0:
+        print("no README examples found")
+        return 1
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,8 @@
+# Installs the build tree into an empty prefix, so that nothing an earlier
+# install left there can stand in for what this one should have put.
+#   cmake -DBUILD=dir -DPREFIX=dir -P install_fresh.cmake
+file(REMOVE_RECURSE ${PREFIX})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX} OUTPUT_QUIET RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed (${status})")
+endif()
