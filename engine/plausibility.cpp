@@ -33,6 +33,9 @@ constexpr PlausibleRange kRanges[] = {
      "a count of previous births: 0, 1, 2, 3, and 4 or more share one term; more than 20 is not credible"},
 };
 
+static_assert(kRanges[0].field == "bwt" && kRanges[1].field == "gest" && kRanges[2].field == "wt" &&
+              kRanges[3].field == "ht" && kRanges[4].field == "sex" && kRanges[5].field == "par");
+
 std::string numberText(double value)
 {
     return shortestText(value);
@@ -74,9 +77,10 @@ const PlausibleRange& plausibleRange(std::string_view field)
 std::vector<Flag> inputFlags(Population population, const CentileInputs& inputs)
 {
     std::vector<Flag> flags;
-    auto measurement = [&flags](std::string_view field, double value, std::string_view lowCode,
-                                std::string_view highCode) {
-        const PlausibleRange& range = plausibleRange(field);
+    // The rows of kRanges in order: bwt, gest, wt, ht, sex, par.
+    auto measurement = [&flags](std::size_t row, double value, std::string_view lowCode, std::string_view highCode) {
+        const PlausibleRange& range = kRanges[row];
+        const std::string_view field = range.field;
         if (value < range.low)
             flags.push_back({lowCode, std::string(field) + " below " + std::string(range.lowText) + " — " +
                                           std::string(range.lowHint)});
@@ -84,18 +88,20 @@ std::vector<Flag> inputFlags(Population population, const CentileInputs& inputs)
             flags.push_back({highCode, std::string(field) + " above " + std::string(range.highText) + " — " +
                                            std::string(range.highHint)});
     };
-    measurement("bwt", inputs.bwt, "bwt_low", "bwt_high");
-    measurement("gest", inputs.gestDays, "gest_low", "gest_high");
-    measurement("wt", inputs.wt, "wt_low", "wt_high");
-    measurement("ht", inputs.ht, "ht_low", "ht_high");
+    measurement(0, inputs.bwt, "bwt_low", "bwt_high");
+    measurement(1, inputs.gestDays, "gest_low", "gest_high");
+    measurement(2, inputs.wt, "wt_low", "wt_high");
+    measurement(3, inputs.ht, "ht_low", "ht_high");
 
     if (std::isfinite(inputs.sex) && inputs.sex != 0 && inputs.sex != 1 && inputs.sex != 2)
         flags.push_back({"sex_code", "sex " + numberText(inputs.sex) + ": female term used"});
 
     const CoefficientSet& set = coefficients(population);
     if (std::isfinite(inputs.eth)) {
-        bool named = std::any_of(set.ethnicGroups.begin(), set.ethnicGroups.end(),
-                                 [&](const EthnicGroup& group) { return group.code == inputs.eth; });
+        // Codes run from 1 without gaps in every population's list.
+        const double lastCode = set.ethnicGroups.empty() ? 0 : set.ethnicGroups.back().code;
+        bool named = inputs.eth >= 1 && inputs.eth <= lastCode && inputs.eth == std::floor(inputs.eth) &&
+                     ethnicGroupByCode(set, static_cast<std::int16_t>(inputs.eth)) != nullptr;
         if (!named)
             flags.push_back({"eth_unknown", "eth " + numberText(inputs.eth) + " not " +
                                                 std::string(article(set.name)) + " " + std::string(set.name) +
@@ -103,7 +109,7 @@ std::vector<Flag> inputFlags(Population population, const CentileInputs& inputs)
     }
 
     if (std::isfinite(inputs.par)) {
-        const PlausibleRange& range = plausibleRange("par");
+        const PlausibleRange& range = kRanges[5];
         if (inputs.par < range.low || inputs.par != std::floor(inputs.par))
             flags.push_back({"par_code", "par " + numberText(inputs.par) + ": " + std::string(range.lowHint)});
         else if (inputs.par > range.high)

@@ -44,11 +44,15 @@ Reading readBirth(Population population, const CentileInputs& inputs, const Band
     return classified(population, inputs, computeCentile(population, inputs), thresholds);
 }
 
-Reading readBatchBirth(const BatchRecord& record, double kernelCentile, const BandThresholds& thresholds)
+Reading readBatchBirth(const BatchRecord& record, double kernelCentile, const BandThresholds& thresholds,
+                       bool withDetail)
 {
     if (nearBandThreshold(kernelCentile, thresholds))
         return readBirth(record.population, record.inputs, thresholds);
-    return classified(record.population, record.inputs, detailAround(record, kernelCentile), thresholds);
+    CentileDetail detail;
+    detail.centile = kernelCentile;
+    return classified(record.population, record.inputs, withDetail ? detailAround(record, kernelCentile) : detail,
+                      thresholds);
 }
 
 }  // namespace wrenfield::engine

@@ -36,7 +36,10 @@ Reading readBirth(Population population, const CentileInputs& inputs, const Band
 // The reading of a birth whose centile the batch kernel computed. A centile
 // within kBandRecomputeDistance of a threshold is first recomputed by the
 // one-record method, so the band (and the centile reported with it) never
-// depends on the kernel's last bits.
-Reading readBatchBirth(const BatchRecord& record, double kernelCentile, const BandThresholds& thresholds = {});
+// depends on the kernel's last bits. Without `withDetail` the intermediate
+// values other than the centile are left at 0 (a run that reports only the
+// band and the flags saves their computation).
+Reading readBatchBirth(const BatchRecord& record, double kernelCentile, const BandThresholds& thresholds = {},
+                       bool withDetail = true);
 
 }  // namespace wrenfield::engine

@@ -17,6 +17,14 @@ echo "Installing missing Debian packages: ${missing[*]}" >&2
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
+# A package of another architecture (wine32:i386) needs that architecture
+# enabled and its package lists fetched.
+for arch in $(printf '%s\n' "${missing[@]}" | sed -n 's/^[^:]*:\(.*\)$/\1/p' | sort -u); do
+  if ! grep -qx "$arch" <<<"$(dpkg --print-foreign-architectures)" && [ "$arch" != "$(dpkg --print-architecture)" ]; then
+    $sudo dpkg --add-architecture "$arch"
+    $sudo apt-get update -q >>/tmp/wrenfield-apt.log 2>&1
+  fi
+done
 apt_opts=(-q -y -o DPkg::Lock::Timeout=600 --no-install-recommends)
 if ! $sudo apt-get install "${apt_opts[@]}" "${missing[@]}" >/tmp/wrenfield-apt.log 2>&1; then
   # The package lists may be missing or stale on a fresh machine.

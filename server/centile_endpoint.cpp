@@ -361,6 +361,36 @@ Response manyBirths(const json& doc, const Parameters& parameters)
     return {200, std::string(kJson), std::move(out), {}};
 }
 
+// Births nest at most this deep: an array, its births, a value that is not
+// a number or a text (refused, with its field named).
+constexpr int kMaxDepth = 3;
+
+// Whether brackets outside strings nest deeper than kMaxDepth. Checked before
+// parsing, so that a body of nested brackets cannot make the parser build
+// millions of empty arrays.
+bool nestsTooDeep(std::string_view body)
+{
+    int depth = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        char c = body[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > kMaxDepth)
+                return true;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 Response centileResponse(std::string_view body, const Parameters& parameters)
@@ -369,6 +399,9 @@ Response centileResponse(std::string_view body, const Parameters& parameters)
         if (!isOneOf(name, kOptionNames))
             return problem(422, "unknown option", name);
 
+    if (nestsTooDeep(body))
+        return problem(400, "JSON nested more than " + std::to_string(kMaxDepth) +
+                                " deep: expected a birth or an array of births");
     json doc = json::parse(body, nullptr, false);
     if (doc.is_discarded()) {
         // Parsed again only to say where and why.

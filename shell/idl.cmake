@@ -20,13 +20,22 @@ function(wrenfield_compile_idl)
   # automation type library it imports (stdole2.tlb) among Wine's.
   find_path(WRENFIELD_WINE_IDL_DIR oaidl.idl
     PATHS /usr/include/wine/wine/windows /usr/include/wine/windows NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+  # widl reads only the declarations of stdole2.tlb, so the 64-bit one
+  # serves a 32-bit build as well.
   find_path(WRENFIELD_STDOLE_DIR stdole2.tlb
     PATHS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows /usr/lib/wine/x86_64-windows /usr/lib64/wine/x86_64-windows
+          /usr/lib/i386-linux-gnu/wine/i386-windows
     NO_CMAKE_FIND_ROOT_PATH REQUIRED)
   set(idl ${top}/shell/Wrenfield515UK.idl)
   set(out ${arg_OUT_DIR})
   file(MAKE_DIRECTORY ${out})
-  set(widl ${arg_WIDL} --win64 -I${top}/shell -I${WRENFIELD_WINE_IDL_DIR} -L${WRENFIELD_STDOLE_DIR})
+  # The type library's platform: 32-bit for the 32-bit Windows build.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(bits --win32)
+  else()
+    set(bits --win64)
+  endif()
+  set(widl ${arg_WIDL} ${bits} -I${top}/shell -I${WRENFIELD_WINE_IDL_DIR} -L${WRENFIELD_STDOLE_DIR})
   set(outputs ${out}/wrenfield515uk_idl.h ${out}/wrenfield515uk_idl_i.c ${out}/Wrenfield515UK.tlb)
   add_custom_command(
     OUTPUT ${outputs}

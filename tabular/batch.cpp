@@ -404,7 +404,10 @@ std::vector<RowResult> BatchJob::computeChunk(std::span<const CsvRecord> records
 
 RowResult BatchJob::computedRow(const engine::BatchRecord& record, double centile) const
 {
-    return readingRow(engine::readBatchBirth(record, centile, settings_.thresholds), settings_);
+    bool withDetail = std::any_of(settings_.added.begin(), settings_.added.end(), [](AddedColumn column) {
+        return column == AddedColumn::Z || column == AddedColumn::Expected || column == AddedColumn::Weeks;
+    });
+    return readingRow(engine::readBatchBirth(record, centile, settings_.thresholds, withDetail), settings_);
 }
 
 // The common row, seven values the vocabulary reads (plain numbers most of

@@ -1,5 +1,6 @@
 #include "tabular/vocabulary.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/numeric_text.h"
@@ -246,8 +247,17 @@ FieldReading readField(InputField field, const engine::CoefficientSet& set, std:
         bool measurement = field == InputField::Bwt || field == InputField::Wt || field == InputField::Ht ||
                            field == InputField::Gest;
         bool sameUnit = !measurement || field == InputField::Gest || bareUnit(field, dialect) == targetUnit(field);
+        // A marker can only be a number's text if it holds a digit ("-99"): the
+        // usual ones (NA, NaN, ".") need no comparison here.
+        bool numericMarker = std::any_of(dialect.missingMarkers.begin(), dialect.missingMarkers.end(),
+                                         [](const std::string& marker) {
+                                             for (char c : marker)
+                                                 if (c >= '0' && c <= '9')
+                                                     return true;
+                                             return false;
+                                         });
         if (sameUnit && !(dialect.positiveMeasurements && measurement && !(*number > 0)) &&
-            !isMissingMarker(text, dialect))
+            !(numericMarker && isMissingMarker(text, dialect)))
             return value(*number);
     }
     if (isMissingMarker(text, dialect))

@@ -1,18 +1,6 @@
 # Cross-compiles for 64-bit Windows with Debian's mingw-w64 toolchain.
 #   cmake -S windows -B build-windows -G Ninja \
 #         -DCMAKE_TOOLCHAIN_FILE=windows/mingw-w64-x86_64.cmake
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
 set(WRENFIELD_MINGW_TRIPLE x86_64-w64-mingw32)
-# The "-win32" compilers use the Windows thread model: no winpthread DLL to ship.
-find_program(CMAKE_C_COMPILER NAMES ${WRENFIELD_MINGW_TRIPLE}-gcc-win32 ${WRENFIELD_MINGW_TRIPLE}-gcc REQUIRED)
-find_program(CMAKE_CXX_COMPILER NAMES ${WRENFIELD_MINGW_TRIPLE}-g++-win32 ${WRENFIELD_MINGW_TRIPLE}-g++ REQUIRED)
-find_program(CMAKE_RC_COMPILER NAMES ${WRENFIELD_MINGW_TRIPLE}-windres REQUIRED)
-find_program(WRENFIELD_WIDL NAMES ${WRENFIELD_MINGW_TRIPLE}-widl widl REQUIRED)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${WRENFIELD_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

@@ -5,6 +5,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -119,22 +120,31 @@ auto parsed(const char* name, const py::handle& value, Parse parse)
 }
 
 py::dict calc(const py::object& population, const py::object& bwt, const py::object& gest, const py::object& wt,
-              const py::object& ht, const py::object& sex, const py::object& eth, const py::object& par)
+              const py::object& ht, const py::object& sex, const py::object& eth, const py::object& par,
+              const std::array<double, 4>& t)
 {
+    engine::BandThresholds thresholds{t[0], t[1], t[2], t[3]};
+    if (auto problem = engine::thresholdProblem(thresholds))
+        throw py::value_error("thresholds: " + *problem);
     tabular::CalcInputs inputs;
     inputs.population = parsed("population", population, tabular::parsePopulation);
-    inputs.bwt = parsed("bwt", bwt, tabular::parseMeasurement);
-    inputs.gestDays = parsed("gest", gest, tabular::parseGestationDays);
-    inputs.wt = parsed("wt", wt, tabular::parseMeasurement);
-    inputs.ht = parsed("ht", ht, tabular::parseMeasurement);
-    inputs.sex = parsed("sex", sex, tabular::parseSex);
+    // Each value as `custcent calc` reads its option: a number in the field's
+    // unit, a value with its unit ("3.4kg", "5ft4in"), "39+4", a name or a code.
     const engine::CoefficientSet& set = engine::coefficients(inputs.population);
-    inputs.eth = parsed("eth", eth, [&set](std::string_view text) { return tabular::parseEthnicGroup(set, text); });
-    inputs.par = parsed("par", par, tabular::parseParity);
+    auto field = [&set](tabular::InputField which) {
+        return [&set, which](std::string_view text) { return tabular::parseField(which, set, text); };
+    };
+    inputs.bwt = parsed("bwt", bwt, field(tabular::InputField::Bwt));
+    inputs.gestDays = parsed("gest", gest, field(tabular::InputField::Gest));
+    inputs.wt = parsed("wt", wt, field(tabular::InputField::Wt));
+    inputs.ht = parsed("ht", ht, field(tabular::InputField::Ht));
+    inputs.sex = parsed("sex", sex, field(tabular::InputField::Sex));
+    inputs.eth = parsed("eth", eth, field(tabular::InputField::Eth));
+    inputs.par = parsed("par", par, field(tabular::InputField::Par));
 
     tabular::CalcResult result = [&] {
         py::gil_scoped_release unlocked;
-        return tabular::calculate(inputs);
+        return tabular::calculate(inputs, thresholds);
     }();
     py::list flags;
     for (const engine::Flag& flag : result.flags)
@@ -170,6 +180,7 @@ void bindVocabulary(py::module_& module)
                "(code 0 to 4, None) for a population name or alias in any case, or (None, why not).");
     module.def("calc", &calc, py::arg("population"), py::arg("bwt"), py::arg("gest"), py::arg("wt"), py::arg("ht"),
                py::arg("sex"), py::arg("eth"), py::arg("par"),
+               py::arg("thresholds") = std::array<double, 4>{3, 10, 90, 97},
                "One birth through the population's method, exactly as the calculator computes it.");
 }
 

@@ -153,17 +153,18 @@ def compute(population, bwt, gest, wt, ht, sex, eth, par, *, threads=None, units
     )
 
 
-def calc(bwt, gest, wt, ht, sex, eth, par, *, population="United Kingdom"):
+def calc(bwt, gest, wt, ht, sex, eth, par, *, population="United Kingdom", thresholds=None):
     """One birth through the population's own method, exactly as the
     calculator computes it (for audits): the same inputs and vocabulary as
     `custcent calc` (gest "39+4" or days, sex "Male" or a code, eth a group
     name or code, par "4 or more", measurements with units such as "3.4kg").
-    Returns a dict with the centile, the rounded centile, the band, the flags
-    and the model's intermediate values. Raises ValueError
+    Returns a dict with the centile, the rounded centile, the band (with
+    `thresholds` as for `compute`), the flags and the model's intermediate
+    values. Raises ValueError
     for an input that cannot be used and CalculationError when the method
     raises a run-time error ("Overflow").
     """
-    return _core.calc(population, bwt, gest, wt, ht, sex, eth, par)
+    return _core.calc(population, bwt, gest, wt, ht, sex, eth, par, _inputs.thresholds_of(thresholds))
 
 
 def populations():

@@ -5,10 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "engine/centile_model.h"
+#include "platform/numeric_text.h"
+#include "tabular/vocabulary.h"
 #include "tests/support/csv_records.h"
 
 namespace {
@@ -365,3 +369,179 @@ TEST_F(Custcent, BatchBadInputsOneRowEach)
     EXPECT_EQ(rows[13].fields[0], "13");
     EXPECT_EQ(rows[15].fields[8], "uk");
 }
+
+namespace {
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::istringstream in(text);
+    std::vector<std::string> result;
+    for (std::string line; std::getline(in, line);)
+        result.push_back(line);
+    return result;
+}
+
+// Without the new options a file of births gives what earlier versions
+// wrote (the expected files were written by the version before bands, flags
+// and the vocabulary), with LF and with CR LF and a byte order mark: the same
+// columns, fields, errors, quoting and line breaks. Only the centiles may
+// differ, within the batch kernel's 1e-9, since the kernel itself has changed
+// since.
+TEST_F(Custcent, DefaultBatchOutputIsUnchanged)
+{
+    for (const char* name : {"default_output", "default_output_crlf"}) {
+        SCOPED_TRACE(name);
+        const fs::path data = fs::path(CLI_TEST_DATA_DIR);
+        const std::string expected = readFile(data / (std::string(name) + "_expected.csv"));
+        const auto want = wrenfield::testing::readAllRecords(expected);
+        for (const char* threads : {"1", "2"}) {
+            Outcome run = custcent({"batch", (data / (std::string(name) + "_input.csv")).string(), "-j", threads});
+            EXPECT_EQ(run.status, 1) << run.err;
+            EXPECT_EQ(run.out.substr(0, run.out.find('\n')), expected.substr(0, expected.find('\n')));
+            EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\r'), std::count(expected.begin(), expected.end(), '\r'));
+            const auto got = wrenfield::testing::readAllRecords(run.out);
+            ASSERT_EQ(got.size(), want.size());
+            const std::size_t centile = want[0].fields.size() - 2;
+            for (std::size_t r = 0; r < got.size(); ++r) {
+                ASSERT_EQ(got[r].fields.size(), want[r].fields.size()) << "row " << r;
+                for (std::size_t f = 0; f < got[r].fields.size(); ++f) {
+                    if (r > 0 && f == centile && !want[r].fields[f].empty() && !got[r].fields[f].empty())
+                        EXPECT_NEAR(std::stod(got[r].fields[f]), std::stod(want[r].fields[f]), 1e-9) << "row " << r;
+                    else
+                        EXPECT_EQ(got[r].fields[f], want[r].fields[f]) << "row " << r << " field " << f;
+                }
+            }
+        }
+    }
+}
+
+// A cohort of typical mistakes: every row computed and every one flagged
+// with the flag that names its mistake; --strict turns each into an error.
+TEST_F(Custcent, CohortOfTypicalMistakesIsFlaggedRowByRow)
+{
+    struct Mistake {
+        const char* population;
+        std::array<const char*, 7> fields;  // nullptr: the row's own value
+        const char* flag;
+    } mistakes[] = {
+        {"uk", {nullptr, "40", nullptr, nullptr, nullptr, nullptr, nullptr}, "gest below 22 weeks — weeks typed as days?"},
+        {"uk", {nullptr, "500", nullptr, nullptr, nullptr, nullptr, nullptr}, "gest above 45 weeks — typing mistake?"},
+        {"uk", {"3.4", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}, "bwt below 200 g — kilograms or pounds?"},
+        {"uk", {"7.5", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}, "bwt below 200 g — kilograms or pounds?"},
+        {"uk", {nullptr, nullptr, nullptr, "1.63", nullptr, nullptr, nullptr}, "ht below 100 cm — metres?"},
+        {"uk", {nullptr, nullptr, nullptr, "1630", nullptr, nullptr, nullptr}, "ht above 220 cm — millimetres?"},
+        {"uk", {nullptr, nullptr, "10", nullptr, nullptr, nullptr, nullptr}, "wt below 30 kg — stones or a typing mistake?"},
+        {"uk", {nullptr, nullptr, "300", nullptr, nullptr, nullptr, nullptr}, "wt above 250 kg — pounds?"},
+        {"uk", {nullptr, nullptr, nullptr, nullptr, "9", nullptr, nullptr}, "sex 9: female term used"},
+        {"uk", {nullptr, nullptr, nullptr, nullptr, nullptr, "99", nullptr}, "eth 99 not a United Kingdom group: \"other\" term used"},
+        {"au", {nullptr, nullptr, nullptr, nullptr, nullptr, "7", nullptr}, "eth 7 not an Australia group: \"European\" term used"},
+        {"uk", {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, "-1"}, "par -1: \"4 or more\" term used"},
+    };
+    std::string births = "bwt,gest,wt,ht,sex,eth,par,population\n";
+    std::vector<const char*> expected;
+    for (const Mistake& mistake : mistakes) {
+        for (int k = 0; k < 20; ++k) {
+            std::array<std::string, 7> row = {std::to_string(2500 + 100 * k), std::to_string(259 + k),
+                                              std::to_string(50 + k), std::to_string(150 + k), std::to_string(k % 2),
+                                              std::to_string(1 + k % 4), std::to_string(k % 5)};
+            for (std::size_t c = 0; c < 7; ++c)
+                if (mistake.fields[c])
+                    row[c] = mistake.fields[c];
+            for (const std::string& field : row)
+                births += field + ",";
+            births += std::string(mistake.population) + "\n";
+            expected.push_back(mistake.flag);
+        }
+    }
+    Outcome run = custcent({"batch", "--add", "flags"}, births);
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> rows = lines(run.out);
+    ASSERT_EQ(rows.size(), expected.size() + 1);
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const std::string& row = rows[i + 1];
+        std::string quoted;  // as CSV writes it inside a quoted field
+        for (const char* c = expected[i]; *c; ++c)
+            quoted += *c == '"' ? std::string("\"\"") : std::string(1, *c);
+        EXPECT_NE(row.find(quoted), std::string::npos) << row;
+        EXPECT_EQ(row.back(), ',') << "an error in " << row;  // computed all the same
+    }
+    EXPECT_NE(run.err.find(std::to_string(expected.size()) + " rows flagged"), std::string::npos) << run.err;
+
+    Outcome strict = custcent({"batch", "--strict"}, births);
+    EXPECT_EQ(strict.status, 1);
+    std::vector<std::string> strictRows = lines(strict.out);
+    ASSERT_EQ(strictRows.size(), expected.size() + 1);
+    for (std::size_t i = 1; i < strictRows.size(); ++i) {
+        const std::string& row = strictRows[i];  // no centile, the flags as the error
+        EXPECT_TRUE(row.find(",uk,,flagged: ") != std::string::npos || row.find(",uk,,\"flagged: ") != std::string::npos ||
+                    row.find(",au,,\"flagged: ") != std::string::npos)
+            << row;
+    }
+    EXPECT_EQ(strict.err.rfind("custcent batch: 240 rows: 0 computed, 0 missing, 240 errors\n", 0), 0u) << strict.err;
+}
+
+// Each form of the vocabulary gives the same numbers in calc and in batch.
+TEST_F(Custcent, CalcAndBatchReadTheSameVocabulary)
+{
+    const std::vector<std::array<std::string, 7>> forms = {
+        {"3400", "277", "64", "163", "1", "1", "4"},
+        {"3.4kg", "39+4", "64kg", "1.63m", "Male", "European", "4 or more"},
+        {"3400g", "39+4", "64000g", "1630mm", "m", "european", "7"},
+    };
+    std::string births = "bwt;gest;wt;ht;sex;eth;par\n";
+    std::string calcCentile;
+    for (const auto& form : forms) {
+        std::vector<std::string> args = {"calc", "--json"};
+        for (std::size_t c = 0; c < 7; ++c) {
+            args.push_back("--" + std::string(wrenfield::tabular::kInputColumns[c]));
+            args.push_back(form[c]);
+            births += form[c] + (c < 6 ? ";" : "\n");
+        }
+        Outcome calc = custcent(args);
+        ASSERT_EQ(calc.status, 0) << calc.err;
+        std::string centile = calc.out.substr(calc.out.find("\"centile\": ") + 11);
+        centile = centile.substr(0, centile.find(','));
+        if (calcCentile.empty())
+            calcCentile = centile;
+        EXPECT_EQ(centile, calcCentile);
+    }
+    Outcome batch = custcent({"batch", "-j", "1"}, births);
+    EXPECT_EQ(batch.status, 0) << batch.err;
+    std::vector<std::string> rows = lines(batch.out);
+    ASSERT_EQ(rows.size(), 4u) << batch.out;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        std::string centile = rows[i].substr(0, rows[i].size() - 1);
+        centile = centile.substr(centile.rfind(';') + 1);
+        EXPECT_NEAR(std::stod(centile), std::stod(calcCentile), 1e-9) << rows[i];
+    }
+}
+
+// A birthweight whose centile lies a hair below the 10th: the batch reports
+// the one-record method's centile and calls it small, whatever its lanes say.
+TEST_F(Custcent, BatchBandNearTheThresholdIsTheMethods)
+{
+    using namespace wrenfield::engine;
+    CentileInputs inputs{3000, 280, 64, 163, 1, 1, 0};
+    double low = 2000, high = 3500;
+    for (int i = 0; i < 200; ++i) {
+        inputs.bwt = (low + high) / 2;
+        (computeCentile(Population::UnitedKingdom, inputs).centile < 10 ? low : high) = inputs.bwt;
+    }
+    inputs.bwt = low;
+    const double exact = computeCentile(Population::UnitedKingdom, inputs).centile;
+    ASSERT_LT(exact, 10);
+    ASSERT_GT(exact, 10 - 1e-9);
+    Outcome run = custcent({"batch", "--add", "band"},
+                           "bwt,gest,wt,ht,sex,eth,par\n" + wrenfield::shortestText(inputs.bwt) + ",280,64,163,1,1,0\n");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("," + wrenfield::shortestText(exact) + ",SGA,\n"), std::string::npos) << run.out;
+
+    Outcome calc = custcent({"calc", "--bwt", wrenfield::shortestText(inputs.bwt), "--gest", "280", "--wt", "64", "--ht",
+                             "163", "--sex", "1", "--eth", "1", "--par", "0", "--json"});
+    EXPECT_NE(calc.out.find("\"band\": \"SGA\""), std::string::npos) << calc.out;
+    Outcome version = custcent({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_NE(version.out.find("coefficient sets 5.15_UK"), std::string::npos) << version.out;
+}
+
+}  // namespace

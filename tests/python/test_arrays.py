@@ -35,6 +35,11 @@ def test_one_record_exact_call_is_the_method():
     assert result["centile"] == 45.92794567550015 and result["rounded"] == 46
     assert result["weeks"] == 277 / 7 and result["inputs"]["gest"] == 277
     assert wrenfield.calc(3400, 280, 64, 163, 1, 1, 0, population="uk")["centile"] == 38.22164104629216
+    with_units = wrenfield.calc("3.4kg", 280, "64kg", "5ft4in", "M", "european", 0, population="UK")
+    assert with_units["centile"] == wrenfield.calc(3400, 280, 64, 162.56, 1, 1, 0)["centile"]
+    assert with_units["band"] == "AGA" and with_units["flags"] == []
+    assert wrenfield.calc(3400, 40, 64, 163, 1, 1, 0, thresholds=(5, 95))["flags"] == [
+        "gest below 22 weeks — weeks typed as days?"]
     # The batch kernel agrees with the method to well within 1e-9.
     assert abs(wrenfield.centile("uk", **ONE) - 38.22164104629216) < 1e-9
 
@@ -43,6 +48,7 @@ def test_one_record_exact_call_is_the_method():
     "arguments, exception, words",
     [
         (dict(bwt="heavy"), ValueError, "bwt: "),
+        (dict(bwt=-3400), ValueError, "bwt: "),
         (dict(gest="39+9"), ValueError, "gest: expected days"),
         (dict(sex="X"), ValueError, "sex: expected Male, Female"),
         (dict(eth="Narnia"), ValueError, "eth: not an ethnic group of United Kingdom"),

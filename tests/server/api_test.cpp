@@ -154,6 +154,7 @@ TEST_F(Api, ErrorsAreProblemDocuments)
         {"malformed JSON", http::verb::post, "/v1/centile", "application/json", "{\"bwt\": ", 400, nullptr},
         {"number beyond a double", http::verb::post, "/v1/centile", "application/json",
          R"({"bwt": 1e999, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 400, nullptr},
+        {"nested too deep", http::verb::post, "/v1/centile", "application/json", std::string(100000, '[') + std::string(100000, ']'), 400, nullptr},
         {"bad percent-encoding", http::verb::get, "/v1/version?x=%G1", "", "", 400, nullptr},
         {"unknown path", http::verb::get, "/v2/centile", "", "", 404, nullptr},
         {"wrong method", http::verb::get, "/v1/centile", "", "", 405, nullptr},

@@ -210,7 +210,7 @@ TEST_F(HostileClients, IdleConnectionsDoNotDelayOthers)
     for (int i = 0; i < 20; ++i) {
         auto start = Clock::now();
         EXPECT_EQ(wt::get(service_.port(), "/v1/version").status, 200u);
-        EXPECT_LT(secondsSince(start), 0.5);
+        EXPECT_LT(secondsSince(start), 1.0);  // generous: the machine may be shared
     }
     // And every one of them is closed by the service in the end.
     for (auto& client : idle) {

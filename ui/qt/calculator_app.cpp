@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QIcon>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
@@ -46,6 +47,10 @@ int runCalculatorApp(int& argc, char** argv)
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("wrenfield-calculator"));
+    // The installed desktop entry and icon (wrenfield-calculator.desktop and
+    // the hicolor theme's wrenfield-calculator.png) name the window's program.
+    QGuiApplication::setDesktopFileName(QStringLiteral("wrenfield-calculator"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("wrenfield-calculator")));
     QApplication::setApplicationDisplayName(calculatorWindowTitle());
     QApplication::setApplicationVersion(QString::fromUtf8(form::kVersionText.data(), qsizetype(form::kVersionText.size())));
 

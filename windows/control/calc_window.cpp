@@ -1,6 +1,7 @@
 #include "windows/control/calc_window.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <string>
 
@@ -22,7 +23,8 @@ constexpr UINT kCommitPick = WM_APP + 1;
 // How many entries an open list shows at once.
 constexpr int kVisibleEntries = 12;
 
-int gLiveWindows = 0;
+// Windows of the class alive in the process (each apartment thread has its own).
+std::atomic<int> gLiveWindows{0};
 
 HINSTANCE thisModule()
 {
@@ -186,7 +188,10 @@ void CalcWindow::createControls()
         }
         if (!child)
             continue;
-        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        // A list has its font already: setting it again would undo the
+        // height of its closed field.
+        if (description.kind != ControlKind::DropDownList)
+            SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
         described_[child] = &description;
     }
     // The labels are no tab stops, so their stacking does not change the tab
@@ -325,7 +330,10 @@ LRESULT CalcWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case kCommitPick:
         commitPick(static_cast<std::size_t>(wParam));
         return 0;
+    // The lists' colours: the closed list's face (which some platforms ask
+    // for as an edit field's) and its open list of entries.
     case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORBTN:
         if (HBRUSH brush = colourFor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
