@@ -288,12 +288,13 @@ void BatchSummary::add(const BatchSummary& other)
     for (std::size_t b = 0; b < bands.size(); ++b)
         bands[b] += other.bands[b];
     flaggedRows += other.flaggedRows;
-    for (const auto& [code, count] : other.flags) {
-        auto it = std::find_if(flags.begin(), flags.end(), [&](const auto& entry) { return entry.first == code; });
+    for (const auto& flag : other.flags) {
+        // Not a structured binding: clang 14 (the fuzz build) cannot capture one in a lambda.
+        auto it = std::find_if(flags.begin(), flags.end(), [&](const auto& entry) { return entry.first == flag.first; });
         if (it == flags.end())
-            flags.emplace_back(code, count);
+            flags.emplace_back(flag.first, flag.second);
         else
-            it->second += count;
+            it->second += flag.second;
     }
 }
 
