@@ -1,6 +1,7 @@
 #include "cli/replacing_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,6 +21,16 @@ namespace {
 
 ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path))
 {
+    // A target that is no regular file (/dev/null, a named pipe, a terminal)
+    // is written as it is: renaming a file over it would replace the device
+    // or the pipe itself.
+    struct stat target {};
+    if (::stat(path_.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
+        stream_.open(path_, std::ios::binary | std::ios::out);
+        if (!stream_)
+            fail(errno, "cannot open " + path_);
+        return;
+    }
     // Beside the target, so that the rename stays within one file system.
     std::string::size_type slash = path_.rfind('/');
     std::string directory = slash == std::string::npos ? std::string() : path_.substr(0, slash + 1);
@@ -45,7 +56,7 @@ ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path))
 
 ReplacingFile::~ReplacingFile()
 {
-    if (!committed_) {
+    if (!committed_ && !temporary_.empty()) {
         stream_.close();
         std::remove(temporary_.c_str());
     }
@@ -56,7 +67,11 @@ void ReplacingFile::commit()
     stream_.flush();
     stream_.close();
     if (!stream_)
-        fail(EIO, "cannot write " + temporary_);
+        fail(EIO, "cannot write " + (temporary_.empty() ? path_ : temporary_));
+    if (temporary_.empty()) {
+        committed_ = true;
+        return;
+    }
     if (std::rename(temporary_.c_str(), path_.c_str()) != 0)
         fail(errno, "cannot rename " + temporary_ + " to " + path_);
     committed_ = true;

@@ -1,7 +1,8 @@
 // An output file that appears only when it is complete: the text goes to a
 // temporary file beside it, which replaces the target on commit(). Until
 // then an older file of that name stays as it was; if the writer gives up
-// (or throws), the temporary file is removed.
+// (or throws), the temporary file is removed. A target that exists and is
+// no regular file (/dev/null, a named pipe) is written directly.
 #pragma once
 
 #include <fstream>

@@ -432,6 +432,10 @@ void BatchJob::computeChunk(std::span<const CsvRecord> records, std::vector<RowR
             results[r] = incompleteRow(fields, birth);
             continue;
         }
+        if (settings_.exact) {
+            results[r] = computeRow(fields, settings_);
+            continue;
+        }
         scratch.records.push_back({*birth.population, birth.inputs()});
         scratch.rows.push_back(r);
     }

@@ -56,6 +56,9 @@ struct BatchSettings {
     engine::BandThresholds thresholds;
     // A flagged row is an error (no centile) instead of a computed one.
     bool strict = false;
+    // Every row by the population's method itself (the 1001-slice sum, one
+    // record at a time), for audits, instead of the batch kernel.
+    bool exact = false;
 };
 
 // A problem that stops the run before any output: an unreadable or unusable header.

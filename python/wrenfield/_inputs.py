@@ -81,6 +81,11 @@ def text_column(values):
     """(distinct texts, int64 index a row with -1 for a missing value)."""
     import pandas as pd
 
+    if is_series(values):
+        values = series_values(values)
+    if isinstance(getattr(values, "dtype", None), pd.CategoricalDtype):
+        # Already distinct values with their codes (-1 missing): no hashing.
+        return [_text_of(c) for c in values.categories], np.asarray(values.codes, dtype=np.int64)
     codes, uniques = pd.factorize(values, use_na_sentinel=True)
     return [_text_of(u) for u in uniques], np.asarray(codes, dtype=np.int64)
 
@@ -99,8 +104,9 @@ def input_column(name, values, rows):
         # A pandas extension array: nullable numbers, strings, categories.
         kind = getattr(dtype, "kind", "O")
         if getattr(dtype, "name", "") == "category":
-            numeric = values.categories.dtype.kind in "iuf"
-            values = np.asarray(values, dtype=np.float64 if numeric else object)
+            if values.categories.dtype.kind not in "iuf":
+                return text_column(values)
+            values = np.asarray(values, dtype=np.float64)
         elif kind in "iufb":
             values = values.to_numpy(dtype=np.float64, na_value=np.nan)
         else:

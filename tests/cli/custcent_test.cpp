@@ -1,4 +1,5 @@
 // The real custcent command, run as a user runs it.
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "engine/centile_model.h"
 #include "platform/numeric_text.h"
@@ -218,6 +220,25 @@ TEST_F(Custcent, BatchWritesEveryRowAndSummarises)
     EXPECT_EQ(names, (std::vector<std::string>{"births.csv", "centiles.csv", "stderr", "stdin", "stdout"}));
 }
 
+// -o naming something other than a regular file (a named pipe here, as
+// /dev/null would be) writes into it: it is not replaced by a file.
+TEST_F(Custcent, BatchIntoANamedPipeKeepsThePipe)
+{
+    const fs::path pipe = dir_ / "pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = readFile(pipe); });
+    Outcome run = custcent({"batch", "-o", "pipe"}, "bwt,gest,wt,ht,sex,eth,par\n3400,280,64,163,1,1,0\n");
+    if (!fs::is_fifo(pipe)) {
+        reader.detach();  // it waits for a writer that will never come
+        FAIL() << "the pipe was replaced: " << run.err;
+    }
+    reader.join();
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(received.rfind("bwt,gest,wt,ht,sex,eth,par,centile,error\n3400,280,64,163,1,1,0,38.2216", 0), 0u)
+        << received;
+}
+
 TEST_F(Custcent, BatchFromStandardInputToStandardOutput)
 {
     const std::string good = "bwt,gest,wt,ht,sex,eth,par\n3400,280,64,163,1,1,0\n";
@@ -230,6 +251,10 @@ TEST_F(Custcent, BatchFromStandardInputToStandardOutput)
         EXPECT_EQ(run.err, "custcent batch: 1 rows: 1 computed, 0 missing, 0 errors\ncustcent batch: bands: 0 SGA "
                            "(0 below the 3rd), 1 AGA, 0 LGA (0 above the 97th); 0 rows flagged\n");
     }
+    // --exact computes by the method itself: its shortest text, digit for digit.
+    Outcome exact = custcent({"batch", "--exact"}, good);
+    EXPECT_EQ(exact.status, 0) << exact.err;
+    EXPECT_EQ(exact.out, "bwt,gest,wt,ht,sex,eth,par,centile,error\n3400,280,64,163,1,1,0,38.22164104629216,\n");
     Outcome sweden = custcent({"batch", "--population", "Sweden"}, "bwt,gest,wt,ht,sex,eth,par\n3100,266,58,160,0,4,2\n");
     EXPECT_EQ(sweden.status, 0) << sweden.err;
     EXPECT_NE(sweden.out.find(",60.504"), std::string::npos) << sweden.out;

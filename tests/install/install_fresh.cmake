@@ -6,3 +6,9 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX} O
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "cmake --install failed (${status})")
 endif()
+# Everything goes under the usual folders of a prefix.
+file(GLOB top RELATIVE ${PREFIX} ${PREFIX}/*)
+list(FILTER top EXCLUDE REGEX "^(bin|include|lib|lib64|share)$")
+if(top)
+  message(FATAL_ERROR "cmake --install put ${top} at the top of the prefix")
+endif()

@@ -87,6 +87,8 @@ def test_vocabulary_missing_values_and_flags_as_the_command_line(custcent_batch,
         out = pd.DataFrame({"centile": got.centile, "band": got.band, "flags": got.flags, "error": got.error})
     else:
         out = wrenfield.add_centiles(df, add=added, **keywords)
+        as_categories = wrenfield.add_centiles(df.astype("category"), add=added, **keywords)
+        pd.testing.assert_frame_equal(as_categories.drop(columns=df.columns), out.drop(columns=df.columns))
     np.testing.assert_array_equal(out["centile"].to_numpy(), centile)
     assert out["error"].tolist() == error
     assert [None if pd.isna(b) else b for b in out["band"]] == columns["band"]

@@ -188,7 +188,10 @@ void CalcWindow::createControls()
         }
         if (!child)
             continue;
-        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        // A list has its font already: setting it again would undo the
+        // height of its closed field.
+        if (description.kind != ControlKind::DropDownList)
+            SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
         described_[child] = &description;
     }
     // The labels are no tab stops, so their stacking does not change the tab
