@@ -294,12 +294,13 @@ void BatchSummary::add(const BatchSummary& other)
     for (std::size_t t = 0; t < tenths.size(); ++t)
         tenths[t] += other.tenths[t];
     flaggedRows += other.flaggedRows;
-    for (const auto& [code, count] : other.flags) {
-        auto it = std::find_if(flags.begin(), flags.end(), [&](const auto& entry) { return entry.first == code; });
+    for (const auto& flag : other.flags) {
+        // Not a structured binding: clang 14 (the fuzz build) cannot capture one in a lambda.
+        auto it = std::find_if(flags.begin(), flags.end(), [&](const auto& entry) { return entry.first == flag.first; });
         if (it == flags.end())
-            flags.emplace_back(code, count);
+            flags.emplace_back(flag.first, flag.second);
         else
-            it->second += count;
+            it->second += flag.second;
     }
 }
 
