@@ -3,10 +3,11 @@ formulas, on the same made-up births, in one run.
 
     PYTHONPATH=build/python /usr/bin/python3 bench/python_add_centiles.py [ROWS]
 
-The numpy peer is what a researcher would write: every step vectorised over
-the records, and the centile's integral as a loop over its 1001 slices (one
-exponential of the whole column per slice). The coefficients come from the
-package, so both compute the same model. Prints rows per second for each, the
+The numpy peer (bench/numpy_peer.py, shared with the batch benchmark) is what
+a researcher would write: every step vectorised over the records, and the
+centile's integral as a loop over its 1001 slices (one exponential of the
+whole column per slice). The coefficients come from the package, so both
+compute the same model. Prints rows per second for each, the
 ratio, the largest difference between their centiles, and the load average
 (the build machine is shared: other work slows either side).
 """
@@ -21,6 +22,8 @@ import pandas as pd
 
 import wrenfield
 from wrenfield import _wrenfield
+
+import numpy_peer  # beside this script
 
 
 def births(rows, seed=16):
@@ -40,46 +43,12 @@ def births(rows, seed=16):
 
 
 def numpy_centiles(df):
-    """The model in numpy, population by population."""
-    out = np.empty(len(df))
-    codes = {"uk": 0, "us": 1, "se": 2, "nz": 3, "au": 4}
-    for alias, code in codes.items():
-        rows = (df["population"] == alias).to_numpy()
-        c = _wrenfield.coefficient_set(code)
-        bwt, gest, wt, ht, sex, eth, par = (df[k].to_numpy()[rows] for k in ("bwt", "gest", "wt", "ht", "sex", "eth", "par"))
-        w = wt - c["weight_centre"]
-        weight = ((c["weight_cube"] * w + c["weight_square"]) * w + c["weight_linear"]) * w
-        h = ht - c["height_centre"]
-        if c["height_form"] == "linear":
-            height = c["height_linear"] * h
-        elif c["height_form"] == "linear_minus_cube":
-            height = h * c["height_linear"] - h * (h * (h * -c["height_cube"]))
-        else:
-            height = (c["height_cube"] * (h * h) + c["height_linear"]) * h
-        sex_term = np.where(sex == 1, c["sex_male"], c["sex_other"])
-        ethnic = np.full(len(eth), c["ethnic_other"])
-        for group_code, _, term in reversed(c["ethnic_groups"]):
-            if term is not None:
-                ethnic = np.where(eth == group_code, term, ethnic)
-        parity = np.full(len(par), c["parity_other"])
-        for k in range(3, -1, -1):
-            parity = np.where(par == k, c["parity"][k], parity)
-        tw = ((((weight + c["constant"]) + height) + sex_term) + ethnic) + parity
-        tw = np.clip(tw, *c["term_weight_clamp"])
-        g = gest / 7
-        c0, c1, c2, c3 = c["proportion"]
-        p = ((c3 * g + c2) * g + c1) * g + c0
-        e = p * tw
-        z = (bwt - e) / (e * c["coefficient_of_variation"])
-        a = np.minimum(np.abs(z), 500.0)
-        step = a / c["slice_divisor"]
-        s = np.zeros(len(a))
-        for i in range(1, c["slices"] + 1):
-            x = i * step - step / 2
-            s += np.exp(-x * x / 2) / c["density_divisor"] * step
-        p_below = s + 0.5
-        out[rows] = 100 * np.where(z < 0, 1 - p_below, p_below)
-    return out
+    """The project's numpy peer (bench/numpy_peer.py) on the frame's columns."""
+    codes = np.empty(len(df), dtype=np.int64)
+    for alias in df["population"].unique():
+        codes[(df["population"] == alias).to_numpy()] = _wrenfield.read_population(alias)[0]
+    columns = [df[k].to_numpy() for k in ("bwt", "gest", "wt", "ht", "sex", "eth", "par")]
+    return numpy_peer.centiles(codes, *columns)
 
 
 def timed(function):

@@ -139,6 +139,9 @@ struct BatchSummary {
     // Rows with at least one flag, and the count of each flag code.
     long flaggedRows = 0;
     std::vector<std::pair<std::string_view, long>> flags;
+    // Computed rows by tenth of the centile scale: [0, 10), [10, 20), ...
+    // [90, 100]; a centile below 0 counts in the first, above 100 in the last.
+    std::array<long, 10> tenths{};
 
     void add(const BatchSummary& other);
     void count(const RowResult& result);
