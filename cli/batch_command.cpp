@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -16,13 +17,14 @@
 
 #include "tabular/batch.h"
 #include "tabular/calc_inputs.h"
+#include "tabular/cohort_summary.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/interruptible_input.h"
 #include "tabular/population_choice.h"
 #include "cli/progress_meter.h"
 #include "cli/reading_options.h"
-#include "cli/replacing_file.h"
+#include "platform/replacing_file.h"
 #include "tabular/vocabulary.h"
 
 namespace wrenfield::cli {
@@ -47,6 +49,7 @@ struct BatchOptions {
     bool exact = false;
     std::string bwtUnit = "g", wtUnit = "kg", htUnit = "cm";
     ThresholdOptions thresholds;
+    std::string summary;  // the cohort summary picture, if asked for
 };
 
 std::vector<std::string> commaSeparated(const std::vector<std::string>& values)
@@ -173,9 +176,46 @@ BatchSettings settingsFrom(const BatchOptions& options)
     return settings;
 }
 
-void runBatch(const BatchOptions& options)
+bool isPictureName(const std::string& path)
+{
+    std::string suffix = path.size() >= 4 ? path.substr(path.size() - 4) : std::string();
+    for (char& c : suffix)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return suffix == ".png" || suffix == ".svg" || suffix == ".pdf";
+}
+
+// The cohort summary: its numbers on stderr, then its picture.
+void writeCohortSummary(const BatchOptions& options, const BatchSettings& settings, const BatchSummary& summary,
+                        const SummaryPictureWriter& writer)
+{
+    const CohortSummary cohort = cohortSummary(summary, settings.thresholds);
+    std::string text = cohortSummaryText(cohort);
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::cerr << "custcent batch: " << text.substr(start, end - start) << "\n";
+        start = end + 1;
+    }
+    const std::string title = "Cohort summary: " +
+                              (options.input == "-" ? std::string("standard input") : options.input) +
+                              " (default population " +
+                              std::string(engine::coefficients(settings.defaultPopulation).name) + ")";
+    const std::string problem = writer(options.summary, cohort, title);
+    if (!problem.empty())
+        stop("--summary: " + problem);
+}
+
+void runBatch(const BatchOptions& options, const SummaryPictureWriter& writer)
 {
     BatchSettings settings = settingsFrom(options);
+    if (!options.summary.empty()) {
+        if (!writer)
+            stop("--summary: this custcent was built without Qt, which draws the summary (configure with "
+                 "-DWRENFIELD_WITH_QT=ON)");
+        if (!isPictureName(options.summary))
+            stop("--summary: " + options.summary + ": the format follows the extension: .png, .svg or .pdf");
+    }
 
     std::ios::sync_with_stdio(false);
     InputFile file;
@@ -236,12 +276,14 @@ void runBatch(const BatchOptions& options)
     }
     std::cerr << "custcent batch: " << summaryText(summary) << "\n";
     std::cerr << "custcent batch: " << bandSummaryText(summary, settings.thresholds) << "\n";
+    if (!options.summary.empty())
+        writeCohortSummary(options, settings, summary, writer);
     throw CommandExit{summary.errors > 0 ? 1 : 0};
 }
 
 }  // namespace
 
-void addBatchCommand(CLI::App& app)
+void addBatchCommand(CLI::App& app, SummaryPictureWriter writer)
 {
     auto options = std::make_shared<BatchOptions>();
     CLI::App* batch = app.add_subcommand(
@@ -298,6 +340,12 @@ void addBatchCommand(CLI::App& app)
                     "for audits; without it the common rows are computed many at a time in closed form, to "
                     "within 1e-11 percentage points of the method.");
     options->thresholds.add(*batch);
+    batch->add_option("--summary", options->summary,
+                      "Also draw the cohort summary to this PNG, SVG or PDF file (by its extension): the histogram "
+                      "of the centiles in ten bins against the tenth of the rows each holds when the standard "
+                      "fits, and the SGA, AGA and LGA shares against the shares the thresholds expect (10, 80 "
+                      "and 10 %); the same numbers go to standard error.")
+        ->type_name("FILE");
     batch->add_option("IN", options->input, "The CSV file to read; - or none for standard input.")->type_name("");
     batch->footer(
         "Input: a header line, then one row per birth. Required columns (any order, any case; --map renames "
@@ -317,7 +365,7 @@ void addBatchCommand(CLI::App& app)
         "Exit status: 0 no row had an error (missing inputs are not errors); 1 some row had an error; 2 the "
         "file could not be read or written, or its header lacks a required column (nothing is written); 130 "
         "stopped by Ctrl-C (with -o, OUT is not written).");
-    batch->callback([options] { runBatch(*options); });
+    batch->callback([options, writer = std::move(writer)] { runBatch(*options, writer); });
 }
 
 }  // namespace wrenfield::cli

@@ -4,6 +4,10 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <functional>
+#include <string>
+
+#include "tabular/cohort_summary.h"
 
 namespace wrenfield::cli {
 
@@ -12,9 +16,21 @@ struct CommandExit {
 };
 
 void addCalcCommand(CLI::App& app);
-void addBatchCommand(CLI::App& app);
+// Draws the cohort summary into a PNG, SVG or PDF file (by the extension of
+// `path`); returns an empty text on success, else what went wrong.
+using SummaryPictureWriter =
+    std::function<std::string(const std::string& path, const tabular::CohortSummary& summary, const std::string& title)>;
+
+// The writer of the program's picture support, or an empty one when the
+// program was built without it (custcent links the painters only when built
+// with Qt).
+SummaryPictureWriter summaryPictureWriter();
+
+// `batch --summary FILE` draws with `writer`; without one it is refused.
+void addBatchCommand(CLI::App& app, SummaryPictureWriter writer = {});
 void addFormCommand(CLI::App& app);
 void addGuiCommand(CLI::App& app);
+void addChartCommand(CLI::App& app);
 void addRangesCommand(CLI::App& app);
 void addServeCommand(CLI::App& app);
 

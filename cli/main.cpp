@@ -20,8 +20,9 @@ int main(int argc, char** argv)
     app.footer("custcent calc --help and custcent batch --help describe each command, its values and its "
                "exit statuses.");
     wrenfield::cli::addCalcCommand(app);
-    wrenfield::cli::addBatchCommand(app);
+    wrenfield::cli::addBatchCommand(app, wrenfield::cli::summaryPictureWriter());
     wrenfield::cli::addFormCommand(app);
+    wrenfield::cli::addChartCommand(app);
     wrenfield::cli::addGuiCommand(app);
     wrenfield::cli::addRangesCommand(app);
 #if WRENFIELD_HAVE_SERVER

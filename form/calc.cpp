@@ -59,6 +59,18 @@ std::int16_t parityCode(std::string_view text)
     return kParityFourOrMore;
 }
 
+double birthweightGrams(const std::string& text)
+{
+    return text == kOverTopBirthweight ? kOverTopBirthweightGrams : leadingNumberValue(text);
+}
+
+double gestationDays(const std::string& weeksText, const std::string& daysText)
+{
+    const double days = leadingNumberValue(daysText);
+    const double weeks = leadingNumberValue(weeksText);
+    return checked::add(checked::mul(weeks, 7), days);
+}
+
 }  // namespace
 
 ErrorSink defaultCalcErrorSink()
@@ -175,12 +187,8 @@ void Calc::inputClick()
 
 void Calc::updateresult()
 {
-    const std::string& birthweight = combobwt_->text();
-    formBwt_ = birthweight == kOverTopBirthweight ? kOverTopBirthweightGrams : leadingNumberValue(birthweight);
-
-    const double days = leadingNumberValue(combogd_->text());
-    const double weeks = leadingNumberValue(combogw_->text());
-    formGest_ = checked::add(checked::mul(weeks, 7), days);
+    formBwt_ = birthweightGrams(combobwt_->text());
+    formGest_ = gestationDays(combogw_->text(), combogd_->text());
 
     formWt_ = leadingNumberValue(combowt_->text());
     formHt_ = leadingNumberValue(comboht_->text());
@@ -204,8 +212,24 @@ void Calc::updateresult()
                                    Variant::refTo(formPar_)};
     const Variant result = callCalcMethod(*this, calcMethodFor(*population), args);
 
-    const double rounded = std::floor(checked::add(result.number(), 0.5));
+    const double rounded = checked::roundHalfUp(result.number());
     outputLabel_->setCaption(wholeNumberText(rounded));
+}
+
+std::optional<Calc::ListInputs> Calc::listInputs() const
+{
+    const std::optional<Population> population = engine::populationByName(combobase_->text());
+    if (!population)
+        return std::nullopt;
+    engine::CentileInputs inputs;
+    inputs.bwt = birthweightGrams(combobwt_->text());
+    inputs.gestDays = gestationDays(combogw_->text(), combogd_->text());
+    inputs.wt = leadingNumberValue(combowt_->text());
+    inputs.ht = leadingNumberValue(comboht_->text());
+    inputs.sex = combosex_->text() == kMale ? 1 : 0;
+    inputs.eth = ethnicCodeForText(ethnicList(*population), comboeth_->text());
+    inputs.par = parityCode(combopar_->text());
+    return ListInputs{*population, inputs};
 }
 
 // --- The population methods of `_Calc` ----------------------------------------------

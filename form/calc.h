@@ -12,6 +12,8 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/centile_model.h"
+#include "engine/coefficient_set.h"
 #include "form/calc_layout.h"
 #include "platform/controls.h"
 #include "platform/runtime_error.h"
@@ -114,6 +116,18 @@ public:
     std::int16_t formSex() const noexcept { return formSex_; }
     std::int16_t formEth() const noexcept { return formEth_; }
     std::int16_t formPar() const noexcept { return formPar_; }
+    // The inputs the lists hold now, read as the computation reads them, in
+    // the units a person gives them (the gestation in days, weeks × 7 + days;
+    // the height uncentred), with the population selected: what a chart of
+    // the shown centile needs. Nothing when the population list holds none of
+    // the five names (the computation does not run then either). Throws
+    // RuntimeError where the computation's reading would (an overflow).
+    struct ListInputs {
+        engine::Population population;
+        engine::CentileInputs inputs;
+    };
+    std::optional<ListInputs> listInputs() const;
+
     // Set by start-up: "5.15_UK" and "United Kingdom" (empty before).
     const Variant& versionText() const noexcept { return versionText_; }
     const Variant& defaultBase() const noexcept { return defaultBase_; }

@@ -7,6 +7,7 @@
 #include "tabular/ordered_chunks.h"
 #include "tabular/population_choice.h"
 #include "engine/batch_kernel.h"
+#include "engine/checked_arithmetic.h"
 #include "engine/population_methods.h"
 #include "platform/numeric_text.h"
 #include "platform/runtime_error.h"
@@ -206,7 +207,7 @@ std::string addedField(AddedColumn column, const RowResult& result, const BatchS
     const bool comma = settings.dialect.decimalComma;
     switch (column) {
     case AddedColumn::Band: return engine::bandLabel(reading.band, settings.thresholds);
-    case AddedColumn::Rounded: return wholeNumberText(std::floor(reading.centile() + 0.5));
+    case AddedColumn::Rounded: return wholeNumberText(engine::checked::roundHalfUp(reading.centile()));
     case AddedColumn::Z: return outputNumber(reading.detail.z, comma);
     case AddedColumn::Expected: return outputNumber(reading.detail.expected, comma);
     case AddedColumn::Weeks: return outputNumber(reading.detail.weeks, comma);
@@ -265,8 +266,12 @@ void BatchSummary::count(const RowResult& result)
     }
     if (!result.reading)
         return;
-    if (result.outcome == RowOutcome::Computed)
+    if (result.outcome == RowOutcome::Computed) {
         ++bands[static_cast<std::size_t>(result.reading->band)];
+        const double centile = result.reading->centile();
+        const std::size_t tenth = centile < 10 ? 0 : centile >= 90 ? 9 : static_cast<std::size_t>(centile / 10);
+        ++tenths[tenth];
+    }
     if (result.reading->flags.empty())
         return;
     ++flaggedRows;
@@ -287,13 +292,16 @@ void BatchSummary::add(const BatchSummary& other)
     errors += other.errors;
     for (std::size_t b = 0; b < bands.size(); ++b)
         bands[b] += other.bands[b];
+    for (std::size_t t = 0; t < tenths.size(); ++t)
+        tenths[t] += other.tenths[t];
     flaggedRows += other.flaggedRows;
-    for (const auto& [code, count] : other.flags) {
-        auto it = std::find_if(flags.begin(), flags.end(), [&](const auto& entry) { return entry.first == code; });
+    for (const auto& flag : other.flags) {
+        // Not a structured binding: clang 14 (the fuzz build) cannot capture one in a lambda.
+        auto it = std::find_if(flags.begin(), flags.end(), [&](const auto& entry) { return entry.first == flag.first; });
         if (it == flags.end())
-            flags.emplace_back(code, count);
+            flags.emplace_back(flag.first, flag.second);
         else
-            it->second += count;
+            it->second += flag.second;
     }
 }
 

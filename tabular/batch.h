@@ -51,7 +51,10 @@ struct BatchSettings {
     // The delimiter; nothing: detected from the header (comma, semicolon or tab).
     std::optional<char> delimiter = ',';
     // The header name of each input column (--map bwt=birthweight_g).
-    std::array<std::string, kInputFieldCount> columnNames{"bwt", "gest", "wt", "ht", "sex", "eth", "par"};
+    std::array<std::string, kInputFieldCount> columnNames{std::string(kInputColumns[0]), std::string(kInputColumns[1]),
+                                                          std::string(kInputColumns[2]), std::string(kInputColumns[3]),
+                                                          std::string(kInputColumns[4]), std::string(kInputColumns[5]),
+                                                          std::string(kInputColumns[6])};
     std::vector<AddedColumn> added;
     engine::BandThresholds thresholds;
     // A flagged row is an error (no centile) instead of a computed one.
@@ -136,6 +139,9 @@ struct BatchSummary {
     // Rows with at least one flag, and the count of each flag code.
     long flaggedRows = 0;
     std::vector<std::pair<std::string_view, long>> flags;
+    // Computed rows by tenth of the centile scale: [0, 10), [10, 20), ...
+    // [90, 100]; a centile below 0 counts in the first, above 100 in the last.
+    std::array<long, 10> tenths{};
 
     void add(const BatchSummary& other);
     void count(const RowResult& result);

@@ -1,0 +1,30 @@
+#include "ui/qt/chart_svg.h"
+
+#include <QPainter>
+#include <mutex>
+#include <stdexcept>
+
+#include "engine/growth_chart.h"
+#include "ui/qt/growth_chart_painter.h"
+#include "ui/qt/picture_file.h"
+
+namespace wrenfield::ui {
+
+std::string pregnancyChartSvg(engine::Population population, const engine::CentileInputs& inputs, int width,
+                              int height)
+{
+    if (width < 1 || height < 1)
+        throw std::invalid_argument("a chart needs a width and a height of at least one pixel");
+    const engine::PregnancyChart chart = engine::pregnancyChart(population, inputs);
+
+    static std::mutex drawing;
+    std::lock_guard lock(drawing);
+    static OffscreenGuiApplication application;
+    const QByteArray svg = pictureSvg(QSize(width, height), pregnancyChartTitle(chart),
+                                      [&chart](QPainter& painter, const QRectF& area) {
+                                          paintPregnancyChart(painter, area, chart);
+                                      });
+    return svg.toStdString();
+}
+
+}  // namespace wrenfield::ui

@@ -1,0 +1,23 @@
+// The growth chart of one pregnancy as an SVG document, for front ends that
+// serve or store it and use no Qt themselves. Safe to call from any thread:
+// calls are drawn one at a time, on the offscreen platform when the program
+// has no Qt application of its own.
+#pragma once
+
+#include <string>
+
+#include "engine/centile_model.h"
+#include "engine/coefficient_set.h"
+
+namespace wrenfield::ui {
+
+inline constexpr int kDefaultChartWidth = 900;
+inline constexpr int kDefaultChartHeight = 600;
+
+// The SVG bytes (UTF-8 XML) of the chart of these inputs, `width` × `height`
+// pixels. Throws RuntimeError when the centile cannot be computed (as the
+// population's method does), std::invalid_argument for a size below 1 pixel.
+std::string pregnancyChartSvg(engine::Population population, const engine::CentileInputs& inputs,
+                              int width = kDefaultChartWidth, int height = kDefaultChartHeight);
+
+}  // namespace wrenfield::ui
