@@ -6,6 +6,9 @@
 
 #include "cli/commands.h"
 #include "server/http_service.h"
+#if WRENFIELD_HAVE_WINDOW
+#include "ui/qt/chart_svg.h"
+#endif
 
 namespace wrenfield::cli {
 
@@ -42,6 +45,12 @@ void runServe(const ServeOptions& options)
     }
     service.threads = options.threads;
     service.limits.maxConnections = options.maxConnections;
+#if WRENFIELD_HAVE_WINDOW
+    // /v1/chart.svg and the chart on the page, drawn by the Qt chart painter.
+    service.chart = [](engine::Population population, const engine::CentileInputs& inputs, int width, int height) {
+        return ui::pregnancyChartSvg(population, inputs, width, height);
+    };
+#endif
     try {
         server::HttpService http(service);
         std::cerr << "custcent serve: listening on " << http.url() << " (Ctrl-C stops)" << std::endl;
@@ -60,7 +69,7 @@ void addServeCommand(CLI::App& app)
     auto options = std::make_shared<ServeOptions>();
     CLI::App* serve = app.add_subcommand(
         "serve", "Serve the calculator over HTTP: the JSON API under /v1 (described at /v1/openapi.json) and the "
-                 "calculator page at /. One line per request goes to stderr (never the inputs). SIGTERM or "
+                 "calculator page at /, with its growth chart (/v1/chart.svg) when custcent has Qt. One line per request goes to stderr (never the inputs). SIGTERM or "
                  "Ctrl-C answers the requests under way and stops.");
     serve->add_option("--listen,-l", options->listen,
                       "ADDRESS:PORT to listen on. Default 127.0.0.1:8080 (this machine only); put the service "

@@ -43,13 +43,13 @@ json populationsJson()
     return list;
 }
 
-json versionJson()
+json versionJson(bool chart)
 {
     return {
         {"version", WRENFIELD_VERSION},
         {"coefficientSetVersion", engine::kCoefficientSetVersion},
         {"api", "v1"},
-        {"chart", false},
+        {"chart", chart},
     };
 }
 
@@ -65,7 +65,7 @@ bool isJsonMediaType(std::string_view type)
     return lower == "application/json" || (lower.starts_with("application/") && lower.ends_with("+json"));
 }
 
-enum class Route { Asset, Version, Populations, Centile, Unknown };
+enum class Route { Asset, Version, Populations, Centile, Chart, Unknown };
 
 struct RouteInfo {
     Route route;
@@ -76,6 +76,8 @@ RouteInfo route(std::string_view path)
 {
     if (path == "/v1/centile")
         return {Route::Centile, "POST"};
+    if (path == "/v1/chart.svg")
+        return {Route::Chart, "GET, HEAD"};
     if (path == "/v1/version")
         return {Route::Version, "GET, HEAD"};
     if (path == "/v1/populations")
@@ -111,7 +113,7 @@ std::uint64_t bodyLimit(std::string_view method, std::string_view target, const 
     return limits.bodyBytes;
 }
 
-Response respond(const Request& request)
+Response respond(const Request& request, const ChartRenderer& chart)
 {
     auto target = splitTarget(request.target);
     if (!target)
@@ -130,13 +132,17 @@ Response respond(const Request& request)
         return {200, std::string(asset->contentType), std::string(asset->content), {}};
     }
     case Route::Version:
-        return jsonResponse(versionJson());
+        return jsonResponse(versionJson(static_cast<bool>(chart)));
     case Route::Populations:
         return jsonResponse(populationsJson());
     case Route::Centile:
         if (!isJsonMediaType(request.contentType))
             return problem(415, "send the births as application/json");
         return centileResponse(request.body, target->parameters);
+    case Route::Chart:
+        if (!chart)
+            return problem(404, "this service was built without the chart painter: no charts (see /v1/version)");
+        return chartResponse(target->parameters, chart);
     case Route::Unknown:
         break;
     }

@@ -5,7 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <string_view>
+
+#include "engine/centile_model.h"
+#include "engine/coefficient_set.h"
 
 #include "server/limits.h"
 #include "server/problem.h"
@@ -19,7 +24,13 @@ struct Request {
     std::string_view body;
 };
 
-Response respond(const Request& request);
+// Draws the growth chart of one pregnancy as SVG, `width` × `height` pixels
+// (the Qt chart painter, set by the program that has it; this library uses
+// no Qt). Empty: the service draws no charts and /v1/chart.svg answers 404.
+using ChartRenderer =
+    std::function<std::string(engine::Population, const engine::CentileInputs&, int width, int height)>;
+
+Response respond(const Request& request, const ChartRenderer& chart = {});
 
 // The largest body the resource at `target` accepts: the HTTP layer answers
 // 413 before reading a larger one.

@@ -391,7 +391,61 @@ bool nestsTooDeep(std::string_view body)
     return false;
 }
 
+// The chart's size in pixels: big enough to read, small enough to draw quickly.
+constexpr int kDefaultChartWidth = 900;
+constexpr int kDefaultChartHeight = 600;
+constexpr int kMinChartSide = 200;
+constexpr int kMaxChartSide = 4000;
+
+int chartSide(const Parameters& parameters, std::string_view name, int byDefault)
+{
+    for (const auto& [key, value] : parameters) {
+        if (key != name)
+            continue;
+        int side = 0;
+        auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), side);
+        if (ec != std::errc() || end != value.data() + value.size() || side < kMinChartSide || side > kMaxChartSide)
+            throw FieldError{std::string(name), "expected whole pixels from " + std::to_string(kMinChartSide) +
+                                                    " to " + std::to_string(kMaxChartSide) + ", not \"" + value + "\""};
+        return side;
+    }
+    return byDefault;
+}
+
 }  // namespace
+
+Response chartResponse(const Parameters& parameters, const ChartRenderer& chart)
+{
+    for (const auto& [name, value] : parameters)
+        if (!isOneOf(name, kOptionNames) && !isOneOf(name, kInputNames) && name != "width" && name != "height")
+            return problem(422, "unknown parameter", name);
+    Birth birth;
+    engine::BatchRecord rec;
+    int width = 0;
+    int height = 0;
+    try {
+        width = chartSide(parameters, "width", kDefaultChartWidth);
+        height = chartSide(parameters, "height", kDefaultChartHeight);
+        // The birth's fields are all in the query: the same reading, and the
+        // same refusals (strict included), as POST /v1/centile.
+        birth = readBirth(json::object(), parameters);
+        rec = record(birth.inputs);
+        Outcome outcome = checked(engine::readBirth(rec.population, rec.inputs, birth.thresholds), birth);
+        if (auto* error = std::get_if<FieldError>(&outcome))
+            throw *error;
+    } catch (const FieldError& error) {
+        if (error.field.empty())
+            return problem(422, error.detail);
+        return problem(422, error.field + ": " + error.detail, error.field);
+    } catch (const RuntimeError& error) {
+        return problem(422, computationError(error.description()).detail);
+    }
+    try {
+        return {200, "image/svg+xml", chart(rec.population, rec.inputs, width, height), {}};
+    } catch (const RuntimeError& error) {
+        return problem(422, computationError(error.description()).detail);
+    }
+}
 
 Response centileResponse(std::string_view body, const Parameters& parameters)
 {

@@ -9,11 +9,16 @@
 #include <utility>
 #include <vector>
 
+#include "server/api.h"
 #include "server/problem.h"
 
 namespace wrenfield::server {
 
 // `parameters` are the query's options, the defaults of every birth.
 Response centileResponse(std::string_view body, const std::vector<std::pair<std::string, std::string>>& parameters);
+
+// GET /v1/chart.svg: one birth's fields and options as query parameters, plus
+// an optional width and height; the chart drawn by `chart` as image/svg+xml.
+Response chartResponse(const std::vector<std::pair<std::string, std::string>>& parameters, const ChartRenderer& chart);
 
 }  // namespace wrenfield::server

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "server/api.h"
 #include "server/limits.h"
 
 namespace wrenfield::server {
@@ -17,6 +18,7 @@ struct ServiceOptions {
     std::uint16_t port = 8080;  // 0: any free port (see HttpService::port)
     unsigned threads = 0;       // 0: one per core
     ServiceLimits limits;
+    ChartRenderer chart;  // empty: no /v1/chart.svg; called from the serving threads
 };
 
 class HttpService {

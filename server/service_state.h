@@ -19,9 +19,10 @@ namespace wrenfield::server {
 class Session;
 
 struct HttpService::State {
-    explicit State(const ServiceOptions& options) : limits(options.limits), acceptor(ioc) {}
+    explicit State(const ServiceOptions& options) : limits(options.limits), chart(options.chart), acceptor(ioc) {}
 
     ServiceLimits limits;
+    ChartRenderer chart;
     boost::asio::io_context ioc;
     boost::asio::ip::tcp::acceptor acceptor;
     std::optional<boost::asio::signal_set> signals;

@@ -191,7 +191,7 @@ void Session::answer()
     const auto& request = parser_->get();
     Response response;
     try {
-        response = respond({method_, target_, view(request[http::field::content_type]), request.body()});
+        response = respond({method_, target_, view(request[http::field::content_type]), request.body()}, state_.chart);
     } catch (const std::exception& error) {
         // A fault of the service, never of the request: answered, not fatal.
         std::fprintf(stderr, "custcent serve: internal error: %s\n", error.what());

@@ -5,6 +5,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cctype>
+#include <cstdio>
+
 #include "tests/support/http_service_fixture.h"
 
 namespace {
@@ -81,6 +84,21 @@ private:
     const json& document_;
 };
 
+std::string percentEncoded(const std::string& text)
+{
+    std::string out;
+    for (unsigned char c : text) {
+        if (std::isalnum(c)) {
+            out += static_cast<char>(c);
+        } else {
+            char escape[4];
+            std::snprintf(escape, sizeof escape, "%%%02X", c);
+            out += escape;
+        }
+    }
+    return out;
+}
+
 class OpenApi : public ::testing::Test {
 protected:
     void SetUp() override { document_ = json::parse(wt::get(service_.port(), "/v1/openapi.json").body); }
@@ -94,11 +112,15 @@ protected:
         ASSERT_TRUE(responses.contains(status)) << "undocumented status; body " << answer.body;
         const json& content = responses[status]["content"];
         ASSERT_TRUE(content.contains(answer.contentType)) << "undocumented media type " << answer.contentType;
+        if (answer.contentType == "image/svg+xml")
+            return;
         std::string problem = SchemaChecker(document_).check(content[answer.contentType]["schema"], json::parse(answer.body));
         EXPECT_EQ(problem, "");
     }
 
-    wt::RunningService service_;
+    // A stand-in for the Qt chart painter (tested through `custcent serve`):
+    // the document's promises for /v1/chart.svg are about the API.
+    wt::RunningService service_{{}, 2, [](auto, const auto&, int, int) { return std::string("<svg/>"); }};
     json document_;
 };
 
@@ -114,7 +136,12 @@ TEST_F(OpenApi, EveryOperationAnswersAsDocumented)
                 std::string example = operation["requestBody"]["content"]["application/json"]["example"].dump();
                 answer = wt::post(service_.port(), path, example);
             } else {
-                answer = wt::get(service_.port(), path);
+                std::string query;
+                for (const json& parameter : operation.value("parameters", json::array()))
+                    if (parameter.contains("example"))
+                        query += (query.empty() ? "?" : "&") + parameter["name"].get<std::string>() + "=" +
+                                 percentEncoded(parameter["example"].get<std::string>());
+                answer = wt::get(service_.port(), path + query);
             }
             EXPECT_EQ(answer.status, 200u) << path;
             expectDocumented(path, method, answer);

@@ -1,11 +1,14 @@
 """`custcent serve` as a user runs it: the README's curl example gives the
-output the README shows, and SIGTERM lets the request under way finish
+output the README shows, the growth chart is SVG when custcent has Qt, and SIGTERM lets the request under way finish
 before the process ends with status 0.
 
     /usr/bin/python3 serve_process_test.py CUSTCENT README
 """
 import json
 import os
+import urllib.error
+import urllib.request
+import xml.etree.ElementTree as ElementTree
 import re
 import socket
 import subprocess
@@ -25,6 +28,31 @@ def readme_example(readme):
     return match.group(1).strip(), json.loads(match.group(2))
 
 
+def check_chart(served, check):
+    """The chart of a birth given in the query is an SVG document; a field
+    that cannot be used is a 422 problem naming it."""
+    base = "http://%s:%d" % (served.host, served.port)
+    with urllib.request.urlopen(base + "/v1/version", timeout=10) as answer:
+        if not json.load(answer)["chart"]:
+            print("custcent has no chart painter (built without Qt): chart not checked")
+            return
+    birth = "bwt=3.4kg&gest=39%2B4&wt=64&ht=163&sex=Male&eth=European&par=0&population=uk"
+    with urllib.request.urlopen(base + "/v1/chart.svg?" + birth + "&width=640&height=400", timeout=30) as answer:
+        check(answer.headers["Content-Type"] == "image/svg+xml", "the chart is image/svg+xml")
+        root = ElementTree.fromstring(answer.read())
+        check(root.tag == "{http://www.w3.org/2000/svg}svg", "the chart is an SVG document, not " + root.tag)
+        check(root.get("width", "").startswith("640") or "640" in root.get("viewBox", ""),
+              "the chart has the width asked for: %r" % root.attrib)
+    for query, field in ((birth.replace("par=0", "par=lots"), "par"), (birth + "&width=9", "width")):
+        try:
+            urllib.request.urlopen(base + "/v1/chart.svg?" + query, timeout=30)
+            check(False, "a chart of an unusable %s is refused" % field)
+        except urllib.error.HTTPError as error:
+            problem = json.load(error)
+            check(error.code == 422 and problem.get("field") == field,
+                  "an unusable %s is a 422 naming it: %d %r" % (field, error.code, problem))
+
+
 def main():
     custcent, readme = sys.argv[1], sys.argv[2]
     failures = []
@@ -41,6 +69,8 @@ def main():
         check(out.returncode == 0, "the README's curl command runs: " + out.stderr)
         check(out.returncode == 0 and json.loads(out.stdout) == shown,
               "the README shows what the service answers:\n" + out.stdout)
+
+        check_chart(served, check)
 
         # A request under way when SIGTERM arrives is still answered.
         body = b'{"bwt": 3400, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0}'

@@ -33,13 +33,14 @@ struct HttpAnswer {
 
 class RunningService {
 public:
-    explicit RunningService(server::ServiceLimits limits = {}, unsigned threads = 2)
+    explicit RunningService(server::ServiceLimits limits = {}, unsigned threads = 2, server::ChartRenderer chart = {})
     {
         server::setAccessLogEnabled(false);
         server::ServiceOptions options;
         options.port = 0;
         options.threads = threads;
         options.limits = limits;
+        options.chart = std::move(chart);
         service_ = std::make_unique<server::HttpService>(options);
         thread_ = std::thread([this] { service_->run(); });
     }
