@@ -24,7 +24,7 @@
 #include "tabular/population_choice.h"
 #include "cli/progress_meter.h"
 #include "cli/reading_options.h"
-#include "cli/replacing_file.h"
+#include "platform/replacing_file.h"
 #include "tabular/vocabulary.h"
 
 namespace wrenfield::cli {

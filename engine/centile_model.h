@@ -5,6 +5,9 @@
 // density.
 #pragma once
 
+#include <array>
+#include <string_view>
+
 #include "engine/coefficient_set.h"
 #include "platform/variant.h"
 
@@ -32,6 +35,11 @@ Variant centile(const CoefficientSet& set, Variant& bwt, Variant& gest, Variant&
                 Variant& sex, Variant& eth, Variant& par, CentileDetail* detail = nullptr);
 
 // For callers with plain numbers.
+// The names of the seven inputs, in the order the population methods take
+// them: the parameter names of the control's methods, and the column and
+// option names of the batch and the command line.
+inline constexpr std::array<std::string_view, 7> kInputNames = {"bwt", "gest", "wt", "ht", "sex", "eth", "par"};
+
 struct CentileInputs {
     double bwt = 0;       // grams
     double gestDays = 0;  // days

@@ -22,6 +22,9 @@ inline double add(double a, double b) { return result(a + b); }
 inline double sub(double a, double b) { return result(a - b); }
 inline double mul(double a, double b) { return result(a * b); }
 
+// Half up to a whole number, as a centile is shown rounded (38.5 is 39).
+inline double roundHalfUp(double value) { return std::floor(add(value, 0.5)); }
+
 inline double div(double a, double b)
 {
     if (b == 0.0) [[unlikely]] {

@@ -212,7 +212,7 @@ void Calc::updateresult()
                                    Variant::refTo(formPar_)};
     const Variant result = callCalcMethod(*this, calcMethodFor(*population), args);
 
-    const double rounded = std::floor(checked::add(result.number(), 0.5));
+    const double rounded = checked::roundHalfUp(result.number());
     outputLabel_->setCaption(wholeNumberText(rounded));
 }
 

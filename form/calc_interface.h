@@ -10,6 +10,7 @@
 #include <span>
 #include <string_view>
 
+#include "engine/centile_model.h"
 #include "engine/coefficient_set.h"
 #include "form/calc.h"
 #include "platform/variant.h"
@@ -27,8 +28,7 @@ struct CalcMethod {
 
 // The seven parameter names of every method, in order; an eighth, unnamed
 // out-parameter carries the result.
-inline constexpr std::array<std::string_view, 7> kCalcParameterNames = {"bwt", "gest", "wt", "ht",
-                                                                        "sex", "eth", "par"};
+inline constexpr std::array<std::string_view, 7> kCalcParameterNames = engine::kInputNames;
 
 // The five methods in slot order: custcentukn, custcentus, custcentswe,
 // custcentnz, custcentau. The method names are the coefficient sets' own.

@@ -7,24 +7,14 @@
 
 #include "platform/numeric_text.h"
 #include "platform/runtime_error.h"
-#include "platform/utf16_text.h"
+#include "shell/com_text.h"
 
 namespace wrenfield::shell {
 namespace {
 
-// The component model's texts are UTF-16 whatever its character type is
-// called on the platform.
-std::u16string_view unitsOf(BSTR text)
-{
-    if (!text)
-        return {};
-    return {reinterpret_cast<const char16_t*>(text), SysStringLen(text)};
-}
-
 HRESULT allocateText(const std::string& utf8, BSTR* out)
 {
-    const std::u16string units = utf16FromUtf8(utf8);
-    *out = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(units.data()), static_cast<UINT>(units.size()));
+    *out = bstrFromUtf8(utf8);
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -41,7 +31,7 @@ HRESULT valueOf(const VARIANT* v, Variant& out)
     case VT_NULL: out = Variant::null(); return S_OK;
     case VT_I2: out = Variant(static_cast<std::int16_t>(V_I2(v))); return S_OK;
     case VT_R8: out = Variant(static_cast<double>(V_R8(v))); return S_OK;
-    case VT_BSTR: out = Variant(utf8FromUtf16(unitsOf(V_BSTR(v)))); return S_OK;
+    case VT_BSTR: out = Variant(utf8FromBstr(V_BSTR(v))); return S_OK;
     // Other numbers are held exactly by a double.
     case VT_I4: out = Variant(static_cast<double>(V_I4(v))); return S_OK;
     case VT_R4: out = Variant(static_cast<double>(V_R4(v))); return S_OK;
@@ -79,7 +69,7 @@ HRESULT BoundArgument::bind(VARIANT* argument, bool callersVariable)
             break;
         case VT_BSTR:
             target_ = Target::Text;
-            value_ = Variant(utf8FromUtf16(unitsOf(*V_BSTRREF(argument))));
+            value_ = Variant(utf8FromBstr(*V_BSTRREF(argument)));
             break;
         case VT_VARIANT: {
             VARIANT* inner = V_VARIANTREF(argument);

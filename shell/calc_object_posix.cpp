@@ -6,8 +6,8 @@
 #include <string>
 
 #include "platform/ascii_text.h"
-#include "platform/utf16_text.h"
 #include "shell/calc_object_base.h"
+#include "shell/com_text.h"
 #include "shell/project_description.h"
 
 namespace wrenfield::shell {
@@ -16,15 +16,7 @@ namespace {
 // A name from the host, compared without regard to (ASCII) case.
 std::string foldedName(LPOLESTR name)
 {
-    if (!name)
-        return {};
-    return lowerAscii(utf8FromUtf16(reinterpret_cast<const char16_t*>(name)));
-}
-
-BSTR textOf(std::string_view utf8)
-{
-    const std::u16string units = utf16FromUtf8(utf8);
-    return SysAllocStringLen(reinterpret_cast<const OLECHAR*>(units.data()), static_cast<UINT>(units.size()));
+    return lowerAscii(utf8FromOleText(name));
 }
 
 // The method with this dispatch identifier; nullptr when none has it.
@@ -146,8 +138,8 @@ HRESULT CalcObject::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags, 
             std::memset(pExcepInfo, 0, sizeof *pExcepInfo);
             pExcepInfo->wCode = 0;
             pExcepInfo->scode = errorHresult(*outcome.error);
-            pExcepInfo->bstrSource = textOf(kRegistration.projectName);
-            pExcepInfo->bstrDescription = textOf(outcome.error->description());
+            pExcepInfo->bstrSource = bstrFromUtf8(kRegistration.projectName);
+            pExcepInfo->bstrDescription = bstrFromUtf8(outcome.error->description());
         }
         return DISP_E_EXCEPTION;
     }

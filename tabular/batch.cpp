@@ -7,6 +7,7 @@
 #include "tabular/ordered_chunks.h"
 #include "tabular/population_choice.h"
 #include "engine/batch_kernel.h"
+#include "engine/checked_arithmetic.h"
 #include "engine/population_methods.h"
 #include "platform/numeric_text.h"
 #include "platform/runtime_error.h"
@@ -206,7 +207,7 @@ std::string addedField(AddedColumn column, const RowResult& result, const BatchS
     const bool comma = settings.dialect.decimalComma;
     switch (column) {
     case AddedColumn::Band: return engine::bandLabel(reading.band, settings.thresholds);
-    case AddedColumn::Rounded: return wholeNumberText(std::floor(reading.centile() + 0.5));
+    case AddedColumn::Rounded: return wholeNumberText(engine::checked::roundHalfUp(reading.centile()));
     case AddedColumn::Z: return outputNumber(reading.detail.z, comma);
     case AddedColumn::Expected: return outputNumber(reading.detail.expected, comma);
     case AddedColumn::Weeks: return outputNumber(reading.detail.weeks, comma);

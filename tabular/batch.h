@@ -51,7 +51,10 @@ struct BatchSettings {
     // The delimiter; nothing: detected from the header (comma, semicolon or tab).
     std::optional<char> delimiter = ',';
     // The header name of each input column (--map bwt=birthweight_g).
-    std::array<std::string, kInputFieldCount> columnNames{"bwt", "gest", "wt", "ht", "sex", "eth", "par"};
+    std::array<std::string, kInputFieldCount> columnNames{std::string(kInputColumns[0]), std::string(kInputColumns[1]),
+                                                          std::string(kInputColumns[2]), std::string(kInputColumns[3]),
+                                                          std::string(kInputColumns[4]), std::string(kInputColumns[5]),
+                                                          std::string(kInputColumns[6])};
     std::vector<AddedColumn> added;
     engine::BandThresholds thresholds;
     // A flagged row is an error (no centile) instead of a computed one.

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engine/checked_arithmetic.h"
 #include "engine/population_methods.h"
 #include "engine/reading.h"
 #include "platform/numeric_text.h"
@@ -90,7 +91,7 @@ CalcResult calculate(const CalcInputs& inputs, const engine::BandThresholds& thr
 
 std::string roundedCentileText(double centile)
 {
-    return wholeNumberText(std::floor(centile + 0.5));
+    return wholeNumberText(engine::checked::roundHalfUp(centile));
 }
 
 std::string jsonString(std::string_view text)

@@ -34,8 +34,7 @@ namespace wrenfield::tabular {
 enum class InputField : std::uint8_t { Bwt, Gest, Wt, Ht, Sex, Eth, Par };
 inline constexpr std::size_t kInputFieldCount = 7;
 // Their names, as parameters, options and column names: "bwt", "gest", ...
-inline constexpr std::array<std::string_view, kInputFieldCount> kInputColumns = {"bwt", "gest", "wt", "ht",
-                                                                                "sex", "eth", "par"};
+inline constexpr std::array<std::string_view, kInputFieldCount> kInputColumns = engine::kInputNames;
 std::string_view inputFieldName(InputField field);
 std::optional<InputField> inputFieldFromName(std::string_view name);  // any case
 

@@ -15,8 +15,10 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <system_error>
 
 #include "platform/ascii_text.h"
+#include "platform/replacing_file.h"
 #include "platform/com/wf_registry.h"
 
 namespace {
@@ -205,41 +207,18 @@ HRESULT load(const std::string& path, Tree& tree)
     return S_OK;
 }
 
-bool writeAll(int fd, const std::string& data)
-{
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Writes a new file beside the registry, flushes it and renames it over the
-// registry, then flushes the directory so that the rename itself survives.
+// Writes the new registry beside the old one, flushes it to disk and renames
+// it over the old one (readable by its owner only, as the old one was).
 bool replaceAtomically(const std::string& path, const std::string& data)
 {
-    const std::string dir = directoryOf(path);
-    std::string temp = path + ".XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0)
-        return false;
-    const bool written = writeAll(fd, data) && fsync(fd) == 0;
-    if (close(fd) != 0 || !written || rename(temp.c_str(), path.c_str()) != 0) {
-        unlink(temp.c_str());
+    try {
+        wrenfield::ReplacingFile file(path, 0600);
+        file.stream() << data;
+        file.commit();
+        return true;
+    } catch (const std::system_error&) {
         return false;
     }
-    const int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dirFd >= 0) {
-        fsync(dirFd);
-        close(dirFd);
-    }
-    return true;
 }
 
 std::string parentOf(const std::string& key)

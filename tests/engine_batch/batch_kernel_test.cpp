@@ -17,6 +17,7 @@
 
 #include "engine/batch_kernel.h"
 #include "engine/population_methods.h"
+#include "tests/support/worked_values.h"
 
 namespace wrenfield::engine {
 namespace {
@@ -92,68 +93,28 @@ void expectAgreement(const std::vector<BatchRecord>& records, SimdLevel level)
     expectAgreement(records, level, references(records));
 }
 
-class BatchKernel : public testing::TestWithParam<SimdLevel> {};
+class BatchKernel : public ::testing::TestWithParam<SimdLevel> {};
 
-std::string levelName(const testing::TestParamInfo<SimdLevel>& info)
+std::string levelName(const ::testing::TestParamInfo<SimdLevel>& info)
 {
     return std::string(simdLevelName(info.param));
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryLevel, BatchKernel, testing::ValuesIn(supportedSimdLevels()), levelName);
-
-struct WorkedValue {
-    Population population;
-    CentileInputs inputs;
-    double centile;
-    double decimals;  // the tolerance of the value as written
-};
-
-// The worked values of the five populations, to the decimals given for them.
-const WorkedValue kWorkedValues[] = {
-    {P::UnitedKingdom, {3400, 280, 64, 163, 1, 1, 0}, 38.2216410, 5e-8},
-    {P::UnitedKingdom, {3000, 273, 70, 170, 2, 2, 1}, 21.2353806, 5e-8},
-    {P::UnitedKingdom, {4200, 287, 90, 155, 1, 6, 4}, 89.4741348, 5e-8},
-    {P::UnitedKingdom, {3000, 280, 200, 163, 1, 9, 4}, 100.0000055, 5e-8},
-    {P::UnitedStates, {3400, 280, 64, 163, 1, 1, 0}, 36.7994620, 5e-8},
-    {P::UnitedStates, {3000, 273, 70, 170, 2, 3, 1}, 24.7056271, 5e-8},
-    {P::Sweden, {3500, 280, 65, 170, 1, 1, 0}, 35.0635, 5e-5},
-    {P::Sweden, {3500, 40, 65, 3, 1, 1, 0}, 0.0123, 5e-5},  // the second call: weeks and centred height
-    {P::Sweden, {3100, 266, 58, 160, 0, 4, 2}, 60.5048, 5e-5},
-    {P::Sweden, {4000, 280, 250, 230, 1, 7, 4}, 16.2484, 5e-5},
-    {P::Sweden, {3500, 280, 65, 170, 1, 27, 0}, 35.0635, 5e-5},
-    {P::Sweden, {3500, 280, 65, 170, 1, 0, 0}, 35.0635, 5e-5},
-    {P::Sweden, {3500, 280, 65, 170, 1, 28, 0}, 35.0635, 5e-5},
-    {P::Sweden, {3500, 280, 65, 170, 1, 25, 0}, 38.3744, 5e-5},
-    {P::Sweden, {3500, 280, 65, 170, 1, 26, 0}, 38.3744, 5e-5},
-    {P::NewZealand, {3500, 280, 70, 165, 1, 1, 0}, 40.9032, 5e-5},
-    {P::NewZealand, {3000, 266, 60, 158, 0, 3, 1}, 48.8595, 5e-5},
-    {P::NewZealand, {3500, 280, 64, 163, 1, 7, 0}, 45.6548, 5e-5},
-    {P::NewZealand, {3500, 280, 64, 163, 1, 0, 0}, 45.6548, 5e-5},
-    {P::NewZealand, {3500, 280, 64, 163, 1, 9, 0}, 45.6548, 5e-5},
-    {P::NewZealand, {3500, 280, 64, 163, 1, 1, 0}, 46.9000, 5e-5},
-    {P::NewZealand, {1000, 280, 0, 100, 0, 2, 0}, 0.2396, 5e-5},
-    {P::NewZealand, {3500, 280, 70, 165, 1, 1, 1}, 32.4426, 5e-5},
-    {P::NewZealand, {3500, 280, 70, 165, 1, 1, 2}, 32.4271, 5e-5},
-    {P::Australia, {3400, 280, 68, 168, 0, 1, 1}, 33.9737, 5e-5},
-    {P::Australia, {2900, 273, 55, 155, 1, 4, 4}, 36.7891, 5e-5},
-    {P::Australia, {3400, 280, 68, 168, 0, 1, 3}, 32.2512, 5e-5},
-    {P::Australia, {3400, 280, 68, 168, 0, 1, 4}, 33.6116, 5e-5},
-    {P::Australia, {3400, 280, 68, 168, 0, 0, 1}, 33.9737, 5e-5},
-    {P::Australia, {3400, 280, 68, 168, 0, 5, 1}, 33.9737, 5e-5},
-    {P::Australia, {1000, 280, 0, 100, 0, 4, 0}, 0.2309, 5e-5},
-};
+INSTANTIATE_TEST_SUITE_P(EveryLevel, BatchKernel, ::testing::ValuesIn(supportedSimdLevels()), levelName);
 
 TEST_P(BatchKernel, GivesEveryWorkedValue)
 {
+    const auto& worked = wrenfield::testing::kWorkedValues;
     std::vector<BatchRecord> records;
-    for (const WorkedValue& worked : kWorkedValues)
-        records.push_back({worked.population, worked.inputs});
+    for (const auto& w : worked)
+        records.push_back({w.population, {w.inputs[0], w.inputs[1], w.inputs[2], w.inputs[3], w.inputs[4],
+                                          w.inputs[5], w.inputs[6]}});
     std::vector<BatchOutcome> outcomes(records.size());
     computeCentiles(records, outcomes, GetParam());
     for (std::size_t r = 0; r < records.size(); ++r) {
-        SCOPED_TRACE(describe(records[r]));
+        SCOPED_TRACE(worked[r].what);
         ASSERT_FALSE(outcomes[r].error);
-        EXPECT_NEAR(outcomes[r].centile, kWorkedValues[r].centile, kWorkedValues[r].decimals);
+        EXPECT_NEAR(outcomes[r].centile, worked[r].centile, worked[r].tolerance());
     }
     expectAgreement(records, GetParam());
 }

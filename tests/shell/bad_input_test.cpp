@@ -13,6 +13,7 @@
 #include <string>
 
 #include "shell/wrenfield515uk.h"
+#include "tests/support/variants.h"
 
 namespace {
 
@@ -21,40 +22,10 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 enum Arg { Bwt, Gest, Wt, Ht, Sex, Eth, Par };
 
-VARIANT number(double value)
-{
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_R8;
-    V_R8(&v) = value;
-    return v;
-}
-
-VARIANT code(SHORT value)
-{
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_I2;
-    V_I2(&v) = value;
-    return v;
-}
-
-VARIANT text(const char16_t* value)
-{
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = SysAllocString(reinterpret_cast<const OLECHAR*>(value));
-    return v;
-}
-
-VARIANT ofType(VARTYPE type)
-{
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = type;
-    return v;
-}
+using wrenfield::testing::code;
+using wrenfield::testing::number;
+using wrenfield::testing::ofType;
+using wrenfield::testing::text;
 
 struct Call {
     HRESULT hr = S_OK;

@@ -16,6 +16,7 @@
 #include "platform/com/wf_com.h"
 #include "platform/com/wf_registry.h"
 #include "platform/utf16_text.h"
+#include "tests/support/variants.h"
 
 namespace {
 
@@ -64,33 +65,18 @@ struct ChangeCase {
     double number;  // the result as a number (I2/R8)
 };
 
-VARIANT r8(double d)
-{
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_R8;
-    V_R8(&v) = d;
-    return v;
-}
-
-VARIANT text(const char16_t* t)
-{
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = SysAllocString(t);
-    return v;
-}
+using wrenfield::testing::text;
+using wrenfield::testing::number;
 
 TEST(Variant, ChangeTypeRoundsHalfToEvenAndReportsFailures)
 {
     const ChangeCase cases[] = {
-        {"2.5 to I2", [] { return r8(2.5); }, VT_I2, S_OK, 2},
-        {"3.5 to I2", [] { return r8(3.5); }, VT_I2, S_OK, 4},
-        {"-2.5 to I2", [] { return r8(-2.5); }, VT_I2, S_OK, -2},
-        {"32767.4 to I2", [] { return r8(32767.4); }, VT_I2, S_OK, 32767},
-        {"32767.5 to I2", [] { return r8(32767.5); }, VT_I2, DISP_E_OVERFLOW, 0},
-        {"1e10 to I4", [] { return r8(1e10); }, VT_I4, DISP_E_OVERFLOW, 0},
+        {"2.5 to I2", [] { return number(2.5); }, VT_I2, S_OK, 2},
+        {"3.5 to I2", [] { return number(3.5); }, VT_I2, S_OK, 4},
+        {"-2.5 to I2", [] { return number(-2.5); }, VT_I2, S_OK, -2},
+        {"32767.4 to I2", [] { return number(32767.4); }, VT_I2, S_OK, 32767},
+        {"32767.5 to I2", [] { return number(32767.5); }, VT_I2, DISP_E_OVERFLOW, 0},
+        {"1e10 to I4", [] { return number(1e10); }, VT_I4, DISP_E_OVERFLOW, 0},
         {"text 12.5 to R8", [] { return text(u" 12.5 "); }, VT_R8, S_OK, 12.5},
         {"text abc to R8", [] { return text(u"abc"); }, VT_R8, DISP_E_TYPEMISMATCH, 0},
         {"empty text to R8", [] { return text(u""); }, VT_R8, DISP_E_TYPEMISMATCH, 0},
@@ -116,7 +102,7 @@ TEST(Variant, ChangeTypeRoundsHalfToEvenAndReportsFailures)
 
 TEST(Variant, NumberToTextAndCopies)
 {
-    VARIANT source = r8(0.1);
+    VARIANT source = number(0.1);
     VARIANT out;
     VariantInit(&out);
     ASSERT_EQ(VariantChangeType(&out, &source, 0, VT_BSTR), S_OK);

@@ -228,6 +228,64 @@ TEST(BatchJob, KeepsByteOrderMarkAndCrLf)
     expectCentileAgrees(text.substr(head.size(), text.size() - head.size() - 3), ukWorkedCentile());
 }
 
+// An input that delivers its text and then fails, as a broken disk or pipe
+// does: the stream sees a read error, not an end.
+class FailingInput : public std::streambuf {
+public:
+    explicit FailingInput(std::string text) : text_(std::move(text))
+    {
+        setg(text_.data(), text_.data(), text_.data() + text_.size());
+    }
+
+protected:
+    int_type underflow() override { throw std::ios_base::failure("read error"); }
+
+private:
+    std::string text_;
+};
+
+TEST(BatchJob, AReadErrorStopsTheRunAfterTheRowsWritten)
+{
+    {
+        FailingInput broken("");
+        std::istream in(&broken);
+        EXPECT_THROW(
+            try { BatchJob(in, Population::UnitedKingdom); } catch (const BatchError& error) {
+                EXPECT_STREQ(error.what(), "cannot read the input");
+                throw;
+            },
+            BatchError);
+    }
+    std::string input = "bwt,gest,wt,ht,sex,eth,par\n";
+    const int rows = 10000;
+    for (int i = 0; i < rows; ++i)
+        input += "3400,280,64,163,1,1,0\n";
+    for (const std::size_t threads : {1u, 3u}) {
+        SCOPED_TRACE(threads);
+        FailingInput broken(input);
+        std::istream in(&broken);
+        BatchJob job(in, Population::UnitedKingdom);
+        std::ostringstream out;
+        BatchRunOptions options;
+        options.threads = threads;
+        std::string message;
+        try {
+            job.run(out, options);
+        } catch (const BatchError& error) {
+            message = error.what();
+        }
+        // What was written is whole rows, and the message counts them.
+        const auto written = testing::readAllRecords(out.str());
+        ASSERT_FALSE(written.empty());
+        const std::size_t done = written.size() - 1;
+        EXPECT_GT(done, 0u);
+        EXPECT_LT(done, static_cast<std::size_t>(rows));
+        EXPECT_EQ(message, "cannot read the input after " + std::to_string(done) + " rows");
+        for (const auto& row : written)
+            EXPECT_FALSE(row.malformed()) << row.line;
+    }
+}
+
 TEST(BatchJob, HeaderOnlyGivesHeaderOnly)
 {
     std::istringstream in("bwt,gest,wt,ht,sex,eth,par");

@@ -1,4 +1,4 @@
-#include "cli/replacing_file.h"
+#include "platform/replacing_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <system_error>
 
-namespace wrenfield::cli {
+namespace wrenfield {
 
 namespace {
 
@@ -17,9 +17,22 @@ namespace {
     throw std::system_error(error, std::generic_category(), what);
 }
 
+// Flushes a file or directory to disk; false (with errno) when that fails.
+bool flushToDisk(const std::string& path, int flags)
+{
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool flushed = ::fsync(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return flushed;
+}
+
 }  // namespace
 
-ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path))
+ReplacingFile::ReplacingFile(std::string path, int mode) : path_(std::move(path))
 {
     // A target that is no regular file (/dev/null, a named pipe, a terminal)
     // is written as it is: renaming a file over it would replace the device
@@ -33,12 +46,12 @@ ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path))
     }
     // Beside the target, so that the rename stays within one file system.
     std::string::size_type slash = path_.rfind('/');
-    std::string directory = slash == std::string::npos ? std::string() : path_.substr(0, slash + 1);
+    directory_ = slash == std::string::npos ? std::string() : path_.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? path_ : path_.substr(slash + 1);
     for (int attempt = 0;; ++attempt) {
-        temporary_ = directory + "." + name + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-        // Created afresh with the usual permissions (0666 less the umask).
-        int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        temporary_ = directory_ + "." + name + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        // Created afresh, with the permissions asked for less the umask.
+        int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
         if (fd >= 0) {
             ::close(fd);
             break;
@@ -72,9 +85,14 @@ void ReplacingFile::commit()
         committed_ = true;
         return;
     }
+    if (!flushToDisk(temporary_, O_RDONLY))
+        fail(errno, "cannot flush " + temporary_ + " to disk");
     if (std::rename(temporary_.c_str(), path_.c_str()) != 0)
         fail(errno, "cannot rename " + temporary_ + " to " + path_);
     committed_ = true;
+    // The rename itself lasts once the directory is on disk. The new file is
+    // in place either way; a directory that cannot be flushed is no error.
+    flushToDisk(directory_.empty() ? "." : directory_, O_RDONLY | O_DIRECTORY);
 }
 
-}  // namespace wrenfield::cli
+}  // namespace wrenfield
