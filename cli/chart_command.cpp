@@ -55,16 +55,16 @@ bool parseSize(const std::string& text, int& width, int& height)
 
 void runChart(const ChartOptions& options)
 {
+    int width = 0, height = 0;
+    if (!parseSize(options.size, width, height))
+        fail(2, "--size: " + options.size + ": give WIDTHxHEIGHT in pixels, each from " +
+                    std::to_string(kSmallestSide) + " to " + std::to_string(kLargestSide) + " (e.g. 900x600)");
 #if WRENFIELD_HAVE_WINDOW
     const Birth birth = readBirthOptions(options.birth, "chart");
     const tabular::CalcInputs& inputs = birth.inputs;
     const QString path = QString::fromStdString(options.output);
     if (!ui::pictureFormatForFile(path))
         fail(2, "-o: " + options.output + ": the format follows the extension: .png, .svg or .pdf");
-    int width = 0, height = 0;
-    if (!parseSize(options.size, width, height))
-        fail(2, "--size: " + options.size + ": give WIDTHxHEIGHT in pixels, each from " +
-                    std::to_string(kSmallestSide) + " to " + std::to_string(kLargestSide) + " (e.g. 900x600)");
 
     engine::PregnancyChart chart;
     try {
@@ -85,7 +85,6 @@ void runChart(const ChartOptions& options)
     if (!problem.isEmpty())
         fail(1, problem.toStdString());
 #else
-    (void)options;
     fail(1, "this custcent was built without Qt, which draws the chart (configure with -DWRENFIELD_WITH_QT=ON)");
 #endif
 }

@@ -11,7 +11,7 @@ out=${1:-"$top/docs"}
 mkdir -p "$out"
 custcent="$top/build/cli/custcent"
 
-"$custcent" chart --bwt 2650 --gest 39+2 --wt 58 --ht 157 --sex Female --eth Indian --par 0 \
+"$custcent" chart --bwt 2450 --gest 39+2 --wt 58 --ht 157 --sex Female --eth Indian --par 0 \
   -o "$out/growth-chart.png"
 echo "saved $out/growth-chart.png"
 

@@ -70,7 +70,7 @@ void ChartWidget::paintEvent(QPaintEvent*)
 
 QSize ChartWidget::sizeHint() const
 {
-    return {660, 440};
+    return {720, 480};
 }
 
 QSize ChartWidget::minimumSizeHint() const
