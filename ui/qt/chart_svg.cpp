@@ -19,7 +19,11 @@ std::string pregnancyChartSvg(engine::Population population, const engine::Centi
 
     static std::mutex drawing;
     std::lock_guard lock(drawing);
-    static OffscreenGuiApplication application;
+    // Made on whichever thread draws first and never destroyed: tearing the
+    // application down at exit, from another thread, crashes the program
+    // (`custcent serve` ended with SIGSEGV after serving a chart).
+    static const OffscreenGuiApplication* application = new OffscreenGuiApplication;
+    (void)application;
     const QByteArray svg = pictureSvg(QSize(width, height), pregnancyChartTitle(chart),
                                       [&chart](QPainter& painter, const QRectF& area) {
                                           paintPregnancyChart(painter, area, chart);
