@@ -13,7 +13,7 @@ ctest --test-dir "$top/build" --output-on-failure -j "$jobs"
 echo "== build (AddressSanitizer + UndefinedBehaviorSanitizer) =="
 "$top/scripts/build.sh" "$top/build-asan" -DCMAKE_BUILD_TYPE=Debug -DWRENFIELD_SANITIZE=ON -DWRENFIELD_BENCH=OFF
 echo "== tests under sanitizers =="
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 LSAN_OPTIONS=suppressions="$top/tests/support/lsan.supp" UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$top/build-asan" --output-on-failure -j "$jobs" -LE no-sanitize
 
 echo "== fuzzing (clang, libFuzzer + sanitizers; every target for a bounded time) =="

@@ -93,7 +93,7 @@ def main():
         check(answer.startswith(b"HTTP/1.1 200 OK"), "the request under way is answered: %r" % answer[:60])
         check(b"Connection: close" in answer, "and its connection closed")
         status, log = served.stop(timeout=5, signal=False)
-        check(status == 0, "exit status 0 after SIGTERM, not %s" % status)
+        check(status == 0, "exit status 0 after SIGTERM, not %s; the log ends:\n%s" % (status, log[-2000:]))
         check("custcent serve: stopped" in log, "the log says it stopped")
 
     if failures:
