@@ -10,15 +10,7 @@
 
 #include <ui/qt/calc_widget.h>
 
-static int failures = 0;
-
-static void expect(bool ok, const char* what)
-{
-    if (!ok) {
-        std::fprintf(stderr, "FAILED: %s\n", what);
-        ++failures;
-    }
-}
+#include "qt_check.h"
 
 int main(int argc, char** argv)
 {
