@@ -69,7 +69,8 @@ void addServeCommand(CLI::App& app)
     auto options = std::make_shared<ServeOptions>();
     CLI::App* serve = app.add_subcommand(
         "serve", "Serve the calculator over HTTP: the JSON API under /v1 (described at /v1/openapi.json) and the "
-                 "calculator page at /, with its growth chart (/v1/chart.svg) when custcent has Qt. One line per request goes to stderr (never the inputs). SIGTERM or "
+                 "calculator page at /, with its growth chart (/v1/chart.svg) when custcent has Qt. One line "
+                 "per request goes to stderr (never the inputs). SIGTERM or "
                  "Ctrl-C answers the requests under way and stops.");
     serve->add_option("--listen,-l", options->listen,
                       "ADDRESS:PORT to listen on. Default 127.0.0.1:8080 (this machine only); put the service "
