@@ -22,6 +22,13 @@ double numberFromText(std::string_view text);
 // text to the variant's own conversion.
 std::optional<double> numberFromTextInRange(std::string_view text) noexcept;
 
+// The value of a plain decimal text: an optional "-", digits, and an
+// optional "." with more digits ("3135", "-0.25"), with at most 15 digits in
+// all and nothing around it. Such a number is an exact whole number divided
+// by an exact power of ten, so one division rounds it correctly: the result
+// is the very double numberFromText gives. Nothing for any other text.
+std::optional<double> plainDecimalValue(std::string_view text) noexcept;
+
 // The numeric value of a text as the form reads its lists: blanks, tabs and
 // line feeds anywhere in the text are skipped, and the longest leading part
 // that reads as a decimal number (optional sign, digits, optional "." with

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 
 #include "tabular/ordered_chunks.h"
@@ -18,9 +19,12 @@ namespace wrenfield::tabular {
 namespace {
 
 // Records computed between two writes; also the unit that the threads share
-// out. With a bounded number of chunks in flight (a few more than threads),
-// memory stays a few megabytes whatever the input's length.
+// out: at most this many records read one by one, or this much plain text
+// (about 6,000 records of births). With a bounded number of chunks in flight
+// (a few more than threads), memory stays a few megabytes whatever the
+// input's length.
 constexpr std::size_t kChunkRecords = 4096;
+constexpr std::size_t kChunkBytes = std::size_t{256} << 10;
 
 std::string columnKey(std::string_view name)
 {
@@ -121,10 +125,25 @@ BirthTexts birthTexts(const RowFields& fields)
 // A computed centile with its reading; under --strict a flagged row is an error.
 RowResult readingRow(engine::Reading reading, const BatchSettings& settings)
 {
-    if (settings.strict && !reading.flags.empty())
-        return {{}, "flagged: " + engine::flagTexts(reading.flags), RowOutcome::Error, std::move(reading)};
-    std::string centile = shortestText(reading.centile());
-    return {std::move(centile), {}, RowOutcome::Computed, std::move(reading)};
+    RowResult result;
+    setReadingRow(result, std::move(reading), settings);
+    return result;
+}
+
+void setReadingRow(RowResult& result, engine::Reading reading, const BatchSettings& settings)
+{
+    if (settings.strict && !reading.flags.empty()) {
+        result.centile.clear();
+        result.error = "flagged: " + engine::flagTexts(reading.flags);
+        result.outcome = RowOutcome::Error;
+    } else {
+        // The shortest text that reads back as the same centile, as shortestText gives it.
+        char text[32];
+        result.centile.assign(text, std::to_chars(text, text + sizeof text, reading.centile()).ptr);
+        result.error.clear();
+        result.outcome = RowOutcome::Computed;
+    }
+    result.reading = std::move(reading);
 }
 
 // A row the vocabulary could not read whole: its population is unknown, a
@@ -173,14 +192,23 @@ RowResult computeRow(const RowFields& fields, const BatchSettings& settings)
     }
 }
 
-RowResult malformedRow(const CsvRecord& record)
+namespace {
+
+RowResult malformedRow(long line, std::string_view problem)
 {
-    return {{}, "malformed record at line " + std::to_string(record.line) + ": " + record.problem, RowOutcome::Error};
+    return {{}, "malformed record at line " + std::to_string(line) + ": " + std::string(problem), RowOutcome::Error, {}};
 }
 
-void writeRow(CsvWriter& writer, const CsvRecord& record, std::size_t width, const RowResult& result)
+}  // namespace
+
+RowResult malformedRow(const CsvRecord& record)
 {
-    writeRow(writer, record, width, result, BatchSettings{});
+    return malformedRow(record.line, record.problem);
+}
+
+RowResult malformedRow(const CsvRow& row)
+{
+    return malformedRow(row.line, row.problem);
 }
 
 namespace {
@@ -218,11 +246,15 @@ std::string addedField(AddedColumn column, const RowResult& result, const BatchS
 
 }  // namespace
 
-void writeRow(CsvWriter& writer, const CsvRecord& record, std::size_t width, const RowResult& result,
+void writeRow(CsvWriter& writer, const CsvRow& row, std::size_t width, const RowResult& result,
               const BatchSettings& settings)
 {
-    for (std::size_t i = 0; i < width; ++i)
-        writer.writeField(i < record.fields.size() ? std::string_view(record.fields[i]) : std::string_view());
+    if (!row.text.empty() && row.fields.size() == width) {
+        writer.writeJoinedFields(row.text, width);
+    } else {
+        for (std::size_t i = 0; i < width; ++i)
+            writer.writeField(i < row.fields.size() ? row.fields[i] : std::string_view());
+    }
     if (settings.dialect.decimalComma && !result.centile.empty()) {
         std::string centile = result.centile;
         std::replace(centile.begin(), centile.end(), '.', ',');
@@ -367,6 +399,10 @@ BatchJob::BatchJob(std::istream& in, BatchSettings settings)
     header_ = std::move(header.fields);
     columns_ = findColumns(header_, settings_);
     crLf_ = reader_.lastRecordEndedWithCrLf();
+    plainNumbersAsTheyStand_ = readsPlainNumbersAsTheyStand(settings_.dialect);
+    withDetail_ = std::any_of(settings_.added.begin(), settings_.added.end(), [](AddedColumn column) {
+        return column == AddedColumn::Z || column == AddedColumn::Expected || column == AddedColumn::Weeks;
+    });
 }
 
 // Per-chunk working space, kept from one chunk to the next.
@@ -374,42 +410,86 @@ struct BatchJob::Scratch {
     std::vector<engine::BatchRecord> records;
     std::vector<std::size_t> rows;  // the chunk position of each record
     std::vector<engine::BatchOutcome> outcomes;
+    // The population of the texts met lately in the population column: a
+    // file names the same few again and again.
+    std::vector<std::pair<std::string, engine::Population>> populations;
 };
 
 struct BatchJob::Chunk {
+    // The chunk's records: plain text, or records read one by one.
+    bool plain = false;
+    std::string text;
+    long firstLine = 0;
     std::vector<CsvRecord> records = std::vector<CsvRecord>(kChunkRecords);
     std::size_t count = 0;
     bool readFailed = false;
+    CsvRows rows;
     std::vector<RowResult> results;
     Scratch scratch;
     std::string output;  // the chunk's output records, ready to write
     BatchSummary summary;
 };
 
-RowFields BatchJob::rowFields(const CsvRecord& record) const
+RowFields BatchJob::rowFields(const CsvRow& row) const
 {
     RowFields fields;
     for (std::size_t c = 0; c < kInputFieldCount; ++c)
-        fields.inputs[c] = record.fields[columns_.inputs[c]];
+        fields.inputs[c] = row.fields[columns_.inputs[c]];
     if (columns_.population)
-        fields.population = record.fields[*columns_.population];
+        fields.population = row.fields[*columns_.population];
     return fields;
 }
 
 std::vector<RowResult> BatchJob::computeChunk(std::span<const CsvRecord> records) const
 {
+    CsvRows rows;
+    rows.view(records);
     std::vector<RowResult> results;
     Scratch scratch;
-    computeChunk(records, results, scratch);
+    computeChunk(rows.rows, results, scratch);
     return results;
 }
 
-RowResult BatchJob::computedRow(const engine::BatchRecord& record, double centile) const
+std::optional<engine::Population> BatchJob::rowPopulation(std::string_view text, Scratch& scratch) const
 {
-    bool withDetail = std::any_of(settings_.added.begin(), settings_.added.end(), [](AddedColumn column) {
-        return column == AddedColumn::Z || column == AddedColumn::Expected || column == AddedColumn::Weeks;
-    });
-    return readingRow(engine::readBatchBirth(record, centile, settings_.thresholds, withDetail), settings_);
+    constexpr std::size_t kRemembered = 16;
+    for (const auto& [name, population] : scratch.populations)
+        if (name == text)
+            return population;
+    std::optional<engine::Population> population =
+        isMissingMarker(text, settings_.dialect) ? settings_.defaultPopulation : readPopulation(text).population;
+    if (population && scratch.populations.size() < kRemembered)
+        scratch.populations.emplace_back(std::string(text), *population);
+    return population;
+}
+
+// The common row in one step: seven plain decimals, which the vocabulary
+// would read as they stand, and a population it knows (or none). False for
+// any other row, which the vocabulary reads.
+bool BatchJob::plainRecord(const RowFields& fields, Scratch& scratch, engine::BatchRecord& record) const
+{
+    if (!plainNumbersAsTheyStand_)
+        return false;
+    std::array<double, kInputFieldCount> values;
+    for (std::size_t c = 0; c < kInputFieldCount; ++c) {
+        std::optional<double> value = plainDecimalValue(fields.inputs[c]);
+        if (!value)
+            return false;
+        values[c] = *value;
+    }
+    if (settings_.dialect.positiveMeasurements) {
+        for (InputField measurement : {InputField::Bwt, InputField::Gest, InputField::Wt, InputField::Ht})
+            if (!(values[static_cast<std::size_t>(measurement)] > 0))
+                return false;
+    }
+    std::optional<engine::Population> population = settings_.defaultPopulation;
+    if (fields.population)
+        population = rowPopulation(*fields.population, scratch);
+    if (!population)
+        return false;
+    record.population = *population;
+    record.inputs = {values[0], values[1], values[2], values[3], values[4], values[5], values[6]};
+    return true;
 }
 
 // The common row, seven values the vocabulary reads (plain numbers most of
@@ -421,19 +501,24 @@ RowResult BatchJob::computedRow(const engine::BatchRecord& record, double centil
 // reads, the method computes with that very number, so both ways give the
 // same centile (to the last bit or two of the vector exponential; a centile
 // that close to a band threshold is recomputed by the method).
-void BatchJob::computeChunk(std::span<const CsvRecord> records, std::vector<RowResult>& results,
-                            Scratch& scratch) const
+void BatchJob::computeChunk(std::span<const CsvRow> rows, std::vector<RowResult>& results, Scratch& scratch) const
 {
-    results.resize(records.size());
+    results.resize(rows.size());
     scratch.records.clear();
     scratch.rows.clear();
-    for (std::size_t r = 0; r < records.size(); ++r) {
-        const CsvRecord& record = records[r];
-        if (record.malformed()) {
-            results[r] = malformedRow(record);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const CsvRow& row = rows[r];
+        if (row.malformed()) {
+            results[r] = malformedRow(row);
             continue;
         }
-        RowFields fields = rowFields(record);
+        RowFields fields = rowFields(row);
+        engine::BatchRecord plain;
+        if (!settings_.exact && plainRecord(fields, scratch, plain)) {
+            scratch.records.push_back(plain);
+            scratch.rows.push_back(r);
+            continue;
+        }
         BirthReading birth = readBirthTexts(birthTexts(fields), settings_.defaultPopulation, settings_.dialect);
         if (!birth.complete()) {
             results[r] = incompleteRow(fields, birth);
@@ -453,22 +538,47 @@ void BatchJob::computeChunk(std::span<const CsvRecord> records, std::vector<RowR
         std::size_t r = scratch.rows[k];
         const engine::BatchOutcome& outcome = scratch.outcomes[k];
         if (outcome.error)
-            results[r] = computeRow(rowFields(records[r]), settings_);
+            results[r] = computeRow(rowFields(rows[r]), settings_);
         else
-            results[r] = computedRow(scratch.records[k], outcome.centile);
+            setReadingRow(results[r],
+                          engine::readBatchBirth(scratch.records[k], outcome.centile, settings_.thresholds, withDetail_),
+                          settings_);
     }
+}
+
+bool BatchJob::readChunk(Chunk& chunk)
+{
+    chunk.count = 0;
+    chunk.plain = reader_.nextPlainText(chunk.text, chunk.firstLine, kChunkBytes);
+    bool more = chunk.plain;
+    // Otherwise records one by one, until plain text follows.
+    while (!chunk.plain && chunk.count < chunk.records.size()) {
+        more = reader_.next(chunk.records[chunk.count]);
+        if (!more)
+            break;
+        ++chunk.count;
+        if (reader_.plainRecordNext())
+            break;
+    }
+    // Plain text holds only whole lines, read before any error; records read
+    // one by one may end in one cut short by the error.
+    chunk.readFailed = !chunk.plain && reader_.readFailed();
+    return more;
 }
 
 void BatchJob::processChunk(Chunk& chunk) const
 {
-    std::span<const CsvRecord> records(chunk.records.data(), chunk.count);
-    computeChunk(records, chunk.results, chunk.scratch);
+    if (chunk.plain)
+        chunk.rows.split(chunk.text, chunk.firstLine, reader_.delimiter(), columns_.width);
+    else
+        chunk.rows.view(std::span<const CsvRecord>(chunk.records.data(), chunk.count));
+    computeChunk(chunk.rows.rows, chunk.results, chunk.scratch);
     chunk.output.clear();
     chunk.summary = {};
     CsvWriter writer(chunk.output, crLf_ ? "\r\n" : "\n", reader_.delimiter());
-    for (std::size_t i = 0; i < records.size(); ++i) {
+    for (std::size_t i = 0; i < chunk.rows.rows.size(); ++i) {
         const RowResult& result = chunk.results[i];
-        writeRow(writer, records[i], columns_.width, result, settings_);
+        writeRow(writer, chunk.rows.rows[i], columns_.width, result, settings_);
         chunk.summary.count(result);
     }
 }
@@ -504,12 +614,8 @@ BatchSummary BatchJob::run(std::ostream& out, const BatchRunOptions& options)
     steps.read = [&](Chunk& chunk) {
         if (atEnd)
             return false;
-        chunk.count = 0;
-        while (chunk.count < chunk.records.size() && reader_.next(chunk.records[chunk.count]))
-            ++chunk.count;
-        chunk.readFailed = reader_.readFailed();
-        atEnd = chunk.readFailed || chunk.count < chunk.records.size();
-        return chunk.count > 0 || chunk.readFailed;
+        atEnd = !readChunk(chunk) || chunk.readFailed;
+        return chunk.plain || chunk.count > 0 || chunk.readFailed;
     };
     steps.process = [this](Chunk& chunk) { processChunk(chunk); };
     steps.write = [&](Chunk& chunk) {

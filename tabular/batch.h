@@ -112,6 +112,8 @@ RowResult computeRow(const RowFields& fields, const BatchSettings& settings);
 // A computed centile with its reading; under `settings.strict` a flagged row
 // is an error ("flagged: ...").
 RowResult readingRow(engine::Reading reading, const BatchSettings& settings);
+// The same into a result kept from an earlier row, reusing its texts' room.
+void setReadingRow(RowResult& result, engine::Reading reading, const BatchSettings& settings);
 
 // A row the vocabulary could not read whole: its population is unknown, a
 // field is missing, or one cannot be read. `birth` is the reading of the
@@ -121,12 +123,12 @@ RowResult incompleteRow(const RowFields& fields, const BirthReading& birth);
 
 // The result of a record that could not be read as a row.
 RowResult malformedRow(const CsvRecord& record);
+RowResult malformedRow(const CsvRow& row);
 
 // Writes the record's fields (padded with empty fields or cut to `width` when
 // the record was malformed), then the centile, the added columns and the error.
-void writeRow(CsvWriter& writer, const CsvRecord& record, std::size_t width, const RowResult& result);
-void writeRow(CsvWriter& writer, const CsvRecord& record, std::size_t width, const RowResult& result,
-              const BatchSettings& settings);
+void writeRow(CsvWriter& writer, const CsvRow& row, std::size_t width, const RowResult& result,
+              const BatchSettings& settings = {});
 
 struct BatchSummary {
     long rows = 0;
@@ -186,17 +188,24 @@ public:
 private:
     struct Chunk;
     struct Scratch;
-    void computeChunk(std::span<const CsvRecord> records, std::vector<RowResult>& results, Scratch& scratch) const;
-    RowFields rowFields(const CsvRecord& record) const;
+    bool readChunk(Chunk& chunk);
+    void computeChunk(std::span<const CsvRow> rows, std::vector<RowResult>& results, Scratch& scratch) const;
+    RowFields rowFields(const CsvRow& row) const;
+    bool plainRecord(const RowFields& fields, Scratch& scratch, engine::BatchRecord& record) const;
+    std::optional<engine::Population> rowPopulation(std::string_view text, Scratch& scratch) const;
     void processChunk(Chunk& chunk) const;
-
-    RowResult computedRow(const engine::BatchRecord& record, double centile) const;
 
     BatchSettings settings_;
     CsvReader reader_;
     std::vector<std::string> header_;
     BatchColumns columns_;
     bool crLf_ = false;
+    // Whether a plain decimal in every input field is read as it stands (its
+    // unit is the method's own and no missing-value marker is a number).
+    bool plainNumbersAsTheyStand_ = false;
+    // Whether the run adds a column that needs the z, expected weight or weeks.
+    bool withDetail_ = false;
 };
 
 }  // namespace wrenfield::tabular
+

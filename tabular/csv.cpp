@@ -1,6 +1,7 @@
 #include "tabular/csv.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 namespace wrenfield::tabular {
@@ -15,7 +16,86 @@ bool needsQuotes(std::string_view field, char delimiter)
             return true;
     return false;
 }
+std::string fieldCountProblem(std::size_t expected, std::size_t found)
+{
+    return "expected " + std::to_string(expected) + " fields, found " + std::to_string(found);
+}
+
+// The last byte `c` in [begin, begin + length), or null.
+const char* lastOf(const char* begin, std::size_t length, char c)
+{
+    for (std::size_t i = length; i > 0; --i)
+        if (begin[i - 1] == c)
+            return begin + i - 1;
+    return nullptr;
+}
 }  // namespace
+
+void CsvRows::view(std::span<const CsvRecord> records)
+{
+    rows.clear();
+    fields.clear();
+    for (const CsvRecord& record : records)
+        for (const std::string& field : record.fields)
+            fields.emplace_back(field);
+    std::size_t first = 0;
+    for (const CsvRecord& record : records) {
+        CsvRow& row = rows.emplace_back();
+        row.fields = std::span<const std::string_view>(fields.data() + first, record.fields.size());
+        row.line = record.line;
+        row.problem = record.problem;
+        first += record.fields.size();
+    }
+}
+
+void CsvRows::split(std::string_view text, long firstLine, char delimiter, std::size_t expectedFields)
+{
+    rows.clear();
+    fields.clear();
+    // Where each row's fields start; the spans are set once `fields` stops growing.
+    std::vector<std::size_t> starts;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    long line = firstLine;
+    while (p < end) {
+        const char* const lineBreak = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        const char* const next = lineBreak ? lineBreak + 1 : end;
+        const char* lineEnd = lineBreak ? lineBreak : end;
+        if (lineBreak && lineEnd > p && lineEnd[-1] == '\r')
+            --lineEnd;  // CR LF
+        CsvRow& row = rows.emplace_back();
+        row.line = line++;
+        starts.push_back(fields.size());
+        if (lineEnd == p) {
+            fields.emplace_back();
+            row.problem = "empty line";
+        } else {
+            // A CR that ends no line belongs to its field, and makes it need quotes.
+            bool strayReturn = false;
+            const char* field = p;
+            for (const char* c = p;; ++c) {
+                if (c == lineEnd || *c == delimiter) {
+                    fields.emplace_back(field, static_cast<std::size_t>(c - field));
+                    if (c == lineEnd)
+                        break;
+                    field = c + 1;
+                } else if (*c == '\r') {
+                    strayReturn = true;
+                }
+            }
+            const std::size_t found = fields.size() - starts.back();
+            if (found != expectedFields)
+                row.problem = fieldCountProblem(expectedFields, found);
+            if (!strayReturn)
+                row.text = std::string_view(p, static_cast<std::size_t>(lineEnd - p));
+        }
+        p = next;
+    }
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const std::size_t last = r + 1 < rows.size() ? starts[r + 1] : fields.size();
+        rows[r].fields = std::span<const std::string_view>(fields.data() + starts[r], last - starts[r]);
+    }
+}
 
 CsvReader::CsvReader(std::istream& in) : CsvReader(in, Options{}) {}
 
@@ -286,8 +366,73 @@ void CsvReader::checkFieldCount(CsvRecord& record)
         return;
     }
     if (record.fields.size() != expectedFields_)
-        record.problem = "expected " + std::to_string(expectedFields_) + " fields, found " +
-                         std::to_string(record.fields.size());
+        record.problem = fieldCountProblem(expectedFields_, record.fields.size());
+}
+
+std::size_t CsvReader::plainLength(std::size_t limit) const
+{
+    const char* const begin = buffer_.data() + pos_;
+    const std::size_t available = buffer_.size() - pos_;
+    std::size_t length = std::min(available, limit);
+    // Whether the text runs to the end of the input, whose last record needs no line break.
+    // (Not after a read error: the last line may have been cut short.)
+    bool toTheEnd = length == available && !in_.good() && !readFailed_;
+    if (const void* quote = std::memchr(begin, '"', length)) {
+        length = static_cast<std::size_t>(static_cast<const char*>(quote) - begin);
+        toTheEnd = false;
+    }
+    std::size_t end = 0;
+    if (toTheEnd && length > 0 && begin[length - 1] != '\r') {
+        end = length;
+    } else if (const char* lineBreak = lastOf(begin, length, '\n')) {
+        end = static_cast<std::size_t>(lineBreak - begin) + 1;
+    }
+    // Empty lines are records only when a record follows them: leave those
+    // at the end of the text for next() to decide.
+    while (end > 0) {
+        std::size_t lineEnd = end;
+        if (begin[lineEnd - 1] == '\n') {
+            --lineEnd;
+            if (lineEnd > 0 && begin[lineEnd - 1] == '\r')
+                --lineEnd;
+        }
+        if (lineEnd > 0 && begin[lineEnd - 1] != '\n')
+            break;
+        end = lineEnd;
+    }
+    return end;
+}
+
+bool CsvReader::nextPlainText(std::string& text, long& firstLine, std::size_t maxBytes)
+{
+    // A field longer than the limit must be reported, which the plain text cannot do.
+    if (expectedFields_ == 0 || pendingEmptyLines_ > 0 || maxBytes == 0 || maxBytes > options_.maxFieldBytes)
+        return false;
+    fill(maxBytes);  // as much as the input has, up to maxBytes
+    const std::size_t length = plainLength(maxBytes);
+    if (length == 0)
+        return false;
+    firstLine = line_;
+    text.assign(buffer_, pos_, length);
+    line_ += static_cast<long>(std::count(text.begin(), text.end(), '\n'));
+    lastCrLf_ = length >= 2 && text[length - 1] == '\n' && text[length - 2] == '\r';
+    pos_ += length;
+    return true;
+}
+
+bool CsvReader::plainRecordNext()
+{
+    if (expectedFields_ == 0 || pendingEmptyLines_ > 0 || peek() < 0)
+        return false;
+    const char* const begin = buffer_.data() + pos_;
+    const std::size_t available = buffer_.size() - pos_;
+    const void* lineBreak = std::memchr(begin, '\n', available);
+    std::size_t line = lineBreak ? static_cast<std::size_t>(static_cast<const char*>(lineBreak) - begin) : available;
+    if (!lineBreak && (in_.good() || readFailed_))
+        return false;  // the line goes on past what has been read, or was cut short
+    if (line > 0 && begin[line - 1] == '\r')
+        --line;
+    return line > 0 && !std::memchr(begin, '"', line) && line <= options_.maxFieldBytes;
 }
 
 CsvWriter::CsvWriter(std::ostream& out, std::string lineBreak, char delimiter)
@@ -352,6 +497,18 @@ void CsvWriter::endRecord()
         put("\"\"");
     put(lineBreak_);
     fieldsInRecord_ = 0;
+}
+
+void CsvWriter::writeJoinedFields(std::string_view text, std::size_t count)
+{
+    if (count == 0)
+        return;
+    if (fieldsInRecord_ == 0)
+        firstFieldEmpty_ = text.empty();
+    else
+        put(delimiter_);
+    put(text);
+    fieldsInRecord_ += count;
 }
 
 void CsvWriter::writeRecord(std::span<const std::string> fields)

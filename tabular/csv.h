@@ -29,6 +29,37 @@ struct CsvRecord {
     bool malformed() const noexcept { return !problem.empty(); }
 };
 
+// One record as views into text owned elsewhere: into the plain text that
+// CsvReader::nextPlainText gives (no copy of any field), or into the fields
+// of a CsvRecord.
+struct CsvRow {
+    std::span<const std::string_view> fields;
+    long line = 0;
+    std::string problem;  // as CsvRecord::problem
+    // The record as written, its fields with the delimiters between them,
+    // when it can be written out again as it stands (no field needs quotes);
+    // otherwise empty.
+    std::string_view text;
+
+    bool malformed() const noexcept { return !problem.empty(); }
+};
+
+// Views of records: `rows` refer to `fields`, which refer to the records'
+// text; both are reused from one batch of records to the next.
+struct CsvRows {
+    std::vector<CsvRow> rows;
+    std::vector<std::string_view> fields;
+
+    // Views of the records (which must outlive them).
+    void view(std::span<const CsvRecord> records);
+    // Splits text from CsvReader::nextPlainText into its records, exactly as
+    // CsvReader::next would read them: one a line, the fields between the
+    // delimiters, an empty line and a record with other than
+    // `expectedFields` fields malformed. `firstLine` is the line on which
+    // the text starts.
+    void split(std::string_view text, long firstLine, char delimiter, std::size_t expectedFields);
+};
+
 class CsvReader {
 public:
     struct Options {
@@ -67,8 +98,24 @@ public:
     // take the next rows with it.
     bool next(CsvRecord& record);
 
+    // The next records in one piece, when they are plain: none holds a double
+    // quote, so each line is one record and its fields lie between the
+    // delimiters (CsvRows::split reads them). `text` gets the lines, at
+    // most `maxBytes` of them and at least one, each with its line break (the
+    // last may end the input without one); `firstLine` the line on which they
+    // start. Returns false, reading nothing, when the next record is not
+    // plain, the input is at its end, or no record has fixed the number of
+    // fields yet:
+    // next() reads what comes next. Empty lines are taken only when a record
+    // follows them in the text, since empty lines at the end are no records.
+    bool nextPlainText(std::string& text, long& firstLine, std::size_t maxBytes);
+    // Whether the next line is a plain record (nextPlainText would take it).
+    bool plainRecordNext();
+
     // The delimiter in use (known once the first record has been read).
     char delimiter() const noexcept { return delimiter_; }
+    // The number of fields the first record fixed (0 before it is read).
+    std::size_t fieldCount() const noexcept { return expectedFields_; }
     // Whether the input began with a UTF-8 byte order mark.
     bool hadByteOrderMark() const noexcept { return hadBom_; }
     // Whether the last record read ended with CR LF (rather than LF or the end).
@@ -93,6 +140,9 @@ private:
     // (a position in buffer_ on line `line`).
     void resumeAfterLineOf(std::size_t position, long line);
     bool readRecord(CsvRecord& record);
+    // The length of the plain lines from the read position within the
+    // buffer's first `limit` bytes, up to the last whole one.
+    std::size_t plainLength(std::size_t limit) const;
     void checkFieldCount(CsvRecord& record);
     void detectDelimiter();
 
@@ -127,6 +177,9 @@ public:
     explicit CsvWriter(std::string& text, std::string lineBreak = "\n", char delimiter = ',');
 
     void writeRecord(std::span<const std::string> fields);
+    // Writes `count` fields already joined by the delimiter, none of which
+    // needs quotes (a CsvRow's text).
+    void writeJoinedFields(std::string_view text, std::size_t count);
     // Starts a record field by field: each writeField adds one, endRecord ends it.
     void writeField(std::string_view field);
     void endRecord();

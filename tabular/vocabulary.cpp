@@ -187,6 +187,15 @@ FieldReading readParity(std::string_view text, const InputDialect& dialect)
     return invalid("expected a number of previous births (0, 1, 2, ...) or \"4 or more\", not " + quote(text));
 }
 
+// A marker can only be a number's text if it holds a digit ("-99"): the
+// usual ones (NA, NaN, ".") need no comparison with a number.
+bool hasNumericMarker(const InputDialect& dialect)
+{
+    return std::any_of(dialect.missingMarkers.begin(), dialect.missingMarkers.end(), [](const std::string& marker) {
+        return std::any_of(marker.begin(), marker.end(), [](char c) { return c >= '0' && c <= '9'; });
+    });
+}
+
 std::string joinedNames(const BirthReading& birth, FieldStatus status)
 {
     std::string text;
@@ -239,6 +248,14 @@ bool isMissingMarker(std::string_view text, const InputDialect& dialect)
     return false;
 }
 
+bool readsPlainNumbersAsTheyStand(const InputDialect& dialect)
+{
+    for (InputField field : {InputField::Bwt, InputField::Wt, InputField::Ht})
+        if (bareUnit(field, dialect) != targetUnit(field))
+            return false;
+    return !hasNumericMarker(dialect);
+}
+
 FieldReading readField(InputField field, const engine::CoefficientSet& set, std::string_view text,
                        const InputDialect& dialect)
 {
@@ -247,17 +264,8 @@ FieldReading readField(InputField field, const engine::CoefficientSet& set, std:
         bool measurement = field == InputField::Bwt || field == InputField::Wt || field == InputField::Ht ||
                            field == InputField::Gest;
         bool sameUnit = !measurement || field == InputField::Gest || bareUnit(field, dialect) == targetUnit(field);
-        // A marker can only be a number's text if it holds a digit ("-99"): the
-        // usual ones (NA, NaN, ".") need no comparison here.
-        bool numericMarker = std::any_of(dialect.missingMarkers.begin(), dialect.missingMarkers.end(),
-                                         [](const std::string& marker) {
-                                             for (char c : marker)
-                                                 if (c >= '0' && c <= '9')
-                                                     return true;
-                                             return false;
-                                         });
         if (sameUnit && !(dialect.positiveMeasurements && measurement && !(*number > 0)) &&
-            !(numericMarker && isMissingMarker(text, dialect)))
+            !(hasNumericMarker(dialect) && isMissingMarker(text, dialect)))
             return value(*number);
     }
     if (isMissingMarker(text, dialect))

@@ -74,6 +74,12 @@ struct FieldReading {
 
 bool isMissingMarker(std::string_view text, const InputDialect& dialect);
 
+// Whether readField reads every plain number as it stands in every field
+// (each bare unit is the method's own and no missing-value marker is a
+// number), apart from the dialect's rule on positive measurements. Then a
+// row of plain decimals can skip the vocabulary.
+bool readsPlainNumbersAsTheyStand(const InputDialect& dialect);
+
 // One field of one birth. `set` is the population's (for the group names).
 FieldReading readField(InputField field, const engine::CoefficientSet& set, std::string_view text,
                        const InputDialect& dialect = {});

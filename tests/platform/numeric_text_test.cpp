@@ -67,6 +67,29 @@ TEST(NumberFromText, ReadsBackEveryShortestText)
     }
 }
 
+// The quick reading of plain decimals gives numberFromText's very double for
+// every plain text of up to 15 digits, and declines every other form.
+TEST(PlainDecimalValue, GivesTheCorrectlyRoundedValueOrDeclines)
+{
+    std::mt19937_64 random(20261208);
+    for (int i = 0; i < 200000; ++i) {
+        const std::size_t digits = 1 + random() % 15;
+        std::string text = random() % 4 == 0 ? "-" : "";
+        for (std::size_t d = 0; d < digits; ++d)
+            text += static_cast<char>('0' + random() % 10);
+        const std::size_t point = random() % (digits + 1);  // digits: no point
+        if (point > 0 && point < digits)
+            text.insert(text.size() - point, ".");
+        std::optional<double> plain = plainDecimalValue(text);
+        ASSERT_TRUE(plain) << text;
+        const double exact = numberFromText(text);
+        ASSERT_EQ(std::memcmp(&*plain, &exact, sizeof exact), 0) << text;
+    }
+    for (const char* text : {"", "-", ".5", "5.", "+1", " 1", "1 ", "1e3", "1234567890123456", "0.000000000000001",
+                             "1,5", "--1", "1.2.3", "inf"})
+        EXPECT_FALSE(plainDecimalValue(text)) << '"' << text << '"';
+}
+
 // The no-raise conversion gives numberFromText's value wherever that one gives
 // a value within the double range, and nothing wherever it raises an error or
 // leaves the range.

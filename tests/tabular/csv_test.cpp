@@ -234,6 +234,55 @@ TEST(CsvReader, AnyInputIsReadToTheEnd)
 namespace wrenfield::tabular {
 namespace {
 
+bool sameRecords(const std::vector<CsvRecord>& a, const std::vector<CsvRecord>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i].fields != b[i].fields || a[i].line != b[i].line || a[i].problem != b[i].problem)
+            return false;
+    return true;
+}
+
+// Reading plain text in pieces and splitting it gives exactly the records
+// that reading them one by one gives: line breaks of both kinds, a stray CR,
+// empty lines inside and at the end, a missing final line break, records of
+// the wrong width, quotes between plain stretches, pieces of any size, and
+// reading buffers of any size.
+TEST(CsvReader, PlainTextInPiecesReadsAsRecordByRecord)
+{
+    std::vector<std::string> inputs = {
+        "a,b\n1,2\n3,4\n",
+        "a,b\r\n1,2\r\n3,4",
+        "a,b\n1,2\n\n\n3,4\n\n\r\n",
+        "a,b\n1\r2,3\n4,5\r\r\n6,7\r",
+        "a,b\n1,2,3\n4\n,\n\"q\",5\n6,7\n8,\"x\ny\"\n9,10\n",
+        "\xEF\xBB\xBF" "a;b\n1;2\n3;4\n",
+        "\na,b\n1,2\n",
+        "a,b\n1,\"unterminated\n2,3\n4,5\n",
+    };
+    std::mt19937 random(20261208);
+    const std::string alphabet = "a1,,,\n\n\r \"";
+    for (int round = 0; round < 1500; ++round) {
+        std::string text = "h,h\n";
+        const std::size_t length = random() % 200;
+        for (std::size_t i = 0; i < length; ++i)
+            text += alphabet[random() % (round % 2 ? alphabet.size() : alphabet.size() - 1)];  // half without quotes
+        inputs.push_back(text);
+    }
+    for (const std::string& text : inputs) {
+        for (const std::size_t readBytes : {std::size_t{1}, std::size_t{5}, std::size_t{64} << 10}) {
+            CsvReader::Options options;
+            options.readChunkBytes = readBytes;
+            options.detectDelimiter = true;
+            const std::vector<CsvRecord> expected = testing::readAllRecords(text, options);
+            for (const std::size_t pieceBytes : {1, 2, 9, 64, 4096})
+                ASSERT_TRUE(sameRecords(testing::readRecordsInPieces(text, pieceBytes, options), expected))
+                    << '"' << text << "\" read " << readBytes << " at a time, pieces of " << pieceBytes;
+        }
+    }
+}
+
 TEST(CsvDelimiter, DetectedFromTheHeaderOrGiven)
 {
     struct Case {
