@@ -2,7 +2,11 @@
 // seven inputs, and a population column that mixes all five populations.
 // About one row in a hundred lacks an input, as real registers do.
 //
-//   make_births ROWS [SEED] > births.csv
+//   make_births [--plain] ROWS [SEED] > births.csv
+//
+// With --plain every row is just the seven inputs as plain numbers, none
+// missing, without the id and population columns (the default population
+// then applies).
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -10,11 +14,17 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <string_view>
 
 int main(int argc, char** argv)
 {
+    const bool plain = argc > 1 && std::string_view(argv[1]) == "--plain";
+    if (plain) {
+        --argc;
+        ++argv;
+    }
     if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: make_births ROWS [SEED] > births.csv\n");
+        std::fprintf(stderr, "usage: make_births [--plain] ROWS [SEED] > births.csv\n");
         return 2;
     }
     long rows = std::strtol(argv[1], nullptr, 10);
@@ -31,10 +41,10 @@ int main(int argc, char** argv)
     std::normal_distribution<double> bwt(3400, 550), gest(278, 12), wt(68, 13), ht(165, 7);
     std::uniform_int_distribution<int> percent(0, 99), sex(0, 1), par(0, 4), population(0, 4), column(0, 6);
 
-    std::string out = "id,bwt,gest,wt,ht,sex,eth,par,population\n";
+    std::string out = plain ? "bwt,gest,wt,ht,sex,eth,par\n" : "id,bwt,gest,wt,ht,sex,eth,par,population\n";
     out.reserve(1 << 20);
     for (long id = 1; id <= rows; ++id) {
-        int p = population(random);
+        int p = plain ? 0 : population(random);
         std::uniform_int_distribution<int> eth(1, ethnicCodes[p]);
         std::string fields[7] = {
             std::to_string(std::lround(std::max(300.0, bwt(random)))),
@@ -49,15 +59,18 @@ int main(int argc, char** argv)
         auto [end, error] = std::to_chars(weight, weight + sizeof weight, std::max(38.0, wt(random)),
                                           std::chars_format::fixed, 1);
         fields[2].assign(weight, end);
-        if (percent(random) == 0)
+        if (percent(random) == 0 && !plain)
             fields[column(random)].clear();  // a missing input
-        out += std::to_string(id);
+        if (!plain)
+            out += std::to_string(id) + ',';
         for (const std::string& field : fields) {
-            out += ',';
             out += field;
+            out += ',';
         }
-        out += ',';
-        out += populations[p];
+        if (plain)
+            out.pop_back();
+        else
+            out += populations[p];
         out += '\n';
         if (out.size() > (1 << 20) - 256) {
             std::fwrite(out.data(), 1, out.size(), stdout);

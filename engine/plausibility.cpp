@@ -77,21 +77,20 @@ const PlausibleRange& plausibleRange(std::string_view field)
 std::vector<Flag> inputFlags(Population population, const CentileInputs& inputs)
 {
     std::vector<Flag> flags;
-    // The rows of kRanges in order: bwt, gest, wt, ht, sex, par.
-    auto measurement = [&flags](std::size_t row, double value, std::string_view lowCode, std::string_view highCode) {
+    // The first four rows of kRanges, in order: bwt, gest, wt, ht.
+    static constexpr std::string_view kCodes[4][2] = {
+        {"bwt_low", "bwt_high"}, {"gest_low", "gest_high"}, {"wt_low", "wt_high"}, {"ht_low", "ht_high"}};
+    const double measurements[4] = {inputs.bwt, inputs.gestDays, inputs.wt, inputs.ht};
+    for (std::size_t row = 0; row < 4; ++row) {
         const PlausibleRange& range = kRanges[row];
-        const std::string_view field = range.field;
+        const double value = measurements[row];
         if (value < range.low)
-            flags.push_back({lowCode, std::string(field) + " below " + std::string(range.lowText) + " — " +
-                                          std::string(range.lowHint)});
+            flags.push_back({kCodes[row][0], std::string(range.field) + " below " + std::string(range.lowText) +
+                                                 " — " + std::string(range.lowHint)});
         else if (value > range.high)
-            flags.push_back({highCode, std::string(field) + " above " + std::string(range.highText) + " — " +
-                                           std::string(range.highHint)});
-    };
-    measurement(0, inputs.bwt, "bwt_low", "bwt_high");
-    measurement(1, inputs.gestDays, "gest_low", "gest_high");
-    measurement(2, inputs.wt, "wt_low", "wt_high");
-    measurement(3, inputs.ht, "ht_low", "ht_high");
+            flags.push_back({kCodes[row][1], std::string(range.field) + " above " + std::string(range.highText) +
+                                                 " — " + std::string(range.highHint)});
+    }
 
     if (std::isfinite(inputs.sex) && inputs.sex != 0 && inputs.sex != 1 && inputs.sex != 2)
         flags.push_back({"sex_code", "sex " + numberText(inputs.sex) + ": female term used"});

@@ -39,9 +39,11 @@ ReplacingFile::ReplacingFile(std::string path, int mode) : path_(std::move(path)
     // or the pipe itself.
     struct stat target {};
     if (::stat(path_.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
-        stream_.open(path_, std::ios::binary | std::ios::out);
-        if (!stream_)
+        const int fd = ::open(path_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (fd < 0)
             fail(errno, "cannot open " + path_);
+        buffer_ = std::make_unique<DiskFileBuffer>(fd, 0);
+        stream_.rdbuf(buffer_.get());
         return;
     }
     // Beside the target, so that the rename stays within one file system.
@@ -51,42 +53,40 @@ ReplacingFile::ReplacingFile(std::string path, int mode) : path_(std::move(path)
     for (int attempt = 0;; ++attempt) {
         temporary_ = directory_ + "." + name + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
         // Created afresh, with the permissions asked for less the umask.
-        int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
+        const int fd =
+            ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
         if (fd >= 0) {
-            ::close(fd);
-            break;
+            buffer_ = std::make_unique<DiskFileBuffer>(fd);
+            stream_.rdbuf(buffer_.get());
+            return;
         }
         if (errno != EEXIST || attempt >= 100)
             fail(errno, "cannot create " + temporary_);
-    }
-    stream_.open(temporary_, std::ios::binary | std::ios::trunc);
-    if (!stream_) {
-        int error = errno;
-        std::remove(temporary_.c_str());
-        fail(error, "cannot open " + temporary_);
     }
 }
 
 ReplacingFile::~ReplacingFile()
 {
-    if (!committed_ && !temporary_.empty()) {
-        stream_.close();
+    stream_.rdbuf(nullptr);
+    buffer_.reset();
+    if (!committed_ && !temporary_.empty())
         std::remove(temporary_.c_str());
-    }
 }
 
 void ReplacingFile::commit()
 {
+    const std::string& written = temporary_.empty() ? path_ : temporary_;
     stream_.flush();
-    stream_.close();
     if (!stream_)
-        fail(EIO, "cannot write " + (temporary_.empty() ? path_ : temporary_));
+        fail(EIO, "cannot write " + written);
+    if (!temporary_.empty() && !buffer_->flushToDisk())
+        fail(errno, "cannot flush " + written + " to disk");
+    if (!buffer_->close())
+        fail(errno, "cannot write " + written);
     if (temporary_.empty()) {
         committed_ = true;
         return;
     }
-    if (!flushToDisk(temporary_, O_RDONLY))
-        fail(errno, "cannot flush " + temporary_ + " to disk");
     if (std::rename(temporary_.c_str(), path_.c_str()) != 0)
         fail(errno, "cannot rename " + temporary_ + " to " + path_);
     committed_ = true;

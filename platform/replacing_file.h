@@ -4,11 +4,16 @@
 // temporary file is removed. A target that exists and is no regular file
 // (/dev/null, a named pipe) is written directly. commit() flushes the file to disk before the
 // rename and the directory after it, so that after a crash the name holds
-// either the old file or the whole new one.
+// either the old file or the whole new one. The data starts its way to the
+// disk while the file is still being written, so that the flush at the end
+// is short.
 #pragma once
 
-#include <fstream>
+#include <memory>
+#include <ostream>
 #include <string>
+
+#include "platform/disk_file_buffer.h"
 
 namespace wrenfield {
 
@@ -33,7 +38,8 @@ private:
     std::string path_;
     std::string directory_;  // with its ending '/'; empty: the current one
     std::string temporary_;
-    std::ofstream stream_;
+    std::unique_ptr<DiskFileBuffer> buffer_;
+    std::ostream stream_{nullptr};
     bool committed_ = false;
 };
 

@@ -20,11 +20,11 @@ namespace {
 
 // Records computed between two writes; also the unit that the threads share
 // out: at most this many records read one by one, or this much plain text
-// (about 6,000 records of births). With a bounded number of chunks in flight
+// (about 3,000 records of births). With a bounded number of chunks in flight
 // (a few more than threads), memory stays a few megabytes whatever the
 // input's length.
 constexpr std::size_t kChunkRecords = 4096;
-constexpr std::size_t kChunkBytes = std::size_t{256} << 10;
+constexpr std::size_t kChunkBytes = std::size_t{128} << 10;
 
 std::string columnKey(std::string_view name)
 {
@@ -466,13 +466,13 @@ std::optional<engine::Population> BatchJob::rowPopulation(std::string_view text,
 // The common row in one step: seven plain decimals, which the vocabulary
 // would read as they stand, and a population it knows (or none). False for
 // any other row, which the vocabulary reads.
-bool BatchJob::plainRecord(const RowFields& fields, Scratch& scratch, engine::BatchRecord& record) const
+bool BatchJob::plainRecord(const CsvRow& row, Scratch& scratch, engine::BatchRecord& record) const
 {
     if (!plainNumbersAsTheyStand_)
         return false;
     std::array<double, kInputFieldCount> values;
     for (std::size_t c = 0; c < kInputFieldCount; ++c) {
-        std::optional<double> value = plainDecimalValue(fields.inputs[c]);
+        std::optional<double> value = plainDecimalValue(row.fields[columns_.inputs[c]]);
         if (!value)
             return false;
         values[c] = *value;
@@ -483,8 +483,8 @@ bool BatchJob::plainRecord(const RowFields& fields, Scratch& scratch, engine::Ba
                 return false;
     }
     std::optional<engine::Population> population = settings_.defaultPopulation;
-    if (fields.population)
-        population = rowPopulation(*fields.population, scratch);
+    if (columns_.population)
+        population = rowPopulation(row.fields[*columns_.population], scratch);
     if (!population)
         return false;
     record.population = *population;
@@ -512,13 +512,13 @@ void BatchJob::computeChunk(std::span<const CsvRow> rows, std::vector<RowResult>
             results[r] = malformedRow(row);
             continue;
         }
-        RowFields fields = rowFields(row);
         engine::BatchRecord plain;
-        if (!settings_.exact && plainRecord(fields, scratch, plain)) {
+        if (!settings_.exact && plainRecord(row, scratch, plain)) {
             scratch.records.push_back(plain);
             scratch.rows.push_back(r);
             continue;
         }
+        RowFields fields = rowFields(row);
         BirthReading birth = readBirthTexts(birthTexts(fields), settings_.defaultPopulation, settings_.dialect);
         if (!birth.complete()) {
             results[r] = incompleteRow(fields, birth);

@@ -191,7 +191,7 @@ private:
     bool readChunk(Chunk& chunk);
     void computeChunk(std::span<const CsvRow> rows, std::vector<RowResult>& results, Scratch& scratch) const;
     RowFields rowFields(const CsvRow& row) const;
-    bool plainRecord(const RowFields& fields, Scratch& scratch, engine::BatchRecord& record) const;
+    bool plainRecord(const CsvRow& row, Scratch& scratch, engine::BatchRecord& record) const;
     std::optional<engine::Population> rowPopulation(std::string_view text, Scratch& scratch) const;
     void processChunk(Chunk& chunk) const;
 

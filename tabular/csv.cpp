@@ -1,5 +1,7 @@
 #include "tabular/csv.h"
 
+#include "tabular/byte_scan.h"
+
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -53,47 +55,51 @@ void CsvRows::split(std::string_view text, long firstLine, char delimiter, std::
     rows.clear();
     fields.clear();
     // Where each row's fields start; the spans are set once `fields` stops growing.
-    std::vector<std::size_t> starts;
-    const char* p = text.data();
-    const char* const end = p + text.size();
+    starts_.clear();
+    std::size_t lineStart = 0;
+    std::size_t fieldStart = 0;
+    std::size_t firstField = 0;  // of the line being split
+    // A CR that ends no line belongs to its field, and makes it need quotes.
+    bool strayReturn = false;
     long line = firstLine;
-    while (p < end) {
-        const char* const lineBreak = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-        const char* const next = lineBreak ? lineBreak + 1 : end;
-        const char* lineEnd = lineBreak ? lineBreak : end;
-        if (lineBreak && lineEnd > p && lineEnd[-1] == '\r')
+    ByteFinder specials(text, delimiter, '\n', '\r');
+    for (;;) {
+        std::size_t at = specials.next();
+        if (at == ByteFinder::kEnd) {
+            if (lineStart == text.size())
+                break;
+            at = text.size();  // the last line, without a line break
+        } else if (text[at] == delimiter) {
+            fields.push_back(text.substr(fieldStart, at - fieldStart));
+            fieldStart = at + 1;
+            continue;
+        } else if (text[at] == '\r') {
+            strayReturn |= at + 1 == text.size() || text[at + 1] != '\n';
+            continue;
+        }
+        std::size_t lineEnd = at;
+        if (at < text.size() && lineEnd > lineStart && text[lineEnd - 1] == '\r')
             --lineEnd;  // CR LF
+        starts_.push_back(firstField);
+        fields.push_back(text.substr(fieldStart, lineEnd - fieldStart));
         CsvRow& row = rows.emplace_back();
         row.line = line++;
-        starts.push_back(fields.size());
-        if (lineEnd == p) {
-            fields.emplace_back();
+        const std::size_t found = fields.size() - starts_.back();
+        if (lineEnd == lineStart)
             row.problem = "empty line";
-        } else {
-            // A CR that ends no line belongs to its field, and makes it need quotes.
-            bool strayReturn = false;
-            const char* field = p;
-            for (const char* c = p;; ++c) {
-                if (c == lineEnd || *c == delimiter) {
-                    fields.emplace_back(field, static_cast<std::size_t>(c - field));
-                    if (c == lineEnd)
-                        break;
-                    field = c + 1;
-                } else if (*c == '\r') {
-                    strayReturn = true;
-                }
-            }
-            const std::size_t found = fields.size() - starts.back();
-            if (found != expectedFields)
-                row.problem = fieldCountProblem(expectedFields, found);
-            if (!strayReturn)
-                row.text = std::string_view(p, static_cast<std::size_t>(lineEnd - p));
-        }
-        p = next;
+        else if (found != expectedFields)
+            row.problem = fieldCountProblem(expectedFields, found);
+        if (!strayReturn && lineEnd > lineStart)
+            row.text = text.substr(lineStart, lineEnd - lineStart);
+        if (at == text.size())
+            break;
+        lineStart = fieldStart = at + 1;
+        firstField = fields.size();
+        strayReturn = false;
     }
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        const std::size_t last = r + 1 < rows.size() ? starts[r + 1] : fields.size();
-        rows[r].fields = std::span<const std::string_view>(fields.data() + starts[r], last - starts[r]);
+        const std::size_t last = r + 1 < rows.size() ? starts_[r + 1] : fields.size();
+        rows[r].fields = std::span<const std::string_view>(fields.data() + starts_[r], last - starts_[r]);
     }
 }
 
@@ -414,7 +420,7 @@ bool CsvReader::nextPlainText(std::string& text, long& firstLine, std::size_t ma
         return false;
     firstLine = line_;
     text.assign(buffer_, pos_, length);
-    line_ += static_cast<long>(std::count(text.begin(), text.end(), '\n'));
+    line_ += static_cast<long>(countByte(text, '\n'));
     lastCrLf_ = length >= 2 && text[length - 1] == '\n' && text[length - 2] == '\r';
     pos_ += length;
     return true;
@@ -443,22 +449,6 @@ CsvWriter::CsvWriter(std::ostream& out, std::string lineBreak, char delimiter)
 CsvWriter::CsvWriter(std::string& text, std::string lineBreak, char delimiter)
     : text_(&text), lineBreak_(std::move(lineBreak)), delimiter_(delimiter)
 {
-}
-
-void CsvWriter::put(std::string_view text)
-{
-    if (text_)
-        text_->append(text);
-    else
-        out_->write(text.data(), static_cast<std::streamsize>(text.size()));
-}
-
-void CsvWriter::put(char c)
-{
-    if (text_)
-        text_->push_back(c);
-    else
-        out_->put(c);
 }
 
 std::string CsvWriter::quoted(std::string_view field, char delimiter)

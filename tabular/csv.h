@@ -58,6 +58,9 @@ struct CsvRows {
     // `expectedFields` fields malformed. `firstLine` is the line on which
     // the text starts.
     void split(std::string_view text, long firstLine, char delimiter, std::size_t expectedFields);
+
+private:
+    std::vector<std::size_t> starts_;  // of each row's fields, while splitting
 };
 
 class CsvReader {
@@ -188,8 +191,20 @@ public:
     static std::string quoted(std::string_view field, char delimiter = ',');
 
 private:
-    void put(std::string_view text);
-    void put(char c);
+    void put(std::string_view text)
+    {
+        if (text_)
+            text_->append(text);
+        else
+            out_->write(text.data(), static_cast<std::streamsize>(text.size()));
+    }
+    void put(char c)
+    {
+        if (text_)
+            text_->push_back(c);
+        else
+            out_->put(c);
+    }
 
     std::ostream* out_ = nullptr;
     std::string* text_ = nullptr;

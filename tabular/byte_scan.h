@@ -1,0 +1,93 @@
+// Scans of text for a few bytes at once: sixteen bytes at a time where the
+// processor has SSE2 (every x86-64 one), one at a time elsewhere. The CSV
+// reader uses them to find line breaks and delimiters in plain text.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace wrenfield::tabular {
+
+// The positions, in order, of every byte of a text that equals one of three.
+class ByteFinder {
+public:
+    static constexpr std::size_t kEnd = static_cast<std::size_t>(-1);
+
+    ByteFinder(std::string_view text, char a, char b, char c) : text_(text), a_(a), b_(b), c_(c)
+    {
+        mask_ = maskAt(0);
+    }
+
+    // The next position, or kEnd after the last.
+    std::size_t next()
+    {
+        while (mask_ == 0) {
+            block_ += kBlock;
+            if (block_ >= text_.size())
+                return kEnd;
+            mask_ = maskAt(block_);
+        }
+        const std::size_t position = block_ + static_cast<std::size_t>(std::countr_zero(mask_));
+        mask_ &= mask_ - 1;
+        return position;
+    }
+
+private:
+    static constexpr std::size_t kBlock = 16;
+
+    // One bit for each of the sixteen bytes from `at` that matches.
+    std::uint32_t maskAt(std::size_t at) const
+    {
+        const std::size_t length = text_.size() - at < kBlock ? text_.size() - at : kBlock;
+        if (length == 0)
+            return 0;
+        char bytes[kBlock] = {};
+        const char* block = text_.data() + at;
+        if (length < kBlock) {
+            // The last, short block: padded with a byte that cannot match.
+            char pad = 0;
+            while (pad == a_ || pad == b_ || pad == c_)
+                ++pad;
+            std::memset(bytes, pad, kBlock);
+            std::memcpy(bytes, block, length);
+            block = bytes;
+        }
+#if defined(__SSE2__)
+        const __m128i data = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+        const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(data, _mm_set1_epi8(a_)),
+                                                       _mm_cmpeq_epi8(data, _mm_set1_epi8(b_))),
+                                          _mm_cmpeq_epi8(data, _mm_set1_epi8(c_)));
+        return static_cast<std::uint32_t>(_mm_movemask_epi8(hits));
+#else
+        std::uint32_t mask = 0;
+        for (std::size_t i = 0; i < kBlock; ++i)
+            if (block[i] == a_ || block[i] == b_ || block[i] == c_)
+                mask |= std::uint32_t{1} << i;
+        return mask;
+#endif
+    }
+
+    std::string_view text_;
+    char a_, b_, c_;
+    std::size_t block_ = 0;
+    std::uint32_t mask_ = 0;
+};
+
+// How many bytes of a text equal `c`.
+inline std::size_t countByte(std::string_view text, char c)
+{
+    std::size_t count = 0;
+    ByteFinder finder(text, c, c, c);
+    while (finder.next() != ByteFinder::kEnd)
+        ++count;
+    return count;
+}
+
+}  // namespace wrenfield::tabular
