@@ -77,6 +77,12 @@ const PlausibleRange& plausibleRange(std::string_view field)
 std::vector<Flag> inputFlags(Population population, const CentileInputs& inputs)
 {
     std::vector<Flag> flags;
+    addInputFlags(population, inputs, flags);
+    return flags;
+}
+
+void addInputFlags(Population population, const CentileInputs& inputs, std::vector<Flag>& flags)
+{
     // The first four rows of kRanges, in order: bwt, gest, wt, ht.
     static constexpr std::string_view kCodes[4][2] = {
         {"bwt_low", "bwt_high"}, {"gest_low", "gest_high"}, {"wt_low", "wt_high"}, {"ht_low", "ht_high"}};
@@ -97,10 +103,13 @@ std::vector<Flag> inputFlags(Population population, const CentileInputs& inputs)
 
     const CoefficientSet& set = coefficients(population);
     if (std::isfinite(inputs.eth)) {
-        // Codes run from 1 without gaps in every population's list.
+        // Codes run from 1 without gaps in every population's list: code k is
+        // the k-th group (checked, not assumed).
         const double lastCode = set.ethnicGroups.empty() ? 0 : set.ethnicGroups.back().code;
-        bool named = inputs.eth >= 1 && inputs.eth <= lastCode && inputs.eth == std::floor(inputs.eth) &&
-                     ethnicGroupByCode(set, static_cast<std::int16_t>(inputs.eth)) != nullptr;
+        const bool inRange = inputs.eth >= 1 && inputs.eth <= lastCode;
+        const auto code = inRange ? static_cast<std::int16_t>(inputs.eth) : std::int16_t{0};
+        const bool named = inRange && code == inputs.eth && static_cast<std::size_t>(code) <= set.ethnicGroups.size() &&
+                           set.ethnicGroups[static_cast<std::size_t>(code - 1)].code == code;
         if (!named)
             flags.push_back({"eth_unknown", "eth " + numberText(inputs.eth) + " not " +
                                                 std::string(article(set.name)) + " " + std::string(set.name) +
@@ -115,7 +124,6 @@ std::vector<Flag> inputFlags(Population population, const CentileInputs& inputs)
             flags.push_back({"par_high", "par above " + std::string(range.highText) + " — " +
                                              std::string(range.highHint)});
     }
-    return flags;
 }
 
 void addCentileFlags(double centile, std::vector<Flag>& flags)

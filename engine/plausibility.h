@@ -49,6 +49,8 @@ struct Flag {
 // The flags of the inputs, in the order bwt, gest, wt, ht, sex, eth, par.
 // Values that are not finite are left to the computation, which refuses them.
 std::vector<Flag> inputFlags(Population population, const CentileInputs& inputs);
+// The same, added to `flags`.
+void addInputFlags(Population population, const CentileInputs& inputs, std::vector<Flag>& flags);
 
 // Appends the flag of a centile below 0 or above 100 (the far tails of the
 // midpoint integration), if it is one.

@@ -6,16 +6,24 @@ namespace wrenfield::engine {
 
 namespace {
 
-Reading classified(Population population, const CentileInputs& inputs, const CentileDetail& detail,
-                   const BandThresholds& thresholds)
+// Fills `reading` (its flags' room reused) from the centile and its detail.
+void classify(Population population, const CentileInputs& inputs, const CentileDetail& detail,
+              const BandThresholds& thresholds, Reading& reading)
 {
-    Reading reading;
     reading.population = population;
     reading.inputs = inputs;
     reading.detail = detail;
     reading.band = bandOf(detail.centile, thresholds);
-    reading.flags = inputFlags(population, inputs);
+    reading.flags.clear();
+    addInputFlags(population, inputs, reading.flags);
     addCentileFlags(detail.centile, reading.flags);
+}
+
+Reading classified(Population population, const CentileInputs& inputs, const CentileDetail& detail,
+                   const BandThresholds& thresholds)
+{
+    Reading reading;
+    classify(population, inputs, detail, thresholds, reading);
     return reading;
 }
 
@@ -47,12 +55,23 @@ Reading readBirth(Population population, const CentileInputs& inputs, const Band
 Reading readBatchBirth(const BatchRecord& record, double kernelCentile, const BandThresholds& thresholds,
                        bool withDetail)
 {
-    if (nearBandThreshold(kernelCentile, thresholds))
-        return readBirth(record.population, record.inputs, thresholds);
+    Reading reading;
+    readBatchBirth(record, kernelCentile, thresholds, withDetail, reading);
+    return reading;
+}
+
+void readBatchBirth(const BatchRecord& record, double kernelCentile, const BandThresholds& thresholds,
+                    bool withDetail, Reading& reading)
+{
+    if (nearBandThreshold(kernelCentile, thresholds)) {
+        classify(record.population, record.inputs, computeCentile(record.population, record.inputs), thresholds,
+                 reading);
+        return;
+    }
     CentileDetail detail;
     detail.centile = kernelCentile;
-    return classified(record.population, record.inputs, withDetail ? detailAround(record, kernelCentile) : detail,
-                      thresholds);
+    classify(record.population, record.inputs, withDetail ? detailAround(record, kernelCentile) : detail, thresholds,
+             reading);
 }
 
 }  // namespace wrenfield::engine

@@ -41,5 +41,8 @@ Reading readBirth(Population population, const CentileInputs& inputs, const Band
 // band and the flags saves their computation).
 Reading readBatchBirth(const BatchRecord& record, double kernelCentile, const BandThresholds& thresholds = {},
                        bool withDetail = true);
+// The same into a reading kept from an earlier birth (its flags' room reused).
+void readBatchBirth(const BatchRecord& record, double kernelCentile, const BandThresholds& thresholds,
+                    bool withDetail, Reading& reading);
 
 }  // namespace wrenfield::engine

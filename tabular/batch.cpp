@@ -132,6 +132,13 @@ RowResult readingRow(engine::Reading reading, const BatchSettings& settings)
 
 void setReadingRow(RowResult& result, engine::Reading reading, const BatchSettings& settings)
 {
+    result.reading = std::move(reading);
+    settleReadingRow(result, settings);
+}
+
+void settleReadingRow(RowResult& result, const BatchSettings& settings)
+{
+    const engine::Reading& reading = *result.reading;
     if (settings.strict && !reading.flags.empty()) {
         result.centile.clear();
         result.error = "flagged: " + engine::flagTexts(reading.flags);
@@ -143,7 +150,6 @@ void setReadingRow(RowResult& result, engine::Reading reading, const BatchSettin
         result.error.clear();
         result.outcome = RowOutcome::Computed;
     }
-    result.reading = std::move(reading);
 }
 
 // A row the vocabulary could not read whole: its population is unknown, a
@@ -258,9 +264,9 @@ void writeRow(CsvWriter& writer, const CsvRow& row, std::size_t width, const Row
     if (settings.dialect.decimalComma && !result.centile.empty()) {
         std::string centile = result.centile;
         std::replace(centile.begin(), centile.end(), '.', ',');
-        writer.writeField(centile);
+        writer.writeNumberField(centile);
     } else {
-        writer.writeField(result.centile);
+        writer.writeNumberField(result.centile);
     }
     for (AddedColumn column : settings.added)
         writer.writeField(addedField(column, result, settings));
@@ -539,10 +545,13 @@ void BatchJob::computeChunk(std::span<const CsvRow> rows, std::vector<RowResult>
         const engine::BatchOutcome& outcome = scratch.outcomes[k];
         if (outcome.error)
             results[r] = computeRow(rowFields(rows[r]), settings_);
-        else
-            setReadingRow(results[r],
-                          engine::readBatchBirth(scratch.records[k], outcome.centile, settings_.thresholds, withDetail_),
-                          settings_);
+        else {
+            // Into the result kept from an earlier chunk, reusing its room.
+            RowResult& result = results[r];
+            engine::readBatchBirth(scratch.records[k], outcome.centile, settings_.thresholds, withDetail_,
+                                   result.reading ? *result.reading : result.reading.emplace());
+            settleReadingRow(result, settings_);
+        }
     }
 }
 

@@ -114,6 +114,8 @@ RowResult computeRow(const RowFields& fields, const BatchSettings& settings);
 RowResult readingRow(engine::Reading reading, const BatchSettings& settings);
 // The same into a result kept from an earlier row, reusing its texts' room.
 void setReadingRow(RowResult& result, engine::Reading reading, const BatchSettings& settings);
+// The centile text, error and outcome of a result whose reading is set.
+void settleReadingRow(RowResult& result, const BatchSettings& settings);
 
 // A row the vocabulary could not read whole: its population is unknown, a
 // field is missing, or one cannot be read. `birth` is the reading of the

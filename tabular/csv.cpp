@@ -9,15 +9,7 @@
 namespace wrenfield::tabular {
 
 namespace {
-// Whether a field holds the delimiter, a double quote or a line break. A plain
-// loop: find_first_of would search the four characters once for every byte.
-bool needsQuotes(std::string_view field, char delimiter)
-{
-    for (char c : field)
-        if (c == delimiter || c == '"' || c == '\r' || c == '\n')
-            return true;
-    return false;
-}
+
 std::string fieldCountProblem(std::size_t expected, std::size_t found)
 {
     return "expected " + std::to_string(expected) + " fields, found " + std::to_string(found);
@@ -442,12 +434,14 @@ bool CsvReader::plainRecordNext()
 }
 
 CsvWriter::CsvWriter(std::ostream& out, std::string lineBreak, char delimiter)
-    : out_(&out), lineBreak_(std::move(lineBreak)), delimiter_(delimiter)
+    : out_(&out), lineBreak_(std::move(lineBreak)), delimiter_(delimiter),
+      numbersNeedQuotesCheck_(std::string_view("0123456789+-.,eE").find(delimiter) != std::string_view::npos)
 {
 }
 
 CsvWriter::CsvWriter(std::string& text, std::string lineBreak, char delimiter)
-    : text_(&text), lineBreak_(std::move(lineBreak)), delimiter_(delimiter)
+    : text_(&text), lineBreak_(std::move(lineBreak)), delimiter_(delimiter),
+      numbersNeedQuotesCheck_(std::string_view("0123456789+-.,eE").find(delimiter) != std::string_view::npos)
 {
 }
 
@@ -465,40 +459,6 @@ std::string CsvWriter::quoted(std::string_view field, char delimiter)
     }
     text += '"';
     return text;
-}
-
-void CsvWriter::writeField(std::string_view field)
-{
-    if (fieldsInRecord_ == 0)
-        firstFieldEmpty_ = field.empty();
-    else
-        put(delimiter_);
-    if (!needsQuotes(field, delimiter_))
-        put(field);
-    else
-        put(quoted(field, delimiter_));
-    ++fieldsInRecord_;
-}
-
-void CsvWriter::endRecord()
-{
-    // A record of one empty field would read back as an empty line: quote it.
-    if (fieldsInRecord_ == 1 && firstFieldEmpty_)
-        put("\"\"");
-    put(lineBreak_);
-    fieldsInRecord_ = 0;
-}
-
-void CsvWriter::writeJoinedFields(std::string_view text, std::size_t count)
-{
-    if (count == 0)
-        return;
-    if (fieldsInRecord_ == 0)
-        firstFieldEmpty_ = text.empty();
-    else
-        put(delimiter_);
-    put(text);
-    fieldsInRecord_ += count;
 }
 
 void CsvWriter::writeRecord(std::span<const std::string> fields)

@@ -182,15 +182,69 @@ public:
     void writeRecord(std::span<const std::string> fields);
     // Writes `count` fields already joined by the delimiter, none of which
     // needs quotes (a CsvRow's text).
-    void writeJoinedFields(std::string_view text, std::size_t count);
+    void writeJoinedFields(std::string_view text, std::size_t count)
+    {
+        if (count == 0)
+            return;
+        startField(text);
+        put(text);
+        fieldsInRecord_ += count;
+    }
     // Starts a record field by field: each writeField adds one, endRecord ends it.
-    void writeField(std::string_view field);
-    void endRecord();
+    void writeField(std::string_view field)
+    {
+        startField(field);
+        if (needsQuotes(field, delimiter_))
+            put(quoted(field, delimiter_));
+        else
+            put(field);
+        ++fieldsInRecord_;
+    }
+    // A field that holds a number's text: digits, a sign, a decimal point or
+    // comma, an exponent. It needs quotes only when the delimiter is one of
+    // those characters, which the writer knows from the start.
+    void writeNumberField(std::string_view number)
+    {
+        if (numbersNeedQuotesCheck_) {
+            writeField(number);
+            return;
+        }
+        startField(number);
+        put(number);
+        ++fieldsInRecord_;
+    }
+    void endRecord()
+    {
+        // A record of one empty field would read back as an empty line: quote it.
+        if (fieldsInRecord_ == 1 && firstFieldEmpty_)
+            put("\"\"");
+        put(lineBreak_);
+        fieldsInRecord_ = 0;
+    }
 
     // The field as it is written: quoted only when it needs to be.
     static std::string quoted(std::string_view field, char delimiter = ',');
 
 private:
+    // Whether a field holds the delimiter, a double quote or a line break. A
+    // plain loop: find_first_of would search the four characters once for
+    // every byte.
+    static bool needsQuotes(std::string_view field, char delimiter)
+    {
+        for (char c : field)
+            if (c == delimiter || c == '"' || c == '\r' || c == '\n')
+                return true;
+        return false;
+    }
+    // The delimiter before every field but the first.
+    void startField(std::string_view field)
+    {
+        if (fieldsInRecord_ == 0)
+            firstFieldEmpty_ = field.empty();
+        else
+            put(delimiter_);
+    }
+
     void put(std::string_view text)
     {
         if (text_)
@@ -212,6 +266,7 @@ private:
     char delimiter_ = ',';
     std::size_t fieldsInRecord_ = 0;
     bool firstFieldEmpty_ = false;
+    bool numbersNeedQuotesCheck_ = false;
 };
 
 }  // namespace wrenfield::tabular
