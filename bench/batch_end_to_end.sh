@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
 # Times `custcent batch` end to end on large made-up files of births and
-# prints rows per second and peak resident memory.
+# prints rows per second, processor time and peak resident memory.
 #
 #   bash bench/batch_end_to_end.sh [ROWS] [BIG_ROWS]
 #
-# ROWS (default 1,000,000) rows are written to a CSV file and run with one
-# thread and with every core, to an output file; the outputs must be
-# byte-identical. The same file then goes through `custcent batch --exact`
-# (every row by the population's method) and through the numpy peer
-# (bench/numpy_peer.py: the formulas vectorised over the records, a loop over
-# the 1001 slices), whose computing time alone is set against custcent's
-# whole run, file to file. BIG_ROWS (default 10,000,000) rows are then run to standard
-# output (thrown away), to check that memory stays bounded whatever the
-# input's size.
+# 1. ROWS (default 1,000,000) rows of the seven inputs as plain numbers
+#    (make_births --plain) go through `custcent batch` file to file with one
+#    thread and with every core (the two outputs must be byte-identical), to
+#    standard output, and through `custcent batch --exact` (every row by the
+#    population's method, the 1001-slice sum). The numpy peer
+#    (bench/numpy_peer.py: the formulas vectorised over the records, a loop
+#    over the 1001 slices) computes the same file; its computing time alone
+#    is set against custcent's whole run, file to file.
+# 2. ROWS rows of a register (an id, the seven inputs, the population by
+#    name, one row in a hundred missing an input) go through it once more.
+# 3. BIG_ROWS (default 10,000,000) rows go to standard output (thrown away),
+#    to check that memory stays bounded whatever the input's size.
+#
+# "File to file" includes the flush of the output to the disk before it
+# replaces the target, so it depends on the disk too; the run pauses before
+# each timing so that one run's writing back does not slow the next.
 # Builds the release tree build/ first if needed. Needs GNU time (/usr/bin/time).
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -32,6 +39,8 @@ trap 'rm -rf "$work"' EXIT
 # seconds, all threads), $kib (peak resident memory) and $status (the
 # command's own exit status).
 timed() {
+  sync
+  sleep 1
   set +e
   /usr/bin/time -f '%e %M %U %S' -o "$work/time.txt" "$@"
   status=$?
@@ -45,40 +54,50 @@ timed() {
 report() {  # label rows seconds cpu kib
   awk -v label="$1" -v rows="$2" -v s="$3" -v cpu="$4" -v kib="$5" 'BEGIN {
     rate = s > 0 ? rows / s : 0
-    printf "%-36s %9d rows %7.2f s %10.0f rows/s  (cpu %6.2f s)  peak RSS %5.1f MiB\n",
+    printf "%-40s %9d rows %6.2f s %9.0f rows/s  (cpu %5.2f s)  peak RSS %5.1f MiB\n",
            label, rows, s, rate, cpu, kib / 1024 }'
 }
 
-echo "machine: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; load average $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "making $rows rows..."
-"$make_births" "$rows" > "$work/births.csv"
-echo "input: $(du -h "$work/births.csv" | cut -f1)"
+batch() {  # label input threads output [options...]
+  local label=$1 input=$2 threads=$3 output=$4
+  shift 4
+  if [ "$output" = - ]; then
+    timed "$custcent" batch --quiet --threads "$threads" "$@" "$input" >/dev/null 2>"$work/stderr.txt"
+  else
+    timed "$custcent" batch --quiet --threads "$threads" -o "$output" "$@" "$input" 2>"$work/stderr.txt"
+  fi
+  [ "$status" -le 1 ] || { cat "$work/stderr.txt" >&2; exit 1; }
+  report "$label" "$rows_now" "$seconds" "$cpu" "$kib"
+}
 
+vector="SSE2, 2 doubles a vector"
+grep -qw avx2 /proc/cpuinfo && grep -qw fma /proc/cpuinfo && vector="AVX2, 4 doubles a vector"
+grep -qw avx512f /proc/cpuinfo && vector="AVX-512, 8 doubles a vector"
 cores=$(nproc)
-for threads in 1 "$cores"; do
-  timed "$custcent" batch --quiet --threads "$threads" -o "$work/out-$threads.csv" "$work/births.csv" \
-    2>"$work/stderr-$threads.txt"
-  [ "$status" -le 1 ] || { cat "$work/stderr-$threads.txt" >&2; exit 1; }
-  report "batch, file to file, $threads thread(s)" "$rows" "$seconds" "$cpu" "$kib"
-  fast_seconds=$seconds
-  fast_cpu=$cpu
-done
+echo "machine: $(lscpu | sed -n 's/^Model name: *//p'), $cores cores, widest vector unit $vector (the kernel's choice)"
+echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
+
+echo "== $rows rows of seven plain numbers =="
+"$make_births" --plain "$rows" > "$work/plain.csv"
+echo "input: $(du -h "$work/plain.csv" | cut -f1)"
+rows_now=$rows
+batch "batch, file to file, 1 thread" "$work/plain.csv" 1 "$work/out-1.csv"
+batch "batch, file to file, $cores threads" "$work/plain.csv" "$cores" "$work/out-$cores.csv"
+fast_seconds=$seconds
+fast_cpu=$cpu
 if cmp -s "$work/out-1.csv" "$work/out-$cores.csv"; then
   echo "outputs with 1 and $cores threads: byte-identical"
 else
   echo "outputs with 1 and $cores threads DIFFER" >&2
   exit 1
 fi
-
-timed "$custcent" batch --quiet --exact --threads "$cores" -o "$work/out-exact.csv" "$work/births.csv" \
-  2>"$work/stderr-exact.txt"
-[ "$status" -le 1 ] || { cat "$work/stderr-exact.txt" >&2; exit 1; }
-report "batch --exact, file to file, $cores thread(s)" "$rows" "$seconds" "$cpu" "$kib"
+batch "batch, to standard output, $cores threads" "$work/plain.csv" "$cores" -
+batch "batch --exact, file to file, $cores threads" "$work/plain.csv" "$cores" "$work/out-exact.csv" --exact
 fast_rate=$(awk -v rows="$rows" -v s="$fast_seconds" 'BEGIN { print rows / s }')
 
 # The numpy peer needs the Python package's module (built with the tree).
 if [ -d "$build/python/wrenfield" ] && /usr/bin/python3 -c 'import numpy' 2>/dev/null; then
-  PYTHONPATH="$build/python" /usr/bin/python3 "$top/bench/numpy_peer.py" "$work/births.csv" \
+  PYTHONPATH="$build/python" /usr/bin/python3 "$top/bench/numpy_peer.py" "$work/plain.csv" \
     --check "$work/out-$cores.csv" | tee "$work/peer.txt"
   peer_rate=$(sed -n 's/.*(\([0-9]*\) rows\/s computing.*/\1/p' "$work/peer.txt")
   peer_cpu=$(sed -n 's/.*computing; cpu \([0-9.]*\) s).*/\1/p' "$work/peer.txt")
@@ -91,13 +110,18 @@ if [ -d "$build/python/wrenfield" ] && /usr/bin/python3 -c 'import numpy' 2>/dev
 else
   echo "numpy peer skipped: no Python package in $build/python or no numpy for /usr/bin/python3"
 fi
-echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
-rm -f "$work"/out-*.csv "$work/births.csv"
+rm -f "$work"/out-*.csv "$work/plain.csv"
+
+echo "== $rows rows of a register (id, seven inputs, population names, 1 in 100 rows missing an input) =="
+"$make_births" "$rows" > "$work/register.csv"
+echo "input: $(du -h "$work/register.csv" | cut -f1)"
+batch "batch, file to file, $cores threads" "$work/register.csv" "$cores" "$work/out-register.csv"
+rm -f "$work/out-register.csv" "$work/register.csv"
 
 if [ "$big_rows" -gt 0 ]; then
-  echo "making $big_rows rows..."
+  echo "== memory: $big_rows rows =="
   "$make_births" "$big_rows" > "$work/big.csv"
-  timed "$custcent" batch --quiet "$work/big.csv" 2>"$work/stderr-big.txt" >/dev/null
-  [ "$status" -le 1 ] || { cat "$work/stderr-big.txt" >&2; exit 1; }
-  report "batch, to stdout, $cores threads" "$big_rows" "$seconds" "$cpu" "$kib"
+  rows_now=$big_rows
+  batch "batch, to standard output, $cores threads" "$work/big.csv" "$cores" -
 fi
+echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

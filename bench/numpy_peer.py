@@ -23,8 +23,10 @@ import wrenfield._wrenfield as native
 
 def load(path):
     table = np.genfromtxt(path, delimiter=",", names=True, dtype=None, encoding="utf-8")
+    codes = np.zeros(len(table), dtype=np.int64)  # no population, or an empty field: United Kingdom
+    if "population" not in table.dtype.names:
+        return codes, [np.asarray(table[c], dtype=float) for c in ("bwt", "gest", "wt", "ht", "sex", "eth", "par")]
     names = np.char.strip(table["population"].astype(str))
-    codes = np.zeros(len(table), dtype=np.int64)  # an empty field: United Kingdom
     for name in np.unique(names):
         if name:
             code, error = native.read_population(str(name))

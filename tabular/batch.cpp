@@ -264,7 +264,7 @@ void writeRow(CsvWriter& writer, const CsvRow& row, std::size_t width, const Row
     if (settings.dialect.decimalComma && !result.centile.empty()) {
         std::string centile = result.centile;
         std::replace(centile.begin(), centile.end(), '.', ',');
-        writer.writeNumberField(centile);
+        writer.writeField(centile);
     } else {
         writer.writeNumberField(result.centile);
     }

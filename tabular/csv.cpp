@@ -435,13 +435,13 @@ bool CsvReader::plainRecordNext()
 
 CsvWriter::CsvWriter(std::ostream& out, std::string lineBreak, char delimiter)
     : out_(&out), lineBreak_(std::move(lineBreak)), delimiter_(delimiter),
-      numbersNeedQuotesCheck_(std::string_view("0123456789+-.,eE").find(delimiter) != std::string_view::npos)
+      numbersNeedQuotesCheck_(std::string_view("0123456789+-.eE").find(delimiter) != std::string_view::npos)
 {
 }
 
 CsvWriter::CsvWriter(std::string& text, std::string lineBreak, char delimiter)
     : text_(&text), lineBreak_(std::move(lineBreak)), delimiter_(delimiter),
-      numbersNeedQuotesCheck_(std::string_view("0123456789+-.,eE").find(delimiter) != std::string_view::npos)
+      numbersNeedQuotesCheck_(std::string_view("0123456789+-.eE").find(delimiter) != std::string_view::npos)
 {
 }
 

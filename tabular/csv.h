@@ -200,9 +200,9 @@ public:
             put(field);
         ++fieldsInRecord_;
     }
-    // A field that holds a number's text: digits, a sign, a decimal point or
-    // comma, an exponent. It needs quotes only when the delimiter is one of
-    // those characters, which the writer knows from the start.
+    // A field that holds a number's text: digits, a sign, a decimal point, an
+    // exponent. It needs quotes only when the delimiter is one of those
+    // characters, which the writer knows from the start.
     void writeNumberField(std::string_view number)
     {
         if (numbersNeedQuotesCheck_) {
