@@ -17,7 +17,8 @@
 # 3. BIG_ROWS (default 10,000,000) rows go to standard output (thrown away),
 #    to check that memory stays bounded whatever the input's size.
 #
-# "File to file" includes the flush of the output to the disk before it
+# Each custcent timing is the median of three runs (one for --exact and the
+# memory run). "File to file" includes the flush of the output to the disk before it
 # replaces the target, so it depends on the disk too; the run pauses before
 # each timing so that one run's writing back does not slow the next.
 # Builds the release tree build/ first if needed. Needs GNU time (/usr/bin/time).
@@ -35,17 +36,25 @@ make_births="$build/bench/make_births"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Runs a command under GNU time: sets $seconds (wall clock), $cpu (processor
-# seconds, all threads), $kib (peak resident memory) and $status (the
-# command's own exit status).
+# Runs a command $repeat times (default 3) under GNU time and keeps the
+# median run by wall clock: sets $seconds (wall clock, to the microsecond),
+# $cpu (processor seconds, all threads), $kib (peak resident memory) and
+# $status (the command's own exit status).
 timed() {
-  sync
-  sleep 1
-  set +e
-  /usr/bin/time -f '%e %M %U %S' -o "$work/time.txt" "$@"
-  status=$?
-  set -e
-  read -r seconds kib user system < <(tail -1 "$work/time.txt")
+  : > "$work/runs.txt"
+  for ((run = 0; run < ${repeat:-3}; run++)); do
+    sync
+    sleep 1
+    set +e
+    local start=$EPOCHREALTIME
+    /usr/bin/time -f '%M %U %S' -o "$work/time.txt" "$@"
+    status=$?
+    local end=$EPOCHREALTIME
+    set -e
+    [ "$status" -le 1 ] || return 0
+    echo "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }') $(tail -1 "$work/time.txt")" >> "$work/runs.txt"
+  done
+  read -r seconds kib user system < <(sort -n "$work/runs.txt" | awk '{ line[NR] = $0 } END { print line[int((NR + 1) / 2)] }')
   cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }')
 }
 
@@ -54,7 +63,7 @@ timed() {
 report() {  # label rows seconds cpu kib
   awk -v label="$1" -v rows="$2" -v s="$3" -v cpu="$4" -v kib="$5" 'BEGIN {
     rate = s > 0 ? rows / s : 0
-    printf "%-40s %9d rows %6.2f s %9.0f rows/s  (cpu %5.2f s)  peak RSS %5.1f MiB\n",
+    printf "%-40s %9d rows %7.3f s %9.0f rows/s  (cpu %5.2f s)  peak RSS %5.1f MiB\n",
            label, rows, s, rate, cpu, kib / 1024 }'
 }
 
@@ -92,7 +101,7 @@ else
   exit 1
 fi
 batch "batch, to standard output, $cores threads" "$work/plain.csv" "$cores" -
-batch "batch --exact, file to file, $cores threads" "$work/plain.csv" "$cores" "$work/out-exact.csv" --exact
+repeat=1 batch "batch --exact, file to file, $cores threads" "$work/plain.csv" "$cores" "$work/out-exact.csv" --exact
 fast_rate=$(awk -v rows="$rows" -v s="$fast_seconds" 'BEGIN { print rows / s }')
 
 # The numpy peer needs the Python package's module (built with the tree).
@@ -122,6 +131,6 @@ if [ "$big_rows" -gt 0 ]; then
   echo "== memory: $big_rows rows =="
   "$make_births" "$big_rows" > "$work/big.csv"
   rows_now=$big_rows
-  batch "batch, to standard output, $cores threads" "$work/big.csv" "$cores" -
+  repeat=1 batch "batch, to standard output, $cores threads" "$work/big.csv" "$cores" -
 fi
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

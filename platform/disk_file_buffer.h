@@ -16,7 +16,7 @@ class DiskFileBuffer : public std::streambuf {
 public:
     // Takes ownership of `fd`, open for writing. `writeBackBytes`: how much
     // is written between two requests to begin writing back (0: never).
-    explicit DiskFileBuffer(int fd, std::size_t writeBackBytes = std::size_t{8} << 20);
+    explicit DiskFileBuffer(int fd, std::size_t writeBackBytes = std::size_t{2} << 20);
     ~DiskFileBuffer() override;
     DiskFileBuffer(const DiskFileBuffer&) = delete;
     DiskFileBuffer& operator=(const DiskFileBuffer&) = delete;

@@ -151,39 +151,6 @@ double numberFromText(std::string_view text)
     return convertDecimal(*number);
 }
 
-std::optional<double> plainDecimalValue(std::string_view text) noexcept
-{
-    // Every power of ten up to 10^15 is a double exactly.
-    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    constexpr std::size_t kMostDigits = 15;  // below 2^53: the whole number is exact
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    const bool negative = p != end && *p == '-';
-    if (negative)
-        ++p;
-    std::uint64_t whole = 0;
-    const char* const first = p;
-    while (p != end && isDigit(*p))
-        whole = whole * 10 + static_cast<unsigned>(*p++ - '0');
-    std::size_t digits = static_cast<std::size_t>(p - first);
-    std::size_t decimals = 0;
-    if (digits == 0)
-        return std::nullopt;
-    if (p != end && *p == '.') {
-        const char* const point = ++p;
-        while (p != end && isDigit(*p))
-            whole = whole * 10 + static_cast<unsigned>(*p++ - '0');
-        decimals = static_cast<std::size_t>(p - point);
-        if (decimals == 0)
-            return std::nullopt;
-    }
-    if (p != end || digits + decimals > kMostDigits)
-        return std::nullopt;
-    const double value = decimals == 0 ? static_cast<double>(whole) : static_cast<double>(whole) / kPowersOfTen[decimals];
-    return negative ? -value : value;
-}
-
 std::optional<double> numberFromTextInRange(std::string_view text) noexcept
 {
     if (std::optional<double> plain = plainDecimalValue(text))
