@@ -101,6 +101,7 @@ else
   exit 1
 fi
 batch "batch, to standard output, $cores threads" "$work/plain.csv" "$cores" -
+stdout_rate=$(awk -v rows="$rows" -v s="$seconds" 'BEGIN { print rows / s }')
 repeat=1 batch "batch --exact, file to file, $cores threads" "$work/plain.csv" "$cores" "$work/out-exact.csv" --exact
 fast_rate=$(awk -v rows="$rows" -v s="$fast_seconds" 'BEGIN { print rows / s }')
 
@@ -112,6 +113,8 @@ if [ -d "$build/python/wrenfield" ] && /usr/bin/python3 -c 'import numpy' 2>/dev
   peer_cpu=$(sed -n 's/.*computing; cpu \([0-9.]*\) s).*/\1/p' "$work/peer.txt")
   awk -v fast="$fast_rate" -v peer="$peer_rate" -v cores="$cores" \
     'BEGIN { printf "custcent batch (%d threads, file to file) / numpy peer (computing alone), wall clock: %.1f times\n", cores, fast / peer }'
+  awk -v fast="$stdout_rate" -v peer="$peer_rate" -v cores="$cores" \
+    'BEGIN { printf "custcent batch (%d threads, to standard output) / numpy peer (computing alone), wall clock: %.1f times\n", cores, fast / peer }'
   # On a busy machine the wall clock counts other people's work: the
   # processor times are each program's own.
   awk -v fast="$fast_cpu" -v peer="$peer_cpu" \
