@@ -3,7 +3,8 @@
 // It reads to the end without hanging, counts its lines upwards, and where
 // the input has no quotes and no carriage returns, returns one record per
 // line holding exactly that line's text. A well-formed record written by the
-// CSV writer reads back the same.
+// CSV writer reads back the same. Read as a batch reads it (plain stretches
+// in pieces, split into their fields), it gives the very same records.
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -12,6 +13,7 @@
 #include "tabular/csv.h"
 #include "fuzz/csv_lines.h"
 #include "fuzz/fuzz_check.h"
+#include "tests/support/csv_records.h"
 
 using namespace wrenfield;
 
@@ -41,6 +43,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         records.push_back(record);
     }
     FUZZ_CHECK(!reader.readFailed(), "reading from memory failed");
+
+    // A batch reads plain stretches in pieces and splits them: the same records.
+    const std::vector<tabular::CsvRecord> inPieces =
+        testing::readRecordsInPieces(std::string(bytes), 1 + (data[0] >> 2) % 32, options);
+    FUZZ_CHECK(inPieces.size() == records.size(), "reading in pieces gives another number of records");
+    for (std::size_t i = 0; i < records.size(); ++i)
+        FUZZ_CHECK(inPieces[i].fields == records[i].fields && inPieces[i].line == records[i].line &&
+                       inPieces[i].problem == records[i].problem,
+                   "reading in pieces gives another record");
 
     // The first well-formed record fixes the number of fields.
     std::size_t width = 0;
