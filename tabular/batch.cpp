@@ -126,14 +126,9 @@ BirthTexts birthTexts(const RowFields& fields)
 RowResult readingRow(engine::Reading reading, const BatchSettings& settings)
 {
     RowResult result;
-    setReadingRow(result, std::move(reading), settings);
-    return result;
-}
-
-void setReadingRow(RowResult& result, engine::Reading reading, const BatchSettings& settings)
-{
     result.reading = std::move(reading);
     settleReadingRow(result, settings);
+    return result;
 }
 
 void settleReadingRow(RowResult& result, const BatchSettings& settings)
@@ -463,7 +458,7 @@ std::optional<engine::Population> BatchJob::rowPopulation(std::string_view text,
         if (name == text)
             return population;
     std::optional<engine::Population> population =
-        isMissingMarker(text, settings_.dialect) ? settings_.defaultPopulation : readPopulation(text).population;
+        readRowPopulation(text, settings_.defaultPopulation, settings_.dialect).population;
     if (population && scratch.populations.size() < kRemembered)
         scratch.populations.emplace_back(std::string(text), *population);
     return population;

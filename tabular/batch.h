@@ -112,9 +112,8 @@ RowResult computeRow(const RowFields& fields, const BatchSettings& settings);
 // A computed centile with its reading; under `settings.strict` a flagged row
 // is an error ("flagged: ...").
 RowResult readingRow(engine::Reading reading, const BatchSettings& settings);
-// The same into a result kept from an earlier row, reusing its texts' room.
-void setReadingRow(RowResult& result, engine::Reading reading, const BatchSettings& settings);
-// The centile text, error and outcome of a result whose reading is set.
+// The centile text, error and outcome of a result whose reading is set (a
+// result kept from an earlier row reuses its texts' room).
 void settleReadingRow(RowResult& result, const BatchSettings& settings);
 
 // A row the vocabulary could not read whole: its population is unknown, a

@@ -102,9 +102,8 @@ std::shared_ptr<const Readings> readTexts(const ColumnBatchInput& input)
     if (input.population) {
         checkIndex(*input.population, input.rows, "population");
         for (const std::string& text : input.population->texts)
-            readings->populations.push_back(isMissingMarker(text, dialect)
-                                                ? std::optional(input.settings.defaultPopulation)
-                                                : readPopulation(text).population);
+            readings->populations.push_back(
+                readRowPopulation(text, input.settings.defaultPopulation, dialect).population);
     }
     return readings;
 }

@@ -14,15 +14,6 @@ std::string fieldCountProblem(std::size_t expected, std::size_t found)
 {
     return "expected " + std::to_string(expected) + " fields, found " + std::to_string(found);
 }
-
-// The last byte `c` in [begin, begin + length), or null.
-const char* lastOf(const char* begin, std::size_t length, char c)
-{
-    for (std::size_t i = length; i > 0; --i)
-        if (begin[i - 1] == c)
-            return begin + i - 1;
-    return nullptr;
-}
 }  // namespace
 
 void CsvRows::view(std::span<const CsvRecord> records)
@@ -382,8 +373,9 @@ std::size_t CsvReader::plainLength(std::size_t limit) const
     std::size_t end = 0;
     if (toTheEnd && length > 0 && begin[length - 1] != '\r') {
         end = length;
-    } else if (const char* lineBreak = lastOf(begin, length, '\n')) {
-        end = static_cast<std::size_t>(lineBreak - begin) + 1;
+    } else if (const std::size_t lineBreak = std::string_view(begin, length).rfind('\n');
+               lineBreak != std::string_view::npos) {
+        end = lineBreak + 1;
     }
     // Empty lines are records only when a record follows them: leave those
     // at the end of the text for next() to decide.
@@ -434,13 +426,19 @@ bool CsvReader::plainRecordNext()
 }
 
 CsvWriter::CsvWriter(std::ostream& out, std::string lineBreak, char delimiter)
-    : out_(&out), lineBreak_(std::move(lineBreak)), delimiter_(delimiter),
-      numbersNeedQuotesCheck_(std::string_view("0123456789+-.eE").find(delimiter) != std::string_view::npos)
+    : CsvWriter(std::move(lineBreak), delimiter)
 {
+    out_ = &out;
 }
 
 CsvWriter::CsvWriter(std::string& text, std::string lineBreak, char delimiter)
-    : text_(&text), lineBreak_(std::move(lineBreak)), delimiter_(delimiter),
+    : CsvWriter(std::move(lineBreak), delimiter)
+{
+    text_ = &text;
+}
+
+CsvWriter::CsvWriter(std::string lineBreak, char delimiter)
+    : lineBreak_(std::move(lineBreak)), delimiter_(delimiter),
       numbersNeedQuotesCheck_(std::string_view("0123456789+-.eE").find(delimiter) != std::string_view::npos)
 {
 }

@@ -205,13 +205,10 @@ public:
     // characters, which the writer knows from the start.
     void writeNumberField(std::string_view number)
     {
-        if (numbersNeedQuotesCheck_) {
+        if (numbersNeedQuotesCheck_)
             writeField(number);
-            return;
-        }
-        startField(number);
-        put(number);
-        ++fieldsInRecord_;
+        else
+            writeJoinedFields(number, 1);
     }
     void endRecord()
     {
@@ -226,6 +223,8 @@ public:
     static std::string quoted(std::string_view field, char delimiter = ',');
 
 private:
+    CsvWriter(std::string lineBreak, char delimiter);
+
     // Whether a field holds the delimiter, a double quote or a line break. A
     // plain loop: find_first_of would search the four characters once for
     // every byte.

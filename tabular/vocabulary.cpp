@@ -290,6 +290,14 @@ PopulationReading readPopulation(std::string_view text)
     return {std::nullopt, "unknown population " + quote(text) + "; choose " + populationChoices()};
 }
 
+PopulationReading readRowPopulation(std::string_view text, engine::Population defaultPopulation,
+                                    const InputDialect& dialect)
+{
+    if (isMissingMarker(text, dialect))
+        return {defaultPopulation, {}};
+    return readPopulation(text);
+}
+
 bool BirthReading::complete() const noexcept
 {
     if (!population)
@@ -334,8 +342,8 @@ BirthReading readBirthTexts(const BirthTexts& texts, engine::Population defaultP
 {
     BirthReading birth;
     birth.population = defaultPopulation;
-    if (texts.population && !isMissingMarker(*texts.population, dialect)) {
-        PopulationReading named = readPopulation(*texts.population);
+    if (texts.population) {
+        PopulationReading named = readRowPopulation(*texts.population, defaultPopulation, dialect);
         birth.population = named.population;
         birth.populationError = named.error;
     }

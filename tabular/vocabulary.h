@@ -91,6 +91,9 @@ struct PopulationReading {
     std::string error;
 };
 PopulationReading readPopulation(std::string_view text);
+// The population field of a row: a missing value takes the default.
+PopulationReading readRowPopulation(std::string_view text, engine::Population defaultPopulation,
+                                    const InputDialect& dialect);
 
 // The fields of one birth as texts; a missing population field (or an empty
 // one) takes the default population.
