@@ -15,7 +15,7 @@
 #include "engine/centile_model.h"
 #include "engine/coefficient_set.h"
 #include "form/calc_layout.h"
-#include "platform/controls.h"
+#include "form/controls.h"
 #include "platform/runtime_error.h"
 #include "platform/variant.h"
 

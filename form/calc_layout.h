@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "platform/controls.h"
+#include "form/controls.h"
 
 namespace wrenfield::form {
 

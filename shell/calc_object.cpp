@@ -1,6 +1,6 @@
 // The Calc object's shared part and its class factory; the platform's
 // dispatch and interfaces are in calc_object_posix.cpp and
-// calc_object_windows.cpp.
+// windows/control/calc_object_windows.cpp.
 #include "shell/calc_object.h"
 
 #include <array>

@@ -2,7 +2,7 @@
 // slots of _Calc, its reference count, and the call of one method with the
 // caller's seven arguments. Each platform adds its own IDispatch and
 // interfaces in a class derived from this one (calc_object_posix.cpp,
-// calc_object_windows.cpp).
+// windows/control/calc_object_windows.cpp).
 #pragma once
 
 #include <array>

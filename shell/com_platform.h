@@ -15,7 +15,7 @@
 #include <oaidl.h>
 #include <olectl.h>
 #else
-#include "platform/com/wf_com.h"
+#include "shell/runtime/wf_com.h"
 #endif
 
 #endif /* WRENFIELD_SHELL_COM_PLATFORM_H */

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/com/wf_control.h"
+#include "shell/runtime/wf_control.h"
 #include "shell/export.h"
 #include "shell/project_description.h"
 #include "shell/registration_entries.h"

@@ -1,6 +1,6 @@
 // The library's resources on this project's runtime: the toolbox bitmap and
 // the version record, listed in the table the runtime looks up.
-#include "platform/com/wf_resource.h"
+#include "shell/runtime/wf_resource.h"
 #include "shell/export.h"
 #include "shell/toolbox_bitmap.h"
 #include "shell/version_record.h"

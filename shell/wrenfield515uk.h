@@ -25,7 +25,7 @@
 #ifdef _WIN32
 #include "wrenfield515uk_idl.h"
 #else
-#include "platform/com/wf_midl.h"
+#include "shell/runtime/wf_midl.h"
 #ifndef COM_NO_WINDOWS_H
 #define COM_NO_WINDOWS_H
 #define WRENFIELD_COM_NO_WINDOWS_H

@@ -16,8 +16,8 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "platform/com/wf_com.h"
-#include "platform/com/wf_registry.h"
+#include "shell/runtime/wf_com.h"
+#include "shell/runtime/wf_registry.h"
 #include "shell/wrenfield515uk.h"
 
 static int failures = 0;

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "form/calc_interface.h"
-#include "platform/com/wf_resource.h"
+#include "shell/runtime/wf_resource.h"
 #include "shell/calc_object_base.h"
 #include "shell/project_description.h"
 #include "shell/wrenfield515uk.h"

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/com/wf_com.h"
-#include "platform/com/wf_registry.h"
+#include "shell/runtime/wf_com.h"
+#include "shell/runtime/wf_registry.h"
 #include "platform/utf16_text.h"
 #include "tests/support/variants.h"
 

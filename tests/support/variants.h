@@ -2,7 +2,7 @@
 // passes them.
 #pragma once
 
-#include "platform/com/wf_com.h"
+#include "shell/runtime/wf_com.h"
 
 namespace wrenfield::testing {
 

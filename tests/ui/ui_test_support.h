@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "form/calc.h"
-#include "platform/controls.h"
+#include "form/controls.h"
 
 namespace wrenfield::ui::test {
 

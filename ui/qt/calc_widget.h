@@ -27,7 +27,7 @@
 #include <unordered_map>
 
 #include "form/calc.h"
-#include "platform/controls.h"
+#include "form/controls.h"
 #include "ui/qt/twips.h"
 
 class QLabel;

@@ -7,7 +7,7 @@
 #include <QMainWindow>
 #include <QSize>
 
-#include "platform/controls.h"
+#include "form/controls.h"
 
 class QPrinter;
 

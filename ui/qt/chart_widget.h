@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "engine/growth_chart.h"
-#include "platform/controls.h"
+#include "form/controls.h"
 
 namespace wrenfield::form {
 class Calc;

@@ -5,7 +5,7 @@
 #include <QRect>
 #include <QSize>
 
-#include "platform/controls.h"
+#include "form/controls.h"
 
 namespace wrenfield::ui {
 

@@ -11,7 +11,7 @@
 #include <map>
 #include <vector>
 
-#include "platform/controls.h"
+#include "form/controls.h"
 
 namespace wrenfield::form {
 class Calc;

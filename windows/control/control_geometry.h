@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "platform/controls.h"
+#include "form/controls.h"
 
 namespace wrenfield::windows {
 

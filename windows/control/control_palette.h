@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "platform/controls.h"
+#include "form/controls.h"
 
 namespace wrenfield::windows {
 

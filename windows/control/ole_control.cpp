@@ -2,7 +2,7 @@
 
 #include "form/calc.h"
 #include "form/calc_layout.h"
-#include "shell/library_windows.h"
+#include "windows/control/library_windows.h"
 #include "shell/project_description.h"
 #include "shell/wrenfield515uk.h"
 #include "windows/control/calc_drawing.h"

@@ -11,7 +11,7 @@
 #include <ocidl.h>
 #include <olectl.h>
 
-#include "platform/controls.h"
+#include "form/controls.h"
 #include "windows/control/calc_window.h"
 #include "windows/control/source_connection_point.h"
 

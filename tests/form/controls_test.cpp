@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/controls.h"
+#include "form/controls.h"
 
 namespace wrenfield {
 namespace {

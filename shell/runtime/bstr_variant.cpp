@@ -5,7 +5,7 @@
 #include <limits>
 #include <string>
 
-#include "platform/com/wf_com.h"
+#include "shell/runtime/wf_com.h"
 #include "platform/numeric_text.h"
 #include "platform/runtime_error.h"
 #include "platform/utf16_text.h"

@@ -1,7 +1,7 @@
 // Interface identifiers of the standard interfaces, and GUIDs in text.
 #include <cstring>
 
-#include "platform/com/wf_com.h"
+#include "shell/runtime/wf_com.h"
 #include "platform/guid_text.h"
 
 extern "C" {

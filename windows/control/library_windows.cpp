@@ -1,4 +1,4 @@
-#include "shell/library_windows.h"
+#include "windows/control/library_windows.h"
 
 #include <string>
 

@@ -5,7 +5,7 @@
 // keys of _Calc and __Calc.
 #include <string>
 
-#include "shell/library_windows.h"
+#include "windows/control/library_windows.h"
 #include "shell/project_description.h"
 #include "shell/registration_entries.h"
 #include "windows/control/wide_text.h"

@@ -19,7 +19,7 @@
 
 #include "platform/ascii_text.h"
 #include "platform/replacing_file.h"
-#include "platform/com/wf_registry.h"
+#include "shell/runtime/wf_registry.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/controls.h"
+#include "form/controls.h"
 
 #include <algorithm>
 #include <cstdio>

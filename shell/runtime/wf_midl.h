@@ -5,7 +5,7 @@
  * is defined), and the definitions an identifier file writes may stand in
  * every file that includes it, as "selectany" allows on the platform.
  *
- * Include this before a generated header; the files in platform/com/midl/
+ * Include this before a generated header; the files in shell/runtime/midl/
  * stand for the platform headers the generated files include.
  */
 #ifndef WRENFIELD_PLATFORM_COM_WF_MIDL_H

@@ -18,7 +18,7 @@
 #ifndef WRENFIELD_PLATFORM_COM_WF_REGISTRY_H
 #define WRENFIELD_PLATFORM_COM_WF_REGISTRY_H
 
-#include "platform/com/wf_com.h"
+#include "shell/runtime/wf_com.h"
 
 WF_COM_BEGIN_C
 

@@ -1,7 +1,7 @@
 // Finding a resource in a loaded component library.
 #include <dlfcn.h>
 
-#include "platform/com/wf_resource.h"
+#include "shell/runtime/wf_resource.h"
 
 extern "C" const WfResource* WfFindResource(void* module, UINT type, UINT id)
 {

@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/com/wf_control.h"
-#include "platform/com/wf_registry.h"
+#include "shell/runtime/wf_control.h"
+#include "shell/runtime/wf_registry.h"
 #include "platform/guid_text.h"
 
 namespace {

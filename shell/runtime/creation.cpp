@@ -6,8 +6,8 @@
 #include <mutex>
 #include <string>
 
-#include "platform/com/wf_com.h"
-#include "platform/com/wf_registry.h"
+#include "shell/runtime/wf_com.h"
+#include "shell/runtime/wf_registry.h"
 #include "platform/guid_text.h"
 #include "platform/utf16_text.h"
 

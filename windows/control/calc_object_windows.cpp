@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "shell/calc_object_base.h"
-#include "shell/library_windows.h"
+#include "windows/control/library_windows.h"
 #include "windows/control/interface_trace.h"
 #include "windows/control/ole_control.h"
 

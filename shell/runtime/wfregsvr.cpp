@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/com/wf_com.h"
-#include "platform/com/wf_registry.h"
-#include "platform/com/wf_resource.h"
+#include "shell/runtime/wf_com.h"
+#include "shell/runtime/wf_registry.h"
+#include "shell/runtime/wf_resource.h"
 
 namespace {
 
