@@ -65,6 +65,9 @@ void addBirthOptions(CLI::App& command, BirthOptions& options, const std::string
                     "counts as 4 or more).")
         ->type_name("P");
     command.add_flag("--decimal-comma", options.decimalComma, "Numbers are written with a decimal comma (3,4kg).");
+    command.add_option("--bwt-unit", options.bwtUnit, "Unit of a bare birthweight: g (default), kg, lb, oz.")->type_name("U");
+    command.add_option("--wt-unit", options.wtUnit, "Unit of a bare booking weight: kg (default), lb, st, g.")->type_name("U");
+    command.add_option("--ht-unit", options.htUnit, "Unit of a bare height: cm (default), m, mm, in, ft.")->type_name("U");
     options.reading.add(command, strictHelp);
 }
 
@@ -77,6 +80,20 @@ reading::BirthResult readBirthOptions(const BirthOptions& options, std::string_v
     // one not given is missing.
     reading::InputDialect dialect;
     dialect.decimalComma = options.decimalComma;
+    const struct {
+        const char* option;
+        reading::InputField field;
+        const std::string& text;
+        reading::Unit& unit;
+    } units[] = {{"--bwt-unit", reading::InputField::Bwt, options.bwtUnit, dialect.bwtUnit},
+                 {"--wt-unit", reading::InputField::Wt, options.wtUnit, dialect.wtUnit},
+                 {"--ht-unit", reading::InputField::Ht, options.htUnit, dialect.htUnit}};
+    for (const auto& unit : units) {
+        const reading::UnitChoice choice = reading::chooseUnit(unit.field, unit.text);
+        if (!choice.unit)
+            unusable(command, std::string(unit.option) + ": " + choice.error);
+        unit.unit = *choice.unit;
+    }
     reading::BirthTexts texts;
     for (std::size_t c = 0; c < reading::kInputFieldCount; ++c)
         texts.inputs[c] = options.inputs[c];
