@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "engine/model_formulas.h"
 #include "reading/admission.h"
 
 namespace wrenfield::reading {
@@ -11,26 +10,6 @@ namespace {
 
 using engine::BatchRecord;
 using engine::CentileDetail;
-
-// The intermediate values without the integral, for a centile already known:
-// the method's steps in its order, without the run-time checks (the kernel
-// has already computed this record without a fault), so each value is the
-// very double the method gives.
-CentileDetail detailAround(const BatchRecord& record, double centile)
-{
-    using engine::PlainSteps;
-    const engine::CoefficientSet& set = engine::coefficients(record.population);
-    const engine::CentileInputs& in = record.inputs;
-    double tw = engine::clampTermWeight(engine::termWeightSum<PlainSteps>(
-        set, engine::weightTerm<PlainSteps>(set, in.wt - set.weightCentre),
-        engine::heightTerm<PlainSteps>(set, in.ht - set.heightCentre), engine::sexTerm(set, in.sex),
-        engine::ethnicTerm(set, in.eth), engine::parityTerm(set, in.par)));
-    double g = in.gestDays / 7;
-    double p = engine::gestationProportion<PlainSteps>(g);
-    double e = p * tw;
-    double s = e * set.coefficientOfVariation;
-    return {tw, g, p, e, s, (in.bwt - e) / s, centile};
-}
 
 // The input a flag speaks of ("gest" for gest_low), or nothing for the
 // centile's own flags.
@@ -89,7 +68,7 @@ constexpr std::size_t kGroup = 512;
 
 }  // namespace
 
-void readPending(std::span<const PendingBirth> births, ReadingScratch& scratch, bool withDetail)
+void readPending(std::span<const PendingBirth> births, ReadingScratch& scratch)
 {
     for (std::size_t base = 0; base < births.size(); base += kGroup) {
         const std::span<const PendingBirth> group = births.subspan(base, std::min(kGroup, births.size() - base));
@@ -115,12 +94,7 @@ void readPending(std::span<const PendingBirth> births, ReadingScratch& scratch, 
                 byMethod(birth.record, *birth.options, *birth.result);
                 continue;
             }
-            CentileDetail detail;
-            if (withDetail)
-                detail = detailAround(birth.record, outcome.centile);
-            else
-                detail.centile = outcome.centile;
-            classify(birth.record, detail, *birth.options, *birth.result);
+            classify(birth.record, outcome.detail, *birth.options, *birth.result);
         }
     }
 }

@@ -40,11 +40,9 @@ struct ReadingScratch {
 };
 
 // Computes every pending birth and reads it into its result: Computed (or
-// Flagged under strict) with the centile, band and flags, or Failed with the
-// method's run-time error. Without `withDetail` the values other than the
-// centile are left 0 where the kernel's centile stands (a caller that shows
-// only the centile, band and flags saves their computation).
-void readPending(std::span<const PendingBirth> births, ReadingScratch& scratch, bool withDetail = true);
+// Flagged under strict) with the centile, the values around it, the band and
+// the flags, or Failed with the method's run-time error.
+void readPending(std::span<const PendingBirth> births, ReadingScratch& scratch);
 
 // One birth, through the same road: its admission, then readPending.
 BirthResult readBirth(const BirthReading& birth, const ReadingOptions& options = {});

@@ -316,12 +316,6 @@ BatchJob::BatchJob(std::istream& in, BatchSettings settings)
     columns_ = findColumns(header_, settings_);
     crLf_ = reader_.lastRecordEndedWithCrLf();
     plainNumbersAsTheyStand_ = readsPlainNumbersAsTheyStand(settings_.dialect);
-    withDetail_ = std::any_of(settings_.added.begin(), settings_.added.end(), [](reading::ResultField column) {
-        using reading::ResultField;
-        return column == ResultField::TermWeight || column == ResultField::Weeks ||
-               column == ResultField::Proportion || column == ResultField::ExpectedWeight ||
-               column == ResultField::Spread || column == ResultField::Z;
-    });
 }
 
 // Per-chunk working space, kept from one chunk to the next.
@@ -433,7 +427,7 @@ void BatchJob::computeChunk(std::span<const CsvRow> rows, std::vector<BirthResul
         }
         scratch.pending.push_back(birth);
     }
-    reading::readPending(scratch.pending, scratch.reading, withDetail_);
+    reading::readPending(scratch.pending, scratch.reading);
 }
 
 bool BatchJob::readChunk(Chunk& chunk)

@@ -176,8 +176,6 @@ private:
     // Whether a plain decimal in every input field is read as it stands (its
     // unit is the method's own and no missing-value marker is a number).
     bool plainNumbersAsTheyStand_ = false;
-    // Whether the run adds a column that needs the model's values around the centile.
-    bool withDetail_ = false;
 };
 
 }  // namespace wrenfield::tabular

@@ -130,8 +130,6 @@ public:
             throw std::invalid_argument("computeColumns: the records output needs one element per row");
         if (auto problem = reading::thresholdProblem(input.settings.options.thresholds))
             throw std::invalid_argument("computeColumns: " + *problem);
-        withDetail_ = !output.termWeight.empty() || !output.weeks.empty() || !output.proportion.empty() ||
-                      !output.expected.empty() || !output.spread.empty() || !output.z.empty() || output.records;
         readings_ = readTexts(input);
     }
 
@@ -149,7 +147,7 @@ public:
             if (plainRow(r, birth.record) || reading::admitBirth(birthReading(r), birth.record, *birth.result))
                 pending_.push_back(birth);
         }
-        reading::readPending(pending_, scratch_, withDetail_);
+        reading::readPending(pending_, scratch_);
         for (std::size_t r = begin; r < end; ++r)
             finish(r, results_[r - begin], part, summary);
     }
@@ -265,7 +263,6 @@ private:
     const ColumnBatchInput& input_;
     const ColumnBatchOutput& output_;
     const ColumnBatchOptions& options_;
-    bool withDetail_ = false;
     std::shared_ptr<const Readings> readings_;
     // Working space of the chunk in hand; each thread has its own run.
     std::vector<reading::BirthResult> results_;
