@@ -168,7 +168,14 @@ class Doors:
         self.lib = ctypes.CDLL(capi)
         self._declare_c()
 
-    # custcent calc
+    # custcent calc and batch
+
+    def reading_options(self, o):
+        """The options of the reading as custcent takes them."""
+        args = [f"--{name}={number_text(o[name])}" for name in ("sga", "lga") if name in o]
+        args += ["--strict"] if o.get("strict") else []
+        args += [f"--{field}-unit={unit}" for field, unit in o.get("units", {}).items()]
+        return args + (["--exact"] if self.exact else [])
 
     def calc_args(self, birth):
         args = ["calc"]
@@ -185,18 +192,7 @@ class Doors:
             if missing_form(value) in ("absent", "null", "pd.NA", "masked"):
                 continue
             option(name, as_text(value))
-        o = birth["options"]
-        if "sga" in o:
-            args.append("--sga=" + number_text(o["sga"]))
-        if "lga" in o:
-            args.append("--lga=" + number_text(o["lga"]))
-        if o.get("strict"):
-            args.append("--strict")
-        for field, unit in o.get("units", {}).items():
-            args.append(f"--{field}-unit={unit}")
-        if self.exact:
-            args.append("--exact")
-        return args
+        return args + self.reading_options(birth["options"])
 
     def calc(self, birth, as_json):
         args = self.calc_args(birth) + (["--json"] if as_json else [])
@@ -233,18 +229,7 @@ class Doors:
             population = birth["population"]
             writer.writerow([k, population if isinstance(population, str) else "",
                              *(as_text(birth["fields"][name]) for name in INPUTS)])
-        o = births[0]["options"]
-        args = ["batch", "--quiet", "--add=" + ",".join(COLUMNS)]
-        if "sga" in o:
-            args.append("--sga=" + number_text(o["sga"]))
-        if "lga" in o:
-            args.append("--lga=" + number_text(o["lga"]))
-        if o.get("strict"):
-            args.append("--strict")
-        for field, unit in o.get("units", {}).items():
-            args.append(f"--{field}-unit={unit}")
-        if self.exact:
-            args.append("--exact")
+        args = ["batch", "--quiet", "--add=" + ",".join(COLUMNS), *self.reading_options(births[0]["options"])]
         run = subprocess.run([self.custcent, *args], input=text.getvalue(), capture_output=True, text=True,
                              timeout=120)
         assert run.returncode in (0, 1), run.stderr
