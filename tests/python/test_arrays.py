@@ -76,6 +76,13 @@ def test_broadcasting_and_shapes():
     per_row = wrenfield.centile(["uk", "Sweden", "nz", "New Zealand"], 3400, 280, 64, 163, 1, 1, 0)
     for k, population in enumerate(["uk", "se", "nz", "nz"]):
         assert per_row[k] == wrenfield.centile(population, **ONE)
+    # A population column may hold the codes 0 to 4, as population= may; a masked value is missing.
+    coded = wrenfield.compute([0, np.int64(2), 3.0, None, 7], 3400, 280, 64, 163, 1, 1, 0)
+    assert coded.centile[:2].tolist() == [wrenfield.centile("uk", **ONE), wrenfield.centile("se", **ONE)]
+    assert coded.centile[2] == wrenfield.centile("nz", **ONE) and coded.centile[3] == coded.centile[0]
+    assert coded.error[4].startswith('population: unknown population "7"')
+    masked = wrenfield.compute("uk", np.ma.masked_array([3400.0, 3500.0], mask=[False, True]), 280, 64, 163, 1, 1, 0)
+    assert masked.centile[0] == wrenfield.centile("uk", **ONE) and masked.error.tolist() == [None, "missing: bwt"]
     with pytest.raises(ValueError, match="cannot be broadcast"):
         wrenfield.centile("uk", [1, 2], [1, 2, 3], 64, 163, 1, 1, 0)
 
