@@ -97,12 +97,15 @@ ThresholdChoice thresholdsFor(double sga, double lga)
 
 bool nearDecisionPoint(double centile, const BandThresholds& t)
 {
-    for (double point : {0.0, t.verySmall, t.sga, t.lga, t.veryLarge, 100.0})
-        if (std::fabs(centile - point) <= kBandRecomputeDistance)
-            return true;
+    // Every birth of a batch comes through here: no loop, no call.
+    const double d = kBandRecomputeDistance;
+    const bool nearThreshold = std::fabs(centile - t.verySmall) <= d || std::fabs(centile - t.sga) <= d ||
+                               std::fabs(centile - t.lga) <= d || std::fabs(centile - t.veryLarge) <= d;
+    // 0 and 100, which the centile's own flags compare with.
+    const bool nearEnd = std::fabs(centile) <= d || std::fabs(centile - 100) <= d;
     // The rounded centile (halves up) changes at every whole number and a half.
-    const double half = std::floor(centile) + 0.5;
-    return std::fabs(centile - half) <= kBandRecomputeDistance;
+    const bool nearHalf = std::fabs(centile - std::floor(centile) - 0.5) <= d;
+    return nearThreshold || nearEnd || nearHalf;
 }
 
 }  // namespace wrenfield::reading
