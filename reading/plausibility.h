@@ -47,7 +47,7 @@ struct Flag {
 };
 
 // The flags of the inputs, in the order bwt, gest, wt, ht, sex, eth, par.
-// Values that are not finite are left to the computation, which refuses them.
+// Values that are not finite get no flag: the rules of admission refuse them.
 std::vector<Flag> inputFlags(engine::Population population, const engine::CentileInputs& inputs);
 // The same, added to `flags`.
 void addInputFlags(engine::Population population, const engine::CentileInputs& inputs, std::vector<Flag>& flags);
