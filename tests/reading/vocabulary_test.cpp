@@ -27,10 +27,12 @@ void check(const FieldCase& c, const InputDialect& dialect, Population populatio
     FieldReading reading = readField(c.field, engine::coefficients(population), c.text, dialect);
     SCOPED_TRACE(std::string(inputFieldName(c.field)) + " \"" + c.text + "\"");
     EXPECT_EQ(reading.status, c.status) << reading.error;
-    if (c.status == FieldStatus::Value)
+    if (c.status == FieldStatus::Value) {
         EXPECT_EQ(reading.value, c.value);
-    if (c.status == FieldStatus::Invalid)
+    }
+    if (c.status == FieldStatus::Invalid) {
         EXPECT_NE(reading.error.find(c.errorPart), std::string::npos) << reading.error;
+    }
 }
 
 constexpr auto V = FieldStatus::Value;
