@@ -1,6 +1,9 @@
 #include "cli/interrupt.h"
 
 #include <atomic>
+#include <utility>
+
+#include "platform/temporary_files.h"
 
 namespace wrenfield::cli {
 
@@ -14,6 +17,7 @@ static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a
 extern "C" void noteSignal(int signal)
 {
     if (caught.exchange(signal, std::memory_order_relaxed) != 0) {
+        removeTemporaryFiles();
         std::signal(signal, SIG_DFL);
         std::raise(signal);
     }
@@ -29,14 +33,20 @@ InterruptWatch::InterruptWatch()
     sigemptyset(&action.sa_mask);
     // No SA_RESTART: a read waiting on a terminal or a pipe returns at once.
     action.sa_flags = 0;
-    sigaction(SIGINT, &action, &formerInt_);
-    sigaction(SIGTERM, &action, &formerTerm_);
+    // A signal the program was started to ignore (nohup, a background job)
+    // stays ignored.
+    for (auto [signal, former] : {std::pair{SIGINT, &formerInt_}, {SIGTERM, &formerTerm_}, {SIGHUP, &formerHup_}}) {
+        sigaction(signal, nullptr, former);
+        if (former->sa_handler != SIG_IGN)
+            sigaction(signal, &action, nullptr);
+    }
 }
 
 InterruptWatch::~InterruptWatch()
 {
     sigaction(SIGINT, &formerInt_, nullptr);
     sigaction(SIGTERM, &formerTerm_, nullptr);
+    sigaction(SIGHUP, &formerHup_, nullptr);
 }
 
 bool InterruptWatch::interrupted() noexcept
