@@ -1,5 +1,7 @@
 #include "server/query_string.h"
 
+#include <unordered_set>
+
 namespace wrenfield::server {
 
 namespace {
@@ -62,6 +64,15 @@ std::optional<Target> splitTarget(std::string_view target)
         result.parameters.emplace_back(std::move(*name), std::move(*value));
     }
     return result;
+}
+
+std::optional<std::string> repeatedParameter(const Target& target)
+{
+    std::unordered_set<std::string_view> seen;
+    for (const auto& [name, value] : target.parameters)
+        if (!seen.insert(name).second)
+            return name;
+    return std::nullopt;
 }
 
 }  // namespace wrenfield::server

@@ -156,6 +156,8 @@ TEST_F(Api, ErrorsAreProblemDocuments)
          R"({"bwt": 1e999, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 400, nullptr},
         {"nested too deep", http::verb::post, "/v1/centile", "application/json", std::string(100000, '[') + std::string(100000, ']'), 400, nullptr},
         {"bad percent-encoding", http::verb::get, "/v1/version?x=%G1", "", "", 400, nullptr},
+        {"a parameter given twice", http::verb::post, "/v1/centile?population=uk&strict=true&p%6Fpulation=se",
+         "application/json", kBirth, 400, "population"},
         {"unknown path", http::verb::get, "/v2/centile", "", "", 404, nullptr},
         {"wrong method", http::verb::get, "/v1/centile", "", "", 405, nullptr},
         {"not JSON", http::verb::post, "/v1/centile", "text/csv", "bwt\n3400\n", 415, nullptr},
