@@ -554,8 +554,10 @@ std::size_t CsvReader::plainLength(std::size_t limit) const
 bool CsvReader::nextPlainText(std::string& text, long& firstLine, std::size_t maxBytes)
 {
     // A field longer than the limit must be reported, which the plain text cannot do.
+    // Nor a record over the limits: a line of at most maxBytes bytes has at
+    // most maxBytes + 1 fields.
     if (expectedFields_ == 0 || pendingEmptyLines_ > 0 || maxBytes == 0 || maxBytes > options_.maxFieldBytes ||
-        maxBytes > options_.maxRecordBytes)
+        maxBytes > options_.maxRecordBytes || maxBytes >= options_.maxRecordFields)
         return false;
     fill(maxBytes);  // as much as the input has, up to maxBytes
     const std::size_t length = plainLength(maxBytes);
@@ -582,7 +584,7 @@ bool CsvReader::plainRecordNext()
     if (line > 0 && begin[line - 1] == '\r')
         --line;
     return line > 0 && !std::memchr(begin, '"', line) && line <= options_.maxFieldBytes &&
-           line <= options_.maxRecordBytes;
+           line <= options_.maxRecordBytes && line < options_.maxRecordFields;
 }
 
 CsvWriter::CsvWriter(std::ostream& out, std::string lineBreak, char delimiter)

@@ -72,7 +72,7 @@ public:
         // Likewise a record longer than this, or with more fields than
         // this: whatever a line holds, reading it takes bounded memory.
         std::size_t maxRecordBytes = std::size_t{1} << 20;
-        std::size_t maxRecordFields = std::size_t{1} << 17;
+        std::size_t maxRecordFields = 200'000;
         // How much is read from the stream at a time. Small values make
         // every record cross the edges of the reading buffer (for tests).
         std::size_t readChunkBytes = std::size_t{64} << 10;
