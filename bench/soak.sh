@@ -7,24 +7,8 @@
 # percentiles and errors for the honest clients, and what the attackers saw.
 #   bench/soak.sh [BUILD_DIR] [SECONDS] [THREADS]
 set -euo pipefail
-top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${1:-"$top/build"}
-seconds=${2:-60}
-threads=${3:-$(nproc)}
-custcent="$build/cli/custcent"
-[ -x "$custcent" ] || { echo "no $custcent: build first (bash scripts/build.sh)" >&2; exit 2; }
-command -v wrk >/dev/null || { echo "wrk is missing (apt-get install wrk)" >&2; exit 2; }
-
-log=$(mktemp)
-"$custcent" serve --listen 127.0.0.1:0 --threads "$threads" 2>"$log" &
-server=$!
-trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; rm -f "$log"' EXIT
-for _ in $(seq 50); do
-  url=$(sed -n 's/.*listening on \(http:[^ ]*\).*/\1/p' "$log")
-  [ -n "$url" ] && break
-  sleep 0.1
-done
-[ -n "$url" ] || { echo "the service did not start" >&2; cat "$log" >&2; exit 1; }
+default_seconds=60
+source "$(dirname "${BASH_SOURCE[0]}")/start_service.sh"
 port=$(echo "$url" | sed -n 's/.*:\([0-9]*\)\/$/\1/p')
 memory() { awk -v f="$1" '$1 == f ":" {print $2 / 1024 " MiB"}' "/proc/$server/status"; }
 

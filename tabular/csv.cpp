@@ -1,6 +1,7 @@
 #include "tabular/csv.h"
 
 #include "tabular/byte_scan.h"
+#include "platform/utf16_text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -154,27 +155,6 @@ void CsvReader::readMore()
 
 namespace {
 
-void appendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-constexpr char32_t kReplacement = 0xFFFD;
-
 bool isSurrogate(char32_t c)
 {
     return c >= 0xD800 && c < 0xE000;
@@ -224,7 +204,7 @@ void CsvReader::convertRaw(bool atEnd)
         at += unit;
         if (wide) {
             if (c > 0x10FFFF || isSurrogate(c))
-                c = kReplacement;
+                c = kReplacementCharacter;
         } else if (c >= 0xD800 && c < 0xDC00) {
             // A high surrogate: its low one follows, or the character is broken.
             if (raw_.size() - at < 2 && !atEnd) {
@@ -236,16 +216,16 @@ void CsvReader::convertRaw(bool atEnd)
                 c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
                 at += unit;
             } else {
-                c = kReplacement;
+                c = kReplacementCharacter;
             }
         } else if (isSurrogate(c)) {
-            c = kReplacement;
+            c = kReplacementCharacter;
         }
         appendUtf8(buffer_, c);
     }
     raw_.erase(0, at);
     if (atEnd && !raw_.empty()) {
-        appendUtf8(buffer_, kReplacement);  // the input ends within a code unit
+        appendUtf8(buffer_, kReplacementCharacter);  // the input ends within a code unit
         raw_.clear();
     }
 }
@@ -376,7 +356,6 @@ bool CsvReader::readRecord(CsvRecord& record)
     // The record's bytes so far: each field's text and what stands between.
     std::size_t recordBytes = 0;
     auto tooLong = [&] { return "record longer than " + std::to_string(maxRecord) + " bytes"; };
-    auto tooManyFields = [&] { return "more than " + std::to_string(options_.maxRecordFields) + " fields"; };
 
     // The last quoted field of this record that ran over a line break. A
     // stray quote looks just like one, until the record turns out malformed:
@@ -392,6 +371,15 @@ bool CsvReader::readRecord(CsvRecord& record)
         record.fields.resize(span->fieldsBefore);
         record.problem = std::move(problem);
         resumeAfterLineOf(span->offset - bufferStart_, span->line);
+        return true;
+    };
+    // Another field follows the last one the record may have: the record
+    // ends there, and reading resumes on the next line.
+    auto endAtFieldLimit = [&] {
+        if (span)
+            return cutAtSpan("unbalanced quote");
+        record.problem = "more than " + std::to_string(options_.maxRecordFields) + " fields";
+        skipRestOfLine();
         return true;
     };
 
@@ -432,13 +420,8 @@ bool CsvReader::readRecord(CsvRecord& record)
             recordBytes += field.size() + 3;  // the quotes and the delimiter
             int c = peek();
             if (c == delimiter_) {
-                if (record.fields.size() >= options_.maxRecordFields) {
-                    if (span)
-                        return cutAtSpan("unbalanced quote");
-                    record.problem = tooManyFields();
-                    skipRestOfLine();
-                    return true;
-                }
+                if (record.fields.size() >= options_.maxRecordFields)
+                    return endAtFieldLimit();
                 advance();
                 continue;
             }
@@ -485,13 +468,8 @@ bool CsvReader::readRecord(CsvRecord& record)
         record.fields.push_back(field);
         recordBytes += field.size() + 1;
         if (c == delimiter_) {
-            if (record.fields.size() >= options_.maxRecordFields) {
-                if (span)
-                    return cutAtSpan("unbalanced quote");
-                record.problem = tooManyFields();
-                skipRestOfLine();
-                return true;
-            }
+            if (record.fields.size() >= options_.maxRecordFields)
+                return endAtFieldLimit();
             advance();
             continue;
         }

@@ -28,6 +28,7 @@ namespace {
 
 constexpr const char* kMagic = "WRENFIELD-REGISTRY 1";
 
+using wrenfield::hexDigitValue;
 using wrenfield::lowerAscii;
 
 struct Value {
@@ -80,17 +81,6 @@ std::string quote(const std::string& text)
     return out + "\"";
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Reads a quoted text at `pos`; advances past it. Nothing when it is not
 // closed, or escapes a NUL (which no text of the registry may hold).
 std::optional<std::string> unquote(const std::string& line, std::size_t& pos)
@@ -111,8 +101,8 @@ std::optional<std::string> unquote(const std::string& line, std::size_t& pos)
             if (c == 'n') {
                 c = '\n';
             } else if (c == 'x') {
-                const int high = pos + 2 < line.size() ? hexDigit(line[pos + 1]) : -1;
-                const int low = high >= 0 ? hexDigit(line[pos + 2]) : -1;
+                const int high = pos + 2 < line.size() ? hexDigitValue(line[pos + 1]) : -1;
+                const int low = high >= 0 ? hexDigitValue(line[pos + 2]) : -1;
                 if (low < 0 || (high == 0 && low == 0))
                     return std::nullopt;
                 c = static_cast<char>(high * 16 + low);
