@@ -35,7 +35,9 @@ InterruptWatch::InterruptWatch()
     action.sa_flags = 0;
     // A signal the program was started to ignore (nohup, a background job)
     // stays ignored.
-    for (auto [signal, former] : {std::pair{SIGINT, &formerInt_}, {SIGTERM, &formerTerm_}, {SIGHUP, &formerHup_}}) {
+    const std::pair<int, struct sigaction*> watched[] = {{SIGINT, &formerInt_}, {SIGTERM, &formerTerm_},
+                                                         {SIGHUP, &formerHup_}};
+    for (auto [signal, former] : watched) {
         sigaction(signal, nullptr, former);
         if (former->sa_handler != SIG_IGN)
             sigaction(signal, &action, nullptr);
