@@ -1,7 +1,6 @@
 #include "cli/interrupt.h"
 
 #include <atomic>
-#include <utility>
 
 #include "platform/temporary_files.h"
 
@@ -33,15 +32,12 @@ InterruptWatch::InterruptWatch()
     sigemptyset(&action.sa_mask);
     // No SA_RESTART: a read waiting on a terminal or a pipe returns at once.
     action.sa_flags = 0;
-    // A signal the program was started to ignore (nohup, a background job)
-    // stays ignored.
-    const std::pair<int, struct sigaction*> watched[] = {{SIGINT, &formerInt_}, {SIGTERM, &formerTerm_},
-                                                         {SIGHUP, &formerHup_}};
-    for (auto [signal, former] : watched) {
-        sigaction(signal, nullptr, former);
-        if (former->sa_handler != SIG_IGN)
-            sigaction(signal, &action, nullptr);
-    }
+    sigaction(SIGINT, &action, &formerInt_);
+    sigaction(SIGTERM, &action, &formerTerm_);
+    // A run started under nohup goes on when its terminal hangs up.
+    sigaction(SIGHUP, nullptr, &formerHup_);
+    if (formerHup_.sa_handler != SIG_IGN)
+        sigaction(SIGHUP, &action, nullptr);
 }
 
 InterruptWatch::~InterruptWatch()

@@ -43,6 +43,14 @@ def limit_file_size(size):
     return apply
 
 
+def default_signals():
+    """For preexec_fn: the signals as a terminal's shell leaves them, whatever
+    this test was started with (a background job ignores SIGINT, nohup
+    SIGHUP)."""
+    for sig in (signal.SIGHUP, signal.SIGINT, signal.SIGTERM):
+        signal.signal(sig, signal.SIG_DFL)
+
+
 class Directory(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="custcent-faults-")
@@ -178,7 +186,8 @@ class Signals(Directory):
     def start(self):
         self.write("out.csv", "the old file\n")
         process = subprocess.Popen([CUSTCENT, "batch", "-q", "-o", "out.csv"], cwd=self.dir, stdin=subprocess.PIPE,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
+                                   preexec_fn=default_signals)
         process.stdin.write(births(5000))
         process.stdin.flush()
         deadline = time.monotonic() + 10
