@@ -26,7 +26,7 @@ constexpr std::size_t kFirstRead = 4096;
 // while its bytes still arrive would reset the connection, and most clients
 // (which send the whole body before they read) would never see the answer.
 // The lingering ends when the client is silent for kLingerIdle, or after
-// kLingerTime in all.
+// kLingerTime in all (half of kLingerIdle once the service is stopping).
 constexpr std::chrono::milliseconds kLingerIdle{2000};
 constexpr std::chrono::milliseconds kLingerTime{20'000};
 
@@ -109,6 +109,7 @@ void Session::awaitRequest()
 void Session::beginRequest()
 {
     inRequest_ = true;
+    requestRead_ = false;
     started_ = std::chrono::steady_clock::now();
     method_ = "-";
     target_ = "-";
@@ -216,6 +217,7 @@ void Session::onBody(beast::error_code ec)
 
 void Session::answer()
 {
+    requestRead_ = true;
     const auto& request = parser_->get();
     Response response;
     try {
@@ -276,9 +278,14 @@ void Session::send(Response r, bool keepAlive)
                       [self = shared_from_this(), keepAlive](beast::error_code ec, std::size_t) {
                           if (ec)
                               return self->close();
-                          if (!keepAlive)
-                              return self->lingerThenClose();
-                          self->awaitRequest();
+                          if (keepAlive)
+                              return self->awaitRequest();
+                          // Bytes the client sent that were never read (a
+                          // refused body, requests sent after this one)
+                          // must be read and dropped before closing.
+                          if (self->requestRead_ && self->buffer_.size() == 0)
+                              return self->close();
+                          self->lingerThenClose();
                       });
 }
 
@@ -301,7 +308,8 @@ void Session::lingerThenClose()
     stream_.socket().shutdown(tcp::socket::shutdown_send, ec);
     if (ec)
         return close();
-    lingerEnd_ = std::chrono::steady_clock::now() + kLingerTime;
+    // A stopping service lingers only briefly.
+    lingerEnd_ = std::chrono::steady_clock::now() + (state_.draining.load() ? kLingerIdle / 2 : kLingerTime);
     lingerRead();
 }
 

@@ -51,6 +51,7 @@ private:
     std::string address_;  // the client's, without its port
     std::string peer_;
     bool inRequest_ = false;
+    bool requestRead_ = false;  // the whole request, body and all, has been read
     std::chrono::steady_clock::time_point started_;
     std::string method_ = "-";
     std::string target_ = "-";
