@@ -73,11 +73,15 @@ unsigned flagBit(std::string_view name)
     return WF_FLAG_OTHER;
 }
 
-// Copies `text` into a fixed field, cut short if need be, always ended.
+// Copies `text` into a fixed field, cut short if need be (between two
+// UTF-8 characters, never within one), always ended.
 template <std::size_t N>
 void copyText(char (&field)[N], std::string_view text)
 {
-    const std::size_t length = std::min(text.size(), N - 1);
+    std::size_t length = std::min(text.size(), N - 1);
+    if (length < text.size())
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+            --length;  // text[length] continues a character: cut before that character
     std::memcpy(field, text.data(), length);
     field[length] = '\0';
 }
@@ -94,10 +98,8 @@ void fail(wf_result& result, int error, std::string_view message)
 
 void failUnknownPopulation(wf_result& result, const char* population)
 {
-    char text[sizeof result.message];
-    std::snprintf(text, sizeof text, "unknown population \"%s\": one of %s", population,
-                  wrenfield::tabular::populationChoices().c_str());
-    fail(result, WF_ERROR_UNKNOWN_POPULATION, text);
+    fail(result, WF_ERROR_UNKNOWN_POPULATION,
+         "unknown population \"" + std::string(population) + "\": one of " + wrenfield::tabular::populationChoices());
 }
 
 void compute(Population population, double bwt, double gestDays, double wt, double ht, double sex, double eth,
