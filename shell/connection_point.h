@@ -1,26 +1,32 @@
-// The control's one connection point, for its event interface __Calc, and
-// the enumerators a container walks. Sinks can connect, be listed and
-// disconnect; the control raises no events.
+// A connection point of the Calc object's events, and the enumerators a host
+// walks: sinks of the point's event interface connect (Advise), are listed
+// and disconnect; the object raises an event to every sink connected at that
+// moment. The same code serves the platform and this project's runtime.
 #pragma once
 
-#include <windows.h>
-#include <ole2.h>
-#include <ocidl.h>
-
+#include <atomic>
 #include <vector>
 
-namespace wrenfield::windows {
+#include "shell/com_platform.h"
 
-class SourceConnectionPoint final : public IConnectionPoint {
+namespace wrenfield::shell {
+
+class ConnectionPoint final : public IConnectionPoint {
 public:
-    // `container` is the control; its references are this object's references.
-    explicit SourceConnectionPoint(IConnectionPointContainer& container, const IID& source);
-    ~SourceConnectionPoint();
-    SourceConnectionPoint(const SourceConnectionPoint&) = delete;
-    SourceConnectionPoint& operator=(const SourceConnectionPoint&) = delete;
+    // `container` is the object; its references are this point's references.
+    ConnectionPoint(IConnectionPointContainer& container, const IID& source);
+    ~ConnectionPoint();
+    ConnectionPoint(const ConnectionPoint&) = delete;
+    ConnectionPoint& operator=(const ConnectionPoint&) = delete;
 
-    // Lets every sink go (when the control closes or is destroyed).
+    const IID& source() const noexcept { return source_; }
+
+    // Lets every sink go (when the object closes or is destroyed).
     void disconnectAll();
+
+    // The sinks connected now, each with a reference the caller releases: a
+    // sink may disconnect (or connect others) while it hears an event.
+    std::vector<IDispatch*> connectedSinks() const;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
@@ -28,6 +34,9 @@ public:
 
     HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override;
     HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** container) override;
+    // A sink must answer for the event interface (an IDispatch, since the
+    // event interfaces are dispatch interfaces); anything else is
+    // CONNECT_E_CANNOTCONNECT.
     HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override;
     HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
     HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** connections) override;
@@ -39,8 +48,8 @@ private:
     DWORD nextCookie_ = 1;
 };
 
-// An enumerator of the one connection point, holding the container alive.
-HRESULT enumerateConnectionPoint(IConnectionPointContainer& container, IConnectionPoint& point,
-                                 IEnumConnectionPoints** enumerator);
+// An enumerator of the object's connection points, holding the object alive.
+HRESULT enumerateConnectionPoints(IConnectionPointContainer& container, std::vector<IConnectionPoint*> points,
+                                  IEnumConnectionPoints** enumerator);
 
-}  // namespace wrenfield::windows
+}  // namespace wrenfield::shell
