@@ -1,24 +1,34 @@
 #!/usr/bin/env bash
 # Proves Wrenfield515UK.ocx as a visual control on a Windows form, under Wine
-# on a virtual screen (Xvfb): builds it with mingw-w64, makes a fresh Wine
-# prefix, registers the control, and runs control_proof.exe in two
-# containers — Wine's ATL host (a window of class "AtlAxWin") and our own
-# small OLE container (windows/proof/ole_container.cpp) — which drive the
-# control with real mouse and keyboard input through xdotool. Lists which
-# interfaces each container asked the control for.
+# on a virtual screen (Xvfb) at 144 dots per inch: builds it with mingw-w64,
+# makes a fresh Wine prefix (its LogPixels set to 144), registers the control,
+# and runs control_proof.exe in two containers — Wine's ATL host (a window of
+# class "AtlAxWin") and our own small OLE container
+# (windows/proof/ole_container.cpp) — which drive the control with real mouse
+# and keyboard input through xdotool, count its events, write its properties
+# as form code does, and (our container) change its ambient properties and
+# place a second control while the form is designed. Lists which interfaces
+# each container asked the control for.
 #
-#   windows/prove_control.sh [BUILD_DIR] [--screenshot PNG]   (default: build/windows)
+#   windows/prove_control.sh [BUILD_DIR] [--screenshot PNG] [--design-screenshot PNG]
+#                                                             (default: build/windows)
 #
 # --screenshot writes the picture of the form with the control on it (the
-# README shows docs/windows-form.png). Exit code 0 when everything holds, 1
-# when something does not, 77 (skipped) when a tool is not installed.
+# README shows docs/windows-form.png); --design-screenshot the picture with
+# the container's ambient font and colours and a second control in design
+# mode. Exit code 0 when everything holds, 1 when something does not, 77
+# (skipped) when a tool is not installed.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 dir="$top/build/windows"
 screenshot=""
+design_screenshot=""
+# The screen's logical resolution for the whole proof.
+dpi=144
 while [ $# -gt 0 ]; do
   case "$1" in
     --screenshot) screenshot=$2; shift 2 ;;
+    --design-screenshot) design_screenshot=$2; shift 2 ;;
     *) dir=$1; shift ;;
   esac
 done
@@ -72,6 +82,8 @@ wineboot -i >/dev/null 2>&1
 # manages itself: with no window manager, closing a managed window waits.
 cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+# The screen at 144 dots per inch, as a high-resolution desktop sets it.
+"$wine64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
 
 # The proof runs xdotool and import through this script, which says when
 # the program is through.
@@ -133,7 +145,9 @@ run_container() {
   local log="$work/$mode-$bits"
   echo "== $title"
   local rc=0
-  WINEDEBUG=-all,+debugstr "$loader" "$exe" "$mode" "$work" >"$log.out" 2>"$log.debug" || rc=$?
+  # The control writes each interface request to the debugger only when asked.
+  WRENFIELD515UK_TRACE=1 WINEDEBUG=-all,+debugstr "$loader" "$exe" "$mode" "$work" "$dpi" >"$log.out" 2>"$log.debug" ||
+    rc=$?
   tr -d '\r' <"$log.out" | sed 's/^/   /'
   if [ $rc -ne 0 ] || ! grep -Eq '^proof: [0-9]+ checks passed, 0 failed$' <<<"$(tr -d '\r' <"$log.out")"; then
     echo "!! $title: exit code $rc"
@@ -170,18 +184,21 @@ else
   echo "== 32-bit: no 32-bit Wine (package wine32) here; the 32-bit library was checked as a file only"
 fi
 
-if [ -n "$screenshot" ]; then
-  if [ -f "$work/form.png" ]; then
-    cp "$work/form.png" "$screenshot" && echo "== picture of the form: $screenshot"
+keep_picture() {  # NAME DESTINATION
+  [ -n "$2" ] || return 0
+  if [ -f "$work/$1" ]; then
+    cp "$work/$1" "$2" && echo "== picture of the form ($dpi dpi): $2"
   else
-    echo "!! no picture of the form"
+    echo "!! no picture $1"
     failed=1
   fi
-fi
+}
+keep_picture form.png "$screenshot"
+keep_picture form-design.png "$design_screenshot"
 
 wineserver -w
 if [ $failed -ne 0 ]; then
   echo "PROOF FAILED ($((SECONDS - start)) s)"
   exit 1
 fi
-echo "PROOF PASSED: the control sited, driven by mouse and keyboard, drawn, saved and torn down in both containers ($((SECONDS - start)) s)"
+echo "PROOF PASSED: the control sited at $dpi dpi, driven by mouse and keyboard with its events counted, its properties written, drawn, saved, its ambient properties and design mode followed, and torn down in both containers ($((SECONDS - start)) s)"
