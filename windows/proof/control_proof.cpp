@@ -755,7 +755,8 @@ int runOleContainer()
     mark("container B has placed the control");
     RedrawWindow(form, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     pumpUntil([] { return false; }, 1000, form, &site);
-    savePictureOfWindow(form, L"form.png");
+    // The form down to its button: the room for the second control is empty yet.
+    savePictureOfWindow(form, L"form.png", gForm.okButton().bottom + gForm.scaled(10));
 
     mark("the proof's own requests begin");
     IUnknown* unknown = nullptr;

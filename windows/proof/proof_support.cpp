@@ -224,10 +224,15 @@ Picture drawnPicture(IUnknown* control, int width, int height)
     return picture;
 }
 
-void savePictureOfWindow(HWND window, const std::wstring& name)
+void savePictureOfWindow(HWND window, const std::wstring& name, int clientBottom)
 {
     RECT rect{};
     GetWindowRect(window, &rect);
+    if (clientBottom > 0) {
+        POINT bottom = {0, clientBottom};
+        ClientToScreen(window, &bottom);
+        rect.bottom = bottom.y;
+    }
     const std::wstring file = linuxFolder() + L"/" + name;
     runOnLinux(L"import -window root -crop " + std::to_wstring(rect.right - rect.left) + L"x" +
                std::to_wstring(rect.bottom - rect.top) + L"+" + std::to_wstring(rect.left) + L"+" +

@@ -65,5 +65,6 @@ bool samePixels(const Picture& a, const RECT& area, const Picture& b);
 // What the control's IViewObject::Draw paints into a memory bitmap of this size.
 Picture drawnPicture(IUnknown* control, int width, int height);
 // Saves a picture of the window as it is on the screen, NAME in the Linux
-// work folder, and checks that it is there.
-void savePictureOfWindow(HWND window, const std::wstring& name);
+// work folder, and checks that it is there. With `clientBottom`, only down
+// to that line of its client area.
+void savePictureOfWindow(HWND window, const std::wstring& name, int clientBottom = 0);
