@@ -10,25 +10,28 @@
 # place a second control while the form is designed. Lists which interfaces
 # each container asked the control for.
 #
-#   windows/prove_control.sh [BUILD_DIR] [--screenshot PNG] [--design-screenshot PNG]
+#   windows/prove_control.sh [BUILD_DIR] [--screenshot PNG] [--design-screenshot PNG] [--pictures DIR]
 #                                                             (default: build/windows)
 #
 # --screenshot writes the picture of the form with the control on it (the
 # README shows docs/windows-form.png); --design-screenshot the picture with
 # the container's ambient font and colours and a second control in design
-# mode. Exit code 0 when everything holds, 1 when something does not, 77
+# mode; --pictures keeps every picture the proof took (also the form at 96,
+# 120 and 192 dpi) in DIR. Exit code 0 when everything holds, 1 when something does not, 77
 # (skipped) when a tool is not installed.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 dir="$top/build/windows"
 screenshot=""
 design_screenshot=""
+pictures=""
 # The screen's logical resolution for the whole proof.
 dpi=144
 while [ $# -gt 0 ]; do
   case "$1" in
     --screenshot) screenshot=$2; shift 2 ;;
     --design-screenshot) design_screenshot=$2; shift 2 ;;
+    --pictures) pictures=$2; shift 2 ;;
     *) dir=$1; shift ;;
   esac
 done
@@ -65,7 +68,7 @@ trap cleanup EXIT
 
 # A virtual screen of our own, on the first free display number.
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 exec 3>&-
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
@@ -176,6 +179,24 @@ check_library "$dir/Wrenfield515UK.ocx" pei-x86-64 x86_64-w64-mingw32-objdump
 check_library "$dir/x86/Wrenfield515UK.ocx" pei-i386 i686-w64-mingw32-objdump
 
 prove_build 64 "$dir" "$wine64" "Program Files"
+
+# The layout at the other resolutions screens use: the control in our
+# container, every control where the table puts it, a font to match.
+for other in 96 120 192; do
+  "$wine64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $other /f >/dev/null 2>&1
+  "$wine64" regsvr32 /s "C:\\Program Files\\Wrenfield515UK\\Wrenfield515UK.ocx"
+  echo "== 64-bit, the layout at $other dpi"
+  rc=0
+  out=$("$wine64" "C:\\Program Files\\Wrenfield515UK\\control_proof.exe" layout "$work" $other 2>/dev/null | tr -d '\r') || rc=$?
+  printf '%s\n' "$out" | grep -v '^ok ' | sed 's/^/   /'
+  printf '%s\n' "$out" | grep 'every control is where' | sed 's/^/   /'
+  if [ $rc -ne 0 ] || ! grep -Eq '^proof: [0-9]+ checks passed, 0 failed$' <<<"$out"; then
+    echo "!! the layout at $other dpi: exit code $rc"
+    failed=1
+  fi
+  "$wine64" regsvr32 /s /u "C:\\Program Files\\Wrenfield515UK\\Wrenfield515UK.ocx"
+done
+"$wine64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
 # The 32-bit library in a 32-bit process, where 32-bit Wine is installed
 # (wine32); elsewhere only the checks of the file above.
 if [ -d /usr/lib/i386-linux-gnu/wine/i386-windows ]; then
@@ -195,6 +216,9 @@ keep_picture() {  # NAME DESTINATION
 }
 keep_picture form.png "$screenshot"
 keep_picture form-design.png "$design_screenshot"
+if [ -n "$pictures" ]; then
+  mkdir -p "$pictures" && cp "$work"/*.png "$pictures"/ && echo "== every picture: $pictures"
+fi
 
 wineserver -w
 if [ $failed -ne 0 ]; then

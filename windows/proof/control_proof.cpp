@@ -7,8 +7,9 @@
 // it also changes the ambient font and colours, and places a second control
 // by quick activation while the form is being designed.
 //
-//   control_proof.exe atl  FOLDER DPI   Wine's ATL host (a window of class "AtlAxWin")
-//   control_proof.exe ole  FOLDER DPI   our own OLE container (ole_container.h)
+//   control_proof.exe atl    FOLDER DPI   Wine's ATL host (a window of class "AtlAxWin")
+//   control_proof.exe ole    FOLDER DPI   our own OLE container (ole_container.h)
+//   control_proof.exe layout FOLDER DPI   the layout alone, in our container (form-DPI.png)
 //
 // FOLDER is a Linux folder holding run.sh, through which the proof runs
 // xdotool and ImageMagick's import; the container "ole" leaves pictures of
@@ -814,12 +815,36 @@ int runOleContainer()
     return 0;
 }
 
+// The layout alone, at another resolution: our container places the control,
+// every control sits where the table puts it with a font to match, a picture
+// of the form, and the control goes again.
+int runLayoutOnly()
+{
+    HWND form = makeForm(L"Wrenfield515UK in an OLE container");
+    OleContainer site(form, gForm.controlArea());
+    const HRESULT placed = site.place(CLSID_Calc);
+    ShowWindow(form, SW_SHOW);
+    UpdateWindow(form);
+    HWND control = FindWindowExW(form, nullptr, kCalcWindowClass, nullptr);
+    check(placed == S_OK && control, "the control placed on the form: " + hex(placed));
+    if (!control)
+        return 1;
+    pumpUntil([] { return false; }, 500, form, &site);
+    proveLayout(control, gForm.dpi);
+    savePictureOfWindow(form, L"form-" + std::to_wstring(gForm.dpi) + L".png",
+                        gForm.okButton().bottom + gForm.scaled(10));
+    site.remove();
+    DestroyWindow(form);
+    pumpUntil([] { return false; }, 200, nullptr, nullptr);
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: control_proof.exe atl|ole FOLDER DPI\n");
+        std::fprintf(stderr, "usage: control_proof.exe atl|ole|layout FOLDER DPI\n");
         return 2;
     }
     const std::wstring container = argv[1];
@@ -836,6 +861,8 @@ int wmain(int argc, wchar_t** argv)
     OleInitialize(nullptr);
     if (container == L"atl")
         runAtlHost();
+    else if (container == L"layout")
+        runLayoutOnly();
     else
         runOleContainer();
 

@@ -186,5 +186,26 @@ void proveProperties(IUnknown* control, HWND controlWindow, wrenfield::form::Cal
     SysFreeString(exception.bstrHelpFile);
     VARIANT centile = numberValue(50);
     check(FAILED(put(dispatch, L"Centile", centile, nullptr)), "Centile cannot be written");
+
+    // A container that freezes the events (while it loads a form, say) hears
+    // none until it thaws them; the form computes all the same.
+    IOleControl* oleControl = nullptr;
+    control->QueryInterface(IID_IOleControl, reinterpret_cast<void**>(&oleControl));
+    const int heardBefore = events.recomputed + events.changed;
+    oleControl->FreezeEvents(TRUE);
+    VARIANT weight = textValue(L"3100");
+    put(dispatch, L"Birthweight", weight, nullptr);
+    VariantClear(&weight);
+    model.selectAsUser(names::Combobwt, "3100");
+    const bool quiet = events.recomputed + events.changed == heardBefore &&
+                       windowText(result) == wide(model.outputLabel().caption());
+    oleControl->FreezeEvents(FALSE);
+    weight = textValue(L"3150");
+    put(dispatch, L"Birthweight", weight, nullptr);
+    VariantClear(&weight);
+    model.selectAsUser(names::Combobwt, "3150");
+    check(quiet && events.recomputed > 0 && events.lastRecomputed == std::stod(model.outputLabel().caption()),
+          "FreezeEvents(TRUE): no event while frozen, the form computes; thawed, the events again");
+    oleControl->Release();
     dispatch->Release();
 }
