@@ -19,27 +19,27 @@ VARIANT ambient(IDispatch* site, DISPID id)
     return value;
 }
 
-std::optional<COLORREF> colourOf(VARIANT& value)
-{
-    VARIANT number;
-    VariantInit(&number);
-    std::optional<COLORREF> colour;
-    // An OLE_COLOR: an RGB value, or a system colour's index with the top bit set.
-    if (SUCCEEDED(VariantChangeType(&number, &value, 0, VT_I4))) {
-        COLORREF translated = 0;
-        if (SUCCEEDED(OleTranslateColor(static_cast<OLE_COLOR>(V_I4(&number)), nullptr, &translated)))
-            colour = translated;
-    }
-    VariantClear(&number);
-    return colour;
-}
-
 std::optional<COLORREF> colourOf(OLE_COLOR value)
 {
     COLORREF translated = 0;
     if (SUCCEEDED(OleTranslateColor(value, nullptr, &translated)))
         return translated;
     return std::nullopt;
+}
+
+// An OLE_COLOR: an RGB value, or a system colour's index with the top bit
+// set, which containers pass as a signed or an unsigned 32-bit number.
+std::optional<COLORREF> colourOf(VARIANT& value)
+{
+    VARIANT number;
+    VariantInit(&number);
+    std::optional<COLORREF> colour;
+    if (SUCCEEDED(VariantChangeType(&number, &value, 0, VT_UI4)))
+        colour = colourOf(static_cast<OLE_COLOR>(V_UI4(&number)));
+    else if (SUCCEEDED(VariantChangeType(&number, &value, 0, VT_I4)))
+        colour = colourOf(static_cast<OLE_COLOR>(static_cast<DWORD>(V_I4(&number))));
+    VariantClear(&number);
+    return colour;
 }
 
 }  // namespace
