@@ -8,6 +8,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <functional>
 #include <iterator>
 #include <string>
@@ -119,14 +120,19 @@ protected:
         return found;
     }
 
-    // Connects the sink until the end of the test.
-    void connect(Sink& sink, const IID& source = DIID___Calc2)
+    // A new sink, connected to the point of `source` until the end of the
+    // test (the fixture keeps it until it has disconnected it).
+    Sink& connectedSink(const IID& source = DIID___Calc2)
     {
+        Sink& sink = sinks_.emplace_back(source);
         IConnectionPoint* events = point(source);
-        ASSERT_NE(events, nullptr);
+        EXPECT_NE(events, nullptr);
         DWORD cookie = 0;
-        ASSERT_EQ(events->Advise(&sink, &cookie), S_OK);
-        connections_.emplace_back(events, cookie);
+        if (events) {
+            EXPECT_EQ(events->Advise(&sink, &cookie), S_OK);
+            connections_.emplace_back(events, cookie);
+        }
+        return sink;
     }
 
     std::string read(const shell::CalcProperty& property)
@@ -187,6 +193,7 @@ protected:
     void* library_ = nullptr;
     _Calc2* calc_ = nullptr;
     std::vector<std::pair<IConnectionPoint*, DWORD>> connections_;
+    std::deque<Sink> sinks_;  // outlive their connections
 };
 
 // Each property holds its list's start-up text, and writing an entry is the
@@ -230,8 +237,7 @@ TEST_F(ShellPropertiesAndEvents, EachWriteIsTheUsersPickOfThatEntry)
 // 380 and changes nothing: not the property, not the centile, no event.
 TEST_F(ShellPropertiesAndEvents, ATextTheListLacksChangesNothing)
 {
-    Sink sink;
-    connect(sink);
+    Sink& sink = connectedSink();
     const std::pair<const char*, const char*> refused[] = {
         {"Population", "united kingdom"}, {"Population", "England"}, {"MaternalHeight", "139"},
         {"MaternalHeight", "165.0"},      {"BookingWeight", " 65"},   {"EthnicGroup", "Maori"},
@@ -307,8 +313,7 @@ TEST_F(ShellPropertiesAndEvents, LateBoundByNameWithNumbersAsTheirText)
 // computes once.
 TEST_F(ShellPropertiesAndEvents, EventsFollowEachComputation)
 {
-    Sink sink;
-    connect(sink);
+    Sink& sink = connectedSink();
     struct Step {
         const char* property;
         const char* text;
@@ -354,8 +359,7 @@ TEST_F(ShellPropertiesAndEvents, ConnectionPointsOfBothVersions)
 
     // A sink of the first version's interface connects and hears nothing: it
     // has no events. One that speaks neither interface cannot connect.
-    Sink firstVersion(DIID___Calc);
-    connect(firstVersion, DIID___Calc);
+    Sink& firstVersion = connectedSink(DIID___Calc);
     Sink stranger(IID_IClassFactory);
     IConnectionPoint* events = point(DIID___Calc2);
     DWORD cookie = 7;
