@@ -18,7 +18,7 @@ expect_status() {  # expected-status description command...
   local got=$?
   [ "$got" -eq "$want" ] || { fail "$what: exit status $got, expected $want"; cat "$work/out" >&2; }
 }
-ours='187A1494-A7E4-46E6-B1C8-1885659AB446|739DC2BA-688E-4D50-AEFA-62D66F055A60|C5DD6964-C996-44FD-AECF-C2652D21C9A5|6A377DCC-2856-4013-AB27-CFC405A0ECEC|Wrenfield515UK'
+ours='187A1494-A7E4-46E6-B1C8-1885659AB446|739DC2BA-688E-4D50-AEFA-62D66F055A60|C5DD6964-C996-44FD-AECF-C2652D21C9A5|6A377DCC-2856-4013-AB27-CFC405A0ECEC|52869A77-3AC4-495D-A9BB-F39DEB3148B6|7B7DFD3D-27B0-4316-9367-499DBBEA0068|Wrenfield515UK'
 
 expect_status 0 "creation fails before registration" "$host" unregistered
 expect_status 0 "register" "$regsvr" "$lib"
@@ -37,8 +37,11 @@ for entry in \
     '[Wrenfield515UK.Calc\CLSID]' '@="{187A1494-A7E4-46E6-B1C8-1885659AB446}"' \
     '[Interface\{C5DD6964-C996-44FD-AECF-C2652D21C9A5}]' '@="_Calc"' \
     '[Interface\{6A377DCC-2856-4013-AB27-CFC405A0ECEC}]' '@="__Calc"' \
-    '[TypeLib\{739DC2BA-688E-4D50-AEFA-62D66F055A60}\1.0]' '@="Wrenfield515UK"' \
-    '[TypeLib\{739DC2BA-688E-4D50-AEFA-62D66F055A60}\1.0\409\win64]' '"Version"="1.0"'; do
+    '[Interface\{52869A77-3AC4-495D-A9BB-F39DEB3148B6}]' '@="_Calc2"' \
+    '[Interface\{7B7DFD3D-27B0-4316-9367-499DBBEA0068}]' '@="__Calc2"' \
+    "[$clsid\\VERSION]" '@="1.1"' \
+    '[TypeLib\{739DC2BA-688E-4D50-AEFA-62D66F055A60}\1.1]' '@="Wrenfield515UK"' \
+    '[TypeLib\{739DC2BA-688E-4D50-AEFA-62D66F055A60}\1.1\409\win64]' '"Version"="1.1"'; do
   grep -qxF -- "$entry" "$work/out" || fail "registry lacks the line: $entry"
 done
 
