@@ -79,11 +79,15 @@ unsigned flagBit(std::string_view name)
     return WF_FLAG_OTHER;
 }
 
-// Copies `text` into a fixed field, cut short if need be, always ended.
+// Copies `text` into a fixed field, cut short if need be (between two
+// UTF-8 characters, never within one), always ended.
 template <std::size_t N>
 void copyText(char (&field)[N], std::string_view text)
 {
-    const std::size_t length = std::min(text.size(), N - 1);
+    std::size_t length = std::min(text.size(), N - 1);
+    if (length < text.size())
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+            --length;  // text[length] continues a character: cut before that character
     std::memcpy(field, text.data(), length);
     field[length] = '\0';
 }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -20,6 +21,7 @@
 #include "cli/interruptible_input.h"
 #include "cli/progress_meter.h"
 #include "cli/reading_options.h"
+#include "platform/disk_file_buffer.h"
 #include "platform/replacing_file.h"
 #include "reading/fields.h"
 #include "reading/population_choice.h"
@@ -213,6 +215,32 @@ void writeCohortSummary(const BatchOptions& options, const BatchSettings& settin
         stop("--summary: " + problem);
 }
 
+// ": No space left on device", or nothing when there is no error number.
+std::string reason(int error)
+{
+    return error ? std::string(": ") + std::strerror(error) : std::string();
+}
+
+// Stops before anything is read when -o or --summary names the input itself
+// (the same file, whatever the path: a link, a hard link, "./"), which
+// replacing would destroy.
+void refuseWritingOverTheInput(const BatchOptions& options, int inputFd)
+{
+    struct stat input {};
+    if (::fstat(inputFd, &input) != 0 || !S_ISREG(input.st_mode))
+        return;
+    const std::pair<const char*, const std::string*> outputs[] = {{"-o", &options.output},
+                                                                  {"--summary", &options.summary}};
+    for (const auto& [option, path] : outputs) {
+        struct stat output {};
+        if (path->empty() || *path == "-" || ::stat(path->c_str(), &output) != 0)
+            continue;
+        if (output.st_dev == input.st_dev && output.st_ino == input.st_ino)
+            stop(std::string(option) + ": " + *path + " is the input file itself; writing it would destroy the " +
+                 "input: write to another file (nothing was read or written)");
+    }
+}
+
 void runBatch(const BatchOptions& options, const SummaryPictureWriter& writer)
 {
     BatchSettings settings = settingsFrom(options);
@@ -231,8 +259,10 @@ void runBatch(const BatchOptions& options, const SummaryPictureWriter& writer)
         if (file.fd < 0)
             stop("cannot open " + options.input + ": " + std::strerror(errno));
     }
+    const int inputFd = file.fd >= 0 ? file.fd : STDIN_FILENO;
+    refuseWritingOverTheInput(options, inputFd);
     // Read through a buffer that gives up waiting for input on Ctrl-C.
-    InterruptibleInput buffer(file.fd >= 0 ? file.fd : STDIN_FILENO);
+    InterruptibleInput buffer(inputFd);
     std::istream input(&buffer);
     std::istream* in = &input;
 
@@ -242,13 +272,24 @@ void runBatch(const BatchOptions& options, const SummaryPictureWriter& writer)
     std::optional<ProgressMeter> meter;
     if (!options.quiet && ::isatty(STDERR_FILENO) == 1)
         meter.emplace(std::cerr, inputSize(options.input), terminalWidth());
+    // The output: a replacing file, or standard output written with the
+    // system's own calls, so that a failed write says why.
+    std::optional<ReplacingFile> outputFile;
+    std::unique_ptr<DiskFileBuffer> standardOutput;
+    std::ostream standardStream(nullptr);
+    auto outputError = [&] { return outputFile ? outputFile->writeError() : standardOutput ? standardOutput->error() : 0; };
     try {
         BatchJob job(*in, settings);
-        std::optional<ReplacingFile> outputFile;
-        std::ostream* out = &std::cout;
+        std::ostream* out = &standardStream;
         if (!options.output.empty() && options.output != "-") {
             outputFile.emplace(options.output);
             out = &outputFile->stream();
+        } else {
+            const int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+            if (fd < 0)
+                stop(std::string("cannot write to standard output: ") + std::strerror(errno));
+            standardOutput = std::make_unique<DiskFileBuffer>(fd, 0);
+            standardStream.rdbuf(standardOutput.get());
         }
         BatchRunOptions run;
         run.threads = options.threads > 0 ? options.threads : availableCores();
@@ -266,8 +307,8 @@ void runBatch(const BatchOptions& options, const SummaryPictureWriter& writer)
         }
         if (outputFile)
             outputFile->commit();
-        else
-            std::cout.flush();
+        else if (!standardOutput->close())
+            stop("cannot write the output after " + std::to_string(summary.rows) + " rows" + reason(errno));
     } catch (const BatchError& error) {
         if (meter)
             meter->finish();
@@ -275,11 +316,16 @@ void runBatch(const BatchOptions& options, const SummaryPictureWriter& writer)
             std::cerr << "custcent batch: interrupted\n";
             throw CommandExit{128 + InterruptWatch::signalNumber()};
         }
-        stop((options.input == "-" ? std::string("standard input") : options.input) + ": " + error.what());
+        // The run says what failed; the buffers know the system's reason.
+        const std::string left = outputFile ? " (" + options.output + " is left as it was)" : std::string();
+        if (const int written = outputError())
+            stop(error.what() + reason(written) + left);
+        stop((options.input == "-" ? std::string("standard input") : options.input) + ": " + error.what() +
+             reason(buffer.error()) + left);
     } catch (const std::system_error& error) {
         if (meter)
             meter->finish();
-        stop(error.what());
+        stop(error.what() + (outputFile ? " (" + options.output + " is left as it was)" : std::string()));
     }
     std::cerr << "custcent batch: " << summaryText(summary) << "\n";
     std::cerr << "custcent batch: " << bandSummaryText(summary, settings.options.thresholds) << "\n";
@@ -303,7 +349,8 @@ void addBatchCommand(CLI::App& app, SummaryPictureWriter writer)
         ->type_name("NAME");
     batch->add_option("--output,-o", options->output,
                       "Write the result to this file (it appears only once complete; an older file of that name "
-                      "is replaced). Default: standard output.")
+                      "is replaced and keeps its permissions, group and access control list; through a symbolic "
+                      "link, the file it leads to is replaced). It may not be the input. Default: standard output.")
         ->type_name("OUT");
     batch->add_option("--threads,-j", options->threads,
                       "Threads that parse and compute (default: the cores available). The output is the same "
@@ -367,8 +414,9 @@ void addBatchCommand(CLI::App& app, SummaryPictureWriter writer)
         "A summary goes to standard error: rows, computed, missing, errors; then the bands and the flags "
         "counted.\n"
         "Exit status: 0 no row had an error (missing inputs are not errors); 1 some row had an error; 2 the "
-        "file could not be read or written, or its header lacks a required column (nothing is written); 130 "
-        "stopped by Ctrl-C (with -o, OUT is not written).");
+        "file could not be read or written (the message gives the system's reason), -o names the input, or its "
+        "header lacks a required column (nothing is written); 129, 130, 143 stopped by a hang-up, Ctrl-C or "
+        "SIGTERM (with -o, OUT is not written and no temporary file is left).");
     batch->callback([options, writer = std::move(writer)] { runBatch(*options, writer); });
 }
 

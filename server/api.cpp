@@ -117,6 +117,8 @@ Response respond(const Request& request, const ChartRenderer& chart)
     auto target = splitTarget(request.target);
     if (!target)
         return problem(400, "malformed percent-encoding in the request target");
+    if (auto name = repeatedParameter(*target))
+        return problem(400, "the query gives the parameter \"" + *name + "\" more than once", *name);
     RouteInfo info = route(target->path);
     if (info.route == Route::Unknown)
         return problem(404, "no resource at this path; the API is under /v1 (see /v1/openapi.json)");

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <optional>
 #include <span>
+#include <unordered_set>
 #include <variant>
 
 #include <nlohmann/json.hpp>
@@ -228,6 +229,27 @@ bool nestsTooDeep(std::string_view body)
     return false;
 }
 
+// The first key that one object gives twice ({"bwt": 3400, "bwt": 1000}),
+// noted as the body is parsed. The parser would keep the last one; a query
+// would give the first: neither is read, the request is refused.
+struct RepeatedKeys {
+    std::vector<std::unordered_set<std::string>> open;  // the keys of each object being read, innermost last
+    std::optional<std::string> first;
+
+    void note(json::parse_event_t event, const json& parsed)
+    {
+        if (event == json::parse_event_t::object_start) {
+            open.emplace_back();
+        } else if (event == json::parse_event_t::object_end && !open.empty()) {
+            open.pop_back();
+        } else if (event == json::parse_event_t::key && !open.empty()) {
+            const std::string& key = parsed.get_ref<const std::string&>();
+            if (!open.back().insert(key).second && !first)
+                first = key;
+        }
+    }
+};
+
 // The chart's size in pixels: big enough to read, small enough to draw quickly.
 constexpr int kDefaultChartWidth = 900;
 constexpr int kDefaultChartHeight = 600;
@@ -290,7 +312,15 @@ Response centileResponse(std::string_view body, const Parameters& parameters)
     if (nestsTooDeep(body))
         return problem(400, "JSON nested more than " + std::to_string(kMaxDepth) +
                                 " deep: expected a birth or an array of births");
-    json doc = json::parse(body, nullptr, false);
+    RepeatedKeys repeated;
+    json doc = json::parse(body, [&repeated](int, json::parse_event_t event, json& parsed) {
+        repeated.note(event, parsed);
+        return true;
+    }, false);
+    if (!doc.is_discarded() && repeated.first) {
+        const std::string key = repeated.first->substr(0, 100);
+        return problem(400, "the key \"" + key + "\" is given twice in one object: which one holds cannot be told", key);
+    }
     if (doc.is_discarded()) {
         // Parsed again only to say where and why.
         try {

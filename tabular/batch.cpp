@@ -16,10 +16,11 @@ namespace wrenfield::tabular {
 namespace {
 
 // Records computed between two writes; also the unit that the threads share
-// out: at most this many records read one by one, or this much plain text
-// (about 3,000 records of births). With a bounded number of chunks in flight
-// (a few more than threads), memory stays a few megabytes whatever the
-// input's length.
+// out: at most this many records read one by one, or this much text (about
+// 3,000 records of births; a single record may be longer, up to the CSV
+// reader's limit). With a bounded number of chunks in flight (a few more
+// than threads), memory stays a few megabytes whatever the input's length
+// and width.
 constexpr std::size_t kChunkRecords = 4096;
 constexpr std::size_t kChunkBytes = std::size_t{128} << 10;
 
@@ -435,13 +436,15 @@ bool BatchJob::readChunk(Chunk& chunk)
     chunk.count = 0;
     chunk.plain = reader_.nextPlainText(chunk.text, chunk.firstLine, kChunkBytes);
     bool more = chunk.plain;
-    // Otherwise records one by one, until plain text follows.
+    // Otherwise records one by one, until plain text follows or the chunk
+    // holds as much text as a plain one would: wide rows make short chunks.
+    const std::uint64_t start = reader_.offset();
     while (!chunk.plain && chunk.count < chunk.records.size()) {
         more = reader_.next(chunk.records[chunk.count]);
         if (!more)
             break;
         ++chunk.count;
-        if (reader_.plainRecordNext())
+        if (reader_.plainRecordNext() || reader_.offset() - start >= kChunkBytes)
             break;
     }
     // Plain text holds only whole lines, read before any error; records read

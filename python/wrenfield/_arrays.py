@@ -78,7 +78,11 @@ def row_texts(rows, row_numbers, texts):
 
 
 def _prepare(population, inputs):
-    scalar_population = isinstance(population, (str, int, np.integer)) and not isinstance(population, bool)
+    # One population for every row (a name, an alias, a code: anything else
+    # is refused there, naming the argument), or one a row.
+    scalar_population = np.ndim(population) == 0
+    if isinstance(population, np.ndarray) and scalar_population:
+        population = population.item()
     arrays = [v if _inputs.is_series(v) or isinstance(v, np.ndarray) else _inputs.as_array(v) for v in inputs]
     shapes = [np.shape(a) for a in arrays]
     if not scalar_population:

@@ -85,7 +85,8 @@ def population_code(population):
         if code is None:
             raise ValueError(f"population: {error}")
         return code
-    raise TypeError(f"population: expected a name, an alias or a code, not {type(population).__name__}")
+    raise TypeError(f"population: expected a name, an alias or a code, not {type(population).__name__} "
+                    f"(population={population!r})")
 
 
 def _population_text(value):

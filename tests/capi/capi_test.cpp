@@ -159,10 +159,30 @@ TEST(CApi, RefusalsAndRunTimeErrorsLeaveNoCentile)
     ASSERT_EQ(wf_centile_with(&options, "uk", 2600, 280, 64, 163, 1, 1, 0, &moved), WF_OK) << moved.message;
     EXPECT_EQ(moved.band, WF_BAND_SGA_BELOW_3);  // below the 2nd: the finer label moved with sga
 
-    // A message longer than its field is cut short and still ended.
+    // A message longer than its field is cut short and still ended; never
+    // within a character, wherever the field's end falls in a name of two-,
+    // three- and four-byte characters.
     const std::string longName(1000, 'x');
     const wf_result r = compute({longName.c_str(), 3400, 280, 64, 163, 1, 1, 0});
     EXPECT_EQ(std::strlen(r.message), sizeof r.message - 1);
+    for (const std::string character : {"\xC3\xA9", "\xE2\x80\x94", "\xF0\x9D\x84\x9E"}) {
+        for (std::size_t shift = 0; shift < 4; ++shift) {
+            std::string name(shift, 'x');
+            while (name.size() < 400)
+                name += character;
+            const wf_result cut = compute({name.c_str(), 3400, 280, 64, 163, 1, 1, 0});
+            const std::string message = cut.message;
+            SCOPED_TRACE(message);
+            EXPECT_GE(message.size(), sizeof cut.message - 4);
+            // It ends with a whole character: the last lead byte has all its continuation bytes.
+            std::size_t lead = message.size() - 1;
+            while (lead > 0 && (static_cast<unsigned char>(message[lead]) & 0xC0) == 0x80)
+                --lead;
+            const unsigned char first = static_cast<unsigned char>(message[lead]);
+            const std::size_t length = first < 0x80 ? 1 : first < 0xE0 ? 2 : first < 0xF0 ? 3 : 4;
+            EXPECT_EQ(message.size() - lead, length);
+        }
+    }
 }
 
 TEST(CApi, VectorCallIsTheOneBirthCallForEachElementFromAnyThread)

@@ -153,6 +153,11 @@ def test_arguments_that_cannot_be_used():
         wrenfield.centile("Narnia", **ONE)
     with pytest.raises(ValueError, match="code from 0 to 4"):
         wrenfield.centile(5, **ONE)
+    # A population that is no name, alias or code: the error names the argument.
+    for odd in (1.5, np.float64(2.0), None, True, np.array(1.5)):
+        with pytest.raises(TypeError, match="population: expected a name, an alias or a code, not"):
+            wrenfield.compute(odd, **ONE)
+    assert wrenfield.centile(np.array("nz"), **ONE) == wrenfield.centile("nz", **ONE)
     with pytest.raises(ValueError, match="threads"):
         wrenfield.centile("uk", **ONE, threads=0)
     with pytest.raises(TypeError, match="bwt: cannot read datetime64"):

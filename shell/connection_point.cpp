@@ -1,10 +1,8 @@
-#include "windows/control/source_connection_point.h"
-
-#include <olectl.h>
+#include "shell/connection_point.h"
 
 #include <new>
 
-namespace wrenfield::windows {
+namespace wrenfield::shell {
 
 namespace {
 
@@ -59,10 +57,10 @@ public:
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&references_); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
     ULONG STDMETHODCALLTYPE Release() override
     {
-        const ULONG left = InterlockedDecrement(&references_);
+        const ULONG left = --references_;
         if (left == 0)
             delete this;
         return left;
@@ -104,7 +102,7 @@ private:
     IUnknown& owner_;
     std::vector<Item> items_;
     std::size_t position_;
-    LONG references_ = 1;
+    std::atomic<ULONG> references_{1};
 };
 
 using ConnectionEnumerator = Enumerator<IEnumConnections, CONNECTDATA, &IID_IEnumConnections>;
@@ -112,17 +110,17 @@ using PointEnumerator = Enumerator<IEnumConnectionPoints, IConnectionPoint*, &II
 
 }  // namespace
 
-SourceConnectionPoint::SourceConnectionPoint(IConnectionPointContainer& container, const IID& source)
+ConnectionPoint::ConnectionPoint(IConnectionPointContainer& container, const IID& source)
     : container_(container), source_(source)
 {
 }
 
-SourceConnectionPoint::~SourceConnectionPoint()
+ConnectionPoint::~ConnectionPoint()
 {
     disconnectAll();
 }
 
-void SourceConnectionPoint::disconnectAll()
+void ConnectionPoint::disconnectAll()
 {
     std::vector<CONNECTDATA> sinks;
     sinks.swap(sinks_);
@@ -130,7 +128,7 @@ void SourceConnectionPoint::disconnectAll()
         sink.pUnk->Release();
 }
 
-HRESULT SourceConnectionPoint::QueryInterface(REFIID riid, void** ppv)
+HRESULT ConnectionPoint::QueryInterface(REFIID riid, void** ppv)
 {
     if (!ppv)
         return E_POINTER;
@@ -143,17 +141,17 @@ HRESULT SourceConnectionPoint::QueryInterface(REFIID riid, void** ppv)
     return E_NOINTERFACE;
 }
 
-ULONG SourceConnectionPoint::AddRef()
+ULONG ConnectionPoint::AddRef()
 {
     return container_.AddRef();
 }
 
-ULONG SourceConnectionPoint::Release()
+ULONG ConnectionPoint::Release()
 {
     return container_.Release();
 }
 
-HRESULT SourceConnectionPoint::GetConnectionInterface(IID* iid)
+HRESULT ConnectionPoint::GetConnectionInterface(IID* iid)
 {
     if (!iid)
         return E_POINTER;
@@ -161,7 +159,7 @@ HRESULT SourceConnectionPoint::GetConnectionInterface(IID* iid)
     return S_OK;
 }
 
-HRESULT SourceConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** container)
+HRESULT ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** container)
 {
     if (!container)
         return E_POINTER;
@@ -170,7 +168,19 @@ HRESULT SourceConnectionPoint::GetConnectionPointContainer(IConnectionPointConta
     return S_OK;
 }
 
-HRESULT SourceConnectionPoint::Advise(IUnknown* sink, DWORD* cookie)
+std::vector<IDispatch*> ConnectionPoint::connectedSinks() const
+{
+    std::vector<IDispatch*> sinks;
+    sinks.reserve(sinks_.size());
+    for (const CONNECTDATA& connection : sinks_) {
+        auto* sink = static_cast<IDispatch*>(static_cast<void*>(connection.pUnk));
+        sink->AddRef();
+        sinks.push_back(sink);
+    }
+    return sinks;
+}
+
+HRESULT ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie)
 {
     if (!cookie)
         return E_POINTER;
@@ -191,7 +201,7 @@ HRESULT SourceConnectionPoint::Advise(IUnknown* sink, DWORD* cookie)
     return S_OK;
 }
 
-HRESULT SourceConnectionPoint::Unadvise(DWORD cookie)
+HRESULT ConnectionPoint::Unadvise(DWORD cookie)
 {
     for (auto it = sinks_.begin(); it != sinks_.end(); ++it) {
         if (it->dwCookie == cookie) {
@@ -204,7 +214,7 @@ HRESULT SourceConnectionPoint::Unadvise(DWORD cookie)
     return CONNECT_E_NOCONNECTION;
 }
 
-HRESULT SourceConnectionPoint::EnumConnections(IEnumConnections** connections)
+HRESULT ConnectionPoint::EnumConnections(IEnumConnections** connections)
 {
     if (!connections)
         return E_POINTER;
@@ -217,18 +227,18 @@ HRESULT SourceConnectionPoint::EnumConnections(IEnumConnections** connections)
     return S_OK;
 }
 
-HRESULT enumerateConnectionPoint(IConnectionPointContainer& container, IConnectionPoint& point,
-                                 IEnumConnectionPoints** enumerator)
+HRESULT enumerateConnectionPoints(IConnectionPointContainer& container, std::vector<IConnectionPoint*> points,
+                                  IEnumConnectionPoints** enumerator)
 {
     if (!enumerator)
         return E_POINTER;
     *enumerator = nullptr;
     try {
-        *enumerator = new PointEnumerator(container, {&point});
+        *enumerator = new PointEnumerator(container, std::move(points));
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
     return S_OK;
 }
 
-}  // namespace wrenfield::windows
+}  // namespace wrenfield::shell
