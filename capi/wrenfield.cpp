@@ -168,7 +168,7 @@ std::optional<std::string> readOptions(const wf_options* given, wrenfield::readi
 
 // Births are admitted and read this many at a time: the results of a group
 // are kept in the call's own room, then copied into the caller's structs.
-constexpr std::size_t kGroup = 1024;
+constexpr std::size_t kGroup = 256;
 
 std::size_t computeAll(const wf_options* given, const char* population, std::size_t count, const double* bwt,
                        const double* gestDays, const double* wt, const double* ht, const double* sex,
