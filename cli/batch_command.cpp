@@ -16,22 +16,25 @@
 #include <system_error>
 #include <thread>
 
-#include "tabular/batch.h"
-#include "tabular/calc_inputs.h"
-#include "tabular/cohort_summary.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/interruptible_input.h"
-#include "tabular/population_choice.h"
 #include "cli/progress_meter.h"
 #include "cli/reading_options.h"
 #include "platform/disk_file_buffer.h"
 #include "platform/replacing_file.h"
-#include "tabular/vocabulary.h"
+#include "reading/fields.h"
+#include "reading/population_choice.h"
+#include "reading/vocabulary.h"
+#include "tabular/batch.h"
+#include "tabular/cohort_summary.h"
 
 namespace wrenfield::cli {
 
 using namespace wrenfield::tabular;
+using reading::InputField;
+using reading::Unit;
+using reading::UnitChoice;
 
 namespace {
 
@@ -47,10 +50,8 @@ struct BatchOptions {
     bool naGiven = false;
     std::string delimiter = "auto";
     bool decimalComma = false;
-    bool strict = false;
-    bool exact = false;
     std::string bwtUnit = "g", wtUnit = "kg", htUnit = "cm";
-    ThresholdOptions thresholds;
+    ReadingOptionValues reading;
     std::string summary;  // the cohort summary picture, if asked for
 };
 
@@ -111,6 +112,15 @@ int terminalWidth()
     return width > 20 ? width : 80;
 }
 
+// "rounded, band, band_label, ..., flags": the columns --add takes.
+std::string addableColumns()
+{
+    std::string names;
+    for (reading::ResultField field : reading::kColumnFields)
+        names += (names.empty() ? "" : ", ") + addedColumnName(field);
+    return names;
+}
+
 [[noreturn]] void stop(const std::string& message)
 {
     std::cerr << "custcent batch: " << message << "\n";
@@ -121,24 +131,23 @@ int terminalWidth()
 BatchSettings settingsFrom(const BatchOptions& options)
 {
     BatchSettings settings;
-    try {
-        settings.defaultPopulation = parsePopulation(options.population);
-    } catch (const ValueError& error) {
-        stop(std::string("--population: ") + error.what());
-    }
-    if (auto problem = options.thresholds.apply(settings.thresholds))
+    reading::PopulationReading population = reading::readPopulation(options.population);
+    if (!population.population)
+        stop("population: " + population.error);
+    settings.defaultPopulation = *population.population;
+    if (auto problem = options.reading.apply(settings.options))
         stop(*problem);
     for (const std::string& name : commaSeparated(options.add)) {
-        auto column = addedColumnFromName(name);
+        auto column = reading::columnFieldFromName(name);
         if (!column)
-            stop("--add: unknown column \"" + name + "\"; choose from band, rounded, z, expected, weeks, flags");
+            stop("--add: unknown column \"" + name + "\"; choose from " + addableColumns());
         if (std::find(settings.added.begin(), settings.added.end(), *column) != settings.added.end())
             stop("--add: the column " + name + " is named twice");
         settings.added.push_back(*column);
     }
     for (const std::string& map : options.maps) {
         std::size_t equals = map.find('=');
-        auto field = equals == std::string::npos ? std::nullopt : inputFieldFromName(map.substr(0, equals));
+        auto field = equals == std::string::npos ? std::nullopt : reading::inputFieldFromName(map.substr(0, equals));
         if (!field || equals + 1 == map.size())
             stop("--map: expected FIELD=COLUMN with FIELD one of bwt, gest, wt, ht, sex, eth, par, not \"" + map +
                  "\"");
@@ -168,13 +177,11 @@ BatchSettings settingsFrom(const BatchOptions& options)
                  {"--wt-unit", InputField::Wt, options.wtUnit, settings.dialect.wtUnit},
                  {"--ht-unit", InputField::Ht, options.htUnit, settings.dialect.htUnit}};
     for (const UnitOption& unit : units) {
-        UnitChoice choice = chooseUnit(unit.field, unit.text);
+        UnitChoice choice = reading::chooseUnit(unit.field, unit.text);
         if (!choice.unit)
             stop(std::string(unit.option) + ": " + choice.error);
         unit.unit = *choice.unit;
     }
-    settings.strict = options.strict;
-    settings.exact = options.exact;
     return settings;
 }
 
@@ -190,7 +197,7 @@ bool isPictureName(const std::string& path)
 void writeCohortSummary(const BatchOptions& options, const BatchSettings& settings, const BatchSummary& summary,
                         const SummaryPictureWriter& writer)
 {
-    const CohortSummary cohort = cohortSummary(summary, settings.thresholds);
+    const CohortSummary cohort = cohortSummary(summary, settings.options.thresholds);
     std::string text = cohortSummaryText(cohort);
     for (std::size_t start = 0; start < text.size();) {
         std::size_t end = text.find('\n', start);
@@ -321,7 +328,7 @@ void runBatch(const BatchOptions& options, const SummaryPictureWriter& writer)
         stop(error.what() + (outputFile ? " (" + options.output + " is left as it was)" : std::string()));
     }
     std::cerr << "custcent batch: " << summaryText(summary) << "\n";
-    std::cerr << "custcent batch: " << bandSummaryText(summary, settings.thresholds) << "\n";
+    std::cerr << "custcent batch: " << bandSummaryText(summary, settings.options.thresholds) << "\n";
     if (!options.summary.empty())
         writeCohortSummary(options, settings, summary, writer);
     throw CommandExit{summary.errors > 0 ? 1 : 0};
@@ -337,7 +344,7 @@ void addBatchCommand(CLI::App& app, SummaryPictureWriter writer)
         "Compute the customised centile of every row of a CSV file of births. Writes the input columns, then "
         "centile (unrounded) and error; one output row per input row, in the same order.");
     batch->add_option("--population,-p", options->population,
-                      "Population used for rows without a population of their own: " + populationChoices() +
+                      "Population used for rows without a population of their own: " + reading::populationChoices() +
                           ". Default \"United Kingdom\".")
         ->type_name("NAME");
     batch->add_option("--output,-o", options->output,
@@ -352,9 +359,10 @@ void addBatchCommand(CLI::App& app, SummaryPictureWriter writer)
         ->check(CLI::Range(1, 256));
     batch->add_flag("--quiet,-q", options->quiet, "No progress line on the terminal during long runs.");
     batch->add_option("--add", options->add,
-                      "Columns to add between centile and error, in the order named: band (SGA, AGA, LGA, or "
-                      "\"SGA <3rd\", \"LGA >97th\"), rounded (as the calculator shows it), z, expected (expected "
-                      "weight, g), weeks, flags. E.g. --add band,rounded,flags.")
+                      "Columns to add between centile and error, in the order named: " + addableColumns() +
+                          " (band: SGA, AGA or LGA; band_label: SGA <3rd, LGA >97th...; rounded: as the calculator "
+                          "shows it; the model's values around the centile; flags: the plausibility flags in "
+                          "words). E.g. --add band,rounded,flags. The name expected is expected_weight.")
         ->type_name("COLUMNS")
         ->expected(1);
     batch->add_option("--map", options->maps,
@@ -379,14 +387,8 @@ void addBatchCommand(CLI::App& app, SummaryPictureWriter writer)
         ->type_name("U");
     batch->add_option("--ht-unit", options->htUnit, "Unit of bare heights: cm (default), m, mm, in, ft.")
         ->type_name("U");
-    batch->add_flag("--strict", options->strict,
-                    "A flagged row (a value outside the plausible range, a code of no group) is an error: no "
-                    "centile, error \"flagged: ...\".");
-    batch->add_flag("--exact", options->exact,
-                    "Compute every row by the population's method itself (1001 slices, one record at a time), "
-                    "for audits; without it the common rows are computed many at a time in closed form, to "
-                    "within 1e-11 percentage points of the method.");
-    options->thresholds.add(*batch);
+    options->reading.add(*batch, "A flagged row (a value outside the plausible range, a code of no group) is an "
+                                 "error: no centile, error \"flagged: ...\".");
     batch->add_option("--summary", options->summary,
                       "Also draw the cohort summary to this PNG, SVG or PDF file (by its extension): the histogram "
                       "of the centiles in ten bins against the tenth of the rows each holds when the standard "
@@ -401,9 +403,11 @@ void addBatchCommand(CLI::App& app, SummaryPictureWriter writer)
         "par (0-3, 4 or \"4 or more\"). Measurements may carry their unit (3.4kg, 7lb8oz, 1.63m, 5ft4in, "
         "10st2lb). Optional: population (a name or alias, any case; empty means --population). Every other "
         "column is copied through unchanged.\n"
-        "An empty field, NA, NaN or . is a missing input (error \"missing: gest\"); a field that none of these "
-        "forms reads gives \"Type mismatch (not a number: sex)\". A value outside the plausible range or a "
-        "code of no group is computed and flagged (--add flags shows them; --strict makes them errors). A "
+        "An empty field, NA, NaN or . is a missing input (error \"missing: bwt, gest\", every missing input "
+        "named); a field that none of these forms reads is an error naming it and saying why (\"sex: expected "
+        "Male, Female, ...\"), as is a birthweight, gestation, weight or height of 0 or below and an infinite "
+        "number. A value outside the plausible range or a code of no group is computed and flagged (--add "
+        "flags shows them; --strict makes them errors). A "
         "record that cannot be read (unterminated quote, wrong number of fields, an empty line) gives "
         "\"malformed record at line N: ...\" and the run goes on. Empty lines at the end of the file are "
         "ignored.\n"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "engine/reading.h"
+#include "engine/coefficient_set.h"
 
 #ifndef WRENFIELD_VERSION
 #error "WRENFIELD_VERSION is set by the build"

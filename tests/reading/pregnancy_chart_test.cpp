@@ -5,14 +5,16 @@
 
 #include <cmath>
 
-#include "engine/growth_chart.h"
+#include "reading/pregnancy_chart.h"
 
-namespace wrenfield::engine {
+namespace wrenfield::reading {
 namespace {
+
+using namespace engine;
 
 constexpr CentileInputs kTypical{3400, 280, 64, 163, 1, 1, 0};
 
-TEST(GrowthChart, CentreCurveIsTheExpectedWeightOfTheModel)
+TEST(PregnancyChart, CentreCurveIsTheExpectedWeightOfTheModel)
 {
     // Every whole week is a point of every curve; at the baby's own 40 weeks
     // the 50th curve holds exactly the expected weight the centile used.
@@ -26,7 +28,7 @@ TEST(GrowthChart, CentreCurveIsTheExpectedWeightOfTheModel)
     EXPECT_EQ(centre->z, 0);
 }
 
-TEST(GrowthChart, ABabyOnACurveHasThatCurvesCentile)
+TEST(PregnancyChart, ABabyOnACurveHasThatCurvesCentile)
 {
     for (Population population : {Population::UnitedKingdom, Population::Sweden, Population::Australia}) {
         const PregnancyChart chart = pregnancyChart(population, kTypical);
@@ -45,7 +47,7 @@ TEST(GrowthChart, ABabyOnACurveHasThatCurvesCentile)
     }
 }
 
-TEST(GrowthChart, CurvesKeepTheirOrderAtEveryGestation)
+TEST(PregnancyChart, CurvesKeepTheirOrderAtEveryGestation)
 {
     for (CentileInputs inputs : {kTypical, CentileInputs{600, 154, 45, 150, 0, 2, 4}, CentileInputs{5000, 300, 120, 190, 1, 1, 1}}) {
         const PregnancyChart chart = pregnancyChart(Population::UnitedKingdom, inputs);
@@ -56,7 +58,7 @@ TEST(GrowthChart, CurvesKeepTheirOrderAtEveryGestation)
     }
 }
 
-TEST(GrowthChart, GestationScaleWidensToIncludeTheBaby)
+TEST(PregnancyChart, GestationScaleWidensToIncludeTheBaby)
 {
     struct Case {
         double days;
@@ -79,16 +81,26 @@ TEST(GrowthChart, GestationScaleWidensToIncludeTheBaby)
     }
 }
 
-TEST(GrowthChart, CarriesTheBabysBandAndFlags)
+TEST(PregnancyChart, CarriesTheBabysBandAndFlags)
 {
     CentileInputs weeksAsDays = kTypical;
     weeksAsDays.gestDays = 40;
-    const PregnancyChart chart = pregnancyChart(Population::UnitedKingdom, weeksAsDays, {3, 5, 95, 97});
+    ReadingOptions options;
+    options.thresholds = {3, 5, 95, 97};
+    const PregnancyChart chart = pregnancyChart(Population::UnitedKingdom, weeksAsDays, options);
     EXPECT_EQ(chart.baby.band, bandOf(chart.baby.centile(), {3, 5, 95, 97}));
     ASSERT_FALSE(chart.baby.flags.empty());
     EXPECT_EQ(chart.baby.flags[0].code, "gest_low");
     EXPECT_EQ(chart.thresholds.sga, 5);
+
+    // A birth without a centile has no chart, and says why.
+    try {
+        (void)pregnancyChart(Population::UnitedKingdom, {3400, 280, 0, 163, 1, 1, 0});
+        ADD_FAILURE() << "a chart of a refused birth";
+    } catch (const NoChart& error) {
+        EXPECT_STREQ(error.what(), "wt: must be a positive number, not 0");
+    }
 }
 
 }  // namespace
-}  // namespace wrenfield::engine
+}  // namespace wrenfield::reading

@@ -1,10 +1,10 @@
-#include "tabular/population_choice.h"
+#include "reading/population_choice.h"
 
 #include <array>
 
-#include "tabular/text_match.h"
+#include "reading/text_match.h"
 
-namespace wrenfield::tabular {
+namespace wrenfield::reading {
 
 namespace {
 
@@ -58,4 +58,4 @@ std::string populationChoices()
     return text;
 }
 
-}  // namespace wrenfield::tabular
+}  // namespace wrenfield::reading

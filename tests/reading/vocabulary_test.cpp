@@ -1,10 +1,15 @@
 // The input vocabulary every front end shares: each form of each field, the
 // units, the missing markers and the decimal comma.
-#include "tabular/vocabulary.h"
+#include "reading/vocabulary.h"
+
+#include <cmath>
+#include <limits>
 
 #include <gtest/gtest.h>
 
-namespace wrenfield::tabular {
+#include "reading/input_text.h"
+
+namespace wrenfield::reading {
 namespace {
 
 using engine::Population;
@@ -22,10 +27,12 @@ void check(const FieldCase& c, const InputDialect& dialect, Population populatio
     FieldReading reading = readField(c.field, engine::coefficients(population), c.text, dialect);
     SCOPED_TRACE(std::string(inputFieldName(c.field)) + " \"" + c.text + "\"");
     EXPECT_EQ(reading.status, c.status) << reading.error;
-    if (c.status == FieldStatus::Value)
+    if (c.status == FieldStatus::Value) {
         EXPECT_EQ(reading.value, c.value);
-    if (c.status == FieldStatus::Invalid)
+    }
+    if (c.status == FieldStatus::Invalid) {
         EXPECT_NE(reading.error.find(c.errorPart), std::string::npos) << reading.error;
+    }
 }
 
 constexpr auto V = FieldStatus::Value;
@@ -39,7 +46,9 @@ TEST(Vocabulary, EachFormOfEachField)
         {InputField::Bwt, "3400", V, 3400, ""},
         {InputField::Bwt, " 3400 ", V, 3400, ""},
         {InputField::Bwt, "3.4e3", V, 3400, ""},
-        {InputField::Bwt, "-3400", V, -3400, ""},  // computed and flagged, as a host's call would be
+        {InputField::Bwt, "-3400", V, -3400, ""},  // a number: the rules of admission refuse it
+        {InputField::Bwt, "inf", V, std::numeric_limits<double>::infinity(), ""},
+        {InputField::Sex, "-Infinity", V, -std::numeric_limits<double>::infinity(), ""},
         {InputField::Bwt, "1e309", X, 0, "number too large"},
         {InputField::Bwt, "abc", X, 0, "not a number: \"abc\""},
         {InputField::Bwt, "3,400", X, 0, "not a number"},
@@ -138,12 +147,13 @@ TEST(Vocabulary, DialectOptions)
     for (const FieldCase& c : cases)
         check(c, dialect);
 
-    InputDialect oneBirth;
-    oneBirth.positiveMeasurements = true;
-    check({InputField::Wt, "0", X, 0, "must be a positive number"}, oneBirth);
-    check({InputField::Wt, "-64kg", X, 0, "not a number"}, oneBirth);
-    check({InputField::Gest, "0+0", X, 0, "positive gestation"}, oneBirth);
-    check({InputField::Gest, "0", X, 0, "positive gestation"}, oneBirth);
+    // A bare number given as a number, in the dialect's unit, is what its text gives.
+    for (auto [kilograms, text] : {std::pair{3.4, "3.4"}, {0.1, "0.1"}, {2.675, "2.675"}, {7.3, "7,3"}})
+        EXPECT_EQ(numberField(InputField::Bwt, kilograms, dialect).value,
+                  readField(InputField::Bwt, engine::coefficients(Population::UnitedKingdom), text, dialect).value)
+            << text;
+    EXPECT_EQ(numberField(InputField::Ht, 1.63, dialect).value, 163);
+    EXPECT_EQ(numberField(InputField::Sex, std::nan(""), dialect).status, M);
 }
 
 TEST(Vocabulary, UnitChoices)
@@ -162,14 +172,14 @@ TEST(Vocabulary, ABirthReadWhole)
     BirthReading birth = readBirthTexts(texts, Population::UnitedKingdom);
     EXPECT_EQ(birth.population, Population::NewZealand);
     EXPECT_FALSE(birth.complete());
-    EXPECT_EQ(birth.missingFields(), "wt");
-    EXPECT_EQ(birth.invalidFields(), "ht");
-    EXPECT_EQ(birth.problems(), "ht: not a number: \"abc\"");
+    EXPECT_EQ(birth.fields[2].status, M);
+    EXPECT_EQ(birth.fields[3].error, "not a number: \"abc\"");
+    EXPECT_EQ(birth.fields[5].value, 3);
 
     BirthReading unknown = readBirthTexts({{"1", "1", "1", "1", "1", "1", "1"}, std::string_view("Narnia")},
                                           Population::UnitedKingdom);
     EXPECT_FALSE(unknown.population);
-    EXPECT_NE(unknown.problems().find("unknown population \"Narnia\""), std::string::npos);
+    EXPECT_NE(unknown.populationError.find("unknown population \"Narnia\""), std::string::npos);
 
     BirthReading typical = readBirthTexts({{"3400", "280", "64", "163", "1", "1", "0"}, std::nullopt},
                                           Population::Sweden);
@@ -193,7 +203,31 @@ TEST(Vocabulary, EchoTexts)
     EXPECT_EQ(parityText(7), "4 or more (7)");
     EXPECT_EQ(measurementText(3401.942358), "3401.94");
     EXPECT_EQ(measurementText(64), "64");
+    for (auto [centile, text] : {std::pair{38.2216410463, "38"}, {47.5, "48"}, {47.49, "47"}, {0.5, "1"},
+                                 {100.0000055, "100"}, {-0.0000055, "0"}, {99.5, "100"}})
+        EXPECT_EQ(roundedCentileText(centile), text) << centile;
+}
+
+TEST(Vocabulary, Populations)
+{
+    struct Case {
+        const char* text;
+        Population population;
+    } cases[] = {
+        {"United Kingdom", Population::UnitedKingdom}, {"uk", Population::UnitedKingdom},
+        {"united kingdom", Population::UnitedKingdom}, {"US", Population::UnitedStates},
+        {"Sweden", Population::Sweden},                {"se", Population::Sweden},
+        {"NEW ZEALAND", Population::NewZealand},       {"au", Population::Australia},
+        {" Sweden ", Population::Sweden},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(readPopulation(c.text).population, c.population) << c.text;
+    for (const char* bad : {"Narnia", "", "gb", "UnitedKingdom", "2"}) {
+        const PopulationReading reading = readPopulation(bad);
+        EXPECT_FALSE(reading.population) << bad;
+        EXPECT_NE(reading.error.find("choose \"United Kingdom\" (uk)"), std::string::npos) << reading.error;
+    }
 }
 
 }  // namespace
-}  // namespace wrenfield::tabular
+}  // namespace wrenfield::reading

@@ -1,11 +1,11 @@
-#include "tabular/units.h"
+#include "reading/units.h"
 
 #include <array>
 
 #include "platform/numeric_text.h"
-#include "tabular/text_match.h"
+#include "reading/text_match.h"
 
-namespace wrenfield::tabular {
+namespace wrenfield::reading {
 
 namespace {
 
@@ -194,4 +194,4 @@ QuantityReading readQuantity(std::string_view text, Unit target, bool decimalCom
                               std::string(unitSymbol(*second->unit)) + " do not go together (lb oz, st lb, ft in)"};
 }
 
-}  // namespace wrenfield::tabular
+}  // namespace wrenfield::reading

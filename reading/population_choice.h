@@ -9,7 +9,7 @@
 
 #include "engine/coefficient_set.h"
 
-namespace wrenfield::tabular {
+namespace wrenfield::reading {
 
 std::optional<engine::Population> populationFromText(std::string_view text);
 
@@ -19,4 +19,4 @@ std::string_view populationAlias(engine::Population population);
 // "\"United Kingdom\" (uk), \"United States\" (us), ..." for help texts and errors.
 std::string populationChoices();
 
-}  // namespace wrenfield::tabular
+}  // namespace wrenfield::reading

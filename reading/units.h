@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace wrenfield::tabular {
+namespace wrenfield::reading {
 
 enum class Unit : std::uint8_t {
     Grams, Kilograms, Pounds, Ounces, Stones,     // mass
@@ -42,4 +42,4 @@ QuantityReading readQuantity(std::string_view text, Unit target, bool decimalCom
 // exactly `value` when they are the same.
 double convertUnits(double value, Unit from, Unit to);
 
-}  // namespace wrenfield::tabular
+}  // namespace wrenfield::reading

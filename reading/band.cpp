@@ -1,10 +1,12 @@
-#include "engine/band.h"
+#include "reading/band.h"
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "platform/numeric_text.h"
 
-namespace wrenfield::engine {
+namespace wrenfield::reading {
 
 std::optional<std::string> thresholdProblem(const BandThresholds& t)
 {
@@ -82,12 +84,28 @@ std::string bandWords(Band band, const BandThresholds& t)
     return {};
 }
 
-bool nearBandThreshold(double centile, const BandThresholds& t)
+ThresholdChoice thresholdsFor(double sga, double lga)
 {
-    for (double threshold : {0.0, t.verySmall, t.sga, t.lga, t.veryLarge, 100.0})
-        if (std::fabs(centile - threshold) <= kBandRecomputeDistance)
-            return true;
-    return false;
+    for (auto [name, value] : {std::pair{"sga", sga}, std::pair{"lga", lga}})
+        if (!(value >= 0 && value <= 100))
+            return {std::nullopt, name, std::string(name) + ": must be a centile from 0 to 100, not " + shortestText(value)};
+    if (sga > lga)
+        return {std::nullopt, "sga",
+                "sga: the " + ordinalText(sga) + " centile lies above lga, the " + ordinalText(lga)};
+    return {BandThresholds{std::min(3.0, sga), sga, lga, std::max(97.0, lga)}, {}, {}};
 }
 
-}  // namespace wrenfield::engine
+bool nearDecisionPoint(double centile, const BandThresholds& t)
+{
+    // Every birth of a batch comes through here: no loop, no call.
+    const double d = kBandRecomputeDistance;
+    const bool nearThreshold = std::fabs(centile - t.verySmall) <= d || std::fabs(centile - t.sga) <= d ||
+                               std::fabs(centile - t.lga) <= d || std::fabs(centile - t.veryLarge) <= d;
+    // 0 and 100, which the centile's own flags compare with.
+    const bool nearEnd = std::fabs(centile) <= d || std::fabs(centile - 100) <= d;
+    // The rounded centile (halves up) changes at every whole number and a half.
+    const bool nearHalf = std::fabs(centile - std::floor(centile) - 0.5) <= d;
+    return nearThreshold || nearEnd || nearHalf;
+}
+
+}  // namespace wrenfield::reading

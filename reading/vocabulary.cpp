@@ -1,14 +1,15 @@
-#include "tabular/vocabulary.h"
+#include "reading/vocabulary.h"
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "platform/numeric_text.h"
 #include "platform/runtime_error.h"
-#include "tabular/population_choice.h"
-#include "tabular/text_match.h"
+#include "reading/population_choice.h"
+#include "reading/text_match.h"
 
-namespace wrenfield::tabular {
+namespace wrenfield::reading {
 
 namespace {
 
@@ -119,8 +120,6 @@ FieldReading readMeasurement(InputField field, std::string_view text, const Inpu
             return invalid("not a number: " + quote(text));
         result = quantity.value;
     }
-    if (dialect.positiveMeasurements && !(*result > 0))
-        return invalid("must be a positive number: " + quote(text));
     return value(*result);
 }
 
@@ -133,16 +132,12 @@ FieldReading readGestation(std::string_view text, const InputDialect& dialect)
             return invalid("number too large: " + quote(text));
         if (!plain.value)
             return invalid("expected days (\"277\") or weeks+days with days 0 to 6 (\"39+4\"), not " + quote(text));
-        if (dialect.positiveMeasurements && !(*plain.value > 0))
-            return invalid("must be a positive gestation: " + quote(text));
         return value(*plain.value);
     }
     auto weeks = wholeNumber(trimmed(text.substr(0, plus)));
     auto days = wholeNumber(trimmed(text.substr(plus + 1)));
     if (!weeks || !days || *days > 6)
         return invalid("expected days (\"277\") or weeks+days with days 0 to 6 (\"39+4\"), not " + quote(text));
-    if (dialect.positiveMeasurements && *weeks == 0 && *days == 0)
-        return invalid("must be a positive gestation: " + quote(text));
     return value(*weeks * 7.0 + *days);
 }
 
@@ -196,17 +191,15 @@ bool hasNumericMarker(const InputDialect& dialect)
     });
 }
 
-std::string joinedNames(const BirthReading& birth, FieldStatus status)
+// "inf", "-Infinity": an infinite number, whichever field it stands in.
+std::optional<double> infinity(std::string_view text)
 {
-    std::string text;
-    for (std::size_t c = 0; c < kInputFieldCount; ++c) {
-        if (birth.fields[c].status != status)
-            continue;
-        if (!text.empty())
-            text += ", ";
-        text += kInputColumns[c];
-    }
-    return text;
+    bool negative = !text.empty() && text.front() == '-';
+    if (!text.empty() && (text.front() == '-' || text.front() == '+'))
+        text.remove_prefix(1);
+    if (equalsIgnoringCase(text, "inf") || equalsIgnoringCase(text, "infinity"))
+        return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    return std::nullopt;
 }
 
 }  // namespace
@@ -261,16 +254,16 @@ FieldReading readField(InputField field, const engine::CoefficientSet& set, std:
 {
     // The common case first: a plain number in the method's own unit.
     if (auto number = numberFromTextInRange(text)) {
-        bool measurement = field == InputField::Bwt || field == InputField::Wt || field == InputField::Ht ||
-                           field == InputField::Gest;
-        bool sameUnit = !measurement || field == InputField::Gest || bareUnit(field, dialect) == targetUnit(field);
-        if (sameUnit && !(dialect.positiveMeasurements && measurement && !(*number > 0)) &&
-            !(hasNumericMarker(dialect) && isMissingMarker(text, dialect)))
+        bool sameUnit = (field != InputField::Bwt && field != InputField::Wt && field != InputField::Ht) ||
+                        bareUnit(field, dialect) == targetUnit(field);
+        if (sameUnit && !(hasNumericMarker(dialect) && isMissingMarker(text, dialect)))
             return value(*number);
     }
     if (isMissingMarker(text, dialect))
         return {};
     std::string_view core = trimmed(text);
+    if (auto infinite = infinity(core))
+        return value(*infinite);
     switch (field) {
     case InputField::Bwt:
     case InputField::Wt:
@@ -281,6 +274,27 @@ FieldReading readField(InputField field, const engine::CoefficientSet& set, std:
     case InputField::Par: return readParity(core, dialect);
     }
     return invalid("unknown field");
+}
+
+FieldReading numberField(double number) noexcept
+{
+    if (std::isnan(number))
+        return {};
+    FieldReading reading;
+    reading.status = FieldStatus::Value;
+    reading.value = number;
+    return reading;
+}
+
+FieldReading numberField(InputField field, double number, const InputDialect& dialect)
+{
+    if (std::isnan(number) || !std::isfinite(number) ||
+        (field != InputField::Bwt && field != InputField::Wt && field != InputField::Ht) ||
+        bareUnit(field, dialect) == targetUnit(field))
+        return numberField(number);
+    InputDialect pointDialect = dialect;
+    pointDialect.decimalComma = false;
+    return readMeasurement(field, shortestText(number), pointDialect);
 }
 
 PopulationReading readPopulation(std::string_view text)
@@ -314,29 +328,6 @@ engine::CentileInputs BirthReading::inputs() const noexcept
             fields[4].value, fields[5].value, fields[6].value};
 }
 
-std::string BirthReading::missingFields() const
-{
-    return joinedNames(*this, FieldStatus::Missing);
-}
-
-std::string BirthReading::invalidFields() const
-{
-    return joinedNames(*this, FieldStatus::Invalid);
-}
-
-std::string BirthReading::problems() const
-{
-    std::string text = populationError.empty() ? "" : "population: " + populationError;
-    for (std::size_t c = 0; c < kInputFieldCount; ++c) {
-        if (fields[c].status != FieldStatus::Invalid)
-            continue;
-        if (!text.empty())
-            text += "; ";
-        text += std::string(kInputColumns[c]) + ": " + fields[c].error;
-    }
-    return text;
-}
-
 BirthReading readBirthTexts(const BirthTexts& texts, engine::Population defaultPopulation,
                             const InputDialect& dialect)
 {
@@ -354,49 +345,4 @@ BirthReading readBirthTexts(const BirthTexts& texts, engine::Population defaultP
     return birth;
 }
 
-std::string measurementText(double number)
-{
-    if (!std::isfinite(number) || std::fabs(number) >= 1e15)
-        return shortestText(number);
-    double rounded = std::round(number * 100) / 100;
-    std::string text = shortestText(rounded);
-    return text == "-0" ? "0" : text;
-}
-
-std::string gestationText(double days)
-{
-    std::string text = shortestText(days) + " days";
-    if (days >= 0 && days < 1e6 && days == std::floor(days)) {
-        long whole = static_cast<long>(days);
-        text += " (" + std::to_string(whole / 7) + "+" + std::to_string(whole % 7) + ")";
-    }
-    return text;
-}
-
-std::string sexText(double code)
-{
-    if (code == 1)
-        return "Male (1)";
-    if (code == 0 || code == 2)
-        return "Female (" + shortestText(code) + ")";
-    return shortestText(code) + " (female term)";
-}
-
-std::string ethnicGroupText(const engine::CoefficientSet& set, double code)
-{
-    if (code == std::floor(code) && std::fabs(code) < 32768)
-        if (const engine::EthnicGroup* group = engine::ethnicGroupByCode(set, static_cast<std::int16_t>(code)))
-            return std::string(group->name) + " (" + std::to_string(group->code) + ")";
-    return shortestText(code) + " (no group of " + std::string(set.name) + ")";
-}
-
-std::string parityText(double code)
-{
-    if (code == 4)
-        return "4 or more";
-    if (code > 4 && code == std::floor(code))
-        return "4 or more (" + shortestText(code) + ")";
-    return shortestText(code);
-}
-
-}  // namespace wrenfield::tabular
+}  // namespace wrenfield::reading

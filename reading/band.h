@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace wrenfield::engine {
+namespace wrenfield::reading {
 
 enum class Band : std::uint8_t {
     VerySmall,    // SGA, below the lower fine threshold (3rd)
@@ -46,13 +46,25 @@ std::string bandWords(Band band, const BandThresholds& thresholds = {});
 // "3rd", "10th", "2.5th", "22nd": a threshold as an ordinal.
 std::string ordinalText(double value);
 
-// Within this distance of a threshold, a centile from the batch kernel (which
-// may differ from the one-record method in its last bits) is recomputed by
-// the one-record method before it is classified.
+// The thresholds a user sets with the SGA and LGA centiles alone (`--sga 2`,
+// `?sga=2`, `thresholds=(2, 98)`): the finer labels stay at the 3rd and the
+// 97th, or move with the SGA or LGA threshold where it lies beyond them. The
+// one rule of every front end.
+struct ThresholdChoice {
+    std::optional<BandThresholds> thresholds;
+    std::string field;  // "sga" or "lga", the option at fault
+    std::string error;  // "sga: must be a centile from 0 to 100, not 120"
+};
+ThresholdChoice thresholdsFor(double sga, double lga);
+
+// Within this distance of a decision point, a centile from the batch kernel
+// (which may differ from the one-record method in its last bits) is
+// recomputed by the one-record method before anything is decided from it.
 inline constexpr double kBandRecomputeDistance = 1e-9;
 
-// Whether `centile` lies within kBandRecomputeDistance of a threshold, or of
-// the 0 and 100 that the centile flags compare with.
-bool nearBandThreshold(double centile, const BandThresholds& thresholds = {});
+// Whether `centile` lies within kBandRecomputeDistance of a point where
+// something is decided from it: a band threshold, the 0 and 100 that the
+// centile flags compare with, or a half where the rounded centile changes.
+bool nearDecisionPoint(double centile, const BandThresholds& thresholds = {});
 
-}  // namespace wrenfield::engine
+}  // namespace wrenfield::reading

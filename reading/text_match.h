@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-namespace wrenfield::tabular {
+namespace wrenfield::reading {
 
 // An ASCII letter in lower case; any other byte as it is. Inline, and blind
 // to the C library's locale, since every row of a batch comes through here.
@@ -23,4 +23,4 @@ constexpr bool equalsIgnoringCase(std::string_view a, std::string_view b)
     return true;
 }
 
-}  // namespace wrenfield::tabular
+}  // namespace wrenfield::reading

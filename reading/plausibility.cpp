@@ -1,4 +1,4 @@
-#include "engine/plausibility.h"
+#include "reading/plausibility.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,12 @@
 
 #include "platform/numeric_text.h"
 
-namespace wrenfield::engine {
+namespace wrenfield::reading {
+
+using engine::CentileInputs;
+using engine::CoefficientSet;
+using engine::EthnicGroup;
+using engine::Population;
 
 namespace {
 
@@ -101,7 +106,7 @@ void addInputFlags(Population population, const CentileInputs& inputs, std::vect
     if (std::isfinite(inputs.sex) && inputs.sex != 0 && inputs.sex != 1 && inputs.sex != 2)
         flags.push_back({"sex_code", "sex " + numberText(inputs.sex) + ": female term used"});
 
-    const CoefficientSet& set = coefficients(population);
+    const CoefficientSet& set = engine::coefficients(population);
     if (std::isfinite(inputs.eth)) {
         // Codes run from 1 without gaps in every population's list: code k is
         // the k-th group (checked, not assumed).
@@ -145,4 +150,4 @@ std::string flagTexts(std::span<const Flag> flags, std::string_view separator)
     return text;
 }
 
-}  // namespace wrenfield::engine
+}  // namespace wrenfield::reading

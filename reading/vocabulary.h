@@ -1,5 +1,6 @@
 // The input vocabulary of one birth, shared by every front end (custcent calc
-// and batch, the Python package, the HTTP service): what a field's text means.
+// and batch, the Python package, the HTTP service, the C API): what a field's
+// text or number means.
 //
 // - Numbers as the population methods read them ("3400", " 64.5 ", "1e3"),
 //   in the field's unit; or written with a unit ("3.4kg", "7lb8oz", "1.63m",
@@ -11,6 +12,8 @@
 // - Missing values: the empty text and the markers NA, NaN and "." (any
 //   case), or the caller's own list.
 // - Population by its name or alias, in any case.
+// - "inf", "-inf", "infinity" (any case) are the infinite numbers, which the
+//   rules of admission.h then refuse as every door refuses an infinite number.
 //
 // Every reader returns its result as a value: a number, missing, or an error
 // text; none throws for what a user typed.
@@ -26,9 +29,9 @@
 
 #include "engine/centile_model.h"
 #include "engine/coefficient_set.h"
-#include "tabular/units.h"
+#include "reading/units.h"
 
-namespace wrenfield::tabular {
+namespace wrenfield::reading {
 
 // The seven inputs of a population method, in the order it takes them.
 enum class InputField : std::uint8_t { Bwt, Gest, Wt, Ht, Sex, Eth, Par };
@@ -48,10 +51,6 @@ struct InputDialect {
     std::vector<std::string> missingMarkers = {"NA", "NaN", "."};
     // Numbers are written with "," as the decimal point ("3,4kg", "64,5").
     bool decimalComma = false;
-    // Birthweight, gestation, weight and height must be above 0 (the command
-    // line's rule for one birth); otherwise any number is read and the
-    // plausibility flags speak about it.
-    bool positiveMeasurements = false;
 };
 
 // The unit a user names for a field's bare numbers ("kg", "lb", "m"...), or
@@ -76,13 +75,19 @@ bool isMissingMarker(std::string_view text, const InputDialect& dialect);
 
 // Whether readField reads every plain number as it stands in every field
 // (each bare unit is the method's own and no missing-value marker is a
-// number), apart from the dialect's rule on positive measurements. Then a
-// row of plain decimals can skip the vocabulary.
+// number). Then a row of plain decimals can skip the vocabulary.
 bool readsPlainNumbersAsTheyStand(const InputDialect& dialect);
 
 // One field of one birth. `set` is the population's (for the group names).
 FieldReading readField(InputField field, const engine::CoefficientSet& set, std::string_view text,
                        const InputDialect& dialect = {});
+// A field given as a number (an array, a JSON number, a C double): its
+// value, or missing for a NaN (R's NA, a database NULL, a masked value).
+FieldReading numberField(double value) noexcept;
+// The same for a bare number in the dialect's unit of `field`, converted to
+// the method's unit exactly as readField converts the number's text (3.4 in
+// kilograms is exactly 3400 g).
+FieldReading numberField(InputField field, double value, const InputDialect& dialect);
 
 // The population a user names: a name ("United Kingdom", "new zealand") or an
 // alias (uk, us, se, nz, au), in any case; an error text names the choices.
@@ -102,6 +107,8 @@ struct BirthTexts {
     std::optional<std::string_view> population;
 };
 
+// One birth read field by field, before the rules of admission.h decide
+// whether it may go to the model.
 struct BirthReading {
     std::optional<engine::Population> population;
     std::string populationError;  // when the population is unknown
@@ -111,22 +118,9 @@ struct BirthReading {
     bool complete() const noexcept;
     // The seven values (meaningful when complete()).
     engine::CentileInputs inputs() const noexcept;
-    // "gest, wt": the fields that are missing / invalid.
-    std::string missingFields() const;
-    std::string invalidFields() const;
-    // "gest: not a number: \"x\"; sex: ...": every problem, field by field.
-    std::string problems() const;
 };
 
 BirthReading readBirthTexts(const BirthTexts& texts, engine::Population defaultPopulation,
                             const InputDialect& dialect = {});
 
-// Normalised texts of the values, as the calculator echoes them.
-std::string gestationText(double days);           // "277 days (39+4)"
-std::string sexText(double code);                 // "Male (1)", "Female (0)", "9"
-std::string ethnicGroupText(const engine::CoefficientSet& set, double code);  // "European (1)", "99"
-std::string parityText(double code);              // "0", "4 or more (7)"
-// A measurement with at most two decimals: "3401.94", "64", "162.56".
-std::string measurementText(double value);
-
-}  // namespace wrenfield::tabular
+}  // namespace wrenfield::reading

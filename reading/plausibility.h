@@ -14,7 +14,7 @@
 #include "engine/centile_model.h"
 #include "engine/coefficient_set.h"
 
-namespace wrenfield::engine {
+namespace wrenfield::reading {
 
 // One row of the table: a credible range, both ends included.
 struct PlausibleRange {
@@ -47,10 +47,10 @@ struct Flag {
 };
 
 // The flags of the inputs, in the order bwt, gest, wt, ht, sex, eth, par.
-// Values that are not finite are left to the computation, which refuses them.
-std::vector<Flag> inputFlags(Population population, const CentileInputs& inputs);
+// Values that are not finite get no flag: the rules of admission refuse them.
+std::vector<Flag> inputFlags(engine::Population population, const engine::CentileInputs& inputs);
 // The same, added to `flags`.
-void addInputFlags(Population population, const CentileInputs& inputs, std::vector<Flag>& flags);
+void addInputFlags(engine::Population population, const engine::CentileInputs& inputs, std::vector<Flag>& flags);
 
 // Appends the flag of a centile below 0 or above 100 (the far tails of the
 // midpoint integration), if it is one.
@@ -59,4 +59,4 @@ void addCentileFlags(double centile, std::vector<Flag>& flags);
 // "gest_low, eth_unknown" for summaries; "; "-joined texts for an error column.
 std::string flagTexts(std::span<const Flag> flags, std::string_view separator = "; ");
 
-}  // namespace wrenfield::engine
+}  // namespace wrenfield::reading
