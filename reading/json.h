@@ -1,5 +1,9 @@
-// The one JSON writer of results: custcent calc --json, the HTTP service and
-// the Python package's one-birth call all write a birth's result with it.
+// The one JSON writer of results: custcent calc --json, the HTTP service (a
+// birth alone and every birth of an array) and the Python package's
+// one-birth call all write a birth's result with it. It writes the text as
+// it goes, building no document, in the very bytes nlohmann/json's dump
+// gives the same record (so that an answer parsed and dumped again is the
+// same text).
 //
 // A computed birth gives its whole record, the fields named as fields.h names
 // them, in this order: population, centile (unrounded, a text that reads back
@@ -19,6 +23,7 @@
 namespace wrenfield::reading {
 
 std::string resultJson(const BirthResult& result);
+// The same, appended to `out`.
 void appendResultJson(std::string& out, const BirthResult& result);
 
 }  // namespace wrenfield::reading
