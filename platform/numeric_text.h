@@ -74,7 +74,8 @@ double leadingNumberValue(std::string_view text);
 // leading zeros or blanks, a "-" only for a negative value ("56", "100").
 std::string wholeNumberText(double wholeNumber);
 
-// The shortest decimal text that reads back to the same double ("38.22164104630743").
+// The shortest decimal text that reads back to the same double
+// ("38.22164104630743"), as std::to_chars writes it.
 std::string shortestText(double value);
 
 }  // namespace wrenfield

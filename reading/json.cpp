@@ -55,10 +55,9 @@ bool wellFormedUtf8(std::string_view text)
     return true;
 }
 
-// Appends JSON tokens to a text, written as nlohmann/json's dump writes them
-// on one line (no blanks between tokens, UTF-8 kept as it is, bytes that are
-// not UTF-8 replaced by U+FFFD): a document parsed and dumped again gives
-// the very same bytes.
+// Appends JSON tokens to a text, on one line as nlohmann/json's dump writes
+// them (no blanks between tokens, UTF-8 kept as it is, bytes that are not
+// UTF-8 replaced by U+FFFD as the library replaces them).
 class JsonOut {
 public:
     explicit JsonOut(std::string& out) : out_(out) {}
@@ -90,8 +89,8 @@ public:
     }
     // A whole number without a fraction ("38", as a reader expects a count
     // of weeks), anything else in the shortest text that reads back to the
-    // same double (nlohmann/json's own, so that a parsed answer dumps again
-    // to the same text); JSON has no infinity or NaN.
+    // same double, the text every other way out writes; JSON has no
+    // infinity or NaN.
     void value(double number)
     {
         separate();
@@ -105,7 +104,7 @@ public:
         if (number == std::floor(number) && std::fabs(number) < kExactWhole && !(number == 0 && std::signbit(number)))
             end = std::to_chars(text, text + sizeof text, static_cast<std::int64_t>(number)).ptr;
         else
-            end = nlohmann::detail::to_chars(text, text + sizeof text, number);
+            end = std::to_chars(text, text + sizeof text, number).ptr;
         out_.append(text, end);
     }
 

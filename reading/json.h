@@ -1,14 +1,13 @@
 // The one JSON writer of results: custcent calc --json, the HTTP service (a
 // birth alone and every birth of an array) and the Python package's
 // one-birth call all write a birth's result with it. It writes the text as
-// it goes, building no document, in the very bytes nlohmann/json's dump
-// gives the same record (so that an answer parsed and dumped again is the
-// same text).
+// it goes, building no document.
 //
 // A computed birth gives its whole record, the fields named as fields.h names
-// them, in this order: population, centile (unrounded, a text that reads back
-// to the same double), rounded, band ("SGA", "AGA", "LGA"), bandLabel ("SGA
-// <3rd"), bandWords, termWeight, weeks, proportion, expectedWeight, spread, z,
+// them, in this order: population, centile (unrounded, the shortest text that
+// reads back to the same double, as every number that is not whole),
+// rounded, band ("SGA", "AGA", "LGA"), bandLabel ("SGA <3rd"), bandWords,
+// termWeight, weeks, proportion, expectedWeight, spread, z,
 // flags ([{code, text}]), inputs (as used: bwt, gestDays, gest in words, wt,
 // ht, sex, sexName, eth, ethName, par, parName) and coefficientSetVersion.
 // Any other outcome gives {"error": ..., "field": ...} (no field when none is
