@@ -4,13 +4,14 @@
 // may be a server error), its body is JSON, an error is a problem document
 // with its own status, and an array of births is answered with an array of
 // the same length whose every element is a result or an error. A short
-// array's births, posted one at a time, get the very bytes (or, for an error,
-// the very error and field) that each gets in the array.
+// array's births, posted one at a time, get the very bytes that stand for
+// each in the array (or, for an error, the very error and field).
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -29,6 +30,36 @@ constexpr std::string_view kTargets[] = {
     "/v1/centile?lga=",
     "/v1/centile?population=",
 };
+
+// The text of each element of an array, as the answer writes it.
+std::vector<std::string_view> elementTexts(std::string_view array)
+{
+    std::vector<std::string_view> elements;
+    int depth = 0;
+    bool inString = false;
+    std::size_t start = 1;
+    for (std::size_t i = 1; i + 1 < array.size(); ++i) {
+        const char c = array[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '{' || c == '[') {
+            ++depth;
+        } else if (c == '}' || c == ']') {
+            --depth;
+        } else if (c == ',' && depth == 0) {
+            elements.push_back(array.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    if (array.size() > 2)
+        elements.push_back(array.substr(start, array.size() - 1 - start));
+    return elements;
+}
 
 }  // namespace
 
@@ -68,13 +99,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             checkResult(result);
         if (request.size() <= 8) {
             const auto inOrder = nlohmann::ordered_json::parse(r.body);
+            const std::vector<std::string_view> texts = elementTexts(r.body);
+            FUZZ_CHECK(texts.size() == request.size(), "the answer's elements cannot be told apart");
             for (std::size_t i = 0; i < request.size(); ++i) {
                 const std::string one = request[i].dump();
                 const auto alone = wrenfield::server::respond({"POST", target, "application/json", one});
                 if (!request[i].is_object())
                     continue;  // a lone non-object is no birth at all: 422 for the document
                 if (alone.status == 200) {
-                    FUZZ_CHECK(alone.body == inOrder[i].dump(), "a birth alone differs from the same in an array");
+                    FUZZ_CHECK(alone.body == texts[i], "a birth alone differs from the same in an array");
                 } else {
                     const auto problem = nlohmann::json::parse(alone.body);
                     FUZZ_CHECK(alone.status == 422 && inOrder[i].contains("error") &&

@@ -6,7 +6,6 @@
 #include <optional>
 #include <span>
 #include <unordered_set>
-#include <variant>
 
 #include <nlohmann/json.hpp>
 
@@ -16,13 +15,14 @@
 #include "reading/births.h"
 #include "reading/json.h"
 #include "reading/vocabulary.h"
+#include "server/json_body.h"
 #include "server/limits.h"
+#include "server/shared_work.h"
 
 namespace wrenfield::server {
 
 namespace {
 
-using nlohmann::json;
 using Parameters = std::vector<std::pair<std::string, std::string>>;
 using reading::InputField;
 
@@ -34,42 +34,72 @@ struct BirthError {
     std::string error;
 };
 
-// The options a birth may set for itself or take from the query.
-constexpr std::array<std::string_view, 8> kOptionNames = {"population", "sga", "lga", "strict", "exact",
-                                                           "bwtUnit", "wtUnit", "htUnit"};
+// The options a birth may set for itself or take from the query: the first
+// names of kBirthFieldNames.
+constexpr std::span<const std::string_view> kOptionNames{kBirthFieldNames.data(), kFirstInputField};
 
 bool isOneOf(std::string_view name, std::span<const std::string_view> names)
 {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-// An option of a birth, or of the query: a text, a number or a boolean as the
-// text a user would have typed.
-std::optional<std::string> optionText(const json& birth, const Parameters& parameters, std::string_view name)
+std::size_t fieldIndex(std::string_view name)
 {
-    auto it = birth.find(name);
-    if (it != birth.end()) {
-        switch (it->type()) {
-        case json::value_t::string: return it->get<std::string>();
-        case json::value_t::boolean: return it->get<bool>() ? "true" : "false";
-        case json::value_t::number_unsigned:
-        case json::value_t::number_integer:
-        case json::value_t::number_float: return shortestText(it->get<double>());
-        case json::value_t::null: return std::nullopt;
-        default:
-            throw BirthError{std::string(name), std::string(name) + ": must be a number or a text, not " +
-                                                    std::string(it->type_name())};
-        }
-    }
-    for (const auto& [key, value] : parameters)
-        if (key == name)
-            return value;
-    return std::nullopt;
+    return static_cast<std::size_t>(std::find(kBirthFieldNames.begin(), kBirthFieldNames.end(), name) -
+                                    kBirthFieldNames.begin());
 }
 
-double thresholdOption(const json& birth, const Parameters& parameters, std::string_view name, double byDefault)
+// How JSON names the type of a value a field cannot take.
+std::string_view typeName(const GivenValue& value)
 {
-    auto text = optionText(birth, parameters, name);
+    switch (value.kind) {
+    case GivenValue::Kind::Boolean: return "boolean";
+    case GivenValue::Kind::Other: return value.type;
+    default: return "null";
+    }
+}
+
+// One birth as the service reads it: what its body gave each field, and the
+// query's options, which it takes where it gives none.
+class BirthSource {
+public:
+    BirthSource(const GivenBirth& given, const Parameters& parameters) : given_(given), parameters_(parameters) {}
+
+    const GivenValue& given(std::string_view name) const { return given_.values[fieldIndex(name)]; }
+
+    std::optional<std::string> queried(std::string_view name) const
+    {
+        for (const auto& [key, value] : parameters_)
+            if (key == name)
+                return value;
+        return std::nullopt;
+    }
+
+    // An option: a text, a number or a boolean as the text a user would
+    // have typed.
+    std::optional<std::string> optionText(std::string_view name) const
+    {
+        const GivenValue& value = given(name);
+        switch (value.kind) {
+        case GivenValue::Kind::Absent: return queried(name);
+        case GivenValue::Kind::Text: return std::string(value.text);
+        case GivenValue::Kind::Boolean: return value.boolean ? "true" : "false";
+        case GivenValue::Kind::Number: return shortestText(value.number);
+        case GivenValue::Kind::Null: return std::nullopt;
+        case GivenValue::Kind::Other: break;
+        }
+        throw BirthError{std::string(name),
+                         std::string(name) + ": must be a number or a text, not " + std::string(value.type)};
+    }
+
+private:
+    const GivenBirth& given_;
+    const Parameters& parameters_;
+};
+
+double thresholdOption(const BirthSource& birth, std::string_view name, double byDefault)
+{
+    auto text = birth.optionText(name);
     if (!text)
         return byDefault;
     try {
@@ -79,19 +109,19 @@ double thresholdOption(const json& birth, const Parameters& parameters, std::str
     }
 }
 
-bool switchOption(const json& birth, const Parameters& parameters, std::string_view name)
+bool switchOption(const BirthSource& birth, std::string_view name)
 {
-    auto text = optionText(birth, parameters, name);
+    auto text = birth.optionText(name);
     if (text && *text != "true" && *text != "false")
         throw BirthError{std::string(name), std::string(name) + ": expected true or false, not \"" + *text + "\""};
     return text && *text == "true";
 }
 
 // The unit of a measurement's bare numbers ("bwtUnit": "kg").
-void unitOption(const json& birth, const Parameters& parameters, InputField field, reading::Unit& unit)
+void unitOption(const BirthSource& birth, InputField field, reading::Unit& unit)
 {
     std::string name = std::string(reading::inputFieldName(field)) + "Unit";
-    if (auto text = optionText(birth, parameters, name)) {
+    if (auto text = birth.optionText(name)) {
         reading::UnitChoice choice = reading::chooseUnit(field, *text);
         if (!choice.unit)
             throw BirthError{name, name + ": " + choice.error};
@@ -105,48 +135,49 @@ struct ReadBirth {
     reading::ReadingOptions options;
 };
 
-// A JSON value of an input: a number is the number (in the unit the birth
-// sets for it), a text is read with the vocabulary, null or an absent field
-// is missing; anything else cannot be used.
-reading::FieldReading fieldOf(const json* value, InputField field, const engine::CoefficientSet& set,
+// A value of an input: a number is the number (in the unit the birth sets
+// for it), a text is read with the vocabulary, null or an absent field is
+// missing; anything else cannot be used.
+reading::FieldReading fieldOf(const GivenValue& value, InputField field, const engine::CoefficientSet& set,
                               const reading::InputDialect& dialect)
 {
-    if (!value || value->is_null())
-        return {};
-    if (value->is_number())
-        return reading::numberField(field, value->get<double>(), dialect);
-    if (value->is_string())
-        return reading::readField(field, set, value->get<std::string>(), dialect);
+    switch (value.kind) {
+    case GivenValue::Kind::Absent:
+    case GivenValue::Kind::Null: return {};
+    case GivenValue::Kind::Number: return reading::numberField(field, value.number, dialect);
+    case GivenValue::Kind::Text: return reading::readField(field, set, value.text, dialect);
+    default: break;
+    }
     reading::FieldReading invalid;
     invalid.status = reading::FieldStatus::Invalid;
-    invalid.error = "must be a number or a text, not " + std::string(value->type_name());
+    invalid.error = "must be a number or a text, not " + std::string(typeName(value));
     return invalid;
 }
 
-ReadBirth readBirth(const json& birth, const Parameters& parameters)
+ReadBirth readBirth(const GivenBirth& given, const Parameters& parameters)
 {
-    if (!birth.is_object())
-        throw BirthError{"", "a birth must be a JSON object, not " + std::string(birth.type_name())};
-    for (const auto& item : birth.items())
-        if (!isOneOf(item.key(), kOptionNames) && !isOneOf(item.key(), reading::kInputColumns))
-            throw BirthError{item.key(), item.key() + ": unknown field"};
+    if (!given.notAnObject.empty())
+        throw BirthError{"", "a birth must be a JSON object, not " + std::string(given.notAnObject)};
+    if (given.unknownField)
+        throw BirthError{*given.unknownField, *given.unknownField + ": unknown field"};
+    const BirthSource birth(given, parameters);
     ReadBirth out;
-    const double sga = thresholdOption(birth, parameters, "sga", 10);
-    const double lga = thresholdOption(birth, parameters, "lga", 90);
+    const double sga = thresholdOption(birth, "sga", 10);
+    const double lga = thresholdOption(birth, "lga", 90);
     reading::ThresholdChoice thresholds = reading::thresholdsFor(sga, lga);
     if (!thresholds.thresholds)
         throw BirthError{thresholds.field, thresholds.error};
     out.options.thresholds = *thresholds.thresholds;
-    out.options.strict = switchOption(birth, parameters, "strict");
-    out.options.exact = switchOption(birth, parameters, "exact");
+    out.options.strict = switchOption(birth, "strict");
+    out.options.exact = switchOption(birth, "exact");
     reading::InputDialect dialect;
-    unitOption(birth, parameters, InputField::Bwt, dialect.bwtUnit);
-    unitOption(birth, parameters, InputField::Wt, dialect.wtUnit);
-    unitOption(birth, parameters, InputField::Ht, dialect.htUnit);
+    unitOption(birth, InputField::Bwt, dialect.bwtUnit);
+    unitOption(birth, InputField::Wt, dialect.wtUnit);
+    unitOption(birth, InputField::Ht, dialect.htUnit);
 
     reading::BirthReading& fields = out.fields;
     fields.population = engine::Population::UnitedKingdom;
-    if (auto population = optionText(birth, parameters, "population")) {
+    if (auto population = birth.optionText("population")) {
         reading::PopulationReading named =
             reading::readRowPopulation(*population, engine::Population::UnitedKingdom, dialect);
         fields.population = named.population;
@@ -155,43 +186,72 @@ ReadBirth readBirth(const json& birth, const Parameters& parameters)
     const engine::CoefficientSet& set = engine::coefficients(fields.population.value_or(engine::Population::UnitedKingdom));
     for (std::size_t c = 0; c < reading::kInputFieldCount; ++c) {
         const auto field = static_cast<InputField>(c);
-        const std::string name(reading::kInputColumns[c]);
-        auto it = birth.find(name);
-        if (it != birth.end()) {
-            fields.fields[c] = fieldOf(&*it, field, set, dialect);
-            continue;
-        }
+        const std::string_view name = reading::kInputColumns[c];
+        const GivenValue& value = birth.given(name);
         // The chart's fields come in the query.
-        auto queried = std::find_if(parameters.begin(), parameters.end(),
-                                    [&name](const auto& parameter) { return parameter.first == name; });
-        fields.fields[c] = queried != parameters.end() ? reading::readField(field, set, queried->second, dialect)
-                                                       : fieldOf(nullptr, field, set, dialect);
+        std::optional<std::string> queried;
+        if (value.kind == GivenValue::Kind::Absent)
+            queried = birth.queried(name);
+        fields.fields[c] = queried ? reading::readField(field, set, *queried, dialect) : fieldOf(value, field, set, dialect);
     }
     return out;
 }
 
-// The births of one request read and computed: each result in its place.
-std::vector<reading::BirthResult> readBirths(std::span<const json> births, const Parameters& parameters)
-{
-    std::vector<reading::BirthResult> results(births.size());
-    std::vector<reading::ReadingOptions> options(births.size());
-    std::vector<reading::PendingBirth> pending;
-    pending.reserve(births.size());
-    for (std::size_t i = 0; i < births.size(); ++i) {
+// Arrays at least this long are computed and written in parts of about
+// this many births, shared with the service's helper threads.
+constexpr std::size_t kPartBirths = 1000;
+
+// The births of one request: read one by one as the body is parsed, then
+// computed together, each result in its place.
+class RequestBirths {
+public:
+    explicit RequestBirths(const Parameters& parameters) : parameters_(parameters) {}
+
+    void add(std::size_t index, const GivenBirth& given)
+    {
+        if (index >= results_.size()) {
+            results_.resize(index + 1);
+            options_.resize(index + 1);
+        }
         try {
-            ReadBirth birth = readBirth(births[i], parameters);
-            options[i] = birth.options;
-            reading::PendingBirth entry{{}, &options[i], &results[i]};
-            if (reading::admitBirth(birth.fields, entry.record, results[i]))
-                pending.push_back(entry);
+            ReadBirth birth = readBirth(given, parameters_);
+            options_[index] = birth.options;
+            engine::BatchRecord record;
+            if (reading::admitBirth(birth.fields, record, results_[index])) {
+                records_.push_back(record);
+                recordBirth_.push_back(index);
+            }
         } catch (const BirthError& error) {
-            reading::setProblem(results[i], reading::Outcome::Refused, error.error, error.field);
+            reading::setProblem(results_[index], reading::Outcome::Refused, error.error, error.field);
         }
     }
-    reading::ReadingScratch scratch;
-    reading::readPending(pending, scratch);
-    return results;
-}
+
+    std::size_t size() const { return results_.size(); }
+    const reading::BirthResult& result(std::size_t index) const { return results_[index]; }
+
+    // Computes births [begin, end) (those admitted to the model).
+    void compute(std::size_t begin, std::size_t end)
+    {
+        const auto first = std::lower_bound(recordBirth_.begin(), recordBirth_.end(), begin);
+        const auto last = std::lower_bound(first, recordBirth_.end(), end);
+        std::vector<reading::PendingBirth> pending;
+        pending.reserve(static_cast<std::size_t>(last - first));
+        for (auto it = first; it != last; ++it) {
+            const std::size_t k = static_cast<std::size_t>(it - recordBirth_.begin());
+            pending.push_back({records_[k], &options_[*it], &results_[*it]});
+        }
+        reading::ReadingScratch scratch;
+        reading::readPending(pending, scratch);
+    }
+
+private:
+    const Parameters& parameters_;
+    std::vector<reading::BirthResult> results_;
+    std::vector<reading::ReadingOptions> options_;
+    // The births admitted to the model, in order, and the index of each.
+    std::vector<engine::BatchRecord> records_;
+    std::vector<std::size_t> recordBirth_;
+};
 
 Response birthProblem(const reading::BirthResult& result)
 {
@@ -199,13 +259,38 @@ Response birthProblem(const reading::BirthResult& result)
                    result.field.empty() ? std::nullopt : std::optional<std::string>(result.field));
 }
 
-// Births nest at most this deep: an array, its births, a value that is not
-// a number or a text (refused, with its field named).
-constexpr int kMaxDepth = 3;
+// The answer to an array: the results in order, computed and written in
+// parts on several threads when the array is long.
+std::string arrayAnswer(RequestBirths& births)
+{
+    const std::size_t count = births.size();
+    const std::size_t parts = std::max<std::size_t>(1, count / kPartBirths);
+    std::vector<std::string> texts(parts);
+    SharedWork::helpers().run(parts, [&](std::size_t k) {
+        const std::size_t begin = count * k / parts;
+        const std::size_t end = count * (k + 1) / parts;
+        births.compute(begin, end);
+        std::string& text = texts[k];
+        text.reserve((end - begin) * 600);
+        for (std::size_t i = begin; i < end; ++i) {
+            if (i > 0)
+                text += ',';
+            reading::appendResultJson(text, births.result(i));
+        }
+    });
+    std::size_t length = 2;
+    for (const std::string& text : texts)
+        length += text.size();
+    std::string out;
+    out.reserve(length);
+    out += '[';
+    for (const std::string& text : texts)
+        out += text;
+    out += ']';
+    return out;
+}
 
-// Whether brackets outside strings nest deeper than kMaxDepth. Checked before
-// parsing, so that a body of nested brackets cannot make the parser build
-// millions of empty arrays.
+// Whether brackets outside strings nest deeper than kMaxJsonDepth.
 bool nestsTooDeep(std::string_view body)
 {
     int depth = 0;
@@ -220,7 +305,7 @@ bool nestsTooDeep(std::string_view body)
         } else if (c == '"') {
             inString = true;
         } else if (c == '[' || c == '{') {
-            if (++depth > kMaxDepth)
+            if (++depth > kMaxJsonDepth)
                 return true;
         } else if (c == ']' || c == '}') {
             --depth;
@@ -229,26 +314,64 @@ bool nestsTooDeep(std::string_view body)
     return false;
 }
 
-// The first key that one object gives twice ({"bwt": 3400, "bwt": 1000}),
-// noted as the body is parsed. The parser would keep the last one; a query
-// would give the first: neither is read, the request is refused.
+// The first key that one object gives twice, noted as nlohmann/json parses
+// the body.
 struct RepeatedKeys {
     std::vector<std::unordered_set<std::string>> open;  // the keys of each object being read, innermost last
     std::optional<std::string> first;
 
-    void note(json::parse_event_t event, const json& parsed)
+    void note(nlohmann::json::parse_event_t event, const nlohmann::json& parsed)
     {
-        if (event == json::parse_event_t::object_start) {
+        using Event = nlohmann::json::parse_event_t;
+        if (event == Event::object_start) {
             open.emplace_back();
-        } else if (event == json::parse_event_t::object_end && !open.empty()) {
+        } else if (event == Event::object_end && !open.empty()) {
             open.pop_back();
-        } else if (event == json::parse_event_t::key && !open.empty()) {
+        } else if (event == Event::key && !open.empty()) {
             const std::string& key = parsed.get_ref<const std::string&>();
             if (!open.back().insert(key).second && !first)
                 first = key;
         }
     }
 };
+
+Response repeatedKeyProblem(std::string key)
+{
+    key = key.substr(0, 100);
+    return problem(400, "the key \"" + key + "\" is given twice in one object: which one holds cannot be told", key);
+}
+
+// Why a body that could not be read is refused, said as before the body
+// was read as it is parsed: nesting too deep first, then where and why the
+// JSON is malformed, in nlohmann/json's words (the line and column), then a
+// repeated key. Only bodies that are refused come here.
+Response unreadableBody(std::string_view body)
+{
+    if (nestsTooDeep(body))
+        return problem(400, "JSON nested more than " + std::to_string(kMaxJsonDepth) +
+                                " deep: expected a birth or an array of births");
+    RepeatedKeys repeated;
+    const nlohmann::json doc = nlohmann::json::parse(
+        body,
+        [&repeated](int, nlohmann::json::parse_event_t event, nlohmann::json& parsed) {
+            repeated.note(event, parsed);
+            return true;
+        },
+        false);
+    if (!doc.is_discarded() && repeated.first)
+        return repeatedKeyProblem(*repeated.first);
+    try {
+        const nlohmann::json again = nlohmann::json::parse(body);
+        (void)again;
+    } catch (const nlohmann::json::exception& error) {
+        // "[json.exception.parse_error.101] parse error at line 1, column 3: ..."; a
+        // number too large for a double is an out_of_range error.
+        std::string what = error.what();
+        std::size_t bracket = what.find("] ");
+        return problem(400, "malformed JSON: " + (bracket == std::string::npos ? what : what.substr(bracket + 2)));
+    }
+    return problem(400, "malformed JSON");
+}
 
 // The chart's size in pixels: big enough to read, small enough to draw quickly.
 constexpr int kDefaultChartWidth = 900;
@@ -292,8 +415,10 @@ Response chartResponse(const Parameters& parameters, const ChartRenderer& chart)
     }
     // The birth's fields are all in the query: the same reading, and the
     // same refusals (strict included), as POST /v1/centile.
-    const json noFields = json::object();
-    const reading::BirthResult baby = readBirths({&noFields, 1}, parameters).front();
+    RequestBirths births(parameters);
+    births.add(0, GivenBirth{});
+    births.compute(0, 1);
+    const reading::BirthResult& baby = births.result(0);
     if (!baby.computed())
         return birthProblem(baby);
     try {
@@ -309,55 +434,29 @@ Response centileResponse(std::string_view body, const Parameters& parameters)
         if (!isOneOf(name, kOptionNames))
             return problem(422, name + ": unknown option", name);
 
-    if (nestsTooDeep(body))
-        return problem(400, "JSON nested more than " + std::to_string(kMaxDepth) +
-                                " deep: expected a birth or an array of births");
-    RepeatedKeys repeated;
-    json doc = json::parse(body, [&repeated](int, json::parse_event_t event, json& parsed) {
-        repeated.note(event, parsed);
-        return true;
-    }, false);
-    if (!doc.is_discarded() && repeated.first) {
-        const std::string key = repeated.first->substr(0, 100);
-        return problem(400, "the key \"" + key + "\" is given twice in one object: which one holds cannot be told", key);
+    RequestBirths births(parameters);
+    const BodyReading reading = readJsonBody(
+        body, kMaxBirths, [&births](std::size_t index, const GivenBirth& birth) { births.add(index, birth); });
+    switch (reading.status) {
+    case BodyReading::Status::Malformed:
+    case BodyReading::Status::TooDeep: return unreadableBody(body);
+    case BodyReading::Status::RepeatedKey: return repeatedKeyProblem(reading.repeatedKey);
+    case BodyReading::Status::TooMany:
+        return problem(413, "at most " + std::to_string(kMaxBirths) + " births in one request, not " +
+                                std::to_string(reading.births));
+    case BodyReading::Status::Read: break;
     }
-    if (doc.is_discarded()) {
-        // Parsed again only to say where and why.
-        try {
-            json unused = json::parse(body);
-            (void)unused;
-        } catch (const json::exception& error) {
-            // "[json.exception.parse_error.101] parse error at line 1, column 3: ..."; a
-            // number too large for a double is an out_of_range error.
-            std::string what = error.what();
-            std::size_t bracket = what.find("] ");
-            return problem(400, "malformed JSON: " + (bracket == std::string::npos ? what : what.substr(bracket + 2)));
-        }
-        return problem(400, "malformed JSON");
-    }
-    if (doc.is_object()) {
+    if (reading.shape == BodyReading::Shape::OneBirth) {
         // One birth: its record alone, byte for byte what it gets inside an array.
-        const reading::BirthResult result = readBirths({&doc, 1}, parameters).front();
+        births.compute(0, 1);
+        const reading::BirthResult& result = births.result(0);
         if (!result.computed())
             return birthProblem(result);
         return {200, std::string(kJson), reading::resultJson(result), {}};
     }
-    if (!doc.is_array())
+    if (reading.shape != BodyReading::Shape::Array)
         return problem(422, "expected one birth (a JSON object) or an array of births");
-    if (doc.size() > kMaxBirths)
-        return problem(413, "at most " + std::to_string(kMaxBirths) + " births in one request, not " +
-                                std::to_string(doc.size()));
-    const std::vector<json>& births = doc.get_ref<const json::array_t&>();
-    const std::vector<reading::BirthResult> results = readBirths(births, parameters);
-    std::string out = "[";
-    out.reserve(results.size() * 700);
-    for (const reading::BirthResult& result : results) {
-        if (out.size() > 1)
-            out += ',';
-        reading::appendResultJson(out, result);
-    }
-    out += ']';
-    return {200, std::string(kJson), std::move(out), {}};
+    return {200, std::string(kJson), arrayAnswer(births), {}};
 }
 
 }  // namespace wrenfield::server
