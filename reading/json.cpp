@@ -1,8 +1,10 @@
 #include "reading/json.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include <nlohmann/json.hpp>
 
@@ -60,26 +62,42 @@ bool wellFormedUtf8(std::string_view text)
 // UTF-8 replaced by U+FFFD as the library replaces them).
 class JsonOut {
 public:
-    explicit JsonOut(std::string& out) : out_(out) {}
+    // Writes after what `out` already holds; the text is trimmed to what was
+    // written when the writer goes.
+    explicit JsonOut(std::string& out) : out_(out), p_(nullptr), end_(nullptr)
+    {
+        const std::size_t used = out_.size();
+        out_.resize(used + kRecordRoom);
+        p_ = out_.data() + used;
+        end_ = out_.data() + out_.size();
+    }
+    ~JsonOut() { out_.resize(static_cast<std::size_t>(p_ - out_.data())); }
+    JsonOut(const JsonOut&) = delete;
+    JsonOut& operator=(const JsonOut&) = delete;
 
     void open(char bracket)
     {
         separate();
-        out_ += bracket;
+        room(1);
+        *p_++ = bracket;
         first_ = true;
     }
     void close(char bracket)
     {
-        out_ += bracket;
+        room(1);
+        *p_++ = bracket;
         first_ = false;
     }
     // A member's name: our own field names, which need no escaping.
     void key(std::string_view name)
     {
         separate();
-        out_ += '"';
-        out_ += name;
-        out_ += "\":";
+        room(name.size() + 3);
+        *p_++ = '"';
+        std::memcpy(p_, name.data(), name.size());
+        p_ += name.size();
+        *p_++ = '"';
+        *p_++ = ':';
         first_ = true;  // the value follows without a comma
     }
     void value(std::string_view text)
@@ -94,63 +112,102 @@ public:
     void value(double number)
     {
         separate();
-        char text[64];
-        char* end = text;
+        constexpr std::size_t kLongestNumber = 32;  // "-2.2250738585072014e-308" and room to spare
+        room(kLongestNumber);
         constexpr double kExactWhole = 9007199254740992.0;  // 2^53
         if (!std::isfinite(number)) {
-            out_ += "null";
+            std::memcpy(p_, "null", 4);
+            p_ += 4;
             return;
         }
         if (number == std::floor(number) && std::fabs(number) < kExactWhole && !(number == 0 && std::signbit(number)))
-            end = std::to_chars(text, text + sizeof text, static_cast<std::int64_t>(number)).ptr;
+            p_ = std::to_chars(p_, end_, static_cast<std::int64_t>(number)).ptr;
         else
-            end = std::to_chars(text, text + sizeof text, number).ptr;
-        out_.append(text, end);
+            p_ = std::to_chars(p_, end_, number).ptr;
     }
 
 private:
+    // A computed record is about 600 bytes.
+    static constexpr std::size_t kRecordRoom = 1024;
+
+    void room(std::size_t bytes)
+    {
+        if (static_cast<std::size_t>(end_ - p_) >= bytes)
+            return;
+        const std::size_t used = static_cast<std::size_t>(p_ - out_.data());
+        out_.resize(std::max(2 * out_.size(), used + bytes + kRecordRoom));
+        p_ = out_.data() + used;
+        end_ = out_.data() + out_.size();
+    }
+
+    void put(std::string_view bytes)
+    {
+        room(bytes.size());
+        std::memcpy(p_, bytes.data(), bytes.size());
+        p_ += bytes.size();
+    }
+
     void separate()
     {
-        if (!first_)
-            out_ += ',';
+        if (!first_) {
+            room(1);
+            *p_++ = ',';
+        }
         first_ = false;
     }
 
     void string(std::string_view text)
     {
-        if (!wellFormedUtf8(text)) {
-            // The replacement of the broken bytes exactly as the library makes it.
-            out_ += nlohmann::json(std::string(text)).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        // Most texts are plain ASCII with nothing to escape: written in one go.
+        bool asItStands = true;
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            asItStands &= byte >= 0x20 && byte < 0x80 && byte != '"' && byte != '\\';
+        }
+        if (asItStands) {
+            room(text.size() + 2);
+            *p_++ = '"';
+            std::memcpy(p_, text.data(), text.size());
+            p_ += text.size();
+            *p_++ = '"';
             return;
         }
-        out_ += '"';
-        std::size_t plain = 0;  // where the bytes not yet written start
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            const auto c = static_cast<unsigned char>(text[i]);
-            if (c >= 0x20 && c != '"' && c != '\\')
+        if (!wellFormedUtf8(text)) {
+            // The replacement of the broken bytes exactly as the library makes it.
+            put(nlohmann::json(std::string(text)).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+            return;
+        }
+        room(6 * text.size() + 2);  // every byte escaped as \u00XX at most
+        *p_++ = '"';
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte >= 0x20 && byte != '"' && byte != '\\') {
+                *p_++ = c;
                 continue;
-            out_.append(text.data() + plain, i - plain);
-            plain = i + 1;
-            switch (c) {
-            case '"': out_ += "\\\""; break;
-            case '\\': out_ += "\\\\"; break;
-            case '\b': out_ += "\\b"; break;
-            case '\f': out_ += "\\f"; break;
-            case '\n': out_ += "\\n"; break;
-            case '\r': out_ += "\\r"; break;
-            case '\t': out_ += "\\t"; break;
+            }
+            *p_++ = '\\';
+            switch (byte) {
+            case '"': *p_++ = '"'; break;
+            case '\\': *p_++ = '\\'; break;
+            case '\b': *p_++ = 'b'; break;
+            case '\f': *p_++ = 'f'; break;
+            case '\n': *p_++ = 'n'; break;
+            case '\r': *p_++ = 'r'; break;
+            case '\t': *p_++ = 't'; break;
             default: {
                 static constexpr char kHex[] = "0123456789abcdef";
-                const char escape[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
-                out_.append(escape, sizeof escape);
+                const char escape[] = {'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]};
+                std::memcpy(p_, escape, sizeof escape);
+                p_ += sizeof escape;
             }
             }
         }
-        out_.append(text.data() + plain, text.size() - plain);
-        out_ += '"';
+        *p_++ = '"';
     }
 
     std::string& out_;
+    char* p_;
+    char* end_;
     bool first_ = true;
 };
 

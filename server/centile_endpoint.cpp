@@ -207,6 +207,16 @@ class RequestBirths {
 public:
     explicit RequestBirths(const Parameters& parameters) : parameters_(parameters) {}
 
+    // Room for about this many births, so that a long array is not moved
+    // as it grows.
+    void reserve(std::size_t births)
+    {
+        results_.reserve(births);
+        options_.reserve(births);
+        records_.reserve(births);
+        recordBirth_.reserve(births);
+    }
+
     void add(std::size_t index, const GivenBirth& given)
     {
         if (index >= results_.size()) {
@@ -435,6 +445,8 @@ Response centileResponse(std::string_view body, const Parameters& parameters)
             return problem(422, name + ": unknown option", name);
 
     RequestBirths births(parameters);
+    // A birth takes some 60 bytes of JSON or more.
+    births.reserve(std::min(kMaxBirths, body.size() / 60 + 1));
     const BodyReading reading = readJsonBody(
         body, kMaxBirths, [&births](std::size_t index, const GivenBirth& birth) { births.add(index, birth); });
     switch (reading.status) {

@@ -40,9 +40,12 @@ std::string_view typeName(od::json_type type)
 
 int birthFieldIndex(std::string_view name)
 {
-    for (std::size_t i = 0; i < kBirthFieldNames.size(); ++i)
-        if (kBirthFieldNames[i] == name)
+    // The first letter and the length tell most names apart before their bytes are compared.
+    for (std::size_t i = 0; i < kBirthFieldNames.size(); ++i) {
+        const std::string_view known = kBirthFieldNames[i];
+        if (known.size() == name.size() && !name.empty() && known[0] == name[0] && known == name)
             return static_cast<int>(i);
+    }
     return -1;
 }
 
