@@ -102,6 +102,8 @@ else
 fi
 batch "batch, to standard output, $cores threads" "$work/plain.csv" "$cores" -
 stdout_rate=$(awk -v rows="$rows" -v s="$seconds" 'BEGIN { print rows / s }')
+awk -v r="$stdout_rate" 'BEGIN { printf "goal: at least 12,000,000 rows/s to standard output: %.0f rows/s (%s)\n", r, (r >= 12e6) ? "met" : "NOT met" }'
+echo "load average now: $(cut -d' ' -f1-3 /proc/loadavg)"
 repeat=1 batch "batch --exact, file to file, $cores threads" "$work/plain.csv" "$cores" "$work/out-exact.csv" --exact
 fast_rate=$(awk -v rows="$rows" -v s="$fast_seconds" 'BEGIN { print rows / s }')
 
@@ -115,6 +117,8 @@ if [ -d "$build/python/wrenfield" ] && /usr/bin/python3 -c 'import numpy' 2>/dev
     'BEGIN { printf "custcent batch (%d threads, file to file) / numpy peer (computing alone), wall clock: %.1f times\n", cores, fast / peer }'
   awk -v fast="$stdout_rate" -v peer="$peer_rate" -v cores="$cores" \
     'BEGIN { printf "custcent batch (%d threads, to standard output) / numpy peer (computing alone), wall clock: %.1f times\n", cores, fast / peer }'
+  awk -v fast="$fast_rate" -v peer="$peer_rate" \
+    'BEGIN { r = fast / peer; printf "goal: file to file at least 100 times the numpy peer: %.1f times (%s)\n", r, (r >= 100) ? "met" : "NOT met" }'
   # On a busy machine the wall clock counts other people's work: the
   # processor times are each program's own.
   awk -v fast="$fast_cpu" -v peer="$peer_cpu" \
@@ -135,5 +139,6 @@ if [ "$big_rows" -gt 0 ]; then
   "$make_births" "$big_rows" > "$work/big.csv"
   rows_now=$big_rows
   repeat=1 batch "batch, to standard output, $cores threads" "$work/big.csv" "$cores" -
+  awk -v kib="$kib" 'BEGIN { printf "goal: memory under 64 MiB: peak RSS %.1f MiB (%s)\n", kib / 1024, (kib < 65536) ? "met" : "NOT met" }'
 fi
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
