@@ -1,0 +1,107 @@
+// Long arrays are computed and written in parts, shared with helper threads.
+// The parts must join into the answer one thread would give: every birth
+// once, in its place, byte for byte what it gets when posted alone, whatever
+// the array's length around the part boundaries. And the helpers must run
+// every part once, hand back a part's exception, and serve many requests at
+// once.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <atomic>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "server/api.h"
+#include "server/shared_work.h"
+
+namespace wrenfield::server {
+namespace {
+
+// A birth of its own for each index: all five populations, some refused,
+// some flagged, some missing a field.
+std::string birthText(int i)
+{
+    const char* populations[] = {"uk", "us", "se", "nz", "au"};
+    if (i % 97 == 13)
+        return R"({"bwt": "heavy", "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})";
+    if (i % 89 == 7)
+        return "42";
+    if (i % 83 == 5)
+        return R"({"bwt": 3400, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1})";
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  R"({"population": "%s", "bwt": %d, "gest": %d, "wt": %.1f, "ht": %d, "sex": %d, "eth": 1, "par": %d})",
+                  populations[i % 5], 400 + (i * 37) % 5200, 168 + (i * 7) % 140, 35 + (i % 90) * 1.5, 140 + i % 50,
+                  i % 2, i % 6);
+    return text;
+}
+
+Response post(const std::string& body)
+{
+    return respond({"POST", "/v1/centile", "application/json", body});
+}
+
+TEST(LongArrays, EveryBirthInItsPlaceAsWhenPostedAlone)
+{
+    // Lengths on either side of the size of a part, and the most allowed.
+    for (const int count : {999, 1000, 1001, 2999, 10000}) {
+        SCOPED_TRACE(count);
+        std::string body = "[";
+        for (int i = 0; i < count; ++i)
+            body += (i ? "," : "") + birthText(i);
+        body += "]";
+        const Response answer = post(body);
+        ASSERT_EQ(answer.status, 200) << answer.body.substr(0, 300);
+        const auto results = nlohmann::json::parse(answer.body);
+        ASSERT_EQ(results.size(), static_cast<std::size_t>(count));
+        // Every birth near a part's edge, and a sample of the rest, posted alone.
+        for (int i = 0; i < count; ++i) {
+            const bool nearEdge = i % 1000 < 2 || i % 1000 > 997 || i == count - 1;
+            if (!nearEdge && i % 61 != 0)
+                continue;
+            const Response alone = post(birthText(i));
+            if (alone.status == 200)
+                ASSERT_EQ(nlohmann::json::parse(alone.body), results[static_cast<std::size_t>(i)]) << i;
+            else
+                ASSERT_TRUE(results[static_cast<std::size_t>(i)].contains("error")) << i;
+        }
+    }
+}
+
+TEST(SharedWork, EveryPartOnceAndAFailureHandedBack)
+{
+    SharedWork work(3);
+    for (const std::size_t parts : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{57}}) {
+        std::vector<std::atomic<int>> runs(parts);
+        work.run(parts, [&runs](std::size_t k) { ++runs[k]; });
+        for (std::size_t k = 0; k < parts; ++k)
+            EXPECT_EQ(runs[k].load(), 1) << k << " of " << parts;
+    }
+    std::atomic<int> finished{0};
+    EXPECT_THROW(work.run(20,
+                          [&finished](std::size_t k) {
+                              if (k == 7)
+                                  throw std::runtime_error("part 7");
+                              ++finished;
+                          }),
+                 std::runtime_error);
+    EXPECT_EQ(finished.load(), 19);  // the others still ran, and all are done before run returns
+
+    // Many requests at once share the same helpers.
+    std::vector<std::thread> requests;
+    std::atomic<long> total{0};
+    for (int r = 0; r < 8; ++r)
+        requests.emplace_back([&] {
+            for (int round = 0; round < 50; ++round)
+                work.run(16, [&total](std::size_t k) { total += static_cast<long>(k); });
+        });
+    for (std::thread& request : requests)
+        request.join();
+    EXPECT_EQ(total.load(), 8L * 50 * (15 * 16 / 2));
+}
+
+}  // namespace
+}  // namespace wrenfield::server
