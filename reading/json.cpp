@@ -1,6 +1,7 @@
 #include "reading/json.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -223,9 +224,92 @@ void member(JsonOut& json, ResultField field, double number)
     json.value(number);
 }
 
+// The texts a record repeats from birth to birth (a band's label and words
+// under the same thresholds, a gestation of whole days, a code's name),
+// made once per thread and kept: an array of births names the same few
+// again and again.
+class RepeatedTexts {
+public:
+    std::string_view bandLabel(Band band, const BandThresholds& thresholds)
+    {
+        return bandTexts(band, thresholds).label;
+    }
+    std::string_view bandWords(Band band, const BandThresholds& thresholds)
+    {
+        return bandTexts(band, thresholds).words;
+    }
+    std::string_view gestation(double days)
+    {
+        return kept(gestation_, days, [](double d) { return gestationText(d); });
+    }
+    std::string_view sex(double code)
+    {
+        return kept(sex_, code, [](double c) { return sexText(c); });
+    }
+    std::string_view parity(double code)
+    {
+        return kept(parity_, code, [](double c) { return parityText(c); });
+    }
+    std::string_view ethnicGroup(engine::Population population, double code)
+    {
+        const engine::CoefficientSet& set = engine::coefficients(population);
+        return kept(ethnicGroup_[static_cast<std::size_t>(population)], code,
+                    [&set](double c) { return ethnicGroupText(set, c); });
+    }
+
+private:
+    struct BandText {
+        std::string label;
+        std::string words;
+    };
+    const BandText& bandTexts(Band band, const BandThresholds& thresholds)
+    {
+        const auto same = [](const BandThresholds& a, const BandThresholds& b) {
+            return a.verySmall == b.verySmall && a.sga == b.sga && a.lga == b.lga && a.veryLarge == b.veryLarge;
+        };
+        if (!bandsMade_ || !same(thresholds, thresholds_)) {
+            for (std::size_t b = 0; b < bands_.size(); ++b)
+                bands_[b] = {reading::bandLabel(static_cast<Band>(b), thresholds),
+                             reading::bandWords(static_cast<Band>(b), thresholds)};
+            thresholds_ = thresholds;
+            bandsMade_ = true;
+        }
+        return bands_[static_cast<std::size_t>(band)];
+    }
+
+    // The text of a whole number below N, made once; any other made each time.
+    template <std::size_t N, typename Make>
+    std::string_view kept(std::array<std::string, N>& texts, double value, const Make& make)
+    {
+        if (!(value >= 0 && value < static_cast<double>(N) && value == std::floor(value)) || std::signbit(value)) {
+            other_ = make(value);
+            return other_;
+        }
+        std::string& text = texts[static_cast<std::size_t>(value)];
+        if (text.empty())
+            text = make(value);
+        return text;
+    }
+
+    bool bandsMade_ = false;
+    BandThresholds thresholds_;
+    std::array<BandText, 5> bands_;
+    std::array<std::string, 400> gestation_;
+    std::array<std::string, 16> sex_;
+    std::array<std::string, 16> parity_;
+    std::array<std::array<std::string, 32>, engine::kPopulationCount> ethnicGroup_;
+    std::string other_;  // the last text not kept
+};
+
+RepeatedTexts& repeatedTexts()
+{
+    thread_local RepeatedTexts texts;
+    return texts;
+}
+
 void inputs(JsonOut& json, const BirthResult& r)
 {
-    const engine::CoefficientSet& set = engine::coefficients(r.population);
+    RepeatedTexts& texts = repeatedTexts();
     const engine::CentileInputs& in = r.inputs;
     static_assert(kInputEchoNames.size() == 11);
     json.key(fieldName(ResultField::Inputs));
@@ -235,7 +319,7 @@ void inputs(JsonOut& json, const BirthResult& r)
     json.key(kInputEchoNames[1]);
     json.value(in.gestDays);
     json.key(kInputEchoNames[2]);
-    json.value(gestationText(in.gestDays));
+    json.value(texts.gestation(in.gestDays));
     json.key(kInputEchoNames[3]);
     json.value(in.wt);
     json.key(kInputEchoNames[4]);
@@ -243,15 +327,15 @@ void inputs(JsonOut& json, const BirthResult& r)
     json.key(kInputEchoNames[5]);
     json.value(in.sex);
     json.key(kInputEchoNames[6]);
-    json.value(sexText(in.sex));
+    json.value(texts.sex(in.sex));
     json.key(kInputEchoNames[7]);
     json.value(in.eth);
     json.key(kInputEchoNames[8]);
-    json.value(ethnicGroupText(set, in.eth));
+    json.value(texts.ethnicGroup(r.population, in.eth));
     json.key(kInputEchoNames[9]);
     json.value(in.par);
     json.key(kInputEchoNames[10]);
-    json.value(parityText(in.par));
+    json.value(texts.parity(in.par));
     json.close('}');
 }
 
@@ -280,8 +364,9 @@ void appendResultJson(std::string& out, const BirthResult& r)
     member(json, ResultField::Centile, d.centile);
     member(json, ResultField::Rounded, roundedCentile(d.centile));
     member(json, ResultField::Band, bandCode(r.band));
-    member(json, ResultField::BandLabel, bandLabel(r.band, r.thresholds));
-    member(json, ResultField::BandWords, bandWords(r.band, r.thresholds));
+    RepeatedTexts& texts = repeatedTexts();
+    member(json, ResultField::BandLabel, texts.bandLabel(r.band, r.thresholds));
+    member(json, ResultField::BandWords, texts.bandWords(r.band, r.thresholds));
     member(json, ResultField::TermWeight, d.termWeight);
     member(json, ResultField::Weeks, d.weeks);
     member(json, ResultField::Proportion, d.proportion);

@@ -387,6 +387,35 @@ TEST(ResultJson, TheRecordInItsOrderAndTheErrors)
     EXPECT_EQ(resultJson(refused), R"({"error":"the centile cannot be computed: Overflow"})");
 }
 
+// The texts a record repeats from birth to birth are kept between records:
+// each record still gets its own band's texts under its own thresholds, and
+// the names of its own inputs, whatever came before it on the thread.
+TEST(ResultJson, RepeatedTextsFollowEachRecord)
+{
+    const BandThresholds other{1, 5, 95, 99};
+    const CentileInputs odd{900, 277.5, 64, 163, 7, 99, -0.0};  // a half day, codes beyond the lists
+    for (int round = 0; round < 2; ++round) {
+        for (const BandThresholds& thresholds : {BandThresholds{}, other}) {
+            for (int p = 0; p < 5; ++p) {
+                for (const CentileInputs& values : {kTypical, odd}) {
+                    ReadingOptions options;
+                    options.thresholds = thresholds;
+                    const BirthResult r = readValues(static_cast<Population>(p), values, options);
+                    ASSERT_TRUE(r.computed()) << r.error;
+                    const auto doc = nlohmann::json::parse(resultJson(r));
+                    EXPECT_EQ(doc["bandLabel"], bandLabel(r.band, r.thresholds));
+                    EXPECT_EQ(doc["bandWords"], bandWords(r.band, r.thresholds));
+                    const auto& in = doc["inputs"];
+                    EXPECT_EQ(in["gest"], gestationText(r.inputs.gestDays));
+                    EXPECT_EQ(in["sexName"], sexText(r.inputs.sex));
+                    EXPECT_EQ(in["ethName"], ethnicGroupText(engine::coefficients(r.population), r.inputs.eth));
+                    EXPECT_EQ(in["parName"], parityText(r.inputs.par));
+                }
+            }
+        }
+    }
+}
+
 // The writer builds no document. Its numbers: a whole one without a
 // fraction, any other in the shortest text that reads back to it (the text
 // of every other way out), null for no number; its texts escaped as
