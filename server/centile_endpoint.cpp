@@ -154,14 +154,15 @@ reading::FieldReading fieldOf(const GivenValue& value, InputField field, const e
     return invalid;
 }
 
-ReadBirth readBirth(const GivenBirth& given, const Parameters& parameters)
+// The options of one birth and the units of its bare numbers.
+struct BirthSettings {
+    reading::ReadingOptions options;
+    reading::InputDialect dialect;
+};
+
+BirthSettings settingsOf(const BirthSource& birth)
 {
-    if (!given.notAnObject.empty())
-        throw BirthError{"", "a birth must be a JSON object, not " + std::string(given.notAnObject)};
-    if (given.unknownField)
-        throw BirthError{*given.unknownField, *given.unknownField + ": unknown field"};
-    const BirthSource birth(given, parameters);
-    ReadBirth out;
+    BirthSettings out;
     const double sga = thresholdOption(birth, "sga", 10);
     const double lga = thresholdOption(birth, "lga", 90);
     reading::ThresholdChoice thresholds = reading::thresholdsFor(sga, lga);
@@ -170,16 +171,66 @@ ReadBirth readBirth(const GivenBirth& given, const Parameters& parameters)
     out.options.thresholds = *thresholds.thresholds;
     out.options.strict = switchOption(birth, "strict");
     out.options.exact = switchOption(birth, "exact");
-    reading::InputDialect dialect;
-    unitOption(birth, InputField::Bwt, dialect.bwtUnit);
-    unitOption(birth, InputField::Wt, dialect.wtUnit);
-    unitOption(birth, InputField::Ht, dialect.htUnit);
+    unitOption(birth, InputField::Bwt, out.dialect.bwtUnit);
+    unitOption(birth, InputField::Wt, out.dialect.wtUnit);
+    unitOption(birth, InputField::Ht, out.dialect.htUnit);
+    return out;
+}
+
+// What every birth of a request that sets no option of its own (beyond its
+// population) shares: the query's settings, or why they cannot be used,
+// worked out for the first such birth; and the population text met last.
+struct QuerySettings {
+    bool made = false;
+    BirthSettings settings;
+    std::optional<BirthError> error;
+    std::string populationText;
+    std::optional<reading::PopulationReading> population;
+};
+
+ReadBirth readBirth(const GivenBirth& given, const Parameters& parameters, QuerySettings& query)
+{
+    if (!given.notAnObject.empty())
+        throw BirthError{"", "a birth must be a JSON object, not " + std::string(given.notAnObject)};
+    if (given.unknownField)
+        throw BirthError{*given.unknownField, *given.unknownField + ": unknown field"};
+    const BirthSource birth(given, parameters);
+    // The options come first in kBirthFieldNames, the population before the others.
+    const bool ownSettings = std::any_of(given.values.begin() + 1, given.values.begin() + kFirstInputField,
+                                         [](const GivenValue& value) { return value.kind != GivenValue::Kind::Absent; });
+    BirthSettings settings;
+    if (ownSettings) {
+        settings = settingsOf(birth);
+    } else {
+        if (!query.made) {
+            try {
+                query.settings = settingsOf(birth);
+            } catch (const BirthError& error) {
+                query.error = error;
+            }
+            query.made = true;
+        }
+        if (query.error)
+            throw *query.error;
+        settings = query.settings;
+    }
+    ReadBirth out;
+    out.options = settings.options;
+    const reading::InputDialect& dialect = settings.dialect;
 
     reading::BirthReading& fields = out.fields;
     fields.population = engine::Population::UnitedKingdom;
     if (auto population = birth.optionText("population")) {
-        reading::PopulationReading named =
-            reading::readRowPopulation(*population, engine::Population::UnitedKingdom, dialect);
+        reading::PopulationReading named;
+        if (!ownSettings && query.population && query.populationText == *population) {
+            named = *query.population;
+        } else {
+            named = reading::readRowPopulation(*population, engine::Population::UnitedKingdom, dialect);
+            if (!ownSettings) {
+                query.populationText = *population;
+                query.population = named;
+            }
+        }
         fields.population = named.population;
         fields.populationError = named.error;
     }
@@ -224,7 +275,7 @@ public:
             options_.resize(index + 1);
         }
         try {
-            ReadBirth birth = readBirth(given, parameters_);
+            ReadBirth birth = readBirth(given, parameters_, query_);
             options_[index] = birth.options;
             engine::BatchRecord record;
             if (reading::admitBirth(birth.fields, record, results_[index])) {
@@ -256,6 +307,7 @@ public:
 
 private:
     const Parameters& parameters_;
+    QuerySettings query_;
     std::vector<reading::BirthResult> results_;
     std::vector<reading::ReadingOptions> options_;
     // The births admitted to the model, in order, and the index of each.

@@ -71,6 +71,43 @@ TEST(LongArrays, EveryBirthInItsPlaceAsWhenPostedAlone)
     }
 }
 
+// Births that set no option of their own share the query's options, worked
+// out once a request; each must still get what it gets when posted alone
+// with the same query, beside births that set their own and whatever the
+// population named before it.
+TEST(LongArrays, BirthsWithAndWithoutOptionsOfTheirOwn)
+{
+    const std::string births[] = {
+        R"({"population": "se", "bwt": 3.4, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})",
+        R"({"population": "se", "bwt": 3400, "bwtUnit": "g", "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})",
+        R"({"population": "nz", "bwt": 2.9, "gest": 270, "wt": 70, "ht": 170, "sex": 0, "eth": 1, "par": 1})",
+        R"({"population": "se", "sga": 20, "bwt": 2.9, "gest": 270, "wt": 70, "ht": 170, "sex": 0, "eth": 1, "par": 1})",
+        R"({"bwt": 2.1, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})",
+        R"({"population": "Narnia", "bwt": 3.4, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})",
+        R"({"population": "se", "bwt": 3.4, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})",
+    };
+    for (const char* query : {"", "?bwtUnit=kg&sga=5", "?bwtUnit=kg&population=au", "?bwtUnit=cm", "?sga=95"}) {
+        SCOPED_TRACE(query);
+        const std::string target = std::string("/v1/centile") + query;
+        std::string body = "[";
+        for (const std::string& birth : births)
+            body += (body.size() > 1 ? "," : "") + birth;
+        body += "]";
+        const Response answer = respond({"POST", target, "application/json", body});
+        ASSERT_EQ(answer.status, 200) << answer.body;
+        const auto results = nlohmann::json::parse(answer.body);
+        for (std::size_t i = 0; i < std::size(births); ++i) {
+            const Response alone = respond({"POST", target, "application/json", births[i]});
+            if (alone.status == 200) {
+                EXPECT_EQ(nlohmann::json::parse(alone.body), results[i]) << i;
+            } else {
+                const auto problem = nlohmann::json::parse(alone.body);
+                EXPECT_EQ(problem["detail"], results[i]["error"]) << i << " " << alone.body;
+            }
+        }
+    }
+}
+
 TEST(SharedWork, EveryPartOnceAndAFailureHandedBack)
 {
     SharedWork work(3);
