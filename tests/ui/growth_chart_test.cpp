@@ -11,6 +11,7 @@
 #include <QXmlStreamReader>
 
 #include "engine/growth_chart.h"
+#include "form/calc.h"
 #include "ui/qt/calc_widget.h"
 #include "ui/qt/calculator_window.h"
 #include "ui/qt/chart_svg.h"
