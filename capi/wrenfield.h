@@ -7,7 +7,7 @@
  * call allocates nothing the caller must free; its result, error message
  * included, lives in the caller's wf_result.
  *
- *   #include <wrenfield.h>
+ *   #include <wrenfield/wrenfield.h>
  *
  *   wf_result r;
  *   if (wf_centile("United Kingdom", 3400, 280, 64, 163, 1, 1, 0, &r) == WF_OK)
@@ -23,17 +23,8 @@
 
 #include <stddef.h>
 
-#if defined(_WIN32)
-#  if defined(WRENFIELD_BUILDING_LIBRARY)
-#    define WRENFIELD_API __declspec(dllexport)
-#  else
-#    define WRENFIELD_API __declspec(dllimport)
-#  endif
-#elif defined(__GNUC__)
-#  define WRENFIELD_API __attribute__((visibility("default")))
-#else
-#  define WRENFIELD_API
-#endif
+/* WRENFIELD_API: what libwrenfield exports. */
+#include "wrenfield/wrenfield_export.h"
 
 #ifdef __cplusplus
 extern "C" {
