@@ -12,6 +12,7 @@ only=${2:-}
 "$top/scripts/deps.sh"
 CC=clang CXX=clang++ cmake -S "$top" -B "$top/build-fuzz" -G Ninja -DWRENFIELD_FUZZ=ON >/dev/null
 cmake --build "$top/build-fuzz" --parallel "$(nproc)"
-args=(--test-dir "$top/build-fuzz" --output-on-failure -L fuzz)
+# Each target is one process on one core: run as many at once as there are cores.
+args=(--test-dir "$top/build-fuzz" --output-on-failure -L fuzz -j "$(nproc)")
 [ -n "$only" ] && args+=(-R "$only")
 WRENFIELD_FUZZ_SECONDS=$seconds ctest "${args[@]}"
