@@ -46,7 +46,7 @@ if ! build_log=$("$top/windows/build.sh" "$dir" 2>&1); then
   echo "PROOF FAILED: the libraries do not build"
   exit 1
 fi
-echo "== the installer and the zip"
+echo "== the installer and the zip ($((SECONDS - start)) s)"
 release=$dir/release
 if ! release_log=$("$top/windows/installer/build.sh" "$writer" "$dir" "$release" 2>&1); then
   printf '%s\n' "$release_log"
@@ -64,7 +64,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-echo "== fresh 64-bit Wine prefix"
+echo "== fresh 64-bit Wine prefix ($((SECONDS - start)) s)"
 wineboot -i >/dev/null 2>&1
 
 failed=0
@@ -73,7 +73,7 @@ failed=0
 step() {
   local title=$1 expect_line=$2
   shift 2
-  echo "== $title"
+  echo "== $title ($((SECONDS - start)) s)"
   local output rc=0
   output=$("$@" 2>&1 | tr -d '\r') || rc=$?
   [ -n "$output" ] && printf '%s\n' "$output" | grep -v '^ok ' | sed 's/^/   /'
