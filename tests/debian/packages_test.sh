@@ -41,7 +41,7 @@ else
 fi
 
 stage "dpkg-buildpackage -us -uc -b"
-if ! (cd "$src" && DEB_BUILD_OPTIONS="nocheck parallel=$(nproc)" dpkg-buildpackage -us -uc -b) \
+if ! (cd "$src" && DEB_BUILD_OPTIONS="nocheck noddebs parallel=$(nproc)" dpkg-buildpackage -us -uc -b) \
     >"$work/build.log" 2>&1; then
   tail -40 "$work/build.log"
   echo "FAILED: the packages do not build (log: $work/build.log)"
