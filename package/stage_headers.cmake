@@ -11,9 +11,9 @@
 # <wrenfield/>. Those are the public headers and the generated files they
 # include by name (widl's output, the export headers). An include in quotes
 # is looked for beside the including header, then below SOURCE_DIR (where
-# it is installed under its path there), then among the manifest's files by
-# path (their path ending in the included one); one found nowhere fails the staging, because the installed header
-# would not compile for a consumer. The platform headers an IDL compiler's
+# it is installed under its path there), then among the manifest's files
+# (one whose path ends in the included one); one found nowhere fails the
+# staging, because the installed header would not compile for a consumer. The platform headers an IDL compiler's
 # output includes (<rpc.h>, <rpcndr.h>, <oaidl.h>) become
 # <wrenfield/shell/runtime/wf_midl.h>, the runtime's stand-in for them.
 # Files an earlier staging wrote that are no longer public are removed.

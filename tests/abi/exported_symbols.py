@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """What a shared library exports, held against the headers installed with it.
 
-    exported_symbols.py [--count] [--headers DIR] [--prefix NAME ...] LIBRARY...
+    exported_symbols.py [--count] [--headers DIR] [--prefix START]... LIBRARY...
 
 For each library: every name `nm -D --defined-only` lists must
   - not be an instance of a standard library template (std::, __gnu_cxx::),
