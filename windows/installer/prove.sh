@@ -65,6 +65,10 @@ cleanup() {
 }
 trap cleanup EXIT
 echo "== fresh 64-bit Wine prefix ($((SECONDS - start)) s)"
+# One Wine server for the whole proof, rather than one started (with the
+# prefix's services) for each step.
+mkdir -p "$WINEPREFIX"
+wineserver -p
 wineboot -i >/dev/null 2>&1
 
 failed=0
@@ -75,7 +79,10 @@ step() {
   shift 2
   echo "== $title ($((SECONDS - start)) s)"
   local output rc=0
-  output=$("$@" 2>&1 | tr -d '\r') || rc=$?
+  # (Into a file, not a pipe: the services Wine starts on the way keep a
+  # pipe open long after the program is through.)
+  "$@" >"$work/step.out" 2>&1 || rc=$?
+  output=$(tr -d '\r' <"$work/step.out")
   [ -n "$output" ] && printf '%s\n' "$output" | grep -v '^ok ' | sed 's/^/   /'
   if [ $rc -ne 0 ]; then
     echo "!! $title: exit code $rc"
@@ -109,8 +116,12 @@ ocx32='C:\Program Files (x86)\Wrenfield515UK\Wrenfield515UK.ocx'
 ours=$(sed -n 's/.*\(CLSID\|TypeLib\|Interface\)\\{\([0-9A-F-]*\)}.*/\2/p' "$release"/*.wxs | sort -u | tr '\n' '|')
 ours="${ours}Wrenfield515UK\.Calc"
 keys_left() {
+  # (The registry files are written when the server ends; the next step
+  # starts it again.)
+  wineserver -k
   wineserver -w
   { grep -ciE "$ours" "$WINEPREFIX/system.reg" "$WINEPREFIX/user.reg" || true; } | awk -F: '{n += $2} END {print n + 0}'
+  wineserver -p </dev/null >/dev/null 2>&1
 }
 
 step "msiexec /i $(basename "$msi")" "" "$wine64" msiexec /i "$(windows_path "$msi")" /qn
@@ -151,6 +162,7 @@ left=$(keys_left)
 echo "== registry lines naming the component after regsvr32 /u /n /i:user: $left"
 [ "$left" -eq 0 ] || { grep -iE "$ours" "$WINEPREFIX/system.reg" "$WINEPREFIX/user.reg" | head; failed=1; }
 
+wineserver -k
 wineserver -w
 if [ $failed -ne 0 ]; then
   echo "PROOF FAILED ($((SECONDS - start)) s)"
