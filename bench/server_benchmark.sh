@@ -7,24 +7,8 @@
 # count other people's work too.
 #   bench/server_benchmark.sh [BUILD_DIR] [SECONDS] [THREADS]
 set -euo pipefail
-top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${1:-"$top/build"}
-seconds=${2:-10}
-threads=${3:-$(nproc)}
-custcent="$build/cli/custcent"
-[ -x "$custcent" ] || { echo "no $custcent: build first (bash scripts/build.sh)" >&2; exit 2; }
-command -v wrk >/dev/null || { echo "wrk is missing (apt-get install wrk)" >&2; exit 2; }
-
-log=$(mktemp)
-"$custcent" serve --listen 127.0.0.1:0 --threads "$threads" 2>"$log" &
-server=$!
-trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; rm -f "$log"' EXIT
-for _ in $(seq 50); do
-  url=$(sed -n 's/.*listening on \(http:[^ ]*\).*/\1/p' "$log")
-  [ -n "$url" ] && break
-  sleep 0.1
-done
-[ -n "$url" ] || { echo "the service did not start" >&2; cat "$log" >&2; exit 1; }
+default_seconds=10
+source "$(dirname "${BASH_SOURCE[0]}")/start_service.sh"
 
 # The service's own processor time (user + system) for each run, from /proc:
 # unlike the wall clock it does not count other people's work.

@@ -3,9 +3,15 @@
  * (R, Julia, C#, Python's ctypes).
  *
  * Every call is a pure function of its arguments: the library keeps no state
- * between calls, so any number of threads may call it at once. The one-birth
- * call allocates nothing the caller must free; its result, error message
- * included, lives in the caller's wf_result.
+ * between calls, so any number of threads may call it at once. No call
+ * allocates anything the caller must free; a result, error message included,
+ * lives in the caller's wf_result.
+ *
+ * A birth gets here what it gets through every other way in (custcent, the
+ * Python package, the HTTP service): the same centile to the last bit, the
+ * same band, flags and error text. Its members carry the names of the
+ * result's fields elsewhere, in snake_case (expected_weight is JSON's
+ * expectedWeight); `message` is the error text JSON calls "error".
  *
  *   #include <wrenfield/wrenfield.h>
  *
@@ -48,7 +54,11 @@ enum {
     WF_ERROR_DIVISION_BY_ZERO = 11,
     WF_ERROR_MISSING_INPUT = -1,      /* an input is NaN (R's NA, a database NULL) */
     WF_ERROR_UNKNOWN_POPULATION = -2, /* no population of that name */
-    WF_ERROR_NULL_POINTER = -3        /* a required pointer argument is NULL */
+    WF_ERROR_NULL_POINTER = -3,       /* a required pointer argument is NULL */
+    WF_ERROR_INVALID_INPUT = -4,      /* an input that cannot be used: infinite, or a birthweight,
+                                         gestation, weight or height of 0 or below */
+    WF_ERROR_FLAGGED = -5,            /* strict (wf_options) and a plausibility flag */
+    WF_ERROR_INVALID_OPTION = -6      /* a wf_options member that cannot be used (sga 120) */
 };
 
 /* The size-for-gestation band of a centile (wf_result.band): small (SGA)
@@ -99,6 +109,24 @@ typedef struct wf_result {
     char flag_text[400];    /* the flags in words, "; " between them ("" for none) */
 } wf_result;
 
+/* How births are read (the calls ending in _with). Set `size` to
+ * sizeof(wf_options), as WF_OPTIONS_INIT does: later versions may add
+ * members, and read only those a caller's struct has. */
+typedef struct wf_options {
+    size_t size;
+    double sga;  /* small for gestational age below this centile (default 10); the finer
+                    label stays at the 3rd, or moves with sga below it */
+    double lga;  /* large above this centile (default 90); the finer label stays at the
+                    97th, or moves with lga above it */
+    int strict;  /* a flagged birth is an error, WF_ERROR_FLAGGED (default 0) */
+    int exact;   /* every birth by the population's method itself, 1001 slices one birth
+                    at a time, for audits (default 0: the closed form of the same sum,
+                    within 1e-11 percentage points, and the method's own value wherever a
+                    band, a flag or the rounded centile depends on the last digits) */
+} wf_options;
+
+#define WF_OPTIONS_INIT {sizeof(wf_options), 10.0, 90.0, 0, 0}
+
 /* "1.0": the version of the loaded library. The text is static. */
 WRENFIELD_API const char* wf_version(void);
 
@@ -113,20 +141,45 @@ WRENFIELD_API const char* wf_version(void);
  *   eth         the population's ethnic-group code (1 European in the UK)
  *   par         parity: 0, 1, 2, 3, or more for "4 or more"
  *
- * An input that is NaN is missing: no centile, WF_ERROR_MISSING_INPUT.
+ * An input that is NaN is missing: no centile, WF_ERROR_MISSING_INPUT, and
+ * the message names every missing input ("missing: bwt, gest"). An infinite
+ * input, or a birthweight, gestation, weight or height of 0 or below, is
+ * WF_ERROR_INVALID_INPUT ("bwt: must be a positive number, not -3400").
  * Fills *result and returns result->error; with a NULL result it returns
  * WF_ERROR_NULL_POINTER. */
 WRENFIELD_API int wf_centile(const char* population, double bwt, double gest_days, double wt, double ht,
                              double sex, double eth, double par, wf_result* result);
 
 /* The same for `count` births of one population, one element of each input
- * array per birth; results[i] is what wf_centile gives for element i.
+ * array per birth; results[i] is what wf_centile gives for element i, to the
+ * last bit. Computed many at a time in the processor's vector lanes; call it
+ * from several threads on parts of the arrays to use several cores.
  * Returns how many births got a centile (error WF_OK); with an unknown
  * population every result says so. Returns 0 and writes nothing when a
  * pointer is NULL (with count 0 any pointer may be NULL). */
 WRENFIELD_API size_t wf_centiles(const char* population, size_t count, const double* bwt, const double* gest_days,
                                  const double* wt, const double* ht, const double* sex, const double* eth,
                                  const double* par, wf_result* results);
+
+/* wf_centile and wf_centiles with options (NULL: the defaults). Options
+ * that cannot be used give every result WF_ERROR_INVALID_OPTION. */
+WRENFIELD_API int wf_centile_with(const wf_options* options, const char* population, double bwt, double gest_days,
+                                  double wt, double ht, double sex, double eth, double par, wf_result* result);
+WRENFIELD_API size_t wf_centiles_with(const wf_options* options, const char* population, size_t count,
+                                      const double* bwt, const double* gest_days, const double* wt, const double* ht,
+                                      const double* sex, const double* eth, const double* par, wf_result* results);
+
+/* The populations, in the order of the control's methods: the name of
+ * population `index` ("United Kingdom" for 0 ... "Australia" for 4) and its
+ * short alias ("uk"); NULL beyond the last. The texts are static. */
+WRENFIELD_API const char* wf_population_name(size_t index);
+WRENFIELD_API const char* wf_population_alias(size_t index);
+
+/* The ethnic groups of a population (a name or alias, any case), in code
+ * order: the name of group `index` (0 first), with its code (the `eth` to
+ * pass) in *code when code is not NULL; NULL beyond the last group or for an
+ * unknown population. The texts are static. */
+WRENFIELD_API const char* wf_ethnic_group(const char* population, size_t index, int* code);
 
 /* "SGA", "AGA" or "LGA" for a WF_BAND_ value (the finer bands give their
  * outer band's name); "" for WF_BAND_NONE or an unknown value. */

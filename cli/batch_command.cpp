@@ -10,26 +10,31 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
 
-#include "tabular/batch.h"
-#include "tabular/calc_inputs.h"
-#include "tabular/cohort_summary.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/interruptible_input.h"
-#include "tabular/population_choice.h"
 #include "cli/progress_meter.h"
 #include "cli/reading_options.h"
+#include "platform/disk_file_buffer.h"
 #include "platform/replacing_file.h"
-#include "tabular/vocabulary.h"
+#include "reading/fields.h"
+#include "reading/population_choice.h"
+#include "reading/vocabulary.h"
+#include "tabular/batch.h"
+#include "tabular/cohort_summary.h"
 
 namespace wrenfield::cli {
 
 using namespace wrenfield::tabular;
+using reading::InputField;
+using reading::Unit;
+using reading::UnitChoice;
 
 namespace {
 
@@ -45,10 +50,8 @@ struct BatchOptions {
     bool naGiven = false;
     std::string delimiter = "auto";
     bool decimalComma = false;
-    bool strict = false;
-    bool exact = false;
     std::string bwtUnit = "g", wtUnit = "kg", htUnit = "cm";
-    ThresholdOptions thresholds;
+    ReadingOptionValues reading;
     std::string summary;  // the cohort summary picture, if asked for
 };
 
@@ -109,6 +112,15 @@ int terminalWidth()
     return width > 20 ? width : 80;
 }
 
+// "rounded, band, band_label, ..., flags": the columns --add takes.
+std::string addableColumns()
+{
+    std::string names;
+    for (reading::ResultField field : reading::kColumnFields)
+        names += (names.empty() ? "" : ", ") + addedColumnName(field);
+    return names;
+}
+
 [[noreturn]] void stop(const std::string& message)
 {
     std::cerr << "custcent batch: " << message << "\n";
@@ -119,24 +131,23 @@ int terminalWidth()
 BatchSettings settingsFrom(const BatchOptions& options)
 {
     BatchSettings settings;
-    try {
-        settings.defaultPopulation = parsePopulation(options.population);
-    } catch (const ValueError& error) {
-        stop(std::string("--population: ") + error.what());
-    }
-    if (auto problem = options.thresholds.apply(settings.thresholds))
+    reading::PopulationReading population = reading::readPopulation(options.population);
+    if (!population.population)
+        stop("population: " + population.error);
+    settings.defaultPopulation = *population.population;
+    if (auto problem = options.reading.apply(settings.options))
         stop(*problem);
     for (const std::string& name : commaSeparated(options.add)) {
-        auto column = addedColumnFromName(name);
+        auto column = reading::columnFieldFromName(name);
         if (!column)
-            stop("--add: unknown column \"" + name + "\"; choose from band, rounded, z, expected, weeks, flags");
+            stop("--add: unknown column \"" + name + "\"; choose from " + addableColumns());
         if (std::find(settings.added.begin(), settings.added.end(), *column) != settings.added.end())
             stop("--add: the column " + name + " is named twice");
         settings.added.push_back(*column);
     }
     for (const std::string& map : options.maps) {
         std::size_t equals = map.find('=');
-        auto field = equals == std::string::npos ? std::nullopt : inputFieldFromName(map.substr(0, equals));
+        auto field = equals == std::string::npos ? std::nullopt : reading::inputFieldFromName(map.substr(0, equals));
         if (!field || equals + 1 == map.size())
             stop("--map: expected FIELD=COLUMN with FIELD one of bwt, gest, wt, ht, sex, eth, par, not \"" + map +
                  "\"");
@@ -166,13 +177,11 @@ BatchSettings settingsFrom(const BatchOptions& options)
                  {"--wt-unit", InputField::Wt, options.wtUnit, settings.dialect.wtUnit},
                  {"--ht-unit", InputField::Ht, options.htUnit, settings.dialect.htUnit}};
     for (const UnitOption& unit : units) {
-        UnitChoice choice = chooseUnit(unit.field, unit.text);
+        UnitChoice choice = reading::chooseUnit(unit.field, unit.text);
         if (!choice.unit)
             stop(std::string(unit.option) + ": " + choice.error);
         unit.unit = *choice.unit;
     }
-    settings.strict = options.strict;
-    settings.exact = options.exact;
     return settings;
 }
 
@@ -188,7 +197,7 @@ bool isPictureName(const std::string& path)
 void writeCohortSummary(const BatchOptions& options, const BatchSettings& settings, const BatchSummary& summary,
                         const SummaryPictureWriter& writer)
 {
-    const CohortSummary cohort = cohortSummary(summary, settings.thresholds);
+    const CohortSummary cohort = cohortSummary(summary, settings.options.thresholds);
     std::string text = cohortSummaryText(cohort);
     for (std::size_t start = 0; start < text.size();) {
         std::size_t end = text.find('\n', start);
@@ -204,6 +213,32 @@ void writeCohortSummary(const BatchOptions& options, const BatchSettings& settin
     const std::string problem = writer(options.summary, cohort, title);
     if (!problem.empty())
         stop("--summary: " + problem);
+}
+
+// ": No space left on device", or nothing when there is no error number.
+std::string reason(int error)
+{
+    return error ? std::string(": ") + std::strerror(error) : std::string();
+}
+
+// Stops before anything is read when -o or --summary names the input itself
+// (the same file, whatever the path: a link, a hard link, "./"), which
+// replacing would destroy.
+void refuseWritingOverTheInput(const BatchOptions& options, int inputFd)
+{
+    struct stat input {};
+    if (::fstat(inputFd, &input) != 0 || !S_ISREG(input.st_mode))
+        return;
+    const std::pair<const char*, const std::string*> outputs[] = {{"-o", &options.output},
+                                                                  {"--summary", &options.summary}};
+    for (const auto& [option, path] : outputs) {
+        struct stat output {};
+        if (path->empty() || *path == "-" || ::stat(path->c_str(), &output) != 0)
+            continue;
+        if (output.st_dev == input.st_dev && output.st_ino == input.st_ino)
+            stop(std::string(option) + ": " + *path + " is the input file itself; writing it would destroy the " +
+                 "input: write to another file (nothing was read or written)");
+    }
 }
 
 void runBatch(const BatchOptions& options, const SummaryPictureWriter& writer)
@@ -224,8 +259,10 @@ void runBatch(const BatchOptions& options, const SummaryPictureWriter& writer)
         if (file.fd < 0)
             stop("cannot open " + options.input + ": " + std::strerror(errno));
     }
+    const int inputFd = file.fd >= 0 ? file.fd : STDIN_FILENO;
+    refuseWritingOverTheInput(options, inputFd);
     // Read through a buffer that gives up waiting for input on Ctrl-C.
-    InterruptibleInput buffer(file.fd >= 0 ? file.fd : STDIN_FILENO);
+    InterruptibleInput buffer(inputFd);
     std::istream input(&buffer);
     std::istream* in = &input;
 
@@ -235,13 +272,24 @@ void runBatch(const BatchOptions& options, const SummaryPictureWriter& writer)
     std::optional<ProgressMeter> meter;
     if (!options.quiet && ::isatty(STDERR_FILENO) == 1)
         meter.emplace(std::cerr, inputSize(options.input), terminalWidth());
+    // The output: a replacing file, or standard output written with the
+    // system's own calls, so that a failed write says why.
+    std::optional<ReplacingFile> outputFile;
+    std::unique_ptr<DiskFileBuffer> standardOutput;
+    std::ostream standardStream(nullptr);
+    auto outputError = [&] { return outputFile ? outputFile->writeError() : standardOutput ? standardOutput->error() : 0; };
     try {
         BatchJob job(*in, settings);
-        std::optional<ReplacingFile> outputFile;
-        std::ostream* out = &std::cout;
+        std::ostream* out = &standardStream;
         if (!options.output.empty() && options.output != "-") {
             outputFile.emplace(options.output);
             out = &outputFile->stream();
+        } else {
+            const int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+            if (fd < 0)
+                stop(std::string("cannot write to standard output: ") + std::strerror(errno));
+            standardOutput = std::make_unique<DiskFileBuffer>(fd, 0);
+            standardStream.rdbuf(standardOutput.get());
         }
         BatchRunOptions run;
         run.threads = options.threads > 0 ? options.threads : availableCores();
@@ -259,8 +307,8 @@ void runBatch(const BatchOptions& options, const SummaryPictureWriter& writer)
         }
         if (outputFile)
             outputFile->commit();
-        else
-            std::cout.flush();
+        else if (!standardOutput->close())
+            stop("cannot write the output after " + std::to_string(summary.rows) + " rows" + reason(errno));
     } catch (const BatchError& error) {
         if (meter)
             meter->finish();
@@ -268,14 +316,19 @@ void runBatch(const BatchOptions& options, const SummaryPictureWriter& writer)
             std::cerr << "custcent batch: interrupted\n";
             throw CommandExit{128 + InterruptWatch::signalNumber()};
         }
-        stop((options.input == "-" ? std::string("standard input") : options.input) + ": " + error.what());
+        // The run says what failed; the buffers know the system's reason.
+        const std::string left = outputFile ? " (" + options.output + " is left as it was)" : std::string();
+        if (const int written = outputError())
+            stop(error.what() + reason(written) + left);
+        stop((options.input == "-" ? std::string("standard input") : options.input) + ": " + error.what() +
+             reason(buffer.error()) + left);
     } catch (const std::system_error& error) {
         if (meter)
             meter->finish();
-        stop(error.what());
+        stop(error.what() + (outputFile ? " (" + options.output + " is left as it was)" : std::string()));
     }
     std::cerr << "custcent batch: " << summaryText(summary) << "\n";
-    std::cerr << "custcent batch: " << bandSummaryText(summary, settings.thresholds) << "\n";
+    std::cerr << "custcent batch: " << bandSummaryText(summary, settings.options.thresholds) << "\n";
     if (!options.summary.empty())
         writeCohortSummary(options, settings, summary, writer);
     throw CommandExit{summary.errors > 0 ? 1 : 0};
@@ -291,12 +344,13 @@ void addBatchCommand(CLI::App& app, SummaryPictureWriter writer)
         "Compute the customised centile of every row of a CSV file of births. Writes the input columns, then "
         "centile (unrounded) and error; one output row per input row, in the same order.");
     batch->add_option("--population,-p", options->population,
-                      "Population used for rows without a population of their own: " + populationChoices() +
+                      "Population used for rows without a population of their own: " + reading::populationChoices() +
                           ". Default \"United Kingdom\".")
         ->type_name("NAME");
     batch->add_option("--output,-o", options->output,
                       "Write the result to this file (it appears only once complete; an older file of that name "
-                      "is replaced). Default: standard output.")
+                      "is replaced and keeps its permissions, group and access control list; through a symbolic "
+                      "link, the file it leads to is replaced). It may not be the input. Default: standard output.")
         ->type_name("OUT");
     batch->add_option("--threads,-j", options->threads,
                       "Threads that parse and compute (default: the cores available). The output is the same "
@@ -305,9 +359,10 @@ void addBatchCommand(CLI::App& app, SummaryPictureWriter writer)
         ->check(CLI::Range(1, 256));
     batch->add_flag("--quiet,-q", options->quiet, "No progress line on the terminal during long runs.");
     batch->add_option("--add", options->add,
-                      "Columns to add between centile and error, in the order named: band (SGA, AGA, LGA, or "
-                      "\"SGA <3rd\", \"LGA >97th\"), rounded (as the calculator shows it), z, expected (expected "
-                      "weight, g), weeks, flags. E.g. --add band,rounded,flags.")
+                      "Columns to add between centile and error, in the order named: " + addableColumns() +
+                          " (band: SGA, AGA or LGA; band_label: SGA <3rd, LGA >97th...; rounded: as the calculator "
+                          "shows it; the model's values around the centile; flags: the plausibility flags in "
+                          "words). E.g. --add band,rounded,flags. The name expected is expected_weight.")
         ->type_name("COLUMNS")
         ->expected(1);
     batch->add_option("--map", options->maps,
@@ -332,14 +387,8 @@ void addBatchCommand(CLI::App& app, SummaryPictureWriter writer)
         ->type_name("U");
     batch->add_option("--ht-unit", options->htUnit, "Unit of bare heights: cm (default), m, mm, in, ft.")
         ->type_name("U");
-    batch->add_flag("--strict", options->strict,
-                    "A flagged row (a value outside the plausible range, a code of no group) is an error: no "
-                    "centile, error \"flagged: ...\".");
-    batch->add_flag("--exact", options->exact,
-                    "Compute every row by the population's method itself (1001 slices, one record at a time), "
-                    "for audits; without it the common rows are computed many at a time in closed form, to "
-                    "within 1e-11 percentage points of the method.");
-    options->thresholds.add(*batch);
+    options->reading.add(*batch, "A flagged row (a value outside the plausible range, a code of no group) is an "
+                                 "error: no centile, error \"flagged: ...\".");
     batch->add_option("--summary", options->summary,
                       "Also draw the cohort summary to this PNG, SVG or PDF file (by its extension): the histogram "
                       "of the centiles in ten bins against the tenth of the rows each holds when the standard "
@@ -354,17 +403,20 @@ void addBatchCommand(CLI::App& app, SummaryPictureWriter writer)
         "par (0-3, 4 or \"4 or more\"). Measurements may carry their unit (3.4kg, 7lb8oz, 1.63m, 5ft4in, "
         "10st2lb). Optional: population (a name or alias, any case; empty means --population). Every other "
         "column is copied through unchanged.\n"
-        "An empty field, NA, NaN or . is a missing input (error \"missing: gest\"); a field that none of these "
-        "forms reads gives \"Type mismatch (not a number: sex)\". A value outside the plausible range or a "
-        "code of no group is computed and flagged (--add flags shows them; --strict makes them errors). A "
+        "An empty field, NA, NaN or . is a missing input (error \"missing: bwt, gest\", every missing input "
+        "named); a field that none of these forms reads is an error naming it and saying why (\"sex: expected "
+        "Male, Female, ...\"), as is a birthweight, gestation, weight or height of 0 or below and an infinite "
+        "number. A value outside the plausible range or a code of no group is computed and flagged (--add "
+        "flags shows them; --strict makes them errors). A "
         "record that cannot be read (unterminated quote, wrong number of fields, an empty line) gives "
         "\"malformed record at line N: ...\" and the run goes on. Empty lines at the end of the file are "
         "ignored.\n"
         "A summary goes to standard error: rows, computed, missing, errors; then the bands and the flags "
         "counted.\n"
         "Exit status: 0 no row had an error (missing inputs are not errors); 1 some row had an error; 2 the "
-        "file could not be read or written, or its header lacks a required column (nothing is written); 130 "
-        "stopped by Ctrl-C (with -o, OUT is not written).");
+        "file could not be read or written (the message gives the system's reason), -o names the input, or its "
+        "header lacks a required column (nothing is written); 129, 130, 143 stopped by a hang-up, Ctrl-C or "
+        "SIGTERM (with -o, OUT is not written and no temporary file is left).");
     batch->callback([options, writer = std::move(writer)] { runBatch(*options, writer); });
 }
 

@@ -9,12 +9,11 @@
 
 #include "cli/calc_options.h"
 #include "cli/commands.h"
-#include "platform/runtime_error.h"
 
 #if WRENFIELD_HAVE_WINDOW
 #include <QPainter>
 
-#include "engine/growth_chart.h"
+#include "reading/pregnancy_chart.h"
 #include "ui/qt/cohort_summary_painter.h"
 #include "ui/qt/growth_chart_painter.h"
 #include "ui/qt/picture_file.h"
@@ -60,23 +59,13 @@ void runChart(const ChartOptions& options)
         fail(2, "--size: " + options.size + ": give WIDTHxHEIGHT in pixels, each from " +
                     std::to_string(kSmallestSide) + " to " + std::to_string(kLargestSide) + " (e.g. 900x600)");
 #if WRENFIELD_HAVE_WINDOW
-    const Birth birth = readBirthOptions(options.birth, "chart");
-    const tabular::CalcInputs& inputs = birth.inputs;
     const QString path = QString::fromStdString(options.output);
     if (!ui::pictureFormatForFile(path))
         fail(2, "-o: " + options.output + ": the format follows the extension: .png, .svg or .pdf");
-
-    engine::PregnancyChart chart;
-    try {
-        chart = engine::pregnancyChart(inputs.population,
-                                       {inputs.bwt, inputs.gestDays, inputs.wt, inputs.ht, double(inputs.sex),
-                                        double(inputs.eth), double(inputs.par)},
-                                       birth.thresholds);
-    } catch (const RuntimeError& error) {
-        fail(1, std::string("the centile cannot be computed: ") + error.what());
-    }
-    if (options.birth.strict && !chart.baby.flags.empty())
-        fail(1, "--strict: the inputs are flagged: " + engine::flagTexts(chart.baby.flags));
+    const reading::BirthResult baby = readBirthOptions(options.birth, "chart");
+    if (!baby.computed())
+        failBirth(baby, "chart");
+    const reading::PregnancyChart chart = reading::pregnancyChart(baby);
 
     ui::OffscreenGuiApplication application;
     const QString problem =
@@ -115,7 +104,9 @@ void addChartCommand(CLI::App& app)
         "chart", "Draw the customised growth chart of one pregnancy: the 3rd, 10th, 50th, 90th and 97th centile "
                  "curves of weight against gestation, with the baby's birthweight, centile and band. Takes the "
                  "same inputs as calc; needs no display.");
-    addBirthOptions(*chart, options->birth);
+    addBirthOptions(*chart, options->birth,
+                    "Treat a flagged input (a value outside the plausible range, a code of no group) as an error: "
+                    "exit status 1 and no chart.");
     chart->add_option("-o,--output", options->output, "The picture to write: FILE.png, FILE.svg or FILE.pdf.")
         ->required()
         ->type_name("FILE");
@@ -127,7 +118,7 @@ void addChartCommand(CLI::App& app)
                   "A flagged input (a value outside the plausible range) is drawn all the same, with the flag "
                   "under the title.\n"
                   "Exit status: 0 written; 1 no centile for these values, --strict and a flag, or the file cannot "
-                  "be written; 2 a missing or unusable option.");
+                  "be written; 2 a missing or unusable value or option.");
     chart->callback([options] { runChart(*options); });
 }
 

@@ -1,11 +1,12 @@
 // custcent form: drives the calculator form as a user would, without a screen,
 // and prints what the form shows.
 #include <algorithm>
-#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "cli/commands.h"
 #include "form/calc.h"
@@ -100,27 +101,11 @@ std::string formText(const form::Calc& calc)
     return text;
 }
 
+// A text as a JSON string, quotes included (a byte that is not UTF-8, which a
+// host's list entry may hold, as U+FFFD).
 std::string jsonString(std::string_view text)
 {
-    std::string out = "\"";
-    for (char c : text) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
-                out += escaped;
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out + "\"";
+    return nlohmann::json(std::string(text)).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 // Every control's state, in the order the form stores them, and the members.

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "platform/temporary_files.h"
+
 namespace wrenfield::cli {
 
 namespace {
@@ -14,6 +16,7 @@ static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a
 extern "C" void noteSignal(int signal)
 {
     if (caught.exchange(signal, std::memory_order_relaxed) != 0) {
+        removeTemporaryFiles();
         std::signal(signal, SIG_DFL);
         std::raise(signal);
     }
@@ -31,12 +34,17 @@ InterruptWatch::InterruptWatch()
     action.sa_flags = 0;
     sigaction(SIGINT, &action, &formerInt_);
     sigaction(SIGTERM, &action, &formerTerm_);
+    // A run started under nohup goes on when its terminal hangs up.
+    sigaction(SIGHUP, nullptr, &formerHup_);
+    if (formerHup_.sa_handler != SIG_IGN)
+        sigaction(SIGHUP, &action, nullptr);
 }
 
 InterruptWatch::~InterruptWatch()
 {
     sigaction(SIGINT, &formerInt_, nullptr);
     sigaction(SIGTERM, &formerTerm_, nullptr);
+    sigaction(SIGHUP, &formerHup_, nullptr);
 }
 
 bool InterruptWatch::interrupted() noexcept

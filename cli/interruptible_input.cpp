@@ -34,8 +34,11 @@ InterruptibleInput::int_type InterruptibleInput::underflow()
         ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
         if (got < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
-        if (got < 0)
-            throw std::system_error(errno, std::generic_category(), "cannot read the input");
+        if (got < 0) {
+            // The stream turns this into its bad bit; the number stays here for the message.
+            error_ = errno;
+            throw std::system_error(error_, std::generic_category(), "cannot read the input");
+        }
         if (got == 0)
             return traits_type::eof();
         setg(buffer_.data(), buffer_.data(), buffer_.data() + got);

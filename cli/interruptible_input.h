@@ -15,11 +15,15 @@ public:
     // Reads `fd`, which stays open (and the caller's) afterwards.
     explicit InterruptibleInput(int fd, std::size_t bufferBytes = 1 << 16);
 
+    // The system's error number of the read that failed (EIO, EISDIR...), or 0.
+    int error() const noexcept { return error_; }
+
 protected:
     int_type underflow() override;
 
 private:
     int fd_;
+    int error_ = 0;
     std::vector<char> buffer_;
 };
 

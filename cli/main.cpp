@@ -1,9 +1,10 @@
 // custcent: the customised birthweight centile from the command line.
+#include <csignal>
 #include <iostream>
 #include <string>
 
 #include "cli/commands.h"
-#include "engine/reading.h"
+#include "engine/coefficient_set.h"
 
 #ifndef WRENFIELD_VERSION
 #error "WRENFIELD_VERSION is set by the build"
@@ -11,6 +12,10 @@
 
 int main(int argc, char** argv)
 {
+    // A file grown past the size limit (ulimit -f) fails its write with "File
+    // too large", which the command reports, rather than ending the program
+    // without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
     CLI::App app{"custcent: customised birthweight centiles for five populations", "custcent"};
     app.set_version_flag("--version",
                          std::string("custcent ") + WRENFIELD_VERSION + "\ncoefficient sets " +

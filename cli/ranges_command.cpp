@@ -5,7 +5,7 @@
 
 #include "cli/commands.h"
 #include "engine/coefficient_set.h"
-#include "engine/plausibility.h"
+#include "reading/plausibility.h"
 #include "platform/numeric_text.h"
 
 namespace wrenfield::cli {
@@ -15,7 +15,7 @@ namespace {
 void printRanges()
 {
     std::string text = "Plausible values: outside these a value is computed all the same and flagged.\n";
-    for (const engine::PlausibleRange& range : engine::plausibleRanges()) {
+    for (const reading::PlausibleRange& range : reading::plausibleRanges()) {
         text += "\n" + std::string(range.field) + ": " + shortestText(range.low) + " to " + shortestText(range.high) +
                 " " + std::string(range.unit) + (range.whole ? ", whole numbers" : "") + "\n";
         text += "  below: " + std::string(range.lowHint) + "; above: " + std::string(range.highHint) + "\n";

@@ -1,44 +1,51 @@
-// The options of the reading shared by calc and batch: the band thresholds.
+// The options of the reading shared by calc, chart and batch: the band
+// thresholds and how the centile is computed. The rules behind them are the
+// reading layer's (reading/band.h), so `--sga 2` means here what `?sga=2`
+// means to the HTTP service and `thresholds=(2, 98)` to the Python package.
 #pragma once
 
-#include <algorithm>
 #include <optional>
 #include <string>
-#include <utility>
 
 #include <CLI/CLI.hpp>
 
-#include "engine/band.h"
+#include "reading/band.h"
+#include "reading/result.h"
 
 namespace wrenfield::cli {
 
-struct ThresholdOptions {
+struct ReadingOptionValues {
     double sga = 10;
     double lga = 90;
+    bool strict = false;
+    bool exact = false;
 
-    void add(CLI::App& command)
+    // `strictHelp` says what --strict does to this command.
+    void add(CLI::App& command, const std::string& strictHelp)
     {
-        command.add_option("--sga", sga, "Small for gestational age below this centile (default 10; exactly 10 is AGA).")
+        command.add_option("--sga", sga, "Small for gestational age below this centile (default 10; exactly 10 is AGA). "
+                                         "The finer label stays at the 3rd, or moves with --sga below it.")
             ->type_name("CENTILE");
-        command.add_option("--lga", lga, "Large for gestational age above this centile (default 90; exactly 90 is AGA).")
+        command.add_option("--lga", lga, "Large for gestational age above this centile (default 90; exactly 90 is AGA). "
+                                         "The finer label stays at the 97th, or moves with --lga above it.")
             ->type_name("CENTILE");
+        command.add_flag("--strict", strict, strictHelp);
+        command.add_flag("--exact", exact,
+                         "Compute by the population's method itself (1001 slices, one birth at a time), for audits; "
+                         "without it the centile comes from the closed form of the same sum, within 1e-11 "
+                         "percentage points of the method, and the method's own value wherever a band, a flag or "
+                         "the rounded centile depends on the last digits.");
     }
 
-    // The thresholds, with the finer labels at the 3rd and 97th (moved to
-    // the SGA or LGA threshold when that lies beyond them); or what is wrong.
-    std::optional<std::string> apply(engine::BandThresholds& thresholds) const
+    // The options as the reading layer takes them, or what is wrong.
+    std::optional<std::string> apply(reading::ReadingOptions& options) const
     {
-        for (auto [option, value] : {std::pair{"--sga", sga}, std::pair{"--lga", lga}})
-            if (!(value >= 0 && value <= 100))
-                return std::string(option) + ": must be a centile from 0 to 100";
-        if (sga > lga)
-            return "--sga: " + engine::ordinalText(sga) + " is above --lga, the " + engine::ordinalText(lga);
-        thresholds.sga = sga;
-        thresholds.lga = lga;
-        thresholds.verySmall = std::min(3.0, sga);
-        thresholds.veryLarge = std::max(97.0, lga);
-        if (auto problem = engine::thresholdProblem(thresholds))
-            return "--sga/--lga: " + *problem;
+        reading::ThresholdChoice choice = reading::thresholdsFor(sga, lga);
+        if (!choice.thresholds)
+            return choice.error;
+        options.thresholds = *choice.thresholds;
+        options.strict = strict;
+        options.exact = exact;
         return std::nullopt;
     }
 };

@@ -47,8 +47,8 @@ void runServe(const ServeOptions& options)
     service.limits.maxConnections = options.maxConnections;
 #if WRENFIELD_HAVE_WINDOW
     // /v1/chart.svg and the chart on the page, drawn by the Qt chart painter.
-    service.chart = [](engine::Population population, const engine::CentileInputs& inputs, int width, int height) {
-        return ui::pregnancyChartSvg(population, inputs, width, height);
+    service.chart = [](const reading::BirthResult& baby, int width, int height) {
+        return ui::pregnancyChartSvg(baby, width, height);
     };
 #endif
     try {

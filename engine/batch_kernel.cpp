@@ -93,14 +93,15 @@ inline const double* tableEntry(const std::array<double, kCodeTableSize>& table,
     return static_cast<double>(whole) == code ? &table[whole] : nullptr;
 }
 
-// The deviation z of one record, by the one-record method's steps in its
-// order, without a check after each step. Returns false when the record needs
+// The deviation z of one record and the values before it, by the one-record
+// method's steps in its order, without a check after each step. Returns false
+// when the record needs
 // the one-record method to decide: a non-finite input, a term weight that
 // overflowed (the clamp would hide it), or a deviation that is not finite or
 // beyond the largest integrated deviation. Any overflow, division by zero or
 // invalid operation before z carries through to one of these, since no later
 // step multiplies by zero or divides by an infinity.
-bool laneDeviation(const CoefficientSet& set, const CodeTerms& terms, const CentileInputs& in, double& z)
+bool laneDeviation(const CoefficientSet& set, const CodeTerms& terms, const CentileInputs& in, CentileDetail& detail)
 {
     if (!allFinite(in))
         return false;
@@ -132,16 +133,18 @@ bool laneDeviation(const CoefficientSet& set, const CodeTerms& terms, const Cent
     double p = gestationProportion<PlainSteps>(g);
     double e = p * tw;
     double s = e * set.coefficientOfVariation;
-    z = (in.bwt - e) / s;
+    double z = (in.bwt - e) / s;
+    detail = {tw, g, p, e, s, z, 0};
     return std::isfinite(z) && std::fabs(z) <= kLaneDeviationLimit;
 }
 
 BatchOutcome oneRecord(const BatchRecord& record)
 {
     try {
-        return {computeCentile(record.population, record.inputs).centile, std::nullopt};
+        const CentileDetail detail = computeCentile(record.population, record.inputs);
+        return {detail.centile, std::nullopt, detail};
     } catch (const RuntimeError& error) {
-        return {0, error.number()};
+        return {0, error.number(), {}};
     }
 }
 
@@ -229,6 +232,7 @@ void computeCentiles(std::span<const BatchRecord> records, std::span<BatchOutcom
     std::array<double, kGroup> z;
     std::array<double, kGroup> centiles;
     std::array<std::size_t, kGroup> index;
+    CentileDetail detail;
     std::span<const CoefficientSet> sets = allCoefficientSets();
     const std::array<CodeTerms, kPopulationCount>& terms = codeTerms();
     for (std::size_t base = 0; base < records.size(); base += kGroup) {
@@ -237,15 +241,20 @@ void computeCentiles(std::span<const BatchRecord> records, std::span<BatchOutcom
         for (std::size_t r = base; r < end; ++r) {
             const BatchRecord& record = records[r];
             auto population = static_cast<std::size_t>(record.population);
-            if (laneDeviation(sets[population], terms[population], record.inputs, z[inLanes])) {
+            if (laneDeviation(sets[population], terms[population], record.inputs, detail)) {
+                outcomes[r].detail = detail;
+                z[inLanes] = detail.z;
                 index[inLanes++] = r;
             } else {
                 outcomes[r] = oneRecord(record);
             }
         }
         integrate(z.data(), centiles.data(), inLanes);
-        for (std::size_t k = 0; k < inLanes; ++k)
-            outcomes[index[k]] = {centiles[k], std::nullopt};
+        for (std::size_t k = 0; k < inLanes; ++k) {
+            BatchOutcome& outcome = outcomes[index[k]];
+            outcome.centile = outcome.detail.centile = centiles[k];
+            outcome.error.reset();
+        }
     }
 }
 

@@ -47,10 +47,14 @@ struct BatchRecord {
 };
 
 // The result of one record: the centile in percent, or the run-time error the
-// one-record method raises for it (then `centile` is 0).
+// one-record method raises for it (then `centile` is 0). `detail` holds the
+// values around the centile (term weight, weeks, proportion, expected weight,
+// spread, deviation; its centile is `centile`), each the very double the
+// one-record method gives: the lanes take the method's steps in its order.
 struct BatchOutcome {
     double centile = 0;
     std::optional<ErrorNumber> error;
+    CentileDetail detail;
 };
 
 // Computes every record; `outcomes` has the size of `records`. Missing inputs

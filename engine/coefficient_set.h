@@ -16,6 +16,9 @@ enum class Population : std::uint8_t { UnitedKingdom, UnitedStates, Sweden, NewZ
 
 inline constexpr std::size_t kPopulationCount = 5;
 
+// The version of the five coefficient sets, as the control names its own.
+inline constexpr std::string_view kCoefficientSetVersion = "5.15_UK";
+
 // How the height term is formed from the centred height h. The evaluation
 // order of each form is part of the result.
 enum class HeightForm : std::uint8_t {

@@ -8,14 +8,6 @@
 
 namespace wrenfield::engine {
 
-const ChartCurve* PregnancyChart::curve(double centile) const
-{
-    for (const ChartCurve& c : curves)
-        if (c.centile == centile)
-            return &c;
-    return nullptr;
-}
-
 double expectedWeight(double termWeight, double weeks)
 {
     return gestationProportion<PlainSteps>(weeks) * termWeight;
@@ -68,36 +60,35 @@ double deviationForCentile(double centile)
     return searchDeviation(centile);
 }
 
-PregnancyChart pregnancyChart(Population population, const CentileInputs& inputs, const BandThresholds& thresholds)
+ChartWeeks chartWeeks(double weeks)
 {
-    PregnancyChart chart;
-    chart.population = population;
-    chart.inputs = inputs;
-    chart.baby = readBirth(population, inputs, thresholds);
-    chart.thresholds = thresholds;
-
-    const double weeks = chart.baby.detail.weeks;
+    ChartWeeks shown;
     // A baby outside 24..42 weeks widens the scale to the whole week beyond
     // it, at least half a week away, so its point is not drawn on the edge.
     if (weeks < kChartFirstWeek)
-        chart.fromWeek = std::max(kChartEarliestWeek, std::floor(weeks - 0.5));
+        shown.from = std::max(kChartEarliestWeek, std::floor(weeks - 0.5));
     if (weeks > kChartLastWeek)
-        chart.toWeek = std::min(kChartLatestWeek, std::ceil(weeks + 0.5));
+        shown.to = std::min(kChartLatestWeek, std::ceil(weeks + 0.5));
+    return shown;
+}
 
+std::vector<ChartCurve> growthCurves(Population population, double termWeight, const ChartWeeks& weeks)
+{
     const CoefficientSet& set = coefficients(population);
-    const int steps = static_cast<int>(std::lround((chart.toWeek - chart.fromWeek) * kChartPointsPerWeek));
+    const int steps = static_cast<int>(std::lround((weeks.to - weeks.from) * kChartPointsPerWeek));
+    std::vector<ChartCurve> curves;
     for (double centile : kChartCentiles) {
         ChartCurve curve;
         curve.centile = centile;
         curve.z = deviationForCentile(centile);
         curve.points.reserve(static_cast<std::size_t>(steps) + 1);
         for (int i = 0; i <= steps; ++i) {
-            const double g = chart.fromWeek + static_cast<double>(i) / kChartPointsPerWeek;
-            curve.points.push_back({g, weightAtDeviation(set, chart.baby.detail.termWeight, g, curve.z)});
+            const double g = weeks.from + static_cast<double>(i) / kChartPointsPerWeek;
+            curve.points.push_back({g, weightAtDeviation(set, termWeight, g, curve.z)});
         }
-        chart.curves.push_back(std::move(curve));
+        curves.push_back(std::move(curve));
     }
-    return chart;
+    return curves;
 }
 
 }  // namespace wrenfield::engine

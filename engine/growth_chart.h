@@ -1,19 +1,16 @@
-// The customised growth chart of one pregnancy: the curves of the weight at
-// the 3rd, 10th, 50th, 90th and 97th centile against gestation, from the
-// pregnancy's term weight TW and the model's own formulas (the gestation
-// proportion P(g), the expected weight E = P(g) × TW, the spread S = E × CV,
-// the weight at a centile E + z × S), with the baby's reading (centile, band
-// and plausibility flags). Pure
-// numbers: any front end draws them.
+// The curves of a customised growth chart: the weight at the 3rd, 10th, 50th,
+// 90th and 97th centile against gestation, from a pregnancy's term weight TW
+// and the model's own formulas (the gestation proportion P(g), the expected
+// weight E = P(g) × TW, the spread S = E × CV, the weight at a centile
+// E + z × S). Pure numbers: the reading layer puts the baby on them
+// (reading/pregnancy_chart.h) and any front end draws them.
 #pragma once
 
 #include <array>
 #include <vector>
 
-#include "engine/band.h"
 #include "engine/centile_model.h"
 #include "engine/coefficient_set.h"
-#include "engine/reading.h"
 
 namespace wrenfield::engine {
 
@@ -43,18 +40,12 @@ struct ChartCurve {
     std::vector<ChartPoint> points;
 };
 
-struct PregnancyChart {
-    Population population = Population::UnitedKingdom;
-    CentileInputs inputs;    // as given (gestation in days, height uncentred)
-    Reading baby;            // the baby's reading: TW, weeks, E, S, z, centile, band, flags
-    BandThresholds thresholds;
-    double fromWeek = kChartFirstWeek;
-    double toWeek = kChartLastWeek;
-    std::vector<ChartCurve> curves;  // one per kChartCentiles entry, in that order
-
-    // The curve of that centile (one of kChartCentiles), or nullptr.
-    const ChartCurve* curve(double centile) const;
+// The gestations a chart shows for a baby born at `weeks`.
+struct ChartWeeks {
+    double from = kChartFirstWeek;
+    double to = kChartLastWeek;
 };
+ChartWeeks chartWeeks(double weeks);
 
 // The expected weight E(g) = P(g) × TW at `weeks` for the term weight `termWeight`.
 double expectedWeight(double termWeight, double weeks);
@@ -67,9 +58,8 @@ double weightAtDeviation(const CoefficientSet& set, double termWeight, double we
 // `centile` must lie strictly between 0 and 100.
 double deviationForCentile(double centile);
 
-// The chart of a pregnancy. Throws RuntimeError when the baby's computation
-// raises one (an overflow, say), as the population's method does.
-PregnancyChart pregnancyChart(Population population, const CentileInputs& inputs,
-                              const BandThresholds& thresholds = {});
+// The curves of kChartCentiles, in that order, for a pregnancy of this
+// population and term weight, one point a day from `weeks.from` to `weeks.to`.
+std::vector<ChartCurve> growthCurves(Population population, double termWeight, const ChartWeeks& weeks);
 
 }  // namespace wrenfield::engine

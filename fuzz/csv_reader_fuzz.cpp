@@ -29,6 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         options.maxFieldBytes = 1 + data[0] / 4;
     if (data[0] & 2)
         options.readChunkBytes = 1 + (data[0] >> 4);
+    if ((data[0] & 0x0C) == 0x0C) {
+        options.maxRecordBytes = 4 + data[0] / 8;
+        options.maxRecordFields = 2 + data[0] / 32;
+    }
     std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
 
     std::istringstream in{std::string(bytes)};
@@ -78,12 +82,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string_view body = bytes;
     if (body.starts_with("\xEF\xBB\xBF"))
         body.remove_prefix(3);
-    if (fuzzing::isQuoteAndCrFree(body)) {
+    // (UTF-16 and UTF-32 input is converted: its records are not its bytes.)
+    if (std::string_view(reader.encodingName()) == "UTF-8" && fuzzing::isQuoteAndCrFree(body)) {
         std::vector<std::string_view> lines = fuzzing::recordLines(body);
         FUZZ_CHECK(records.size() == lines.size(), "records were lost or invented: not one per line");
         for (std::size_t i = 0; i < lines.size(); ++i) {
             FUZZ_CHECK(records[i].line == static_cast<long>(i + 1), "a record has the wrong line number");
-            const bool tooLong = records[i].problem.find("longer than") != std::string::npos;
+            const bool tooLong = records[i].problem.find("longer than") != std::string::npos ||
+                                 records[i].problem.find("more than") != std::string::npos;
             if (!tooLong && !lines[i].empty())
                 FUZZ_CHECK(fuzzing::joinedFields(records[i].fields) == lines[i], "a record's fields are not its line");
             if (lines[i].empty())

@@ -3,7 +3,9 @@
 // answer is 200, 400, 413 or 422 (never anything else: nothing a client sends
 // may be a server error), its body is JSON, an error is a problem document
 // with its own status, and an array of births is answered with an array of
-// the same length whose every element is a result or an error.
+// the same length whose every element is a result or an error. A short
+// array's births, posted one at a time, get the very bytes (or, for an error,
+// the very error and field) that each gets in the array.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -64,6 +66,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(answer.is_array() && answer.size() == request.size(), "not one answer per birth");
         for (const auto& result : answer)
             checkResult(result);
+        if (request.size() <= 8) {
+            const auto inOrder = nlohmann::ordered_json::parse(r.body);
+            for (std::size_t i = 0; i < request.size(); ++i) {
+                const std::string one = request[i].dump();
+                const auto alone = wrenfield::server::respond({"POST", target, "application/json", one});
+                if (!request[i].is_object())
+                    continue;  // a lone non-object is no birth at all: 422 for the document
+                if (alone.status == 200) {
+                    FUZZ_CHECK(alone.body == inOrder[i].dump(), "a birth alone differs from the same in an array");
+                } else {
+                    const auto problem = nlohmann::json::parse(alone.body);
+                    FUZZ_CHECK(alone.status == 422 && inOrder[i].contains("error") &&
+                                   problem.value("detail", std::string()) == inOrder[i].value("error", std::string()) &&
+                                   problem.value("field", std::string()) == inOrder[i].value("field", std::string()),
+                               "a birth refused alone is not refused alike in an array");
+                }
+            }
+        }
     } else {
         FUZZ_CHECK(answer.is_object() && !answer.contains("error"), "one birth answered with an error");
         checkResult(answer);

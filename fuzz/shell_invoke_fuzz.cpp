@@ -6,7 +6,9 @@
 // writes only into the variables the arguments refer to (every other byte of
 // the storage and every by-value argument stays as it was), leaves every
 // reference count as it found it, and delivers a result only as a finite
-// double or the zero-length text, or fails with an HRESULT.
+// double or the zero-length text, or fails with an HRESULT. A property of
+// _Calc2 reads as a text (the centile as a whole number from 0 to 100) and
+// a write fails with error 380 unless the text is an entry of its list.
 #include <dlfcn.h>
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -141,10 +143,25 @@ bool refersTo(const VARIANT& v, const void* address)
     return (V_VT(&v) & VT_BYREF) && V_BYREF(&v) == address;
 }
 
-void checkResult(HRESULT hr, const VARIANT& result, bool resultGiven)
+bool isProperty(DISPID id)
+{
+    return id >= DISPID_Population && id <= DISPID_Centile;
+}
+
+void checkResult(HRESULT hr, const VARIANT& result, bool resultGiven, DISPID id)
 {
     if (hr != S_OK || !resultGiven) {
         FUZZ_CHECK(V_VT(&result) == VT_EMPTY, "a failed call left something in the result");
+        return;
+    }
+    if (id == DISPID_Centile) {
+        FUZZ_CHECK(V_VT(&result) == VT_R8 && V_R8(&result) >= 0 && V_R8(&result) <= 100 &&
+                       V_R8(&result) == std::floor(V_R8(&result)),
+                   "a centile read that is not a whole number from 0 to 100");
+        return;
+    }
+    if (isProperty(id)) {
+        FUZZ_CHECK(V_VT(&result) == VT_BSTR || V_VT(&result) == VT_EMPTY, "a property read that is not a text");
         return;
     }
     if (V_VT(&result) == VT_R8)
@@ -156,7 +173,7 @@ void checkResult(HRESULT hr, const VARIANT& result, bool resultGiven)
 
 bool isDefinedErrorHresult(HRESULT hr)
 {
-    for (int number : {5, 6, 11, 13, 94})
+    for (int number : {5, 6, 11, 13, 94, 380})
         if (hr == WRENFIELD_ERROR_HRESULT(number))
             return true;
     return false;
@@ -194,12 +211,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     VariantInit(&result);
     HRESULT hr;
     bool resultGiven = false;
+    DISPID invoked = DISPID_UNKNOWN;
     if (input.ConsumeBool()) {
         // Late binding: Invoke with DISPPARAMS as a host builds them, or not.
-        static const std::array<DISPID, 7> kIds = {DISPID_custcentukn, DISPID_custcentus, DISPID_custcentswe,
-                                                   DISPID_custcentnz,  DISPID_custcentau, 0, -1};
+        static const std::array<DISPID, 12> kIds = {DISPID_custcentukn, DISPID_custcentus, DISPID_custcentswe,
+                                                    DISPID_custcentnz,  DISPID_custcentau, 0,
+                                                    -1,                 DISPID_Population,  DISPID_Birthweight,
+                                                    DISPID_EthnicGroup, DISPID_Sex,         DISPID_Centile};
         const DISPID id = input.ConsumeBool() ? kIds[input.ConsumeIntegralInRange<std::size_t>(0, kIds.size() - 1)]
                                               : input.ConsumeIntegral<DISPID>();
+        invoked = id;
         const WORD flags = input.ConsumeBool() ? DISPATCH_METHOD : input.ConsumeIntegral<WORD>();
         std::vector<DISPID> named(input.ConsumeIntegralInRange<std::size_t>(0, count));
         for (DISPID& n : named)
@@ -249,7 +270,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             hr != E_OUTOFMEMORY)
             FUZZ_CHECK(isDefinedErrorHresult(hr), "a slot failed with an undefined error");
     }
-    checkResult(hr, result, resultGiven);
+    checkResult(hr, result, resultGiven, invoked);
 
     // Only the variables that an argument refers to may have changed.
     auto referenced = [&](const void* address) {

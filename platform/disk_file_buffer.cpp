@@ -88,12 +88,14 @@ int DiskFileBuffer::sync()
 
 bool DiskFileBuffer::flushToDisk()
 {
-    if (fd_ < 0)
+    if (fd_ < 0) {
+        errno = EBADF;
         return false;
-    if (!drain())
-        return false;
-    if (::fsync(fd_) != 0) {
-        error_ = errno;
+    }
+    if (!drain() || error_ != 0 || ::fsync(fd_) != 0) {
+        if (error_ == 0)
+            error_ = errno;
+        errno = error_;
         return false;
     }
     return true;

@@ -24,9 +24,13 @@ public:
     // Writes what is buffered and closes the file; false (with errno) when
     // a write or the close failed, now or earlier.
     bool close();
-    // Writes what is buffered and waits until the file is on the disk.
+    // Writes what is buffered and waits until the file is on the disk;
+    // false (with errno) when that failed.
     bool flushToDisk();
     int fd() const noexcept { return fd_; }
+    // The system's error number of the first write, flush or close that
+    // failed (ENOSPC, EFBIG, EIO...), or 0.
+    int error() const noexcept { return error_; }
 
 protected:
     int_type overflow(int_type c) override;

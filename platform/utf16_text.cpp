@@ -3,7 +3,20 @@
 namespace wrenfield {
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
+constexpr char32_t kReplacement = kReplacementCharacter;
+
+void appendUtf16(std::u16string& out, char32_t c)
+{
+    if (c < 0x10000) {
+        out += static_cast<char16_t>(c);
+    } else {
+        c -= 0x10000;
+        out += static_cast<char16_t>(0xD800 | (c >> 10));
+        out += static_cast<char16_t>(0xDC00 | (c & 0x3FF));
+    }
+}
+
+}  // namespace
 
 void appendUtf8(std::string& out, char32_t c)
 {
@@ -23,19 +36,6 @@ void appendUtf8(std::string& out, char32_t c)
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
-
-void appendUtf16(std::u16string& out, char32_t c)
-{
-    if (c < 0x10000) {
-        out += static_cast<char16_t>(c);
-    } else {
-        c -= 0x10000;
-        out += static_cast<char16_t>(0xD800 | (c >> 10));
-        out += static_cast<char16_t>(0xDC00 | (c & 0x3FF));
-    }
-}
-
-}  // namespace
 
 std::string utf8FromUtf16(std::u16string_view text)
 {

@@ -9,7 +9,13 @@
 
 namespace wrenfield {
 
+// The character that stands for a unit sequence that is no character.
+inline constexpr char32_t kReplacementCharacter = 0xFFFD;
+
 std::string utf8FromUtf16(std::u16string_view text);
 std::u16string utf16FromUtf8(std::string_view text);
+
+// Appends the UTF-8 form of the character `c` (at most U+10FFFF) to `out`.
+void appendUtf8(std::string& out, char32_t c);
 
 }  // namespace wrenfield

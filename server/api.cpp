@@ -6,12 +6,11 @@
 #include <nlohmann/json.hpp>
 
 #include "engine/coefficient_set.h"
-#include "engine/reading.h"
 #include "form/population_lists.h"
 #include "server/assets.h"
 #include "server/centile_endpoint.h"
 #include "server/query_string.h"
-#include "tabular/population_choice.h"
+#include "reading/population_choice.h"
 
 namespace wrenfield::server {
 
@@ -35,7 +34,7 @@ json populationsJson()
             groups.push_back({{"code", ethnic.entryCodes[i]}, {"name", form::ethnicEntryName(ethnic, i)}});
         list.push_back({
             {"name", set.name},
-            {"alias", tabular::populationAlias(population)},
+            {"alias", reading::populationAlias(population)},
             {"groups", std::move(groups)},
             {"defaultGroup", form::ethnicDefaultName(ethnic)},
         });
@@ -118,6 +117,8 @@ Response respond(const Request& request, const ChartRenderer& chart)
     auto target = splitTarget(request.target);
     if (!target)
         return problem(400, "malformed percent-encoding in the request target");
+    if (auto name = repeatedParameter(*target))
+        return problem(400, "the query gives the parameter \"" + *name + "\" more than once", *name);
     RouteInfo info = route(target->path);
     if (info.route == Route::Unknown)
         return problem(404, "no resource at this path; the API is under /v1 (see /v1/openapi.json)");

@@ -9,8 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/centile_model.h"
-#include "engine/coefficient_set.h"
+#include "reading/result.h"
 
 #include "server/limits.h"
 #include "server/problem.h"
@@ -24,11 +23,11 @@ struct Request {
     std::string_view body;
 };
 
-// Draws the growth chart of one pregnancy as SVG, `width` × `height` pixels
-// (the Qt chart painter, set by the program that has it; this library uses
-// no Qt). Empty: the service draws no charts and /v1/chart.svg answers 404.
-using ChartRenderer =
-    std::function<std::string(engine::Population, const engine::CentileInputs&, int width, int height)>;
+// Draws the growth chart of a birth the service has read, as SVG, `width` ×
+// `height` pixels (the Qt chart painter, set by the program that has it;
+// this library uses no Qt). Empty: the service draws no charts and
+// /v1/chart.svg answers 404.
+using ChartRenderer = std::function<std::string(const reading::BirthResult& baby, int width, int height)>;
 
 Response respond(const Request& request, const ChartRenderer& chart = {});
 

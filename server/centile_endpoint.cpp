@@ -1,364 +1,202 @@
 #include "server/centile_endpoint.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <cstdio>
 #include <array>
-#include <span>
+#include <charconv>
 #include <optional>
+#include <span>
+#include <unordered_set>
 #include <variant>
 
 #include <nlohmann/json.hpp>
 
-#include "engine/batch_kernel.h"
-#include "engine/reading.h"
 #include "platform/numeric_text.h"
 #include "platform/runtime_error.h"
+#include "reading/admission.h"
+#include "reading/births.h"
+#include "reading/json.h"
+#include "reading/vocabulary.h"
 #include "server/limits.h"
-#include "tabular/calc_inputs.h"
-#include "tabular/units.h"
-#include "tabular/vocabulary.h"
 
 namespace wrenfield::server {
 
 namespace {
 
 using nlohmann::json;
-using tabular::CalcInputs;
 using Parameters = std::vector<std::pair<std::string, std::string>>;
+using reading::InputField;
 
-// A field that could not be used: which one, and why.
-struct FieldError {
+// A birth that cannot be read at all (not an object, an unknown field, an
+// option that cannot be used): which field, and the error as every front
+// end words it.
+struct BirthError {
     std::string field;
-    std::string detail;
+    std::string error;
 };
 
 // The options a birth may set for itself or take from the query.
-constexpr std::array<std::string_view, 7> kOptionNames = {"population", "sga", "lga", "strict",
+constexpr std::array<std::string_view, 8> kOptionNames = {"population", "sga", "lga", "strict", "exact",
                                                            "bwtUnit", "wtUnit", "htUnit"};
-// The readings, in the order the methods take them.
-constexpr std::array<std::string_view, 7> kInputNames = tabular::kInputColumns;
 
 bool isOneOf(std::string_view name, std::span<const std::string_view> names)
 {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-// A JSON value as the text a user would have typed: numbers in their shortest
-// exact form, so 3400 and "3400" are read alike.
-std::optional<std::string> valueText(const json& value)
+// An option of a birth, or of the query: a text, a number or a boolean as the
+// text a user would have typed.
+std::optional<std::string> optionText(const json& birth, const Parameters& parameters, std::string_view name)
 {
-    switch (value.type()) {
-    case json::value_t::string:
-        return value.get<std::string>();
-    case json::value_t::number_unsigned:
-        return std::to_string(value.get<std::uint64_t>());
-    case json::value_t::number_integer:
-        return std::to_string(value.get<std::int64_t>());
-    case json::value_t::number_float:
-        return shortestText(value.get<double>());
-    case json::value_t::boolean:
-        return value.get<bool>() ? "true" : "false";
-    default:
-        return std::nullopt;
+    auto it = birth.find(name);
+    if (it != birth.end()) {
+        switch (it->type()) {
+        case json::value_t::string: return it->get<std::string>();
+        case json::value_t::boolean: return it->get<bool>() ? "true" : "false";
+        case json::value_t::number_unsigned:
+        case json::value_t::number_integer:
+        case json::value_t::number_float: return shortestText(it->get<double>());
+        case json::value_t::null: return std::nullopt;
+        default:
+            throw BirthError{std::string(name), std::string(name) + ": must be a number or a text, not " +
+                                                    std::string(it->type_name())};
+        }
     }
+    for (const auto& [key, value] : parameters)
+        if (key == name)
+            return value;
+    return std::nullopt;
 }
 
-// The value of a birth's field, or of the query's option of that name.
-struct BirthFields {
-    const json& birth;
-    const Parameters& parameters;
-
-    std::optional<std::string> text(std::string_view name) const
-    {
-        auto it = birth.find(name);
-        if (it != birth.end()) {
-            auto t = valueText(*it);
-            if (!t)
-                throw FieldError{std::string(name), "must be a number or a text, not " + std::string(it->type_name())};
-            return t;
-        }
-        for (const auto& [key, value] : parameters)
-            if (key == name)
-                return value;
-        return std::nullopt;
-    }
-
-    std::string required(std::string_view name) const
-    {
-        auto t = text(name);
-        if (!t)
-            throw FieldError{std::string(name), "missing"};
-        return *t;
-    }
-};
-
-// One birth as read, with the options that apply to it.
-struct Birth {
-    CalcInputs inputs;
-    engine::BandThresholds thresholds;
-    bool strict = false;
-};
-
-double threshold(const BirthFields& fields, std::string_view name, double byDefault)
+double thresholdOption(const json& birth, const Parameters& parameters, std::string_view name, double byDefault)
 {
-    auto text = fields.text(name);
+    auto text = optionText(birth, parameters, name);
     if (!text)
         return byDefault;
     try {
         return numberFromText(*text);
     } catch (const RuntimeError&) {
-        throw FieldError{std::string(name), "not a number: \"" + *text + "\""};
+        throw BirthError{std::string(name), std::string(name) + ": not a number: \"" + *text + "\""};
     }
 }
 
-// The unit of a measurement's bare numbers ("bwtUnit": "kg").
-void unitOption(const BirthFields& fields, tabular::InputField field, tabular::Unit& unit)
+bool switchOption(const json& birth, const Parameters& parameters, std::string_view name)
 {
-    std::string name = std::string(tabular::inputFieldName(field)) + "Unit";
-    if (auto text = fields.text(name)) {
-        tabular::UnitChoice choice = tabular::chooseUnit(field, *text);
+    auto text = optionText(birth, parameters, name);
+    if (text && *text != "true" && *text != "false")
+        throw BirthError{std::string(name), std::string(name) + ": expected true or false, not \"" + *text + "\""};
+    return text && *text == "true";
+}
+
+// The unit of a measurement's bare numbers ("bwtUnit": "kg").
+void unitOption(const json& birth, const Parameters& parameters, InputField field, reading::Unit& unit)
+{
+    std::string name = std::string(reading::inputFieldName(field)) + "Unit";
+    if (auto text = optionText(birth, parameters, name)) {
+        reading::UnitChoice choice = reading::chooseUnit(field, *text);
         if (!choice.unit)
-            throw FieldError{name, choice.error};
+            throw BirthError{name, name + ": " + choice.error};
         unit = *choice.unit;
     }
 }
 
-Birth readBirth(const json& birth, const Parameters& parameters)
-{
-    using tabular::InputField;
-    if (!birth.is_object())
-        throw FieldError{"", "a birth must be a JSON object, not " + std::string(birth.type_name())};
-    for (const auto& item : birth.items())
-        if (!isOneOf(item.key(), kOptionNames) && !isOneOf(item.key(), kInputNames))
-            throw FieldError{item.key(), "unknown field"};
-    BirthFields fields{birth, parameters};
-    Birth out;
-    CalcInputs& inputs = out.inputs;
-    if (auto population = fields.text("population")) {
-        tabular::PopulationReading reading = tabular::readPopulation(*population);
-        if (!reading.population)
-            throw FieldError{"population", reading.error};
-        inputs.population = *reading.population;
-    }
-    out.thresholds.sga = threshold(fields, "sga", out.thresholds.sga);
-    out.thresholds.lga = threshold(fields, "lga", out.thresholds.lga);
-    if (auto problem = engine::thresholdProblem(out.thresholds))
-        throw FieldError{fields.text("sga") ? "sga" : "lga", *problem};
-    if (auto strict = fields.text("strict")) {
-        if (*strict != "true" && *strict != "false")
-            throw FieldError{"strict", "expected true or false, not \"" + *strict + "\""};
-        out.strict = *strict == "true";
-    }
-    // As `custcent calc` reads one birth: measurements above 0, units allowed.
-    tabular::InputDialect dialect;
-    dialect.positiveMeasurements = true;
-    unitOption(fields, InputField::Bwt, dialect.bwtUnit);
-    unitOption(fields, InputField::Wt, dialect.wtUnit);
-    unitOption(fields, InputField::Ht, dialect.htUnit);
+// One birth as the service received it, read field by field.
+struct ReadBirth {
+    reading::BirthReading fields;
+    reading::ReadingOptions options;
+};
 
-    const engine::CoefficientSet& set = engine::coefficients(inputs.population);
-    std::array<double, tabular::kInputFieldCount> values{};
-    for (std::size_t i = 0; i < tabular::kInputFieldCount; ++i) {
-        std::string_view name = kInputNames[i];
-        std::string text = fields.required(name);
-        tabular::FieldReading reading = tabular::readField(static_cast<InputField>(i), set, text, dialect);
-        if (reading.status == tabular::FieldStatus::Missing)
-            throw FieldError{std::string(name), "missing"};
-        if (reading.status == tabular::FieldStatus::Invalid)
-            throw FieldError{std::string(name), reading.error};
-        values[i] = reading.value;
+// A JSON value of an input: a number is the number (in the unit the birth
+// sets for it), a text is read with the vocabulary, null or an absent field
+// is missing; anything else cannot be used.
+reading::FieldReading fieldOf(const json* value, InputField field, const engine::CoefficientSet& set,
+                              const reading::InputDialect& dialect)
+{
+    if (!value || value->is_null())
+        return {};
+    if (value->is_number())
+        return reading::numberField(field, value->get<double>(), dialect);
+    if (value->is_string())
+        return reading::readField(field, set, value->get<std::string>(), dialect);
+    reading::FieldReading invalid;
+    invalid.status = reading::FieldStatus::Invalid;
+    invalid.error = "must be a number or a text, not " + std::string(value->type_name());
+    return invalid;
+}
+
+ReadBirth readBirth(const json& birth, const Parameters& parameters)
+{
+    if (!birth.is_object())
+        throw BirthError{"", "a birth must be a JSON object, not " + std::string(birth.type_name())};
+    for (const auto& item : birth.items())
+        if (!isOneOf(item.key(), kOptionNames) && !isOneOf(item.key(), reading::kInputColumns))
+            throw BirthError{item.key(), item.key() + ": unknown field"};
+    ReadBirth out;
+    const double sga = thresholdOption(birth, parameters, "sga", 10);
+    const double lga = thresholdOption(birth, parameters, "lga", 90);
+    reading::ThresholdChoice thresholds = reading::thresholdsFor(sga, lga);
+    if (!thresholds.thresholds)
+        throw BirthError{thresholds.field, thresholds.error};
+    out.options.thresholds = *thresholds.thresholds;
+    out.options.strict = switchOption(birth, parameters, "strict");
+    out.options.exact = switchOption(birth, parameters, "exact");
+    reading::InputDialect dialect;
+    unitOption(birth, parameters, InputField::Bwt, dialect.bwtUnit);
+    unitOption(birth, parameters, InputField::Wt, dialect.wtUnit);
+    unitOption(birth, parameters, InputField::Ht, dialect.htUnit);
+
+    reading::BirthReading& fields = out.fields;
+    fields.population = engine::Population::UnitedKingdom;
+    if (auto population = optionText(birth, parameters, "population")) {
+        reading::PopulationReading named =
+            reading::readRowPopulation(*population, engine::Population::UnitedKingdom, dialect);
+        fields.population = named.population;
+        fields.populationError = named.error;
     }
-    inputs.bwt = values[0];
-    inputs.gestDays = values[1];
-    inputs.wt = values[2];
-    inputs.ht = values[3];
-    inputs.sex = values[4];
-    inputs.eth = values[5];
-    inputs.par = values[6];
+    const engine::CoefficientSet& set = engine::coefficients(fields.population.value_or(engine::Population::UnitedKingdom));
+    for (std::size_t c = 0; c < reading::kInputFieldCount; ++c) {
+        const auto field = static_cast<InputField>(c);
+        const std::string name(reading::kInputColumns[c]);
+        auto it = birth.find(name);
+        if (it != birth.end()) {
+            fields.fields[c] = fieldOf(&*it, field, set, dialect);
+            continue;
+        }
+        // The chart's fields come in the query.
+        auto queried = std::find_if(parameters.begin(), parameters.end(),
+                                    [&name](const auto& parameter) { return parameter.first == name; });
+        fields.fields[c] = queried != parameters.end() ? reading::readField(field, set, queried->second, dialect)
+                                                       : fieldOf(nullptr, field, set, dialect);
+    }
     return out;
 }
 
-engine::BatchRecord record(const CalcInputs& in)
+// The births of one request read and computed: each result in its place.
+std::vector<reading::BirthResult> readBirths(std::span<const json> births, const Parameters& parameters)
 {
-    return {in.population, {in.bwt, in.gestDays, in.wt, in.ht, static_cast<double>(in.sex),
-                            static_cast<double>(in.eth), static_cast<double>(in.par)}};
-}
-
-FieldError computationError(std::string_view description)
-{
-    return {"", "the centile cannot be computed: " + std::string(description)};
-}
-
-using Outcome = std::variant<engine::Reading, FieldError>;
-
-// Under `strict`, a flag is an error, named after the input it concerns.
-Outcome checked(engine::Reading reading, const Birth& birth)
-{
-    if (!birth.strict || reading.flags.empty())
-        return reading;
-    std::string_view code = reading.flags.front().code;
-    std::string field(code.substr(0, code.find('_')));
-    if (!isOneOf(field, kInputNames))
-        field.clear();
-    return FieldError{field, "implausible (strict): " + engine::flagTexts(reading.flags)};
-}
-
-// The answers are written as text directly rather than built as JSON values
-// first: for 10,000 births that is most of the time saved.
-void appendString(std::string& out, std::string_view text)
-{
-    out += '"';
-    for (char c : text) {
-        unsigned char u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", u);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
-}
-
-// The shortest text that reads back to the same double; JSON has no infinity.
-void appendNumber(std::string& out, double value)
-{
-    if (!std::isfinite(value)) {
-        out += "null";
-        return;
-    }
-    char text[32];
-    auto [end, ec] = std::to_chars(text, text + sizeof text, value);
-    out.append(text, end);
-}
-
-void appendKey(std::string& out, std::string_view key)
-{
-    out += out.back() == '{' ? "" : ",";
-    appendString(out, key);
-    out += ':';
-}
-
-void appendResult(std::string& out, const engine::Reading& r, const engine::BandThresholds& thresholds)
-{
-    out += '{';
-    appendKey(out, "population");
-    appendString(out, engine::coefficients(r.population).name);
-    appendKey(out, "centile");
-    appendNumber(out, r.centile());
-    appendKey(out, "rounded");
-    out += tabular::roundedCentileText(r.centile());
-    appendKey(out, "band");
-    appendString(out, engine::bandCode(r.band));
-    appendKey(out, "bandLabel");
-    appendString(out, engine::bandLabel(r.band, thresholds));
-    appendKey(out, "bandWords");
-    appendString(out, engine::bandWords(r.band, thresholds));
-    appendKey(out, "z");
-    appendNumber(out, r.detail.z);
-    appendKey(out, "expectedWeight");
-    appendNumber(out, r.detail.expected);
-    appendKey(out, "weeks");
-    appendNumber(out, r.detail.weeks);
-    appendKey(out, "flags");
-    out += '[';
-    for (const engine::Flag& flag : r.flags) {
-        out += out.back() == '[' ? "{" : ",{";
-        appendKey(out, "code");
-        appendString(out, flag.code);
-        appendKey(out, "text");
-        appendString(out, flag.text);
-        out += '}';
-    }
-    out += ']';
-    appendKey(out, "coefficientSetVersion");
-    appendString(out, engine::kCoefficientSetVersion);
-    out += '}';
-}
-
-// Texts a client sent (an unknown field's name) may hold any bytes: the
-// JSON library writes them as valid UTF-8.
-void appendError(std::string& out, const FieldError& error)
-{
-    json doc = {{"error", error.detail}};
-    if (!error.field.empty())
-        doc["field"] = error.field;
-    out += doc.dump(-1, ' ', false, json::error_handler_t::replace);
-}
-
-Response oneBirth(const json& doc, const Parameters& parameters)
-{
-    Outcome outcome = FieldError{};
-    Birth birth;
-    try {
-        birth = readBirth(doc, parameters);
-        outcome = checked(engine::readBirth(birth.inputs.population, record(birth.inputs).inputs, birth.thresholds),
-                          birth);
-    } catch (const FieldError& error) {
-        outcome = error;
-    } catch (const RuntimeError& error) {
-        outcome = computationError(error.description());
-    }
-    if (auto* error = std::get_if<FieldError>(&outcome)) {
-        if (error->field.empty())
-            return problem(422, error->detail);
-        return problem(422, error->field + ": " + error->detail, error->field);
-    }
-    std::string out;
-    appendResult(out, std::get<engine::Reading>(outcome), birth.thresholds);
-    return {200, std::string(kJson), std::move(out), {}};
-}
-
-// Many births: read each, compute the usable ones together in the batch
-// kernel, and answer each in its place.
-Response manyBirths(const json& doc, const Parameters& parameters)
-{
-    std::vector<std::variant<Birth, FieldError>> births;
-    births.reserve(doc.size());
-    std::vector<engine::BatchRecord> records;
-    records.reserve(doc.size());
-    for (const json& entry : doc) {
+    std::vector<reading::BirthResult> results(births.size());
+    std::vector<reading::ReadingOptions> options(births.size());
+    std::vector<reading::PendingBirth> pending;
+    pending.reserve(births.size());
+    for (std::size_t i = 0; i < births.size(); ++i) {
         try {
-            births.emplace_back(readBirth(entry, parameters));
-            records.push_back(record(std::get<Birth>(births.back()).inputs));
-        } catch (const FieldError& error) {
-            births.emplace_back(error);
+            ReadBirth birth = readBirth(births[i], parameters);
+            options[i] = birth.options;
+            reading::PendingBirth entry{{}, &options[i], &results[i]};
+            if (reading::admitBirth(birth.fields, entry.record, results[i]))
+                pending.push_back(entry);
+        } catch (const BirthError& error) {
+            reading::setProblem(results[i], reading::Outcome::Refused, error.error, error.field);
         }
     }
-    std::vector<engine::BatchOutcome> outcomes(records.size());
-    engine::computeCentiles(records, outcomes);
+    reading::ReadingScratch scratch;
+    reading::readPending(pending, scratch);
+    return results;
+}
 
-    std::string out = "[";
-    out.reserve(births.size() * 320);
-    std::size_t next = 0;
-    for (const auto& entry : births) {
-        if (out.size() > 1)
-            out += ',';
-        if (auto* error = std::get_if<FieldError>(&entry)) {
-            appendError(out, *error);
-            continue;
-        }
-        const Birth& birth = std::get<Birth>(entry);
-        const engine::BatchRecord& rec = records[next];
-        const engine::BatchOutcome& outcome = outcomes[next++];
-        if (outcome.error) {
-            appendError(out, computationError(errorDescription(*outcome.error)));
-            continue;
-        }
-        Outcome checkedReading = checked(engine::readBatchBirth(rec, outcome.centile, birth.thresholds), birth);
-        if (auto* error = std::get_if<FieldError>(&checkedReading))
-            appendError(out, *error);
-        else
-            appendResult(out, std::get<engine::Reading>(checkedReading), birth.thresholds);
-    }
-    out += ']';
-    return {200, std::string(kJson), std::move(out), {}};
+Response birthProblem(const reading::BirthResult& result)
+{
+    return problem(422, result.error,
+                   result.field.empty() ? std::nullopt : std::optional<std::string>(result.field));
 }
 
 // Births nest at most this deep: an array, its births, a value that is not
@@ -391,13 +229,34 @@ bool nestsTooDeep(std::string_view body)
     return false;
 }
 
+// The first key that one object gives twice ({"bwt": 3400, "bwt": 1000}),
+// noted as the body is parsed. The parser would keep the last one; a query
+// would give the first: neither is read, the request is refused.
+struct RepeatedKeys {
+    std::vector<std::unordered_set<std::string>> open;  // the keys of each object being read, innermost last
+    std::optional<std::string> first;
+
+    void note(json::parse_event_t event, const json& parsed)
+    {
+        if (event == json::parse_event_t::object_start) {
+            open.emplace_back();
+        } else if (event == json::parse_event_t::object_end && !open.empty()) {
+            open.pop_back();
+        } else if (event == json::parse_event_t::key && !open.empty()) {
+            const std::string& key = parsed.get_ref<const std::string&>();
+            if (!open.back().insert(key).second && !first)
+                first = key;
+        }
+    }
+};
+
 // The chart's size in pixels: big enough to read, small enough to draw quickly.
 constexpr int kDefaultChartWidth = 900;
 constexpr int kDefaultChartHeight = 600;
 constexpr int kMinChartSide = 200;
 constexpr int kMaxChartSide = 4000;
 
-int chartSide(const Parameters& parameters, std::string_view name, int byDefault)
+std::optional<int> chartSide(const Parameters& parameters, std::string_view name, int byDefault)
 {
     for (const auto& [key, value] : parameters) {
         if (key != name)
@@ -405,8 +264,7 @@ int chartSide(const Parameters& parameters, std::string_view name, int byDefault
         int side = 0;
         auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), side);
         if (ec != std::errc() || end != value.data() + value.size() || side < kMinChartSide || side > kMaxChartSide)
-            throw FieldError{std::string(name), "expected whole pixels from " + std::to_string(kMinChartSide) +
-                                                    " to " + std::to_string(kMaxChartSide) + ", not \"" + value + "\""};
+            return std::nullopt;
         return side;
     }
     return byDefault;
@@ -417,33 +275,31 @@ int chartSide(const Parameters& parameters, std::string_view name, int byDefault
 Response chartResponse(const Parameters& parameters, const ChartRenderer& chart)
 {
     for (const auto& [name, value] : parameters)
-        if (!isOneOf(name, kOptionNames) && !isOneOf(name, kInputNames) && name != "width" && name != "height")
-            return problem(422, "unknown parameter", name);
-    Birth birth;
-    engine::BatchRecord rec;
-    int width = 0;
-    int height = 0;
-    try {
-        width = chartSide(parameters, "width", kDefaultChartWidth);
-        height = chartSide(parameters, "height", kDefaultChartHeight);
-        // The birth's fields are all in the query: the same reading, and the
-        // same refusals (strict included), as POST /v1/centile.
-        birth = readBirth(json::object(), parameters);
-        rec = record(birth.inputs);
-        Outcome outcome = checked(engine::readBirth(rec.population, rec.inputs, birth.thresholds), birth);
-        if (auto* error = std::get_if<FieldError>(&outcome))
-            throw *error;
-    } catch (const FieldError& error) {
-        if (error.field.empty())
-            return problem(422, error.detail);
-        return problem(422, error.field + ": " + error.detail, error.field);
-    } catch (const RuntimeError& error) {
-        return problem(422, computationError(error.description()).detail);
+        if (!isOneOf(name, kOptionNames) && !isOneOf(name, reading::kInputColumns) && name != "width" &&
+            name != "height")
+            return problem(422, name + ": unknown parameter", name);
+    int side[2] = {};
+    const char* names[2] = {"width", "height"};
+    const int defaults[2] = {kDefaultChartWidth, kDefaultChartHeight};
+    for (int i = 0; i < 2; ++i) {
+        std::optional<int> given = chartSide(parameters, names[i], defaults[i]);
+        if (!given)
+            return problem(422,
+                           std::string(names[i]) + ": expected whole pixels from " + std::to_string(kMinChartSide) +
+                               " to " + std::to_string(kMaxChartSide),
+                           names[i]);
+        side[i] = *given;
     }
+    // The birth's fields are all in the query: the same reading, and the
+    // same refusals (strict included), as POST /v1/centile.
+    const json noFields = json::object();
+    const reading::BirthResult baby = readBirths({&noFields, 1}, parameters).front();
+    if (!baby.computed())
+        return birthProblem(baby);
     try {
-        return {200, "image/svg+xml", chart(rec.population, rec.inputs, width, height), {}};
+        return {200, "image/svg+xml", chart(baby, side[0], side[1]), {}};
     } catch (const RuntimeError& error) {
-        return problem(422, computationError(error.description()).detail);
+        return problem(422, "the centile cannot be computed: " + std::string(error.description()));
     }
 }
 
@@ -451,12 +307,20 @@ Response centileResponse(std::string_view body, const Parameters& parameters)
 {
     for (const auto& [name, value] : parameters)
         if (!isOneOf(name, kOptionNames))
-            return problem(422, "unknown option", name);
+            return problem(422, name + ": unknown option", name);
 
     if (nestsTooDeep(body))
         return problem(400, "JSON nested more than " + std::to_string(kMaxDepth) +
                                 " deep: expected a birth or an array of births");
-    json doc = json::parse(body, nullptr, false);
+    RepeatedKeys repeated;
+    json doc = json::parse(body, [&repeated](int, json::parse_event_t event, json& parsed) {
+        repeated.note(event, parsed);
+        return true;
+    }, false);
+    if (!doc.is_discarded() && repeated.first) {
+        const std::string key = repeated.first->substr(0, 100);
+        return problem(400, "the key \"" + key + "\" is given twice in one object: which one holds cannot be told", key);
+    }
     if (doc.is_discarded()) {
         // Parsed again only to say where and why.
         try {
@@ -471,14 +335,29 @@ Response centileResponse(std::string_view body, const Parameters& parameters)
         }
         return problem(400, "malformed JSON");
     }
-    if (doc.is_object())
-        return oneBirth(doc, parameters);
+    if (doc.is_object()) {
+        // One birth: its record alone, byte for byte what it gets inside an array.
+        const reading::BirthResult result = readBirths({&doc, 1}, parameters).front();
+        if (!result.computed())
+            return birthProblem(result);
+        return {200, std::string(kJson), reading::resultJson(result), {}};
+    }
     if (!doc.is_array())
         return problem(422, "expected one birth (a JSON object) or an array of births");
     if (doc.size() > kMaxBirths)
         return problem(413, "at most " + std::to_string(kMaxBirths) + " births in one request, not " +
                                 std::to_string(doc.size()));
-    return manyBirths(doc, parameters);
+    const std::vector<json>& births = doc.get_ref<const json::array_t&>();
+    const std::vector<reading::BirthResult> results = readBirths(births, parameters);
+    std::string out = "[";
+    out.reserve(results.size() * 700);
+    for (const reading::BirthResult& result : results) {
+        if (out.size() > 1)
+            out += ',';
+        reading::appendResultJson(out, result);
+    }
+    out += ']';
+    return {200, std::string(kJson), std::move(out), {}};
 }
 
 }  // namespace wrenfield::server

@@ -1,7 +1,8 @@
-// POST /v1/centile: one birth (a JSON object) or an array of births, read with
-// the input vocabulary of `custcent calc`, each answered with its centile and
-// the values around it, in order. A birth that cannot be used gets its error
-// in its place; the others are still computed.
+// POST /v1/centile: one birth (a JSON object) or an array of births, read by
+// the reading layer as every front end reads a birth, each answered with its
+// result record (reading/json.h), in order. A birth that cannot be used gets
+// its error in its place; the others are still computed. A birth posted alone
+// gets the very bytes it gets inside an array.
 #pragma once
 
 #include <string>

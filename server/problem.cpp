@@ -17,6 +17,7 @@ std::string_view statusTitle(unsigned status)
     case 422: return "Unprocessable Content";
     case 431: return "Request Header Fields Too Large";
     case 500: return "Internal Server Error";
+    case 501: return "Not Implemented";
     case 503: return "Service Unavailable";
     }
     return "Error";

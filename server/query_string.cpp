@@ -1,19 +1,12 @@
 #include "server/query_string.h"
 
+#include <unordered_set>
+
+#include "platform/ascii_text.h"
+
 namespace wrenfield::server {
 
 namespace {
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 std::optional<std::string> decode(std::string_view text)
 {
@@ -26,7 +19,7 @@ std::optional<std::string> decode(std::string_view text)
         } else if (c == '%') {
             if (i + 2 >= text.size())
                 return std::nullopt;
-            int hi = hexDigit(text[i + 1]), lo = hexDigit(text[i + 2]);
+            int hi = hexDigitValue(text[i + 1]), lo = hexDigitValue(text[i + 2]);
             if (hi < 0 || lo < 0)
                 return std::nullopt;
             out += static_cast<char>(hi * 16 + lo);
@@ -62,6 +55,15 @@ std::optional<Target> splitTarget(std::string_view target)
         result.parameters.emplace_back(std::move(*name), std::move(*value));
     }
     return result;
+}
+
+std::optional<std::string> repeatedParameter(const Target& target)
+{
+    std::unordered_set<std::string_view> seen;
+    for (const auto& [name, value] : target.parameters)
+        if (!seen.insert(name).second)
+            return name;
+    return std::nullopt;
 }
 
 }  // namespace wrenfield::server

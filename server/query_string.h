@@ -18,4 +18,9 @@ struct Target {
 // Nothing when a "%" is not followed by two hexadecimal digits.
 std::optional<Target> splitTarget(std::string_view target);
 
+// The name of a parameter that the query gives more than once (after
+// decoding: "population" and "p%6Fpulation" are one name), if any. A
+// parameter given twice is refused rather than read one way or the other.
+std::optional<std::string> repeatedParameter(const Target& target);
+
 }  // namespace wrenfield::server

@@ -12,6 +12,7 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/signal_set.hpp>
 
+#include "server/body_budget.h"
 #include "server/http_service.h"
 
 namespace wrenfield::server {
@@ -19,7 +20,11 @@ namespace wrenfield::server {
 class Session;
 
 struct HttpService::State {
-    explicit State(const ServiceOptions& options) : limits(options.limits), chart(options.chart), acceptor(ioc) {}
+    explicit State(const ServiceOptions& options)
+        : limits(options.limits), chart(options.chart), acceptor(ioc),
+          bodyBudget(options.limits.largeBodyBudget, options.limits.addressBodyBudget)
+    {
+    }
 
     ServiceLimits limits;
     ChartRenderer chart;
@@ -30,10 +35,8 @@ struct HttpService::State {
 
     std::atomic<bool> draining{false};
     std::atomic<std::size_t> connections{0};
-    // Bytes of request bodies being read at once, bounded by kBodyBudget so
-    // that many large bodies together cannot exhaust memory.
-    std::atomic<std::uint64_t> bodyBytesInFlight{0};
-    static constexpr std::uint64_t kBodyBudget = 64 * 1024 * 1024;
+    // The room for large bodies being read at once (limits.h).
+    BodyBudget bodyBudget;
 
     std::mutex mutex;
     std::unordered_map<Session*, std::weak_ptr<Session>> sessions;

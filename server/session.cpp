@@ -8,6 +8,7 @@
 
 #include "server/access_log.h"
 #include "server/api.h"
+#include "server/framing.h"
 
 namespace wrenfield::server {
 
@@ -20,11 +21,14 @@ namespace {
 
 // Bytes read at a time while waiting for a request to begin.
 constexpr std::size_t kFirstRead = 4096;
-// After answering an error mid-request, the rest the client sends is read and
-// dropped for at most this long and this much, so that closing does not reset
-// the connection before the client has read the answer.
-constexpr std::chrono::milliseconds kLingerTime{1000};
-constexpr std::size_t kLingerBytes = 1024 * 1024;
+// After answering an error mid-request (a 413 before the body, say), the rest
+// the client sends is read and dropped until it closes its side: closing
+// while its bytes still arrive would reset the connection, and most clients
+// (which send the whole body before they read) would never see the answer.
+// The lingering ends when the client is silent for kLingerIdle, or after
+// kLingerTime in all (half of kLingerIdle once the service is stopping).
+constexpr std::chrono::milliseconds kLingerIdle{2000};
+constexpr std::chrono::milliseconds kLingerTime{20'000};
 
 constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
 
@@ -47,7 +51,8 @@ Session::Session(tcp::socket&& socket, HttpService::State& state) : state_(state
     state_.connections.fetch_add(1);
     beast::error_code ec;
     auto remote = stream_.socket().remote_endpoint(ec);
-    peer_ = ec ? "-" : remote.address().to_string() + ":" + std::to_string(remote.port());
+    address_ = ec ? "-" : remote.address().to_string();
+    peer_ = ec ? "-" : address_ + ":" + std::to_string(remote.port());
 }
 
 Session::~Session()
@@ -104,6 +109,7 @@ void Session::awaitRequest()
 void Session::beginRequest()
 {
     inRequest_ = true;
+    requestRead_ = false;
     started_ = std::chrono::steady_clock::now();
     method_ = "-";
     target_ = "-";
@@ -135,21 +141,22 @@ void Session::onHeader(beast::error_code ec)
     target_ = std::string(view(request.target()));
     version_ = request.version();
 
-    std::uint64_t limit = bodyLimit(method_, target_, state_.limits);
+    if (auto framing = framingProblem(request))
+        return refuse(framing->status, std::move(framing->detail));
+
+    bodyLimit_ = bodyLimit(method_, target_, state_.limits);
     auto length = parser_->content_length();
-    if (length && *length > limit)
+    if (length && *length > bodyLimit_)
         return refuse(413, "the body of " + std::to_string(*length) + " bytes exceeds the limit of " +
-                               std::to_string(limit) + " bytes for this resource");
+                               std::to_string(bodyLimit_) + " bytes for this resource");
     if (parser_->is_done())
         return answer();
 
-    // Reserve the body's room in the budget shared by all connections.
-    bodyReserved_ = length ? *length : limit;
-    if (state_.bodyBytesInFlight.fetch_add(bodyReserved_) + bodyReserved_ > HttpService::State::kBodyBudget) {
-        releaseBodyBudget();
+    // A body within the connection's own room is read at once; a larger
+    // announced one reserves its length in the shared budget first.
+    if (length && *length > state_.limits.bodyBytes && !reserveBody(*length))
         return refuse(503, "too many large requests at once; try again shortly");
-    }
-    parser_->body_limit(limit);
+    parser_->body_limit(bodyLimit_);
     if (equalsIgnoringCase(view(request[http::field::expect]), "100-continue")) {
         net::async_write(stream_, net::buffer(kContinue.data(), kContinue.size()),
                          [self = shared_from_this()](beast::error_code ec, std::size_t) {
@@ -162,10 +169,34 @@ void Session::onHeader(beast::error_code ec)
     readBody();
 }
 
+bool Session::reserveBody(std::uint64_t bytes)
+{
+    if (!state_.bodyBudget.reserve(address_, bytes))
+        return false;
+    bodyReserved_ = bytes;
+    return true;
+}
+
+// The body is read piece by piece, so that a body that stops arriving is
+// noticed within bodyStallTimeout (each piece renews it, never past the
+// request's deadline), and a chunked body, whose length nobody announced,
+// reserves its room once it outgrows the connection's own.
 void Session::readBody()
 {
-    http::async_read(stream_, buffer_, *parser_,
-                     [self = shared_from_this()](beast::error_code ec, std::size_t) { self->onBody(ec); });
+    const auto deadline = started_ + state_.limits.requestDeadline;
+    stream_.expires_at(std::min(deadline, std::chrono::steady_clock::now() + state_.limits.bodyStallTimeout));
+    http::async_read_some(stream_, buffer_, *parser_,
+                          [self = shared_from_this()](beast::error_code ec, std::size_t) { self->onBodyPart(ec); });
+}
+
+void Session::onBodyPart(beast::error_code ec)
+{
+    if (ec || parser_->is_done())
+        return onBody(ec);
+    if (bodyReserved_ == 0 && parser_->get().body().size() > state_.limits.bodyBytes &&
+        !reserveBody(bodyLimit_))
+        return refuse(503, "too many large requests at once; try again shortly");
+    readBody();
 }
 
 void Session::onBody(beast::error_code ec)
@@ -175,9 +206,7 @@ void Session::onBody(beast::error_code ec)
         return close();
     }
     if (ec == http::error::body_limit)
-        return refuse(413, "the body exceeds the limit of " +
-                               std::to_string(bodyLimit(method_, target_, state_.limits)) +
-                               " bytes for this resource");
+        return refuse(413, "the body exceeds the limit of " + std::to_string(bodyLimit_) + " bytes for this resource");
     if (ec == http::error::end_of_stream || ec == http::error::partial_message || ec == net::error::eof ||
         ec == net::error::connection_reset || ec == net::error::operation_aborted)
         return close();
@@ -188,6 +217,7 @@ void Session::onBody(beast::error_code ec)
 
 void Session::answer()
 {
+    requestRead_ = true;
     const auto& request = parser_->get();
     Response response;
     try {
@@ -226,6 +256,8 @@ void Session::send(Response r, bool keepAlive)
                       "default-src 'self'; img-src 'self' data:; frame-ancestors 'none'");
     if (!r.allow.empty())
         response_.set(http::field::allow, r.allow);
+    if (r.status == 503)
+        response_.set(http::field::retry_after, "1");
     std::size_t bytes = r.body.size();
     if (head) {
         response_.content_length(bytes);
@@ -238,21 +270,29 @@ void Session::send(Response r, bool keepAlive)
                std::chrono::steady_clock::now() - started_});
 
     // A request that was refused before its body was read has left unread
-    // bytes: the connection cannot be reused.
+    // bytes: the connection cannot be reused. The answer must be written
+    // within the request's deadline (not what is left of a body's stall
+    // timeout).
+    stream_.expires_at(started_ + state_.limits.requestDeadline);
     http::async_write(stream_, response_,
                       [self = shared_from_this(), keepAlive](beast::error_code ec, std::size_t) {
                           if (ec)
                               return self->close();
-                          if (!keepAlive)
-                              return self->lingerThenClose();
-                          self->awaitRequest();
+                          if (keepAlive)
+                              return self->awaitRequest();
+                          // Bytes the client sent that were never read (a
+                          // refused body, requests sent after this one)
+                          // must be read and dropped before closing.
+                          if (self->requestRead_ && self->buffer_.size() == 0)
+                              return self->close();
+                          self->lingerThenClose();
                       });
 }
 
 void Session::releaseBodyBudget()
 {
     if (bodyReserved_) {
-        state_.bodyBytesInFlight.fetch_sub(bodyReserved_);
+        state_.bodyBudget.release(address_, bodyReserved_);
         bodyReserved_ = 0;
     }
 }
@@ -261,20 +301,24 @@ void Session::lingerThenClose()
 {
     inRequest_ = false;
     releaseBodyBudget();
+    parser_.reset();  // what was read of the body is no longer needed
+    buffer_.consume(buffer_.size());
+    buffer_.shrink_to_fit();
     beast::error_code ec;
     stream_.socket().shutdown(tcp::socket::shutdown_send, ec);
     if (ec)
         return close();
-    stream_.expires_after(kLingerTime);
+    // A stopping service lingers only briefly.
+    lingerEnd_ = std::chrono::steady_clock::now() + (state_.draining.load() ? kLingerIdle / 2 : kLingerTime);
     lingerRead();
 }
 
 void Session::lingerRead()
 {
-    stream_.async_read_some(net::buffer(discard_), [self = shared_from_this()](beast::error_code ec, std::size_t n) {
-        self->lingered_ += n;
-        if (ec || self->lingered_ >= kLingerBytes)
-            return self->close();
+    stream_.expires_at(std::min(lingerEnd_, std::chrono::steady_clock::now() + kLingerIdle));
+    stream_.async_read_some(net::buffer(discard_), [self = shared_from_this()](beast::error_code ec, std::size_t) {
+        if (ec)
+            return self->close();  // the client closed its side, went silent, or took too long
         self->lingerRead();
     });
 }

@@ -30,7 +30,9 @@ private:
     void awaitRequest();
     void beginRequest();
     void onHeader(boost::beast::error_code ec);
+    bool reserveBody(std::uint64_t bytes);
     void readBody();
+    void onBodyPart(boost::beast::error_code ec);
     void onBody(boost::beast::error_code ec);
     void answer();
     void send(Response response, bool keepAlive);
@@ -46,14 +48,17 @@ private:
     boost::beast::flat_buffer buffer_;
     std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
     boost::beast::http::response<boost::beast::http::string_body> response_;
+    std::string address_;  // the client's, without its port
     std::string peer_;
     bool inRequest_ = false;
+    bool requestRead_ = false;  // the whole request, body and all, has been read
     std::chrono::steady_clock::time_point started_;
     std::string method_ = "-";
     std::string target_ = "-";
     unsigned version_ = 11;
-    std::uint64_t bodyReserved_ = 0;
-    std::size_t lingered_ = 0;
+    std::uint64_t bodyLimit_ = 0;     // of the request's resource
+    std::uint64_t bodyReserved_ = 0;  // in the shared budget
+    std::chrono::steady_clock::time_point lingerEnd_;
     std::array<char, 4096> discard_{};
 };
 

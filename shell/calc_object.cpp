@@ -8,6 +8,7 @@
 
 #include "shell/calc_arguments.h"
 #include "shell/calc_object_base.h"
+#include "shell/com_text.h"
 #include "shell/module.h"
 
 namespace wrenfield::shell {
@@ -31,8 +32,14 @@ HRESULT CalcObjectBase::QueryInterface(REFIID riid, void** ppv)
 {
     if (!ppv)
         return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID__Calc)) {
-        *ppv = static_cast<_Calc*>(this);
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID__Calc) ||
+        IsEqualIID(riid, IID__Calc2)) {
+        *ppv = static_cast<_Calc2*>(this);
+        AddRef();
+        return S_OK;
+    }
+    if (IsEqualIID(riid, IID_IConnectionPointContainer)) {
+        *ppv = static_cast<IConnectionPointContainer*>(this);
         AddRef();
         return S_OK;
     }
@@ -65,10 +72,74 @@ HRESULT CalcObjectBase::slot(std::size_t index, VARIANT* bwt, VARIANT* gest, VAR
             return E_POINTER;
     const CallOutcome outcome = call(form::calcMethods()[index], args, true, retval);
     if (outcome.error) {
-        reportSlotError(*outcome.error);
+        reportSlotError(*outcome.error, outcome.error->description());
         return errorHresult(*outcome.error);
     }
     return outcome.status;
+}
+
+// --- Properties ------------------------------------------------------------------
+
+HRESULT CalcObjectBase::readProperty(std::size_t index, BSTR* value)
+{
+    if (!value)
+        return E_POINTER;
+    *value = nullptr;
+    try {
+        *value = bstrFromUtf8(propertyText(calc_, calcProperties()[index]));
+        return *value ? S_OK : E_OUTOFMEMORY;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT CalcObjectBase::writeProperty(std::size_t index, BSTR value)
+{
+    try {
+        pickPropertyText(calc_, calcProperties()[index], utf8FromBstr(value));
+        return S_OK;
+    } catch (const RuntimeError& error) {
+        reportSlotError(error, propertyErrorDescription(error));
+        return errorHresult(error);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT CalcObjectBase::get_Centile(double* value)
+{
+    if (!value)
+        return E_POINTER;
+    *value = shownCentile(calc_);
+    return S_OK;
+}
+
+// --- Connection points ---------------------------------------------------------------
+
+HRESULT CalcObjectBase::EnumConnectionPoints(IEnumConnectionPoints** points)
+{
+    return enumerateConnectionPoints(*this, {&eventSinks_, &firstVersionSinks_}, points);
+}
+
+HRESULT CalcObjectBase::FindConnectionPoint(REFIID riid, IConnectionPoint** point)
+{
+    if (!point)
+        return E_POINTER;
+    *point = nullptr;
+    for (ConnectionPoint* candidate : {&eventSinks_, &firstVersionSinks_}) {
+        if (IsEqualIID(riid, candidate->source())) {
+            candidate->AddRef();
+            *point = candidate;
+            return S_OK;
+        }
+    }
+    return CONNECT_E_NOCONNECTION;
+}
+
+void CalcObjectBase::disconnectSinks()
+{
+    eventSinks_.disconnectAll();
+    firstVersionSinks_.disconnectAll();
 }
 
 CallOutcome CalcObjectBase::call(const form::CalcMethod& method, VARIANT* const* args, bool callersVariables,

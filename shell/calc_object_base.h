@@ -1,6 +1,7 @@
 // What the Calc object is on every platform: the form model behind the five
-// slots of _Calc, its reference count, and the call of one method with the
-// caller's seven arguments. Each platform adds its own IDispatch and
+// method slots of _Calc and the property slots of _Calc2, its reference
+// count, the call of one method with the caller's seven arguments, and the
+// connection points of its events. Each platform adds its own IDispatch and
 // interfaces in a class derived from this one (calc_object_posix.cpp,
 // windows/control/calc_object_windows.cpp).
 #pragma once
@@ -9,10 +10,14 @@
 #include <atomic>
 #include <cstddef>
 #include <optional>
+#include <string_view>
 
 #include "form/calc.h"
 #include "form/calc_interface.h"
 #include "platform/runtime_error.h"
+#include "shell/calc_events.h"
+#include "shell/calc_properties.h"
+#include "shell/connection_point.h"
 #include "shell/wrenfield515uk.h"
 
 namespace wrenfield::shell {
@@ -37,7 +42,12 @@ struct CallOutcome {
     UINT failedArgument = 0;  // parameter index, for a status that names one
 };
 
-class CalcObjectBase : public _Calc {
+// The slots of one input property of _Calc2: its read and its write.
+#define WRENFIELD_CALC_TEXT_PROPERTY(name, index)                                                        \
+    HRESULT STDMETHODCALLTYPE get_##name(BSTR* value) override { return readProperty(index, value); } \
+    HRESULT STDMETHODCALLTYPE put_##name(BSTR value) override { return writeProperty(index, value); }
+
+class CalcObjectBase : public _Calc2, public IConnectionPointContainer {
 public:
     CalcObjectBase();
     virtual ~CalcObjectBase();
@@ -50,8 +60,9 @@ public:
     // What the platform's object still needs before it is handed out.
     virtual HRESULT finishCreation() { return S_OK; }
 
-    // --- IUnknown: IUnknown, IDispatch and _Calc (a platform's object with
-    // further interfaces answers for those first).
+    // --- IUnknown: IUnknown, IDispatch, _Calc, _Calc2 and
+    // IConnectionPointContainer (a platform's object with further interfaces
+    // answers for those first).
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
@@ -63,6 +74,28 @@ public:
     WRENFIELD_CALC_METHOD(custcentnz) override { return slot(3, bwt, gest, wt, ht, sex, eth, par, retval); }
     WRENFIELD_CALC_METHOD(custcentau) override { return slot(4, bwt, gest, wt, ht, sex, eth, par, retval); }
 
+    // --- _Calc2 slots, in the order of calcProperties()
+    WRENFIELD_CALC_TEXT_PROPERTY(Population, 0)
+    WRENFIELD_CALC_TEXT_PROPERTY(MaternalHeight, 1)
+    WRENFIELD_CALC_TEXT_PROPERTY(BookingWeight, 2)
+    WRENFIELD_CALC_TEXT_PROPERTY(EthnicGroup, 3)
+    WRENFIELD_CALC_TEXT_PROPERTY(Parity, 4)
+    WRENFIELD_CALC_TEXT_PROPERTY(GestationWeeks, 5)
+    WRENFIELD_CALC_TEXT_PROPERTY(GestationDays, 6)
+    WRENFIELD_CALC_TEXT_PROPERTY(Birthweight, 7)
+    WRENFIELD_CALC_TEXT_PROPERTY(Sex, 8)
+    HRESULT STDMETHODCALLTYPE get_Centile(double* value) override;
+
+    // --- IConnectionPointContainer: __Calc2, the events, and __Calc, the
+    // first version's event interface, which has none.
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override;
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** point) override;
+
+    // A container's FreezeEvents: while frozen, no event is raised.
+    void freezeEvents(bool frozen) noexcept { events_.freeze(frozen); }
+    // Lets every sink go (the container closes the control).
+    void disconnectSinks();
+
 protected:
     // Binds the arguments (in parameter order), runs the method, writes back
     // into the caller's variables (also after a run-time error: a method
@@ -72,8 +105,15 @@ protected:
 
     // The form model behind the methods, for the platform's own views of it.
     form::Calc& calc() { return calc_; }
-    // Leaves a slot's run-time error where the platform's callers look for it.
-    virtual void reportSlotError(const RuntimeError&) {}
+    // Leaves a slot's run-time error, with the description its caller is
+    // told, where the platform's callers look for it.
+    virtual void reportSlotError(const RuntimeError&, std::string_view /*description*/) {}
+
+    // A property's read and write behind the slots (and the runtime's own
+    // dispatch): the property's text as a new BSTR; a pick of that text, its
+    // run-time error as the HRESULT 0x800A0000 + its number.
+    HRESULT readProperty(std::size_t index, BSTR* value);
+    HRESULT writeProperty(std::size_t index, BSTR value);
 
 private:
     HRESULT slot(std::size_t index, VARIANT* bwt, VARIANT* gest, VARIANT* wt, VARIANT* ht, VARIANT* sex,
@@ -85,6 +125,10 @@ private:
     // callback that stores it here.
     std::optional<RuntimeError> startupError_;
     form::Calc calc_;
+    ConnectionPoint eventSinks_{*this, DIID___Calc2};
+    ConnectionPoint firstVersionSinks_{*this, DIID___Calc};
+    // After calc_: it watches the form from the end of its start-up.
+    CalcEvents events_{calc_, eventSinks_};
 };
 
 // The platform's Calc object, with one reference held by the caller.

@@ -39,7 +39,7 @@ struct LibraryDescription {
     std::uint16_t majorVersion;
     std::uint16_t minorVersion;
     std::uint32_t lcid;
-    std::array<TypeDescription, 3> types;  // in the library's order
+    std::array<TypeDescription, 5> types;  // in the library's order
 };
 
 static const LibraryDescription kLibrary = {
@@ -52,8 +52,11 @@ static const LibraryDescription kLibrary = {
     {{
         {"_Calc", TypeKind::DualInterface, &IID__Calc, kHidden | kDual | kNonExtensible | kOleAutomation},
         {"Calc", TypeKind::CoClass, &CLSID_Calc, kControl | kNonCreatable},
-        // Non-extensible as well; the IDL compiler rejects that attribute on
-        // a dispinterface, so only this description carries it.
+        {"_Calc2", TypeKind::DualInterface, &IID__Calc2, kHidden | kDual | kNonExtensible | kOleAutomation},
+        // The event interfaces are non-extensible as well; the IDL compiler
+        // rejects that attribute on a dispinterface, so only this
+        // description carries it.
+        {"__Calc2", TypeKind::DispInterface, &DIID___Calc2, kHidden | kNonExtensible},
         {"__Calc", TypeKind::DispInterface, &DIID___Calc, kHidden | kNonExtensible},
     }},
 };

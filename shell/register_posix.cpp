@@ -6,6 +6,7 @@
 #include <limits.h>
 #include <stdlib.h>
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,11 +30,18 @@ WfTypeKind kindOf(TypeKind kind)
     return WF_TYPE_DISPINTERFACE;
 }
 
-const WfTypeEntry kTypes[] = {
-    {kLibrary.types[0].name.data(), kindOf(kLibrary.types[0].kind), kLibrary.types[0].guid},
-    {kLibrary.types[1].name.data(), kindOf(kLibrary.types[1].kind), kLibrary.types[1].guid},
-    {kLibrary.types[2].name.data(), kindOf(kLibrary.types[2].kind), kLibrary.types[2].guid},
-};
+WfTypeEntry typeEntry(const TypeDescription& type)
+{
+    return {type.name.data(), kindOf(type.kind), type.guid};
+}
+
+// Every type of the library, in its order.
+const auto kTypes = [] {
+    std::array<WfTypeEntry, kLibrary.types.size()> entries{};
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        entries[i] = typeEntry(kLibrary.types[i]);
+    return entries;
+}();
 
 // Where this library was loaded from, as an absolute path.
 bool libraryPath(std::string& path)
@@ -70,8 +78,8 @@ public:
             kLibrary.minorVersion,
             kLibrary.libid,
             kLibrary.lcid,
-            kTypes,
-            sizeof kTypes / sizeof kTypes[0],
+            kTypes.data(),
+            static_cast<UINT>(kTypes.size()),
         };
     }
     Project(const Project&) = delete;

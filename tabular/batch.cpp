@@ -5,24 +5,22 @@
 #include <charconv>
 #include <cmath>
 
-#include "tabular/ordered_chunks.h"
-#include "tabular/population_choice.h"
 #include "engine/batch_kernel.h"
-#include "engine/checked_arithmetic.h"
-#include "engine/population_methods.h"
 #include "platform/numeric_text.h"
-#include "platform/runtime_error.h"
-#include "platform/variant.h"
+#include "reading/admission.h"
+#include "reading/input_text.h"
+#include "tabular/ordered_chunks.h"
 
 namespace wrenfield::tabular {
 
 namespace {
 
 // Records computed between two writes; also the unit that the threads share
-// out: at most this many records read one by one, or this much plain text
-// (about 3,000 records of births). With a bounded number of chunks in flight
-// (a few more than threads), memory stays a few megabytes whatever the
-// input's length.
+// out: at most this many records read one by one, or this much text (about
+// 3,000 records of births; a single record may be longer, up to the CSV
+// reader's limit). With a bounded number of chunks in flight (a few more
+// than threads), memory stays a few megabytes whatever the input's length
+// and width.
 constexpr std::size_t kChunkRecords = 4096;
 constexpr std::size_t kChunkBytes = std::size_t{128} << 10;
 
@@ -69,7 +67,7 @@ BatchColumns findColumns(std::span<const std::string> header, const BatchSetting
     for (std::size_t i = 0; i < header.size(); ++i) {
         std::string key = columnKey(header[i]);
         bool added = false;
-        for (AddedColumn column : settings.added)
+        for (reading::ResultField column : settings.added)
             added |= key == addedColumnName(column);
         if (key == "centile" || key == "error" || added)
             throw BatchError("the input already has a column named \"" + key +
@@ -106,108 +104,31 @@ BatchColumns findColumns(std::span<const std::string> header, const BatchSetting
     return columns;
 }
 
-RowResult computeRow(const RowFields& fields, engine::Population defaultPopulation)
+BirthResult computeRow(const RowFields& fields, const BatchSettings& settings)
 {
-    BatchSettings settings;
-    settings.defaultPopulation = defaultPopulation;
-    return computeRow(fields, settings);
+    return reading::readBirth(reading::readBirthTexts({fields.inputs, fields.population}, settings.defaultPopulation,
+                                                      settings.dialect),
+                              settings.options);
 }
 
 namespace {
 
-BirthTexts birthTexts(const RowFields& fields)
+BirthResult malformedRow(long line, std::string_view problem)
 {
-    return {fields.inputs, fields.population};
-}
-
-}  // namespace
-
-// A computed centile with its reading; under --strict a flagged row is an error.
-RowResult readingRow(engine::Reading reading, const BatchSettings& settings)
-{
-    RowResult result;
-    result.reading = std::move(reading);
-    settleReadingRow(result, settings);
+    BirthResult result;
+    reading::setProblem(result, reading::Outcome::Refused,
+                        "malformed record at line " + std::to_string(line) + ": " + std::string(problem), {});
     return result;
 }
 
-void settleReadingRow(RowResult& result, const BatchSettings& settings)
-{
-    const engine::Reading& reading = *result.reading;
-    if (settings.strict && !reading.flags.empty()) {
-        result.centile.clear();
-        result.error = "flagged: " + engine::flagTexts(reading.flags);
-        result.outcome = RowOutcome::Error;
-    } else {
-        // The shortest text that reads back as the same centile, as shortestText gives it.
-        char text[32];
-        result.centile.assign(text, std::to_chars(text, text + sizeof text, reading.centile()).ptr);
-        result.error.clear();
-        result.outcome = RowOutcome::Computed;
-    }
-}
-
-// A row the vocabulary could not read whole: its population is unknown, a
-// field is missing, or one cannot be read. The fields go to the population's
-// method as the vocabulary read them (a missing one as the zero-length text,
-// an unreadable one as the text it is), so the outcome, "missing: …" or the
-// method's own run-time error, is exactly the method's.
-RowResult incompleteRow(const RowFields& fields, const BirthReading& birth)
-{
-    if (!birth.population)
-        return {{}, "unknown population: " + std::string(*fields.population), RowOutcome::Error, {}};
-    std::array<Variant, kInputFieldCount> arguments;
-    for (std::size_t c = 0; c < kInputFieldCount; ++c) {
-        switch (birth.fields[c].status) {
-        case FieldStatus::Value: arguments[c] = Variant(birth.fields[c].value); break;
-        case FieldStatus::Missing: arguments[c] = Variant(std::string()); break;
-        case FieldStatus::Invalid: arguments[c] = Variant(fields.inputs[c]); break;
-        }
-    }
-    Variant result;
-    try {
-        result = engine::populationMethod(*birth.population)(arguments[0], arguments[1], arguments[2], arguments[3],
-                                                             arguments[4], arguments[5], arguments[6]);
-    } catch (const RuntimeError& error) {
-        std::string text = error.what();
-        // Name the fields that are not numbers: the method only says that one is not.
-        if (error.number() == ErrorNumber::TypeMismatch && !birth.invalidFields().empty())
-            text += " (not a number: " + birth.invalidFields() + ")";
-        return {{}, std::move(text), RowOutcome::Error, {}};
-    }
-    if (result.isString())
-        return {{}, "missing: " + birth.missingFields(), RowOutcome::Missing, {}};
-    // Every field read: only a complete row gets here, and those are computed by readBirth.
-    return {shortestText(result.number()), {}, RowOutcome::Computed, {}};
-}
-
-RowResult computeRow(const RowFields& fields, const BatchSettings& settings)
-{
-    BirthReading birth = readBirthTexts(birthTexts(fields), settings.defaultPopulation, settings.dialect);
-    if (!birth.complete())
-        return incompleteRow(fields, birth);
-    try {
-        return readingRow(engine::readBirth(*birth.population, birth.inputs(), settings.thresholds), settings);
-    } catch (const RuntimeError& error) {
-        return {{}, error.what(), RowOutcome::Error, {}};
-    }
-}
-
-namespace {
-
-RowResult malformedRow(long line, std::string_view problem)
-{
-    return {{}, "malformed record at line " + std::to_string(line) + ": " + std::string(problem), RowOutcome::Error, {}};
-}
-
 }  // namespace
 
-RowResult malformedRow(const CsvRecord& record)
+BirthResult malformedRow(const CsvRecord& record)
 {
     return malformedRow(record.line, record.problem);
 }
 
-RowResult malformedRow(const CsvRow& row)
+BirthResult malformedRow(const CsvRow& row)
 {
     return malformedRow(row.line, row.problem);
 }
@@ -224,30 +145,35 @@ std::string outputNumber(double value, bool decimalComma)
     return text;
 }
 
-std::string addedField(AddedColumn column, const RowResult& result, const BatchSettings& settings)
+std::string addedField(reading::ResultField column, const BirthResult& result, const BatchSettings& settings)
 {
-    if (!result.reading)
-        return {};
-    const engine::Reading& reading = *result.reading;
-    if (column == AddedColumn::Flags)
-        return engine::flagTexts(reading.flags);
-    if (result.outcome != RowOutcome::Computed)
+    using reading::ResultField;
+    // A row flagged under --strict still shows its flags.
+    if (column == ResultField::Flags)
+        return result.computed() || result.outcome == reading::Outcome::Flagged ? reading::flagTexts(result.flags)
+                                                                                 : std::string();
+    if (!result.computed())
         return {};
     const bool comma = settings.dialect.decimalComma;
+    const engine::CentileDetail& d = result.detail;
     switch (column) {
-    case AddedColumn::Band: return engine::bandLabel(reading.band, settings.thresholds);
-    case AddedColumn::Rounded: return wholeNumberText(engine::checked::roundHalfUp(reading.centile()));
-    case AddedColumn::Z: return outputNumber(reading.detail.z, comma);
-    case AddedColumn::Expected: return outputNumber(reading.detail.expected, comma);
-    case AddedColumn::Weeks: return outputNumber(reading.detail.weeks, comma);
-    case AddedColumn::Flags: break;
+    case ResultField::Rounded: return reading::roundedCentileText(d.centile);
+    case ResultField::Band: return std::string(reading::bandCode(result.band));
+    case ResultField::BandLabel: return reading::bandLabel(result.band, result.thresholds);
+    case ResultField::BandWords: return reading::bandWords(result.band, result.thresholds);
+    case ResultField::TermWeight: return outputNumber(d.termWeight, comma);
+    case ResultField::Weeks: return outputNumber(d.weeks, comma);
+    case ResultField::Proportion: return outputNumber(d.proportion, comma);
+    case ResultField::ExpectedWeight: return outputNumber(d.expected, comma);
+    case ResultField::Spread: return outputNumber(d.spread, comma);
+    case ResultField::Z: return outputNumber(d.z, comma);
+    default: return {};
     }
-    return {};
 }
 
 }  // namespace
 
-void writeRow(CsvWriter& writer, const CsvRow& row, std::size_t width, const RowResult& result,
+void writeRow(CsvWriter& writer, const CsvRow& row, std::size_t width, const BirthResult& result,
               const BatchSettings& settings)
 {
     if (!row.text.empty() && row.fields.size() == width) {
@@ -256,59 +182,49 @@ void writeRow(CsvWriter& writer, const CsvRow& row, std::size_t width, const Row
         for (std::size_t i = 0; i < width; ++i)
             writer.writeField(i < row.fields.size() ? row.fields[i] : std::string_view());
     }
-    if (settings.dialect.decimalComma && !result.centile.empty()) {
-        std::string centile = result.centile;
-        std::replace(centile.begin(), centile.end(), '.', ',');
-        writer.writeField(centile);
+    if (!result.computed()) {
+        writer.writeField({});
     } else {
-        writer.writeNumberField(result.centile);
+        // The shortest text that reads back as the same centile, as shortestText gives it.
+        char text[32];
+        char* end = std::to_chars(text, text + sizeof text, result.centile()).ptr;
+        if (settings.dialect.decimalComma) {
+            std::replace(text, end, '.', ',');
+            writer.writeField({text, static_cast<std::size_t>(end - text)});
+        } else {
+            writer.writeNumberField({text, static_cast<std::size_t>(end - text)});
+        }
     }
-    for (AddedColumn column : settings.added)
+    for (reading::ResultField column : settings.added)
         writer.writeField(addedField(column, result, settings));
     writer.writeField(result.error);
     writer.endRecord();
 }
 
-namespace {
-
-constexpr std::array<std::string_view, 6> kAddedColumnNames = {"band", "rounded", "z", "expected", "weeks", "flags"};
-
-}  // namespace
-
-std::string_view addedColumnName(AddedColumn column)
+std::string addedColumnName(reading::ResultField column)
 {
-    return kAddedColumnNames[static_cast<std::size_t>(column)];
+    return reading::snakeCase(reading::fieldName(column));
 }
 
-std::optional<AddedColumn> addedColumnFromName(std::string_view name)
-{
-    std::string key = columnKey(name);
-    for (std::size_t i = 0; i < kAddedColumnNames.size(); ++i)
-        if (key == kAddedColumnNames[i])
-            return static_cast<AddedColumn>(i);
-    return std::nullopt;
-}
-
-void BatchSummary::count(const RowResult& result)
+void BatchSummary::count(const BirthResult& result)
 {
     ++rows;
-    switch (result.outcome) {
-    case RowOutcome::Computed: ++computed; break;
-    case RowOutcome::Missing: ++missing; break;
-    case RowOutcome::Error: ++errors; break;
-    }
-    if (!result.reading)
-        return;
-    if (result.outcome == RowOutcome::Computed) {
-        ++bands[static_cast<std::size_t>(result.reading->band)];
-        const double centile = result.reading->centile();
+    if (result.outcome == reading::Outcome::Computed)
+        ++computed;
+    else if (result.outcome == reading::Outcome::Missing)
+        ++missing;
+    else
+        ++errors;
+    if (result.outcome == reading::Outcome::Computed) {
+        ++bands[static_cast<std::size_t>(result.band)];
+        const double centile = result.centile();
         const std::size_t tenth = centile < 10 ? 0 : centile >= 90 ? 9 : static_cast<std::size_t>(centile / 10);
         ++tenths[tenth];
     }
-    if (result.reading->flags.empty())
+    if (result.flags.empty())
         return;
     ++flaggedRows;
-    for (const engine::Flag& flag : result.reading->flags) {
+    for (const reading::Flag& flag : result.flags) {
         auto it = std::find_if(flags.begin(), flags.end(), [&](const auto& entry) { return entry.first == flag.code; });
         if (it == flags.end())
             flags.emplace_back(flag.code, 1);
@@ -344,15 +260,15 @@ std::string summaryText(const BatchSummary& summary)
            std::to_string(summary.missing) + " missing, " + std::to_string(summary.errors) + " errors";
 }
 
-std::string bandSummaryText(const BatchSummary& summary, const engine::BandThresholds& thresholds)
+std::string bandSummaryText(const BatchSummary& summary, const reading::BandThresholds& thresholds)
 {
-    auto band = [&summary](engine::Band b) { return std::to_string(summary.bands[static_cast<std::size_t>(b)]); };
+    auto band = [&summary](reading::Band b) { return std::to_string(summary.bands[static_cast<std::size_t>(b)]); };
     long small = summary.bands[0] + summary.bands[1];
     long large = summary.bands[3] + summary.bands[4];
-    std::string text = "bands: " + std::to_string(small) + " SGA (" + band(engine::Band::VerySmall) + " below the " +
-                       engine::ordinalText(thresholds.verySmall) + "), " + band(engine::Band::Appropriate) +
-                       " AGA, " + std::to_string(large) + " LGA (" + band(engine::Band::VeryLarge) + " above the " +
-                       engine::ordinalText(thresholds.veryLarge) + "); " + std::to_string(summary.flaggedRows) +
+    std::string text = "bands: " + std::to_string(small) + " SGA (" + band(reading::Band::VerySmall) + " below the " +
+                       reading::ordinalText(thresholds.verySmall) + "), " + band(reading::Band::Appropriate) +
+                       " AGA, " + std::to_string(large) + " LGA (" + band(reading::Band::VeryLarge) + " above the " +
+                       reading::ordinalText(thresholds.veryLarge) + "); " + std::to_string(summary.flaggedRows) +
                        (summary.flaggedRows == 1 ? " row" : " rows") + " flagged";
     std::vector<std::pair<std::string_view, long>> flags = summary.flags;
     std::sort(flags.begin(), flags.end());
@@ -401,16 +317,12 @@ BatchJob::BatchJob(std::istream& in, BatchSettings settings)
     columns_ = findColumns(header_, settings_);
     crLf_ = reader_.lastRecordEndedWithCrLf();
     plainNumbersAsTheyStand_ = readsPlainNumbersAsTheyStand(settings_.dialect);
-    withDetail_ = std::any_of(settings_.added.begin(), settings_.added.end(), [](AddedColumn column) {
-        return column == AddedColumn::Z || column == AddedColumn::Expected || column == AddedColumn::Weeks;
-    });
 }
 
 // Per-chunk working space, kept from one chunk to the next.
 struct BatchJob::Scratch {
-    std::vector<engine::BatchRecord> records;
-    std::vector<std::size_t> rows;  // the chunk position of each record
-    std::vector<engine::BatchOutcome> outcomes;
+    std::vector<reading::PendingBirth> pending;
+    reading::ReadingScratch reading;
     // The population of the texts met lately in the population column: a
     // file names the same few again and again.
     std::vector<std::pair<std::string, engine::Population>> populations;
@@ -425,7 +337,7 @@ struct BatchJob::Chunk {
     std::size_t count = 0;
     bool readFailed = false;
     CsvRows rows;
-    std::vector<RowResult> results;
+    std::vector<BirthResult> results;
     Scratch scratch;
     std::string output;  // the chunk's output records, ready to write
     BatchSummary summary;
@@ -441,11 +353,11 @@ RowFields BatchJob::rowFields(const CsvRow& row) const
     return fields;
 }
 
-std::vector<RowResult> BatchJob::computeChunk(std::span<const CsvRecord> records) const
+std::vector<BirthResult> BatchJob::computeChunk(std::span<const CsvRecord> records) const
 {
     CsvRows rows;
     rows.view(records);
-    std::vector<RowResult> results;
+    std::vector<BirthResult> results;
     Scratch scratch;
     computeChunk(rows.rows, results, scratch);
     return results;
@@ -458,7 +370,7 @@ std::optional<engine::Population> BatchJob::rowPopulation(std::string_view text,
         if (name == text)
             return population;
     std::optional<engine::Population> population =
-        readRowPopulation(text, settings_.defaultPopulation, settings_.dialect).population;
+        reading::readRowPopulation(text, settings_.defaultPopulation, settings_.dialect).population;
     if (population && scratch.populations.size() < kRemembered)
         scratch.populations.emplace_back(std::string(text), *population);
     return population;
@@ -478,76 +390,45 @@ bool BatchJob::plainRecord(const CsvRow& row, Scratch& scratch, engine::BatchRec
             return false;
         values[c] = *value;
     }
-    if (settings_.dialect.positiveMeasurements) {
-        for (InputField measurement : {InputField::Bwt, InputField::Gest, InputField::Wt, InputField::Ht})
-            if (!(values[static_cast<std::size_t>(measurement)] > 0))
-                return false;
-    }
+    record.inputs = {values[0], values[1], values[2], values[3], values[4], values[5], values[6]};
+    // A value the rules refuse takes the vocabulary's road, which says why.
+    if (!reading::valuesAdmissible(record.inputs))
+        return false;
     std::optional<engine::Population> population = settings_.defaultPopulation;
     if (columns_.population)
         population = rowPopulation(row.fields[*columns_.population], scratch);
     if (!population)
         return false;
     record.population = *population;
-    record.inputs = {values[0], values[1], values[2], values[3], values[4], values[5], values[6]};
     return true;
 }
 
-// The common row, seven values the vocabulary reads (plain numbers most of
-// the time), goes to the batch kernel with the others of its chunk. Every
-// other row (a missing or unreadable field, an unknown population) and every
-// row the kernel reports an error for is computed on its own by computeRow,
-// which hands the values to the population's method: its result and its
-// error text are exactly the method's. For a text that numberFromTextInRange
-// reads, the method computes with that very number, so both ways give the
-// same centile (to the last bit or two of the vector exponential; a centile
-// that close to a band threshold is recomputed by the method).
-void BatchJob::computeChunk(std::span<const CsvRow> rows, std::vector<RowResult>& results, Scratch& scratch) const
+// Every row of the chunk is read as a birth: the common row (seven plain
+// decimals and a known population) in one step, any other through the
+// vocabulary and the rules of admission. The births admitted then go through
+// the reading of many births together; the others already have their result.
+void BatchJob::computeChunk(std::span<const CsvRow> rows, std::vector<BirthResult>& results, Scratch& scratch) const
 {
     results.resize(rows.size());
-    scratch.records.clear();
-    scratch.rows.clear();
+    scratch.pending.clear();
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const CsvRow& row = rows[r];
         if (row.malformed()) {
             results[r] = malformedRow(row);
             continue;
         }
-        engine::BatchRecord plain;
-        if (!settings_.exact && plainRecord(row, scratch, plain)) {
-            scratch.records.push_back(plain);
-            scratch.rows.push_back(r);
-            continue;
+        reading::PendingBirth birth{{}, &settings_.options, &results[r]};
+        if (!plainRecord(row, scratch, birth.record)) {
+            const RowFields fields = rowFields(row);
+            const reading::BirthReading read =
+                reading::readBirthTexts({fields.inputs, fields.population}, settings_.defaultPopulation,
+                                        settings_.dialect);
+            if (!reading::admitBirth(read, birth.record, results[r]))
+                continue;
         }
-        RowFields fields = rowFields(row);
-        BirthReading birth = readBirthTexts(birthTexts(fields), settings_.defaultPopulation, settings_.dialect);
-        if (!birth.complete()) {
-            results[r] = incompleteRow(fields, birth);
-            continue;
-        }
-        if (settings_.exact) {
-            results[r] = computeRow(fields, settings_);
-            continue;
-        }
-        scratch.records.push_back({*birth.population, birth.inputs()});
-        scratch.rows.push_back(r);
+        scratch.pending.push_back(birth);
     }
-
-    scratch.outcomes.resize(scratch.records.size());
-    engine::computeCentiles(scratch.records, scratch.outcomes);
-    for (std::size_t k = 0; k < scratch.rows.size(); ++k) {
-        std::size_t r = scratch.rows[k];
-        const engine::BatchOutcome& outcome = scratch.outcomes[k];
-        if (outcome.error)
-            results[r] = computeRow(rowFields(rows[r]), settings_);
-        else {
-            // Into the result kept from an earlier chunk, reusing its room.
-            RowResult& result = results[r];
-            engine::readBatchBirth(scratch.records[k], outcome.centile, settings_.thresholds, withDetail_,
-                                   result.reading ? *result.reading : result.reading.emplace());
-            settleReadingRow(result, settings_);
-        }
-    }
+    reading::readPending(scratch.pending, scratch.reading);
 }
 
 bool BatchJob::readChunk(Chunk& chunk)
@@ -555,13 +436,15 @@ bool BatchJob::readChunk(Chunk& chunk)
     chunk.count = 0;
     chunk.plain = reader_.nextPlainText(chunk.text, chunk.firstLine, kChunkBytes);
     bool more = chunk.plain;
-    // Otherwise records one by one, until plain text follows.
+    // Otherwise records one by one, until plain text follows or the chunk
+    // holds as much text as a plain one would: wide rows make short chunks.
+    const std::uint64_t start = reader_.offset();
     while (!chunk.plain && chunk.count < chunk.records.size()) {
         more = reader_.next(chunk.records[chunk.count]);
         if (!more)
             break;
         ++chunk.count;
-        if (reader_.plainRecordNext())
+        if (reader_.plainRecordNext() || reader_.offset() - start >= kChunkBytes)
             break;
     }
     // Plain text holds only whole lines, read before any error; records read
@@ -581,7 +464,7 @@ void BatchJob::processChunk(Chunk& chunk) const
     chunk.summary = {};
     CsvWriter writer(chunk.output, crLf_ ? "\r\n" : "\n", reader_.delimiter());
     for (std::size_t i = 0; i < chunk.rows.rows.size(); ++i) {
-        const RowResult& result = chunk.results[i];
+        const BirthResult& result = chunk.results[i];
         writeRow(writer, chunk.rows.rows[i], columns_.width, result, settings_);
         chunk.summary.count(result);
     }
@@ -603,7 +486,7 @@ BatchSummary BatchJob::run(std::ostream& out, const BatchRunOptions& options)
     CsvWriter writer(out, crLf_ ? "\r\n" : "\n", reader_.delimiter());
     std::vector<std::string> outputHeader = header_;
     outputHeader.emplace_back("centile");
-    for (AddedColumn column : settings_.added)
+    for (reading::ResultField column : settings_.added)
         outputHeader.emplace_back(addedColumnName(column));
     outputHeader.emplace_back("error");
     writer.writeRecord(outputHeader);

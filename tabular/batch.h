@@ -1,9 +1,13 @@
-// Customised centiles for a file of births: one CSV record in, one out.
+// Customised centiles for a file of births: one CSV record in, one out. The
+// CSV adapter of the reading layer: each row's fields are read with the
+// input vocabulary, and the rows of a chunk go through the reading of many
+// births (reading/births.h), so a row gets exactly what the same birth gets
+// through any other front end.
 //
 // The work is split into three steps that know nothing of each other, so that
-// rows can later be computed in chunks on several threads: reading records
-// (CsvReader), computing one row from its fields (computeRow, a pure function
-// of the texts), and writing the record with its centile and error (writeRow).
+// rows are computed in chunks on several threads: reading records
+// (CsvReader), computing the rows of a chunk from their fields, and writing
+// each record with its centile and error (writeRow).
 #pragma once
 
 #include <array>
@@ -19,35 +23,32 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/band.h"
 #include "engine/coefficient_set.h"
-#include "engine/reading.h"
+#include "reading/births.h"
+#include "reading/fields.h"
+#include "reading/result.h"
+#include "reading/vocabulary.h"
 #include "tabular/csv.h"
-#include "tabular/vocabulary.h"
 
 namespace wrenfield::tabular {
 
-// The columns every input file needs are kInputColumns (vocabulary.h), in
-// the order the methods take them; the population column is optional.
+using reading::BirthResult;
+using reading::kInputColumns;
+using reading::kInputFieldCount;
+
+// The columns every input file needs are kInputColumns (reading/vocabulary.h),
+// in the order the methods take them; the population column is optional.
 inline constexpr std::string_view kPopulationColumn = "population";
 
-// Columns a run may add between `centile` and `error`, in the order asked for.
-enum class AddedColumn : std::uint8_t {
-    Band,      // "SGA", "AGA", "LGA", or "SGA <3rd", "LGA >97th"
-    Rounded,   // the centile as the calculator shows it (halves up)
-    Z,         // the deviation in spreads
-    Expected,  // the expected weight in grams
-    Weeks,     // the gestation in weeks
-    Flags,     // the plausibility flags, "; " between them
-};
-std::string_view addedColumnName(AddedColumn column);
-std::optional<AddedColumn> addedColumnFromName(std::string_view name);  // any case
+// The name of a column a run adds: the result field's snake_case name
+// ("expected_weight", "band_label").
+std::string addedColumnName(reading::ResultField column);
 
 // How a file is read and what the run adds to it.
 struct BatchSettings {
     engine::Population defaultPopulation = engine::Population::UnitedKingdom;
     // Units of bare numbers, missing-value markers, decimal comma.
-    InputDialect dialect;
+    reading::InputDialect dialect;
     // The delimiter; nothing: detected from the header (comma, semicolon or tab).
     std::optional<char> delimiter = ',';
     // The header name of each input column (--map bwt=birthweight_g).
@@ -55,13 +56,12 @@ struct BatchSettings {
                                                           std::string(kInputColumns[2]), std::string(kInputColumns[3]),
                                                           std::string(kInputColumns[4]), std::string(kInputColumns[5]),
                                                           std::string(kInputColumns[6])};
-    std::vector<AddedColumn> added;
-    engine::BandThresholds thresholds;
-    // A flagged row is an error (no centile) instead of a computed one.
-    bool strict = false;
-    // Every row by the population's method itself (the 1001-slice sum, one
-    // record at a time), for audits, instead of the batch kernel.
-    bool exact = false;
+    // Columns added between `centile` and `error`, in the order asked for
+    // (reading::kColumnFields).
+    std::vector<reading::ResultField> added;
+    // The band thresholds, strict (a flagged row is an error) and exact
+    // (every row by the population's method itself, for audits).
+    reading::ReadingOptions options;
 };
 
 // A problem that stops the run before any output: an unreadable or unusable header.
@@ -89,46 +89,19 @@ struct RowFields {
     std::optional<std::string_view> population;                // the row's own population, if the file has one
 };
 
-enum class RowOutcome { Computed, Missing, Error };
-
-struct RowResult {
-    std::string centile;  // shortest text of the unrounded centile; empty unless computed
-    std::string error;    // empty when computed
-    RowOutcome outcome = RowOutcome::Error;
-    // The band, the intermediate values and the flags of a computed row (and
-    // of a row that --strict turned into an error for its flags).
-    std::optional<engine::Reading> reading;
-};
-
-// The centile of one row. Each field is read with the input vocabulary (a
-// number as the population methods read it, a name, "39+4", a value with its
-// unit; "", NA, NaN and "." are missing). A row with a missing field gives
-// "missing: gest"; a field the vocabulary cannot read goes to the method as
-// the text it is, which raises its type mismatch ("Type mismatch (not a
-// number: sex)"). An empty population field takes the default.
-RowResult computeRow(const RowFields& fields, engine::Population defaultPopulation);
-RowResult computeRow(const RowFields& fields, const BatchSettings& settings);
-
-// A computed centile with its reading; under `settings.strict` a flagged row
-// is an error ("flagged: ...").
-RowResult readingRow(engine::Reading reading, const BatchSettings& settings);
-// The centile text, error and outcome of a result whose reading is set (a
-// result kept from an earlier row reuses its texts' room).
-void settleReadingRow(RowResult& result, const BatchSettings& settings);
-
-// A row the vocabulary could not read whole: its population is unknown, a
-// field is missing, or one cannot be read. `birth` is the reading of the
-// row's `fields`; the outcome ("missing: gest", "unknown population: X", the
-// method's run-time error) is exactly what the batch gives such a row.
-RowResult incompleteRow(const RowFields& fields, const BirthReading& birth);
+// The result of one row, read as every front end reads a birth: each field
+// with the input vocabulary (a number, a name, "39+4", a value with its unit;
+// "", NA, NaN and "." are missing), then the rules of admission and the
+// reading of the birth. An empty population field takes the default.
+BirthResult computeRow(const RowFields& fields, const BatchSettings& settings);
 
 // The result of a record that could not be read as a row.
-RowResult malformedRow(const CsvRecord& record);
-RowResult malformedRow(const CsvRow& row);
+BirthResult malformedRow(const CsvRecord& record);
+BirthResult malformedRow(const CsvRow& row);
 
 // Writes the record's fields (padded with empty fields or cut to `width` when
 // the record was malformed), then the centile, the added columns and the error.
-void writeRow(CsvWriter& writer, const CsvRow& row, std::size_t width, const RowResult& result,
+void writeRow(CsvWriter& writer, const CsvRow& row, std::size_t width, const BirthResult& result,
               const BatchSettings& settings = {});
 
 struct BatchSummary {
@@ -137,7 +110,7 @@ struct BatchSummary {
     long missing = 0;
     long errors = 0;
     bool interrupted = false;  // stopped on request before the end of the input
-    // Computed rows by band (indexed by engine::Band).
+    // Computed rows by band (indexed by reading::Band).
     std::array<long, 5> bands{};
     // Rows with at least one flag, and the count of each flag code.
     long flaggedRows = 0;
@@ -147,7 +120,7 @@ struct BatchSummary {
     std::array<long, 10> tenths{};
 
     void add(const BatchSummary& other);
-    void count(const RowResult& result);
+    void count(const BirthResult& result);
 };
 
 struct BatchRunOptions {
@@ -165,7 +138,7 @@ struct BatchRunOptions {
 // "6 rows: 3 computed, 1 missing, 2 errors"
 std::string summaryText(const BatchSummary& summary);
 // "bands: 1 SGA (0 below the 3rd), 2 AGA, 0 LGA (0 above the 97th); 1 row flagged: gest_low 1"
-std::string bandSummaryText(const BatchSummary& summary, const engine::BandThresholds& thresholds = {});
+std::string bandSummaryText(const BatchSummary& summary, const reading::BandThresholds& thresholds = {});
 
 class BatchJob {
 public:
@@ -182,15 +155,14 @@ public:
     // calling thread, parsing and computing go to the workers, chunk by chunk.
     BatchSummary run(std::ostream& out, const BatchRunOptions& options);
 
-    // The results of a chunk of records, in the same order. Each row on its
-    // own: the rows of a chunk may be computed in any order or at once.
-    std::vector<RowResult> computeChunk(std::span<const CsvRecord> records) const;
+    // The results of a chunk of records, in the same order.
+    std::vector<BirthResult> computeChunk(std::span<const CsvRecord> records) const;
 
 private:
     struct Chunk;
     struct Scratch;
     bool readChunk(Chunk& chunk);
-    void computeChunk(std::span<const CsvRow> rows, std::vector<RowResult>& results, Scratch& scratch) const;
+    void computeChunk(std::span<const CsvRow> rows, std::vector<BirthResult>& results, Scratch& scratch) const;
     RowFields rowFields(const CsvRow& row) const;
     bool plainRecord(const CsvRow& row, Scratch& scratch, engine::BatchRecord& record) const;
     std::optional<engine::Population> rowPopulation(std::string_view text, Scratch& scratch) const;
@@ -204,8 +176,6 @@ private:
     // Whether a plain decimal in every input field is read as it stands (its
     // unit is the method's own and no missing-value marker is a number).
     bool plainNumbersAsTheyStand_ = false;
-    // Whether the run adds a column that needs the z, expected weight or weeks.
-    bool withDetail_ = false;
 };
 
 }  // namespace wrenfield::tabular

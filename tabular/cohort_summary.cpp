@@ -20,7 +20,7 @@ double CohortSummary::percentOfComputed(long count) const
     return computed > 0 ? 100.0 * static_cast<double>(count) / static_cast<double>(computed) : 0;
 }
 
-CohortSummary cohortSummary(const BatchSummary& summary, const engine::BandThresholds& thresholds)
+CohortSummary cohortSummary(const BatchSummary& summary, const reading::BandThresholds& thresholds)
 {
     CohortSummary cohort;
     cohort.bins = summary.tenths;
@@ -29,7 +29,7 @@ CohortSummary cohortSummary(const BatchSummary& summary, const engine::BandThres
     cohort.missing = summary.missing;
     cohort.failed = summary.errors;
     cohort.flagged = summary.flaggedRows;
-    using engine::Band;
+    using reading::Band;
     auto band = [&summary](Band b) { return summary.bands[static_cast<std::size_t>(b)]; };
     cohort.small = band(Band::VerySmall) + band(Band::Small);
     cohort.appropriate = band(Band::Appropriate);

@@ -9,7 +9,7 @@
 #include <array>
 #include <string>
 
-#include "engine/band.h"
+#include "reading/band.h"
 #include "tabular/batch.h"
 
 namespace wrenfield::tabular {
@@ -28,7 +28,7 @@ struct CohortSummary {
     // Computed rows by band, and the shares the thresholds expect (percent).
     long small = 0, appropriate = 0, large = 0;
     double expectedSmallPercent = 10, expectedAppropriatePercent = 80, expectedLargePercent = 10;
-    engine::BandThresholds thresholds;
+    reading::BandThresholds thresholds;
 
     // The count each bin holds when the standard fits: a tenth of the computed rows.
     double expectedPerBin() const { return static_cast<double>(computed) / kBins; }
@@ -36,7 +36,7 @@ struct CohortSummary {
     double percentOfComputed(long count) const;
 };
 
-CohortSummary cohortSummary(const BatchSummary& summary, const engine::BandThresholds& thresholds);
+CohortSummary cohortSummary(const BatchSummary& summary, const reading::BandThresholds& thresholds);
 
 // The same numbers as lines of text: the bins with their counts and shares,
 // the bands against their expected shares, and the rows without a centile.

@@ -9,16 +9,20 @@
 #include <stdexcept>
 #include <thread>
 
-#include "engine/batch_kernel.h"
-#include "engine/centile_model.h"
-#include "engine/plausibility.h"
-#include "engine/reading.h"
-#include "platform/runtime_error.h"
-#include "tabular/units.h"
+#include "reading/admission.h"
+#include "reading/births.h"
+#include "reading/json.h"
+#include "reading/units.h"
 
 namespace wrenfield::tabular {
 
 namespace {
+
+using reading::BirthReading;
+using reading::FieldReading;
+using reading::InputField;
+using reading::Outcome;
+using reading::Unit;
 
 // Rows computed together: the unit the threads share out, and how often a
 // stop request is looked at.
@@ -52,7 +56,7 @@ std::optional<Unit> methodUnit(InputField field)
     }
 }
 
-std::optional<Unit> dialectUnit(InputField field, const InputDialect& dialect)
+std::optional<Unit> dialectUnit(InputField field, const reading::InputDialect& dialect)
 {
     switch (field) {
     case InputField::Bwt: return dialect.bwtUnit;
@@ -69,7 +73,7 @@ struct Readings {
     // population, so the ethnic group's texts are read once per population.
     std::array<std::vector<FieldReading>, kInputFieldCount> fields;
     std::array<std::vector<FieldReading>, engine::kPopulationCount> groups;
-    std::vector<std::optional<engine::Population>> populations;
+    std::vector<reading::PopulationReading> populations;
     // Bare numbers in a unit other than the method's are converted.
     std::array<std::optional<Unit>, kInputFieldCount> numberUnit;
 };
@@ -77,7 +81,7 @@ struct Readings {
 std::shared_ptr<const Readings> readTexts(const ColumnBatchInput& input)
 {
     auto readings = std::make_shared<Readings>();
-    const InputDialect& dialect = input.settings.dialect;
+    const reading::InputDialect& dialect = input.settings.dialect;
     for (std::size_t c = 0; c < kInputFieldCount; ++c) {
         auto field = static_cast<InputField>(c);
         const InputColumn& column = input.inputs[c];
@@ -92,18 +96,18 @@ std::shared_ptr<const Readings> readTexts(const ColumnBatchInput& input)
             for (const engine::CoefficientSet& set : engine::allCoefficientSets())
                 for (const std::string& text : column.texts->texts)
                     readings->groups[static_cast<std::size_t>(set.population)].push_back(
-                        readField(field, set, text, dialect));
+                        reading::readField(field, set, text, dialect));
             continue;
         }
         const engine::CoefficientSet& set = engine::coefficients(input.settings.defaultPopulation);
         for (const std::string& text : column.texts->texts)
-            readings->fields[c].push_back(readField(field, set, text, dialect));
+            readings->fields[c].push_back(reading::readField(field, set, text, dialect));
     }
     if (input.population) {
         checkIndex(*input.population, input.rows, "population");
         for (const std::string& text : input.population->texts)
             readings->populations.push_back(
-                readRowPopulation(text, input.settings.defaultPopulation, dialect).population);
+                reading::readRowPopulation(text, input.settings.defaultPopulation, dialect));
     }
     return readings;
 }
@@ -116,13 +120,16 @@ public:
         checkSpan(output.centile.size(), input.rows, false, "centile");
         checkSpan(output.outcome.size(), input.rows, false, "outcome");
         checkSpan(output.band.size(), input.rows, true, "band");
+        checkSpan(output.termWeight.size(), input.rows, true, "term weight");
         checkSpan(output.weeks.size(), input.rows, true, "weeks");
+        checkSpan(output.proportion.size(), input.rows, true, "proportion");
         checkSpan(output.expected.size(), input.rows, true, "expected");
+        checkSpan(output.spread.size(), input.rows, true, "spread");
         checkSpan(output.z.size(), input.rows, true, "z");
-        if (auto problem = engine::thresholdProblem(input.settings.thresholds))
+        if (output.records && output.records->size() != input.rows)
+            throw std::invalid_argument("computeColumns: the records output needs one element per row");
+        if (auto problem = reading::thresholdProblem(input.settings.options.thresholds))
             throw std::invalid_argument("computeColumns: " + *problem);
-        reading_ = options.flags || input.settings.strict || !output.band.empty() || !output.weeks.empty() ||
-                   !output.expected.empty() || !output.z.empty();
         readings_ = readTexts(input);
     }
 
@@ -131,50 +138,18 @@ public:
     // Computes chunk `c`; its messages and flags go to `part`, its counts to `summary`.
     void computeChunk(std::size_t c, ColumnBatchSummary& part, ColumnBatchSummary& summary)
     {
-        std::size_t begin = c * kChunkRows;
-        std::size_t end = std::min(input_.rows, begin + kChunkRows);
-        records_.clear();
-        rows_.clear();
+        const std::size_t begin = c * kChunkRows;
+        const std::size_t end = std::min(input_.rows, begin + kChunkRows);
+        results_.resize(end - begin);
+        pending_.clear();
         for (std::size_t r = begin; r < end; ++r) {
-            std::optional<engine::Population> population = input_.settings.defaultPopulation;
-            std::optional<std::string_view> populationText;
-            if (input_.population) {
-                std::int64_t i = input_.population->index[r];
-                if (i >= 0) {
-                    population = readings_->populations[static_cast<std::size_t>(i)];
-                    populationText = input_.population->texts[static_cast<std::size_t>(i)];
-                }
-            }
-            double values[kInputFieldCount];
-            bool complete = population.has_value();
-            for (std::size_t k = 0; k < kInputFieldCount && complete; ++k) {
-                if (!input_.inputs[k].texts) {
-                    values[k] = number(k, r);
-                    complete = !std::isnan(values[k]);
-                } else {
-                    const FieldReading* reading = textReading(k, r, population);
-                    complete = reading && reading->ok();
-                    if (complete)
-                        values[k] = reading->value;
-                }
-            }
-            if (!complete) {
-                incomplete(r, population, populationText, part, summary);
-                continue;
-            }
-            records_.push_back({*population, {values[0], values[1], values[2], values[3], values[4], values[5],
-                                              values[6]}});
-            rows_.push_back(r);
+            reading::PendingBirth birth{{}, &input_.settings.options, &results_[r - begin]};
+            if (plainRow(r, birth.record) || reading::admitBirth(birthReading(r), birth.record, *birth.result))
+                pending_.push_back(birth);
         }
-
-        outcomes_.resize(records_.size());
-        engine::computeCentiles(records_, outcomes_);
-        for (std::size_t k = 0; k < records_.size(); ++k) {
-            if (outcomes_[k].error)
-                methodError(rows_[k], records_[k], *outcomes_[k].error, part, summary);
-            else
-                computed(rows_[k], records_[k], outcomes_[k].centile, part, summary);
-        }
+        reading::readPending(pending_, scratch_);
+        for (std::size_t r = begin; r < end; ++r)
+            finish(r, results_[r - begin], part, summary);
     }
 
 private:
@@ -187,149 +162,112 @@ private:
         return value;
     }
 
-    // The vocabulary's reading of a text input's row, or nothing where the
-    // input is numbers or the row's text is missing.
-    const FieldReading* textReading(std::size_t k, std::size_t row,
-                                    std::optional<engine::Population> population) const
+    // The population of a row: the column's reading of its text, or the
+    // default where the column is absent or the row's value missing.
+    const reading::PopulationReading* populationOf(std::size_t row) const
     {
-        const std::optional<TextColumn>& texts = input_.inputs[k].texts;
-        if (!texts)
+        if (!input_.population)
             return nullptr;
-        std::int64_t i = texts->index[row];
+        const std::int64_t i = input_.population->index[row];
+        return i < 0 ? nullptr : &readings_->populations[static_cast<std::size_t>(i)];
+    }
+
+    // The vocabulary's reading of a text input's row; nothing where the
+    // row's text is missing.
+    const FieldReading* textReading(std::size_t k, std::size_t row, engine::Population population) const
+    {
+        const std::int64_t i = input_.inputs[k].texts->index[row];
         if (i < 0)
             return nullptr;
-        if (static_cast<InputField>(k) == InputField::Eth) {
-            // As the vocabulary reads a birth: a row of an unknown population
-            // reads its group in the default's list.
-            auto p = population.value_or(input_.settings.defaultPopulation);
-            return &readings_->groups[static_cast<std::size_t>(p)][static_cast<std::size_t>(i)];
-        }
+        // A group name is read in the row's own population.
+        if (static_cast<InputField>(k) == InputField::Eth)
+            return &readings_->groups[static_cast<std::size_t>(population)][static_cast<std::size_t>(i)];
         return &readings_->fields[k][static_cast<std::size_t>(i)];
     }
 
-    // A row with a missing or unreadable input, or an unknown population: the
-    // batch's own reading of such a row.
-    void incomplete(std::size_t row, std::optional<engine::Population> population,
-                    std::optional<std::string_view> populationText, ColumnBatchSummary& part,
-                    ColumnBatchSummary& summary)
+    // The common row in one step: every input a value the rules admit, the
+    // population known. False for any other row, which birthReading reads.
+    bool plainRow(std::size_t row, engine::BatchRecord& record) const
     {
-        BirthReading birth;
-        birth.population = population;
-        RowFields fields;
-        fields.population = populationText;
+        const reading::PopulationReading* named = populationOf(row);
+        if (named && !named->population)
+            return false;
+        record.population = named ? *named->population : input_.settings.defaultPopulation;
+        double values[kInputFieldCount];
         for (std::size_t k = 0; k < kInputFieldCount; ++k) {
             if (!input_.inputs[k].texts) {
-                double value = number(k, row);
-                if (!std::isnan(value))
-                    birth.fields[k] = {FieldStatus::Value, value, {}};
+                values[k] = number(k, row);
                 continue;
             }
-            if (const FieldReading* reading = textReading(k, row, population)) {
+            const FieldReading* reading = textReading(k, row, record.population);
+            if (!reading || !reading->ok())
+                return false;
+            values[k] = reading->value;
+        }
+        record.inputs = {values[0], values[1], values[2], values[3], values[4], values[5], values[6]};
+        return reading::valuesAdmissible(record.inputs);
+    }
+
+    BirthReading birthReading(std::size_t row) const
+    {
+        BirthReading birth;
+        birth.population = input_.settings.defaultPopulation;
+        if (const reading::PopulationReading* named = populationOf(row)) {
+            birth.population = named->population;
+            birth.populationError = named->error;
+        }
+        const engine::Population population = birth.population.value_or(input_.settings.defaultPopulation);
+        for (std::size_t k = 0; k < kInputFieldCount; ++k) {
+            if (!input_.inputs[k].texts) {
+                birth.fields[k] = reading::numberField(number(k, row));
+            } else if (const FieldReading* reading = textReading(k, row, population)) {
                 birth.fields[k] = *reading;
-                fields.inputs[k] = input_.inputs[k].texts->texts[static_cast<std::size_t>(
-                    input_.inputs[k].texts->index[row])];
             }
         }
-        RowResult result = incompleteRow(fields, birth);
-        finish(row, result.outcome, kNotComputed, std::move(result.error), part, summary);
+        return birth;
     }
 
-    // The kernel only says that the method raises an error; the method itself
-    // says which, in its own words.
-    void methodError(std::size_t row, const engine::BatchRecord& record, ErrorNumber number,
-                     ColumnBatchSummary& part, ColumnBatchSummary& summary)
-    {
-        std::string text(errorDescription(number));
-        try {
-            engine::computeCentile(record.population, record.inputs);
-        } catch (const RuntimeError& error) {
-            text = error.what();
-        }
-        finish(row, RowOutcome::Error, kNotComputed, std::move(text), part, summary);
-    }
-
-    void computed(std::size_t row, const engine::BatchRecord& record, double centile, ColumnBatchSummary& part,
-                  ColumnBatchSummary& summary)
-    {
-        const engine::BandThresholds& thresholds = input_.settings.thresholds;
-        if (!reading_) {
-            // The batch reads every computed row; without its band or flags
-            // wanted, only its choice of centile matters.
-            if (engine::nearBandThreshold(centile, thresholds)) {
-                methodCentile(row, record, part, summary);
-                return;
-            }
-            finish(row, RowOutcome::Computed, centile, {}, part, summary);
-            return;
-        }
-        engine::Reading reading;
-        try {
-            reading = engine::readBatchBirth(record, centile, thresholds);
-        } catch (const RuntimeError& error) {
-            finish(row, RowOutcome::Error, kNotComputed, error.what(), part, summary);
-            return;
-        }
-        if (input_.settings.strict && !reading.flags.empty()) {
-            RowResult flagged = readingRow(reading, input_.settings);
-            finish(row, flagged.outcome, kNotComputed, std::move(flagged.error), part, summary);
-        } else {
-            finish(row, RowOutcome::Computed, reading.centile(), {}, part, summary);
-            writeReading(row, &reading);
-        }
-        if (options_.flags && !reading.flags.empty())
-            part.flags.push_back({row, engine::flagTexts(reading.flags)});
-    }
-
-    void methodCentile(std::size_t row, const engine::BatchRecord& record, ColumnBatchSummary& part,
-                       ColumnBatchSummary& summary)
-    {
-        try {
-            double centile = engine::computeCentile(record.population, record.inputs).centile;
-            finish(row, RowOutcome::Computed, centile, {}, part, summary);
-        } catch (const RuntimeError& error) {
-            finish(row, RowOutcome::Error, kNotComputed, error.what(), part, summary);
-        }
-    }
-
-    void finish(std::size_t row, RowOutcome outcome, double centile, std::string message, ColumnBatchSummary& part,
+    void finish(std::size_t row, const reading::BirthResult& result, ColumnBatchSummary& part,
                 ColumnBatchSummary& summary)
     {
-        output_.centile[row] = centile;
-        output_.outcome[row] = static_cast<std::uint8_t>(outcome);
-        switch (outcome) {
-        case RowOutcome::Computed: ++summary.computed; break;
-        case RowOutcome::Missing: ++summary.missing; break;
-        case RowOutcome::Error: ++summary.errors; break;
-        }
-        if (outcome != RowOutcome::Computed) {
-            part.messages.push_back({row, std::move(message)});
-            writeReading(row, nullptr);
-        }
-    }
-
-    // The band and the intermediate values of a computed row; a row without
-    // a reading gets none.
-    void writeReading(std::size_t row, const engine::Reading* reading)
-    {
+        const bool computed = result.computed();
+        output_.centile[row] = computed ? result.centile() : kNotComputed;
+        output_.outcome[row] = static_cast<std::uint8_t>(result.outcome);
+        if (computed)
+            ++summary.computed;
+        else if (result.outcome == Outcome::Missing)
+            ++summary.missing;
+        else
+            ++summary.errors;
+        if (!computed)
+            part.messages.push_back({row, result.error});
+        if (options_.flags && !result.flags.empty() && (computed || result.outcome == Outcome::Flagged))
+            part.flags.push_back({row, reading::flagTexts(result.flags)});
+        const engine::CentileDetail& d = result.detail;
+        auto put = [row, computed](std::span<double> column, double value) {
+            if (!column.empty())
+                column[row] = computed ? value : kNotComputed;
+        };
         if (!output_.band.empty())
-            output_.band[row] = reading ? static_cast<std::uint8_t>(reading->band) : kNoBand;
-        if (!output_.weeks.empty())
-            output_.weeks[row] = reading ? reading->detail.weeks : kNotComputed;
-        if (!output_.expected.empty())
-            output_.expected[row] = reading ? reading->detail.expected : kNotComputed;
-        if (!output_.z.empty())
-            output_.z[row] = reading ? reading->detail.z : kNotComputed;
+            output_.band[row] = computed ? static_cast<std::uint8_t>(result.band) : kNoBand;
+        put(output_.termWeight, d.termWeight);
+        put(output_.weeks, d.weeks);
+        put(output_.proportion, d.proportion);
+        put(output_.expected, d.expected);
+        put(output_.spread, d.spread);
+        put(output_.z, d.z);
+        if (output_.records)
+            (*output_.records)[row] = reading::resultJson(result);
     }
 
     const ColumnBatchInput& input_;
     const ColumnBatchOutput& output_;
     const ColumnBatchOptions& options_;
-    bool reading_ = false;
     std::shared_ptr<const Readings> readings_;
     // Working space of the chunk in hand; each thread has its own run.
-    std::vector<engine::BatchRecord> records_;
-    std::vector<std::size_t> rows_;
-    std::vector<engine::BatchOutcome> outcomes_;
+    std::vector<reading::BirthResult> results_;
+    std::vector<reading::PendingBirth> pending_;
+    reading::ReadingScratch scratch_;
 };
 
 void addCounts(ColumnBatchSummary& total, const ColumnBatchSummary& part)

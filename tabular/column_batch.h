@@ -1,10 +1,11 @@
 // Customised centiles for columns of values, as arrays and data frames hold
-// them. A column is either numbers (one double per row, NaN for a missing
-// value) or texts reduced to their distinct values (a name, "39+4", "3.4kg",
-// a missing-value marker), read with the input vocabulary. Rows are computed
-// as `custcent batch` computes the rows of a file: the common row goes to the
-// batch kernel, every other one to the population's method, so a centile, a
-// missing input, an error and the flags come out as a batch row's would.
+// them: the column adapter of the reading layer. A column is either numbers
+// (one double per row, NaN for a missing value) or texts reduced to their
+// distinct values (a name, "39+4", "3.4kg", a missing-value marker), read with
+// the input vocabulary. Every row is a birth read by the reading layer (the
+// rules of admission, then the reading of many births), so its centile,
+// band, flags and error are what the same birth gets through any other front
+// end.
 #pragma once
 
 #include <array>
@@ -16,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/band.h"
 #include "engine/coefficient_set.h"
+#include "reading/result.h"
+#include "reading/vocabulary.h"
 #include "tabular/batch.h"
-#include "tabular/vocabulary.h"
 
 namespace wrenfield::tabular {
 
@@ -59,8 +60,8 @@ struct ColumnBatchInput {
     // one or a missing-value marker takes the default. None: every row the default.
     std::optional<TextColumn> population;
     // The default population, the dialect (units, missing-value markers,
-    // decimal comma), the band thresholds and strict (a flagged row is an
-    // error); the settings of the file's layout and added columns are not used.
+    // decimal comma) and the reading options (band thresholds, strict,
+    // exact); the settings of the file's layout and added columns are not used.
     BatchSettings settings;
 };
 
@@ -69,15 +70,19 @@ inline constexpr std::uint8_t kNoBand = 0xFF;
 
 // Where the results go, one element per row; the caller owns the memory.
 // The spans after `outcome` may be empty (not wanted) or have one element per
-// row. As in the batch, a centile within a hair of a band threshold is the
-// one-record method's, so that a band never depends on the kernel's last bits.
+// row.
 struct ColumnBatchOutput {
-    std::span<double> centile;           // percent, unrounded; NaN unless computed
-    std::span<std::uint8_t> outcome;     // a RowOutcome
-    std::span<std::uint8_t> band;        // an engine::Band, or kNoBand
-    std::span<double> weeks;             // the gestation in weeks; NaN unless computed
-    std::span<double> expected;          // expected weight, grams; NaN unless computed
-    std::span<double> z;                 // the birthweight's deviation in spreads; NaN unless computed
+    std::span<double> centile;        // percent, unrounded; NaN unless computed
+    std::span<std::uint8_t> outcome;  // a reading::Outcome
+    std::span<std::uint8_t> band;     // a reading::Band, or kNoBand
+    std::span<double> termWeight;     // the term weight after its clamp, grams; NaN unless computed
+    std::span<double> weeks;          // the gestation in weeks; NaN unless computed
+    std::span<double> proportion;     // the gestation proportion; NaN unless computed
+    std::span<double> expected;       // expected weight, grams; NaN unless computed
+    std::span<double> spread;         // the spread, grams; NaN unless computed
+    std::span<double> z;              // the birthweight's deviation in spreads; NaN unless computed
+    // When given: each row's result as JSON (reading/json.h), one per row.
+    std::vector<std::string>* records = nullptr;
 };
 
 // The text of one row that was not computed: "missing: gest", "Overflow",
@@ -96,8 +101,8 @@ struct ColumnBatchOptions {
     const std::atomic<bool>* stop = nullptr;
     // Added to after every chunk: the rows finished so far, for a progress meter.
     std::atomic<std::size_t>* rowsDone = nullptr;
-    // Whether to report the plausibility flags of the computed rows (they are
-    // always found under settings.strict, which makes a flagged row an error).
+    // Whether to report the plausibility flags of the computed rows (and of
+    // the rows strict turned into errors).
     bool flags = false;
 };
 

@@ -1,6 +1,7 @@
 #include "tabular/csv.h"
 
 #include "tabular/byte_scan.h"
+#include "platform/utf16_text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -128,18 +129,117 @@ bool CsvReader::fill(std::size_t needed)
         }
         if (!in_.good())
             return false;
-        std::size_t old = buffer_.size();
-        const std::size_t chunk = std::max<std::size_t>(options_.readChunkBytes, 1);
-        buffer_.resize(old + chunk);
-        in_.read(buffer_.data() + old, static_cast<std::streamsize>(chunk));
-        buffer_.resize(old + static_cast<std::size_t>(in_.gcount()));
-        bytesRead_ += static_cast<std::uint64_t>(in_.gcount());
-        if (in_.bad())
-            readFailed_ = true;
+        const std::size_t old = buffer_.size();
+        readMore();
         if (buffer_.size() == old && !in_.good())
             return false;
     }
     return true;
+}
+
+void CsvReader::readMore()
+{
+    const std::size_t chunk = std::max<std::size_t>(options_.readChunkBytes, 1);
+    std::string& target = encoding_ == Encoding::Utf8 ? buffer_ : raw_;
+    const std::size_t old = target.size();
+    target.resize(old + chunk);
+    in_.read(target.data() + old, static_cast<std::streamsize>(chunk));
+    const auto got = static_cast<std::size_t>(in_.gcount());
+    target.resize(old + got);
+    bytesRead_ += got;
+    if (in_.bad())
+        readFailed_ = true;
+    if (encoding_ != Encoding::Utf8)
+        convertRaw(!in_.good());
+}
+
+namespace {
+
+bool isSurrogate(char32_t c)
+{
+    return c >= 0xD800 && c < 0xE000;
+}
+
+}  // namespace
+
+void CsvReader::detectWideEncoding()
+{
+    const int b0 = peek(0), b1 = peek(1);
+    std::size_t mark = 0;
+    if (b0 == 0xFF && b1 == 0xFE) {
+        const bool utf32 = peek(2) == 0 && peek(3) == 0;
+        encoding_ = utf32 ? Encoding::Utf32Le : Encoding::Utf16Le;
+        mark = utf32 ? 4 : 2;
+    } else if (b0 == 0xFE && b1 == 0xFF) {
+        encoding_ = Encoding::Utf16Be;
+        mark = 2;
+    } else if (b0 == 0 && b1 == 0 && peek(2) == 0xFE && peek(3) == 0xFF) {
+        encoding_ = Encoding::Utf32Be;
+        mark = 4;
+    } else {
+        return;
+    }
+    hadBom_ = true;
+    // What was read so far is converted like everything after it.
+    raw_.assign(buffer_, pos_ + mark, std::string::npos);
+    buffer_.erase(pos_);
+    convertRaw(!in_.good());
+}
+
+void CsvReader::convertRaw(bool atEnd)
+{
+    const bool wide = encoding_ == Encoding::Utf32Le || encoding_ == Encoding::Utf32Be;
+    const bool little = encoding_ == Encoding::Utf16Le || encoding_ == Encoding::Utf32Le;
+    const std::size_t unit = wide ? 4 : 2;
+    auto byte = [this](std::size_t at) { return static_cast<char32_t>(static_cast<unsigned char>(raw_[at])); };
+    auto codeUnit = [&](std::size_t at) {
+        char32_t value = 0;
+        for (std::size_t k = 0; k < unit; ++k)
+            value = (value << 8) | byte(little ? at + unit - 1 - k : at + k);
+        return value;
+    };
+    std::size_t at = 0;
+    while (raw_.size() - at >= unit) {
+        char32_t c = codeUnit(at);
+        at += unit;
+        if (wide) {
+            if (c > 0x10FFFF || isSurrogate(c))
+                c = kReplacementCharacter;
+        } else if (c >= 0xD800 && c < 0xDC00) {
+            // A high surrogate: its low one follows, or the character is broken.
+            if (raw_.size() - at < 2 && !atEnd) {
+                at -= unit;
+                break;
+            }
+            const char32_t low = raw_.size() - at >= 2 ? codeUnit(at) : 0;
+            if (low >= 0xDC00 && low < 0xE000) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                at += unit;
+            } else {
+                c = kReplacementCharacter;
+            }
+        } else if (isSurrogate(c)) {
+            c = kReplacementCharacter;
+        }
+        appendUtf8(buffer_, c);
+    }
+    raw_.erase(0, at);
+    if (atEnd && !raw_.empty()) {
+        appendUtf8(buffer_, kReplacementCharacter);  // the input ends within a code unit
+        raw_.clear();
+    }
+}
+
+const char* CsvReader::encodingName() const noexcept
+{
+    switch (encoding_) {
+    case Encoding::Utf8: return "UTF-8";
+    case Encoding::Utf16Le: return "UTF-16LE";
+    case Encoding::Utf16Be: return "UTF-16BE";
+    case Encoding::Utf32Le: return "UTF-32LE";
+    case Encoding::Utf32Be: return "UTF-32BE";
+    }
+    return "UTF-8";
 }
 
 int CsvReader::peek(std::size_t ahead)
@@ -184,8 +284,20 @@ void CsvReader::skipRestOfLine()
 
 bool CsvReader::next(CsvRecord& record)
 {
+    const bool read = nextRecord(record);
+    // A record read where a much wider one was gives back the room of the
+    // fields it does not need: reused records never hold more than a few
+    // times what they carry.
+    if (record.fields.capacity() > 2 * record.fields.size() + 64)
+        record.fields.shrink_to_fit();
+    return read;
+}
+
+bool CsvReader::nextRecord(CsvRecord& record)
+{
     if (!started_) {
         started_ = true;
+        detectWideEncoding();
         if (peek(0) == 0xEF && peek(1) == 0xBB && peek(2) == 0xBF) {
             pos_ += 3;
             hadBom_ = true;
@@ -240,6 +352,10 @@ bool CsvReader::readRecord(CsvRecord& record)
     record.line = line_;
     lastCrLf_ = false;
     const std::size_t maxField = options_.maxFieldBytes;
+    const std::size_t maxRecord = options_.maxRecordBytes;
+    // The record's bytes so far: each field's text and what stands between.
+    std::size_t recordBytes = 0;
+    auto tooLong = [&] { return "record longer than " + std::to_string(maxRecord) + " bytes"; };
 
     // The last quoted field of this record that ran over a line break. A
     // stray quote looks just like one, until the record turns out malformed:
@@ -257,16 +373,29 @@ bool CsvReader::readRecord(CsvRecord& record)
         resumeAfterLineOf(span->offset - bufferStart_, span->line);
         return true;
     };
+    // Another field follows the last one the record may have: the record
+    // ends there, and reading resumes on the next line.
+    auto endAtFieldLimit = [&] {
+        if (span)
+            return cutAtSpan("unbalanced quote");
+        record.problem = "more than " + std::to_string(options_.maxRecordFields) + " fields";
+        skipRestOfLine();
+        return true;
+    };
 
     std::string field;
     for (;;) {
         field.clear();
+        // A field may take the room the record has left, up to the field limit.
+        const std::size_t room = recordBytes < maxRecord ? maxRecord - recordBytes : 0;
+        const bool recordBound = room < maxField;
+        const std::size_t fieldLimit = recordBound ? room : maxField;
         if (peek() == '"') {
             const Span here{bufferStart_ + pos_, line_, record.fields.size()};
             mark_ = span ? span->offset - bufferStart_ : pos_;  // keep the text from here on, in case we must come back
             advance();
             bool closed = false;
-            for (int c = peek(); c >= 0 && field.size() <= maxField; c = peek()) {
+            for (int c = peek(); c >= 0 && field.size() <= fieldLimit; c = peek()) {
                 advance();
                 if (c == '"') {
                     if (peek() != '"') {
@@ -282,13 +411,17 @@ bool CsvReader::readRecord(CsvRecord& record)
             if (!closed || line_ != here.line)
                 span = here;
             if (!closed)
-                return cutAtSpan(field.size() > maxField ? "quoted field longer than " + std::to_string(maxField) +
-                                                               " bytes (unterminated quote?)"
-                                                         : "unterminated quote");
+                return cutAtSpan(field.size() <= fieldLimit ? "unterminated quote"
+                                 : recordBound ? tooLong() + " (unterminated quote?)"
+                                               : "quoted field longer than " + std::to_string(maxField) +
+                                                     " bytes (unterminated quote?)");
             mark_ = span ? span->offset - bufferStart_ : kNoMark;
             record.fields.push_back(field);
+            recordBytes += field.size() + 3;  // the quotes and the delimiter
             int c = peek();
             if (c == delimiter_) {
+                if (record.fields.size() >= options_.maxRecordFields)
+                    return endAtFieldLimit();
                 advance();
                 continue;
             }
@@ -312,7 +445,7 @@ bool CsvReader::readRecord(CsvRecord& record)
             const char* data = buffer_.data();
             const char delimiter = delimiter_;
             std::size_t end = pos_;
-            const std::size_t limit = std::min(buffer_.size(), pos_ + maxField);
+            const std::size_t limit = std::min(buffer_.size(), pos_ + fieldLimit);
             while (end < limit && data[end] != delimiter && data[end] != '\n' && data[end] != '\r')
                 ++end;
             field.append(data + pos_, end - pos_);
@@ -320,11 +453,11 @@ bool CsvReader::readRecord(CsvRecord& record)
         }
         int c = peek();
         while (c >= 0 && c != delimiter_ && !atLineBreak()) {
-            if (field.size() >= maxField) {
+            if (field.size() >= fieldLimit) {
                 if (span)
                     return cutAtSpan("unbalanced quote");
                 record.fields.push_back(field);
-                record.problem = "field longer than " + std::to_string(maxField) + " bytes";
+                record.problem = recordBound ? tooLong() : "field longer than " + std::to_string(maxField) + " bytes";
                 skipRestOfLine();
                 return true;
             }
@@ -333,7 +466,10 @@ bool CsvReader::readRecord(CsvRecord& record)
             c = peek();
         }
         record.fields.push_back(field);
+        recordBytes += field.size() + 1;
         if (c == delimiter_) {
+            if (record.fields.size() >= options_.maxRecordFields)
+                return endAtFieldLimit();
             advance();
             continue;
         }
@@ -396,7 +532,10 @@ std::size_t CsvReader::plainLength(std::size_t limit) const
 bool CsvReader::nextPlainText(std::string& text, long& firstLine, std::size_t maxBytes)
 {
     // A field longer than the limit must be reported, which the plain text cannot do.
-    if (expectedFields_ == 0 || pendingEmptyLines_ > 0 || maxBytes == 0 || maxBytes > options_.maxFieldBytes)
+    // Nor a record over the limits: a line of at most maxBytes bytes has at
+    // most maxBytes + 1 fields.
+    if (expectedFields_ == 0 || pendingEmptyLines_ > 0 || maxBytes == 0 || maxBytes > options_.maxFieldBytes ||
+        maxBytes > options_.maxRecordBytes || maxBytes >= options_.maxRecordFields)
         return false;
     fill(maxBytes);  // as much as the input has, up to maxBytes
     const std::size_t length = plainLength(maxBytes);
@@ -422,7 +561,8 @@ bool CsvReader::plainRecordNext()
         return false;  // the line goes on past what has been read, or was cut short
     if (line > 0 && begin[line - 1] == '\r')
         --line;
-    return line > 0 && !std::memchr(begin, '"', line) && line <= options_.maxFieldBytes;
+    return line > 0 && !std::memchr(begin, '"', line) && line <= options_.maxFieldBytes &&
+           line <= options_.maxRecordBytes && line < options_.maxRecordFields;
 }
 
 CsvWriter::CsvWriter(std::ostream& out, std::string lineBreak, char delimiter)

@@ -69,6 +69,10 @@ public:
         // A field longer than this is not read into memory: the record is
         // reported as malformed and reading resumes on the next line.
         std::size_t maxFieldBytes = std::size_t{1} << 20;
+        // Likewise a record longer than this, or with more fields than
+        // this: whatever a line holds, reading it takes bounded memory.
+        std::size_t maxRecordBytes = std::size_t{1} << 20;
+        std::size_t maxRecordFields = 200'000;
         // How much is read from the stream at a time. Small values make
         // every record cross the edges of the reading buffer (for tests).
         std::size_t readChunkBytes = std::size_t{64} << 10;
@@ -85,14 +89,19 @@ public:
     CsvReader(std::istream& in, Options options);
 
     // Reads the next record; false at the end of the input. A UTF-8 byte order
-    // mark at the very start is skipped. Lines end with LF or CR LF; a missing
+    // mark at the very start is skipped. A UTF-16 or UTF-32 byte order mark
+    // (a spreadsheet's "Unicode text") makes the reader convert the whole
+    // input to UTF-8 as it reads (a code unit that stands for no character
+    // becomes U+FFFD). Lines end with LF or CR LF; a missing
     // final line break is accepted. Line breaks inside a quoted field belong to
     // the field. Empty lines at the very end of the input are no records;
     // an empty line anywhere else is a malformed record ("empty line").
     //
     // The first record fixes the number of fields: a later record with another
     // number is returned with its fields and the problem "expected N fields,
-    // found M". A double quote inside an unquoted field is kept as it stands.
+    // found M". A record over the limits (Options) is returned with the
+    // fields read up to the limit and the problem "record longer than N
+    // bytes" or "more than N fields"; reading resumes on the next line. A double quote inside an unquoted field is kept as it stands.
     // A quote that opens a field and is never closed makes the record
     // malformed ("unterminated quote"); reading resumes on the line after the
     // opening quote, so the records that follow are not swallowed. Likewise
@@ -119,8 +128,14 @@ public:
     char delimiter() const noexcept { return delimiter_; }
     // The number of fields the first record fixed (0 before it is read).
     std::size_t fieldCount() const noexcept { return expectedFields_; }
-    // Whether the input began with a UTF-8 byte order mark.
+    // Whether the input began with a byte order mark (UTF-8, or one of the
+    // UTF-16 and UTF-32 marks, whose input is read as UTF-8).
     bool hadByteOrderMark() const noexcept { return hadBom_; }
+    // The input's encoding: "UTF-8", or "UTF-16LE", "UTF-16BE", "UTF-32LE",
+    // "UTF-32BE" as its byte order mark says (known once a record is read).
+    const char* encodingName() const noexcept;
+    // Where the next record starts, in bytes of UTF-8 from the start of the input.
+    std::uint64_t offset() const noexcept { return bufferStart_ + pos_; }
     // Whether the last record read ended with CR LF (rather than LF or the end).
     bool lastRecordEndedWithCrLf() const noexcept { return lastCrLf_; }
     // Whether the input stream failed while reading (not at its end).
@@ -131,17 +146,27 @@ public:
 
 private:
     static constexpr std::size_t kNoMark = static_cast<std::size_t>(-1);
+    enum class Encoding : std::uint8_t { Utf8, Utf16Le, Utf16Be, Utf32Le, Utf32Be };
 
     // The byte at the read position (filling the buffer as needed), or -1 at the end.
     int peek(std::size_t ahead = 0);
     void advance() { ++pos_; }
     bool fill(std::size_t needed);
+    // Reads the next piece of the input onto the end of buffer_, as UTF-8.
+    void readMore();
+    // A UTF-16 or UTF-32 byte order mark at the read position: converts from
+    // there on.
+    void detectWideEncoding();
+    // Converts the whole code units in raw_ onto the end of buffer_ (all of
+    // raw_ at the end of the input).
+    void convertRaw(bool atEnd);
     bool atLineBreak();          // LF, or CR LF, at the read position
     void consumeLineBreak();     // consumes it and counts the line
     void skipRestOfLine();       // up to and including the next line break
     // Goes on reading on the line after the one that holds `position`
     // (a position in buffer_ on line `line`).
     void resumeAfterLineOf(std::size_t position, long line);
+    bool nextRecord(CsvRecord& record);
     bool readRecord(CsvRecord& record);
     // The length of the plain lines from the read position within the
     // buffer's first `limit` bytes, up to the last whole one.
@@ -163,6 +188,8 @@ private:
     bool lastCrLf_ = false;
     bool readFailed_ = false;
     std::uint64_t bytesRead_ = 0;
+    Encoding encoding_ = Encoding::Utf8;
+    std::string raw_;  // bytes read but not yet converted (UTF-16 and UTF-32 only)
     char delimiter_ = ',';
     std::size_t expectedFields_ = 0;
     // Empty lines seen but not yet returned: returned one by one once a

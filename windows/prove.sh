@@ -78,7 +78,8 @@ wineboot -i >/dev/null 2>&1
 # Installed as an integrator would: into Program Files (a path with a blank).
 install_dir="$prefix/drive_c/Program Files/Wrenfield515UK"
 mkdir -p "$install_dir"
-cp "$dir/Wrenfield515UK.ocx" "$dir/calc_client.exe" "$top/windows/proof/calc_late_bound.vbs" "$install_dir/"
+cp "$dir/Wrenfield515UK.ocx" "$dir/calc_client.exe" "$dir/readme_form_code.exe" \
+   "$top/windows/proof/calc_late_bound.vbs" "$top/windows/proof/calc_properties.vbs" "$install_dir/"
 ocx='C:\Program Files\Wrenfield515UK\Wrenfield515UK.ocx'
 client='C:\Program Files\Wrenfield515UK\calc_client.exe'
 
@@ -102,14 +103,48 @@ step() {
   fi
 }
 
+# What the first version's registration left (type library 1.0 in the same
+# file): registering this version over it replaces it.
+libid='{739DC2BA-688E-4D50-AEFA-62D66F055A60}'
+"$wine64" reg add "HKCR\\TypeLib\\$libid\\1.0" /ve /d Wrenfield515UK /f >/dev/null 2>&1
+"$wine64" reg add "HKCR\\TypeLib\\$libid\\1.0\\409\\win64" /ve /d "$ocx" /f >/dev/null 2>&1
 step "regsvr32 Wrenfield515UK.ocx" "" "$wine64" regsvr32 /s "$ocx"
 # Registering again (an update, say) replaces the entries, it does not fail.
 step "regsvr32 Wrenfield515UK.ocx again" "" "$wine64" regsvr32 /s "$ocx"
 step "registry entries" '^client: [0-9]+ checks passed, 0 failed$' "$wine64" "$client" "$ocx" registered
 step "late binding: cscript calc_late_bound.vbs" '^script: [0-9]+ checks passed, 0 failed$' \
   "$wine64" cscript //nologo 'C:\Program Files\Wrenfield515UK\calc_late_bound.vbs'
+step "late binding: cscript calc_properties.vbs (every property)" '^script: [0-9]+ checks passed, 0 failed$' \
+  "$wine64" cscript //nologo 'C:\Program Files\Wrenfield515UK\calc_properties.vbs'
 step "early binding and IDispatch::Invoke: calc_client.exe" '^client: [0-9]+ checks passed, 0 failed$' \
   "$wine64" "$client" "$ocx"
+
+# The README's form code in C++, as written there, prints what the README shows.
+echo "== the README's form code: readme_form_code.exe"
+readme_out=$("$wine64" 'C:\Program Files\Wrenfield515UK\readme_form_code.exe' 2>/dev/null | tr -d '\r') || true
+printf '%s\n' "$readme_out" | sed 's/^/   /'
+if [ "$readme_out" != "$(cat "$dir/examples/readme_form_code.out")" ]; then
+  echo "!! readme_form_code.exe does not print what the README shows:"
+  sed 's/^/   /' "$dir/examples/readme_form_code.out"
+  failed=1
+fi
+
+# The interface trace goes to the debugger's output only when asked for.
+echo "== the interface trace: only when asked for"
+traced() {
+  WINEDEBUG=-all,+debugstr "$@" "$wine64" cscript //nologo 'C:\Program Files\Wrenfield515UK\calc_late_bound.vbs' 2>&1 |
+    grep -c 'Wrenfield515UK: QueryInterface' || true
+}
+unasked=$(traced env)
+asked=$(traced env WRENFIELD515UK_TRACE=1)
+"$wine64" reg add 'HKCU\Software\Wrenfield515UK' /v Trace /t REG_DWORD /d 1 /f >/dev/null 2>&1
+in_registry=$(traced env)
+"$wine64" reg delete 'HKCU\Software\Wrenfield515UK' /f >/dev/null 2>&1
+echo "   lines: $unasked unasked, $asked with WRENFIELD515UK_TRACE=1, $in_registry with HKCU\Software\Wrenfield515UK Trace=1"
+if [ "$unasked" -ne 0 ] || [ "$asked" -eq 0 ] || [ "$in_registry" -eq 0 ]; then
+  echo "!! the trace must be silent unless asked for, and written when asked for"
+  failed=1
+fi
 step "regsvr32 /u Wrenfield515UK.ocx" "" "$wine64" regsvr32 /s /u "$ocx"
 step "nothing left after unregistering" '^client: [0-9]+ checks passed, 0 failed$' \
   "$wine64" "$client" "$ocx" unregistered

@@ -1,24 +1,37 @@
 #!/usr/bin/env bash
 # Proves Wrenfield515UK.ocx as a visual control on a Windows form, under Wine
-# on a virtual screen (Xvfb): builds it with mingw-w64, makes a fresh Wine
-# prefix, registers the control, and runs control_proof.exe in two
-# containers — Wine's ATL host (a window of class "AtlAxWin") and our own
-# small OLE container (windows/proof/ole_container.cpp) — which drive the
-# control with real mouse and keyboard input through xdotool. Lists which
-# interfaces each container asked the control for.
+# on a virtual screen (Xvfb) at 144 dots per inch: builds it with mingw-w64,
+# makes a fresh Wine prefix (its LogPixels set to 144), registers the control,
+# and runs control_proof.exe in two containers — Wine's ATL host (a window of
+# class "AtlAxWin") and our own small OLE container
+# (windows/proof/ole_container.cpp) — which drive the control with real mouse
+# and keyboard input through xdotool, count its events, write its properties
+# as form code does, and (our container) change its ambient properties and
+# place a second control while the form is designed. Lists which interfaces
+# each container asked the control for.
 #
-#   windows/prove_control.sh [BUILD_DIR] [--screenshot PNG]   (default: build/windows)
+#   windows/prove_control.sh [BUILD_DIR] [--screenshot PNG] [--design-screenshot PNG] [--pictures DIR]
+#                                                             (default: build/windows)
 #
 # --screenshot writes the picture of the form with the control on it (the
-# README shows docs/windows-form.png). Exit code 0 when everything holds, 1
-# when something does not, 77 (skipped) when a tool is not installed.
+# README shows docs/windows-form.png); --design-screenshot the picture with
+# the container's ambient font and colours and a second control in design
+# mode; --pictures keeps every picture the proof took (also the form at 96,
+# 120 and 192 dpi) in DIR. Exit code 0 when everything holds, 1 when something does not, 77
+# (skipped) when a tool is not installed.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 dir="$top/build/windows"
 screenshot=""
+design_screenshot=""
+pictures=""
+# The screen's logical resolution for the whole proof.
+dpi=144
 while [ $# -gt 0 ]; do
   case "$1" in
     --screenshot) screenshot=$2; shift 2 ;;
+    --design-screenshot) design_screenshot=$2; shift 2 ;;
+    --pictures) pictures=$2; shift 2 ;;
     *) dir=$1; shift ;;
   esac
 done
@@ -55,7 +68,7 @@ trap cleanup EXIT
 
 # A virtual screen of our own, on the first free display number.
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 exec 3>&-
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
@@ -72,6 +85,8 @@ wineboot -i >/dev/null 2>&1
 # manages itself: with no window manager, closing a managed window waits.
 cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+# The screen at 144 dots per inch, as a high-resolution desktop sets it.
+"$wine64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
 
 # The proof runs xdotool and import through this script, which says when
 # the program is through.
@@ -133,7 +148,9 @@ run_container() {
   local log="$work/$mode-$bits"
   echo "== $title"
   local rc=0
-  WINEDEBUG=-all,+debugstr "$loader" "$exe" "$mode" "$work" >"$log.out" 2>"$log.debug" || rc=$?
+  # The control writes each interface request to the debugger only when asked.
+  WRENFIELD515UK_TRACE=1 WINEDEBUG=-all,+debugstr "$loader" "$exe" "$mode" "$work" "$dpi" >"$log.out" 2>"$log.debug" ||
+    rc=$?
   tr -d '\r' <"$log.out" | sed 's/^/   /'
   if [ $rc -ne 0 ] || ! grep -Eq '^proof: [0-9]+ checks passed, 0 failed$' <<<"$(tr -d '\r' <"$log.out")"; then
     echo "!! $title: exit code $rc"
@@ -162,6 +179,24 @@ check_library "$dir/Wrenfield515UK.ocx" pei-x86-64 x86_64-w64-mingw32-objdump
 check_library "$dir/x86/Wrenfield515UK.ocx" pei-i386 i686-w64-mingw32-objdump
 
 prove_build 64 "$dir" "$wine64" "Program Files"
+
+# The layout at the other resolutions screens use: the control in our
+# container, every control where the table puts it, a font to match.
+for other in 96 120 192; do
+  "$wine64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $other /f >/dev/null 2>&1
+  "$wine64" regsvr32 /s "C:\\Program Files\\Wrenfield515UK\\Wrenfield515UK.ocx"
+  echo "== 64-bit, the layout at $other dpi"
+  rc=0
+  out=$("$wine64" "C:\\Program Files\\Wrenfield515UK\\control_proof.exe" layout "$work" $other 2>/dev/null | tr -d '\r') || rc=$?
+  printf '%s\n' "$out" | grep -v '^ok ' | sed 's/^/   /'
+  printf '%s\n' "$out" | grep 'every control is where' | sed 's/^/   /'
+  if [ $rc -ne 0 ] || ! grep -Eq '^proof: [0-9]+ checks passed, 0 failed$' <<<"$out"; then
+    echo "!! the layout at $other dpi: exit code $rc"
+    failed=1
+  fi
+  "$wine64" regsvr32 /s /u "C:\\Program Files\\Wrenfield515UK\\Wrenfield515UK.ocx"
+done
+"$wine64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
 # The 32-bit library in a 32-bit process, where 32-bit Wine is installed
 # (wine32); elsewhere only the checks of the file above.
 if [ -d /usr/lib/i386-linux-gnu/wine/i386-windows ]; then
@@ -170,13 +205,19 @@ else
   echo "== 32-bit: no 32-bit Wine (package wine32) here; the 32-bit library was checked as a file only"
 fi
 
-if [ -n "$screenshot" ]; then
-  if [ -f "$work/form.png" ]; then
-    cp "$work/form.png" "$screenshot" && echo "== picture of the form: $screenshot"
+keep_picture() {  # NAME DESTINATION
+  [ -n "$2" ] || return 0
+  if [ -f "$work/$1" ]; then
+    cp "$work/$1" "$2" && echo "== picture of the form ($dpi dpi): $2"
   else
-    echo "!! no picture of the form"
+    echo "!! no picture $1"
     failed=1
   fi
+}
+keep_picture form.png "$screenshot"
+keep_picture form-design.png "$design_screenshot"
+if [ -n "$pictures" ]; then
+  mkdir -p "$pictures" && cp "$work"/*.png "$pictures"/ && echo "== every picture: $pictures"
 fi
 
 wineserver -w
@@ -184,4 +225,4 @@ if [ $failed -ne 0 ]; then
   echo "PROOF FAILED ($((SECONDS - start)) s)"
   exit 1
 fi
-echo "PROOF PASSED: the control sited, driven by mouse and keyboard, drawn, saved and torn down in both containers ($((SECONDS - start)) s)"
+echo "PROOF PASSED: the control sited at $dpi dpi, driven by mouse and keyboard with its events counted, its properties written, drawn, saved, its ambient properties and design mode followed, and torn down in both containers ($((SECONDS - start)) s)"

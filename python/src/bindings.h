@@ -7,8 +7,8 @@ namespace wrenfield::python {
 
 // compute_columns: the centiles of numeric columns, off the interpreter's lock.
 void bindColumns(pybind11::module_& module);
-// populations, population_code, parse_values and calc: the input vocabulary
-// and the one-record exact call.
+// populations, coefficient_set, read_population and the names of the
+// result's fields.
 void bindVocabulary(pybind11::module_& module);
 
 }  // namespace wrenfield::python

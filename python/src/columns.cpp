@@ -1,7 +1,8 @@
-// compute_columns: seven float64 columns in, the centiles (and on request the
-// weeks, expected weight and deviation) out, computed by the batch library on
-// worker threads while the interpreter's lock is released. The calling thread
-// keeps watching for Ctrl-C and reports progress.
+// compute_columns: seven columns in, the centiles (and on request the model's
+// values around them, or each row's whole record as JSON) out, computed by
+// the column adapter of the reading layer on worker threads while the
+// interpreter's lock is released. The calling thread keeps watching for
+// Ctrl-C and reports progress.
 #include <pybind11/functional.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -20,9 +21,10 @@
 #include <vector>
 
 #include "bindings.h"
-#include "engine/band.h"
+#include "reading/band.h"
+#include "reading/result.h"
+#include "reading/vocabulary.h"
 #include "tabular/column_batch.h"
-#include "tabular/vocabulary.h"
 
 namespace py = pybind11;
 
@@ -30,7 +32,7 @@ namespace wrenfield::python {
 
 namespace {
 
-using tabular::kInputColumns;
+using reading::kInputColumns;
 
 // How often the waiting thread takes the lock to look for Ctrl-C.
 constexpr auto kPollInterval = std::chrono::milliseconds(50);
@@ -75,22 +77,22 @@ Texts textsOf(const py::handle& value, const std::string& name)
     return {pair[0].cast<std::vector<std::string>>(), pair[1].cast<py::array>()};
 }
 
-tabular::InputDialect dialectOf(const std::optional<std::map<std::string, std::string>>& units,
+reading::InputDialect dialectOf(const std::optional<std::map<std::string, std::string>>& units,
                                 const std::optional<std::vector<std::string>>& na, bool decimalComma)
 {
-    tabular::InputDialect dialect;
+    reading::InputDialect dialect;
     if (units) {
         for (const auto& [name, text] : *units) {
-            auto field = tabular::inputFieldFromName(name);
+            auto field = reading::inputFieldFromName(name);
             if (!field)
                 throw py::value_error("units: " + name + " is not an input (bwt, wt, ht take units)");
-            tabular::UnitChoice choice = tabular::chooseUnit(*field, text);
+            reading::UnitChoice choice = reading::chooseUnit(*field, text);
             if (!choice.unit)
                 throw py::value_error("units: " + name + ": " + choice.error);
             switch (*field) {
-            case tabular::InputField::Bwt: dialect.bwtUnit = *choice.unit; break;
-            case tabular::InputField::Wt: dialect.wtUnit = *choice.unit; break;
-            case tabular::InputField::Ht: dialect.htUnit = *choice.unit; break;
+            case reading::InputField::Bwt: dialect.bwtUnit = *choice.unit; break;
+            case reading::InputField::Wt: dialect.wtUnit = *choice.unit; break;
+            case reading::InputField::Ht: dialect.htUnit = *choice.unit; break;
             default: throw py::value_error("units: only bwt, wt and ht take units, not " + name);
             }
         }
@@ -124,7 +126,7 @@ std::pair<py::array_t<std::int64_t>, py::list> rowTexts(const std::vector<tabula
 
 py::dict computeColumns(const py::list& inputs, std::size_t rows, const std::optional<py::tuple>& population,
                         int defaultPopulation, std::size_t threads, bool details, bool flags,
-                        const std::array<double, 4>& thresholds, bool strict,
+                        const std::array<double, 4>& thresholds, bool strict, bool exact, bool records,
                         const std::optional<std::map<std::string, std::string>>& units,
                         const std::optional<std::vector<std::string>>& na, bool decimalComma,
                         const std::function<void(std::size_t)>& progress)
@@ -139,8 +141,9 @@ py::dict computeColumns(const py::list& inputs, std::size_t rows, const std::opt
     tabular::ColumnBatchInput input;
     input.rows = rows;
     input.settings.defaultPopulation = static_cast<engine::Population>(defaultPopulation);
-    input.settings.thresholds = {thresholds[0], thresholds[1], thresholds[2], thresholds[3]};
-    input.settings.strict = strict;
+    input.settings.options.thresholds = {thresholds[0], thresholds[1], thresholds[2], thresholds[3]};
+    input.settings.options.strict = strict;
+    input.settings.options.exact = exact;
     input.settings.dialect = dialectOf(units, na, decimalComma);
     // The arrays and texts stay referenced here while the workers read them.
     std::array<Texts, kInputColumns.size()> texts;
@@ -166,10 +169,14 @@ py::dict computeColumns(const py::list& inputs, std::size_t rows, const std::opt
     py::array_t<double> centile = doubles(rows);
     py::array_t<std::uint8_t> outcome(static_cast<py::ssize_t>(rows));
     py::array_t<std::uint8_t> band(static_cast<py::ssize_t>(details ? rows : 0));
-    py::array_t<double> weeks = doubles(details ? rows : 0);
-    py::array_t<double> expected = doubles(details ? rows : 0);
-    py::array_t<double> z = doubles(details ? rows : 0);
-    tabular::ColumnBatchOutput output{span(centile), span(outcome), span(band), span(weeks), span(expected), span(z)};
+    const std::size_t detailRows = details ? rows : 0;
+    py::array_t<double> termWeight = doubles(detailRows), weeks = doubles(detailRows),
+                        proportion = doubles(detailRows), expected = doubles(detailRows),
+                        spread = doubles(detailRows), z = doubles(detailRows);
+    std::vector<std::string> recordTexts(records ? rows : 0);
+    tabular::ColumnBatchOutput output{span(centile),    span(outcome), span(band),   span(termWeight),
+                                      span(weeks),      span(proportion), span(expected), span(spread),
+                                      span(z),          records ? &recordTexts : nullptr};
 
     std::atomic<bool> stop{false};
     std::atomic<std::size_t> rowsDone{0};
@@ -217,9 +224,18 @@ py::dict computeColumns(const py::list& inputs, std::size_t rows, const std::opt
     result["outcome"] = outcome;
     if (details) {
         result["band"] = band;
+        result["term_weight"] = termWeight;
         result["weeks"] = weeks;
-        result["expected"] = expected;
+        result["proportion"] = proportion;
+        result["expected_weight"] = expected;
+        result["spread"] = spread;
         result["z"] = z;
+    }
+    if (records) {
+        py::list texts;
+        for (const std::string& text : recordTexts)
+            texts.append(py::str(text));
+        result["records"] = texts;
     }
     auto [messageRows, messages] = rowTexts(summary.messages);
     result["message_rows"] = messageRows;
@@ -239,35 +255,50 @@ py::dict computeColumns(const py::list& inputs, std::size_t rows, const std::opt
 
 void bindColumns(py::module_& module)
 {
-    module.attr("OUTCOME_COMPUTED") = static_cast<int>(tabular::RowOutcome::Computed);
-    module.attr("OUTCOME_MISSING") = static_cast<int>(tabular::RowOutcome::Missing);
-    module.attr("OUTCOME_ERROR") = static_cast<int>(tabular::RowOutcome::Error);
+    module.attr("OUTCOME_COMPUTED") = static_cast<int>(reading::Outcome::Computed);
+    module.attr("OUTCOME_MISSING") = static_cast<int>(reading::Outcome::Missing);
+    module.attr("OUTCOME_REFUSED") = static_cast<int>(reading::Outcome::Refused);
+    module.attr("OUTCOME_FAILED") = static_cast<int>(reading::Outcome::Failed);
+    module.attr("OUTCOME_FLAGGED") = static_cast<int>(reading::Outcome::Flagged);
     module.def("compute_columns", &computeColumns, py::arg("inputs"), py::arg("rows"),
                py::arg("population") = py::none(), py::arg("default_population") = 0, py::arg("threads") = 1,
                py::arg("details") = false, py::arg("flags") = false,
                py::arg("thresholds") = std::array<double, 4>{3, 10, 90, 97}, py::arg("strict") = false,
-               py::arg("units") = py::none(), py::arg("na") = py::none(), py::arg("decimal_comma") = false,
+               py::arg("exact") = false, py::arg("records") = false, py::arg("units") = py::none(), py::arg("na") = py::none(), py::arg("decimal_comma") = false,
                py::arg("progress") = nullptr,
                "Centiles of seven columns (bwt, gest, wt, ht, sex, eth, par), each a float64 array (NaN is\n"
                "missing) or a pair (texts, int64 index a row, -1 missing) read with the input vocabulary.\n"
                "population: such a pair of names or aliases; a missing one takes default_population.\n"
                "units: {field: unit} for bare numbers of bwt, wt, ht; na: the missing-value markers;\n"
-               "strict: a flagged row is an error. Returns a dict: centile (NaN unless computed), outcome (uint8: 0 computed,\n"
-               "1 missing, 2 error), band (uint8, 255 for none)/weeks/expected/z when details is true,\n"
+               "strict: a flagged row is an error; exact: every row by the population's method itself.\n"
+               "Returns a dict: centile (NaN unless computed), outcome (uint8: the OUTCOME_ codes),\n"
+               "band (uint8, 255 for none), term_weight, weeks, proportion, expected_weight,\n"
+               "spread and z when details is true, records (each row's result as JSON) when records is true,\n"
                "message_rows and messages (the text of every row not computed, in row order),\n"
                "flag_rows and flags when flags is true, and the counts. thresholds: the 3rd, SGA, LGA\n"
                "and 97th centiles of the bands.");
     module.def(
+        "thresholds_for",
+        [](double sga, double lga) {
+            reading::ThresholdChoice choice = reading::thresholdsFor(sga, lga);
+            if (!choice.thresholds)
+                throw py::value_error("thresholds: " + choice.error);
+            const reading::BandThresholds& t = *choice.thresholds;
+            return py::make_tuple(t.verySmall, t.sga, t.lga, t.veryLarge);
+        },
+        py::arg("sga"), py::arg("lga"),
+        "The four band thresholds (very small, SGA, LGA, very large) that SGA and LGA centiles give.");
+    module.def(
         "band_labels",
         [](const std::array<double, 4>& t) {
-            engine::BandThresholds thresholds{t[0], t[1], t[2], t[3]};
-            if (auto problem = engine::thresholdProblem(thresholds))
+            reading::BandThresholds thresholds{t[0], t[1], t[2], t[3]};
+            if (auto problem = reading::thresholdProblem(thresholds))
                 throw py::value_error(*problem);
             py::list labels;
-            for (auto band : {engine::Band::VerySmall, engine::Band::Small, engine::Band::Appropriate,
-                              engine::Band::Large, engine::Band::VeryLarge})
-                labels.append(py::make_tuple(std::string(engine::bandCode(band)),
-                                             engine::bandLabel(band, thresholds), engine::bandWords(band, thresholds)));
+            for (auto band : {reading::Band::VerySmall, reading::Band::Small, reading::Band::Appropriate,
+                              reading::Band::Large, reading::Band::VeryLarge})
+                labels.append(py::make_tuple(std::string(reading::bandCode(band)),
+                                             reading::bandLabel(band, thresholds), reading::bandWords(band, thresholds)));
             return labels;
         },
         py::arg("thresholds"),

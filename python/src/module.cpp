@@ -1,11 +1,12 @@
-// The compiled part of the Python package. It binds the batch library and the
-// engine; the pure-Python package `wrenfield` around it turns arrays and data
-// frames into the columns these functions take.
+// The compiled part of the Python package. It binds the reading layer's
+// column adapter and vocabulary; the pure-Python package `wrenfield` around
+// it turns arrays, data frames and scalars into the columns these functions
+// take.
 #include <pybind11/pybind11.h>
 
 #include "bindings.h"
 #include "engine/batch_kernel.h"
-#include "engine/reading.h"
+#include "engine/coefficient_set.h"
 #include "platform/runtime_error.h"
 
 namespace py = pybind11;
@@ -19,8 +20,8 @@ PYBIND11_MODULE(_wrenfield, module)
         "simd_level", [] { return std::string(wrenfield::engine::simdLevelName(wrenfield::engine::bestSimdLevel())); },
         "The widest vector instruction set the batch kernel runs on this processor.");
 
-    // A run-time error of a population method ("Overflow") becomes this
-    // exception, with the method's description as its message.
+    // A birth whose centile the model cannot compute (an overflow, say), in
+    // the one-birth call, raises this exception with the reading's error.
     static py::exception<wrenfield::RuntimeError> calculationError(module, "CalculationError",
                                                                     PyExc_ArithmeticError);
     py::register_exception_translator([](std::exception_ptr failure) {

@@ -1,6 +1,6 @@
-// The words a user writes for the inputs, as the command line reads them:
-// the populations with their aliases and groups, the texts of a column
-// (names or codes, weeks+days), and the one-record exact call.
+// What the package shows of the reading layer's vocabulary: the populations
+// with their aliases and groups, a population's name read, the constants of
+// a coefficient set, and the names of the result's fields.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -13,13 +13,10 @@
 #include <vector>
 
 #include "bindings.h"
-#include "engine/band.h"
 #include "engine/coefficient_set.h"
-#include "engine/plausibility.h"
-#include "platform/numeric_text.h"
-#include "tabular/calc_inputs.h"
-#include "tabular/population_choice.h"
-#include "tabular/vocabulary.h"
+#include "reading/fields.h"
+#include "reading/population_choice.h"
+#include "reading/vocabulary.h"
 
 namespace py = pybind11;
 
@@ -37,7 +34,7 @@ py::list populations()
         py::dict entry;
         entry["code"] = static_cast<int>(set.population);
         entry["name"] = std::string(set.name);
-        entry["alias"] = std::string(tabular::populationAlias(set.population));
+        entry["alias"] = std::string(reading::populationAlias(set.population));
         entry["method"] = std::string(set.methodName);
         entry["groups"] = groups;
         list.append(entry);
@@ -87,85 +84,10 @@ py::dict coefficientSet(int population)
 // The code of a population name or alias (any case), or the reason there is none.
 py::tuple readPopulation(std::string_view text)
 {
-    tabular::PopulationReading reading = tabular::readPopulation(text);
-    if (reading.population)
-        return py::make_tuple(static_cast<int>(*reading.population), py::none());
-    return py::make_tuple(py::none(), reading.error);
-}
-
-// An argument of calc() as the text the command line would receive.
-std::string argumentText(const py::handle& value)
-{
-    if (py::isinstance<py::str>(value))
-        return value.cast<std::string>();
-    if (py::isinstance<py::bool_>(value))
-        throw py::type_error("expected a number or a text, not a bool");
-    if (py::isinstance<py::int_>(value))
-        return py::str(value).cast<std::string>();
-    if (py::isinstance<py::float_>(value) || py::hasattr(value, "__float__"))
-        return shortestText(value.cast<double>());
-    throw py::type_error("expected a number or a text, not " + std::string(py::str(py::type::of(value))));
-}
-
-template <typename Parse>
-auto parsed(const char* name, const py::handle& value, Parse parse)
-{
-    try {
-        return parse(argumentText(value));
-    } catch (const tabular::ValueError& error) {
-        throw py::value_error(std::string(name) + ": " + error.what());
-    } catch (const py::type_error& error) {
-        throw py::type_error(std::string(name) + ": " + error.what());
-    }
-}
-
-py::dict calc(const py::object& population, const py::object& bwt, const py::object& gest, const py::object& wt,
-              const py::object& ht, const py::object& sex, const py::object& eth, const py::object& par,
-              const std::array<double, 4>& t)
-{
-    engine::BandThresholds thresholds{t[0], t[1], t[2], t[3]};
-    if (auto problem = engine::thresholdProblem(thresholds))
-        throw py::value_error("thresholds: " + *problem);
-    tabular::CalcInputs inputs;
-    inputs.population = parsed("population", population, tabular::parsePopulation);
-    // Each value as `custcent calc` reads its option: a number in the field's
-    // unit, a value with its unit ("3.4kg", "5ft4in"), "39+4", a name or a code.
-    const engine::CoefficientSet& set = engine::coefficients(inputs.population);
-    auto field = [&set](tabular::InputField which) {
-        return [&set, which](std::string_view text) { return tabular::parseField(which, set, text); };
-    };
-    inputs.bwt = parsed("bwt", bwt, field(tabular::InputField::Bwt));
-    inputs.gestDays = parsed("gest", gest, field(tabular::InputField::Gest));
-    inputs.wt = parsed("wt", wt, field(tabular::InputField::Wt));
-    inputs.ht = parsed("ht", ht, field(tabular::InputField::Ht));
-    inputs.sex = parsed("sex", sex, field(tabular::InputField::Sex));
-    inputs.eth = parsed("eth", eth, field(tabular::InputField::Eth));
-    inputs.par = parsed("par", par, field(tabular::InputField::Par));
-
-    tabular::CalcResult result = [&] {
-        py::gil_scoped_release unlocked;
-        return tabular::calculate(inputs, thresholds);
-    }();
-    py::list flags;
-    for (const engine::Flag& flag : result.flags)
-        flags.append(flag.text);
-    const engine::CentileDetail& d = result.detail;
-    py::dict out;
-    out["population"] = std::string(set.name);
-    out["centile"] = result.centile;
-    out["rounded"] = py::int_(py::str(tabular::roundedCentileText(result.centile)));
-    out["term_weight"] = d.termWeight;
-    out["weeks"] = d.weeks;
-    out["proportion"] = d.proportion;
-    out["expected_weight"] = d.expected;
-    out["spread"] = d.spread;
-    out["z"] = d.z;
-    out["band"] = engine::bandLabel(result.band, result.thresholds);
-    out["flags"] = flags;
-    out["inputs"] = py::dict(py::arg("bwt") = inputs.bwt, py::arg("gest") = inputs.gestDays,
-                             py::arg("wt") = inputs.wt, py::arg("ht") = inputs.ht, py::arg("sex") = inputs.sex,
-                             py::arg("eth") = inputs.eth, py::arg("par") = inputs.par);
-    return out;
+    reading::PopulationReading named = reading::readPopulation(text);
+    if (named.population)
+        return py::make_tuple(static_cast<int>(*named.population), py::none());
+    return py::make_tuple(py::none(), named.error);
 }
 
 }  // namespace
@@ -178,10 +100,25 @@ void bindVocabulary(py::module_& module)
                "The constants of one population's coefficient set (code 0 to 4), and the model's shared ones.");
     module.def("read_population", &readPopulation, py::arg("text"),
                "(code 0 to 4, None) for a population name or alias in any case, or (None, why not).");
-    module.def("calc", &calc, py::arg("population"), py::arg("bwt"), py::arg("gest"), py::arg("wt"), py::arg("ht"),
-               py::arg("sex"), py::arg("eth"), py::arg("par"),
-               py::arg("thresholds") = std::array<double, 4>{3, 10, 90, 97},
-               "One birth through the population's method, exactly as the calculator computes it.");
+    module.def(
+        "result_fields",
+        [] {
+            py::list names;
+            for (std::string_view name : reading::kResultFieldNames)
+                names.append(std::string(name));
+            return names;
+        },
+        "The names of the result's fields, as JSON writes them (camelCase); the package's keys and columns are "
+        "the same names in snake_case.");
+    module.def(
+        "column_fields",
+        [] {
+            py::list names;
+            for (reading::ResultField field : reading::kColumnFields)
+                names.append(reading::snakeCase(reading::fieldName(field)));
+            return names;
+        },
+        "The fields a row can add as columns, in snake_case, in their order.");
 }
 
 }  // namespace wrenfield::python

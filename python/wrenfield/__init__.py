@@ -3,7 +3,7 @@
     import wrenfield
     wrenfield.centile("uk", bwt=3400, gest=280, wt=64, ht=163, sex=1, eth=1, par=0)   # 38.22...
     wrenfield.add_centiles(df, population="nz", add=["band", "flags"])                # a new DataFrame
-    wrenfield.calc(3400, "39+4", 64, 163, "Male", "European", 0)                       # the exact one-record call
+    wrenfield.calc(3400, "39+4", 64, 163, "Male", "European", 0)                       # one birth's whole record
 
 Dask DataFrames: `import wrenfield.dask` and `wrenfield.dask.add_centiles(ddf, ...)`.
 """

@@ -1,6 +1,7 @@
-"""Centiles over numpy arrays: `centile` (the numbers alone) and `compute`
-(every reading of each row)."""
+"""Centiles over numpy arrays: `centile` (the numbers alone), `compute`
+(every field of each row's result) and `calc` (one birth's whole record)."""
 
+import json
 from dataclasses import dataclass
 
 import numpy as np
@@ -11,25 +12,36 @@ from . import _wrenfield as _core
 
 @dataclass(frozen=True)
 class Results:
-    """The reading of each row, as arrays of one shape.
+    """The result of each row, as arrays of one shape; the fields are those
+    of the result record everywhere else, in snake_case.
 
     centile: float64, percent, unrounded (NaN where not computed)
     rounded: float64, the centile as the calculator shows it (halves up)
-    band: object, "SGA", "SGA <3rd", "AGA", "LGA", "LGA >97th" or None
-    z: float64, the birthweight's deviation from the expected weight in spreads
-    expected_weight: float64, grams
+    band: object, "SGA", "AGA", "LGA" or None
+    band_label: object, the band with its finer label: "SGA <3rd", "LGA >97th"
+    band_words: object, the band in words
+    term_weight: float64, grams, after the clamp to 1500..4500
     weeks: float64, the gestation in weeks
+    proportion: float64, the gestation proportion
+    expected_weight: float64, grams
+    spread: float64, grams
+    z: float64, the birthweight's deviation from the expected weight in spreads
     flags: object, the plausibility flags ("gest below 22 weeks — weeks typed as days?"), "; "-joined, or None
-    error: object, why the row was not computed ("missing: gest", "Overflow"), or None
+    error: object, why the row was not computed ("missing: bwt, gest"), or None
     outcome: uint8, 0 computed, 1 missing input, 2 error
     """
 
     centile: np.ndarray
     rounded: np.ndarray
     band: np.ndarray
-    z: np.ndarray
-    expected_weight: np.ndarray
+    band_label: np.ndarray
+    band_words: np.ndarray
+    term_weight: np.ndarray
     weeks: np.ndarray
+    proportion: np.ndarray
+    expected_weight: np.ndarray
+    spread: np.ndarray
+    z: np.ndarray
     flags: np.ndarray
     error: np.ndarray
     outcome: np.ndarray
@@ -41,7 +53,8 @@ class Results:
         """The results as a pandas DataFrame, one row each."""
         import pandas as pd
 
-        fields = ("centile", "rounded", "band", "z", "expected_weight", "weeks", "flags", "error")
+        fields = ("centile", "rounded", "band", "band_label", "band_words", "term_weight", "weeks", "proportion",
+                  "expected_weight", "spread", "z", "flags", "error")
         return pd.DataFrame({f: getattr(self, f).ravel() for f in fields}, index=index)
 
 
@@ -50,9 +63,10 @@ def rounded_centiles(centile):
     return np.floor(centile + 0.5)
 
 
-def band_labels(thresholds):
-    labels = np.array([label for _, label, _ in _core.band_labels(thresholds)] + [None], dtype=object)
-    return labels
+def band_texts(thresholds):
+    """For each band code (and a last entry for none): its code, label and words, as object arrays."""
+    bands = _core.band_labels(thresholds)
+    return tuple(np.array([band[i] for band in bands] + [None], dtype=object) for i in range(3))
 
 
 def row_texts(rows, row_numbers, texts):
@@ -64,7 +78,11 @@ def row_texts(rows, row_numbers, texts):
 
 
 def _prepare(population, inputs):
-    scalar_population = isinstance(population, (str, int, np.integer)) and not isinstance(population, bool)
+    # One population for every row (a name, an alias, a code: anything else
+    # is refused there, naming the argument), or one a row.
+    scalar_population = np.ndim(population) == 0
+    if isinstance(population, np.ndarray) and scalar_population:
+        population = population.item()
     arrays = [v if _inputs.is_series(v) or isinstance(v, np.ndarray) else _inputs.as_array(v) for v in inputs]
     shapes = [np.shape(a) for a in arrays]
     if not scalar_population:
@@ -90,12 +108,12 @@ def _prepare(population, inputs):
     if scalar_population:
         default, populations = _inputs.population_code(population), None
     else:
-        default, populations = 0, _inputs.text_column(flat(np.asarray(population, dtype=object)))
+        default, populations = 0, _inputs.population_column(flat(np.asarray(population, dtype=object)))
     columns = [_inputs.input_column(name, flat(value), rows) for name, value in zip(_inputs.INPUTS, arrays)]
     return shape, rows, columns, populations, default
 
 
-def centile(population, bwt, gest, wt, ht, sex, eth, par, *, threads=None, units=None, na=None):
+def centile(population, bwt, gest, wt, ht, sex, eth, par, *, threads=None, units=None, na=None, exact=False):
     """Customised birthweight centiles, in percent, unrounded.
 
     Every input may be a scalar or an array (they broadcast together, as numpy
@@ -110,32 +128,36 @@ def centile(population, bwt, gest, wt, ht, sex, eth, par, *, threads=None, units
 
     Returns float64 of the broadcast shape, NaN where a row could not be
     computed (a missing input, an arithmetic error, an unreadable text);
-    `compute` says why.
+    `compute` says why. exact=True computes every row by the population's
+    method itself (for audits; by default the batch kernel, which gives the
+    method's own value wherever a band or the rounded centile depends on the
+    last digits).
     """
     shape, rows, columns, populations, default = _prepare(population, (bwt, gest, wt, ht, sex, eth, par))
     result = _inputs.run(columns, rows, populations, default, threads, False, False, _inputs.DEFAULT_THRESHOLDS,
-                         units=units, na=na)
+                         units=units, na=na, exact=exact)
     values = result["centile"].reshape(shape)
     return values[()] if shape == () else values
 
 
 def compute(population, bwt, gest, wt, ht, sex, eth, par, *, threads=None, units=None, na=None, thresholds=None,
-            strict=False):
-    """Every reading of each row: centile, rounded, band, z, expected weight,
-    weeks, plausibility flags and the error of a row not computed.
+            strict=False, exact=False):
+    """Every field of each row's result: centile, rounded, band, band label
+    and words, term weight, weeks, proportion, expected weight, spread, z,
+    the plausibility flags and the error of a row not computed.
 
     Inputs as for `centile`. `thresholds` sets the band boundaries: (sga,
     lga), default (10, 90), or (very_small, sga, lga, very_large), default
     (3, 10, 90, 97). With strict=True a flagged row is an error ("flagged:
-    ..."), as with `custcent batch --strict`. Returns a `Results` of arrays in
-    the broadcast shape.
+    ..."), as with `custcent batch --strict`; exact=True as for `centile`.
+    Returns a `Results` of arrays in the broadcast shape.
     """
     thresholds = _inputs.thresholds_of(thresholds)
     shape, rows, columns, populations, default = _prepare(population, (bwt, gest, wt, ht, sex, eth, par))
     result = _inputs.run(columns, rows, populations, default, threads, True, True, thresholds, strict=strict,
-                         units=units, na=na)
-    labels = band_labels(thresholds)
-    band = labels[np.where(result["band"] == 255, len(labels) - 1, result["band"])]
+                         units=units, na=na, exact=exact)
+    codes, labels, words = band_texts(thresholds)
+    band = np.where(result["band"] == 255, len(codes) - 1, result["band"])
 
     def shaped(a):
         return a.reshape(shape)
@@ -143,28 +165,53 @@ def compute(population, bwt, gest, wt, ht, sex, eth, par, *, threads=None, units
     return Results(
         centile=shaped(result["centile"]),
         rounded=shaped(rounded_centiles(result["centile"])),
-        band=shaped(band),
-        z=shaped(result["z"]),
-        expected_weight=shaped(result["expected"]),
+        band=shaped(codes[band]),
+        band_label=shaped(labels[band]),
+        band_words=shaped(words[band]),
+        term_weight=shaped(result["term_weight"]),
         weeks=shaped(result["weeks"]),
+        proportion=shaped(result["proportion"]),
+        expected_weight=shaped(result["expected_weight"]),
+        spread=shaped(result["spread"]),
+        z=shaped(result["z"]),
         flags=shaped(row_texts(rows, result["flag_rows"], result["flags"])),
         error=shaped(row_texts(rows, result["message_rows"], result["messages"])),
-        outcome=shaped(result["outcome"]),
+        outcome=shaped(np.minimum(result["outcome"], 2)),
     )
 
 
-def calc(bwt, gest, wt, ht, sex, eth, par, *, population="United Kingdom", thresholds=None):
-    """One birth through the population's own method, exactly as the
-    calculator computes it (for audits): the same inputs and vocabulary as
-    `custcent calc` (gest "39+4" or days, sex "Male" or a code, eth a group
-    name or code, par "4 or more", measurements with units such as "3.4kg").
-    Returns a dict with the centile, the rounded centile, the band (with
-    `thresholds` as for `compute`), the flags and the model's intermediate
-    values. Raises ValueError
-    for an input that cannot be used and CalculationError when the method
-    raises a run-time error ("Overflow").
+def calc(bwt, gest, wt, ht, sex, eth, par, *, population="United Kingdom", thresholds=None, strict=False,
+         exact=False, units=None, na=None):
+    """One birth's whole result, the record `custcent calc --json` and the
+    HTTP service give, with its keys in snake_case: population, centile,
+    rounded, band, band_label, band_words, term_weight, weeks, proportion,
+    expected_weight, spread, z, flags ([{"code", "text"}]), inputs (as used)
+    and coefficient_set_version.
+
+    The inputs are read as every other way in reads them (numbers, or texts
+    such as "39+4", "Male", "European", "3.4kg", "4 or more"); the birth goes
+    the same road as a row of `compute`, so its centile is the same to the
+    last bit. Raises ValueError for a birth that cannot be used (a missing
+    input, an unusable value; flagged under strict=True), with the text every
+    way in gives ("missing: bwt, gest"), and CalculationError when the centile
+    cannot be computed ("the centile cannot be computed: Overflow").
+    exact=True computes by the population's method itself.
     """
-    return _core.calc(population, bwt, gest, wt, ht, sex, eth, par, _inputs.thresholds_of(thresholds))
+    thresholds = _inputs.thresholds_of(thresholds)
+    default = _inputs.population_code(population)
+    values = (bwt, gest, wt, ht, sex, eth, par)
+    for name, value in zip(_inputs.INPUTS, values):
+        if np.ndim(value) != 0 and not isinstance(value, str):
+            raise TypeError(f"{name}: expected one value, a number or a text, not {type(value).__name__}")
+    columns = [_inputs.input_column(name, value, 1) for name, value in zip(_inputs.INPUTS, values)]
+    result = _inputs.run(columns, 1, None, default, 1, False, False, thresholds, strict=strict, units=units, na=na,
+                         exact=exact, records=True)
+    record = _inputs.snake_keys(json.loads(result["records"][0]))
+    if result["outcome"][0] == _core.OUTCOME_FAILED:
+        raise _core.CalculationError(record["error"])
+    if "error" in record:
+        raise ValueError(record["error"])
+    return record
 
 
 def populations():

@@ -62,7 +62,9 @@ def find_columns(df, columns):
 
 
 def _check_add(add):
-    add = list(add or [])
+    if isinstance(add, str):
+        add = [add]
+    add = [_inputs.added_name(name) for name in (add or [])]
     for name in add:
         if name not in _inputs.ADDABLE:
             raise ValueError(f"add: unknown column {name!r}; choose from {', '.join(_inputs.ADDABLE)}")
@@ -82,6 +84,7 @@ def add_centiles(
     thresholds=None,
     units=None,
     na=None,
+    exact=False,
 ):
     """A new DataFrame: `df` with the centile of each row, the columns named
     in `add`, and `error`.
@@ -96,15 +99,18 @@ def add_centiles(
     if any, gives each row's population; a missing one takes `population`.
 
     `add` names extra columns, placed between `centile` and `error` in the
-    order given: band, rounded, z, expected, weeks, flags. `error` is None
-    for a computed row, else why not ("missing: gest", "Overflow",
-    "unknown population: Narnia", "Type mismatch (not a number: sex)").
+    order given: rounded, band, band_label, band_words, term_weight, weeks,
+    proportion, expected_weight, spread, z, flags (the fields of the result
+    everywhere else; "expected" is expected_weight). `error` is None for a
+    computed row, else why not, in the words every way in gives ("missing:
+    bwt, gest", "sex: expected Male, Female, ...", "the centile cannot be
+    computed: Overflow").
 
     One bad row never raises; with strict=True a flagged row is an error
     ("flagged: ..."), as with `custcent batch --strict`, and the first row
     with an error raises RowError naming its index label (a missing input is
-    not an error). `threads`: threads that compute (default: the
-    cores available).
+    not an error). exact=True computes every row by the population's method
+    itself. `threads`: threads that compute (default: the cores available).
     """
     import pandas as pd
 
@@ -119,33 +125,33 @@ def add_centiles(
 
     rows = len(df)
     default = _inputs.population_code(population)
-    populations = _inputs.text_column(df[found["population"]]) if "population" in found else None
+    populations = _inputs.population_column(df[found["population"]]) if "population" in found else None
     inputs = [_inputs.input_column(name, df[found[name]], rows) for name in _inputs.INPUTS]
-    reading = bool(set(add) & {"band", "z", "expected", "weeks"})
-    result = _inputs.run(inputs, rows, populations, default, threads, reading, "flags" in add, thresholds,
-                         strict=strict, units=units, na=na)
+    details = bool(set(add) - {"rounded", "flags"})
+    result = _inputs.run(inputs, rows, populations, default, threads, details, "flags" in add, thresholds,
+                         strict=strict, units=units, na=na, exact=exact)
     if strict:
-        errors = np.flatnonzero(result["outcome"][result["message_rows"]] == _core.OUTCOME_ERROR)
+        errors = np.flatnonzero(result["outcome"][result["message_rows"]] > _core.OUTCOME_MISSING)
         if len(errors):
             k = int(errors[0])
             raise RowError(df.index[int(result["message_rows"][k])], result["messages"][k])
 
     added = {"centile": result["centile"]}
+    texts = dict(zip(("band", "band_label", "band_words"), _arrays.band_texts(thresholds)))
     for name in add:
-        if name == "band":
-            labels = [label for _, label, _ in _core.band_labels(thresholds)]
-            codes = result["band"].astype(np.int64)
-            codes[codes == 255] = -1
-            added["band"] = pd.Categorical.from_codes(codes, categories=labels)
+        if name in texts:
+            # The texts of the five bands (the last entry is "none"); SGA and
+            # AGA... repeat in `band`, so the categories are the distinct ones.
+            five = list(texts[name][:-1])
+            categories = list(dict.fromkeys(five))
+            position = np.array([categories.index(t) for t in five] + [-1], dtype=np.int64)
+            band = result["band"].astype(np.int64)
+            added[name] = pd.Categorical.from_codes(position[np.where(band == 255, 5, band)], categories=categories)
         elif name == "rounded":
             added["rounded"] = _arrays.rounded_centiles(result["centile"])
-        elif name == "z":
-            added["z"] = result["z"]
-        elif name == "expected":
-            added["expected"] = result["expected"]
-        elif name == "weeks":
-            added["weeks"] = result["weeks"]
         elif name == "flags":
             added["flags"] = _arrays.row_texts(rows, result["flag_rows"], result["flags"])
+        else:
+            added[name] = result[name]
     added["error"] = _arrays.row_texts(rows, result["message_rows"], result["messages"])
     return df.assign(**{name: pd.Series(values, index=df.index) for name, values in added.items()})

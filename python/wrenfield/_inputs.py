@@ -4,11 +4,13 @@ the columns the compiled core reads.
 A column is either float64 numbers (NaN missing) or texts reduced to their
 distinct values with an index a row (-1 missing): float64 data is passed on
 as it is (a view, never a copy), other numbers are converted to float64, and
-texts are read by the batch library's vocabulary, once per distinct text.
-NaN, None and pandas' NA are missing inputs.
+texts are read by the reading layer's vocabulary, once per distinct text.
+NaN, None, pandas' NA and a masked value are missing inputs; booleans, dates,
+durations and complex numbers are refused, naming the input.
 """
 
 import os
+import re
 import sys
 
 import numpy as np
@@ -17,8 +19,25 @@ from . import _wrenfield as _core
 
 INPUTS = ("bwt", "gest", "wt", "ht", "sex", "eth", "par")
 
-# The optional columns a caller may ask for.
-ADDABLE = ("band", "rounded", "z", "expected", "weeks", "flags")
+
+def snake_case(name):
+    """The package's name of a result field: "expectedWeight" -> "expected_weight"."""
+    return re.sub(r"([A-Z])", lambda m: "_" + m.group(1).lower(), name)
+
+
+def snake_keys(value):
+    """A result read from JSON with every key in snake_case, at every depth."""
+    if isinstance(value, dict):
+        return {snake_case(k): snake_keys(v) for k, v in value.items()}
+    if isinstance(value, list):
+        return [snake_keys(v) for v in value]
+    return value
+
+
+# The optional columns a caller may ask for (band, band_label, ..., flags),
+# and the short name of earlier versions for one of them.
+ADDABLE = tuple(_core.column_fields())
+ALIASES = {"expected": "expected_weight"}
 
 DEFAULT_THRESHOLDS = (3.0, 10.0, 90.0, 97.0)
 
@@ -64,9 +83,44 @@ def population_code(population):
     if isinstance(population, str):
         code, error = _core.read_population(population)
         if code is None:
-            raise ValueError(error)
+            raise ValueError(f"population: {error}")
         return code
-    raise TypeError(f"population: expected a name, an alias or a code, not {type(population).__name__}")
+    raise TypeError(f"population: expected a name, an alias or a code, not {type(population).__name__} "
+                    f"(population={population!r})")
+
+
+def _population_text(value):
+    """A population of a column as the core reads it: a code 0 to 4 (an integer,
+    or a float holding one) is that population's name, as it is for a scalar;
+    anything else its text."""
+    if not isinstance(value, (bool, np.bool_)) and (
+        isinstance(value, (int, np.integer)) or (isinstance(value, (float, np.floating)) and float(value).is_integer())
+    ):
+        code = int(value)
+        if 0 <= code < 5:
+            return _core.populations()[code]["name"]
+    return _text_of(value)
+
+
+def population_column(values):
+    """The population column's distinct texts and index; a code 0 to 4 is its
+    population's name."""
+    if is_series(values):
+        values = series_values(values)
+    values = _unmasked(values, "population")
+    if not hasattr(values, "dtype"):
+        values = np.asarray(values, dtype=object)
+    return text_column(values, _population_text)
+
+
+def _unmasked(values, name):
+    """A masked array with its masked values missing (NaN among numbers, None
+    elsewhere); anything else as it is."""
+    if not isinstance(values, np.ma.MaskedArray):
+        return values
+    if values.dtype.kind in "iuf":
+        return values.astype(np.float64).filled(np.nan)
+    return values.astype(object).filled(None)
 
 
 def _text_of(value):
@@ -77,7 +131,7 @@ def _text_of(value):
     return str(value)
 
 
-def text_column(values):
+def text_column(values, text_of=_text_of):
     """(distinct texts, int64 index a row with -1 for a missing value)."""
     import pandas as pd
 
@@ -85,9 +139,9 @@ def text_column(values):
         values = series_values(values)
     if isinstance(getattr(values, "dtype", None), pd.CategoricalDtype):
         # Already distinct values with their codes (-1 missing): no hashing.
-        return [_text_of(c) for c in values.categories], np.asarray(values.codes, dtype=np.int64)
+        return [text_of(c) for c in values.categories], np.asarray(values.codes, dtype=np.int64)
     codes, uniques = pd.factorize(values, use_na_sentinel=True)
-    return [_text_of(u) for u in uniques], np.asarray(codes, dtype=np.int64)
+    return [text_of(u) for u in uniques], np.asarray(codes, dtype=np.int64)
 
 
 def input_column(name, values, rows):
@@ -99,6 +153,9 @@ def input_column(name, values, rows):
     """
     if is_series(values):
         values = series_values(values)
+    if values is np.ma.masked:
+        values = np.nan
+    values = _unmasked(values, name)
     dtype = getattr(values, "dtype", None)
     if dtype is not None and not isinstance(dtype, np.dtype):
         # A pandas extension array: nullable numbers, strings, categories.
@@ -107,8 +164,10 @@ def input_column(name, values, rows):
             if values.categories.dtype.kind not in "iuf":
                 return text_column(values)
             values = np.asarray(values, dtype=np.float64)
-        elif kind in "iufb":
+        elif kind in "iuf":
             values = values.to_numpy(dtype=np.float64, na_value=np.nan)
+        elif kind in "bMm":
+            raise TypeError(f"{name}: cannot read {dtype} values as numbers or names")
         else:
             values = values.to_numpy(dtype=object, na_value=None)
     array = values if isinstance(values, np.ndarray) else as_array(values)
@@ -118,7 +177,7 @@ def input_column(name, values, rows):
         raise ValueError(f"{name}: expected {rows} values, got shape {array.shape}")
 
     kind = array.dtype.kind
-    if kind in "fiub":
+    if kind in "fiu":
         if array.dtype != np.float64 or not array.dtype.isnative:
             array = array.astype(np.float64)
         if not array.flags.aligned:
@@ -130,7 +189,7 @@ def input_column(name, values, rows):
 
 
 def run(columns, rows, population, default_population, threads, details, flags, thresholds, strict=False,
-        units=None, na=None, progress=None):
+        units=None, na=None, progress=None, exact=False, records=False):
     """The compiled computation over prepared columns; returns its dict."""
     if threads is None:
         threads = default_threads()
@@ -149,7 +208,9 @@ def run(columns, rows, population, default_population, threads, details, flags, 
         details=details,
         flags=flags,
         thresholds=tuple(float(t) for t in thresholds),
-        strict=strict,
+        strict=bool(strict),
+        exact=bool(exact),
+        records=records,
         units={str(k): str(v) for k, v in units.items()} if units else None,
         na=na,
         progress=progress,
@@ -160,8 +221,13 @@ def thresholds_of(thresholds):
     if thresholds is None:
         return DEFAULT_THRESHOLDS
     values = tuple(float(t) for t in thresholds)
-    if len(values) == 2:  # SGA and LGA; the finer labels stay at 3 and 97 where they fit
-        values = (min(DEFAULT_THRESHOLDS[0], values[0]), values[0], values[1], max(DEFAULT_THRESHOLDS[3], values[1]))
+    if len(values) == 2:  # SGA and LGA: the reading layer's rule places the finer labels
+        return _core.thresholds_for(*values)
     if len(values) != 4:
         raise ValueError("thresholds: expected (sga, lga) or (very_small, sga, lga, very_large)")
     return values
+
+
+def added_name(name):
+    """The column of `add` a caller names (an alias gives its field's name)."""
+    return ALIASES.get(name, name)

@@ -42,7 +42,7 @@ def _partition(df, **options):
 
 
 def add_centiles(ddf, population="United Kingdom", columns=None, add=(), *, strict=False, thresholds=None, units=None,
-                 na=None):
+                 na=None, exact=False):
     """`wrenfield.add_centiles` over a Dask DataFrame, one task a partition.
 
     Returns a lazy Dask DataFrame with the same partitions and divisions and
@@ -50,7 +50,7 @@ def add_centiles(ddf, population="United Kingdom", columns=None, add=(), *, stri
     are checked at once against the DataFrame's columns and dtypes (an empty
     frame of the same shape), so a mistake shows before anything runs.
     """
-    options = dict(population=population, columns=columns, add=tuple(add), strict=strict, thresholds=thresholds,
-                   units=units, na=na)
+    options = dict(population=population, columns=columns, add=(add,) if isinstance(add, str) else tuple(add),
+                   strict=strict, thresholds=thresholds, units=units, na=na, exact=exact)
     meta = _frames.add_centiles(ddf._meta, threads=1, **options)
     return ddf.map_partitions(functools.partial(_partition, **options), meta=meta)

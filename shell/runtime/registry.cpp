@@ -5,17 +5,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <thread>
 
 #include "platform/ascii_text.h"
 #include "platform/replacing_file.h"
@@ -25,6 +28,7 @@ namespace {
 
 constexpr const char* kMagic = "WRENFIELD-REGISTRY 1";
 
+using wrenfield::hexDigitValue;
 using wrenfield::lowerAscii;
 
 struct Value {
@@ -53,22 +57,32 @@ bool hasSubkeys(const Tree& tree, const std::string& lower)
     return it != tree.end() && it->first.starts_with(prefix);
 }
 
+// A text in the file: in double quotes, a quote and a backslash escaped, a
+// line break as \n and every other control character as \xHH, so that the
+// file holds one entry a line and no raw control characters.
 std::string quote(const std::string& text)
 {
     std::string out = "\"";
     for (char c : text) {
-        if (c == '"' || c == '\\')
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
             out += '\\';
-        if (c == '\n') {
+            out += c;
+        } else if (c == '\n') {
             out += "\\n";
-            continue;
+        } else if (u < 0x20 || u == 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02X", u);
+            out += escape;
+        } else {
+            out += c;
         }
-        out += c;
     }
     return out + "\"";
 }
 
-// Reads a quoted text at `pos`; advances past it.
+// Reads a quoted text at `pos`; advances past it. Nothing when it is not
+// closed, or escapes a NUL (which no text of the registry may hold).
 std::optional<std::string> unquote(const std::string& line, std::size_t& pos)
 {
     if (pos >= line.size() || line[pos] != '"')
@@ -83,7 +97,17 @@ std::optional<std::string> unquote(const std::string& line, std::size_t& pos)
         if (c == '\\') {
             if (++pos >= line.size())
                 return std::nullopt;
-            c = line[pos] == 'n' ? '\n' : line[pos];
+            c = line[pos];
+            if (c == 'n') {
+                c = '\n';
+            } else if (c == 'x') {
+                const int high = pos + 2 < line.size() ? hexDigitValue(line[pos + 1]) : -1;
+                const int low = high >= 0 ? hexDigitValue(line[pos + 2]) : -1;
+                if (low < 0 || (high == 0 && low == 0))
+                    return std::nullopt;
+                c = static_cast<char>(high * 16 + low);
+                pos += 2;
+            }
         }
         out += c;
     }
@@ -110,27 +134,58 @@ std::string serialize(const Tree& tree)
     return out.str();
 }
 
-bool parse(const std::string& content, Tree& tree)
+// Why the last call on this thread failed, for WfRegistryLastError.
+thread_local std::string lastError;
+
+HRESULT failWith(HRESULT hr, std::string why)
+{
+    lastError = std::move(why);
+    return hr;
+}
+
+// Reads the file's text into `tree`. A damaged file is refused whole, with
+// the line at fault in `why`: a NUL byte, a line of no known form, and, since
+// keys and value names are compared without regard to case, a key or a
+// value name given twice (in any case: "CLSID" and "clsid" are one key).
+// Merging the two silently would keep one of them and lose the other with
+// no word; the file names both lines so that its keeper can decide.
+bool parse(const std::string& content, Tree& tree, std::string& why)
 {
     std::istringstream in(content);
     std::string line;
-    if (!std::getline(in, line) || line != kMagic)
+    long number = 1;
+    auto damaged = [&](const std::string& what) {
+        why = "line " + std::to_string(number) + ": " + what;
         return false;
+    };
+    if (!std::getline(in, line) || line != kMagic)
+        return damaged("not a registry (its first line is not \"" + std::string(kMagic) + "\")");
+    std::map<std::string, long> keyLines;  // the line of each key, by lower-case path
     Key* current = nullptr;
+    std::map<std::string, long> valueLines;  // of the current key, by lower-case name
     while (std::getline(in, line)) {
+        ++number;
+        if (line.find('\0') != std::string::npos)
+            return damaged("a NUL byte");
         if (line.empty() || line[0] == '#')
             continue;
         if (line.front() == '[') {
             if (line.back() != ']' || line.size() < 3)
-                return false;
+                return damaged("a key without its closing \"]\"");
             std::string path = line.substr(1, line.size() - 2);
-            Key& key = tree[lowerAscii(path)];
+            const std::string lower = lowerAscii(path);
+            if (auto earlier = keyLines.find(lower); earlier != keyLines.end())
+                return damaged("the key [" + path + "] is the key of line " + std::to_string(earlier->second) +
+                               " again (keys are compared without regard to case)");
+            keyLines.emplace(lower, number);
+            Key& key = tree[lower];
             key.path = path;
             current = &key;
+            valueLines.clear();
             continue;
         }
         if (!current)
-            return false;
+            return damaged("a value before the first key");
         Value value;
         std::size_t pos = 0;
         if (line[0] == '@') {
@@ -138,27 +193,33 @@ bool parse(const std::string& content, Tree& tree)
         } else {
             auto name = unquote(line, pos);
             if (!name || name->empty())
-                return false;
+                return damaged("a value name that is not a quoted text");
             value.name = *name;
         }
         if (pos >= line.size() || line[pos] != '=')
-            return false;
+            return damaged("no \"=\" after the value's name");
         ++pos;
         if (line.compare(pos, 6, "dword:") == 0) {
             const std::string hex = line.substr(pos + 6);
             char* end = nullptr;
-            const unsigned long number = std::strtoul(hex.c_str(), &end, 16);
+            const unsigned long number32 = std::strtoul(hex.c_str(), &end, 16);
             if (hex.size() != 8 || *end != '\0')
-                return false;
+                return damaged("a number that is not eight hexadecimal digits");
             value.isDword = true;
-            value.dword = static_cast<DWORD>(number);
+            value.dword = static_cast<DWORD>(number32);
         } else {
             auto text = unquote(line, pos);
             if (!text || pos != line.size())
-                return false;
+                return damaged("a value that is not a quoted text or a dword");
             value.text = *text;
         }
-        current->values[lowerAscii(value.name)] = value;
+        const std::string lowerName = lowerAscii(value.name);
+        if (auto earlier = valueLines.find(lowerName); earlier != valueLines.end())
+            return damaged("the value " + (value.name.empty() ? std::string("@") : quote(value.name)) +
+                           " of [" + current->path + "] is given again (first on line " +
+                           std::to_string(earlier->second) + "; names are compared without regard to case)");
+        valueLines.emplace(lowerName, number);
+        current->values[lowerName] = value;
     }
     return true;
 }
@@ -194,30 +255,45 @@ std::string registryPath()
 // The current contents; a missing file is an empty registry.
 HRESULT load(const std::string& path, Tree& tree)
 {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0 && errno == ENOENT)
-        return S_OK;
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return REGDB_E_READREGDB;
-    std::ostringstream content;
-    content << file.rdbuf();
-    if (file.bad() || !parse(content.str(), tree))
-        return REGDB_E_READREGDB;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return S_OK;
+        return failWith(REGDB_E_READREGDB, "cannot read " + path + ": " + std::strerror(errno));
+    }
+    std::string content;
+    char piece[65536];
+    for (;;) {
+        const ssize_t got = read(fd, piece, sizeof piece);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            const int error = errno;
+            close(fd);
+            return failWith(REGDB_E_READREGDB, "cannot read " + path + ": " + std::strerror(error));
+        }
+        if (got == 0)
+            break;
+        content.append(piece, static_cast<std::size_t>(got));
+    }
+    close(fd);
+    std::string why;
+    if (!parse(content, tree, why))
+        return failWith(REGDB_E_READREGDB, path + " is damaged: " + why);
     return S_OK;
 }
 
 // Writes the new registry beside the old one, flushes it to disk and renames
 // it over the old one (readable by its owner only, as the old one was).
-bool replaceAtomically(const std::string& path, const std::string& data)
+HRESULT replaceAtomically(const std::string& path, const std::string& data)
 {
     try {
         wrenfield::ReplacingFile file(path, 0600);
         file.stream() << data;
         file.commit();
-        return true;
-    } catch (const std::system_error&) {
-        return false;
+        return S_OK;
+    } catch (const std::system_error& error) {
+        return failWith(REGDB_E_WRITEREGDB, error.what());
     }
 }
 
@@ -232,8 +308,73 @@ bool validKeyPath(const char* key)
     if (!key || !*key)
         return false;
     const std::string path(key);
+    const bool controlCharacter = std::any_of(path.begin(), path.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    });
     return path.front() != '\\' && path.back() != '\\' && path.find("\\\\") == std::string::npos &&
-           path.find_first_of("[]\n") == std::string::npos;
+           path.find_first_of("[]") == std::string::npos && !controlCharacter;
+}
+
+// How long an update waits for another process's lock, and whom it tells.
+struct LockWait {
+    DWORD milliseconds = 30'000;
+    WfRegistryWaitNotice notice = nullptr;
+    void* context = nullptr;
+};
+LockWait lockWait;
+std::mutex lockWaitMutex;
+
+// "30 s", "1.5 s".
+std::string secondsText(DWORD milliseconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, milliseconds % 1000 ? "%.1f s" : "%.0f s", milliseconds / 1000.0);
+    return text;
+}
+
+// The process id the holder of the lock wrote into the lock file, or 0.
+unsigned long lockHolder(int fd)
+{
+    char text[24] = {};
+    const ssize_t got = pread(fd, text, sizeof text - 1, 0);
+    return got > 0 ? std::strtoul(text, nullptr, 10) : 0;
+}
+
+// Takes the registry's lock, waiting for another process to let it go for
+// at most the time set by WfRegistrySetLockWait; then writes this process's
+// id into the lock file, so that whoever waits next can say who holds it.
+HRESULT takeLock(int fd, const std::string& path)
+{
+    LockWait wait;
+    {
+        std::lock_guard guard(lockWaitMutex);
+        wait = lockWait;
+    }
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const auto giveUp = start + std::chrono::milliseconds(wait.milliseconds);
+    bool told = false;
+    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK)
+            return failWith(REGDB_E_WRITEREGDB, "cannot lock " + path + ": " + std::strerror(errno));
+        const unsigned long holder = lockHolder(fd);
+        if (Clock::now() >= giveUp)
+            return failWith(WF_REGISTRY_E_LOCKED,
+                            path + " stayed locked by another process" +
+                                (holder ? " (process " + std::to_string(holder) + ")" : std::string()) + " for " +
+                                secondsText(wait.milliseconds));
+        if (!told && wait.notice && Clock::now() - start >= std::chrono::milliseconds(200)) {
+            wait.notice(path.c_str(), holder, wait.context);
+            told = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const std::string self = std::to_string(getpid()) + "\n";
+    if (ftruncate(fd, 0) == 0)
+        (void)!pwrite(fd, self.data(), self.size(), 0);
+    return S_OK;
 }
 
 }  // namespace
@@ -272,6 +413,17 @@ const char* WfRegistryPath(void)
     return path.c_str();
 }
 
+void WfRegistrySetLockWait(DWORD milliseconds, WfRegistryWaitNotice notice, void* context)
+{
+    std::lock_guard guard(lockWaitMutex);
+    lockWait = {milliseconds, notice, context};
+}
+
+const char* WfRegistryLastError(void)
+{
+    return lastError.c_str();
+}
+
 HRESULT WfRegistryBeginUpdate(WfRegistryUpdate** update)
 {
     if (!update)
@@ -282,13 +434,14 @@ HRESULT WfRegistryBeginUpdate(WfRegistryUpdate** update)
         auto u = std::make_unique<WfRegistryUpdate>();
         u->path = registryPath();
         if (!makeDirectories(directoryOf(u->path)))
-            return REGDB_E_WRITEREGDB;
-        u->lockFd = open((u->path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+            return failWith(REGDB_E_WRITEREGDB, "cannot make the directory " + directoryOf(u->path) + ": " +
+                                                    std::strerror(errno));
+        const std::string lockPath = u->path + ".lock";
+        u->lockFd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (u->lockFd < 0)
-            return REGDB_E_WRITEREGDB;
-        while (flock(u->lockFd, LOCK_EX) != 0)
-            if (errno != EINTR)
-                return REGDB_E_WRITEREGDB;
+            return failWith(REGDB_E_WRITEREGDB, "cannot open " + lockPath + ": " + std::strerror(errno));
+        if (const HRESULT locked = takeLock(u->lockFd, u->path); FAILED(locked))
+            return locked;
         const HRESULT hr = load(u->path, u->tree);
         if (FAILED(hr))
             return hr;
@@ -383,14 +536,11 @@ HRESULT WfRegistryCommit(WfRegistryUpdate* update)
     if (!update)
         return E_POINTER;
     const std::unique_ptr<WfRegistryUpdate> owned(update);
-    HRESULT hr = S_OK;
     try {
-        if (!replaceAtomically(update->path, serialize(update->tree)))
-            hr = REGDB_E_WRITEREGDB;
+        return replaceAtomically(update->path, serialize(update->tree));
     } catch (...) {
-        hr = E_OUTOFMEMORY;
+        return E_OUTOFMEMORY;
     }
-    return hr;
 }
 
 void WfRegistryAbandon(WfRegistryUpdate* update)

@@ -133,6 +133,11 @@ WFCOM_EXPORT extern const IID IID_NULL WF_COM_EXPORTED_AS(IID_NULL);
 WFCOM_EXPORT extern const IID IID_IUnknown WF_COM_EXPORTED_AS(IID_IUnknown);
 WFCOM_EXPORT extern const IID IID_IClassFactory WF_COM_EXPORTED_AS(IID_IClassFactory);
 WFCOM_EXPORT extern const IID IID_IDispatch WF_COM_EXPORTED_AS(IID_IDispatch);
+/* Connection points: how an object's events reach the sinks that ask. */
+WFCOM_EXPORT extern const IID IID_IConnectionPointContainer WF_COM_EXPORTED_AS(IID_IConnectionPointContainer);
+WFCOM_EXPORT extern const IID IID_IConnectionPoint WF_COM_EXPORTED_AS(IID_IConnectionPoint);
+WFCOM_EXPORT extern const IID IID_IEnumConnections WF_COM_EXPORTED_AS(IID_IEnumConnections);
+WFCOM_EXPORT extern const IID IID_IEnumConnectionPoints WF_COM_EXPORTED_AS(IID_IEnumConnectionPoints);
 /* The standard automation marshaller's class, named by dual interfaces. */
 WFCOM_EXPORT extern const CLSID CLSID_PSOAInterface WF_COM_EXPORTED_AS(CLSID_PSOAInterface);
 
@@ -187,6 +192,9 @@ WFCOM_EXPORT int IsEqualGUID(REFGUID a, REFGUID b) WF_COM_EXPORTED_AS(IsEqualGUI
 #define CO_E_APPNOTFOUND WF_HR(0x800401F5)
 #define CO_E_DLLNOTFOUND WF_HR(0x800401F8)
 #define CO_E_ERRORINDLL WF_HR(0x800401F9)
+#define CONNECT_E_NOCONNECTION WF_HR(0x80040200)
+#define CONNECT_E_ADVISELIMIT WF_HR(0x80040201)
+#define CONNECT_E_CANNOTCONNECT WF_HR(0x80040202)
 
 #define DISP_E_UNKNOWNINTERFACE WF_HR(0x80020001)
 #define DISP_E_MEMBERNOTFOUND WF_HR(0x80020003)
@@ -273,6 +281,10 @@ typedef struct tagDEC {
 typedef struct IUnknown IUnknown;
 typedef struct IDispatch IDispatch;
 typedef struct IClassFactory IClassFactory;
+typedef struct IConnectionPoint IConnectionPoint;
+typedef struct IConnectionPointContainer IConnectionPointContainer;
+typedef struct IEnumConnections IEnumConnections;
+typedef struct IEnumConnectionPoints IEnumConnectionPoints;
 typedef struct IRecordInfo IRecordInfo;
 typedef struct ITypeInfo ITypeInfo;
 typedef struct tagSAFEARRAY SAFEARRAY;
@@ -433,6 +445,40 @@ struct IDispatch : public IUnknown {
                                              UINT* puArgErr) = 0;
 };
 
+/* One connection of a sink: the sink's interface and the cookie that
+ * disconnects it. */
+typedef struct tagCONNECTDATA {
+    IUnknown* pUnk;
+    DWORD dwCookie;
+} CONNECTDATA;
+
+struct IEnumConnections : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Next(ULONG cConnections, CONNECTDATA* rgcd, ULONG* pcFetched) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Skip(ULONG cConnections) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reset() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Clone(IEnumConnections** ppEnum) = 0;
+};
+
+struct IConnectionPoint : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* pIID) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** ppCPC) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Advise(IUnknown* pUnkSink, DWORD* pdwCookie) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Unadvise(DWORD dwCookie) = 0;
+    virtual HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** ppEnum) = 0;
+};
+
+struct IEnumConnectionPoints : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Next(ULONG cConnections, IConnectionPoint** ppCP, ULONG* pcFetched) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Skip(ULONG cConnections) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reset() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Clone(IEnumConnectionPoints** ppEnum) = 0;
+};
+
+struct IConnectionPointContainer : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** ppEnum) = 0;
+    virtual HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) = 0;
+};
+
 #else /* C */
 
 typedef struct IUnknownVtbl {
@@ -478,6 +524,75 @@ struct IDispatch {
     const IDispatchVtbl* lpVtbl;
 };
 
+typedef struct tagCONNECTDATA {
+    IUnknown* pUnk;
+    DWORD dwCookie;
+} CONNECTDATA;
+
+typedef struct IEnumConnectionsVtbl {
+    BEGIN_INTERFACE
+    HRESULT(STDMETHODCALLTYPE* QueryInterface)(IEnumConnections* This, REFIID riid, void** ppvObject);
+    ULONG(STDMETHODCALLTYPE* AddRef)(IEnumConnections* This);
+    ULONG(STDMETHODCALLTYPE* Release)(IEnumConnections* This);
+    HRESULT(STDMETHODCALLTYPE* Next)(IEnumConnections* This, ULONG cConnections, CONNECTDATA* rgcd,
+                                     ULONG* pcFetched);
+    HRESULT(STDMETHODCALLTYPE* Skip)(IEnumConnections* This, ULONG cConnections);
+    HRESULT(STDMETHODCALLTYPE* Reset)(IEnumConnections* This);
+    HRESULT(STDMETHODCALLTYPE* Clone)(IEnumConnections* This, IEnumConnections** ppEnum);
+    END_INTERFACE
+} IEnumConnectionsVtbl;
+struct IEnumConnections {
+    const IEnumConnectionsVtbl* lpVtbl;
+};
+
+typedef struct IConnectionPointVtbl {
+    BEGIN_INTERFACE
+    HRESULT(STDMETHODCALLTYPE* QueryInterface)(IConnectionPoint* This, REFIID riid, void** ppvObject);
+    ULONG(STDMETHODCALLTYPE* AddRef)(IConnectionPoint* This);
+    ULONG(STDMETHODCALLTYPE* Release)(IConnectionPoint* This);
+    HRESULT(STDMETHODCALLTYPE* GetConnectionInterface)(IConnectionPoint* This, IID* pIID);
+    HRESULT(STDMETHODCALLTYPE* GetConnectionPointContainer)(IConnectionPoint* This,
+                                                            IConnectionPointContainer** ppCPC);
+    HRESULT(STDMETHODCALLTYPE* Advise)(IConnectionPoint* This, IUnknown* pUnkSink, DWORD* pdwCookie);
+    HRESULT(STDMETHODCALLTYPE* Unadvise)(IConnectionPoint* This, DWORD dwCookie);
+    HRESULT(STDMETHODCALLTYPE* EnumConnections)(IConnectionPoint* This, IEnumConnections** ppEnum);
+    END_INTERFACE
+} IConnectionPointVtbl;
+struct IConnectionPoint {
+    const IConnectionPointVtbl* lpVtbl;
+};
+
+typedef struct IEnumConnectionPointsVtbl {
+    BEGIN_INTERFACE
+    HRESULT(STDMETHODCALLTYPE* QueryInterface)(IEnumConnectionPoints* This, REFIID riid, void** ppvObject);
+    ULONG(STDMETHODCALLTYPE* AddRef)(IEnumConnectionPoints* This);
+    ULONG(STDMETHODCALLTYPE* Release)(IEnumConnectionPoints* This);
+    HRESULT(STDMETHODCALLTYPE* Next)(IEnumConnectionPoints* This, ULONG cConnections, IConnectionPoint** ppCP,
+                                     ULONG* pcFetched);
+    HRESULT(STDMETHODCALLTYPE* Skip)(IEnumConnectionPoints* This, ULONG cConnections);
+    HRESULT(STDMETHODCALLTYPE* Reset)(IEnumConnectionPoints* This);
+    HRESULT(STDMETHODCALLTYPE* Clone)(IEnumConnectionPoints* This, IEnumConnectionPoints** ppEnum);
+    END_INTERFACE
+} IEnumConnectionPointsVtbl;
+struct IEnumConnectionPoints {
+    const IEnumConnectionPointsVtbl* lpVtbl;
+};
+
+typedef struct IConnectionPointContainerVtbl {
+    BEGIN_INTERFACE
+    HRESULT(STDMETHODCALLTYPE* QueryInterface)(IConnectionPointContainer* This, REFIID riid, void** ppvObject);
+    ULONG(STDMETHODCALLTYPE* AddRef)(IConnectionPointContainer* This);
+    ULONG(STDMETHODCALLTYPE* Release)(IConnectionPointContainer* This);
+    HRESULT(STDMETHODCALLTYPE* EnumConnectionPoints)(IConnectionPointContainer* This,
+                                                     IEnumConnectionPoints** ppEnum);
+    HRESULT(STDMETHODCALLTYPE* FindConnectionPoint)(IConnectionPointContainer* This, REFIID riid,
+                                                    IConnectionPoint** ppCP);
+    END_INTERFACE
+} IConnectionPointContainerVtbl;
+struct IConnectionPointContainer {
+    const IConnectionPointContainerVtbl* lpVtbl;
+};
+
 #ifdef COBJMACROS
 #define IUnknown_QueryInterface(This, riid, ppv) ((This)->lpVtbl->QueryInterface(This, riid, ppv))
 #define IUnknown_AddRef(This) ((This)->lpVtbl->AddRef(This))
@@ -496,6 +611,24 @@ struct IDispatch {
     ((This)->lpVtbl->GetIDsOfNames(This, riid, names, count, lcid, ids))
 #define IDispatch_Invoke(This, id, riid, lcid, flags, params, result, excep, argErr) \
     ((This)->lpVtbl->Invoke(This, id, riid, lcid, flags, params, result, excep, argErr))
+#define IConnectionPointContainer_QueryInterface(This, riid, ppv) ((This)->lpVtbl->QueryInterface(This, riid, ppv))
+#define IConnectionPointContainer_AddRef(This) ((This)->lpVtbl->AddRef(This))
+#define IConnectionPointContainer_Release(This) ((This)->lpVtbl->Release(This))
+#define IConnectionPointContainer_EnumConnectionPoints(This, pp) ((This)->lpVtbl->EnumConnectionPoints(This, pp))
+#define IConnectionPointContainer_FindConnectionPoint(This, riid, pp) \
+    ((This)->lpVtbl->FindConnectionPoint(This, riid, pp))
+#define IConnectionPoint_QueryInterface(This, riid, ppv) ((This)->lpVtbl->QueryInterface(This, riid, ppv))
+#define IConnectionPoint_AddRef(This) ((This)->lpVtbl->AddRef(This))
+#define IConnectionPoint_Release(This) ((This)->lpVtbl->Release(This))
+#define IConnectionPoint_GetConnectionInterface(This, iid) ((This)->lpVtbl->GetConnectionInterface(This, iid))
+#define IConnectionPoint_GetConnectionPointContainer(This, pp) ((This)->lpVtbl->GetConnectionPointContainer(This, pp))
+#define IConnectionPoint_Advise(This, sink, cookie) ((This)->lpVtbl->Advise(This, sink, cookie))
+#define IConnectionPoint_Unadvise(This, cookie) ((This)->lpVtbl->Unadvise(This, cookie))
+#define IConnectionPoint_EnumConnections(This, pp) ((This)->lpVtbl->EnumConnections(This, pp))
+#define IEnumConnections_Next(This, n, items, fetched) ((This)->lpVtbl->Next(This, n, items, fetched))
+#define IEnumConnections_Release(This) ((This)->lpVtbl->Release(This))
+#define IEnumConnectionPoints_Next(This, n, items, fetched) ((This)->lpVtbl->Next(This, n, items, fetched))
+#define IEnumConnectionPoints_Release(This) ((This)->lpVtbl->Release(This))
 #endif /* COBJMACROS */
 
 #endif /* C */

@@ -14,6 +14,18 @@
  * current contents, applies the changes in memory and, on commit, writes a
  * new file beside the old one, flushes it to disk and renames it over the old
  * one. A reader sees either the old or the new registry, never half of one.
+ * The lock is waited for at most 30 seconds (WfRegistrySetLockWait); a
+ * process that holds it longer is named in the error.
+ *
+ * The file is text: a first line "WRENFIELD-REGISTRY 1", then each key as
+ * "[path]" followed by its values, "@=..." for the default value and
+ * "\"name\"=..." for the others, each a quoted text ("\n" for a line break,
+ * "\xHH" for another control character) or "dword:0000002a". A file that
+ * breaks these rules is damaged and refused whole (REGDB_E_READREGDB, with
+ * the line at fault in WfRegistryLastError), never half read: a NUL byte;
+ * a key, or a value name within one key, given twice, also in different
+ * case (the two lines are named so that the file's keeper can decide which
+ * one holds, rather than have one of them silently lost).
  */
 #ifndef WRENFIELD_PLATFORM_COM_WF_REGISTRY_H
 #define WRENFIELD_PLATFORM_COM_WF_REGISTRY_H
@@ -27,8 +39,27 @@ typedef struct WfRegistryUpdate WfRegistryUpdate;
 /* The path of the registry file in use (static storage until the next call). */
 WFCOM_EXPORT const char* WfRegistryPath(void);
 
+/* The registry stayed locked by another process for the whole wait
+ * (HRESULT_FROM_WIN32(ERROR_TIMEOUT)). */
+#define WF_REGISTRY_E_LOCKED WF_HR(0x800705B4)
+
+/* Called once when an update has waited a moment for another process's
+ * lock: the registry's path and the holder's process id (0: unknown). */
+typedef void (*WfRegistryWaitNotice)(const char* path, unsigned long holder, void* context);
+/* How long updates of this process wait for the lock (30000 ms unless set)
+ * and whom they tell that they wait (NULL: nobody). */
+WFCOM_EXPORT void WfRegistrySetLockWait(DWORD milliseconds, WfRegistryWaitNotice notice, void* context);
+
+/* Why the last failing call of this thread failed, in words with the
+ * system's reason ("cannot write /home/a/.config/wrenfield/registry: No
+ * space left on device", "... is damaged: line 7: a NUL byte"). Static
+ * storage of the thread until its next call. */
+WFCOM_EXPORT const char* WfRegistryLastError(void);
+
 /* Starts an update: locks the registry and reads it. REGDB_E_READREGDB when
- * the file exists but cannot be read or parsed. */
+ * the file exists but cannot be read or parsed; WF_REGISTRY_E_LOCKED when
+ * another process holds the lock for the whole wait; REGDB_E_WRITEREGDB when
+ * the lock file cannot be made. */
 WFCOM_EXPORT HRESULT WfRegistryBeginUpdate(WfRegistryUpdate** update);
 /* Creates the key (and its parents) if needed and sets one value. A NULL or
  * empty name sets the key's default value. */

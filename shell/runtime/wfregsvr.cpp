@@ -4,7 +4,9 @@
 #include <limits.h>
 #include <stdlib.h>
 
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -16,11 +18,22 @@
 
 namespace {
 
-// Exit statuses, numbered as the platform's registration tool numbers them.
-enum Exit { Ok = 0, BadArguments = 1, LoadFailed = 3, EntryMissing = 4, EntryFailed = 5 };
+// Exit statuses: 1 to 5 as the platform's registration tool numbers them,
+// then one for each way the registry itself can fail, so that a script can
+// tell a damaged registry from a busy one and from a full disk.
+enum Exit {
+    Ok = 0,
+    BadArguments = 1,
+    LoadFailed = 3,
+    EntryMissing = 4,
+    EntryFailed = 5,
+    RegistryDamaged = 6,
+    RegistryLocked = 7,
+    RegistryUnwritable = 8,
+};
 
 const char* kUsage =
-    "Usage: wfregsvr [/u] [/s] LIBRARY\n"
+    "Usage: wfregsvr [/u] [/s] [--lock-wait SECONDS] LIBRARY\n"
     "       wfregsvr --version-info LIBRARY\n"
     "       wfregsvr --list\n"
     "\n"
@@ -29,14 +42,59 @@ const char* kUsage =
     "\n"
     "  /u, -u, --unregister   unregister instead of register\n"
     "  /s, -s, --silent       print nothing on success\n"
+    "  --lock-wait SECONDS    wait at most this long (default 30) while another\n"
+    "                         process holds the registry's lock, then give up\n"
     "  --version-info         print the library's version record\n"
     "  --list                 print the registry\n"
     "  /?, -h, --help         print this help\n"
     "\n"
     "The registry is the file named by $WRENFIELD_REGISTRY, else\n"
     "$XDG_CONFIG_HOME/wrenfield/registry, else ~/.config/wrenfield/registry.\n"
-    "Exit status: 0 done, 1 bad arguments, 3 the library cannot be loaded,\n"
-    "4 it lacks the entry point, 5 the entry point failed.\n";
+    "A registry file that is damaged is refused whole and left as it is, with\n"
+    "the line at fault named: a NUL byte, a line of no known form, or a key (or\n"
+    "a value name within one key) given twice, also in another case, since\n"
+    "names are compared without regard to case: the file's keeper decides\n"
+    "which of the two holds. Control characters in texts are written escaped\n"
+    "(\\n, \\xHH), so --list prints every entry on a line of its own.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  done\n"
+    "  1  bad arguments\n"
+    "  3  the library cannot be loaded\n"
+    "  4  it lacks the entry point (or, for --version-info, a version record)\n"
+    "  5  the entry point failed for a reason of its own\n"
+    "  6  the registry is damaged or cannot be read (nothing was changed)\n"
+    "  7  another process held the registry's lock for the whole wait\n"
+    "  8  the registry cannot be written (a full disk, no permission; the old\n"
+    "     registry is kept)\n";
+
+// The exit status for a failure of an entry point or of the registry.
+int exitFor(HRESULT hr)
+{
+    if (hr == REGDB_E_READREGDB)
+        return RegistryDamaged;
+    if (hr == WF_REGISTRY_E_LOCKED)
+        return RegistryLocked;
+    if (hr == REGDB_E_WRITEREGDB)
+        return RegistryUnwritable;
+    return EntryFailed;
+}
+
+// What the registry said about its last failure, as a second sentence.
+std::string registryReason()
+{
+    const char* why = WfRegistryLastError();
+    return why && *why ? std::string(" ") + why + "." : std::string();
+}
+
+void noteWaiting(const char* path, unsigned long holder, void* context)
+{
+    const auto seconds = *static_cast<const double*>(context);
+    if (holder)
+        std::fprintf(stderr, "wfregsvr: %s is locked by process %lu; waiting up to %g s...\n", path, holder, seconds);
+    else
+        std::fprintf(stderr, "wfregsvr: %s is locked by another process; waiting up to %g s...\n", path, seconds);
+}
 
 std::string describe(HRESULT hr)
 {
@@ -51,6 +109,7 @@ std::string describe(HRESULT hr)
         {E_UNEXPECTED, "unexpected failure"},
         {REGDB_E_READREGDB, "the registry could not be read (damaged or unreadable file)"},
         {REGDB_E_WRITEREGDB, "the registry could not be written"},
+        {WF_REGISTRY_E_LOCKED, "the registry stayed locked by another process"},
         {SELFREG_E_CLASS, "the classes could not be registered"},
         {SELFREG_E_TYPELIB, "the type library could not be registered"},
     };
@@ -89,8 +148,10 @@ int registerLibrary(const char* library, bool unregister, bool silent)
     const HRESULT hr = fn();
     dlclose(handle);
     if (FAILED(hr)) {
-        std::fprintf(stderr, "wfregsvr: %s in %s failed with error %s.\n", entry, library, describe(hr).c_str());
-        return EntryFailed;
+        const int status = exitFor(hr);
+        std::fprintf(stderr, "wfregsvr: %s in %s failed with error %s.%s\n", entry, library, describe(hr).c_str(),
+                     status == EntryFailed ? "" : registryReason().c_str());
+        return status;
     }
     if (!silent)
         std::printf("%s in %s succeeded (registry %s).\n", entry, library, WfRegistryPath());
@@ -130,8 +191,8 @@ int list()
 {
     char* text = WfRegistryDumpText();
     if (!text) {
-        std::fprintf(stderr, "wfregsvr: cannot read the registry %s\n", WfRegistryPath());
-        return EntryFailed;
+        std::fprintf(stderr, "wfregsvr: cannot read the registry %s.%s\n", WfRegistryPath(), registryReason().c_str());
+        return RegistryDamaged;
     }
     std::fputs(text, stdout);
     WfRegistryFreeText(text);
@@ -146,10 +207,19 @@ int main(int argc, char** argv)
     bool silent = false;
     bool versionInfo = false;
     bool listRegistry = false;
+    double lockWaitSeconds = 30;
     std::vector<const char*> libraries;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "/u" || arg == "/U" || arg == "-u" || arg == "--unregister")
+        if (arg == "--lock-wait") {
+            char* end = nullptr;
+            lockWaitSeconds = i + 1 < argc ? std::strtod(argv[i + 1], &end) : -1;
+            if (!end || *end != '\0' || end == argv[i + 1] || !(lockWaitSeconds >= 0 && lockWaitSeconds <= 86400)) {
+                std::fprintf(stderr, "wfregsvr: --lock-wait takes a number of seconds from 0 to 86400\n");
+                return BadArguments;
+            }
+            ++i;
+        } else if (arg == "/u" || arg == "/U" || arg == "-u" || arg == "--unregister")
             unregister = true;
         else if (arg == "/s" || arg == "/S" || arg == "-s" || arg == "--silent")
             silent = true;
@@ -173,6 +243,10 @@ int main(int argc, char** argv)
         }
         return list();
     }
+    // A registry file grown past the size limit (ulimit -f) fails its write
+    // with "File too large" rather than ending the tool without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
+    WfRegistrySetLockWait(static_cast<DWORD>(lockWaitSeconds * 1000), noteWaiting, &lockWaitSeconds);
     if (libraries.size() != 1 || (versionInfo && unregister)) {
         std::fprintf(stderr, "wfregsvr: name exactly one library\n\n%s", kUsage);
         return BadArguments;

@@ -1,6 +1,8 @@
-// The C interface: what it adds to the engine (names, missing inputs, error
-// codes and messages in a fixed struct, flag bits, the vector call) and that
-// it is safe from several threads at once.
+// The C interface: what it adds to the reading layer (error codes and
+// messages in a fixed struct, flag bits, options, the lists of populations
+// and groups, the vector call) and that it is safe from several threads at
+// once. What a birth gets (centile, band, flags, error text) is every front
+// end's; the parity test holds that.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "engine/centile_model.h"
+#include "reading/births.h"
 #include "wrenfield.h"
 
 namespace {
@@ -30,7 +33,7 @@ wf_result compute(const Birth& b)
     return r;
 }
 
-TEST(CApi, AgreesWithTheEngineForEveryPopulationByNameOrAlias)
+TEST(CApi, TheReadingOfEveryPopulationByNameOrAlias)
 {
     struct Case {
         const char* name;
@@ -43,13 +46,19 @@ TEST(CApi, AgreesWithTheEngineForEveryPopulationByNameOrAlias)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const wf_result r = compute({c.name, 3100, 275, 70, 168, 2, 2, 1});
-        const auto detail = wrenfield::engine::computeCentile(c.population, {3100, 275, 70, 168, 2, 2, 1});
+        const auto reading = wrenfield::reading::readValues(c.population, {3100, 275, 70, 168, 2, 2, 1});
         ASSERT_EQ(r.error, WF_OK) << r.message;
-        EXPECT_EQ(r.centile, detail.centile);  // the same computation, to the bit
-        EXPECT_EQ(r.z, detail.z);
-        EXPECT_EQ(r.expected_weight, detail.expected);
-        EXPECT_EQ(r.weeks, detail.weeks);
+        EXPECT_EQ(r.centile, reading.centile());  // the same reading, to the bit
+        EXPECT_EQ(r.z, reading.detail.z);
+        EXPECT_EQ(r.expected_weight, reading.detail.expected);
+        EXPECT_EQ(r.weeks, reading.detail.weeks);
         EXPECT_STREQ(r.message, "");
+        // exact: the population's method itself, to the bit.
+        wf_options exact = WF_OPTIONS_INIT;
+        exact.exact = 1;
+        wf_result method;
+        ASSERT_EQ(wf_centile_with(&exact, c.name, 3100, 275, 70, 168, 2, 2, 1, &method), WF_OK);
+        EXPECT_EQ(method.centile, wrenfield::engine::computeCentile(c.population, {3100, 275, 70, 168, 2, 2, 1}).centile);
     }
 }
 
@@ -104,12 +113,14 @@ TEST(CApi, RefusalsAndRunTimeErrorsLeaveNoCentile)
         const char* message;  // a part of it
     };
     const Case cases[] = {
-        {{"uk", kNaN, 280, 64, 163, 1, 1, 0}, WF_ERROR_MISSING_INPUT, "missing input: bwt"},
-        {{"uk", 3400, 280, 64, 163, 1, 1, kNaN}, WF_ERROR_MISSING_INPUT, "missing input: par"},
+        {{"uk", kNaN, 280, 64, 163, 1, 1, 0}, WF_ERROR_MISSING_INPUT, "missing: bwt"},
+        {{"uk", 3400, kNaN, 64, 163, 1, 1, kNaN}, WF_ERROR_MISSING_INPUT, "missing: gest, par"},
         {{"Atlantis", 3400, 280, 64, 163, 1, 1, 0}, WF_ERROR_UNKNOWN_POPULATION, "\"Atlantis\""},
         {{nullptr, 3400, 280, 64, 163, 1, 1, 0}, WF_ERROR_NULL_POINTER, "no population"},
-        {{"uk", 3400, 280, INFINITY, 163, 1, 1, 0}, WF_ERROR_OVERFLOW, "Overflow"},
-        {{"uk", 3400, 280, 64, -INFINITY, 1, 1, 0}, WF_ERROR_OVERFLOW, "Overflow"},
+        {{"uk", 3400, 280, INFINITY, 163, 1, 1, 0}, WF_ERROR_INVALID_INPUT, "wt: must be a finite number, not inf"},
+        {{"uk", 3400, 280, 64, 163, 1, 1, -INFINITY}, WF_ERROR_INVALID_INPUT, "par: must be a finite number, not -inf"},
+        {{"uk", -3400, 280, 64, 163, 1, 1, 0}, WF_ERROR_INVALID_INPUT, "bwt: must be a positive number, not -3400"},
+        {{"uk", 3400, 280, 1e300, 163, 1, 1, 0}, WF_ERROR_OVERFLOW, "the centile cannot be computed: Overflow"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
@@ -122,10 +133,56 @@ TEST(CApi, RefusalsAndRunTimeErrorsLeaveNoCentile)
     }
     EXPECT_EQ(wf_centile("uk", 3400, 280, 64, 163, 1, 1, 0, nullptr), WF_ERROR_NULL_POINTER);
 
-    // A message longer than its field is cut short and still ended.
+    // Options: strict makes a flag the error (the flags still said); an
+    // option that cannot be used, or a struct whose size was not set, is
+    // refused for every birth.
+    wf_options options = WF_OPTIONS_INIT;
+    options.strict = 1;
+    wf_result flagged;
+    EXPECT_EQ(wf_centile_with(&options, "uk", 3400, 40, 64, 163, 1, 1, 0, &flagged), WF_ERROR_FLAGGED);
+    EXPECT_STREQ(flagged.message, "flagged: gest below 22 weeks — weeks typed as days?");
+    EXPECT_EQ(flagged.flags, unsigned(WF_FLAG_GEST_LOW));
+    EXPECT_TRUE(std::isnan(flagged.centile));
+    options = WF_OPTIONS_INIT;
+    options.sga = 120;
+    EXPECT_EQ(wf_centile_with(&options, "uk", 3400, 280, 64, 163, 1, 1, 0, &flagged), WF_ERROR_INVALID_OPTION);
+    EXPECT_STREQ(flagged.message, "sga: must be a centile from 0 to 100, not 120");
+    options.size = 0;
+    EXPECT_EQ(wf_centile_with(&options, "uk", 3400, 280, 64, 163, 1, 1, 0, &flagged), WF_ERROR_INVALID_OPTION);
+    // A caller of an earlier, shorter struct: the members it lacks keep their defaults.
+    options = WF_OPTIONS_INIT;
+    options.sga = 2;
+    options.lga = 98;
+    options.size = offsetof(wf_options, strict);
+    options.exact = 7;  // beyond its size: not read
+    wf_result moved;
+    ASSERT_EQ(wf_centile_with(&options, "uk", 2600, 280, 64, 163, 1, 1, 0, &moved), WF_OK) << moved.message;
+    EXPECT_EQ(moved.band, WF_BAND_SGA_BELOW_3);  // below the 2nd: the finer label moved with sga
+
+    // A message longer than its field is cut short and still ended; never
+    // within a character, wherever the field's end falls in a name of two-,
+    // three- and four-byte characters.
     const std::string longName(1000, 'x');
     const wf_result r = compute({longName.c_str(), 3400, 280, 64, 163, 1, 1, 0});
     EXPECT_EQ(std::strlen(r.message), sizeof r.message - 1);
+    for (const std::string character : {"\xC3\xA9", "\xE2\x80\x94", "\xF0\x9D\x84\x9E"}) {
+        for (std::size_t shift = 0; shift < 4; ++shift) {
+            std::string name(shift, 'x');
+            while (name.size() < 400)
+                name += character;
+            const wf_result cut = compute({name.c_str(), 3400, 280, 64, 163, 1, 1, 0});
+            const std::string message = cut.message;
+            SCOPED_TRACE(message);
+            EXPECT_GE(message.size(), sizeof cut.message - 4);
+            // It ends with a whole character: the last lead byte has all its continuation bytes.
+            std::size_t lead = message.size() - 1;
+            while (lead > 0 && (static_cast<unsigned char>(message[lead]) & 0xC0) == 0x80)
+                --lead;
+            const unsigned char first = static_cast<unsigned char>(message[lead]);
+            const std::size_t length = first < 0x80 ? 1 : first < 0xE0 ? 2 : first < 0xF0 ? 3 : 4;
+            EXPECT_EQ(message.size() - lead, length);
+        }
+    }
 }
 
 TEST(CApi, VectorCallIsTheOneBirthCallForEachElementFromAnyThread)
@@ -182,6 +239,34 @@ TEST(CApi, VectorCallIsTheOneBirthCallForEachElementFromAnyThread)
 TEST(CApi, VersionIsTheProjectVersion)
 {
     EXPECT_STREQ(wf_version(), "1.0");
+}
+
+TEST(CApi, ListsThePopulationsAndTheirGroups)
+{
+    const char* names[] = {"United Kingdom", "United States", "Sweden", "New Zealand", "Australia"};
+    const char* aliases[] = {"uk", "us", "se", "nz", "au"};
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_STREQ(wf_population_name(i), names[i]);
+        EXPECT_STREQ(wf_population_alias(i), aliases[i]);
+        // Every group of every population, by name or alias, with the code to pass.
+        const auto& set = wrenfield::engine::coefficients(static_cast<wrenfield::engine::Population>(i));
+        for (const char* population : {names[i], aliases[i]}) {
+            std::size_t count = 0;
+            int code = -1;
+            while (const char* group = wf_ethnic_group(population, count, &code)) {
+                ASSERT_LT(count, set.ethnicGroups.size());
+                EXPECT_EQ(group, set.ethnicGroups[count].name);
+                EXPECT_EQ(code, set.ethnicGroups[count].code);
+                ++count;
+            }
+            EXPECT_EQ(count, set.ethnicGroups.size()) << population;
+        }
+    }
+    EXPECT_EQ(wf_population_name(5), nullptr);
+    EXPECT_EQ(wf_population_alias(99), nullptr);
+    EXPECT_STREQ(wf_ethnic_group("NZ", 2, nullptr), "Maori");
+    EXPECT_EQ(wf_ethnic_group("Atlantis", 0, nullptr), nullptr);
+    EXPECT_EQ(wf_ethnic_group(nullptr, 0, nullptr), nullptr);
 }
 
 }  // namespace

@@ -34,9 +34,9 @@ BatchOutcome reference(const BatchRecord& record)
     Variant bwt(in.bwt), gest(in.gestDays), wt(in.wt), ht(in.ht), sex(in.sex), eth(in.eth), par(in.par);
     try {
         Variant result = populationMethod(record.population)(bwt, gest, wt, ht, sex, eth, par);
-        return {result.number(), std::nullopt};
+        return {result.number(), std::nullopt, {}};
     } catch (const RuntimeError& error) {
-        return {0, error.number()};
+        return {0, error.number(), {}};
     }
 }
 
@@ -115,6 +115,16 @@ TEST_P(BatchKernel, GivesEveryWorkedValue)
         SCOPED_TRACE(worked[r].what);
         ASSERT_FALSE(outcomes[r].error);
         EXPECT_NEAR(outcomes[r].centile, worked[r].centile, worked[r].tolerance());
+        // The values around the centile are the method's own, to the bit.
+        const CentileDetail method = computeCentile(records[r].population, records[r].inputs);
+        const CentileDetail& got = outcomes[r].detail;
+        EXPECT_EQ(got.centile, outcomes[r].centile);
+        EXPECT_EQ(got.termWeight, method.termWeight);
+        EXPECT_EQ(got.weeks, method.weeks);
+        EXPECT_EQ(got.proportion, method.proportion);
+        EXPECT_EQ(got.expected, method.expected);
+        EXPECT_EQ(got.spread, method.spread);
+        EXPECT_EQ(got.z, method.z);
     }
     expectAgreement(records, GetParam());
 }

@@ -1,26 +1,10 @@
-# The examples of the README and of docs/, as written there: each is the
-# fenced block after a line "<!-- compiled as NAME ... -->" (or "run as");
-# "its output below" means the next block is what it prints.
-#   extract_example(<document> <name> <code variable> <output variable>)
-function(extract_example document example out_code out_output)
-  file(READ "${document}" text)
-  string(REGEX MATCH "<!-- (compiled|run) as ${example}[^>]*-->" marker "${text}")
-  if(NOT marker)
-    message(FATAL_ERROR "${document} has no example marked ${example}")
-  endif()
-  string(FIND "${text}" "${marker}" at)
-  string(SUBSTRING "${text}" ${at} -1 rest)
-  string(REGEX MATCH "```[a-z+]*\n([^`]*)```\n*(```\n([^`]*)```)?" _ "${rest}")
-  set(${out_code} "${CMAKE_MATCH_1}" PARENT_SCOPE)
-  set(output "${CMAKE_MATCH_3}")
-  if(marker MATCHES "its output below")
-    set(${out_output} "${output}" PARENT_SCOPE)
-  else()
-    set(${out_output} "" PARENT_SCOPE)
-  endif()
-endfunction()
+# The examples of the README and of docs/, as written there
+# (tests/support/readme_example.cmake), as source files of this build.
+include(${CMAKE_CURRENT_LIST_DIR}/../support/readme_example.cmake)
 
-# The example as a source file of this build, and its expected output beside it.
+# The example as a source file, and what it prints (when the document shows
+# that) beside it as NAME.out.
+#   write_example(<document> <name>)
 function(write_example document example)
   extract_example("${document}" ${example} code output)
   file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/examples/${example} "${code}")

@@ -52,7 +52,7 @@ def test_the_cluster_gives_the_pandas_column_and_names_bad_rows_by_label(client,
     bad = pd.DataFrame(dict(bwt=3300.0, gest=280.0, wt=np.linspace(50, 90, 4000), ht=165.0, sex=1, eth=1, par=0),
                        index=df.index)
     bad.loc["r03001", "wt"] = 1e300
-    with pytest.raises(wrenfield.RowError, match="row 'r03001': Overflow"):
+    with pytest.raises(wrenfield.RowError, match="row 'r03001': the centile cannot be computed: Overflow"):
         wrenfield.dask.add_centiles(dd.from_pandas(bad, npartitions=4), population="uk", strict=True).compute()
 
     # A partition that fails as a whole names its first and last labels.

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "reading/fields.h"
 #include "tests/support/http_service_fixture.h"
 
 namespace {
@@ -17,7 +18,7 @@ namespace wt = wrenfield::testing;
 namespace http = boost::beast::http;
 
 // The part of JSON Schema the document uses: $ref, type, enum, required,
-// properties, additionalProperties: false, items, maxItems, oneOf.
+// properties, additionalProperties: false, items, maxItems, oneOf, nullable.
 class SchemaChecker {
 public:
     explicit SchemaChecker(const json& document) : document_(document) {}
@@ -29,6 +30,8 @@ public:
             std::string ref = schema["$ref"];
             return check(document_.at(json::json_pointer(ref.substr(1))), value, where);
         }
+        if (value.is_null() && schema.value("nullable", false))
+            return "";
         if (schema.contains("oneOf")) {
             int fits = 0;
             std::string why;
@@ -120,7 +123,7 @@ protected:
 
     // A stand-in for the Qt chart painter (tested through `custcent serve`):
     // the document's promises for /v1/chart.svg are about the API.
-    wt::RunningService service_{{}, 2, [](auto, const auto&, int, int) { return std::string("<svg/>"); }};
+    wt::RunningService service_{{}, 2, [](const auto&, int, int) { return std::string("<svg/>"); }};
     json document_;
 };
 
@@ -176,6 +179,30 @@ TEST_F(OpenApi, ErrorsAndArraysAnswerAsDocumented)
         EXPECT_EQ(answer.status, c.status) << c.target;
         expectDocumented("/v1/centile", "post", answer);
     }
+}
+
+// The result's fields are the names written once for every front end, in
+// their order.
+TEST_F(OpenApi, TheResultHasTheFieldsOfEveryFrontEnd)
+{
+    std::vector<std::string> documented;
+    for (const auto& [name, schema] : document_["components"]["schemas"]["Result"]["properties"].items())
+        documented.push_back(name);
+    std::vector<std::string> names(wrenfield::reading::kResultFieldNames.begin(),
+                                   wrenfield::reading::kResultFieldNames.end() - 2);
+    std::sort(names.begin(), names.end());  // the document's object keeps no order here
+    EXPECT_EQ(documented, names);
+    std::vector<std::string> inputs;
+    for (const auto& [name, schema] : document_["components"]["schemas"]["Inputs"]["properties"].items())
+        inputs.push_back(name);
+    std::vector<std::string> echoed(wrenfield::reading::kInputEchoNames.begin(),
+                                    wrenfield::reading::kInputEchoNames.end());
+    std::sort(echoed.begin(), echoed.end());
+    EXPECT_EQ(inputs, echoed);
+    std::vector<std::string> errors;
+    for (const auto& [name, schema] : document_["components"]["schemas"]["BirthError"]["properties"].items())
+        errors.push_back(name);
+    EXPECT_EQ(errors, (std::vector<std::string>{"error", "field"}));
 }
 
 // The birth schema is strict (no other properties): a field the service

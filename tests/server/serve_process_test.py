@@ -1,6 +1,7 @@
 """`custcent serve` as a user runs it: the README's curl example gives the
-output the README shows, the growth chart is SVG when custcent has Qt, and SIGTERM lets the request under way finish
-before the process ends with status 0.
+output the README shows, the growth chart is SVG when custcent has Qt, Python's urllib and Node's fetch read the
+413 of a body over the limit, and SIGTERM lets the request under way finish before the process ends with
+status 0.
 
     /usr/bin/python3 serve_process_test.py CUSTCENT README
 """
@@ -10,6 +11,7 @@ import urllib.error
 import urllib.request
 import xml.etree.ElementTree as ElementTree
 import re
+import shutil
 import socket
 import subprocess
 import sys
@@ -53,6 +55,35 @@ def check_chart(served, check):
                   "an unusable %s is a 422 naming it: %d %r" % (field, error.code, problem))
 
 
+NODE_FETCH = """
+const [url, size] = process.argv.slice(1);
+fetch(url, {method: "POST", headers: {"Content-Type": "application/json"}, body: " ".repeat(Number(size))})
+  .then(async (answer) => console.log(answer.status, (await answer.json()).title))
+  .catch((error) => console.log("failed", error.cause ? error.cause.code : error.message));
+"""
+
+
+def check_oversized_body(served, check):
+    """A body over the limit, sent whole before the answer is read (as
+    Python's urllib and Node's fetch send it): the client reads the 413."""
+    url = "http://%s:%d/v1/centile" % (served.host, served.port)
+    size = 5 * 1024 * 1024
+    request = urllib.request.Request(url, data=b" " * size, headers={"Content-Type": "application/json"})
+    try:
+        urllib.request.urlopen(request, timeout=30)
+        check(False, "urllib: a body over the limit is refused")
+    except urllib.error.HTTPError as error:
+        check(error.code == 413, "urllib reads the 413, not %d" % error.code)
+    except OSError as error:
+        check(False, "urllib reads the 413, not %r" % error)
+    node = shutil.which("node")
+    if not node:
+        print("node is not installed: Node's fetch not checked")
+        return
+    out = subprocess.run([node, "-e", NODE_FETCH, url, str(size)], capture_output=True, text=True, timeout=60)
+    check(out.stdout.strip() == "413 Content Too Large", "Node's fetch reads the 413: %r %r" % (out.stdout, out.stderr))
+
+
 def main():
     custcent, readme = sys.argv[1], sys.argv[2]
     failures = []
@@ -71,6 +102,7 @@ def main():
               "the README shows what the service answers:\n" + out.stdout)
 
         check_chart(served, check)
+        check_oversized_body(served, check)
 
         # A request under way when SIGTERM arrives is still answered.
         body = b'{"bwt": 3400, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0}'

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "form/calc_interface.h"
+#include "platform/ascii_text.h"
 #include "shell/runtime/wf_resource.h"
 #include "shell/calc_object_base.h"
 #include "shell/project_description.h"
@@ -137,8 +138,8 @@ TEST(InterfaceDescription, LibraryNameVersionAndLocale)
 TEST(InterfaceDescription, TypesInOrderWithTheirAttributes)
 {
     TypeLibraryFile tlb(compiled().typeLibrary);
-    ASSERT_EQ(tlb.typeCount(), 3);
-    for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(tlb.typeCount(), static_cast<int>(shell::kLibrary.types.size()));
+    for (int i = 0; i < tlb.typeCount(); ++i) {
         const auto& described = shell::kLibrary.types[static_cast<std::size_t>(i)];
         const auto t = tlb.type(i);
         SCOPED_TRACE(std::string(described.name));
@@ -157,7 +158,63 @@ TEST(InterfaceDescription, TypesInOrderWithTheirAttributes)
             EXPECT_EQ((t.flags & kFlagNonExtensible) != 0, (described.flags & shell::kNonExtensible) != 0);
         }
     }
-    EXPECT_TRUE(tlb.type(2).memberIds.empty()) << "__Calc has no members";
+    EXPECT_TRUE(tlb.type(4).memberIds.empty()) << "__Calc, the first version's, has no members";
+    // The first version's two types keep their places.
+    EXPECT_EQ(tlb.type(0).name, "_Calc");
+    EXPECT_EQ(tlb.type(1).name, "Calc");
+}
+
+TEST(InterfaceDescription, PropertiesAndEventsWithTheirDispatchIdentifiers)
+{
+    const TypeLibraryFile tlb(compiled().typeLibrary);
+    // _Calc2: a read and a write of each input property, then the read of
+    // Centile, in the order of the control's table.
+    // A type library keeps one spelling of each name, the first it met:
+    // _Calc's parameter "sex" spells the property Sex. Names are compared
+    // without regard to case, as dispatch compares them.
+    const auto calc2 = tlb.type(2);
+    std::vector<std::string> names;
+    std::vector<std::int32_t> ids;
+    for (const auto& property : shell::calcProperties()) {
+        for (int access = 0; access < (property.writable() ? 2 : 1); ++access) {
+            names.push_back(lowerAscii(property.name));
+            ids.push_back(property.dispatchId);
+        }
+    }
+    std::vector<std::string> recorded;
+    for (const std::string& name : calc2.memberNames)
+        recorded.push_back(lowerAscii(name));
+    EXPECT_EQ(recorded, names);
+    EXPECT_EQ(calc2.memberIds, ids);
+
+    const auto events = tlb.type(3);
+    EXPECT_EQ(events.memberNames, (std::vector<std::string>{"Recomputed", "CentileChanged"}));
+    EXPECT_EQ(events.memberIds, (std::vector<std::int32_t>{DISPID_Recomputed, DISPID_CentileChanged}));
+}
+
+TEST(InterfaceDescription, SecondInterfaceExtendsTheFirstSlotForSlot)
+{
+    // _Calc2's table in the compiled header: all of _Calc's slots, then a
+    // get_ and put_ slot per input property and get_Centile.
+    const std::string& header = compiled().header;
+    const auto begin = header.find("typedef struct _Calc2Vtbl {");
+    const auto end = header.find("} _Calc2Vtbl;", begin);
+    ASSERT_NE(begin, std::string::npos);
+    const std::string table = header.substr(begin, end - begin);
+    std::vector<std::string> slots;
+    const std::regex slot(R"(\(STDMETHODCALLTYPE \*(\w+)\)\()");
+    for (auto it = std::sregex_iterator(table.begin(), table.end(), slot); it != std::sregex_iterator(); ++it)
+        slots.push_back((*it)[1]);
+    std::vector<std::string> expected = {"QueryInterface", "AddRef", "Release", "GetTypeInfoCount",
+                                         "GetTypeInfo", "GetIDsOfNames", "Invoke"};
+    for (const auto& method : form::calcMethods())
+        expected.emplace_back(method.name);
+    for (const auto& property : shell::calcProperties()) {
+        expected.push_back("get_" + std::string(property.name));
+        if (property.writable())
+            expected.push_back("put_" + std::string(property.name));
+    }
+    EXPECT_EQ(slots, expected);
 }
 
 TEST(InterfaceDescription, MethodNamesAndDispatchIdentifiersInSlotOrder)

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -261,6 +262,56 @@ TEST_F(Registry, DamagedFileIsReportedAndLeftAlone)
     std::getline(in, first);
     std::getline(in, second);
     EXPECT_EQ(second, "[CLSID");
+}
+
+// A damaged file is refused whole, the line at fault named: never half
+// read, never two readings of one key merged without a word.
+TEST_F(Registry, DamagedFilesAreRefusedWithTheLineAtFault)
+{
+    const struct Case {
+        const char* name;
+        std::string text;
+        const char* why;
+    } cases[] = {
+        {"a NUL byte", std::string("WRENFIELD-REGISTRY 1\n[A]\n@=\"x\0y\"\n", 33), "line 3: a NUL byte"},
+        {"an escaped NUL", "WRENFIELD-REGISTRY 1\n[A]\n@=\"x\\x00y\"\n", "line 3: a value that is not"},
+        {"one key in two cases", "WRENFIELD-REGISTRY 1\n[CLSID\\{A}]\n@=\"a\"\n[clsid\\{a}]\n@=\"b\"\n",
+         "line 4: the key [clsid\\{a}] is the key of line 2 again"},
+        {"one value name in two cases", "WRENFIELD-REGISTRY 1\n[A]\n\"Name\"=\"a\"\n\"NAME\"=\"b\"\n",
+         "line 4: the value \"NAME\" of [A] is given again (first on line 3"},
+        {"an unclosed key", "WRENFIELD-REGISTRY 1\n[A\n", "line 2: a key without its closing"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::create_directories(dir_ / "nested");
+        std::ofstream(path_, std::ios::binary) << c.text;
+        WfRegistryUpdate* u = nullptr;
+        EXPECT_EQ(WfRegistryBeginUpdate(&u), REGDB_E_READREGDB);
+        EXPECT_NE(std::string(WfRegistryLastError()).find(c.why), std::string::npos) << WfRegistryLastError();
+        EXPECT_EQ(WfRegistryDumpText(), nullptr);
+        std::ifstream in(path_, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.text) << "left as it was";
+    }
+}
+
+// Control characters in a text are written escaped, one entry a line, and
+// read back as they were.
+TEST_F(Registry, ControlCharactersAreWrittenEscapedAndReadBack)
+{
+    const char* text = "tab\there, return\r, bell\x07, delete\x7F, line\nbreak";
+    WfRegistryUpdate* u = nullptr;
+    ASSERT_EQ(WfRegistryBeginUpdate(&u), S_OK);
+    ASSERT_EQ(WfRegistrySetString(u, "Key", "Name\twith tab", text), S_OK);
+    EXPECT_EQ(WfRegistrySetString(u, "Key\x01", nullptr, "x"), E_INVALIDARG);
+    ASSERT_EQ(WfRegistryCommit(u), S_OK);
+    EXPECT_EQ(query("Key", "name\twith tab"), text);
+    char* dump = WfRegistryDumpText();
+    ASSERT_NE(dump, nullptr);
+    const std::string listed(dump);
+    WfRegistryFreeText(dump);
+    EXPECT_NE(listed.find("\"Name\\x09with tab\"=\"tab\\x09here, return\\x0D, bell\\x07, delete\\x7F, line\\nbreak\""),
+              std::string::npos)
+        << listed;
 }
 
 TEST_F(Registry, AbandonedUpdateWritesNothing)

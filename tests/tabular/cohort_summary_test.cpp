@@ -64,7 +64,7 @@ TEST(CohortSummary, CountsEachTenthBandAndRowWithoutACentile)
 
 TEST(CohortSummary, ExpectedSharesFollowTheThresholds)
 {
-    engine::BandThresholds thresholds;
+    reading::BandThresholds thresholds;
     thresholds.sga = 5;
     thresholds.lga = 95;
     const CohortSummary summary = cohortSummary(BatchSummary{}, thresholds);

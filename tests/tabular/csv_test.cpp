@@ -120,6 +120,103 @@ TEST(CsvReader, OverlongFieldsAreMalformedAndReadingGoesOn)
     EXPECT_EQ(records[3].line, 4);
 }
 
+// However a record's length is made up (many short fields, quoted or not,
+// or too many fields), over the limits it is a malformed record of its own
+// and the next line is read as usual; at the limits it is a record like
+// any other.
+TEST(CsvReader, RecordsOverTheLimitsAreMalformedAndReadingGoesOn)
+{
+    CsvReader::Options options;
+    options.maxFieldBytes = 8;
+    options.maxRecordBytes = 20;
+    options.maxRecordFields = 6;
+    const struct Case {
+        const char* name;
+        std::string line;
+        std::string problem;
+    } cases[] = {
+        {"short fields, too many bytes", "1234567,1234567,1234567", "record longer than 20 bytes"},
+        {"quoted fields, too many bytes", "\"1234567\",\"1234567\",\"1234567\"",
+         "record longer than 20 bytes (unterminated quote?)"},
+        {"too many fields", "1,2,3,4,5,6,7", "more than 6 fields"},
+        {"at both limits", "12345678,1234567,123", ""},
+        {"six fields", "1,2,3,4,5,6", "expected 3 fields, found 6"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto records = testing::readAllRecords("a,b,c\n" + c.line + "\nx,y,z\n", options);
+        ASSERT_EQ(records.size(), 3u);
+        EXPECT_EQ(records[1].problem, c.problem);
+        EXPECT_EQ(records[1].line, 2);
+        EXPECT_EQ(records[2].fields, (std::vector<std::string>{"x", "y", "z"}));
+        EXPECT_EQ(records[2].line, 3);
+        EXPECT_FALSE(records[2].malformed());
+    }
+}
+
+// `text` with a byte order mark, in UTF-16 (unit 2) or UTF-32 (unit 4).
+std::string encoded(const std::u32string& text, int unit, bool little)
+{
+    std::string out;
+    auto put = [&](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out += static_cast<char>((value >> (little ? 8 * i : 8 * (bytes - 1 - i))) & 0xFF);
+    };
+    for (char32_t c : U"\uFEFF" + text) {
+        if (unit == 2 && c >= 0x10000) {
+            put(0xD800 + ((c - 0x10000) >> 10), 2);
+            put(0xDC00 + ((c - 0x10000) & 0x3FF), 2);
+        } else {
+            put(c, unit);
+        }
+    }
+    return out;
+}
+
+// A spreadsheet's "Unicode text" (UTF-16 with a byte order mark, tabs
+// between the fields) and its UTF-32 cousins read as the same text in UTF-8,
+// wherever the reads cut the code units and the surrogate pairs.
+TEST(CsvReader, Utf16AndUtf32ReadAsTheSameTextInUtf8)
+{
+    const std::u32string text = U"id\tname\tbwt\n1\tM\u0101ori \U0001D11E\t3400\n2\t\"a\tb\"\t3.4kg\n";
+    CsvReader::Options detect;
+    detect.detectDelimiter = true;
+    const auto expected = testing::readAllRecords("id\tname\tbwt\n1\tM\xC4\x81ori \xF0\x9D\x84\x9E\t3400\n"
+                                                  "2\t\"a\tb\"\t3.4kg\n",
+                                                  detect);
+    ASSERT_EQ(expected.size(), 3u);
+    ASSERT_EQ(expected[1].fields.size(), 3u);
+    const struct Encoding {
+        const char* name;
+        int unit;
+        bool little;
+    } encodings[] = {{"UTF-16LE", 2, true}, {"UTF-16BE", 2, false}, {"UTF-32LE", 4, true}, {"UTF-32BE", 4, false}};
+    for (const Encoding& encoding : encodings) {
+        for (std::size_t chunk : {std::size_t{1}, std::size_t{3}, std::size_t{5}, std::size_t{1} << 16}) {
+            SCOPED_TRACE(std::string(encoding.name) + ", read " + std::to_string(chunk) + " bytes at a time");
+            std::istringstream in(encoded(text, encoding.unit, encoding.little));
+            CsvReader::Options options;
+            options.readChunkBytes = chunk;
+            options.detectDelimiter = true;
+            CsvReader reader(in, options);
+            std::vector<CsvRecord> records;
+            for (CsvRecord record; reader.next(record);)
+                records.push_back(record);
+            EXPECT_TRUE(reader.hadByteOrderMark());
+            EXPECT_STREQ(reader.encodingName(), encoding.name);
+            ASSERT_EQ(records.size(), expected.size());
+            for (std::size_t i = 0; i < records.size(); ++i)
+                EXPECT_EQ(records[i].fields, expected[i].fields);
+        }
+    }
+    // A lone surrogate and a last unit cut short stand for no character.
+    const std::string broken = std::string("\xFF\xFE" "a\0\x00\xD8" "b\0\n\0" "c", 11);
+    auto records = testing::readAllRecords(broken);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].fields[0], "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(records[1].fields[0], "\xEF\xBF\xBD");
+}
+
 // Far more than one read chunk, with quoted fields and a stray quote well
 // inside: every record keeps its line and its fields.
 TEST(CsvReader, LongInputAcrossManyReadChunks)

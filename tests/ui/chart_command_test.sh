@@ -42,7 +42,7 @@ expect_status 1 $? "an unwritable file"
 grep -q "cannot write /nonexistent-folder/chart.png" "$err" || { echo "no message for the unwritable file"; cat "$err"; fail=1; }
 env -u DISPLAY "$custcent" chart --bwt 3.4kgx --gest 280 --wt 64 --ht 163 --sex 1 --eth 1 --par 0 -o "$outdir/x.png" 2>"$err"
 expect_status 2 $? "an unusable birthweight"
-grep -q "custcent chart: --bwt" "$err" || { echo "no message naming --bwt"; cat "$err"; fail=1; }
+grep -q "custcent chart: bwt: " "$err" || { echo "no message naming bwt"; cat "$err"; fail=1; }
 births="$outdir/births.csv"
 printf 'bwt,gest,wt,ht,sex,eth,par\n3400,280,64,163,1,1,0\n2500,280,64,163,1,1,0\n,280,64,163,1,1,0\n' > "$births"
 rm -f "$outdir/summary.svg"

@@ -10,8 +10,8 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
-#include "engine/growth_chart.h"
 #include "form/calc.h"
+#include "reading/pregnancy_chart.h"
 #include "ui/qt/calc_widget.h"
 #include "ui/qt/calculator_window.h"
 #include "ui/qt/chart_svg.h"
@@ -36,7 +36,7 @@ engine::CentileInputs withBaby(double grams, double days)
     return inputs;
 }
 
-QImage drawn(const engine::PregnancyChart& chart)
+QImage drawn(const reading::PregnancyChart& chart)
 {
     return ui::pictureImage(kSize, [&](QPainter& painter, const QRectF& area) {
         ui::paintPregnancyChart(painter, area, chart);
@@ -62,7 +62,7 @@ private slots:
     void centreCurvePassesThroughTheExpectedWeight()
     {
         // The baby early, so its label is far from the gestations looked at.
-        const engine::PregnancyChart chart = engine::pregnancyChart(engine::Population::UnitedKingdom, withBaby(900, 182));
+        const reading::PregnancyChart chart = reading::pregnancyChart(engine::Population::UnitedKingdom, withBaby(900, 182));
         const QImage image = drawn(chart);
         const ui::ChartFrame frame = ui::pregnancyChartFrame(chart, QRectF(QPointF(0, 0), QSizeF(kSize)));
         for (double weeks : {33.0, 38.0}) {
@@ -86,8 +86,8 @@ private slots:
             {"beyond the scales", 20000, 400},  // drawn on the plot's corner
         };
         for (const Case& c : cases) {
-            const engine::PregnancyChart chart =
-                engine::pregnancyChart(engine::Population::UnitedKingdom, withBaby(c.grams, c.days));
+            const reading::PregnancyChart chart =
+                reading::pregnancyChart(engine::Population::UnitedKingdom, withBaby(c.grams, c.days));
             const QImage image = drawn(chart);
             const ui::ChartFrame frame = ui::pregnancyChartFrame(chart, QRectF(QPointF(0, 0), QSizeF(kSize)));
             const QPointF point = frame.toPixelsInside(chart.baby.detail.weeks, c.grams);
@@ -104,7 +104,7 @@ private slots:
 
     void tenthLiesBelowTheFiftiethEverywhere()
     {
-        const engine::PregnancyChart chart = engine::pregnancyChart(engine::Population::NewZealand, kTypical);
+        const reading::PregnancyChart chart = reading::pregnancyChart(engine::Population::NewZealand, kTypical);
         const ui::ChartFrame frame = ui::pregnancyChartFrame(chart, QRectF(QPointF(0, 0), QSizeF(kSize)));
         const auto& tenth = chart.curve(10)->points;
         const auto& fiftieth = chart.curve(50)->points;
@@ -120,8 +120,8 @@ private slots:
 
     void svgIsXmlWithTheFiveCurves()
     {
-        const std::string svg = ui::pregnancyChartSvg(engine::Population::UnitedKingdom, kTypical, 900, 600);
-        const engine::PregnancyChart chart = engine::pregnancyChart(engine::Population::UnitedKingdom, kTypical);
+        const std::string svg = ui::pregnancyChartSvg(reading::readValues(engine::Population::UnitedKingdom, kTypical), 900, 600);
+        const reading::PregnancyChart chart = reading::pregnancyChart(engine::Population::UnitedKingdom, kTypical);
         const ui::ChartFrame frame = ui::pregnancyChartFrame(chart, QRectF(0, 0, 900, 600));
         const qsizetype vertices = qsizetype(chart.curves[0].points.size());
 
@@ -154,7 +154,7 @@ private slots:
     void everyFileFormatIsWritten()
     {
         QTemporaryDir dir;
-        const engine::PregnancyChart chart = engine::pregnancyChart(engine::Population::UnitedKingdom, kTypical);
+        const reading::PregnancyChart chart = reading::pregnancyChart(engine::Population::UnitedKingdom, kTypical);
         const ui::PaintRoutine paint = [&](QPainter& painter, const QRectF& area) {
             ui::paintPregnancyChart(painter, area, chart);
         };

@@ -4,18 +4,17 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "engine/growth_chart.h"
+#include "reading/pregnancy_chart.h"
 #include "ui/qt/growth_chart_painter.h"
 #include "ui/qt/picture_file.h"
 
 namespace wrenfield::ui {
 
-std::string pregnancyChartSvg(engine::Population population, const engine::CentileInputs& inputs, int width,
-                              int height)
+std::string pregnancyChartSvg(const reading::BirthResult& baby, int width, int height)
 {
     if (width < 1 || height < 1)
         throw std::invalid_argument("a chart needs a width and a height of at least one pixel");
-    const engine::PregnancyChart chart = engine::pregnancyChart(population, inputs);
+    const reading::PregnancyChart chart = reading::pregnancyChart(baby);
 
     static std::mutex drawing;
     std::lock_guard lock(drawing);

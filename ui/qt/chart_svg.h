@@ -6,18 +6,17 @@
 
 #include <string>
 
-#include "engine/centile_model.h"
-#include "engine/coefficient_set.h"
+#include "reading/result.h"
 
 namespace wrenfield::ui {
 
 inline constexpr int kDefaultChartWidth = 900;
 inline constexpr int kDefaultChartHeight = 600;
 
-// The SVG bytes (UTF-8 XML) of the chart of these inputs, `width` × `height`
-// pixels. Throws RuntimeError when the centile cannot be computed (as the
-// population's method does), std::invalid_argument for a size below 1 pixel.
-std::string pregnancyChartSvg(engine::Population population, const engine::CentileInputs& inputs,
-                              int width = kDefaultChartWidth, int height = kDefaultChartHeight);
+// The SVG bytes (UTF-8 XML) of the chart of a birth the reading layer has
+// read, `width` × `height` pixels. Throws reading::NoChart for a birth
+// without a centile, std::invalid_argument for a size below 1 pixel.
+std::string pregnancyChartSvg(const reading::BirthResult& baby, int width = kDefaultChartWidth,
+                              int height = kDefaultChartHeight);
 
 }  // namespace wrenfield::ui

@@ -41,11 +41,11 @@ void ChartWidget::refresh()
     try {
         const std::optional<form::Calc::ListInputs> inputs = calcWidget_->calc().listInputs();
         if (inputs)
-            chart_ = engine::pregnancyChart(inputs->population, inputs->inputs);
+            chart_ = reading::pregnancyChart(inputs->population, inputs->inputs);
         else
             problem_ = tr("No chart: no population is selected.");
     } catch (const std::exception& error) {
-        problem_ = tr("No chart: the centile cannot be computed (%1).").arg(QString::fromUtf8(error.what()));
+        problem_ = tr("No chart: %1.").arg(QString::fromUtf8(error.what()));
     }
     update();
     emit chartChanged();

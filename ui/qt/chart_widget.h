@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <optional>
 
-#include "engine/growth_chart.h"
+#include "reading/pregnancy_chart.h"
 #include "form/controls.h"
 
 namespace wrenfield::form {
@@ -27,7 +27,7 @@ public:
 
     // The chart drawn now; nothing when the inputs give none (the reason is
     // then in problem()).
-    const std::optional<engine::PregnancyChart>& chart() const noexcept { return chart_; }
+    const std::optional<reading::PregnancyChart>& chart() const noexcept { return chart_; }
     const QString& problem() const noexcept { return problem_; }
 
     // Draws the chart on `painter` in `area`, as the widget shows it.
@@ -48,7 +48,7 @@ private:
     void refresh();
 
     CalcWidget* calcWidget_;
-    std::optional<engine::PregnancyChart> chart_;
+    std::optional<reading::PregnancyChart> chart_;
     QString problem_;
 };
 

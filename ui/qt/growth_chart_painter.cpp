@@ -8,9 +8,9 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/band.h"
+#include "reading/band.h"
 #include "engine/coefficient_set.h"
-#include "engine/plausibility.h"
+#include "reading/plausibility.h"
 
 namespace wrenfield::ui {
 
@@ -41,7 +41,7 @@ QString gramsText(double grams)
 
 QString ordinal(double n)
 {
-    return QString::fromStdString(engine::ordinalText(n));
+    return QString::fromStdString(reading::ordinalText(n));
 }
 
 // The centile in words as the calculator rounds it (halves up); the far ends
@@ -113,7 +113,7 @@ QFont chartFont(double pixelSize, bool bold = false)
     return font;
 }
 
-double highestCurveWeight(const engine::PregnancyChart& chart)
+double highestCurveWeight(const reading::PregnancyChart& chart)
 {
     double highest = 0;
     for (const engine::ChartCurve& curve : chart.curves)
@@ -187,7 +187,7 @@ void paintAxes(QPainter& painter, const ChartFrame& frame, double unit)
     painter.restore();
 }
 
-void paintCurves(QPainter& painter, const ChartFrame& frame, const engine::PregnancyChart& chart, double unit)
+void paintCurves(QPainter& painter, const ChartFrame& frame, const reading::PregnancyChart& chart, double unit)
 {
     painter.save();
     painter.setClipRect(frame.plot);
@@ -237,7 +237,7 @@ void paintCurves(QPainter& painter, const ChartFrame& frame, const engine::Pregn
     }
 }
 
-void paintBaby(QPainter& painter, const ChartFrame& frame, const engine::PregnancyChart& chart, double unit)
+void paintBaby(QPainter& painter, const ChartFrame& frame, const reading::PregnancyChart& chart, double unit)
 {
     const double weeks = chart.baby.detail.weeks;
     const double grams = chart.inputs.bwt;
@@ -255,7 +255,7 @@ void paintBaby(QPainter& painter, const ChartFrame& frame, const engine::Pregnan
     lines << QStringLiteral("Baby %1 at %2").arg(gramsText(grams), gestationText(chart.inputs.gestDays));
     lines << QStringLiteral("%1 · %2").arg(
                  centileWords(chart.baby.detail.centile),
-                 QString::fromStdString(engine::bandLabel(chart.baby.band, chart.thresholds)));
+                 QString::fromStdString(reading::bandLabel(chart.baby.band, chart.thresholds)));
     if (!onScales)
         lines << QStringLiteral("(beyond the chart's scales)");
 
@@ -301,7 +301,7 @@ bool ChartFrame::onScales(double weeks, double grams) const
     return weeks >= fromWeek && weeks <= toWeek && grams >= fromGrams && grams <= toGrams;
 }
 
-ChartFrame pregnancyChartFrame(const engine::PregnancyChart& chart, const QRectF& area)
+ChartFrame pregnancyChartFrame(const reading::PregnancyChart& chart, const QRectF& area)
 {
     const double unit = textUnit(area);
     ChartFrame frame;
@@ -324,13 +324,13 @@ ChartFrame pregnancyChartFrame(const engine::PregnancyChart& chart, const QRectF
     return frame;
 }
 
-QString pregnancyChartTitle(const engine::PregnancyChart& chart)
+QString pregnancyChartTitle(const reading::PregnancyChart& chart)
 {
     return QStringLiteral("Customised growth chart · %1")
         .arg(toQString(engine::coefficients(chart.population).name));
 }
 
-QString pregnancyChartDetails(const engine::PregnancyChart& chart)
+QString pregnancyChartDetails(const reading::PregnancyChart& chart)
 {
     const engine::CoefficientSet& set = engine::coefficients(chart.population);
     const engine::CentileInputs& in = chart.inputs;
@@ -339,14 +339,14 @@ QString pregnancyChartDetails(const engine::PregnancyChart& chart)
              in.sex == 1 ? QStringLiteral("male") : QStringLiteral("female"));
 }
 
-QString pregnancyChartFlags(const engine::PregnancyChart& chart)
+QString pregnancyChartFlags(const reading::PregnancyChart& chart)
 {
     if (chart.baby.flags.empty())
         return {};
-    return QStringLiteral("Check: ") + QString::fromStdString(engine::flagTexts(chart.baby.flags, "; "));
+    return QStringLiteral("Check: ") + QString::fromStdString(reading::flagTexts(chart.baby.flags, "; "));
 }
 
-void paintPregnancyChart(QPainter& painter, const QRectF& area, const engine::PregnancyChart& chart)
+void paintPregnancyChart(QPainter& painter, const QRectF& area, const reading::PregnancyChart& chart)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);

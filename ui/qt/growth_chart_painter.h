@@ -6,7 +6,7 @@
 #include <QPointF>
 #include <QRectF>
 
-#include "engine/growth_chart.h"
+#include "reading/pregnancy_chart.h"
 
 class QPainter;
 
@@ -29,18 +29,18 @@ struct ChartFrame {
 
 // The frame of `chart` drawn in `area`: the x axis covers the chart's weeks,
 // the y axis 0 g up to a round weight above the 97th centile and the baby.
-ChartFrame pregnancyChartFrame(const engine::PregnancyChart& chart, const QRectF& area);
+ChartFrame pregnancyChartFrame(const reading::PregnancyChart& chart, const QRectF& area);
 
 // Draws the whole chart into `area`: title, axes, the five centile curves
 // with their labels, the baby's point with its centile, and the term weight.
 // Text sizes follow the area's height, so one routine serves a window and a
 // page. Lines differ in style as well as in colour (black-and-white safe).
-void paintPregnancyChart(QPainter& painter, const QRectF& area, const engine::PregnancyChart& chart);
+void paintPregnancyChart(QPainter& painter, const QRectF& area, const reading::PregnancyChart& chart);
 
 // The chart's title and the line of the mother's and baby's details.
-QString pregnancyChartTitle(const engine::PregnancyChart& chart);
-QString pregnancyChartDetails(const engine::PregnancyChart& chart);
+QString pregnancyChartTitle(const reading::PregnancyChart& chart);
+QString pregnancyChartDetails(const reading::PregnancyChart& chart);
 // "Check: " and the plausibility flags of the baby's inputs; empty without flags.
-QString pregnancyChartFlags(const engine::PregnancyChart& chart);
+QString pregnancyChartFlags(const reading::PregnancyChart& chart);
 
 }  // namespace wrenfield::ui

@@ -1,15 +1,18 @@
 #include "ui/qt/picture_file.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <cstdio>
+#include <system_error>
+
+#include "platform/replacing_file.h"
 
 namespace wrenfield::ui {
 
@@ -91,28 +94,34 @@ QString writePicture(const QString& path, QSize size, const QString& title, cons
     if (size.width() < 1 || size.height() < 1)
         return QStringLiteral("a picture needs a width and a height of at least one pixel");
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+    // Drawn in memory first, then written through the replacing file: every
+    // write is checked, the old picture stays until the new one is whole,
+    // and a failure says what the system said ("No space left on device").
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
     bool painted = false;
     switch (*format) {
     case PictureFormat::Png:
-        painted = pictureImage(size, paint).save(&file, "PNG");
+        painted = pictureImage(size, paint).save(&buffer, "PNG");
         break;
     case PictureFormat::Svg:
-        painted = paintSvg(file, size, title, paint);
+        painted = paintSvg(buffer, size, title, paint);
         break;
     case PictureFormat::Pdf:
-        painted = paintPdf(file, size, title, paint);
+        painted = paintPdf(buffer, size, title, paint);
         break;
     }
-    if (!painted || file.error() != QFileDevice::NoError) {
-        const QString reason = file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("drawing failed");
-        file.cancelWriting();
-        return QStringLiteral("cannot write %1: %2").arg(path, reason);
+    buffer.close();
+    if (!painted || bytes.isEmpty())
+        return QStringLiteral("cannot write %1: drawing failed").arg(path);
+    try {
+        ReplacingFile file(QFile::encodeName(path).toStdString());
+        file.stream().write(bytes.constData(), bytes.size());
+        file.commit();
+    } catch (const std::system_error& error) {
+        return QString::fromLocal8Bit(error.what());
     }
-    if (!file.commit())
-        return QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
     return {};
 }
 

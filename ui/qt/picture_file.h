@@ -32,9 +32,11 @@ QImage pictureImage(QSize size, const PaintRoutine& paint);
 QByteArray pictureSvg(QSize size, const QString& title, const PaintRoutine& paint);
 
 // Writes the picture to `path` in the format of its extension, replacing the
-// file only once the whole picture is written. A PDF page has the picture's
-// proportions, at 96 pixels to the inch. Returns an empty text on success,
-// else what went wrong.
+// file only once the whole picture is written (as a ReplacingFile does: an
+// older file keeps its permissions, a link stays a link). A PDF page has the
+// picture's proportions, at 96 pixels to the inch. Returns an empty text on
+// success, else what went wrong with the system's reason ("cannot write
+// c.svg: No space left on device").
 QString writePicture(const QString& path, QSize size, const QString& title, const PaintRoutine& paint);
 
 // Creates a Qt GUI application on the offscreen platform unless one exists,

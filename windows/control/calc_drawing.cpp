@@ -50,9 +50,10 @@ void outline(HDC dc, const RECT& rect, COLORREF colour)
 
 // Text as a static control draws it: from the top of its box, broken into
 // lines at blanks, with the label's alignment.
-void drawCaption(HDC dc, const RECT& rect, const ControlDescription& description, std::string_view caption)
+void drawCaption(HDC dc, const RECT& rect, const ControlDescription& description, std::string_view caption,
+                 const ControlAppearance& appearance)
 {
-    fill(dc, rect, colourRef(description.background));
+    fill(dc, rect, colourRef(description.background, appearance));
     UINT format = DT_EXPANDTABS | DT_WORDBREAK | DT_NOPREFIX;
     switch (description.alignment) {
     case Alignment::Left:
@@ -65,8 +66,8 @@ void drawCaption(HDC dc, const RECT& rect, const ControlDescription& description
         format |= DT_CENTER;
         break;
     }
-    SetTextColor(dc, colourRef(description.foreground));
-    SetBkColor(dc, colourRef(description.background));
+    SetTextColor(dc, colourRef(description.foreground, appearance));
+    SetBkColor(dc, colourRef(description.background, appearance));
     RECT box = rect;
     const std::wstring text = wideText(caption);
     DrawTextW(dc, text.c_str(), int(text.size()), &box, format);
@@ -75,9 +76,9 @@ void drawCaption(HDC dc, const RECT& rect, const ControlDescription& description
 // A closed drop-down list: the selected entry on the list's colour, and the
 // button that opens it.
 void drawList(HDC dc, const RECT& rect, const ControlDescription& description, const DropDownList& list,
-              int buttonWidth, int inset)
+              int buttonWidth, int inset, const ControlAppearance& appearance)
 {
-    fill(dc, rect, colourRef(description.background));
+    fill(dc, rect, colourRef(description.background, appearance));
     outline(dc, rect, GetSysColor(COLOR_WINDOWFRAME));
     RECT button = {rect.right - buttonWidth, rect.top, rect.right, rect.bottom};
     if (button.left > rect.left) {
@@ -101,33 +102,50 @@ void drawList(HDC dc, const RECT& rect, const ControlDescription& description, c
         DeleteObject(pen);
     }
     RECT text = {rect.left + inset, rect.top, button.left - inset, rect.bottom};
-    SetTextColor(dc, colourRef(description.foreground));
-    SetBkColor(dc, colourRef(description.background));
+    SetTextColor(dc, colourRef(description.foreground, appearance));
+    SetBkColor(dc, colourRef(description.background, appearance));
     const std::wstring entry = wideText(list.text());
     DrawTextW(dc, entry.c_str(), int(entry.size()), &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 }
 
+// Whether `dc` counts in the pixels of a screen: the picture is then the
+// window's own.
+bool countsInScreenPixels(HDC dc)
+{
+    const int technology = GetDeviceCaps(dc, TECHNOLOGY);
+    return GetMapMode(dc) == MM_TEXT && technology == DT_RASDISPLAY;
+}
+
 }  // namespace
 
-void drawCalc(HDC dc, const RECT& bounds, const form::Calc& calc)
+void drawCalc(HDC dc, const RECT& bounds, const form::Calc& calc, const ControlAppearance& appearance)
 {
-    const TwipsMapping mapping = TwipsMapping::overRectangle(bounds);
-
-    // The font the control has on the screen, as a height in twips, scaled with the form.
     HDC screen = GetDC(nullptr);
-    const int dotsX = GetDeviceCaps(screen, LOGPIXELSX);
-    const int dotsY = GetDeviceCaps(screen, LOGPIXELSY);
-    LOGFONTW font = fittedFont(screen, dotsX, dotsY);
+    const int screenDotsX = GetDeviceCaps(screen, LOGPIXELSX);
+    const int screenDotsY = GetDeviceCaps(screen, LOGPIXELSY);
+    LOGFONTW font{};
+    FormGeometry geometry = FormGeometry::stretched(bounds);
+    int dotsX = screenDotsX;
+    if (countsInScreenPixels(dc)) {
+        const int dcDotsX = GetDeviceCaps(dc, LOGPIXELSX);
+        const int dcDotsY = GetDeviceCaps(dc, LOGPIXELSY);
+        geometry = FormGeometry::inPixels(bounds, dcDotsX, dcDotsY);
+        font = fittedFont(screen, dcDotsX, dcDotsY, appearance);
+        dotsX = dcDotsX;
+    } else {
+        // The font the control has on the screen, as a height in twips,
+        // scaled with the form.
+        font = fittedFont(screen, screenDotsX, screenDotsY, appearance);
+        const double fontTwips = double(-font.lfHeight) * kTwipsPerInch / screenDotsY;
+        font.lfHeight = -std::max(1, static_cast<int>(std::lround(fontTwips * geometry.scaleY())));
+    }
     ReleaseDC(nullptr, screen);
-    const double fontTwips = double(-font.lfHeight) * kTwipsPerInch / dotsY;
-    font.lfHeight = -std::max(1, scaledTwips(int(std::lround(fontTwips)), mapping.scaleY));
-    const int buttonWidth =
-        scaledTwips(GetSystemMetrics(SM_CXVSCROLL) * kTwipsPerInch / std::max(1, dotsX), mapping.scaleX);
-    const int inset = scaledTwips(3 * kTwipsPerInch / std::max(1, dotsX), mapping.scaleX);
+    const int buttonWidth = geometry.across(GetSystemMetrics(SM_CXVSCROLL) * kTwipsPerInch / std::max(1, dotsX));
+    const int inset = geometry.across(3 * kTwipsPerInch / std::max(1, dotsX));
 
     const int savedState = SaveDC(dc);
     IntersectClipRect(dc, bounds.left, bounds.top, bounds.right, bounds.bottom);
-    fill(dc, bounds, formBackground());
+    fill(dc, bounds, formBackground(appearance));
     SetBkMode(dc, OPAQUE);
     Selected selectedFont(dc, CreateFontIndirectW(&font));
 
@@ -139,7 +157,7 @@ void drawCalc(HDC dc, const RECT& bounds, const form::Calc& calc)
             const ControlDescription& description = control->description();
             if (description.kind != pass || !description.visible || control.get() == result)
                 continue;
-            const RECT rect = controlRect(description, mapping);
+            const RECT rect = geometry.controlRect(description);
             switch (pass) {
             case ControlKind::Frame: {
                 RECT edge = rect;
@@ -147,10 +165,11 @@ void drawCalc(HDC dc, const RECT& bounds, const form::Calc& calc)
                 break;
             }
             case ControlKind::DropDownList:
-                drawList(dc, rect, description, static_cast<const DropDownList&>(*control), buttonWidth, inset);
+                drawList(dc, rect, description, static_cast<const DropDownList&>(*control), buttonWidth, inset,
+                         appearance);
                 break;
             case ControlKind::Label:
-                drawCaption(dc, rect, description, static_cast<const Label&>(*control).caption());
+                drawCaption(dc, rect, description, static_cast<const Label&>(*control).caption(), appearance);
                 break;
             case ControlKind::TextBox:
                 break;
@@ -158,8 +177,8 @@ void drawCalc(HDC dc, const RECT& bounds, const form::Calc& calc)
         }
     }
     if (result && result->visible())
-        drawCaption(dc, controlRect(result->description(), mapping), result->description(),
-                    static_cast<const Label&>(*result).caption());
+        drawCaption(dc, geometry.controlRect(result->description()), result->description(),
+                    static_cast<const Label&>(*result).caption(), appearance);
     RestoreDC(dc, savedState);
 }
 

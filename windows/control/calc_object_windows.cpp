@@ -1,8 +1,9 @@
 // The Calc object on the platform: dispatch is the platform's own, driven by
 // the type library embedded in the library. GetIDsOfNames and Invoke go
-// through the type information of _Calc to the slots, and the slots leave
-// error information for the caller (ISupportErrorInfo says so). The visual
-// control (windows/control/) adds its OLE interfaces to the same object.
+// through the type information of _Calc2 (the methods of _Calc and the
+// properties) to the slots, and the slots leave error information for the
+// caller (ISupportErrorInfo says so). The visual control (windows/control/)
+// adds its OLE interfaces to the same object.
 #include <memory>
 
 #include "shell/calc_object_base.h"
@@ -27,7 +28,7 @@ public:
     {
         const HRESULT hr = loadCalcTypeInfo(&typeInfo_);
         if (SUCCEEDED(hr))
-            control_ = std::make_unique<windows::OleControl>(*static_cast<_Calc*>(this), calc());
+            control_ = std::make_unique<windows::OleControl>(*this, calc());
         return hr;
     }
 
@@ -46,7 +47,7 @@ public:
     // --- ISupportErrorInfo
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override
     {
-        return IsEqualIID(riid, IID__Calc) ? S_OK : S_FALSE;
+        return IsEqualIID(riid, IID__Calc) || IsEqualIID(riid, IID__Calc2) ? S_OK : S_FALSE;
     }
 
     // --- IDispatch, by the embedded type library.
@@ -80,12 +81,12 @@ public:
     {
         if (!IsEqualIID(riid, IID_NULL))
             return DISP_E_UNKNOWNINTERFACE;
-        return DispInvoke(static_cast<_Calc*>(this), typeInfo_, dispIdMember, wFlags, pDispParams, pVarResult,
+        return DispInvoke(static_cast<_Calc2*>(this), typeInfo_, dispIdMember, wFlags, pDispParams, pVarResult,
                           pExcepInfo, puArgErr);
     }
 
 protected:
-    void reportSlotError(const RuntimeError& error) override { setErrorInfo(error); }
+    void reportSlotError(const RuntimeError&, std::string_view description) override { setErrorInfo(description); }
 
 private:
     HRESULT ownInterface(REFIID riid, void** ppv)

@@ -7,9 +7,9 @@
 
 #include "form/calc.h"
 #include "form/calc_layout.h"
+#include "windows/control/calc_drawing.h"
 #include "windows/control/child_windows.h"
 #include "windows/control/control_geometry.h"
-#include "windows/control/control_palette.h"
 #include "windows/control/wide_text.h"
 
 namespace wrenfield::windows {
@@ -91,7 +91,7 @@ HRESULT CalcWindow::create(HWND parent, const RECT& position)
     HDC parentDc = GetDC(parent);
     dotsX_ = GetDeviceCaps(parentDc, LOGPIXELSX);
     dotsY_ = GetDeviceCaps(parentDc, LOGPIXELSY);
-    const LOGFONTW font = fittedFont(parentDc, dotsX_, dotsY_);
+    const LOGFONTW font = fittedFont(parentDc, dotsX_, dotsY_, appearance_);
     ReleaseDC(parent, parentDc);
     font_ = CreateFontIndirectW(&font);
 
@@ -109,16 +109,23 @@ HRESULT CalcWindow::create(HWND parent, const RECT& position)
             UnregisterClassW(kCalcWindowClass, module);
         return FAILED(hr) ? hr : E_FAIL;
     }
-    createControls();
+    if (appearance_.userMode)
+        createControls();
     calc_.addObserver(*this);
     observing_ = true;
     return S_OK;
 }
 
+RECT CalcWindow::controlRect(const ControlDescription& description) const
+{
+    RECT client{};
+    GetClientRect(window_, &client);
+    return FormGeometry::inPixels(client, dotsX_, dotsY_).controlRect(description);
+}
+
 void CalcWindow::createControls()
 {
     const HINSTANCE module = thisModule();
-    const TwipsMapping mapping = TwipsMapping::atResolution(dotsX_, dotsY_);
 
     // In the order of the tab indexes: the dialog manager moves the focus
     // through the children in the order in which they were made.
@@ -137,7 +144,7 @@ void CalcWindow::createControls()
         // population labels, the text box) exist only in the model.
         if (!description.visible || description.kind == ControlKind::TextBox)
             continue;
-        const RECT rect = controlRect(description, mapping);
+        const RECT rect = controlRect(description);
         const int width = rect.right - rect.left;
         const int height = rect.bottom - rect.top;
         const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(childWindowId(rowOf(description))));
@@ -151,17 +158,11 @@ void CalcWindow::createControls()
             if (!child)
                 break;
             SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-            // The closed list is exactly as tall as the table says.
-            RECT closed{};
-            GetWindowRect(child, &closed);
-            const LRESULT field = SendMessageW(child, CB_GETITEMHEIGHT, WPARAM(-1), 0);
-            const int border = int(closed.bottom - closed.top) - int(field);
-            if (field > 0 && height - border > 0)
-                SendMessageW(child, CB_SETITEMHEIGHT, WPARAM(-1), height - border);
             COMBOBOXINFO info{};
             info.cbSize = sizeof info;
             HWND dropDown = GetComboBoxInfo(child, &info) ? info.hwndList : nullptr;
             lists_.push_back({static_cast<DropDownList*>(control), child, dropDown, false});
+            fitListHeight(lists_.back(), height);
             if (dropDown)
                 described_[dropDown] = &description;
             break;
@@ -178,8 +179,10 @@ void CalcWindow::createControls()
             break;
         }
         case ControlKind::Frame:
-            // An etched box without caption, behind the labels it holds.
-            child = CreateWindowExW(0, L"BUTTON", nullptr, common | BS_GROUPBOX, rect.left, rect.top, width, height,
+            // An etched box without caption, behind the labels it holds,
+            // drawn by the control itself (WM_DRAWITEM): a group box leaves
+            // its inside to whatever was on the screen before.
+            child = CreateWindowExW(0, L"STATIC", nullptr, common | SS_OWNERDRAW, rect.left, rect.top, width, height,
                                     window_, id, module, nullptr);
             frame = child;
             break;
@@ -203,6 +206,106 @@ void CalcWindow::createControls()
         SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     for (const ListWindow& list : lists_)
         showList(*list.list);
+}
+
+void CalcWindow::fitListHeight(const ListWindow& list, int height)
+{
+    // The closed list is exactly as tall as the table says, whatever its
+    // font: its field's height is set, measured, and set again by the
+    // difference. The height asked for is the reference, not the one the
+    // box reports (some platforms report more than they were asked for).
+    LRESULT field = SendMessageW(list.combo, CB_GETITEMHEIGHT, WPARAM(-1), 0);
+    for (int attempt = 0; field > 0 && attempt < 3; ++attempt) {
+        SendMessageW(list.combo, CB_SETITEMHEIGHT, WPARAM(-1), field);
+        RECT closed{};
+        GetWindowRect(list.combo, &closed);
+        const int error = height - int(closed.bottom - closed.top);
+        if (error == 0)
+            return;
+        field += error;
+    }
+}
+
+void CalcWindow::destroyControls()
+{
+    for (const auto& [child, description] : described_)
+        if (IsWindow(child) && GetParent(child) == window_)
+            DestroyWindow(child);
+    lists_.clear();
+    labels_.clear();
+    described_.clear();
+}
+
+void CalcWindow::layOutControls()
+{
+    for (const auto& [child, description] : described_) {
+        if (GetParent(child) != window_)
+            continue;  // a combo box's own list of entries
+        const RECT rect = controlRect(*description);
+        int height = rect.bottom - rect.top;
+        if (description->kind == ControlKind::DropDownList)
+            height *= kVisibleEntries + 1;  // with room for the open list
+        SetWindowPos(child, nullptr, rect.left, rect.top, rect.right - rect.left, height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void CalcWindow::applyFont()
+{
+    HDC dc = GetDC(window_);
+    const LOGFONTW font = fittedFont(dc, dotsX_, dotsY_, appearance_);
+    ReleaseDC(window_, dc);
+    HFONT previous = font_;
+    font_ = CreateFontIndirectW(&font);
+    for (const auto& [child, description] : described_)
+        if (GetParent(child) == window_)
+            SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    for (const ListWindow& list : lists_) {
+        const RECT rect = controlRect(list.list->description());
+        fitListHeight(list, rect.bottom - rect.top);
+    }
+    if (previous)
+        DeleteObject(previous);
+}
+
+void CalcWindow::setAppearance(const ControlAppearance& appearance)
+{
+    if (appearance == appearance_)
+        return;
+    const bool fontChanged = !(appearance.font == appearance_.font);
+    const bool modeChanged = appearance.userMode != appearance_.userMode;
+    appearance_ = appearance;
+    if (!window_)
+        return;
+    if (fontChanged)
+        applyFont();
+    if (modeChanged) {
+        // Designing: the picture alone. Running: the lists the user picks in.
+        if (appearance_.userMode)
+            createControls();
+        else
+            destroyControls();
+    }
+    for (const auto& [colour, brush] : brushes_)
+        DeleteObject(brush);
+    brushes_.clear();
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+}
+
+void CalcWindow::paintPicture()
+{
+    PAINTSTRUCT paint{};
+    HDC dc = BeginPaint(window_, &paint);
+    RECT client{};
+    GetClientRect(window_, &client);
+    drawCalc(dc, client, calc_, appearance_);
+    EndPaint(window_, &paint);
+}
+
+void CalcWindow::pictureChanged()
+{
+    if (window_ && !appearance_.userMode)
+        InvalidateRect(window_, nullptr, FALSE);
 }
 
 void CalcWindow::destroy()
@@ -236,8 +339,14 @@ void CalcWindow::place(const RECT& position, const RECT& clip)
 {
     if (!window_)
         return;
+    RECT before{};
+    GetClientRect(window_, &before);
     MoveWindow(window_, position.left, position.top, position.right - position.left,
                position.bottom - position.top, TRUE);
+    if (before.right != position.right - position.left || before.bottom != position.bottom - position.top) {
+        layOutControls();
+        InvalidateRect(window_, nullptr, TRUE);
+    }
     RECT visible{};
     if (IntersectRect(&visible, &position, &clip) && !EqualRect(&visible, &position)) {
         OffsetRect(&visible, -position.left, -position.top);
@@ -330,6 +439,17 @@ LRESULT CalcWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case kCommitPick:
         commitPick(static_cast<std::size_t>(wParam));
         return 0;
+    case WM_DRAWITEM: {
+        // The frame: the form's background inside an etched edge.
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        const auto found = described_.find(item->hwndItem);
+        if (found == described_.end() || found->second->kind != ControlKind::Frame)
+            break;
+        RECT box = item->rcItem;
+        FillRect(item->hDC, &box, brushFor(colourRef(found->second->background, appearance_)));
+        DrawEdge(item->hDC, &box, EDGE_ETCHED, BF_RECT);
+        return TRUE;
+    }
     // The lists' colours: the closed list's face (which some platforms ask
     // for as an edit field's) and its open list of entries.
     case WM_CTLCOLORSTATIC:
@@ -338,6 +458,19 @@ LRESULT CalcWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CTLCOLORBTN:
         if (HBRUSH brush = colourFor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
             return reinterpret_cast<LRESULT>(brush);
+        break;
+    case WM_ERASEBKGND: {
+        // The form's background, the container's where it gives one.
+        RECT client{};
+        GetClientRect(window_, &client);
+        FillRect(reinterpret_cast<HDC>(wParam), &client, brushFor(formBackground(appearance_)));
+        return 1;
+    }
+    case WM_PAINT:
+        if (!appearance_.userMode) {
+            paintPicture();
+            return 0;
+        }
         break;
     case WM_SETFOCUS:
         // The focus given to the control goes to its first list.
@@ -386,6 +519,7 @@ void CalcWindow::commitPick(std::size_t index)
     if (selected == CB_ERR || std::size_t(selected) >= list.entryCount())
         return;
     const std::string text = list.entries()[std::size_t(selected)];
+    events_.pickBegins();
     try {
         // A user's selection: the list's text, then its Click, which
         // recomputes. An error of the handlers goes to the form's error sink.
@@ -395,7 +529,11 @@ void CalcWindow::commitPick(std::size_t index)
         // must still not unwind through the container's message loop.
         OutputDebugStringA(("Wrenfield515UK: " + std::string(list.name()) + " Click: " + error.what()).c_str());
     }
-    showList(list);
+    // An event's sink may have closed the control: its window, and this
+    // list, may be gone.
+    if (window_ && index < lists_.size() && lists_[index].list == &list)
+        showList(list);
+    events_.pickEnds();
 }
 
 CalcWindow::ListWindow* CalcWindow::listFor(const DropDownList& list)
@@ -447,8 +585,8 @@ HBRUSH CalcWindow::colourFor(HDC dc, HWND child)
     if (found == described_.end())
         return nullptr;
     const ControlDescription& description = *found->second;
-    const COLORREF background = colourRef(description.background);
-    SetTextColor(dc, colourRef(description.foreground));
+    const COLORREF background = colourRef(description.background, appearance_);
+    SetTextColor(dc, colourRef(description.foreground, appearance_));
     SetBkColor(dc, background);
     return brushFor(background);
 }
@@ -466,6 +604,7 @@ void CalcWindow::entriesCleared(const DropDownList& list)
 void CalcWindow::selectionChanged(const DropDownList& list)
 {
     showList(list);
+    pictureChanged();
 }
 
 void CalcWindow::captionChanged(const Label& label)
@@ -473,6 +612,7 @@ void CalcWindow::captionChanged(const Label& label)
     const auto found = labels_.find(&label);
     if (found != labels_.end())
         SetWindowTextW(found->second, wideText(label.caption()).c_str());
+    pictureChanged();
 }
 
 }  // namespace wrenfield::windows

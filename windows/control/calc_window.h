@@ -1,9 +1,16 @@
 // The Calc control on the screen: a child window of the container holding
 // real Win32 controls (drop-down-list combo boxes, static labels, the
 // frame), laid out from the form's layout table at the container's logical
-// resolution, in the table's colours and alignment and its tab order. It
-// shows the model's state and follows every change of it as an observer; a
-// pick in a list, by mouse or keyboard, is a user's selection in the model.
+// resolution and placed in the control's rectangle by the form's rule
+// (centred where there is room to spare, cut off where there is not), in the
+// table's colours and alignment and its tab order, with the container's
+// ambient font and colours where it gives them. It shows the model's state
+// and follows every change of it as an observer; a pick in a list, by mouse
+// or keyboard, is a user's selection in the model.
+//
+// While the container's form is being designed (its ambient UserMode is
+// false) the window holds no controls: it shows the picture of the form that
+// IViewObject::Draw gives, and nothing opens.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +19,7 @@
 #include <vector>
 
 #include "form/controls.h"
+#include "windows/control/control_palette.h"
 
 namespace wrenfield::form {
 class Calc;
@@ -28,6 +36,11 @@ public:
     virtual void focusEntered() = 0;
     // The focus left the control's windows.
     virtual void focusLeft() = 0;
+    // A user's pick is about to run the form's handlers (and raise the
+    // control's events), and has run them: the object stays alive between
+    // the two, whatever an event's sink does.
+    virtual void pickBegins() = 0;
+    virtual void pickEnds() = 0;
 };
 
 class CalcWindow final : private ControlObserver {
@@ -47,9 +60,16 @@ public:
     HWND handle() const noexcept { return window_; }
 
     // Moves the window to `position`, showing only the part inside `clip`
-    // (both in the parent's client coordinates).
+    // (both in the parent's client coordinates), and lays the form out in
+    // its new size.
     void place(const RECT& position, const RECT& clip);
     void show(bool visible);
+
+    // The container's font, colours and mode; the window follows a change at
+    // once (a new font, new colours, controls made or taken away) and draws
+    // itself again.
+    void setAppearance(const ControlAppearance& appearance);
+    const ControlAppearance& appearance() const noexcept { return appearance_; }
 
     // Puts the focus on the first list in the tab order, unless a list of
     // the control has it already.
@@ -75,12 +95,20 @@ private:
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void createControls();
+    void destroyControls();
+    void layOutControls();
+    void applyFont();
+    void fitListHeight(const ListWindow& list, int height);
+    void paintPicture();
     void onListCommand(ListWindow& list, WORD code);
     void commitPick(std::size_t index);
     void showList(const DropDownList& list);
     ListWindow* listFor(const DropDownList& list);
     HBRUSH colourFor(HDC dc, HWND child);
     HBRUSH brushFor(COLORREF colour);
+    RECT controlRect(const ControlDescription& description) const;
+    // In design mode every change of the model shows in the picture.
+    void pictureChanged();
 
     // ControlObserver
     void entryAppended(const DropDownList& list, std::string_view text) override;
@@ -90,6 +118,7 @@ private:
 
     form::Calc& calc_;
     CalcWindowEvents& events_;
+    ControlAppearance appearance_;
     HWND window_ = nullptr;
     HFONT font_ = nullptr;
     int dotsX_ = 96;

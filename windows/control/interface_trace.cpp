@@ -22,7 +22,9 @@ const KnownInterface kKnownInterfaces[] = {
     {&IID_IUnknown, "IUnknown"},
     {&IID_IDispatch, "IDispatch"},
     {&IID__Calc, "_Calc"},
+    {&IID__Calc2, "_Calc2"},
     {&DIID___Calc, "__Calc"},
+    {&DIID___Calc2, "__Calc2"},
     {&IID_ISupportErrorInfo, "ISupportErrorInfo"},
     {&IID_IOleObject, "IOleObject"},
     {&IID_IOleWindow, "IOleWindow"},
@@ -55,10 +57,38 @@ const KnownInterface kKnownInterfaces[] = {
     {&IID_IOleLink, "IOleLink"},
 };
 
+constexpr wchar_t kTraceVariable[] = L"WRENFIELD515UK_TRACE";
+constexpr wchar_t kTraceKey[] = L"Software\\Wrenfield515UK";
+constexpr wchar_t kTraceValue[] = L"Trace";
+
+bool askedInEnvironment()
+{
+    wchar_t value[16] = {};
+    const DWORD length = GetEnvironmentVariableW(kTraceVariable, value, 16);
+    return length > 0 && length < 16 && lstrcmpW(value, L"0") != 0;
+}
+
+bool askedInRegistry(HKEY root)
+{
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    return RegGetValueW(root, kTraceKey, kTraceValue, RRF_RT_REG_DWORD, nullptr, &value, &size) == ERROR_SUCCESS &&
+           value != 0;
+}
+
 }  // namespace
+
+bool interfaceTraceWanted()
+{
+    static const bool wanted =
+        askedInEnvironment() || askedInRegistry(HKEY_CURRENT_USER) || askedInRegistry(HKEY_LOCAL_MACHINE);
+    return wanted;
+}
 
 void traceQueryInterface(REFIID riid, HRESULT result)
 {
+    if (!interfaceTraceWanted())
+        return;
     char line[160];
     const char* name = nullptr;
     for (const KnownInterface& known : kKnownInterfaces)

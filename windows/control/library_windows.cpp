@@ -54,19 +54,19 @@ HRESULT loadCalcTypeInfo(ITypeInfo** info)
     HRESULT hr = loadTypeLibrary(&library);
     if (FAILED(hr))
         return hr;
-    hr = library->GetTypeInfoOfGuid(IID__Calc, info);
+    hr = library->GetTypeInfoOfGuid(IID__Calc2, info);
     library->Release();
     return hr;
 }
 
-void setErrorInfo(const RuntimeError& error)
+void setErrorInfo(std::string_view errorDescription)
 {
     ICreateErrorInfo* create = nullptr;
     if (FAILED(CreateErrorInfo(&create)))
         return;
     std::wstring source = wideText(kRegistration.projectName);
-    std::wstring description = wideText(error.description());
-    create->SetGUID(IID__Calc);
+    std::wstring description = wideText(errorDescription);
+    create->SetGUID(IID__Calc2);
     create->SetSource(source.data());
     create->SetDescription(description.data());
     IErrorInfo* info = nullptr;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/runtime_error.h"
 #include "shell/com_platform.h"
@@ -16,11 +17,12 @@ std::wstring libraryPath();
 
 // The embedded type library, loaded without registering it.
 HRESULT loadTypeLibrary(ITypeLib** library);
-// The type information of _Calc, which drives GetIDsOfNames and Invoke.
+// The type information of _Calc2 (with _Calc's methods), which drives
+// GetIDsOfNames and Invoke.
 HRESULT loadCalcTypeInfo(ITypeInfo** info);
 
-// Sets the thread's error information for a method's run-time error (its
-// description, "Type mismatch", and the library as its source).
-void setErrorInfo(const RuntimeError& error);
+// Sets the thread's error information for a slot's run-time error: its
+// description ("Type mismatch") and the library as its source.
+void setErrorInfo(std::string_view description);
 
 }  // namespace wrenfield::shell

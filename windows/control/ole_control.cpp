@@ -2,10 +2,12 @@
 
 #include "form/calc.h"
 #include "form/calc_layout.h"
-#include "windows/control/library_windows.h"
+#include "shell/calc_object_base.h"
 #include "shell/project_description.h"
 #include "shell/wrenfield515uk.h"
+#include "windows/control/ambient_properties.h"
 #include "windows/control/calc_drawing.h"
+#include "windows/control/library_windows.h"
 #include "windows/control/control_geometry.h"
 #include "windows/control/control_persistence.h"
 
@@ -28,11 +30,11 @@ constexpr wchar_t kObjectName[] = L"Calc";
 
 }  // namespace
 
-OleControl::OleControl(IUnknown& outer, form::Calc& calc)
-    : outer_(outer),
+OleControl::OleControl(shell::CalcObjectBase& object, form::Calc& calc)
+    : object_(object),
+      outer_(*static_cast<_Calc2*>(&object)),
       calc_(calc),
       window_(calc, *this),
-      events_(*this, DIID___Calc),
       extent_(designedHimetricExtent())
 {
     calc_.addObserver(*this);
@@ -48,7 +50,6 @@ OleControl::~OleControl()
     releaseAndClear(clientSite_);
     releaseAndClear(adviseHolder_);
     releaseAndClear(viewSink_);
-    events_.disconnectAll();
 }
 
 HRESULT OleControl::query(REFIID riid, void** ppv)
@@ -74,8 +75,8 @@ HRESULT OleControl::query(REFIID riid, void** ppv)
         found = static_cast<IOleControl*>(this);
     else if (IsEqualIID(riid, IID_IProvideClassInfo) || IsEqualIID(riid, IID_IProvideClassInfo2))
         found = static_cast<IProvideClassInfo2*>(this);
-    else if (IsEqualIID(riid, IID_IConnectionPointContainer))
-        found = static_cast<IConnectionPointContainer*>(this);
+    else if (IsEqualIID(riid, IID_IQuickActivate))
+        found = static_cast<IQuickActivate*>(this);
     *ppv = found;
     if (!found)
         return E_NOINTERFACE;
@@ -110,6 +111,8 @@ HRESULT OleControl::SetClientSite(IOleClientSite* site)
         site->AddRef();
     releaseAndClear(clientSite_);
     clientSite_ = site;
+    // The container's font, colours and mode, or the design's own without a site.
+    applyAppearance(readAmbientProperties(clientSite_, window_.appearance(), DISPID_UNKNOWN));
     return S_OK;
 }
 
@@ -365,6 +368,16 @@ void OleControl::focusLeft()
     notifyFocus(false);
 }
 
+void OleControl::pickBegins()
+{
+    outer_.AddRef();
+}
+
+void OleControl::pickEnds()
+{
+    outer_.Release();
+}
+
 void OleControl::notifyFocus(bool entered)
 {
     if (!clientSite_)
@@ -482,7 +495,7 @@ HRESULT OleControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc
     } else {
         return E_INVALIDARG;
     }
-    drawCalc(dc, area, calc_);
+    drawCalc(dc, area, calc_, window_.appearance());
     return S_OK;
 }
 
@@ -534,6 +547,11 @@ HRESULT OleControl::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL size)
 }
 
 void OleControl::captionChanged(const Label&)
+{
+    viewChanged();
+}
+
+void OleControl::viewChanged()
 {
     if (viewSink_ && (viewAspects_ & DVASPECT_CONTENT)) {
         IAdviseSink* sink = viewSink_;
@@ -638,14 +656,24 @@ HRESULT OleControl::OnMnemonic(MSG*)
     return S_OK;
 }
 
-HRESULT OleControl::OnAmbientPropertyChange(DISPID)
+HRESULT OleControl::OnAmbientPropertyChange(DISPID property)
 {
+    applyAppearance(readAmbientProperties(clientSite_, window_.appearance(), property));
     return S_OK;
 }
 
-HRESULT OleControl::FreezeEvents(BOOL)
+void OleControl::applyAppearance(const ControlAppearance& appearance)
 {
-    return S_OK;  // the control raises no events
+    if (appearance == window_.appearance())
+        return;
+    window_.setAppearance(appearance);
+    viewChanged();
+}
+
+HRESULT OleControl::FreezeEvents(BOOL freeze)
+{
+    object_.freezeEvents(freeze != FALSE);
+    return S_OK;
 }
 
 HRESULT OleControl::GetClassInfo(ITypeInfo** info)
@@ -670,25 +698,57 @@ HRESULT OleControl::GetGUID(DWORD kind, GUID* guid)
         *guid = GUID_NULL;
         return E_INVALIDARG;
     }
-    *guid = DIID___Calc;
+    *guid = DIID___Calc2;
     return S_OK;
 }
 
-HRESULT OleControl::EnumConnectionPoints(IEnumConnectionPoints** points)
-{
-    return enumerateConnectionPoint(*this, events_, points);
-}
+// --- Quick activation ------------------------------------------------------------------
 
-HRESULT OleControl::FindConnectionPoint(REFIID riid, IConnectionPoint** point)
+HRESULT OleControl::QuickActivate(QACONTAINER* container, QACONTROL* control)
 {
-    if (!point)
+    if (!container || !control)
         return E_POINTER;
-    *point = nullptr;
-    if (!IsEqualIID(riid, DIID___Calc))
-        return CONNECT_E_NOCONNECTION;
-    events_.AddRef();
-    *point = &events_;
+    if (container->cbSize < sizeof(QACONTAINER) || control->cbSize < sizeof(QACONTROL))
+        return E_INVALIDARG;
+    const ULONG controlSize = control->cbSize;
+    ZeroMemory(control, controlSize);
+    control->cbSize = controlSize;
+
+    // The ambient properties first, so that siting draws in them at once.
+    window_.setAppearance(ambientPropertiesOf(*container));
+    if (container->pClientSite && clientSite_ != container->pClientSite) {
+        container->pClientSite->AddRef();
+        releaseAndClear(clientSite_);
+        clientSite_ = container->pClientSite;
+    }
+    if (container->pAdviseSink)
+        SetAdvise(DVASPECT_CONTENT, 0, container->pAdviseSink);
+    // The container's sink of the default event interface, connected as if it
+    // had called Advise itself; the cookie lets it disconnect.
+    if (container->pUnkEventSink) {
+        IConnectionPoint* events = nullptr;
+        if (object_.FindConnectionPoint(DIID___Calc2, &events) == S_OK) {
+            events->Advise(container->pUnkEventSink, &control->dwEventCookie);
+            events->Release();
+        }
+    }
+    // No property notifications: the control's properties are the form's
+    // lists, which the container reads when it wants them.
+    control->dwPropNotifyCookie = 0;
+    control->dwMiscStatus = shell::kRegistration.miscStatus;
+    control->dwViewStatus = VIEWSTATUS_OPAQUE;
+    control->dwPointerActivationPolicy = 0;
     return S_OK;
+}
+
+HRESULT OleControl::SetContentExtent(LPSIZEL size)
+{
+    return SetExtent(DVASPECT_CONTENT, size);
+}
+
+HRESULT OleControl::GetContentExtent(LPSIZEL size)
+{
+    return GetExtent(DVASPECT_CONTENT, size);
 }
 
 }  // namespace wrenfield::windows

@@ -1,9 +1,10 @@
 // The Calc object as a visual control in an OLE container: siting, in-place
 // and UI activation of its window, drawing into any device context,
-// persistence, the control protocol, its class information and the
-// connection point of its event interface. It is part of the one object the
-// container creates: every reference goes to that object (`outer`), which
-// also serves _Calc, IDispatch and ISupportErrorInfo.
+// persistence, the control protocol with the container's ambient properties,
+// quick activation and its class information. It is part of the one object
+// the container creates: every reference goes to that object, which also
+// serves _Calc, _Calc2, IDispatch, ISupportErrorInfo and the connection
+// points of its events.
 #pragma once
 
 #include <windows.h>
@@ -13,10 +14,14 @@
 
 #include "form/controls.h"
 #include "windows/control/calc_window.h"
-#include "windows/control/source_connection_point.h"
+#include "windows/control/control_palette.h"
 
 namespace wrenfield::form {
 class Calc;
+}
+
+namespace wrenfield::shell {
+class CalcObjectBase;
 }
 
 namespace wrenfield::windows {
@@ -30,11 +35,11 @@ class OleControl final : public IOleObject,
                          public IPersistPropertyBag,
                          public IOleControl,
                          public IProvideClassInfo2,
-                         public IConnectionPointContainer,
+                         public IQuickActivate,
                          private CalcWindowEvents,
                          private ControlObserver {
 public:
-    OleControl(IUnknown& outer, form::Calc& calc);
+    OleControl(shell::CalcObjectBase& object, form::Calc& calc);
     ~OleControl();
     OleControl(const OleControl&) = delete;
     OleControl& operator=(const OleControl&) = delete;
@@ -126,9 +131,13 @@ public:
     HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** info) override;
     HRESULT STDMETHODCALLTYPE GetGUID(DWORD kind, GUID* guid) override;
 
-    // --- IConnectionPointContainer
-    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override;
-    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** point) override;
+    // --- IQuickActivate: the site, the sinks and the ambient properties in one call.
+    HRESULT STDMETHODCALLTYPE QuickActivate(QACONTAINER* container, QACONTROL* control) override;
+    HRESULT STDMETHODCALLTYPE SetContentExtent(LPSIZEL size) override;
+    HRESULT STDMETHODCALLTYPE GetContentExtent(LPSIZEL size) override;
+
+    // How the control looks now (the container's ambient properties).
+    const ControlAppearance& appearance() const noexcept { return window_.appearance(); }
 
 private:
     HRESULT activate(IOleClientSite* activeSite, bool userInterface);
@@ -136,16 +145,23 @@ private:
     void notifyFocus(bool entered);
     void releaseSites();
 
+    // The container's ambient properties changed (or were given): the window
+    // follows, and the container hears that the picture changed.
+    void applyAppearance(const ControlAppearance& appearance);
+    void viewChanged();
+
     // CalcWindowEvents
     void focusEntered() override;
     void focusLeft() override;
+    void pickBegins() override;
+    void pickEnds() override;
     // ControlObserver: a new result changes the picture.
     void captionChanged(const Label& label) override;
 
+    shell::CalcObjectBase& object_;
     IUnknown& outer_;
     form::Calc& calc_;
     CalcWindow window_;
-    SourceConnectionPoint events_;
     IOleClientSite* clientSite_ = nullptr;
     IOleInPlaceSite* inPlaceSite_ = nullptr;
     IOleInPlaceFrame* frame_ = nullptr;

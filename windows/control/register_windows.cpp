@@ -2,11 +2,13 @@
 // DllUnregisterServer removes, the class and ProgID entries
 // (registration_entries.h) under HKEY_CLASSES_ROOT, and registers the
 // embedded type library, which adds its own TypeLib key and the Interface
-// keys of _Calc and __Calc. DllInstall with "user" (regsvr32 /n /i:user)
-// does the same for the calling user alone, below
-// HKEY_CURRENT_USER\Software\Classes, writing the type library's entries
-// from the same table (the platform's registration of a type library for
-// one user is not available everywhere).
+// keys of _Calc, _Calc2, __Calc2 and __Calc. The registration of an earlier
+// version of the type library (1.0, from a library this one replaced in
+// place) goes too: it named the same file, which no longer holds it.
+// DllInstall with "user" (regsvr32 /n /i:user) does the same for the
+// calling user alone, below HKEY_CURRENT_USER\Software\Classes, writing
+// the type library's entries from the same table (the platform's
+// registration of a type library for one user is not available everywhere).
 #include <algorithm>
 #include <cwctype>
 #include <string>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "windows/control/library_windows.h"
+#include "platform/guid_text.h"
 #include "shell/project_description.h"
 #include "shell/registration_entries.h"
 #include "windows/control/wide_text.h"
@@ -63,12 +66,38 @@ HRESULT removeClassEntries()
     return removeKeys(HKEY_CLASSES_ROOT, classKeys());
 }
 
-HRESULT unregisterTypeLibrary()
+// Whether a version of the type library has its key (the platform's
+// UnRegisterTypeLib would otherwise take a later version's place).
+bool typeLibraryRegistered(WORD minorVersion)
 {
-    const HRESULT hr = UnRegisterTypeLib(*kLibrary.libid, kLibrary.majorVersion, kLibrary.minorVersion,
-                                         kLibrary.lcid, SYS_WIN64);
+    const std::string key = "TypeLib\\" + wrenfield::guidText(*kLibrary.libid) + "\\" + std::to_string(kLibrary.majorVersion) +
+                            "." + std::to_string(minorVersion);
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, wideText(key).c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(handle);
+    return true;
+}
+
+HRESULT unregisterTypeLibrary(WORD minorVersion)
+{
+    if (!typeLibraryRegistered(minorVersion))
+        return S_OK;  // nothing to remove
+    const HRESULT hr =
+        UnRegisterTypeLib(*kLibrary.libid, kLibrary.majorVersion, minorVersion, kLibrary.lcid, SYS_WIN64);
     // A type library that is not registered has nothing to remove.
     return hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_LIBNOTREGISTERED ? S_OK : hr;
+}
+
+// Every version of this major version up to the library's own, the earlier
+// ones first.
+HRESULT unregisterTypeLibraries(WORD upToMinorVersion)
+{
+    HRESULT result = S_OK;
+    for (WORD minor = 0; minor <= upToMinorVersion; ++minor)
+        if (const HRESULT hr = unregisterTypeLibrary(minor); FAILED(hr) && SUCCEEDED(result))
+            result = hr;
+    return result;
 }
 
 // The calling user's own classes, HKEY_CURRENT_USER\Software\Classes.
@@ -179,6 +208,10 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer(void)
                 return hr;
             }
         }
+        // An earlier version's registration of the type library, left by a
+        // library that this one replaced without unregistering.
+        if (kLibrary.minorVersion > 0)
+            unregisterTypeLibraries(kLibrary.minorVersion - 1);
         ITypeLib* library = nullptr;
         HRESULT hr = loadTypeLibrary(&library);
         if (SUCCEEDED(hr)) {
@@ -199,7 +232,7 @@ extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer(void)
 {
     try {
         const HRESULT classes = removeClassEntries();
-        const HRESULT library = unregisterTypeLibrary();
+        const HRESULT library = unregisterTypeLibraries(kLibrary.minorVersion);
         return FAILED(classes) ? classes : library;
     } catch (...) {
         return E_OUTOFMEMORY;

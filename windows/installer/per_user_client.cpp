@@ -24,6 +24,7 @@
 #include <string>
 
 #include "wrenfield515uk_idl.h"
+#include "wrenfield515uk_ids.h"
 
 namespace {
 
@@ -120,7 +121,9 @@ int wmain(int argc, wchar_t** argv)
           "ThreadingModel Apartment");
     check(keyExists(userClasses, L"CLSID\\" + clsid + L"\\Control"), "the Control key");
     check(valueText(userClasses, L"Wrenfield515UK.Calc\\CLSID") == clsid, "the ProgID names the class");
-    check(samePath(valueText(userClasses, L"TypeLib\\" + libid + L"\\1.0\\409\\win64"), path),
+    const std::wstring version =
+        std::to_wstring(WRENFIELD515UK_TYPELIB_MAJOR) + L"." + std::to_wstring(WRENFIELD515UK_TYPELIB_MINOR);
+    check(samePath(valueText(userClasses, L"TypeLib\\" + libid + L"\\" + version + L"\\409\\win64"), path),
           "the type library, win64");
     check(valueText(userClasses, L"Interface\\" + guidText(IID__Calc)) == L"_Calc", "the interface _Calc");
     const struct {
@@ -139,7 +142,8 @@ int wmain(int argc, wchar_t** argv)
     if (FAILED(CoInitialize(nullptr)))
         return 2;
     ITypeLib* library = nullptr;
-    check(SUCCEEDED(LoadRegTypeLib(LIBID_Wrenfield515UK, 1, 0, 0x409, &library)),
+    check(SUCCEEDED(LoadRegTypeLib(LIBID_Wrenfield515UK, WRENFIELD515UK_TYPELIB_MAJOR, WRENFIELD515UK_TYPELIB_MINOR,
+                                   0x409, &library)),
           "LoadRegTypeLib finds the user's type library");
     if (library)
         library->Release();

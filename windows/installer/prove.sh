@@ -101,7 +101,7 @@ mkdir -p "$WINEPREFIX/drive_c/proof/x64" "$WINEPREFIX/drive_c/proof/x86"
 cp "$dir/calc_client.exe" "$WINEPREFIX/drive_c/proof/x64/"
 cp "$dir/x86/calc_client.exe" "$WINEPREFIX/drive_c/proof/x86/"
 if ! x86_64-w64-mingw32-g++ -std=c++20 -O1 -Wall -Wextra -Werror -municode -static -static-libgcc -static-libstdc++ \
-     -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -I"$dir/idl" -o "$WINEPREFIX/drive_c/proof/x64/per_user_client.exe" \
+     -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -I"$dir/idl" -I"$top/shell" -o "$WINEPREFIX/drive_c/proof/x64/per_user_client.exe" \
      "$top/windows/installer/per_user_client.cpp" "$dir/idl/wrenfield515uk_idl_i.c" -loleaut32 -lole32 -luuid -ladvapi32
 then
   echo "PROOF FAILED: per_user_client.cpp does not build"

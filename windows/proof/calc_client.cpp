@@ -129,10 +129,14 @@ void typeLibrary(ITypeLib* library)
         {L"_Calc", TKIND_DISPATCH, TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION,
          0},
         {L"Calc", TKIND_COCLASS, TYPEFLAG_FCONTROL, TYPEFLAG_FCANCREATE},
+        {L"_Calc2", TKIND_DISPATCH, TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION,
+         0},
+        {L"__Calc2", TKIND_DISPATCH, TYPEFLAG_FHIDDEN, TYPEFLAG_FDUAL},
         {L"__Calc", TKIND_DISPATCH, TYPEFLAG_FHIDDEN, TYPEFLAG_FDUAL},
     };
-    bool inOrder = library->GetTypeInfoCount() == 3;
-    for (UINT i = 0; inOrder && i < 3; ++i) {
+    const UINT count = sizeof expected / sizeof expected[0];
+    bool inOrder = library->GetTypeInfoCount() == count;
+    for (UINT i = 0; inOrder && i < count; ++i) {
         ITypeInfo* info = nullptr;
         TYPEATTR* attributes = nullptr;
         BSTR typeName = nullptr;
@@ -164,7 +168,7 @@ void typeLibrary(ITypeLib* library)
             info->Release();
     }
     check(inOrder, "types in order: _Calc (hidden, dual, non-extensible, automation), Calc (control, not "
-                   "creatable), __Calc (hidden)");
+                   "creatable), _Calc2 (as _Calc), __Calc2 and __Calc (hidden)");
 }
 
 void registered(const std::wstring& path)
@@ -180,17 +184,21 @@ void registered(const std::wstring& path)
     checkValue(clsid + L"\\MiscStatus\\1", nullptr, L"131473");
     checkValue(clsid + L"\\ToolboxBitmap32", nullptr, path + L", 30000", true);
     checkValue(clsid + L"\\TypeLib", nullptr, libid);
-    checkValue(clsid + L"\\Version", nullptr, L"1.0");
+    checkValue(clsid + L"\\Version", nullptr, L"1.1");
     checkValue(L"Wrenfield515UK.Calc", nullptr, L"Wrenfield515UK.Calc");
     checkValue(L"Wrenfield515UK.Calc\\CLSID", nullptr, guidText(CLSID_Calc));
     // The type library and its interfaces, as RegisterTypeLib writes them.
-    checkValue(L"TypeLib\\" + libid + L"\\1.0", nullptr, L"Wrenfield515UK");
+    checkValue(L"TypeLib\\" + libid + L"\\1.1", nullptr, L"Wrenfield515UK");
+    check(!keyExists(L"TypeLib\\" + libid + L"\\1.0"), "no registration of version 1.0 is left beside it");
     checkValue(L"Interface\\" + guidText(IID__Calc), nullptr, L"_Calc");
     checkValue(L"Interface\\" + guidText(IID__Calc) + L"\\TypeLib", nullptr, libid);
     checkValue(L"Interface\\" + guidText(IID__Calc) + L"\\ProxyStubClsid32", nullptr,
                L"{00020424-0000-0000-C000-000000000046}");
     checkValue(L"Interface\\" + guidText(DIID___Calc), nullptr, L"__Calc");
+    checkValue(L"Interface\\" + guidText(IID__Calc2), nullptr, L"_Calc2");
+    checkValue(L"Interface\\" + guidText(DIID___Calc2), nullptr, L"__Calc2");
     ITypeLib* library = nullptr;
+    // A host built against version 1.0 asks for 1.0 and is given 1.1.
     check(SUCCEEDED(LoadRegTypeLib(LIBID_Wrenfield515UK, 1, 0, 0x409, &library)),
           "LoadRegTypeLib(Wrenfield515UK 1.0) finds the registered type library");
     if (library) {
@@ -204,7 +212,8 @@ void unregistered()
     const std::wstring libid = guidText(LIBID_Wrenfield515UK);
     const std::wstring keys[] = {
         L"CLSID\\" + guidText(CLSID_Calc), L"Wrenfield515UK.Calc", L"TypeLib\\" + libid,
-        L"Interface\\" + guidText(IID__Calc), L"Interface\\" + guidText(DIID___Calc)};
+        L"Interface\\" + guidText(IID__Calc), L"Interface\\" + guidText(DIID___Calc),
+        L"Interface\\" + guidText(IID__Calc2), L"Interface\\" + guidText(DIID___Calc2)};
     for (const std::wstring& key : keys) {
         const std::string what = "HKCR\\" + narrow(key) + " is gone";
         check(!keyExists(key), what.c_str());
@@ -499,9 +508,26 @@ int wmain(int argc, wchar_t** argv)
 
     ITypeInfo* typeInfo = nullptr;
     TYPEATTR* attributes = nullptr;
+    // The default interface is _Calc2 now, and its table of slots (the
+    // vtable half of the dual interface) derives from _Calc's.
+    HREFTYPE vtableHalf = 0, base = 0;
+    ITypeInfo* vtableInfo = nullptr;
+    ITypeInfo* baseInfo = nullptr;
+    TYPEATTR* baseAttributes = nullptr;
     check(SUCCEEDED(dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, &typeInfo)) &&
-              SUCCEEDED(typeInfo->GetTypeAttr(&attributes)) && IsEqualIID(attributes->guid, IID__Calc),
-          "GetTypeInfo describes _Calc");
+              SUCCEEDED(typeInfo->GetTypeAttr(&attributes)) && IsEqualIID(attributes->guid, IID__Calc2) &&
+              SUCCEEDED(typeInfo->GetRefTypeOfImplType(-1, &vtableHalf)) &&
+              SUCCEEDED(typeInfo->GetRefTypeInfo(vtableHalf, &vtableInfo)) &&
+              SUCCEEDED(vtableInfo->GetRefTypeOfImplType(0, &base)) &&
+              SUCCEEDED(vtableInfo->GetRefTypeInfo(base, &baseInfo)) &&
+              SUCCEEDED(baseInfo->GetTypeAttr(&baseAttributes)) && IsEqualIID(baseAttributes->guid, IID__Calc),
+          "GetTypeInfo describes _Calc2, which derives from _Calc");
+    if (baseAttributes)
+        baseInfo->ReleaseTypeAttr(baseAttributes);
+    if (baseInfo)
+        baseInfo->Release();
+    if (vtableInfo)
+        vtableInfo->Release();
     if (attributes)
         typeInfo->ReleaseTypeAttr(attributes);
     if (typeInfo)

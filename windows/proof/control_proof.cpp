@@ -1,15 +1,22 @@
 // The proof of the Calc control on a Windows form, run under Wine on a
 // virtual screen: a container places the control on a form, and the proof
 // drives it with real mouse and keyboard input (xdotool), reads the result
-// back from the screen, draws the control into a memory bitmap and a
-// metafile, saves and loads it, and tears it down.
+// back from the screen and counts the control's events, draws the control
+// into a memory bitmap and a metafile, saves and loads it, reads and writes
+// its properties as form code does, and tears it down. In our own container
+// it also changes the ambient font and colours, and places a second control
+// by quick activation while the form is being designed.
 //
-//   control_proof.exe atl  FOLDER   Wine's ATL host (a window of class "AtlAxWin")
-//   control_proof.exe ole  FOLDER   our own OLE container (ole_container.h)
+//   control_proof.exe atl    FOLDER DPI   Wine's ATL host (a window of class "AtlAxWin")
+//   control_proof.exe ole    FOLDER DPI   our own OLE container (ole_container.h)
+//   control_proof.exe layout FOLDER DPI   the layout alone, in our container (form-DPI.png)
 //
 // FOLDER is a Linux folder holding run.sh, through which the proof runs
-// xdotool and ImageMagick's import; the container "ole" leaves form.png
-// there, a picture of the screen with the form and the control on it.
+// xdotool and ImageMagick's import; the container "ole" leaves pictures of
+// the screen with the form and the control on it there (form.png at start,
+// form-design.png with the ambient font and colours and a second control in
+// design mode). DPI is the logical resolution the screen must have (the
+// Wine prefix's LogPixels); the whole form is laid out for it.
 // Prints one line per check and "proof: N checks passed, M failed"; the exit
 // code is the number of failed checks. The expected texts come from the
 // form model itself, driven the same way.
@@ -24,42 +31,61 @@
 #include <vector>
 
 #include "wrenfield515uk_idl.h"
+#include "appearance_proof.h"
+#include "event_sink.h"
 #include "form/calc.h"
 #include "form/calc_layout.h"
+#include "form/layout_pixels.h"
+#include "form_code_proof.h"
 #include "ole_container.h"
 #include "proof_support.h"
 #include "windows/control/child_windows.h"
 
 namespace {
 
-using wrenfield::windows::childWindowId;
 using wrenfield::windows::kCalcWindowClass;
 namespace names = wrenfield::form::names;
 
 constexpr wchar_t kProgId[] = L"Wrenfield515UK.Calc";
-constexpr RECT kControlArea = {10, 44, 10 + 435, 44 + 146};
 constexpr int kEditId = 10;
 constexpr int kOkId = 11;
 constexpr int kHostId = 12;
 
-std::wstring wide(std::string_view text)
-{
-    return std::wstring(text.begin(), text.end());
-}
+// The form, laid out for the screen's resolution: a "Patient:" edit box, the
+// control at its designed size, the OK button below it, and below that room
+// for a second control in a rectangle larger than designed.
+struct FormLayout {
+    int dpi = 96;
+    int scaled(int pixelsAt96) const { return MulDiv(pixelsAt96, dpi, 96); }
+    SIZE control() const
+    {
+        const wrenfield::form::PixelSize size = wrenfield::form::designedPixelSize(dpi, dpi);
+        return {size.width, size.height};
+    }
+    RECT controlArea() const
+    {
+        return {scaled(10), scaled(44), scaled(10) + control().cx, scaled(44) + control().cy};
+    }
+    RECT okButton() const
+    {
+        const RECT area = controlArea();
+        return {area.right - scaled(80), area.bottom + scaled(8), area.right, area.bottom + scaled(34)};
+    }
+    // Larger than designed by 60 x 30 pixels at 96 dpi: the control centres its form in it.
+    RECT secondArea() const
+    {
+        const RECT ok = okButton();
+        return {scaled(10), ok.bottom + scaled(10), scaled(10) + control().cx + scaled(60),
+                ok.bottom + scaled(10) + control().cy + scaled(30)};
+    }
+    SIZE client() const
+    {
+        const RECT second = secondArea();
+        return {second.right + scaled(10), second.bottom + scaled(10)};
+    }
+};
 
-std::size_t rowOf(std::string_view name)
-{
-    const auto layout = wrenfield::form::calcLayout();
-    for (std::size_t row = 0; row < layout.size(); ++row)
-        if (layout[row].name == name)
-            return row;
-    return layout.size();
-}
-
-HWND childOf(HWND control, std::string_view name)
-{
-    return GetDlgItem(control, childWindowId(rowOf(name)));
-}
+FormLayout gForm;
 
 // The lists shown, in the order of their tab indexes.
 std::vector<std::string_view> listsInTabOrder()
@@ -109,48 +135,31 @@ HWND makeForm(const wchar_t* title)
     formClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     formClass.lpszClassName = L"ProofForm";
     RegisterClassW(&formClass);
-    RECT frame = {0, 0, 455, 232};
+    RECT frame = {0, 0, gForm.client().cx, gForm.client().cy};
     AdjustWindowRectEx(&frame, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_CONTROLPARENT);
     HWND form = CreateWindowExW(WS_EX_CONTROLPARENT, L"ProofForm", title, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
-                                40, 40, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                                20, 20, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
-    HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    HWND label = CreateWindowExW(0, L"STATIC", L"Patient:", WS_CHILD | WS_VISIBLE, 10, 14, 60, 20, form, nullptr,
-                                 nullptr, nullptr);
-    HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 74, 10, 200, 24,
-                                form, reinterpret_cast<HMENU>(INT_PTR(kEditId)), nullptr, nullptr);
+    // The form's own font at the screen's resolution.
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+    const int s10 = gForm.scaled(10);
+    HWND label = CreateWindowExW(0, L"STATIC", L"Patient:", WS_CHILD | WS_VISIBLE, s10, gForm.scaled(14),
+                                 gForm.scaled(60), gForm.scaled(20), form, nullptr, nullptr, nullptr);
+    HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, gForm.scaled(74),
+                                s10, gForm.scaled(200), gForm.scaled(24), form,
+                                reinterpret_cast<HMENU>(INT_PTR(kEditId)), nullptr, nullptr);
     // The control's place comes between the two in the tab order.
-    HWND ok = CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 365, 198,
-                              80, 26, form, reinterpret_cast<HMENU>(INT_PTR(kOkId)), nullptr, nullptr);
+    const RECT okArea = gForm.okButton();
+    HWND ok = CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, okArea.left,
+                              okArea.top, okArea.right - okArea.left, okArea.bottom - okArea.top, form,
+                              reinterpret_cast<HMENU>(INT_PTR(kOkId)), nullptr, nullptr);
     for (HWND child : {label, edit, ok})
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return form;
 }
-
-// A sink of the control's event interface (which raises none).
-class EventSink final : public IDispatch {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, DIID___Calc)) {
-            *ppv = this;
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
-    {
-        return S_OK;
-    }
-    ULONG references = 1;
-};
 
 // Counts the control's view changes: one for every new result it shows.
 class ViewSink final : public IAdviseSink {
@@ -232,13 +241,6 @@ IStream* streamOf(const BYTE* bytes, ULONG size)
     const LARGE_INTEGER start{};
     stream->Seek(start, STREAM_SEEK_SET, nullptr);
     return stream;
-}
-
-std::string hex(HRESULT hr)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
-    return text;
 }
 
 // The centile of the proof's default births, through a slot of _Calc.
@@ -356,7 +358,7 @@ void proveObject(IUnknown* control, bool checkExtent)
     ITypeInfo* info = nullptr;
     TYPEATTR* attributes = nullptr;
     const bool sourceOk = classInfo && classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source) == S_OK &&
-                          IsEqualGUID(source, DIID___Calc);
+                          IsEqualGUID(source, DIID___Calc2);
     const bool classOk = classInfo && classInfo->GetClassInfo(&info) == S_OK &&
                          info->GetTypeAttr(&attributes) == S_OK && attributes->typekind == TKIND_COCLASS &&
                          IsEqualGUID(attributes->guid, CLSID_Calc);
@@ -366,13 +368,14 @@ void proveObject(IUnknown* control, bool checkExtent)
         info->Release();
     if (classInfo)
         classInfo->Release();
-    check(sourceOk && classOk, "IProvideClassInfo2: the coclass Calc, default source __Calc");
+    check(sourceOk && classOk, "IProvideClassInfo2: the coclass Calc, default source __Calc2");
 
     IConnectionPointContainer* points = nullptr;
     control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&points));
     IConnectionPoint* point = nullptr;
     IConnectionPoint* none = nullptr;
-    EventSink sink;
+    // A sink of the first version's event interface still connects.
+    EventSink sink(DIID___Calc);
     DWORD cookie = 0;
     bool listed = false;
     HRESULT again = S_OK;
@@ -391,9 +394,12 @@ void proveObject(IUnknown* control, bool checkExtent)
     }
     IEnumConnectionPoints* all = nullptr;
     ULONG count = 0;
+    IID firstPoint{};
     if (points && points->EnumConnectionPoints(&all) == S_OK) {
-        IConnectionPoint* item[2] = {};
-        all->Next(2, item, &count);
+        IConnectionPoint* item[3] = {};
+        all->Next(3, item, &count);
+        if (count > 0)
+            item[0]->GetConnectionInterface(&firstPoint);
         for (ULONG i = 0; i < count; ++i)
             item[i]->Release();
         all->Release();
@@ -403,9 +409,10 @@ void proveObject(IUnknown* control, bool checkExtent)
         point->Release();
     if (points)
         points->Release();
-    check(listed && again == CONNECT_E_NOCONNECTION && count == 1 && other == CONNECT_E_NOCONNECTION &&
-              sink.references == 1,
-          "IConnectionPointContainer: one point, __Calc; a sink connects, is listed and disconnects");
+    check(listed && again == CONNECT_E_NOCONNECTION && count == 2 && IsEqualIID(firstPoint, DIID___Calc2) &&
+              other == CONNECT_E_NOCONNECTION && sink.references == 1 && sink.recomputed == 0,
+          "IConnectionPointContainer: two points, __Calc2 and the first version's __Calc; a sink of __Calc "
+          "connects, is listed and disconnects");
 
     const double centile = defaultCentile(control);
     check(centile > 38.2216 && centile < 38.2217, "the sited control answers _Calc::custcentukn: 38.2216...");
@@ -527,9 +534,10 @@ bool pickWithMouse(HWND combo, const wchar_t* entry, HWND form, OleContainer* si
     return false;
 }
 
-void proveInput(HWND form, HWND control, OleContainer* site, const ViewSink& views)
+// `model` is a new form model, driven the same way as the control.
+void proveInput(HWND form, HWND control, OleContainer* site, const ViewSink& views, const EventSink& events,
+                wrenfield::form::Calc& model)
 {
-    wrenfield::form::Calc model;  // the same model, driven the same way
     HWND result = childOf(control, names::OutputLabel);
     check(windowText(result) == wide(model.outputLabel().caption()),
           "the form shows the start-up result \"" + model.outputLabel().caption() + "\"");
@@ -577,11 +585,17 @@ void proveInput(HWND form, HWND control, OleContainer* site, const ViewSink& vie
         model.selectAsUser(list, next);
         const std::wstring expected = wide(model.outputLabel().caption());
         const int changesBefore = views.changes;
+        const int recomputedBefore = events.recomputed;
+        const int changedBefore = events.changed;
         xdotool(L"key Down");
         check(pumpUntil([&] { return windowText(result) == expected; }, 5000, form, site) &&
                   windowText(childOf(control, order[i])) == wide(next) && views.changes == changesBefore + 1,
               "Down in " + std::string(order[i]) + " picks \"" + next + "\": the result reads \"" +
                   narrow(expected) + "\" (was \"" + before + "\")");
+        check(events.recomputed == recomputedBefore + 1 && events.changed == changedBefore + 1 &&
+                  events.lastChanged == std::stod(model.outputLabel().caption()) &&
+                  events.lastRecomputed == events.lastChanged,
+              "the key's pick raised one CentileChanged and one Recomputed, with " + model.outputLabel().caption());
         pickedByKey = true;
     }
     check(pickedByKey, "a key press picked an entry");
@@ -597,6 +611,8 @@ void proveInput(HWND form, HWND control, OleContainer* site, const ViewSink& vie
     // "Over 5000"; then the same entry once more, which is a pick as well.
     HWND birthweight = childOf(control, names::Combobwt);
     int before = views.changes;
+    int recomputedBefore = events.recomputed;
+    const int changedBefore = events.changed;
     const bool clicked = pickWithMouse(birthweight, L"Over 5000", form, site);
     model.selectAsUser("Combobwt", "Over 5000");
     check(clicked && pumpUntil([&] { return windowText(result) == L"100"; }, 5000, form, site) &&
@@ -605,13 +621,21 @@ void proveInput(HWND form, HWND control, OleContainer* site, const ViewSink& vie
     pumpUntil([&] { return SendMessageW(birthweight, CB_GETDROPPEDSTATE, 0, 0) == 0; }, 2000, form, site);
     check(views.changes == before + 1, "one pick, one new result: one view change (" +
                                            std::to_string(views.changes - before) + ")");
+    check(events.recomputed == recomputedBefore + 1 && events.changed == changedBefore + 1 &&
+              events.lastChanged == 100 && events.lastRecomputed == 100,
+          "the mouse's pick raised one CentileChanged(100) and one Recomputed(100) (" +
+              std::to_string(events.changed - changedBefore) + ", " +
+              std::to_string(events.recomputed - recomputedBefore) + ")");
     before = views.changes;
+    recomputedBefore = events.recomputed;
     const bool again = pickWithMouse(birthweight, L"Over 5000", form, site);
     check(again && pumpUntil([&] { return views.changes == before + 1; }, 5000, form, site) &&
               windowText(result) == L"100",
           "picking the selected entry again computes again: one view change");
     pumpUntil([&] { return SendMessageW(birthweight, CB_GETDROPPEDSTATE, 0, 0) == 0; }, 2000, form, site);
     check(views.changes == before + 1, "and only one");
+    check(events.recomputed == recomputedBefore + 1 && events.changed == changedBefore + 1,
+          "the same entry again: one Recomputed, no CentileChanged (the number stayed 100)");
 }
 
 std::vector<HWND> windowsOfControl(HWND control)
@@ -637,36 +661,9 @@ bool noneLeft(const std::vector<HWND>& windows)
 
 Picture drawNow(IUnknown* control, HWND controlWindow)
 {
-    IViewObject* view = nullptr;
-    control->QueryInterface(IID_IViewObject, reinterpret_cast<void**>(&view));
     RECT client{};
     GetClientRect(controlWindow, &client);
-    const RECTL bounds = {0, 0, client.right, client.bottom};
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    if (view) {
-        view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, memory, &bounds, nullptr, nullptr, 0);
-        view->Release();
-    }
-    SelectObject(memory, previous);
-    Picture picture = pictureOfBitmap(memory, bitmap, client.right, client.bottom);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return picture;
-}
-
-void savePictureOfForm(HWND form)
-{
-    RECT rect{};
-    GetWindowRect(form, &rect);
-    const std::wstring file = linuxFolder() + L"/form.png";
-    runOnLinux(L"import -window root -crop " + std::to_wstring(rect.right - rect.left) + L"x" +
-               std::to_wstring(rect.bottom - rect.top) + L"+" + std::to_wstring(rect.left) + L"+" +
-               std::to_wstring(rect.top) + L" +repage " + file);
-    check(GetFileAttributesW((L"Z:" + file).c_str()) != INVALID_FILE_ATTRIBUTES, "a picture of the form: form.png");
+    return drawnPicture(control, client.right, client.bottom);
 }
 
 // ---- The two containers ----------------------------------------------------------
@@ -688,9 +685,9 @@ int runAtlHost()
     mark("container A places the control");
     // The host window takes part in the form's dialog navigation, so that Tab
     // reaches the control's lists (the ATL host passes no keys on itself).
-    HWND host = CreateWindowExW(WS_EX_CONTROLPARENT, L"AtlAxWin", kProgId, WS_CHILD | WS_VISIBLE, kControlArea.left,
-                                kControlArea.top, kControlArea.right - kControlArea.left,
-                                kControlArea.bottom - kControlArea.top, form,
+    const RECT area = gForm.controlArea();
+    HWND host = CreateWindowExW(WS_EX_CONTROLPARENT, L"AtlAxWin", kProgId, WS_CHILD | WS_VISIBLE, area.left, area.top,
+                                area.right - area.left, area.bottom - area.top, form,
                                 reinterpret_cast<HMENU>(INT_PTR(kHostId)), GetModuleHandleW(nullptr), nullptr);
     SetWindowPos(host, GetDlgItem(form, kEditId), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ShowWindow(form, SW_SHOW);
@@ -704,19 +701,30 @@ int runAtlHost()
     mark("the proof's own requests begin");
     IUnknown* unknown = nullptr;
     atlAxGetControl(host, &unknown);
+    proveLayout(control, gForm.dpi);
+    // The ATL host offers no ambient properties: the designed font and colours.
+    proveDesignedAppearance(control);
     const Picture drawnAtStart = drawNow(unknown, control);
     proveObject(unknown, false);
     ViewSink views;
     adviseView(unknown, &views);
+    // The form's code listens to the control's events.
+    EventSink events;
+    const DWORD cookie = connectSink(unknown, &events);
+    check(cookie != 0, "an event sink connects to __Calc2 through IConnectionPoint::Advise");
     mark("the proof's own requests end");
 
     mark("container A under input");
     pumpUntil([] { return false; }, 300, form, nullptr);
-    proveInput(form, control, nullptr, views);
+    wrenfield::form::Calc model;  // the same model, driven the same way
+    proveInput(form, control, nullptr, views, events, model);
 
     mark("the proof's own requests begin");
     adviseView(unknown, nullptr);
     proveDrawing(unknown, control, drawnAtStart);
+    proveProperties(unknown, control, model, events, form, nullptr);
+    disconnectSink(unknown, cookie);
+    check(events.references == 1 && events.other == 0, "the sink heard only the two events and was let go");
     unknown->Release();
     mark("the proof's own requests end");
 
@@ -733,7 +741,7 @@ int runAtlHost()
 int runOleContainer()
 {
     HWND form = makeForm(L"Wrenfield515UK in an OLE container");
-    OleContainer site(form, kControlArea);
+    OleContainer site(form, gForm.controlArea());
     mark("container B places the control");
     const HRESULT placed = site.place(CLSID_Calc);
     ShowWindow(form, SW_SHOW);
@@ -748,25 +756,45 @@ int runOleContainer()
     mark("container B has placed the control");
     RedrawWindow(form, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     pumpUntil([] { return false; }, 1000, form, &site);
-    savePictureOfForm(form);
+    // The form down to its button: the room for the second control is empty yet.
+    savePictureOfWindow(form, L"form.png", gForm.okButton().bottom + gForm.scaled(10));
 
     mark("the proof's own requests begin");
     IUnknown* unknown = nullptr;
     site.object()->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown));
+    proveLayout(control, gForm.dpi);
+    // The site has ambient properties but none set yet: the designed ones.
+    proveDesignedAppearance(control);
     const Picture drawnAtStart = drawNow(unknown, control);
     proveObject(unknown, true);
     provePersistence(unknown);
     ViewSink views;
     adviseView(unknown, &views);
+    EventSink events;
+    const DWORD cookie = connectSink(unknown, &events);
+    check(cookie != 0, "an event sink connects to __Calc2 through IConnectionPoint::Advise");
     mark("the proof's own requests end");
 
     mark("container B under input");
-    proveInput(form, control, &site, views);
+    wrenfield::form::Calc model;  // the same model, driven the same way
+    proveInput(form, control, &site, views, events, model);
     check(site.controlHasFocus(), "the control told its site (IOleControlSite::OnFocus) that it has the focus");
 
     mark("the proof's own requests begin");
     adviseView(unknown, nullptr);
     proveDrawing(unknown, control, drawnAtStart);
+    proveProperties(unknown, control, model, events, form, &site);
+    mark("the proof's own requests end");
+
+    mark("container B changes its ambient properties");
+    proveAmbientProperties(site, unknown, control, form);
+    mark("container B places a second control while its form is designed");
+    proveDesignMode(form, gForm.secondArea(), gForm.dpi, [&] { savePictureOfWindow(form, L"form-design.png"); });
+    proveAmbientPropertiesGone(site, control, form);
+
+    mark("the proof's own requests begin");
+    disconnectSink(unknown, cookie);
+    check(events.references == 1 && events.other == 0, "the sink heard only the two events and was let go");
     unknown->Release();
     mark("the proof's own requests end");
 
@@ -787,19 +815,54 @@ int runOleContainer()
     return 0;
 }
 
+// The layout alone, at another resolution: our container places the control,
+// every control sits where the table puts it with a font to match, a picture
+// of the form, and the control goes again.
+int runLayoutOnly()
+{
+    HWND form = makeForm(L"Wrenfield515UK in an OLE container");
+    OleContainer site(form, gForm.controlArea());
+    const HRESULT placed = site.place(CLSID_Calc);
+    ShowWindow(form, SW_SHOW);
+    UpdateWindow(form);
+    HWND control = FindWindowExW(form, nullptr, kCalcWindowClass, nullptr);
+    check(placed == S_OK && control, "the control placed on the form: " + hex(placed));
+    if (!control)
+        return 1;
+    pumpUntil([] { return false; }, 500, form, &site);
+    proveLayout(control, gForm.dpi);
+    savePictureOfWindow(form, L"form-" + std::to_wstring(gForm.dpi) + L".png",
+                        gForm.okButton().bottom + gForm.scaled(10));
+    site.remove();
+    DestroyWindow(form);
+    pumpUntil([] { return false; }, 200, nullptr, nullptr);
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: control_proof.exe atl|ole FOLDER\n");
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: control_proof.exe atl|ole|layout FOLDER DPI\n");
         return 2;
     }
     const std::wstring container = argv[1];
     setLinuxFolder(argv[2]);
+    // A form that lays itself out for the screen's resolution, as a form
+    // designer's forms do: the system does not stretch its pictures.
+    SetProcessDPIAware();
+    HDC screen = GetDC(nullptr);
+    gForm.dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    const int wanted = _wtoi(argv[3]);
+    check(gForm.dpi == wanted, "the screen's logical resolution is " + std::to_string(wanted) + " dpi (" +
+                                   std::to_string(gForm.dpi) + ")");
     OleInitialize(nullptr);
     if (container == L"atl")
         runAtlHost();
+    else if (container == L"layout")
+        runLayoutOnly();
     else
         runOleContainer();
 

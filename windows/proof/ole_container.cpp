@@ -32,6 +32,153 @@ HRESULT OleContainer::place(REFCLSID clsid)
                            &area_);
 }
 
+HRESULT OleContainer::placeQuickly(REFCLSID clsid, IUnknown* eventSink)
+{
+    if (object_)
+        return E_UNEXPECTED;
+    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                                  reinterpret_cast<void**>(&object_));
+    if (FAILED(hr))
+        return hr;
+    IQuickActivate* quick = nullptr;
+    hr = object_->QueryInterface(IID_IQuickActivate, reinterpret_cast<void**>(&quick));
+    if (FAILED(hr))
+        return hr;
+    QACONTAINER container{};
+    container.cbSize = sizeof container;
+    container.pClientSite = static_cast<IOleClientSite*>(this);
+    container.pUnkEventSink = eventSink;
+    container.dwAmbientFlags = userMode_ ? QACONTAINER_USERMODE : 0;
+    container.colorBack = background_ ? *background_ : (0x80000000 | COLOR_WINDOW);
+    container.colorFore = foreground_ ? *foreground_ : (0x80000000 | COLOR_WINDOWTEXT);
+    IFontDisp* font = fontFace_.empty() ? nullptr : newAmbientFont();
+    container.pFont = reinterpret_cast<IFont*>(font);
+    container.lcid = GetUserDefaultLCID();
+    quick_ = {};
+    quick_.cbSize = sizeof quick_;
+    hr = quick->QuickActivate(&container, &quick_);
+    quick->Release();
+    if (font)
+        font->Release();
+    if (FAILED(hr))
+        return hr;
+    IPersistStreamInit* persist = nullptr;
+    if (SUCCEEDED(object_->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist)))) {
+        persist->InitNew();
+        persist->Release();
+    }
+    OleSetContainedObject(object_, TRUE);
+    return object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(this), 0, form_,
+                           &area_);
+}
+
+HRESULT OleContainer::moveTo(const RECT& area)
+{
+    area_ = area;
+    IOleInPlaceObject* inPlace = nullptr;
+    if (!object_ || FAILED(object_->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace))))
+        return E_UNEXPECTED;
+    const HRESULT hr = inPlace->SetObjectRects(&area_, &area_);
+    inPlace->Release();
+    return hr;
+}
+
+// --- The ambient properties ------------------------------------------------------
+
+void OleContainer::ambientChanged(DISPID id)
+{
+    IOleControl* control = nullptr;
+    if (object_ && SUCCEEDED(object_->QueryInterface(IID_IOleControl, reinterpret_cast<void**>(&control)))) {
+        control->OnAmbientPropertyChange(id);
+        control->Release();
+    }
+}
+
+void OleContainer::setUserMode(bool userMode)
+{
+    userMode_ = userMode;
+    ambientChanged(DISPID_AMBIENT_USERMODE);
+}
+
+void OleContainer::setAmbientFont(const std::wstring& face, double points)
+{
+    fontFace_ = face;
+    fontPoints_ = points;
+    ambientChanged(DISPID_AMBIENT_FONT);
+}
+
+void OleContainer::setAmbientColours(std::optional<COLORREF> background, std::optional<COLORREF> foreground)
+{
+    background_ = background;
+    foreground_ = foreground;
+    ambientChanged(DISPID_AMBIENT_BACKCOLOR);
+    ambientChanged(DISPID_AMBIENT_FORECOLOR);
+}
+
+IFontDisp* OleContainer::newAmbientFont() const
+{
+    FONTDESC description{};
+    description.cbSizeofstruct = sizeof description;
+    description.lpstrName = const_cast<LPOLESTR>(fontFace_.c_str());
+    description.cySize.int64 = static_cast<LONGLONG>(fontPoints_ * 10000);
+    description.sWeight = FW_NORMAL;
+    description.sCharset = DEFAULT_CHARSET;
+    IFontDisp* font = nullptr;
+    OleCreateFontIndirect(&description, IID_IFontDisp, reinterpret_cast<void**>(&font));
+    return font;
+}
+
+HRESULT OleContainer::GetTypeInfoCount(UINT* count)
+{
+    if (!count)
+        return E_POINTER;
+    *count = 0;
+    return S_OK;
+}
+
+HRESULT OleContainer::GetTypeInfo(UINT, LCID, ITypeInfo** info)
+{
+    if (info)
+        *info = nullptr;
+    return E_NOTIMPL;
+}
+
+HRESULT OleContainer::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*)
+{
+    return E_NOTIMPL;
+}
+
+HRESULT OleContainer::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*)
+{
+    if (!(flags & DISPATCH_PROPERTYGET) || !result)
+        return DISP_E_MEMBERNOTFOUND;
+    VariantInit(result);
+    switch (id) {
+    case DISPID_AMBIENT_USERMODE:
+        V_VT(result) = VT_BOOL;
+        V_BOOL(result) = userMode_ ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    case DISPID_AMBIENT_FONT:
+        if (fontFace_.empty())
+            break;
+        V_VT(result) = VT_DISPATCH;
+        V_DISPATCH(result) = newAmbientFont();
+        return V_DISPATCH(result) ? S_OK : E_OUTOFMEMORY;
+    case DISPID_AMBIENT_BACKCOLOR:
+    case DISPID_AMBIENT_FORECOLOR: {
+        const std::optional<COLORREF>& colour = id == DISPID_AMBIENT_BACKCOLOR ? background_ : foreground_;
+        if (!colour)
+            break;
+        V_VT(result) = VT_I4;
+        V_I4(result) = static_cast<LONG>(*colour);
+        return S_OK;
+    }
+    default:
+        break;
+    }
+    return DISP_E_MEMBERNOTFOUND;
+}
+
 bool OleContainer::translateAccelerator(MSG& message)
 {
     if (!active_ || message.message < WM_KEYFIRST || message.message > WM_KEYLAST)
@@ -69,6 +216,8 @@ HRESULT OleContainer::QueryInterface(REFIID riid, void** ppv)
         *ppv = static_cast<IOleInPlaceFrame*>(this);
     else if (IsEqualIID(riid, IID_IOleControlSite))
         *ppv = static_cast<IOleControlSite*>(this);
+    else if (IsEqualIID(riid, IID_IDispatch))
+        *ppv = static_cast<IDispatch*>(this);
     else {
         *ppv = nullptr;
         return E_NOINTERFACE;

@@ -1,8 +1,12 @@
 #include "proof_support.h"
 
+#include <ole2.h>
+
 #include <cstdio>
 
+#include "form/calc_layout.h"
 #include "ole_container.h"
+#include "windows/control/child_windows.h"
 
 namespace {
 
@@ -109,6 +113,43 @@ std::string narrow(const std::wstring& text)
     return out;
 }
 
+std::wstring wide(std::string_view text)
+{
+    return std::wstring(text.begin(), text.end());
+}
+
+std::string hex(HRESULT hr)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
+    return text;
+}
+
+RECT rectIn(HWND window, HWND relativeTo)
+{
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    MapWindowPoints(nullptr, relativeTo, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+HWND childOf(HWND control, std::string_view name)
+{
+    const auto layout = wrenfield::form::calcLayout();
+    for (std::size_t row = 0; row < layout.size(); ++row)
+        if (layout[row].name == name)
+            return GetDlgItem(control, wrenfield::windows::childWindowId(row));
+    return nullptr;
+}
+
+int childCount(HWND control)
+{
+    int count = 0;
+    for (HWND child = GetWindow(control, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        ++count;
+    return count;
+}
+
 POINT screenCentre(HWND window)
 {
     RECT rect{};
@@ -160,4 +201,42 @@ bool samePixels(const Picture& a, const RECT& area, const Picture& b)
             if (a.at(area.left + x, area.top + y) != b.at(x, y))
                 return false;
     return true;
+}
+
+Picture drawnPicture(IUnknown* control, int width, int height)
+{
+    IViewObject* view = nullptr;
+    control->QueryInterface(IID_IViewObject, reinterpret_cast<void**>(&view));
+    const RECTL bounds = {0, 0, width, height};
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    if (view) {
+        view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, memory, &bounds, nullptr, nullptr, 0);
+        view->Release();
+    }
+    SelectObject(memory, previous);
+    Picture picture = pictureOfBitmap(memory, bitmap, width, height);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return picture;
+}
+
+void savePictureOfWindow(HWND window, const std::wstring& name, int clientBottom)
+{
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    if (clientBottom > 0) {
+        POINT bottom = {0, clientBottom};
+        ClientToScreen(window, &bottom);
+        rect.bottom = bottom.y;
+    }
+    const std::wstring file = linuxFolder() + L"/" + name;
+    runOnLinux(L"import -window root -crop " + std::to_wstring(rect.right - rect.left) + L"x" +
+               std::to_wstring(rect.bottom - rect.top) + L"+" + std::to_wstring(rect.left) + L"+" +
+               std::to_wstring(rect.top) + L" +repage " + file);
+    check(GetFileAttributesW((L"Z:" + file).c_str()) != INVALID_FILE_ATTRIBUTES,
+          "a picture of the form: " + narrow(name));
 }

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <windows.h>
+#include <ole2.h>
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class OleContainer;
@@ -37,7 +39,17 @@ void xdotool(const std::wstring& arguments);
 
 std::wstring windowText(HWND window);
 std::string narrow(const std::wstring& text);
+std::wstring wide(std::string_view text);
+std::string hex(HRESULT hr);
 POINT screenCentre(HWND window);
+// A window's rectangle in the client coordinates of another.
+RECT rectIn(HWND window, HWND relativeTo);
+
+// The child window that shows the control of that name (nullptr for a
+// hidden one, and while the control shows its design-time picture).
+HWND childOf(HWND control, std::string_view name);
+// How many child windows the control's window has.
+int childCount(HWND control);
 
 // 32-bit top-down pixels of a rectangle.
 struct Picture {
@@ -50,3 +62,9 @@ Picture pictureOfScreen(const RECT& screenRect);
 Picture pictureOfBitmap(HDC dc, HBITMAP bitmap, int width, int height);
 // Whether the part `area` of `a` (its own coordinates) equals the whole of `b`.
 bool samePixels(const Picture& a, const RECT& area, const Picture& b);
+// What the control's IViewObject::Draw paints into a memory bitmap of this size.
+Picture drawnPicture(IUnknown* control, int width, int height);
+// Saves a picture of the window as it is on the screen, NAME in the Linux
+// work folder, and checks that it is there. With `clientBottom`, only down
+// to that line of its client area.
+void savePictureOfWindow(HWND window, const std::wstring& name, int clientBottom = 0);

@@ -1,0 +1,111 @@
+#include "reading/band.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "platform/numeric_text.h"
+
+namespace wrenfield::reading {
+
+std::optional<std::string> thresholdProblem(const BandThresholds& t)
+{
+    for (double value : {t.verySmall, t.sga, t.lga, t.veryLarge})
+        if (!std::isfinite(value) || value < 0 || value > 100)
+            return "a band threshold must be a centile from 0 to 100, not " + shortestText(value);
+    if (!(t.verySmall <= t.sga && t.sga <= t.lga && t.lga <= t.veryLarge))
+        return "band thresholds out of order: need " + shortestText(t.verySmall) + " (below) <= " +
+               shortestText(t.sga) + " (SGA) <= " + shortestText(t.lga) + " (LGA) <= " + shortestText(t.veryLarge) +
+               " (above)";
+    return std::nullopt;
+}
+
+Band bandOf(double centile, const BandThresholds& t)
+{
+    if (centile < t.sga)
+        return centile < t.verySmall ? Band::VerySmall : Band::Small;
+    if (centile > t.lga)
+        return centile > t.veryLarge ? Band::VeryLarge : Band::Large;
+    return Band::Appropriate;
+}
+
+std::string_view bandCode(Band band)
+{
+    switch (band) {
+    case Band::VerySmall:
+    case Band::Small: return "SGA";
+    case Band::Appropriate: return "AGA";
+    case Band::Large:
+    case Band::VeryLarge: return "LGA";
+    }
+    return "AGA";
+}
+
+std::string ordinalText(double value)
+{
+    std::string text = shortestText(value);
+    double whole = std::floor(value);
+    if (whole != value)
+        return text + "th";
+    long n = static_cast<long>(whole);
+    long lastTwo = n % 100;
+    if (lastTwo >= 11 && lastTwo <= 13)
+        return text + "th";
+    switch (n % 10) {
+    case 1: return text + "st";
+    case 2: return text + "nd";
+    case 3: return text + "rd";
+    default: return text + "th";
+    }
+}
+
+std::string bandLabel(Band band, const BandThresholds& t)
+{
+    switch (band) {
+    case Band::VerySmall: return "SGA <" + ordinalText(t.verySmall);
+    case Band::VeryLarge: return "LGA >" + ordinalText(t.veryLarge);
+    default: return std::string(bandCode(band));
+    }
+}
+
+std::string bandWords(Band band, const BandThresholds& t)
+{
+    switch (band) {
+    case Band::VerySmall:
+        return "small for gestational age (SGA), below the " + ordinalText(t.verySmall) + " centile";
+    case Band::Small: return "small for gestational age (SGA, below the " + ordinalText(t.sga) + " centile)";
+    case Band::Appropriate:
+        return "appropriate for gestational age (AGA, from the " + ordinalText(t.sga) + " to the " +
+               ordinalText(t.lga) + " centile)";
+    case Band::Large: return "large for gestational age (LGA, above the " + ordinalText(t.lga) + " centile)";
+    case Band::VeryLarge:
+        return "large for gestational age (LGA), above the " + ordinalText(t.veryLarge) + " centile";
+    }
+    return {};
+}
+
+ThresholdChoice thresholdsFor(double sga, double lga)
+{
+    for (auto [name, value] : {std::pair{"sga", sga}, std::pair{"lga", lga}})
+        if (!(value >= 0 && value <= 100))
+            return {std::nullopt, name, std::string(name) + ": must be a centile from 0 to 100, not " + shortestText(value)};
+    if (sga > lga)
+        return {std::nullopt, "sga",
+                "sga: the " + ordinalText(sga) + " centile lies above lga, the " + ordinalText(lga)};
+    return {BandThresholds{std::min(3.0, sga), sga, lga, std::max(97.0, lga)}, {}, {}};
+}
+
+bool nearDecisionPoint(double centile, const BandThresholds& t)
+{
+    // Every birth of a batch comes through here: no loop, no call.
+    const double d = kBandRecomputeDistance;
+    const bool nearThreshold = std::fabs(centile - t.verySmall) <= d || std::fabs(centile - t.sga) <= d ||
+                               std::fabs(centile - t.lga) <= d || std::fabs(centile - t.veryLarge) <= d;
+    // 0 and 100, which the centile's own flags compare with.
+    const bool nearEnd = std::fabs(centile) <= d || std::fabs(centile - 100) <= d;
+    // The rounded centile (halves up) changes at every whole number and a half.
+    const bool nearHalf = std::fabs(centile - std::floor(centile) - 0.5) <= d;
+    return nearThreshold || nearEnd || nearHalf;
+}
+
+}  // namespace wrenfield::reading

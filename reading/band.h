@@ -1,0 +1,70 @@
+// Size for gestational age: where a centile puts the baby. Small (SGA) below
+// the lower threshold, large (LGA) above the upper one, appropriate (AGA)
+// between them, a value exactly on a threshold included; "below the 3rd" and
+// "above the 97th" are the finer labels of the two outer bands.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace wrenfield::reading {
+
+enum class Band : std::uint8_t {
+    VerySmall,    // SGA, below the lower fine threshold (3rd)
+    Small,        // SGA
+    Appropriate,  // AGA
+    Large,        // LGA
+    VeryLarge,    // LGA, above the upper fine threshold (97th)
+};
+
+// The boundaries, in percent. A centile is small when strictly below `sga`,
+// large when strictly above `lga`.
+struct BandThresholds {
+    double verySmall = 3;
+    double sga = 10;
+    double lga = 90;
+    double veryLarge = 97;
+};
+
+// Why a set of thresholds cannot be used (not finite, outside 0..100, or out
+// of order: verySmall <= sga <= lga <= veryLarge), or nothing.
+std::optional<std::string> thresholdProblem(const BandThresholds& thresholds);
+
+Band bandOf(double centile, const BandThresholds& thresholds = {});
+
+// "SGA", "AGA" or "LGA" (the finer bands give their outer band's name).
+std::string_view bandCode(Band band);
+// The band as one short label: "SGA", "AGA", "LGA", or with the finer label
+// "SGA <3rd", "LGA >97th" (the thresholds' own numbers).
+std::string bandLabel(Band band, const BandThresholds& thresholds = {});
+// The band in words: "small for gestational age (SGA, below the 10th centile)",
+// "small for gestational age (SGA), below the 3rd centile", ...
+std::string bandWords(Band band, const BandThresholds& thresholds = {});
+
+// "3rd", "10th", "2.5th", "22nd": a threshold as an ordinal.
+std::string ordinalText(double value);
+
+// The thresholds a user sets with the SGA and LGA centiles alone (`--sga 2`,
+// `?sga=2`, `thresholds=(2, 98)`): the finer labels stay at the 3rd and the
+// 97th, or move with the SGA or LGA threshold where it lies beyond them. The
+// one rule of every front end.
+struct ThresholdChoice {
+    std::optional<BandThresholds> thresholds;
+    std::string field;  // "sga" or "lga", the option at fault
+    std::string error;  // "sga: must be a centile from 0 to 100, not 120"
+};
+ThresholdChoice thresholdsFor(double sga, double lga);
+
+// Within this distance of a decision point, a centile from the batch kernel
+// (which may differ from the one-record method in its last bits) is
+// recomputed by the one-record method before anything is decided from it.
+inline constexpr double kBandRecomputeDistance = 1e-9;
+
+// Whether `centile` lies within kBandRecomputeDistance of a point where
+// something is decided from it: a band threshold, the 0 and 100 that the
+// centile flags compare with, or a half where the rounded centile changes.
+bool nearDecisionPoint(double centile, const BandThresholds& thresholds = {});
+
+}  // namespace wrenfield::reading

@@ -1,0 +1,127 @@
+#include "reading/births.h"
+
+#include <algorithm>
+
+#include "reading/admission.h"
+
+namespace wrenfield::reading {
+
+namespace {
+
+using engine::BatchRecord;
+using engine::CentileDetail;
+
+// The input a flag speaks of ("gest" for gest_low), or nothing for the
+// centile's own flags.
+std::string flagField(std::string_view code)
+{
+    std::string_view field = code.substr(0, code.find('_'));
+    for (std::string_view name : kInputColumns)
+        if (name == field)
+            return std::string(field);
+    return {};
+}
+
+void classify(const BatchRecord& record, const CentileDetail& detail, const ReadingOptions& options,
+              BirthResult& result)
+{
+    result.outcome = Outcome::Computed;
+    result.population = record.population;
+    result.inputs = record.inputs;
+    result.detail = detail;
+    result.thresholds = options.thresholds;
+    result.band = bandOf(detail.centile, options.thresholds);
+    result.flags.clear();
+    addInputFlags(record.population, record.inputs, result.flags);
+    addCentileFlags(detail.centile, result.flags);
+    result.error.clear();
+    result.field.clear();
+    result.errorNumber.reset();
+    if (options.strict && !result.flags.empty()) {
+        result.outcome = Outcome::Flagged;
+        result.error = "flagged: " + flagTexts(result.flags);
+        result.field = flagField(result.flags.front().code);
+    }
+}
+
+void failed(const BatchRecord& record, const RuntimeError& error, BirthResult& result)
+{
+    setProblem(result, Outcome::Failed, "the centile cannot be computed: " + std::string(error.description()), {});
+    result.population = record.population;
+    result.inputs = record.inputs;
+    result.errorNumber = error.number();
+}
+
+// The population's method itself, for this record.
+void byMethod(const BatchRecord& record, const ReadingOptions& options, BirthResult& result)
+{
+    try {
+        classify(record, engine::computeCentile(record.population, record.inputs), options, result);
+    } catch (const RuntimeError& error) {
+        failed(record, error, result);
+    }
+}
+
+// Births are handed to the kernel this many at a time: the deviations of one
+// group stay in the first-level cache.
+constexpr std::size_t kGroup = 512;
+
+}  // namespace
+
+void readPending(std::span<const PendingBirth> births, ReadingScratch& scratch)
+{
+    for (std::size_t base = 0; base < births.size(); base += kGroup) {
+        const std::span<const PendingBirth> group = births.subspan(base, std::min(kGroup, births.size() - base));
+        scratch.records.clear();
+        scratch.inKernel.clear();
+        for (std::size_t k = 0; k < group.size(); ++k) {
+            const PendingBirth& birth = group[k];
+            if (birth.options->exact) {
+                byMethod(birth.record, *birth.options, *birth.result);
+                continue;
+            }
+            scratch.records.push_back(birth.record);
+            scratch.inKernel.push_back(k);
+        }
+        scratch.outcomes.resize(scratch.records.size());
+        engine::computeCentiles(scratch.records, scratch.outcomes);
+        for (std::size_t i = 0; i < scratch.inKernel.size(); ++i) {
+            const PendingBirth& birth = group[scratch.inKernel[i]];
+            const engine::BatchOutcome& outcome = scratch.outcomes[i];
+            // The kernel only says that the method raises an error, and a
+            // centile on a decision point is the method's to give.
+            if (outcome.error || nearDecisionPoint(outcome.centile, birth.options->thresholds)) {
+                byMethod(birth.record, *birth.options, *birth.result);
+                continue;
+            }
+            classify(birth.record, outcome.detail, *birth.options, *birth.result);
+        }
+    }
+}
+
+BirthResult readBirth(const BirthReading& birth, const ReadingOptions& options)
+{
+    BirthResult result;
+    PendingBirth pending;
+    if (!admitBirth(birth, pending.record, result))
+        return result;
+    pending.options = &options;
+    pending.result = &result;
+    ReadingScratch scratch;
+    readPending({&pending, 1}, scratch);
+    return result;
+}
+
+BirthResult readValues(engine::Population population, const engine::CentileInputs& values,
+                       const ReadingOptions& options)
+{
+    BirthReading birth;
+    birth.population = population;
+    const double fields[kInputFieldCount] = {values.bwt, values.gestDays, values.wt, values.ht,
+                                             values.sex, values.eth,      values.par};
+    for (std::size_t c = 0; c < kInputFieldCount; ++c)
+        birth.fields[c] = numberField(fields[c]);
+    return readBirth(birth, options);
+}
+
+}  // namespace wrenfield::reading

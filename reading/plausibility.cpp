@@ -1,0 +1,153 @@
+#include "reading/plausibility.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "platform/numeric_text.h"
+
+namespace wrenfield::reading {
+
+using engine::CentileInputs;
+using engine::CoefficientSet;
+using engine::EthnicGroup;
+using engine::Population;
+
+namespace {
+
+// The table. `custcent ranges` prints it, and the README shows that output
+// (its examples are run and compared by a test).
+constexpr PlausibleRange kRanges[] = {
+    {"bwt", "g", 200, 7000, false, "200 g", "7000 g", "kilograms or pounds?", "typing mistake?",
+     "the calculator's own list runs from 400 g to \"Over 5000\"; the range is wider on both sides (the "
+     "lightest babies born alive weigh about 250 g, and 7 kg is beyond recorded births), so what falls outside "
+     "is a unit or typing mistake: 3.4 is kilograms, 7.5 pounds"},
+    {"gest", "days", 154, 315, false, "22 weeks", "45 weeks", "weeks typed as days?", "typing mistake?",
+     "22 completed weeks (154 days), where perinatal statistics begin, to 45 weeks (315 days); the calculator's "
+     "own lists run from 20 to 44 weeks 6 days; 40 is a gestation in weeks, not days, and beyond 45 weeks the "
+     "gestation proportion peaks near 50 weeks and turns negative at about 63 weeks"},
+    {"wt", "kg", 30, 250, false, "30 kg", "250 kg", "stones or a typing mistake?", "pounds?",
+     "the calculator's own list runs from 30 to 150 kg; the range allows for heavier mothers; below 30 kg is no "
+     "adult's weight (10 is stones), above 250 kg a weight in pounds"},
+    {"ht", "cm", 100, 220, false, "100 cm", "220 cm", "metres?", "millimetres?",
+     "the calculator's own list runs from 140 to 200 cm; the range allows for very short and very tall "
+     "mothers; 1.63 is metres, 64 inches, 1630 millimetres"},
+    {"sex", "code", 0, 2, true, "0", "2", "female term used", "female term used",
+     "the codes the calculator takes: 1 male, 0 or 2 female; any other value gets the female term"},
+    {"par", "births", 0, 20, true, "0", "20", "\"4 or more\" term used", "typing mistake?",
+     "a count of previous births: 0, 1, 2, 3, and 4 or more share one term; more than 20 is not credible"},
+};
+
+static_assert(kRanges[0].field == "bwt" && kRanges[1].field == "gest" && kRanges[2].field == "wt" &&
+              kRanges[3].field == "ht" && kRanges[4].field == "sex" && kRanges[5].field == "par");
+
+std::string numberText(double value)
+{
+    return shortestText(value);
+}
+
+// The term an ethnic code of no group gets, in the population's own words.
+std::string otherTermName(const CoefficientSet& set)
+{
+    for (const EthnicGroup& group : set.ethnicGroups)
+        if (!group.term)
+            return "\"other\"";
+    for (const EthnicGroup& group : set.ethnicGroups)
+        if (group.term && *group.term == set.ethnicOther)
+            return "\"" + std::string(group.name) + "\"";
+    return "\"any other\"";
+}
+
+std::string_view article(std::string_view name)
+{
+    // "a United Kingdom group", "an Australia group".
+    return !name.empty() && std::string_view("AEIO").find(name.front()) != std::string_view::npos ? "an" : "a";
+}
+
+}  // namespace
+
+std::span<const PlausibleRange> plausibleRanges()
+{
+    return kRanges;
+}
+
+const PlausibleRange& plausibleRange(std::string_view field)
+{
+    for (const PlausibleRange& range : kRanges)
+        if (range.field == field)
+            return range;
+    throw std::invalid_argument("no plausible range for " + std::string(field));
+}
+
+std::vector<Flag> inputFlags(Population population, const CentileInputs& inputs)
+{
+    std::vector<Flag> flags;
+    addInputFlags(population, inputs, flags);
+    return flags;
+}
+
+void addInputFlags(Population population, const CentileInputs& inputs, std::vector<Flag>& flags)
+{
+    // The first four rows of kRanges, in order: bwt, gest, wt, ht.
+    static constexpr std::string_view kCodes[4][2] = {
+        {"bwt_low", "bwt_high"}, {"gest_low", "gest_high"}, {"wt_low", "wt_high"}, {"ht_low", "ht_high"}};
+    const double measurements[4] = {inputs.bwt, inputs.gestDays, inputs.wt, inputs.ht};
+    for (std::size_t row = 0; row < 4; ++row) {
+        const PlausibleRange& range = kRanges[row];
+        const double value = measurements[row];
+        if (value < range.low)
+            flags.push_back({kCodes[row][0], std::string(range.field) + " below " + std::string(range.lowText) +
+                                                 " — " + std::string(range.lowHint)});
+        else if (value > range.high)
+            flags.push_back({kCodes[row][1], std::string(range.field) + " above " + std::string(range.highText) +
+                                                 " — " + std::string(range.highHint)});
+    }
+
+    if (std::isfinite(inputs.sex) && inputs.sex != 0 && inputs.sex != 1 && inputs.sex != 2)
+        flags.push_back({"sex_code", "sex " + numberText(inputs.sex) + ": female term used"});
+
+    const CoefficientSet& set = engine::coefficients(population);
+    if (std::isfinite(inputs.eth)) {
+        // Codes run from 1 without gaps in every population's list: code k is
+        // the k-th group (checked, not assumed).
+        const double lastCode = set.ethnicGroups.empty() ? 0 : set.ethnicGroups.back().code;
+        const bool inRange = inputs.eth >= 1 && inputs.eth <= lastCode;
+        const auto code = inRange ? static_cast<std::int16_t>(inputs.eth) : std::int16_t{0};
+        const bool named = inRange && code == inputs.eth && static_cast<std::size_t>(code) <= set.ethnicGroups.size() &&
+                           set.ethnicGroups[static_cast<std::size_t>(code - 1)].code == code;
+        if (!named)
+            flags.push_back({"eth_unknown", "eth " + numberText(inputs.eth) + " not " +
+                                                std::string(article(set.name)) + " " + std::string(set.name) +
+                                                " group: " + otherTermName(set) + " term used"});
+    }
+
+    if (std::isfinite(inputs.par)) {
+        const PlausibleRange& range = kRanges[5];
+        if (inputs.par < range.low || inputs.par != std::floor(inputs.par))
+            flags.push_back({"par_code", "par " + numberText(inputs.par) + ": " + std::string(range.lowHint)});
+        else if (inputs.par > range.high)
+            flags.push_back({"par_high", "par above " + std::string(range.highText) + " — " +
+                                             std::string(range.highHint)});
+    }
+}
+
+void addCentileFlags(double centile, std::vector<Flag>& flags)
+{
+    if (centile < 0)
+        flags.push_back({"centile_below_0", "centile below 0 — far below the expected weight: check the inputs"});
+    else if (centile > 100)
+        flags.push_back({"centile_above_100", "centile above 100 — far above the expected weight: check the inputs"});
+}
+
+std::string flagTexts(std::span<const Flag> flags, std::string_view separator)
+{
+    std::string text;
+    for (const Flag& flag : flags) {
+        if (!text.empty())
+            text += separator;
+        text += flag.text;
+    }
+    return text;
+}
+
+}  // namespace wrenfield::reading

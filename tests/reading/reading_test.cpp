@@ -1,0 +1,412 @@
+// The reading of a birth: bands at their boundaries and the one rule of the
+// thresholds, every plausibility flag, the rules of admission with their
+// texts, the one road of one birth and of many (the same bits either way, the
+// method's own value near a decision point), and the one JSON record.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "reading/admission.h"
+#include "reading/births.h"
+#include "reading/fields.h"
+#include "reading/json.h"
+#include "reading/input_text.h"
+#include "tests/support/worked_values.h"
+
+namespace wrenfield::reading {
+namespace {
+
+using engine::CentileInputs;
+using engine::Population;
+
+constexpr CentileInputs kTypical{3400, 280, 64, 163, 1, 1, 0};
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+TEST(Band, BoundariesBelongToTheMiddleBand)
+{
+    const double justBelowTen = std::nextafter(10.0, 0.0);
+    const double justAboveNinety = std::nextafter(90.0, 100.0);
+    struct Case {
+        double centile;
+        Band band;
+        const char* label;
+    } cases[] = {
+        {-0.0000055, Band::VerySmall, "SGA <3rd"}, {2.9999999, Band::VerySmall, "SGA <3rd"},
+        {3, Band::Small, "SGA"},                   {9.999999, Band::Small, "SGA"},
+        {justBelowTen, Band::Small, "SGA"},        {10, Band::Appropriate, "AGA"},
+        {50, Band::Appropriate, "AGA"},            {90, Band::Appropriate, "AGA"},
+        {justAboveNinety, Band::Large, "LGA"},     {97, Band::Large, "LGA"},
+        {97.0000001, Band::VeryLarge, "LGA >97th"}, {100.0000055, Band::VeryLarge, "LGA >97th"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.centile);
+        EXPECT_EQ(bandOf(c.centile), c.band);
+        EXPECT_EQ(bandLabel(c.band), c.label);
+    }
+}
+
+TEST(Band, ThresholdsAreParametersAndAreChecked)
+{
+    BandThresholds five{2.5, 5, 95, 97.5};
+    EXPECT_EQ(bandOf(7, five), Band::Appropriate);
+    EXPECT_EQ(bandOf(2, five), Band::VerySmall);
+    EXPECT_EQ(bandLabel(Band::VerySmall, five), "SGA <2.5th");
+    EXPECT_EQ(bandWords(Band::Small, five), "small for gestational age (SGA, below the 5th centile)");
+    EXPECT_EQ(bandWords(Band::Appropriate),
+              "appropriate for gestational age (AGA, from the 10th to the 90th centile)");
+    EXPECT_FALSE(thresholdProblem(five));
+    EXPECT_TRUE(thresholdProblem({3, 50, 40, 97}));
+    EXPECT_TRUE(thresholdProblem({3, 10, 90, 101}));
+    EXPECT_TRUE(thresholdProblem({NAN, 10, 90, 97}));
+    EXPECT_EQ(ordinalText(1), "1st");
+    EXPECT_EQ(ordinalText(22), "22nd");
+    EXPECT_EQ(ordinalText(12), "12th");
+}
+
+// The one rule behind --sga/--lga, ?sga=&lga= and thresholds=(sga, lga): the
+// finer labels stay at the 3rd and 97th, or move with a threshold beyond them.
+TEST(Band, TheThresholdsOfSgaAndLga)
+{
+    struct Case {
+        double sga, lga;
+        BandThresholds expected;
+        const char* error;  // or nullptr
+    } cases[] = {
+        {10, 90, {3, 10, 90, 97}, nullptr},
+        {2, 98, {2, 2, 98, 98}, nullptr},
+        {5, 95, {3, 5, 95, 97}, nullptr},
+        {0, 100, {0, 0, 100, 100}, nullptr},
+        {50, 50, {3, 50, 50, 97}, nullptr},
+        {120, 90, {}, "sga: must be a centile from 0 to 100, not 120"},
+        {10, -1, {}, "lga: must be a centile from 0 to 100, not -1"},
+        {NAN, 90, {}, "sga: must be a centile from 0 to 100, not nan"},
+        {95, 90, {}, "sga: the 95th centile lies above lga, the 90th"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.sga) + " " + std::to_string(c.lga));
+        const ThresholdChoice choice = thresholdsFor(c.sga, c.lga);
+        if (c.error) {
+            EXPECT_FALSE(choice.thresholds);
+            EXPECT_EQ(choice.error, c.error);
+            EXPECT_EQ(choice.field, std::string(c.error).substr(0, 3));
+            continue;
+        }
+        ASSERT_TRUE(choice.thresholds) << choice.error;
+        EXPECT_EQ(choice.thresholds->verySmall, c.expected.verySmall);
+        EXPECT_EQ(choice.thresholds->sga, c.expected.sga);
+        EXPECT_EQ(choice.thresholds->lga, c.expected.lga);
+        EXPECT_EQ(choice.thresholds->veryLarge, c.expected.veryLarge);
+    }
+}
+
+TEST(Plausibility, EachMistakeGetsItsNamedFlag)
+{
+    struct Case {
+        Population population;
+        CentileInputs inputs;
+        std::vector<std::string> texts;
+    } cases[] = {
+        {Population::UnitedKingdom, kTypical, {}},
+        {Population::UnitedKingdom, {3400, 40, 64, 163, 1, 1, 0}, {"gest below 22 weeks — weeks typed as days?"}},
+        {Population::UnitedKingdom, {3400, 500, 64, 163, 1, 1, 0}, {"gest above 45 weeks — typing mistake?"}},
+        {Population::UnitedKingdom, {3.4, 280, 64, 163, 1, 1, 0}, {"bwt below 200 g — kilograms or pounds?"}},
+        {Population::UnitedKingdom, {34000, 280, 64, 163, 1, 1, 0}, {"bwt above 7000 g — typing mistake?"}},
+        {Population::UnitedKingdom, {3400, 280, 10, 163, 1, 1, 0}, {"wt below 30 kg — stones or a typing mistake?"}},
+        {Population::UnitedKingdom, {3400, 280, 300, 163, 1, 1, 0}, {"wt above 250 kg — pounds?"}},
+        {Population::UnitedKingdom, {3400, 280, 64, 1.63, 1, 1, 0}, {"ht below 100 cm — metres?"}},
+        {Population::UnitedKingdom, {3400, 280, 64, 1630, 1, 1, 0}, {"ht above 220 cm — millimetres?"}},
+        {Population::UnitedKingdom, {3400, 280, 64, 163, 9, 1, 0}, {"sex 9: female term used"}},
+        {Population::UnitedKingdom, {3400, 280, 64, 163, 1.5, 1, 0}, {"sex 1.5: female term used"}},
+        {Population::UnitedKingdom, {3400, 280, 64, 163, 1, 99, 0},
+         {"eth 99 not a United Kingdom group: \"other\" term used"}},
+        {Population::UnitedKingdom, {3400, 280, 64, 163, 1, 10, 0}, {}},
+        {Population::Australia, {3400, 280, 64, 163, 1, 7, 0},
+         {"eth 7 not an Australia group: \"European\" term used"}},
+        {Population::UnitedStates, {3400, 280, 64, 163, 1, 0, 0},
+         {"eth 0 not a United States group: \"European\" term used"}},
+        {Population::NewZealand, {3400, 280, 64, 163, 1, 3.5, 0},
+         {"eth 3.5 not a New Zealand group: \"other\" term used"}},
+        {Population::UnitedKingdom, {3400, 280, 64, 163, 1, 1, -1}, {"par -1: \"4 or more\" term used"}},
+        {Population::UnitedKingdom, {3400, 280, 64, 163, 1, 1, 2.5}, {"par 2.5: \"4 or more\" term used"}},
+        {Population::UnitedKingdom, {3400, 280, 64, 163, 1, 1, 7}, {}},
+        {Population::UnitedKingdom, {3400, 280, 64, 163, 1, 1, 40}, {"par above 20 — typing mistake?"}},
+        {Population::UnitedKingdom, {3.4, 40, 64, 1.63, 9, 99, 0},
+         {"bwt below 200 g — kilograms or pounds?", "gest below 22 weeks — weeks typed as days?",
+          "ht below 100 cm — metres?", "sex 9: female term used",
+          "eth 99 not a United Kingdom group: \"other\" term used"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> texts;
+        for (const Flag& flag : inputFlags(c.population, c.inputs))
+            texts.push_back(flag.text);
+        EXPECT_EQ(texts, c.texts) << engine::coefficients(c.population).name << " bwt " << c.inputs.bwt;
+    }
+}
+
+TEST(Plausibility, RangeEndsAreCredible)
+{
+    for (const PlausibleRange& range : plausibleRanges()) {
+        SCOPED_TRACE(std::string(range.field));
+        EXPECT_LT(range.low, range.high);
+        EXPECT_FALSE(range.source.empty());
+    }
+    CentileInputs atEnds{200, 154, 30, 100, 2, 1, 20};
+    EXPECT_TRUE(inputFlags(Population::UnitedKingdom, atEnds).empty());
+    atEnds = {7000, 315, 250, 220, 0, 1, 0};
+    EXPECT_TRUE(inputFlags(Population::UnitedKingdom, atEnds).empty());
+}
+
+// A birth read field by field: a value, missing, or unreadable.
+BirthReading birthOf(std::array<FieldReading, kInputFieldCount> fields,
+                     std::optional<Population> population = Population::UnitedKingdom)
+{
+    BirthReading birth;
+    birth.population = population;
+    if (!population)
+        birth.populationError = "unknown population \"Narnia\"";
+    birth.fields = std::move(fields);
+    return birth;
+}
+
+FieldReading value(double v)
+{
+    return numberField(v);
+}
+
+FieldReading unreadable(const char* error)
+{
+    return {FieldStatus::Invalid, 0, error};
+}
+
+TEST(Admission, EveryRuleWithItsText)
+{
+    const FieldReading none;
+    struct Case {
+        BirthReading birth;
+        Outcome outcome;  // Computed: admitted
+        const char* error;
+        const char* field;
+    } cases[] = {
+        {birthOf({value(3400), value(280), value(64), value(163), value(1), value(1), value(0)}), Outcome::Computed, "", ""},
+        // Codes out of range and implausible measurements go on, to be flagged.
+        {birthOf({value(3.4), value(40), value(1e308), value(1.63), value(9), value(99), value(-1)}), Outcome::Computed, "", ""},
+        {birthOf({none, value(280), value(64), none, value(1), value(1), value(0)}), Outcome::Missing,
+         "missing: bwt, ht", "bwt"},
+        {birthOf({value(-3400), value(280), value(64), value(163), value(1), value(1), value(0)}), Outcome::Refused,
+         "bwt: must be a positive number, not -3400", "bwt"},
+        {birthOf({value(3400), value(0), value(64), value(163), value(1), value(1), value(0)}), Outcome::Refused,
+         "gest: must be a positive number, not 0", "gest"},
+        {birthOf({value(3400), value(280), value(kInf), value(163), value(-kInf), value(1), value(0)}), Outcome::Refused,
+         "wt: must be a finite number, not inf; sex: must be a finite number, not -inf", "wt"},
+        {birthOf({value(3400), value(280), value(64), value(163), value(1), value(kInf), value(0)}), Outcome::Refused,
+         "eth: must be a finite number, not inf", "eth"},
+        {birthOf({none, value(280), value(64), value(163), value(1), unreadable("not an ethnic group"), value(0)}),
+         Outcome::Refused, "missing: bwt; eth: not an ethnic group", "bwt"},
+        // In an unknown population a group name cannot be judged.
+        {birthOf({value(3400), value(280), value(64), value(163), none, unreadable("not an ethnic group"), value(0)},
+                 std::nullopt),
+         Outcome::Refused, "population: unknown population \"Narnia\"; missing: sex", "population"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error);
+        engine::BatchRecord record;
+        BirthResult result;
+        const bool admitted = admitBirth(c.birth, record, result);
+        EXPECT_EQ(admitted, c.outcome == Outcome::Computed);
+        if (admitted) {
+            EXPECT_TRUE(valuesAdmissible(record.inputs));
+            continue;
+        }
+        EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_EQ(result.error, c.error);
+        EXPECT_EQ(result.field, c.field);
+    }
+}
+
+TEST(Reading, GivesTheMethodsCentileWithBandAndFlags)
+{
+    for (bool exact : {false, true}) {
+        SCOPED_TRACE(exact ? "exact" : "kernel");
+        ReadingOptions options;
+        options.exact = exact;
+        BirthResult typical = readValues(Population::UnitedKingdom, kTypical, options);
+        ASSERT_TRUE(typical.computed()) << typical.error;
+        EXPECT_NEAR(typical.centile(), 38.2216410, 5e-8);
+        EXPECT_EQ(typical.band, Band::Appropriate);
+        EXPECT_EQ(typical.detail.weeks, 40);
+        EXPECT_TRUE(typical.flags.empty());
+
+        // Weeks typed as days: computed all the same, and flagged; strict
+        // makes the flag the error, naming the input.
+        BirthResult weeks = readValues(Population::UnitedKingdom, {3400, 40, 64, 163, 1, 1, 0}, options);
+        EXPECT_EQ(weeks.band, Band::VerySmall);
+        ASSERT_EQ(weeks.flags.size(), 1u);
+        EXPECT_EQ(weeks.flags[0].code, "gest_low");
+        ReadingOptions strict = options;
+        strict.strict = true;
+        BirthResult flagged = readValues(Population::UnitedKingdom, {3400, 40, 64, 163, 1, 1, 0}, strict);
+        EXPECT_EQ(flagged.outcome, Outcome::Flagged);
+        EXPECT_EQ(flagged.error, "flagged: gest below 22 weeks — weeks typed as days?");
+        EXPECT_EQ(flagged.field, "gest");
+
+        BirthResult heavy = readValues(Population::UnitedKingdom, {3000, 280, 200, 163, 1, 9, 4}, options);
+        EXPECT_GT(heavy.centile(), 100);
+        EXPECT_EQ(heavy.flags.back().code, "centile_above_100");
+
+        BirthResult overflow = readValues(Population::UnitedKingdom, {3400, 280, 1e300, 163, 1, 1, 0}, options);
+        EXPECT_EQ(overflow.outcome, Outcome::Failed);
+        EXPECT_EQ(overflow.error, "the centile cannot be computed: Overflow");
+        EXPECT_EQ(overflow.errorNumber, ErrorNumber::Overflow);
+    }
+}
+
+TEST(Reading, AgreesWithEveryWorkedValue)
+{
+    for (const auto& w : wrenfield::testing::kWorkedValues) {
+        SCOPED_TRACE(w.what);
+        const auto& in = w.inputs;
+        const CentileInputs inputs{in[0], in[1], in[2], in[3], in[4], in[5], in[6]};
+        ReadingOptions exact;
+        exact.exact = true;
+        const BirthResult method = readValues(w.population, inputs, exact);
+        const BirthResult kernel = readValues(w.population, inputs);
+        if (inputs.wt <= 0) {
+            // A weight of 0 kg is refused wherever a birth enters.
+            EXPECT_EQ(kernel.error, "wt: must be a positive number, not 0");
+            continue;
+        }
+        ASSERT_TRUE(method.computed() && kernel.computed()) << method.error << kernel.error;
+        EXPECT_EQ(method.centile(), engine::computeCentile(w.population, inputs).centile);
+        EXPECT_NEAR(method.centile(), w.centile, w.tolerance());
+        EXPECT_NEAR(kernel.centile(), method.centile(), 1e-11);
+        EXPECT_EQ(kernel.band, method.band);
+        EXPECT_EQ(kernel.detail.expected, method.detail.expected);
+        EXPECT_EQ(kernel.detail.z, method.detail.z);
+        EXPECT_EQ(kernel.detail.termWeight, method.detail.termWeight);
+        EXPECT_EQ(kernel.detail.spread, method.detail.spread);
+    }
+}
+
+// The birthweight (found by bisection on the population's method) whose
+// centile lies just below `target`: closer than the recompute distance.
+CentileInputs justBelow(double target, CentileInputs inputs)
+{
+    double low = 100, high = 6000;
+    for (int i = 0; i < 200; ++i) {
+        inputs.bwt = (low + high) / 2;
+        (engine::computeCentile(Population::UnitedKingdom, inputs).centile < target ? low : high) = inputs.bwt;
+    }
+    inputs.bwt = low;
+    return inputs;
+}
+
+TEST(Reading, CentilesOnADecisionPointAreTheMethods)
+{
+    const ReadingOptions defaults;
+    ReadingOptions moved;
+    moved.thresholds = *thresholdsFor(2, 98).thresholds;
+    struct Case {
+        double point;
+        const ReadingOptions& options;
+        Band below;
+    } cases[] = {{3, defaults, Band::VerySmall},  {10, defaults, Band::Small},     {90, defaults, Band::Appropriate},
+                 {97, defaults, Band::Large},     {2, moved, Band::VerySmall},     {98, moved, Band::Appropriate},
+                 {47.5, defaults, Band::Appropriate}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.point);
+        const CentileInputs inputs = justBelow(c.point, kTypical);
+        const double method = engine::computeCentile(Population::UnitedKingdom, inputs).centile;
+        ASSERT_LT(method, c.point);
+        ASSERT_GT(method, c.point - 1e-10);
+        const BirthResult read = readValues(Population::UnitedKingdom, inputs, c.options);
+        EXPECT_EQ(read.centile(), method);
+        EXPECT_EQ(read.band, c.below);
+        EXPECT_EQ(roundedCentile(read.centile()), c.point == 47.5 ? 47 : c.point);
+    }
+}
+
+// Many births read together give each the very result it gets alone.
+TEST(Reading, OneAndManyGiveTheSameResults)
+{
+    std::mt19937_64 random(22);
+    std::uniform_real_distribution<double> bwt(300, 6000), gest(160, 310), wt(35, 140), ht(140, 200);
+    std::uniform_int_distribution<int> code(0, 12), population(0, 4);
+    std::vector<engine::BatchRecord> records;
+    for (int i = 0; i < 3000; ++i)
+        records.push_back({static_cast<Population>(population(random)),
+                           {bwt(random), gest(random), wt(random), ht(random), double(code(random) % 3),
+                            double(code(random)), double(code(random) % 6)}});
+    ReadingOptions options;
+    options.thresholds = *thresholdsFor(5, 95).thresholds;
+    std::vector<BirthResult> results(records.size());
+    std::vector<PendingBirth> pending;
+    for (std::size_t i = 0; i < records.size(); ++i)
+        pending.push_back({records[i], &options, &results[i]});
+    ReadingScratch scratch;
+    readPending(pending, scratch);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const BirthResult alone = readValues(records[i].population, records[i].inputs, options);
+        ASSERT_EQ(resultJson(results[i]), resultJson(alone)) << i;
+        ASSERT_EQ(results[i].centile(), alone.centile()) << i;
+    }
+}
+
+TEST(ResultJson, TheRecordInItsOrderAndTheErrors)
+{
+    const BirthResult typical = readValues(Population::Sweden, {3100, 266, 58, 160, 0, 4, 2});
+    const std::string text = resultJson(typical);
+    const auto doc = nlohmann::ordered_json::parse(text);
+    std::vector<std::string> keys;
+    for (const auto& item : doc.items())
+        keys.push_back(item.key());
+    EXPECT_EQ(keys, std::vector<std::string>(kResultFieldNames.begin(), kResultFieldNames.end() - 2));
+    EXPECT_EQ(doc["population"], "Sweden");
+    EXPECT_EQ(doc["centile"].get<double>(), typical.centile());
+    EXPECT_EQ(doc["rounded"], 61);
+    EXPECT_TRUE(doc["weeks"].is_number_integer());  // 38, not 38.0
+    EXPECT_EQ(doc["band"], "AGA");
+    EXPECT_EQ(doc["inputs"]["ethName"], "Bangladeshi (4)");
+    EXPECT_EQ(doc["inputs"]["gest"], "266 days (38+0)");
+    EXPECT_EQ(doc["coefficientSetVersion"], "5.15_UK");
+
+    const BirthResult flagged = readValues(Population::UnitedKingdom, {3400, 40, 64, 1.63, 1, 1, 0});
+    EXPECT_NE(resultJson(flagged).find(R"("flags":[{"code":"gest_low","text":"gest below 22 weeks — weeks typed as days?"},)"),
+              std::string::npos);
+
+    BirthResult refused;
+    setProblem(refused, Outcome::Refused, "eth: not an ethnic group: \"\xff\"", "eth");
+    EXPECT_EQ(resultJson(refused), "{\"error\":\"eth: not an ethnic group: \\\"\xef\xbf\xbd\\\"\",\"field\":\"eth\"}");
+    setProblem(refused, Outcome::Failed, "the centile cannot be computed: Overflow", "");
+    EXPECT_EQ(resultJson(refused), R"({"error":"the centile cannot be computed: Overflow"})");
+}
+
+TEST(ResultFields, SnakeCaseAndColumns)
+{
+    EXPECT_EQ(snakeCase("expectedWeight"), "expected_weight");
+    EXPECT_EQ(snakeCase("coefficientSetVersion"), "coefficient_set_version");
+    EXPECT_EQ(snakeCase("z"), "z");
+    EXPECT_EQ(columnFieldFromName("Expected_Weight"), ResultField::ExpectedWeight);
+    EXPECT_EQ(columnFieldFromName("expected"), ResultField::ExpectedWeight);
+    EXPECT_EQ(columnFieldFromName("band_label"), ResultField::BandLabel);
+    EXPECT_FALSE(columnFieldFromName("bandLabel"));
+    EXPECT_FALSE(columnFieldFromName("inputs"));
+}
+
+// Read while the program's statics are set up, before main: the coefficient
+// sets must be ready from the first moment (a host may compute in the
+// constructor of a global object).
+const double kCentileBeforeMain = readValues(Population::UnitedKingdom, kTypical).centile();
+
+TEST(Reading, WorksBeforeMain)
+{
+    EXPECT_NEAR(kCentileBeforeMain, 38.2216410, 5e-8);
+}
+
+}  // namespace
+}  // namespace wrenfield::reading
