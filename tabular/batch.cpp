@@ -176,6 +176,14 @@ std::string addedField(reading::ResultField column, const BirthResult& result, c
 void writeRow(CsvWriter& writer, const CsvRow& row, std::size_t width, const BirthResult& result,
               const BatchSettings& settings)
 {
+    // The common row: written back as it stands, its centile, no error.
+    if (!row.text.empty() && row.fields.size() == width && result.computed() && result.error.empty() &&
+        settings.added.empty() && !settings.dialect.decimalComma) {
+        char text[32];
+        char* end = std::to_chars(text, text + sizeof text, result.centile()).ptr;
+        writer.writeJoinedNumberRecord(row.text, width, {text, static_cast<std::size_t>(end - text)});
+        return;
+    }
     if (!row.text.empty() && row.fields.size() == width) {
         writer.writeJoinedFields(row.text, width);
     } else {

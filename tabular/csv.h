@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <cstdint>
 #include <istream>
 #include <ostream>
@@ -236,6 +237,32 @@ public:
             writeField(number);
         else
             writeJoinedFields(number, 1);
+    }
+    // A whole record in one piece: `count` fields already joined (a CsvRow's
+    // text, not empty), a number's text, and an empty last field; the
+    // common record of a batch's output.
+    void writeJoinedNumberRecord(std::string_view joined, std::size_t count, std::string_view number)
+    {
+        constexpr std::size_t kRoom = 256;
+        if (numbersNeedQuotesCheck_ || joined.empty() || fieldsInRecord_ != 0 ||
+            joined.size() + number.size() + 2 + lineBreak_.size() > kRoom) {
+            writeJoinedFields(joined, count);
+            writeNumberField(number);
+            writeField({});
+            endRecord();
+            return;
+        }
+        char record[kRoom];
+        char* p = record;
+        std::memcpy(p, joined.data(), joined.size());
+        p += joined.size();
+        *p++ = delimiter_;
+        std::memcpy(p, number.data(), number.size());
+        p += number.size();
+        *p++ = delimiter_;
+        std::memcpy(p, lineBreak_.data(), lineBreak_.size());
+        p += lineBreak_.size();
+        put({record, static_cast<std::size_t>(p - record)});
     }
     void endRecord()
     {
