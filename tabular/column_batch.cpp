@@ -156,7 +156,8 @@ private:
     // The bare number of a numeric input, in the method's unit.
     double number(std::size_t k, std::size_t row) const
     {
-        double value = input_.inputs[k].numbers[row];
+        const InputColumn& column = input_.inputs[k];
+        double value = column.wholeNumbers ? static_cast<double>((*column.wholeNumbers)[row]) : column.numbers[row];
         if (readings_->numberUnit[k] && !std::isnan(value))
             value = convertUnits(value, *readings_->numberUnit[k], *methodUnit(static_cast<InputField>(k)));
         return value;

@@ -47,9 +47,12 @@ struct TextColumn {
 };
 
 // One input: numbers (bare numbers in the field's unit of the settings'
-// dialect) when `texts` is not given, else texts.
+// dialect) when `texts` is not given, else texts. Whole numbers may be
+// given as they are held (int64, read in place as the nearest double)
+// instead of `numbers`.
 struct InputColumn {
     StridedColumn<double> numbers;
+    std::optional<StridedColumn<std::int64_t>> wholeNumbers;
     std::optional<TextColumn> texts;
 };
 

@@ -156,7 +156,11 @@ py::dict computeColumns(const py::list& inputs, std::size_t rows, const std::opt
                                                         stridedColumn<std::int64_t>(texts[c].index, name, rows)};
         } else {
             arrays.push_back(inputs[c].cast<py::array>());
-            input.inputs[c].numbers = stridedColumn<double>(arrays.back(), name, rows);
+            // Whole numbers are read where they lie, as float64 columns are.
+            if (holds<std::int64_t>(arrays.back()))
+                input.inputs[c].wholeNumbers = stridedColumn<std::int64_t>(arrays.back(), name, rows);
+            else
+                input.inputs[c].numbers = stridedColumn<double>(arrays.back(), name, rows);
         }
     }
     Texts populations;
@@ -266,8 +270,8 @@ void bindColumns(py::module_& module)
                py::arg("thresholds") = std::array<double, 4>{3, 10, 90, 97}, py::arg("strict") = false,
                py::arg("exact") = false, py::arg("records") = false, py::arg("units") = py::none(), py::arg("na") = py::none(), py::arg("decimal_comma") = false,
                py::arg("progress") = nullptr,
-               "Centiles of seven columns (bwt, gest, wt, ht, sex, eth, par), each a float64 array (NaN is\n"
-               "missing) or a pair (texts, int64 index a row, -1 missing) read with the input vocabulary.\n"
+               "Centiles of seven columns (bwt, gest, wt, ht, sex, eth, par), each a float64 or int64 array\n"
+               "(NaN is missing) or a pair (texts, int64 index a row, -1 missing) read with the input vocabulary.\n"
                "population: such a pair of names or aliases; a missing one takes default_population.\n"
                "units: {field: unit} for bare numbers of bwt, wt, ht; na: the missing-value markers;\n"
                "strict: a flagged row is an error; exact: every row by the population's method itself.\n"

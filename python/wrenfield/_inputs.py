@@ -1,10 +1,11 @@
 """Turning what a caller passes (scalars, arrays, Series, names or codes) into
 the columns the compiled core reads.
 
-A column is either float64 numbers (NaN missing) or texts reduced to their
-distinct values with an index a row (-1 missing): float64 data is passed on
-as it is (a view, never a copy), other numbers are converted to float64, and
-texts are read by the reading layer's vocabulary, once per distinct text.
+A column is either numbers (NaN missing) or texts reduced to their distinct
+values with an index a row (-1 missing): float64 and int64 data are passed
+on as they are (a view, never a copy), other numbers are converted to
+float64, and texts are read by the reading layer's vocabulary, once per
+distinct text.
 NaN, None, pandas' NA and a masked value are missing inputs; booleans, dates,
 durations and complex numbers are refused, naming the input.
 """
@@ -178,7 +179,8 @@ def input_column(name, values, rows):
 
     kind = array.dtype.kind
     if kind in "fiu":
-        if array.dtype != np.float64 or not array.dtype.isnative:
+        # float64 and int64 are read in place; other numbers become float64.
+        if array.dtype not in (np.float64, np.int64) or not array.dtype.isnative:
             array = array.astype(np.float64)
         if not array.flags.aligned:
             array = array.copy()

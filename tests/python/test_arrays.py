@@ -92,6 +92,9 @@ def test_broadcasting_and_shapes():
     [
         lambda a: a.astype(np.float32),
         lambda a: a.astype(np.int32),
+        lambda a: a.astype(np.int64),  # read in place
+        lambda a: np.repeat(a.astype(np.int64), 2)[::2],  # a strided view of whole numbers
+        lambda a: a.astype(">i8"),
         lambda a: a.astype(">f8"),
         lambda a: np.repeat(a, 2)[::2],  # a strided view
         lambda a: a[::-1].copy()[::-1],  # a reversed view
