@@ -56,6 +56,20 @@ bool integerToken(std::string_view token)
     return token.find_first_of(".eE") == std::string_view::npos;
 }
 
+// Calls `each` with every element of an array, in order, until one fails.
+template <typename Each>
+error_code eachElement(od::array& array, const Each& each)
+{
+    for (auto element : array) {
+        od::value value;
+        if (error_code error = element.get(value))
+            return error;
+        if (error_code error = each(value))
+            return error;
+    }
+    return SUCCESS;
+}
+
 class BodyWalker {
 public:
     BodyWalker(std::size_t maxBirths, const std::function<void(std::size_t, const GivenBirth&)>& handOver)
@@ -99,13 +113,8 @@ private:
             od::array array;
             if (error_code error = doc.get_array().get(array))
                 return error;
-            for (auto element : array) {
-                od::value value;
-                if (error_code error = element.get(value))
-                    return error;
-                if (error_code error = arrayBirth(value))
-                    return error;
-            }
+            if (error_code error = eachElement(array, [this](od::value& value) { return arrayBirth(value); }))
+                return error;
         } else {
             // A lone number, text or literal: read whole, then nothing may follow.
             return rootScalar(doc, type);
@@ -239,14 +248,7 @@ private:
             od::array array;
             if (error_code error = value.get_array().get(array))
                 return error;
-            for (auto element : array) {
-                od::value inner;
-                if (error_code error = element.get(inner))
-                    return error;
-                if (error_code error = skip(inner, depth + 1))
-                    return error;
-            }
-            return SUCCESS;
+            return eachElement(array, [this, depth](od::value& inner) { return skip(inner, depth + 1); });
         }
         case od::json_type::object: {
             if (depth > kMaxJsonDepth)
