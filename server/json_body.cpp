@@ -311,9 +311,13 @@ private:
     static error_code text(od::value& value, std::string_view& out)
     {
         // The text as it stands, quotes included (and the blanks after it).
+        // The value is taken either way: one left untaken would be skipped
+        // over by counting brackets, which checks nothing after it.
         const std::string_view token = value.raw_json_token();
         const std::size_t end = token.find('"', 1);
         if (end != std::string_view::npos && token.substr(1, end - 1).find('\\') == std::string_view::npos) {
+            if (error_code error = value.get_raw_json_string().error())
+                return error;
             out = token.substr(1, end - 1);
             return SUCCESS;
         }
