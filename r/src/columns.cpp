@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <future>
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
