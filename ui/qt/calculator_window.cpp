@@ -9,6 +9,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
+#include "form/calc.h"
 #include "ui/qt/calc_widget.h"
 #include "ui/qt/chart_widget.h"
 #include "ui/qt/growth_chart_painter.h"
