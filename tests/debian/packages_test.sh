@@ -35,7 +35,7 @@ root=$work/root
 # The tree a packager has: the project's files, nothing a build left.
 stage "copying the source tree"
 if git -C "$top" rev-parse --git-dir >/dev/null 2>&1; then
-  (cd "$top" && git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$src")
+  (cd "$top" && git ls-files -z --cached --others --exclude-standard | xargs -0 cp -P --parents -t "$src")
 else
   tar -C "$top" --exclude='./build*' --exclude='./obj-*' -cf - . | tar -C "$src" -xf -
 fi
