@@ -76,6 +76,20 @@ std::vector<std::string> methodsOf(std::string_view allow)
     return methods;
 }
 
+// The header fields every answer carries, added to a response written in full.
+void addHeaders(const std::string& status, Json& response)
+{
+    Json& headers = response["headers"];
+    headers[std::string(kRequestIdHeader)] = refTo("#/components/headers/RequestId");
+    headers["Access-Control-Allow-Origin"] = refTo("#/components/headers/AllowOrigin");
+    headers["Access-Control-Expose-Headers"] = refTo("#/components/headers/ExposeHeaders");
+    headers["Vary"] = refTo("#/components/headers/Vary");
+    if (status == "405")
+        headers["Allow"] = refTo("#/components/headers/Allow");
+    if (status == "503")
+        headers["Retry-After"] = refTo("#/components/headers/RetryAfter");
+}
+
 void addComponents(Json& components)
 {
     Json& schemas = components["schemas"];
@@ -122,22 +136,10 @@ void addComponents(Json& components)
     headers["Vary"] = header("Origin, when the service was started with origins to allow: answers differ by Origin.");
 
     Json& responses = components["responses"];
-    for (const CommonAnswer& answer : kCommonAnswers)
+    for (const CommonAnswer& answer : kCommonAnswers) {
         responses[answer.name] = {{"description", answer.description}, {"content", problemContent()}};
-}
-
-// The header fields every answer carries, added to a response written in full.
-void addHeaders(const std::string& status, Json& response)
-{
-    Json& headers = response["headers"];
-    headers[std::string(kRequestIdHeader)] = refTo("#/components/headers/RequestId");
-    headers["Access-Control-Allow-Origin"] = refTo("#/components/headers/AllowOrigin");
-    headers["Access-Control-Expose-Headers"] = refTo("#/components/headers/ExposeHeaders");
-    headers["Vary"] = refTo("#/components/headers/Vary");
-    if (status == "405")
-        headers["Allow"] = refTo("#/components/headers/Allow");
-    if (status == "503")
-        headers["Retry-After"] = refTo("#/components/headers/RetryAfter");
+        addHeaders(answer.status, responses[answer.name]);
+    }
 }
 
 // The same operation without bodies: a HEAD answers what GET would, header
@@ -193,8 +195,15 @@ void completeOperation(const std::string& method, Json& operation)
     for (const CommonAnswer& answer : kCommonAnswers) {
         if (method == "options" && std::string_view(answer.status) == "405")
             continue;  // every resource answers OPTIONS
-        if (!responses.contains(answer.status))
+        if (responses.contains(answer.status))
+            continue;
+        if (method == "head") {
+            // The same answer, its header fields only.
+            responses[answer.status] = {{"description", answer.description}};
+            addHeaders(answer.status, responses[answer.status]);
+        } else {
             responses[answer.status] = refTo(std::string("#/components/responses/") + answer.name);
+        }
     }
     for (auto& [status, response] : responses.items())
         if (!response.contains("$ref"))
