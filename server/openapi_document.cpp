@@ -148,7 +148,7 @@ Json headOf(const Json& get)
 {
     Json head = get;
     head["operationId"] = get.at("operationId").get<std::string>() + "Head";
-    head["summary"] = "The header fields of GET: " + get.value("summary", std::string());
+    head["summary"] = "The header fields that " + get.at("operationId").get<std::string>() + " answers, without its body";
     head.erase("description");
     for (auto& [status, response] : head["responses"].items())
         response.erase("content");
