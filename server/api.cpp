@@ -136,9 +136,8 @@ Response respond(const Request& request, const ChartRenderer& chart)
     RouteInfo info = route(target->path);
     if (info.route == Route::Unknown)
         return problem(404, "no resource at this path; the API is under /v1 (see /v1/openapi.json)");
-    if (request.method == "OPTIONS") {
+    if (request.method == "OPTIONS")
         return {204, {}, {}, std::string(info.allow)};
-    }
     if (!allows(info.allow, request.method)) {
         Response r = problem(405, "this resource answers " + std::string(info.allow));
         r.allow = std::string(info.allow);
