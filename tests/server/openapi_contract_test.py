@@ -458,7 +458,6 @@ def main():
         contract.check("a birth alone keeps its id, first", answer.body.startswith(b'{"id":"r1",'), answer.body[:40])
 
         # Every error a client can provoke, on its resource.
-        big = json.dumps([example] * 10001)
         errors = [
             ("/v1/centile", "POST", "{", {}, 400),
             ("/v1/centile", "POST", '{"bwt": 1, "bwt": 2}', {}, 400),
@@ -469,7 +468,8 @@ def main():
             ("/v1/centile", "DELETE", None, {}, 405),
             ("/v1/version", "POST", "{}", {}, 405),
             ("/v1/openapi.json", "PUT", "{}", {}, 405),
-            ("/v1/centile", "POST", big, {}, 413),
+            # (More than 10,000 births, also 413, is api_test.cpp's: too slow
+            # a request for the sanitizer build.)
             ("/v1/version", "GET", "x" * (65 * 1024), {}, 413),
             ("/v1/centile", "POST", json.dumps(example), {"Content-Type": "text/plain"}, 415),
             ("/v1/centile?weight=1", "POST", json.dumps(example), {}, 422),
