@@ -13,8 +13,10 @@
 #include "platform/runtime_error.h"
 #include "reading/admission.h"
 #include "reading/births.h"
+#include "reading/fields.h"
 #include "reading/json.h"
 #include "reading/vocabulary.h"
+#include "server/birth_id.h"
 #include "server/json_body.h"
 #include "server/limits.h"
 #include "server/shared_work.h"
@@ -248,6 +250,24 @@ ReadBirth readBirth(const GivenBirth& given, const Parameters& parameters, Query
     return out;
 }
 
+// A birth's id as it is echoed (birth_id.h), or nothing; an id that cannot
+// be used refuses the birth.
+std::string birthId(const GivenBirth& given)
+{
+    const GivenValue& value = given.id;
+    BirthId id;
+    switch (value.kind) {
+    case GivenValue::Kind::Absent:
+    case GivenValue::Kind::Null: return {};
+    case GivenValue::Kind::Text: id = birthIdFromText(value.text); break;
+    case GivenValue::Kind::Number: id = birthIdFromNumber(value.number); break;
+    default: id = birthIdOfType(typeName(value)); break;
+    }
+    if (!id.error.empty())
+        throw BirthError{std::string(reading::kBirthIdName), id.error};
+    return id.json;
+}
+
 // Arrays at least this long are computed and written in parts of about
 // this many births, shared with the service's helper threads.
 constexpr std::size_t kPartBirths = 1000;
@@ -264,6 +284,7 @@ public:
     {
         results_.reserve(births);
         options_.reserve(births);
+        ids_.reserve(births);
         records_.reserve(births);
         recordBirth_.reserve(births);
     }
@@ -273,8 +294,11 @@ public:
         if (index >= results_.size()) {
             results_.resize(index + 1);
             options_.resize(index + 1);
+            ids_.resize(index + 1);
         }
         try {
+            if (given.notAnObject.empty())
+                ids_[index] = birthId(given);
             ReadBirth birth = readBirth(given, parameters_, query_);
             options_[index] = birth.options;
             engine::BatchRecord record;
@@ -288,6 +312,7 @@ public:
     }
 
     std::size_t size() const { return results_.size(); }
+    const std::string& id(std::size_t index) const { return ids_[index]; }
     const reading::BirthResult& result(std::size_t index) const { return results_[index]; }
 
     // Computes births [begin, end) (those admitted to the model).
@@ -310,15 +335,18 @@ private:
     QuerySettings query_;
     std::vector<reading::BirthResult> results_;
     std::vector<reading::ReadingOptions> options_;
+    std::vector<std::string> ids_;  // each birth's id as echoed, or empty
     // The births admitted to the model, in order, and the index of each.
     std::vector<engine::BatchRecord> records_;
     std::vector<std::size_t> recordBirth_;
 };
 
-Response birthProblem(const reading::BirthResult& result)
+Response birthProblem(const reading::BirthResult& result, std::string_view id = {})
 {
-    return problem(422, result.error,
-                   result.field.empty() ? std::nullopt : std::optional<std::string>(result.field));
+    Response answer = problem(422, result.error,
+                              result.field.empty() ? std::nullopt : std::optional<std::string>(result.field));
+    insertId(answer.body, 0, id);
+    return answer;
 }
 
 // The answer to an array: the results in order, computed and written in
@@ -337,7 +365,9 @@ std::string arrayAnswer(RequestBirths& births)
         for (std::size_t i = begin; i < end; ++i) {
             if (i > 0)
                 text += ',';
+            const std::size_t at = text.size();
             reading::appendResultJson(text, births.result(i));
+            insertId(text, at, births.id(i));
         }
     });
     std::size_t length = 2;
@@ -515,8 +545,10 @@ Response centileResponse(std::string_view body, const Parameters& parameters)
         births.compute(0, 1);
         const reading::BirthResult& result = births.result(0);
         if (!result.computed())
-            return birthProblem(result);
-        return {200, std::string(kJson), reading::resultJson(result), {}};
+            return birthProblem(result, births.id(0));
+        std::string answer = reading::resultJson(result);
+        insertId(answer, 0, births.id(0));
+        return {200, std::string(kJson), std::move(answer), {}};
     }
     if (reading.shape != BodyReading::Shape::Array)
         return problem(422, "expected one birth (a JSON object) or an array of births");

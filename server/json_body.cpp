@@ -38,6 +38,9 @@ std::string_view typeName(od::json_type type)
     return "value";
 }
 
+// The name of a birth's own id (reading/fields.h names it too).
+constexpr std::string_view kIdName = "id";
+
 int birthFieldIndex(std::string_view name)
 {
     // The first letter and the length tell most names apart before their bytes are compared.
@@ -170,6 +173,7 @@ private:
         given = {};
         unknown_.clear();
         std::uint32_t seen = 0;
+        bool seenId = false;
         for (auto member : object) {
             od::field field;
             if (error_code error = std::move(member).get(field))
@@ -177,6 +181,14 @@ private:
             std::string_view name;
             if (error_code error = key(field, name))
                 return error;
+            if (name == kIdName) {
+                if (seenId && result_.repeatedKey.empty())
+                    result_.repeatedKey = std::string(name);
+                seenId = true;
+                if (error_code error = value(field.value(), depth + 1, given.id))
+                    return error;
+                continue;
+            }
             const int index = birthFieldIndex(name);
             if (index < 0) {
                 if (!given.unknownField || name < *given.unknownField)

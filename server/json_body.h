@@ -35,6 +35,8 @@ struct GivenValue {
 // One element of the body as a birth.
 struct GivenBirth {
     std::array<GivenValue, kBirthFieldNames.size()> values;
+    // The caller's own name for the birth ("id", birth_id.h), echoed in its result.
+    GivenValue id;
     // When the element is no object: its JSON type ("array", "number",
     // "string", "boolean", "null"); the values are then all absent.
     std::string_view notAnObject;
