@@ -17,6 +17,7 @@ enum class ResultField : std::uint8_t {
     Population,
     Centile,
     Rounded,
+    CentileText,
     Band,
     BandLabel,
     BandWords,
@@ -33,11 +34,10 @@ enum class ResultField : std::uint8_t {
     Field,
 };
 
-inline constexpr std::array<std::string_view, 17> kResultFieldNames = {
-    "population", "centile",  "rounded",        "band",   "bandLabel", "bandWords",
-    "termWeight", "weeks",    "proportion",     "expectedWeight",      "spread",
-    "z",          "flags",    "inputs",         "coefficientSetVersion", "error",
-    "field"};
+inline constexpr std::array<std::string_view, 18> kResultFieldNames = {
+    "population", "centile",    "rounded", "centileText",    "band",   "bandLabel",
+    "bandWords",  "termWeight", "weeks",   "proportion",     "expectedWeight", "spread",
+    "z",          "flags",      "inputs",  "coefficientSetVersion", "error",   "field"};
 
 // The inputs as used, in the result's "inputs".
 inline constexpr std::array<std::string_view, 11> kInputEchoNames = {
@@ -55,11 +55,12 @@ constexpr std::string_view fieldName(ResultField field)
 std::string snakeCase(std::string_view name);
 
 // The fields one value a birth (a column of a file or a frame) can hold, in
-// this order: rounded, band, band label and words, the model's values, flags.
-inline constexpr std::array<ResultField, 11> kColumnFields = {
-    ResultField::Rounded,    ResultField::Band,  ResultField::BandLabel,      ResultField::BandWords,
-    ResultField::TermWeight, ResultField::Weeks, ResultField::Proportion,     ResultField::ExpectedWeight,
-    ResultField::Spread,     ResultField::Z,     ResultField::Flags};
+// this order: rounded, the centile's text beside its band, band, band label
+// and words, the model's values, flags.
+inline constexpr std::array<ResultField, 12> kColumnFields = {
+    ResultField::Rounded,    ResultField::CentileText, ResultField::Band,       ResultField::BandLabel,
+    ResultField::BandWords,  ResultField::TermWeight,  ResultField::Weeks,      ResultField::Proportion,
+    ResultField::ExpectedWeight, ResultField::Spread,  ResultField::Z,          ResultField::Flags};
 
 // A column field by its snake_case name ("expected_weight"), in any case; the
 // short name "expected" of earlier versions is the expected weight.

@@ -56,6 +56,7 @@ Json resultDocument(const BirthResult& r)
     set(ResultField::Population, std::string(engine::coefficients(r.population).name));
     set(ResultField::Centile, number(d.centile));
     set(ResultField::Rounded, number(roundedCentile(d.centile)));
+    set(ResultField::CentileText, centileText(d.centile, r.thresholds));
     set(ResultField::Band, std::string(bandCode(r.band)));
     set(ResultField::BandLabel, bandLabel(r.band, r.thresholds));
     set(ResultField::BandWords, bandWords(r.band, r.thresholds));
