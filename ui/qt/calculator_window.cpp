@@ -3,12 +3,15 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 
+#include "form/calc.h"
+#include "reading/population_choice.h"
 #include "ui/qt/calc_widget.h"
 #include "ui/qt/chart_widget.h"
 #include "ui/qt/growth_chart_painter.h"
@@ -19,6 +22,60 @@ namespace wrenfield::ui {
 QString calculatorWindowTitle()
 {
     return QStringLiteral("Customised birthweight centile");
+}
+
+namespace {
+
+QString fromView(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// "140 to 200", and the step between the first two entries, of a list of
+// numbers (its entries as start-up filled them).
+struct ListSpan {
+    QString first, last;
+    int step = 0;
+};
+
+ListSpan numberSpan(const DropDownList& list)
+{
+    ListSpan span;
+    std::vector<int> numbers;
+    for (const std::string& entry : list.entries()) {
+        bool ok = false;
+        const int number = QString::fromStdString(entry).toInt(&ok);
+        if (ok)
+            numbers.push_back(number);
+    }
+    if (numbers.empty())
+        return span;
+    span.first = QString::number(numbers.front());
+    span.last = QString::number(numbers.back());
+    span.step = numbers.size() > 1 ? numbers[1] - numbers[0] : 0;
+    return span;
+}
+
+}  // namespace
+
+QString calculatorComputesText(const form::Calc& calc)
+{
+    const std::optional<form::Calc::ListInputs> inputs = calc.listInputs();
+    const QString coefficients =
+        inputs ? QString::fromStdString(reading::coefficientSetLabel(inputs->population)) : QString();
+    const ListSpan height = numberSpan(calc.comboht());
+    const ListSpan weight = numberSpan(calc.combowt());
+    const ListSpan weeks = numberSpan(calc.combogw());
+    const ListSpan birthweight = numberSpan(calc.combobwt());
+    const auto steps = [](const ListSpan& span, const char* unit) {
+        return QObject::tr("%1 to %2 %3 in steps of %4").arg(span.first, span.last, QLatin1String(unit),
+                                                              QString::number(span.step));
+    };
+    return QObject::tr("Computes with the %1 coefficients (%2), from the lists: height %3, booking weight %4, "
+                       "gestation %5 and 0 to 6 days, birthweight %6 (then \u201cOver 5000\u201d). Other "
+                       "populations and values typed exactly: Help.")
+        .arg(inputs ? fromView(engine::coefficients(inputs->population).name) : QObject::tr("selected"),
+             coefficients, steps(height, "cm"), steps(weight, "kg"), steps(weeks, "weeks"), steps(birthweight, "g"));
 }
 
 CalculatorWindow::CalculatorWindow(ErrorSink errorSink, QWidget* parent) : QMainWindow(parent)
@@ -35,11 +92,30 @@ CalculatorWindow::CalculatorWindow(ErrorSink errorSink, QWidget* parent) : QMain
     layout->setHorizontalSpacing(12);
     calcWidget_ = new CalcWidget(std::move(errorSink), form);
     layout->addWidget(calcWidget_, 0, 0, Qt::AlignLeft | Qt::AlignTop);
+    // Below the control, as wide as it: the band of the centile it shows
+    // (the control's own caption stays a whole number), then what it computes.
+    bandLabel_ = new QLabel(form);
+    bandLabel_->setObjectName(QStringLiteral("band"));
+    bandLabel_->setWordWrap(true);
+    bandLabel_->setTextFormat(Qt::PlainText);
+    bandLabel_->setFixedWidth(calcWidget_->width());
+    bandLabel_->setMargin(6);
+    layout->addWidget(bandLabel_, 1, 0, Qt::AlignLeft | Qt::AlignTop);
+    computesLabel_ = new QLabel(form);
+    computesLabel_->setObjectName(QStringLiteral("computes"));
+    computesLabel_->setWordWrap(true);
+    computesLabel_->setTextFormat(Qt::PlainText);
+    computesLabel_->setFixedWidth(calcWidget_->width());
+    computesLabel_->setMargin(6);
+    computesLabel_->setText(calculatorComputesText(calcWidget_->calc()));
+    layout->addWidget(computesLabel_, 2, 0, Qt::AlignLeft | Qt::AlignTop);
     chartWidget_ = new ChartWidget(*calcWidget_, form);
-    layout->addWidget(chartWidget_, 0, 1, 2, 1);
-    layout->setRowStretch(1, 1);
+    layout->addWidget(chartWidget_, 0, 1, 4, 1);
+    layout->setRowStretch(3, 1);
     layout->setColumnStretch(1, 1);
     setCentralWidget(form);
+    connect(chartWidget_, &ChartWidget::chartChanged, this, &CalculatorWindow::showBand);
+    showBand();
 
     QMenu* file = menuBar()->addMenu(tr("&File"));
     QAction* save = file->addAction(tr("&Save chart…"), this, &CalculatorWindow::saveChartAs);
@@ -50,9 +126,50 @@ CalculatorWindow::CalculatorWindow(ErrorSink errorSink, QWidget* parent) : QMain
     QAction* quit = file->addAction(tr("&Quit"), this, &QWidget::close);
     quit->setShortcut(QKeySequence::Quit);
     QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->addAction(tr("&Other populations and typed values…"), this, &CalculatorWindow::showOtherWays);
     help->addAction(tr("&About"), this, &CalculatorWindow::showAbout);
 
     calcWidget_->setFocus();
+}
+
+void CalculatorWindow::showBand()
+{
+    const std::optional<reading::PregnancyChart>& chart = chartWidget_->chart();
+    if (!chart) {
+        bandLabel_->setText(chartWidget_->problem());
+        bandLabel_->setStyleSheet(QString());
+        return;
+    }
+    const reading::BirthResult& baby = chart->baby;
+    bandLabel_->setText(tr("Centile %1: %2")
+                            .arg(QString::fromStdString(reading::centileText(baby.centile(), baby.thresholds)),
+                                 QString::fromStdString(reading::bandWords(baby.band, baby.thresholds))));
+    // The page's colours: amber small, green appropriate, purple large.
+    const std::string_view code = reading::bandCode(baby.band);
+    const QString colours = code == "SGA"   ? QStringLiteral("#b35900; background: #fff4e5")
+                            : code == "LGA" ? QStringLiteral("#6a1b9a; background: #f5ebf8")
+                                            : QStringLiteral("#2e7d32; background: #edf7ed");
+    bandLabel_->setStyleSheet(QStringLiteral("QLabel { font-weight: 600; color: black; border-left: 5px solid %1; }")
+                                  .arg(colours));
+}
+
+QString CalculatorWindow::otherWaysText() const
+{
+    return tr("<p>This window computes as the control does: with the United Kingdom coefficients, from the "
+              "values its lists hold (whole centimetres, kilograms, weeks and days, birthweights in steps of "
+              "50 g).</p>"
+              "<p>For the other populations (United States, Sweden, New Zealand, Australia) and for values "
+              "typed exactly (3.47 kg, 163.5 cm, 7lb8oz, 39+4):</p>"
+              "<ul><li>on the command line: <code>custcent calc</code> (<code>custcent calc --help</code>), for "
+              "example <code>custcent calc -p nz --bwt 3.47kg --gest 39+4 --wt 64.5 --ht 163.5 --sex Male "
+              "--eth Maori --par 0</code>; a file of births: <code>custcent batch</code>;</li>"
+              "<li>in a browser: the page of <code>custcent serve</code>, at http://127.0.0.1:8080/ once it "
+              "runs.</li></ul>");
+}
+
+void CalculatorWindow::showOtherWays()
+{
+    QMessageBox::information(this, tr("Other populations and typed values"), otherWaysText());
 }
 
 QString CalculatorWindow::aboutText() const
@@ -62,7 +179,8 @@ QString CalculatorWindow::aboutText() const
               "<p>The percentage of babies, among those expected for this pregnancy, "
               "that weigh less than this baby: from the mother's height, booking weight, "
               "ethnic group and parity, the baby's sex, the gestation and the birthweight "
-              "(United Kingdom coefficients).</p>"
+              "(United Kingdom coefficients; Help \u2192 Other populations and typed values for the "
+              "others).</p>"
               "<p>Control Wrenfield515UK.Calc, version %1</p>")
         .arg(QString::fromStdString(version).toHtmlEscaped());
 }
