@@ -9,7 +9,7 @@ Dask DataFrames: `import wrenfield.dask` and `wrenfield.dask.add_centiles(ddf, .
 """
 
 from ._arrays import Results, calc, centile, compute, populations
-from ._frames import add_centiles
+from ._frames import RowError, add_centiles
 from ._wrenfield import CalculationError, coefficient_set_version, simd_level
 from ._wrenfield import version as _version
 
@@ -19,6 +19,7 @@ __version__ = _version
 __all__ = [
     "CalculationError",
     "Results",
+    "RowError",
     "add_centiles",
     "calc",
     "centile",

@@ -5,6 +5,21 @@ import numpy as np
 from . import _arrays, _inputs
 
 
+class RowError(ValueError):
+    """Kept so that code written to catch it still runs: add_centiles no
+    longer raises it. Under strict=True each row's error is in its own row, as
+    with `custcent batch --strict`. `label` is a row's index label, `message`
+    why."""
+
+    def __init__(self, label, message):
+        super().__init__(label, message)
+        self.label = label
+        self.message = message
+
+    def __str__(self):
+        return f"row {self.label!r}: {self.message}"
+
+
 def _column_key(name):
     return str(name).strip().lower()
 
