@@ -26,11 +26,6 @@ QString calculatorWindowTitle()
 
 namespace {
 
-QString fromView(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 // "140 to 200", and the step between the first two entries, of a list of
 // numbers (its entries as start-up filled them).
 struct ListSpan {
@@ -61,8 +56,10 @@ ListSpan numberSpan(const DropDownList& list)
 QString calculatorComputesText(const form::Calc& calc)
 {
     const std::optional<form::Calc::ListInputs> inputs = calc.listInputs();
-    const QString coefficients =
-        inputs ? QString::fromStdString(reading::coefficientSetLabel(inputs->population)) : QString();
+    // The control computes with the United Kingdom's coefficients unless its
+    // population is switched.
+    const QString coefficients = QString::fromStdString(
+        reading::coefficientSetLabel(inputs ? inputs->population : engine::Population::UnitedKingdom));
     const ListSpan height = numberSpan(calc.comboht());
     const ListSpan weight = numberSpan(calc.combowt());
     const ListSpan weeks = numberSpan(calc.combogw());
@@ -71,11 +68,10 @@ QString calculatorComputesText(const form::Calc& calc)
         return QObject::tr("%1 to %2 %3 in steps of %4").arg(span.first, span.last, QLatin1String(unit),
                                                               QString::number(span.step));
     };
-    return QObject::tr("Computes with the %1 coefficients (%2), from the lists: height %3, booking weight %4, "
-                       "gestation %5 and 0 to 6 days, birthweight %6 (then \u201cOver 5000\u201d). Other "
-                       "populations and values typed exactly: Help.")
-        .arg(inputs ? fromView(engine::coefficients(inputs->population).name) : QObject::tr("selected"),
-             coefficients, steps(height, "cm"), steps(weight, "kg"), steps(weeks, "weeks"), steps(birthweight, "g"));
+    return QObject::tr("Computes with the coefficients of %1, from the values of its lists: height %2, booking "
+                       "weight %3, gestation %4 and 0 to 6 days, birthweight %5 (then \u201cOver 5000\u201d). "
+                       "Other populations and values typed exactly: Help.")
+        .arg(coefficients, steps(height, "cm"), steps(weight, "kg"), steps(weeks, "weeks"), steps(birthweight, "g"));
 }
 
 CalculatorWindow::CalculatorWindow(ErrorSink errorSink, QWidget* parent) : QMainWindow(parent)
@@ -98,14 +94,14 @@ CalculatorWindow::CalculatorWindow(ErrorSink errorSink, QWidget* parent) : QMain
     bandLabel_->setObjectName(QStringLiteral("band"));
     bandLabel_->setWordWrap(true);
     bandLabel_->setTextFormat(Qt::PlainText);
-    bandLabel_->setFixedWidth(calcWidget_->width());
+    bandLabel_->setFixedWidth(calcWidget_->sizeHint().width());
     bandLabel_->setMargin(6);
     layout->addWidget(bandLabel_, 1, 0, Qt::AlignLeft | Qt::AlignTop);
     computesLabel_ = new QLabel(form);
     computesLabel_->setObjectName(QStringLiteral("computes"));
     computesLabel_->setWordWrap(true);
     computesLabel_->setTextFormat(Qt::PlainText);
-    computesLabel_->setFixedWidth(calcWidget_->width());
+    computesLabel_->setFixedWidth(calcWidget_->sizeHint().width());
     computesLabel_->setMargin(6);
     computesLabel_->setText(calculatorComputesText(calcWidget_->calc()));
     layout->addWidget(computesLabel_, 2, 0, Qt::AlignLeft | Qt::AlignTop);
