@@ -90,21 +90,19 @@ CalculatorWindow::CalculatorWindow(ErrorSink errorSink, QWidget* parent) : QMain
     layout->addWidget(calcWidget_, 0, 0, Qt::AlignLeft | Qt::AlignTop);
     // Below the control, as wide as it: the band of the centile it shows
     // (the control's own caption stays a whole number), then what it computes.
-    bandLabel_ = new QLabel(form);
-    bandLabel_->setObjectName(QStringLiteral("band"));
-    bandLabel_->setWordWrap(true);
-    bandLabel_->setTextFormat(Qt::PlainText);
-    bandLabel_->setFixedWidth(calcWidget_->sizeHint().width());
-    bandLabel_->setMargin(6);
-    layout->addWidget(bandLabel_, 1, 0, Qt::AlignLeft | Qt::AlignTop);
-    computesLabel_ = new QLabel(form);
-    computesLabel_->setObjectName(QStringLiteral("computes"));
-    computesLabel_->setWordWrap(true);
-    computesLabel_->setTextFormat(Qt::PlainText);
-    computesLabel_->setFixedWidth(calcWidget_->sizeHint().width());
-    computesLabel_->setMargin(6);
+    const auto lineBelow = [&](const char* name, int row) {
+        auto* line = new QLabel(form);
+        line->setObjectName(QLatin1String(name));
+        line->setWordWrap(true);
+        line->setTextFormat(Qt::PlainText);
+        line->setFixedWidth(calcWidget_->sizeHint().width());
+        line->setMargin(6);
+        layout->addWidget(line, row, 0, Qt::AlignLeft | Qt::AlignTop);
+        return line;
+    };
+    bandLabel_ = lineBelow("band", 1);
+    computesLabel_ = lineBelow("computes", 2);
     computesLabel_->setText(calculatorComputesText(calcWidget_->calc()));
-    layout->addWidget(computesLabel_, 2, 0, Qt::AlignLeft | Qt::AlignTop);
     chartWidget_ = new ChartWidget(*calcWidget_, form);
     layout->addWidget(chartWidget_, 0, 1, 4, 1);
     layout->setRowStretch(3, 1);
