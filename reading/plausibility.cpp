@@ -42,7 +42,8 @@ constexpr PlausibleRange kRanges[] = {
      "bmi_high",
      "a weight and a height each within its own range can still be a mistake together: a weight in pounds read "
      "as kilograms passes 30 to 250 kg but multiplies the body mass index by 2.2 (140 lb at 163 cm reads as "
-     "52.7); mothers' indexes at booking lie well inside 12 (starvation) to 50 (rare, severe obesity). Checked "
+     "52.7); nearly every mother's index at booking lies between 12 (starvation) and 50 (the rarest, most "
+     "severe obesity, which the flag asks to confirm). Checked "
      "only where the weight and the height lie within their own ranges: a weight in stones or a height in "
      "metres or millimetres gets their own flags (stones?, metres?, millimetres?)"},
     {"centile", "percent", 0, 100, false, "0", "100", "far below the expected weight: check the inputs",
