@@ -13,7 +13,7 @@
  * result's fields elsewhere, in snake_case (expected_weight is JSON's
  * expectedWeight); `message` is the error text JSON calls "error".
  *
- *   #include <wrenfield.h>
+ *   #include <wrenfield/wrenfield.h>
  *
  *   wf_result r;
  *   if (wf_centile("United Kingdom", 3400, 280, 64, 163, 1, 1, 0, &r) == WF_OK)
@@ -29,17 +29,8 @@
 
 #include <stddef.h>
 
-#if defined(_WIN32)
-#  if defined(WRENFIELD_BUILDING_LIBRARY)
-#    define WRENFIELD_API __declspec(dllexport)
-#  else
-#    define WRENFIELD_API __declspec(dllimport)
-#  endif
-#elif defined(__GNUC__)
-#  define WRENFIELD_API __attribute__((visibility("default")))
-#else
-#  define WRENFIELD_API
-#endif
+/* WRENFIELD_API: what libwrenfield exports. */
+#include "wrenfield/wrenfield_export.h"
 
 #ifdef __cplusplus
 extern "C" {

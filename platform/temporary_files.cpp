@@ -45,7 +45,7 @@ extern "C" void removeThenEnd(int signal)
     sigemptyset(&unblock);
     sigaddset(&unblock, signal);
     sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
-    raise(signal);
+    ::raise(signal);  // the C library's, not wrenfield::raise
     errno = savedErrno;
 }
 

@@ -37,11 +37,15 @@ function(wrenfield_compile_idl)
   endif()
   set(widl ${arg_WIDL} ${bits} -I${top}/shell -I${WRENFIELD_WINE_IDL_DIR} -L${WRENFIELD_STDOLE_DIR})
   set(outputs ${out}/wrenfield515uk_idl.h ${out}/wrenfield515uk_idl_i.c ${out}/Wrenfield515UK.tlb)
+  # widl names its input in what it writes: given from the folder it is in,
+  # the name carries no path of the build machine.
+  get_filename_component(idl_name ${idl} NAME)
   add_custom_command(
     OUTPUT ${outputs}
-    COMMAND ${widl} -h -o ${out}/wrenfield515uk_idl.h ${idl}
-    COMMAND ${widl} -u -o ${out}/wrenfield515uk_idl_i.c ${idl}
-    COMMAND ${widl} -t -o ${out}/Wrenfield515UK.tlb ${idl}
+    COMMAND ${widl} -h -o ${out}/wrenfield515uk_idl.h ${idl_name}
+    COMMAND ${widl} -u -o ${out}/wrenfield515uk_idl_i.c ${idl_name}
+    COMMAND ${widl} -t -o ${out}/Wrenfield515UK.tlb ${idl_name}
+    WORKING_DIRECTORY ${top}/shell
     DEPENDS ${idl} ${top}/shell/wrenfield515uk_ids.h
     COMMENT "widl: header, identifiers and type library of Wrenfield515UK"
     VERBATIM)

@@ -3,7 +3,8 @@
 // registration record. The type library's own keys (TypeLib, and Interface
 // for _Calc and __Calc) come from the type library's registration:
 // RegisterTypeLib on the platform, WfRegisterControl on this project's
-// runtime.
+// runtime; typeLibraryEntries lists the same values for what writes them
+// itself (the Windows installer, a registration for one user).
 #pragma once
 
 #include <string>
@@ -28,5 +29,17 @@ std::vector<std::string> classKeys();
 
 // Every value of the class and its ProgID, for the library at libraryPath.
 std::vector<RegistryEntry> classEntries(std::string_view libraryPath);
+
+// The keys the type library's registration owns: the library's version key
+// and its interfaces. (Removing the version key of a library registered for
+// both 32- and 64-bit Windows removes both.)
+std::vector<std::string> typeLibraryKeys();
+
+// What the platform's type library registration writes for the library at
+// libraryPath, built for 64-bit (win64) or 32-bit Windows: the library's
+// name, flags, help folder and file, and each interface with its
+// marshaller (the automation marshaller for the dual _Calc, the dispatch
+// one for __Calc) and type library.
+std::vector<RegistryEntry> typeLibraryEntries(std::string_view libraryPath, bool win64);
 
 }  // namespace wrenfield::shell

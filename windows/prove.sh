@@ -46,7 +46,7 @@ failed=0
 ocx_file="$dir/Wrenfield515UK.ocx"
 
 # The library stands alone: it imports system DLLs only (the C and C++
-# runtimes are linked in) and exports the four entry points.
+# runtimes are linked in) and exports the four entry points and DllInstall.
 echo "== imports and exports of Wrenfield515UK.ocx"
 headers=$(x86_64-w64-mingw32-objdump -p "$ocx_file")
 imports=$(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'a-z' 'A-Z' | sort | tr '\n' ' ')
@@ -59,8 +59,8 @@ for dll in $imports; do
     *) echo "!! imports $dll, which is not a system DLL"; failed=1 ;;
   esac
 done
-if [ "$exports" != "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ]; then
-  echo "!! exports are not the four entry points"
+if [ "$exports" != "DllCanUnloadNow DllGetClassObject DllInstall DllRegisterServer DllUnregisterServer " ]; then
+  echo "!! exports are not the four entry points and DllInstall"
   failed=1
 fi
 

@@ -98,7 +98,7 @@ SH
 
 failed=0
 
-# A library that stands alone: the machine type, the four entry points,
+# A library that stands alone: the machine type, the four entry points and DllInstall,
 # imports of system DLLs only, and its resources (type library, toolbox
 # bitmap 30000, version record).
 check_library() {
@@ -107,7 +107,7 @@ check_library() {
   headers=$("$objdump" -p "$file")
   grep -q "file format $format" <<<"$("$objdump" -f "$file")" || problems+=("not $format")
   exports=$(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*\[ *[0-9]*\] \(Dll[A-Za-z]*\)$/\1/p' | sort | tr '\n' ' ')
-  [ "$exports" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ] ||
+  [ "$exports" = "DllCanUnloadNow DllGetClassObject DllInstall DllRegisterServer DllUnregisterServer " ] ||
     problems+=("exports: $exports")
   imports=$(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'a-z' 'A-Z' | sort | tr '\n' ' ')
   for dll in $imports; do
@@ -120,7 +120,7 @@ check_library() {
   grep -q 'Entry: ID: 0x007530' <<<"$headers" || problems+=("no toolbox bitmap")
   grep -q 'Entry: ID: 0x000010' <<<"$headers" || problems+=("no version record")
   if [ ${#problems[@]} -eq 0 ]; then
-    echo "   ok   $format, the four entry points, imports $imports"
+    echo "   ok   $format, the entry points, imports $imports"
   else
     echo "!! $file: ${problems[*]}"
     failed=1

@@ -16,6 +16,14 @@
  *
  * The runtime itself (texts, variants, the registry, creation) lives in the
  * shared library wfcom; link with it.
+ *
+ * Sources call the platform's names (SysAllocString, VariantInit,
+ * CoCreateInstance, IID_IDispatch...), but the library exports each under
+ * the runtime's own prefix (WfSysAllocString, WfVariantInit...): the
+ * declarations below give every one its exported name. So a process that
+ * also loads another library with functions of the platform's names (an
+ * emulation layer, a second runtime) keeps both working: neither takes the
+ * other's place.
  */
 #ifndef WRENFIELD_PLATFORM_COM_WF_COM_H
 #define WRENFIELD_PLATFORM_COM_WF_COM_H
@@ -25,6 +33,13 @@
 #ifndef __cplusplus
 #include <uchar.h>
 #endif
+
+#include "wrenfield/wfcom_export.h"
+
+/* The name the library exports for the platform's name `name`. */
+#define WF_COM_STRINGIFY_(text) #text
+#define WF_COM_STRINGIFY(text) WF_COM_STRINGIFY_(text)
+#define WF_COM_EXPORTED_AS(name) __asm__(WF_COM_STRINGIFY(__USER_LABEL_PREFIX__) "Wf" #name)
 
 #ifdef __cplusplus
 #define EXTERN_C extern "C"
@@ -114,19 +129,19 @@ typedef CLSID* LPCLSID;
 #define REFCLSID const CLSID* const
 #endif
 
-extern const IID IID_NULL;
-extern const IID IID_IUnknown;
-extern const IID IID_IClassFactory;
-extern const IID IID_IDispatch;
+WFCOM_EXPORT extern const IID IID_NULL WF_COM_EXPORTED_AS(IID_NULL);
+WFCOM_EXPORT extern const IID IID_IUnknown WF_COM_EXPORTED_AS(IID_IUnknown);
+WFCOM_EXPORT extern const IID IID_IClassFactory WF_COM_EXPORTED_AS(IID_IClassFactory);
+WFCOM_EXPORT extern const IID IID_IDispatch WF_COM_EXPORTED_AS(IID_IDispatch);
 /* Connection points: how an object's events reach the sinks that ask. */
-extern const IID IID_IConnectionPointContainer;
-extern const IID IID_IConnectionPoint;
-extern const IID IID_IEnumConnections;
-extern const IID IID_IEnumConnectionPoints;
+WFCOM_EXPORT extern const IID IID_IConnectionPointContainer WF_COM_EXPORTED_AS(IID_IConnectionPointContainer);
+WFCOM_EXPORT extern const IID IID_IConnectionPoint WF_COM_EXPORTED_AS(IID_IConnectionPoint);
+WFCOM_EXPORT extern const IID IID_IEnumConnections WF_COM_EXPORTED_AS(IID_IEnumConnections);
+WFCOM_EXPORT extern const IID IID_IEnumConnectionPoints WF_COM_EXPORTED_AS(IID_IEnumConnectionPoints);
 /* The standard automation marshaller's class, named by dual interfaces. */
-extern const CLSID CLSID_PSOAInterface;
+WFCOM_EXPORT extern const CLSID CLSID_PSOAInterface WF_COM_EXPORTED_AS(CLSID_PSOAInterface);
 
-int IsEqualGUID(REFGUID a, REFGUID b);
+WFCOM_EXPORT int IsEqualGUID(REFGUID a, REFGUID b) WF_COM_EXPORTED_AS(IsEqualGUID);
 #define IsEqualIID(a, b) IsEqualGUID(a, b)
 #define IsEqualCLSID(a, b) IsEqualGUID(a, b)
 
@@ -201,13 +216,13 @@ int IsEqualGUID(REFGUID a, REFGUID b);
  * end with a zero unit not counted in the length. NULL counts as the
  * zero-length text. */
 
-BSTR SysAllocString(const OLECHAR* text);
-BSTR SysAllocStringLen(const OLECHAR* text, UINT length);
-BSTR SysAllocStringByteLen(const char* bytes, UINT byteLength);
-int SysReAllocString(BSTR* text, const OLECHAR* newText);
-void SysFreeString(BSTR text);
-UINT SysStringLen(BSTR text);
-UINT SysStringByteLen(BSTR text);
+WFCOM_EXPORT BSTR SysAllocString(const OLECHAR* text) WF_COM_EXPORTED_AS(SysAllocString);
+WFCOM_EXPORT BSTR SysAllocStringLen(const OLECHAR* text, UINT length) WF_COM_EXPORTED_AS(SysAllocStringLen);
+WFCOM_EXPORT BSTR SysAllocStringByteLen(const char* bytes, UINT byteLength) WF_COM_EXPORTED_AS(SysAllocStringByteLen);
+WFCOM_EXPORT int SysReAllocString(BSTR* text, const OLECHAR* newText) WF_COM_EXPORTED_AS(SysReAllocString);
+WFCOM_EXPORT void SysFreeString(BSTR text) WF_COM_EXPORTED_AS(SysFreeString);
+WFCOM_EXPORT UINT SysStringLen(BSTR text) WF_COM_EXPORTED_AS(SysStringLen);
+WFCOM_EXPORT UINT SysStringByteLen(BSTR text) WF_COM_EXPORTED_AS(SysStringByteLen);
 
 /* ---- VARIANT ------------------------------------------------------------ */
 
@@ -354,17 +369,19 @@ struct tagVARIANT {
 #define V_UNKNOWN(v) ((v)->punkVal)
 #define V_DISPATCH(v) ((v)->pdispVal)
 
-void VariantInit(VARIANTARG* v);
+WFCOM_EXPORT void VariantInit(VARIANTARG* v) WF_COM_EXPORTED_AS(VariantInit);
 /* Frees what the variant owns (its text) and leaves it empty. */
-HRESULT VariantClear(VARIANTARG* v);
-HRESULT VariantCopy(VARIANTARG* destination, const VARIANTARG* source);
+WFCOM_EXPORT HRESULT VariantClear(VARIANTARG* v) WF_COM_EXPORTED_AS(VariantClear);
+WFCOM_EXPORT HRESULT VariantCopy(VARIANTARG* destination, const VARIANTARG* source) WF_COM_EXPORTED_AS(VariantCopy);
 /* Copies, reading through a by-reference variant. */
-HRESULT VariantCopyInd(VARIANT* destination, const VARIANTARG* source);
+WFCOM_EXPORT HRESULT VariantCopyInd(VARIANT* destination, const VARIANTARG* source)
+    WF_COM_EXPORTED_AS(VariantCopyInd);
 /* Converts to VT_EMPTY, VT_NULL, VT_I2, VT_I4, VT_R8 or VT_BSTR; numbers
  * convert to whole types rounded half to even (DISP_E_OVERFLOW outside the
  * range), texts to numbers with "." as the decimal point (DISP_E_TYPEMISMATCH
  * when not numeric). Flags are accepted and ignored. */
-HRESULT VariantChangeType(VARIANTARG* destination, const VARIANTARG* source, USHORT flags, VARTYPE vt);
+WFCOM_EXPORT HRESULT VariantChangeType(VARIANTARG* destination, const VARIANTARG* source, USHORT flags, VARTYPE vt)
+    WF_COM_EXPORTED_AS(VariantChangeType);
 
 /* ---- Dispatch ------------------------------------------------------------ */
 
@@ -632,26 +649,28 @@ WF_COM_BEGIN_C
 /* Enters the calling thread into its own apartment (one per thread). Every
  * successful call needs a CoUninitialize on the same thread; the last one
  * unloads the libraries whose DllCanUnloadNow allows it. */
-HRESULT CoInitialize(LPVOID reserved);
-HRESULT CoInitializeEx(LPVOID reserved, DWORD coInit);
-void CoUninitialize(void);
+WFCOM_EXPORT HRESULT CoInitialize(LPVOID reserved) WF_COM_EXPORTED_AS(CoInitialize);
+WFCOM_EXPORT HRESULT CoInitializeEx(LPVOID reserved, DWORD coInit) WF_COM_EXPORTED_AS(CoInitializeEx);
+WFCOM_EXPORT void CoUninitialize(void) WF_COM_EXPORTED_AS(CoUninitialize);
 
 /* The class factory (or another interface of the class object) of a
  * registered in-process class: the registry names the library, which is
  * loaded once and asked through DllGetClassObject. */
-HRESULT CoGetClassObject(REFCLSID rclsid, DWORD clsContext, LPVOID serverInfo, REFIID riid, LPVOID* ppv);
+WFCOM_EXPORT HRESULT CoGetClassObject(REFCLSID rclsid, DWORD clsContext, LPVOID serverInfo, REFIID riid, LPVOID* ppv)
+    WF_COM_EXPORTED_AS(CoGetClassObject);
 /* Creates one instance of a registered class through its class factory. */
-HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* outer, DWORD clsContext, REFIID riid, LPVOID* ppv);
+WFCOM_EXPORT HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* outer, DWORD clsContext, REFIID riid, LPVOID* ppv)
+    WF_COM_EXPORTED_AS(CoCreateInstance);
 /* Unloads the loaded libraries that report DllCanUnloadNow S_OK. */
-void CoFreeUnusedLibraries(void);
+WFCOM_EXPORT void CoFreeUnusedLibraries(void) WF_COM_EXPORTED_AS(CoFreeUnusedLibraries);
 
 /* The class registered under a ProgID ("Wrenfield515UK.Calc"), or from its
  * braced text form "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}". */
-HRESULT CLSIDFromProgID(LPCOLESTR progId, LPCLSID clsid);
-HRESULT CLSIDFromString(LPCOLESTR text, LPCLSID clsid);
+WFCOM_EXPORT HRESULT CLSIDFromProgID(LPCOLESTR progId, LPCLSID clsid) WF_COM_EXPORTED_AS(CLSIDFromProgID);
+WFCOM_EXPORT HRESULT CLSIDFromString(LPCOLESTR text, LPCLSID clsid) WF_COM_EXPORTED_AS(CLSIDFromString);
 /* Writes the braced text form (39 units with the ending zero); returns the
  * count written, or 0 when the buffer is too small. */
-int StringFromGUID2(REFGUID guid, LPOLESTR buffer, int size);
+WFCOM_EXPORT int StringFromGUID2(REFGUID guid, LPOLESTR buffer, int size) WF_COM_EXPORTED_AS(StringFromGUID2);
 
 /* The entry points of an in-process server library. */
 typedef HRESULT(STDAPICALLTYPE* LPFNGETCLASSOBJECT)(REFCLSID, REFIID, LPVOID*);

@@ -48,10 +48,10 @@ typedef struct WfProjectDescription {
 /* Writes the registration of the control in the library at libraryPath (an
  * absolute path), replacing any earlier registration of the same
  * identifiers, in one atomic update of the registry. */
-HRESULT WfRegisterControl(const WfProjectDescription* project, const char* libraryPath);
+WFCOM_EXPORT HRESULT WfRegisterControl(const WfProjectDescription* project, const char* libraryPath);
 /* Removes everything WfRegisterControl writes, and the container keys it
  * leaves empty. Succeeds when nothing was registered. */
-HRESULT WfUnregisterControl(const WfProjectDescription* project);
+WFCOM_EXPORT HRESULT WfUnregisterControl(const WfProjectDescription* project);
 
 WF_COM_END_C
 

@@ -37,7 +37,7 @@ WF_COM_BEGIN_C
 typedef struct WfRegistryUpdate WfRegistryUpdate;
 
 /* The path of the registry file in use (static storage until the next call). */
-const char* WfRegistryPath(void);
+WFCOM_EXPORT const char* WfRegistryPath(void);
 
 /* The registry stayed locked by another process for the whole wait
  * (HRESULT_FROM_WIN32(ERROR_TIMEOUT)). */
@@ -48,46 +48,47 @@ const char* WfRegistryPath(void);
 typedef void (*WfRegistryWaitNotice)(const char* path, unsigned long holder, void* context);
 /* How long updates of this process wait for the lock (30000 ms unless set)
  * and whom they tell that they wait (NULL: nobody). */
-void WfRegistrySetLockWait(DWORD milliseconds, WfRegistryWaitNotice notice, void* context);
+WFCOM_EXPORT void WfRegistrySetLockWait(DWORD milliseconds, WfRegistryWaitNotice notice, void* context);
 
 /* Why the last failing call of this thread failed, in words with the
  * system's reason ("cannot write /home/a/.config/wrenfield/registry: No
  * space left on device", "... is damaged: line 7: a NUL byte"). Static
  * storage of the thread until its next call. */
-const char* WfRegistryLastError(void);
+WFCOM_EXPORT const char* WfRegistryLastError(void);
 
 /* Starts an update: locks the registry and reads it. REGDB_E_READREGDB when
  * the file exists but cannot be read or parsed; WF_REGISTRY_E_LOCKED when
  * another process holds the lock for the whole wait; REGDB_E_WRITEREGDB when
  * the lock file cannot be made. */
-HRESULT WfRegistryBeginUpdate(WfRegistryUpdate** update);
+WFCOM_EXPORT HRESULT WfRegistryBeginUpdate(WfRegistryUpdate** update);
 /* Creates the key (and its parents) if needed and sets one value. A NULL or
  * empty name sets the key's default value. */
-HRESULT WfRegistrySetString(WfRegistryUpdate* update, const char* key, const char* name, const char* value);
-HRESULT WfRegistrySetDword(WfRegistryUpdate* update, const char* key, const char* name, DWORD value);
+WFCOM_EXPORT HRESULT WfRegistrySetString(WfRegistryUpdate* update, const char* key, const char* name,
+                                         const char* value);
+WFCOM_EXPORT HRESULT WfRegistrySetDword(WfRegistryUpdate* update, const char* key, const char* name, DWORD value);
 /* Creates a key without values (a flag such as "Control"). */
-HRESULT WfRegistryCreateKey(WfRegistryUpdate* update, const char* key);
+WFCOM_EXPORT HRESULT WfRegistryCreateKey(WfRegistryUpdate* update, const char* key);
 /* Removes the key with everything below it; S_FALSE when it did not exist. */
-HRESULT WfRegistryDeleteTree(WfRegistryUpdate* update, const char* key);
+WFCOM_EXPORT HRESULT WfRegistryDeleteTree(WfRegistryUpdate* update, const char* key);
 /* Removes the key when nothing is left in or below it; S_FALSE otherwise. */
-HRESULT WfRegistryDeleteKeyIfEmpty(WfRegistryUpdate* update, const char* key);
+WFCOM_EXPORT HRESULT WfRegistryDeleteKeyIfEmpty(WfRegistryUpdate* update, const char* key);
 /* Writes the registry atomically, releases the lock and ends the update
  * (also when writing fails: REGDB_E_WRITEREGDB, the old file unchanged). */
-HRESULT WfRegistryCommit(WfRegistryUpdate* update);
+WFCOM_EXPORT HRESULT WfRegistryCommit(WfRegistryUpdate* update);
 /* Ends the update without writing anything. */
-void WfRegistryAbandon(WfRegistryUpdate* update);
+WFCOM_EXPORT void WfRegistryAbandon(WfRegistryUpdate* update);
 
 /* Reads one text value (a number value reads as its decimal text) into
  * buffer. REGDB_E_KEYMISSING when the key or value is absent, E_INVALIDARG
  * when the buffer is too small. */
-HRESULT WfRegistryQueryString(const char* key, const char* name, char* buffer, size_t size);
+WFCOM_EXPORT HRESULT WfRegistryQueryString(const char* key, const char* name, char* buffer, size_t size);
 /* S_OK when the key exists, S_FALSE when it does not. */
-HRESULT WfRegistryKeyExists(const char* key);
+WFCOM_EXPORT HRESULT WfRegistryKeyExists(const char* key);
 
 /* The registry as text, in the form the file holds (for listing and tests);
  * free it with WfRegistryFreeText. NULL when it cannot be read. */
-char* WfRegistryDumpText(void);
-void WfRegistryFreeText(char* text);
+WFCOM_EXPORT char* WfRegistryDumpText(void);
+WFCOM_EXPORT void WfRegistryFreeText(char* text);
 
 WF_COM_END_C
 

@@ -56,7 +56,7 @@ typedef struct WfResourceTable {
 #define WF_RESOURCE_TABLE_SYMBOL "WfResources"
 
 /* The resource of a loaded library (a dlopen handle), or NULL. */
-const WfResource* WfFindResource(void* module, UINT type, UINT id);
+WFCOM_EXPORT const WfResource* WfFindResource(void* module, UINT type, UINT id);
 
 WF_COM_END_C
 

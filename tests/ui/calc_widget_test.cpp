@@ -326,6 +326,58 @@ private slots:
         QCOMPARE(child->geometry(), rect);
     }
 
+    // What a host binds to: each input property reads its list's text, and a
+    // write is a pick there (recomputing); no name hides one of QWidget's.
+    void hostProperties_data()
+    {
+        QTest::addColumn<QString>("property");
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("entry");
+        QTest::newRow("population") << "population" << "Combobase" << "Sweden";
+        QTest::newRow("maternalHeight") << "maternalHeight" << "Comboht" << "150";
+        QTest::newRow("gestationWeeks") << "gestationWeeks" << "Combogw" << "37";
+        QTest::newRow("gestationDays") << "gestationDays" << "Combogd" << "3";
+        QTest::newRow("bookingWeight") << "bookingWeight" << "Combowt" << "80";
+        QTest::newRow("birthweight") << "birthweight" << "Combobwt" << "3000";
+        QTest::newRow("ethnicGroup") << "ethnicGroup" << "Comboeth" << "Indian";
+        QTest::newRow("sex") << "sex" << "Combosex" << "Male";
+        QTest::newRow("parity") << "parity" << "Combopar" << "2";
+    }
+
+    void hostProperties()
+    {
+        QFETCH(QString, property);
+        QFETCH(QString, list);
+        QFETCH(QString, entry);
+        CalcWidget widget;
+        QVERIFY2(QWidget::staticMetaObject.indexOfProperty(qPrintable(property)) < 0,
+                 "the property keeps a name of its own");
+        QCOMPARE(widget.property(qPrintable(property)).toString(),
+                 QString::fromStdString(widget.calc().list(list.toStdString())->text()));
+        int recomputed = 0;
+        QObject::connect(&widget, &CalcWidget::recomputed, [&] { ++recomputed; });
+        QVERIFY(widget.setProperty(qPrintable(property), entry));
+        QCOMPARE(widget.property(qPrintable(property)).toString(), entry);
+        QCOMPARE(QString::fromStdString(widget.calc().list(list.toStdString())->text()), entry);
+        QVERIFY(recomputed >= 1);
+    }
+
+    // QWidget's own geometry stays reachable under its own names.
+    void widgetGeometryIsQWidgets()
+    {
+        CalcWidget widget;
+        widget.resize(widget.sizeHint());
+        const int height = widget.height();
+        QCOMPARE(height, widget.sizeHint().height());
+        QCOMPARE(widget.property("height").toInt(), height);
+        QCOMPARE(widget.property("maternalHeight").toString(), QStringLiteral("165"));
+        for (int i = CalcWidget::staticMetaObject.propertyOffset(); i < CalcWidget::staticMetaObject.propertyCount();
+             ++i) {
+            const char* name = CalcWidget::staticMetaObject.property(i).name();
+            QVERIFY2(QWidget::staticMetaObject.indexOfProperty(name) < 0, name);
+        }
+    }
+
     void hiddenControlsAreNotShown()
     {
         auto shown = showControl();

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
+#include "form/calc.h"
 #include "reading/pregnancy_chart.h"
 #include "ui/qt/calc_widget.h"
 #include "ui/qt/calculator_window.h"

@@ -39,7 +39,7 @@ QString CalcDesignerPlugin::whatsThis() const
 
 QString CalcDesignerPlugin::includeFile() const
 {
-    return QStringLiteral("ui/qt/calc_widget.h");
+    return QStringLiteral("wrenfield/ui/qt/calc_widget.h");
 }
 
 QIcon CalcDesignerPlugin::icon() const

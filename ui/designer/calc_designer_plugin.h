@@ -20,7 +20,7 @@ public:
     QString group() const override;        // "Wrenfield"
     QString toolTip() const override;
     QString whatsThis() const override;
-    QString includeFile() const override;  // "ui/qt/calc_widget.h"
+    QString includeFile() const override;  // "wrenfield/ui/qt/calc_widget.h"
     QIcon icon() const override;           // the 16 × 15 toolbox bitmap
     bool isContainer() const override;
     QWidget* createWidget(QWidget* parent) override;

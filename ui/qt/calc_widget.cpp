@@ -9,11 +9,14 @@
 #include <exception>
 #include <limits>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "form/calc.h"
 #include "form/calc_layout.h"
 #include "ui/qt/control_font.h"
 #include "ui/qt/drop_down_list_widget.h"
+#include "ui/qt/twips.h"
 
 namespace wrenfield::ui {
 
@@ -61,12 +64,61 @@ void applyColours(QWidget& widget, const ControlDescription& description,
 
 }  // namespace
 
+// What a CalcWidget holds, and its observation of the form model: every
+// change there is shown on the widgets that stand for the controls.
+class CalcWidgetPrivate : public ControlObserver {
+public:
+    CalcWidgetPrivate(CalcWidget& q, std::unique_ptr<form::Calc> calc);
+    ~CalcWidgetPrivate() override;
+
+    // Errors go to `sink` (if any) and to handlerError.
+    void forwardErrors(ErrorSink sink);
+    QString listText(std::string_view listName) const;
+    void pickEntry(std::string_view listName, const QString& entry);
+    void buildWidgets();
+    QFont fittedFont() const;
+    void userPicked(DropDownList& list, const QString& entry);
+    // Makes the on-screen list show exactly the model list's entries and selection.
+    void showList(const DropDownList& list);
+    void showCentile();
+    QWidget* widgetFor(std::string_view controlName) const;
+
+    // The model's notifications.
+    void entryAppended(const DropDownList& list, std::string_view text) override;
+    void entriesCleared(const DropDownList& list) override;
+    void selectionChanged(const DropDownList& list) override;
+    void captionChanged(const Label& label) override;
+
+    CalcWidget& q;
+    std::unique_ptr<form::Calc> calc;
+    double centile;
+    // The logical resolution the form is laid out at.
+    Resolution resolution;
+    // Which widget shows which control of the model.
+    std::unordered_map<const Control*, DropDownListWidget*> lists;
+    std::unordered_map<const Control*, QLabel*> labels;
+    std::unordered_map<std::string_view, QWidget*> byName;
+};
+
+CalcWidgetPrivate::CalcWidgetPrivate(CalcWidget& q, std::unique_ptr<form::Calc> calc)
+    : q(q),
+      calc(std::move(calc)),
+      centile(std::numeric_limits<double>::quiet_NaN()),
+      resolution{double(q.logicalDpiX()), double(q.logicalDpiY())}
+{
+}
+
+CalcWidgetPrivate::~CalcWidgetPrivate()
+{
+    calc->removeObserver(*this);
+}
+
 CalcWidget::CalcWidget(QWidget* parent) : CalcWidget(std::make_unique<form::Calc>(), parent)
 {
     // Start-up has run with the default sink; from now on standard error
     // hears of an error only while no host listens to handlerError.
     const ErrorSink toStderr = form::defaultCalcErrorSink();
-    calc_->setErrorSink([this, toStderr](const RuntimeError& error, std::string_view event) {
+    d->calc->setErrorSink([this, toStderr](const RuntimeError& error, std::string_view event) {
         if (isSignalConnected(QMetaMethod::fromSignal(&CalcWidget::handlerError)))
             emit handlerError(error.code(), QString::fromUtf8(error.what()), toQString(event));
         else
@@ -77,33 +129,42 @@ CalcWidget::CalcWidget(QWidget* parent) : CalcWidget(std::make_unique<form::Calc
 CalcWidget::CalcWidget(ErrorSink errorSink, QWidget* parent)
     : CalcWidget(std::make_unique<form::Calc>(errorSink), parent)
 {
-    forwardErrors(std::move(errorSink));
+    d->forwardErrors(std::move(errorSink));
 }
 
 CalcWidget::CalcWidget(std::unique_ptr<form::Calc> calc, QWidget* parent)
-    : QWidget(parent),
-      calc_(std::move(calc)),
-      centile_(std::numeric_limits<double>::quiet_NaN()),
-      resolution_{double(logicalDpiX()), double(logicalDpiY())}
+    : QWidget(parent), d(std::make_unique<CalcWidgetPrivate>(*this, std::move(calc)))
 {
-    forwardErrors(calc_->errorSink());
-    showCentile();
+    d->forwardErrors(d->calc->errorSink());
+    d->showCentile();
     setObjectName(QStringLiteral("Calc"));
     setFocusPolicy(Qt::NoFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    setFont(fittedFont());
-    buildWidgets();
-    calc_->addObserver(*this);
+    setFont(d->fittedFont());
+    d->buildWidgets();
+    d->calc->addObserver(*d);
 }
 
-CalcWidget::~CalcWidget()
+CalcWidget::~CalcWidget() = default;
+
+form::Calc& CalcWidget::calc() noexcept
 {
-    calc_->removeObserver(*this);
+    return *d->calc;
+}
+
+const form::Calc& CalcWidget::calc() const noexcept
+{
+    return *d->calc;
+}
+
+double CalcWidget::centile() const noexcept
+{
+    return d->centile;
 }
 
 QSize CalcWidget::sizeHint() const
 {
-    return pixelSize(form::kDesignedWidth, form::kDesignedHeight, resolution_);
+    return pixelSize(form::kDesignedWidth, form::kDesignedHeight, d->resolution);
 }
 
 QSize CalcWidget::minimumSizeHint() const
@@ -111,99 +172,104 @@ QSize CalcWidget::minimumSizeHint() const
     return sizeHint();
 }
 
-void CalcWidget::forwardErrors(ErrorSink sink)
+void CalcWidgetPrivate::forwardErrors(ErrorSink sink)
 {
-    calc_->setErrorSink([this, sink = std::move(sink)](const RuntimeError& error, std::string_view event) {
+    calc->setErrorSink([this, sink = std::move(sink)](const RuntimeError& error, std::string_view event) {
         if (sink)
             sink(error, event);
-        emit handlerError(error.code(), QString::fromUtf8(error.what()), toQString(event));
+        emit q.handlerError(error.code(), QString::fromUtf8(error.what()), toQString(event));
     });
 }
 
 // --- What hosts bind to -------------------------------------------------------------
 
-QString CalcWidget::listText(std::string_view listName) const
+QString CalcWidgetPrivate::listText(std::string_view listName) const
 {
-    const DropDownList* list = calc_->list(listName);
+    const DropDownList* list = calc->list(listName);
     return list ? toQString(list->text()) : QString();
 }
 
-void CalcWidget::pickEntry(std::string_view listName, const QString& entry)
+void CalcWidgetPrivate::pickEntry(std::string_view listName, const QString& entry)
 {
-    DropDownList* list = calc_->list(listName);
+    DropDownList* list = calc->list(listName);
     if (!list || entry == toQString(list->text()))
         return;
     const std::string text = entry.toStdString();
     const std::string event = std::string(listName) + " Click";
     // A text the list does not hold fails before the Click; it is still an
     // error of that pick, so it goes where the handlers' errors go.
-    calc_->dispatch(event, [&] { calc_->selectAsUser(*list, text); });
+    calc->dispatch(event, [&] { calc->selectAsUser(*list, text); });
 }
 
-QString CalcWidget::population() const { return listText(form::names::Combobase); }
-QString CalcWidget::height() const { return listText(form::names::Comboht); }
-QString CalcWidget::gestationWeeks() const { return listText(form::names::Combogw); }
-QString CalcWidget::gestationDays() const { return listText(form::names::Combogd); }
-QString CalcWidget::bookingWeight() const { return listText(form::names::Combowt); }
-QString CalcWidget::birthweight() const { return listText(form::names::Combobwt); }
-QString CalcWidget::ethnicGroup() const { return listText(form::names::Comboeth); }
-QString CalcWidget::sex() const { return listText(form::names::Combosex); }
-QString CalcWidget::parity() const { return listText(form::names::Combopar); }
+QString CalcWidget::population() const { return d->listText(form::names::Combobase); }
+QString CalcWidget::maternalHeight() const { return d->listText(form::names::Comboht); }
+QString CalcWidget::gestationWeeks() const { return d->listText(form::names::Combogw); }
+QString CalcWidget::gestationDays() const { return d->listText(form::names::Combogd); }
+QString CalcWidget::bookingWeight() const { return d->listText(form::names::Combowt); }
+QString CalcWidget::birthweight() const { return d->listText(form::names::Combobwt); }
+QString CalcWidget::ethnicGroup() const { return d->listText(form::names::Comboeth); }
+QString CalcWidget::sex() const { return d->listText(form::names::Combosex); }
+QString CalcWidget::parity() const { return d->listText(form::names::Combopar); }
 
-void CalcWidget::setPopulation(const QString& text) { pickEntry(form::names::Combobase, text); }
-void CalcWidget::setHeight(const QString& text) { pickEntry(form::names::Comboht, text); }
-void CalcWidget::setGestationWeeks(const QString& text) { pickEntry(form::names::Combogw, text); }
-void CalcWidget::setGestationDays(const QString& text) { pickEntry(form::names::Combogd, text); }
-void CalcWidget::setBookingWeight(const QString& text) { pickEntry(form::names::Combowt, text); }
-void CalcWidget::setBirthweight(const QString& text) { pickEntry(form::names::Combobwt, text); }
-void CalcWidget::setEthnicGroup(const QString& text) { pickEntry(form::names::Comboeth, text); }
-void CalcWidget::setSex(const QString& text) { pickEntry(form::names::Combosex, text); }
-void CalcWidget::setParity(const QString& text) { pickEntry(form::names::Combopar, text); }
+void CalcWidget::setPopulation(const QString& text) { d->pickEntry(form::names::Combobase, text); }
+void CalcWidget::setMaternalHeight(const QString& text) { d->pickEntry(form::names::Comboht, text); }
+void CalcWidget::setGestationWeeks(const QString& text) { d->pickEntry(form::names::Combogw, text); }
+void CalcWidget::setGestationDays(const QString& text) { d->pickEntry(form::names::Combogd, text); }
+void CalcWidget::setBookingWeight(const QString& text) { d->pickEntry(form::names::Combowt, text); }
+void CalcWidget::setBirthweight(const QString& text) { d->pickEntry(form::names::Combobwt, text); }
+void CalcWidget::setEthnicGroup(const QString& text) { d->pickEntry(form::names::Comboeth, text); }
+void CalcWidget::setSex(const QString& text) { d->pickEntry(form::names::Combosex, text); }
+void CalcWidget::setParity(const QString& text) { d->pickEntry(form::names::Combopar, text); }
 
-void CalcWidget::showCentile()
+void CalcWidgetPrivate::showCentile()
 {
     // The caption is a whole number, or empty while no centile is shown.
-    const QString caption = toQString(calc_->outputLabel().caption()).trimmed();
+    const QString caption = toQString(calc->outputLabel().caption()).trimmed();
     bool isNumber = false;
     double value = caption.toDouble(&isNumber);
     if (!isNumber)
         value = std::numeric_limits<double>::quiet_NaN();
-    const bool same = value == centile_ || (std::isnan(value) && std::isnan(centile_));
-    centile_ = value;
+    const bool same = value == centile || (std::isnan(value) && std::isnan(centile));
+    centile = value;
     if (!same)
-        emit centileChanged(centile_);
+        emit q.centileChanged(centile);
 }
 
 QWidget* CalcWidget::widgetFor(std::string_view controlName) const
 {
-    const auto found = byName_.find(controlName);
-    return found == byName_.end() ? nullptr : found->second;
+    return d->widgetFor(controlName);
 }
 
-QFont CalcWidget::fittedFont() const
+QWidget* CalcWidgetPrivate::widgetFor(std::string_view controlName) const
+{
+    const auto found = byName.find(controlName);
+    return found == byName.end() ? nullptr : found->second;
+}
+
+QFont CalcWidgetPrivate::fittedFont() const
 {
     // The captions that must be read whole: the labels that name a list or
     // the result. Their text never changes.
     std::vector<CaptionBox> boxes;
-    for (const auto& control : calc_->controls()) {
+    for (const auto& control : calc->controls()) {
         const ControlDescription& description = control->description();
         if (description.kind == ControlKind::Label && description.visible && !description.labelFor.empty())
-            boxes.push_back({toQString(description.initialText), pixelRect(description, resolution_).size()});
+            boxes.push_back({toQString(description.initialText), pixelRect(description, resolution).size()});
     }
-    return fontFittingCaptions(font(), boxes);
+    return fontFittingCaptions(q.font(), boxes);
 }
 
-void CalcWidget::buildWidgets()
+void CalcWidgetPrivate::buildWidgets()
 {
     // Frames first: the controls inside one are placed relative to it.
     std::unordered_map<std::string_view, QWidget*> frames;
-    for (const auto& control : calc_->controls()) {
+    for (const auto& control : calc->controls()) {
         const ControlDescription& description = control->description();
         if (description.kind != ControlKind::Frame || !description.visible)
             continue;
         // An etched rectangle on the window background. The form's frame has
         // no caption.
-        auto* frame = new QFrame(this);
+        auto* frame = new QFrame(&q);
         frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
         frame->setFocusPolicy(Qt::NoFocus);
         applyColours(*frame, description, {QPalette::WindowText}, {QPalette::Window});
@@ -213,7 +279,7 @@ void CalcWidget::buildWidgets()
     // The other controls in the order of their tab indexes, so that the focus
     // chain of the lists follows it from the start.
     std::vector<Control*> byTabIndex;
-    for (const auto& control : calc_->controls())
+    for (const auto& control : calc->controls())
         byTabIndex.push_back(control.get());
     std::stable_sort(byTabIndex.begin(), byTabIndex.end(), [](const Control* a, const Control* b) {
         return a->description().tabIndex < b->description().tabIndex;
@@ -222,7 +288,7 @@ void CalcWidget::buildWidgets()
         const ControlDescription& description = control->description();
         if (!description.visible)
             continue;
-        QWidget* parent = this;
+        QWidget* parent = &q;
         if (!description.parent.empty())
             parent = frames.at(description.parent);
 
@@ -236,13 +302,13 @@ void CalcWidget::buildWidgets()
             auto* combo = new DropDownListWidget(parent);
             applyColours(*combo, description, {QPalette::Text, QPalette::ButtonText, QPalette::WindowText},
                          {QPalette::Base, QPalette::Button, QPalette::Window});
-            lists_.emplace(&list, combo);
+            lists.emplace(&list, combo);
             // The control passes its focus on to the first list in the tab order.
-            if (!focusProxy())
-                setFocusProxy(combo);
+            if (!q.focusProxy())
+                q.setFocusProxy(combo);
             // `activated` comes only from the user, once per pick, also of the
             // entry already selected.
-            connect(combo, &QComboBox::activated, this,
+            QObject::connect(combo, &QComboBox::activated, &q,
                     [this, &list, combo](int index) { userPicked(list, combo->itemText(index)); });
             widget = combo;
             break;
@@ -253,7 +319,7 @@ void CalcWidget::buildWidgets()
             text->setTextFormat(Qt::PlainText);
             text->setAlignment(toQtAlignment(description.alignment));
             applyColours(*text, description, {QPalette::WindowText}, {QPalette::Window});
-            labels_.emplace(&label, text);
+            labels.emplace(&label, text);
             widget = text;
             break;
         }
@@ -263,14 +329,14 @@ void CalcWidget::buildWidgets()
             continue;
         }
         widget->setObjectName(toQString(description.name));
-        widget->setGeometry(pixelRect(description, resolution_));
+        widget->setGeometry(pixelRect(description, resolution));
         widget->setAccessibleDescription(toQString(description.role));
-        byName_.emplace(description.name, widget);
+        byName.emplace(description.name, widget);
     }
 
     // A label that names a list is its buddy, and its caption the list's
     // accessible name (what a screen reader says for the list).
-    for (const auto& [label, text] : labels_) {
+    for (const auto& [label, text] : labels) {
         const std::string_view named = label->description().labelFor;
         if (QWidget* target = named.empty() ? nullptr : widgetFor(named)) {
             text->setBuddy(target);
@@ -282,19 +348,19 @@ void CalcWidget::buildWidgets()
     if (QWidget* result = widgetFor(form::names::OutputLabel))
         result->raise();
 
-    for (const auto& [list, combo] : lists_)
+    for (const auto& [list, combo] : lists)
         showList(static_cast<const DropDownList&>(*list));
-    for (const auto& [label, text] : labels_)
+    for (const auto& [label, text] : labels)
         text->setText(toQString(static_cast<const Label&>(*label).caption()));
 }
 
-void CalcWidget::userPicked(DropDownList& list, const QString& entry)
+void CalcWidgetPrivate::userPicked(DropDownList& list, const QString& entry)
 {
     const std::string text = entry.toStdString();
     try {
         // Writing a text the list no longer holds is an error of the same
         // event, so it goes to the error sink too.
-        calc_->dispatch(std::string(list.name()) + " Click", [&] { calc_->selectAsUser(list, text); });
+        calc->dispatch(std::string(list.name()) + " Click", [&] { calc->selectAsUser(list, text); });
     } catch (const std::exception& error) {
         // Nothing but run-time errors should ever leave a handler; an
         // exception must still not unwind through the event loop.
@@ -303,10 +369,10 @@ void CalcWidget::userPicked(DropDownList& list, const QString& entry)
     showList(list);
 }
 
-void CalcWidget::showList(const DropDownList& list)
+void CalcWidgetPrivate::showList(const DropDownList& list)
 {
-    const auto found = lists_.find(&list);
-    if (found == lists_.end())
+    const auto found = lists.find(&list);
+    if (found == lists.end())
         return;
     DropDownListWidget& combo = *found->second;
     const std::vector<std::string>& entries = list.entries();
@@ -326,33 +392,33 @@ void CalcWidget::showList(const DropDownList& list)
     combo.setCurrentIndex(selected ? int(*selected) : -1);
 }
 
-void CalcWidget::entryAppended(const DropDownList& list, std::string_view /*text*/)
+void CalcWidgetPrivate::entryAppended(const DropDownList& list, std::string_view /*text*/)
 {
     showList(list);
 }
 
-void CalcWidget::entriesCleared(const DropDownList& list)
+void CalcWidgetPrivate::entriesCleared(const DropDownList& list)
 {
     showList(list);
 }
 
-void CalcWidget::selectionChanged(const DropDownList& list)
+void CalcWidgetPrivate::selectionChanged(const DropDownList& list)
 {
     showList(list);
     if (list.name() == form::names::Combobase ||
         std::find(form::kInputLists.begin(), form::kInputLists.end(), list.name()) != form::kInputLists.end())
-        emit inputsChanged();
+        emit q.inputsChanged();
 }
 
-void CalcWidget::captionChanged(const Label& label)
+void CalcWidgetPrivate::captionChanged(const Label& label)
 {
-    const auto found = labels_.find(&label);
-    if (found != labels_.end())
+    const auto found = labels.find(&label);
+    if (found != labels.end())
         found->second->setText(toQString(label.caption()));
-    if (&label == &calc_->outputLabel()) {
+    if (&label == &calc->outputLabel()) {
         // updateresult sets the caption at the end of every computation.
         showCentile();
-        emit recomputed();
+        emit q.recomputed();
     }
 }
 

@@ -13,7 +13,13 @@
 // a read-only property, and the text of each input list as a property whose
 // write is a user's pick of that entry (the text, then the list's Click, so
 // the centile is recomputed). Property writes apply in declaration order, the
-// population first, so a .ui file may set a group of that population.
+// population first, so a .ui file may set a group of that population. No
+// property or function takes the name of one of QWidget's: the mother's
+// height is maternalHeight, and height() stays the widget's own.
+//
+// The class is part of libwrenfield-qt's binary interface: its members live
+// in a private object, so the library can change them without breaking the
+// hosts built against it.
 //
 // The controls sit at fixed places: the widget has no layout, so when a host
 // gives it another size nothing moves or resizes. The hidden controls of the
@@ -24,24 +30,24 @@
 #include <QWidget>
 #include <memory>
 #include <string_view>
-#include <unordered_map>
 
-#include "form/calc.h"
 #include "form/controls.h"
-#include "ui/qt/twips.h"
+#include "wrenfield/wrenfield_qt_export.h"
 
-class QLabel;
+namespace wrenfield::form {
+class Calc;
+}
 
 namespace wrenfield::ui {
 
-class DropDownListWidget;
+class CalcWidgetPrivate;
 
-class CalcWidget : public QWidget, private ControlObserver {
+class WRENFIELD_QT_EXPORT CalcWidget : public QWidget {
     Q_OBJECT
     // The whole-number centile shown, NaN while the control shows none.
     Q_PROPERTY(double centile READ centile NOTIFY centileChanged)
     Q_PROPERTY(QString population READ population WRITE setPopulation NOTIFY inputsChanged)
-    Q_PROPERTY(QString height READ height WRITE setHeight NOTIFY inputsChanged)
+    Q_PROPERTY(QString maternalHeight READ maternalHeight WRITE setMaternalHeight NOTIFY inputsChanged)
     Q_PROPERTY(QString gestationWeeks READ gestationWeeks WRITE setGestationWeeks NOTIFY inputsChanged)
     Q_PROPERTY(QString gestationDays READ gestationDays WRITE setGestationDays NOTIFY inputsChanged)
     Q_PROPERTY(QString bookingWeight READ bookingWeight WRITE setBookingWeight NOTIFY inputsChanged)
@@ -62,23 +68,21 @@ public:
     explicit CalcWidget(std::unique_ptr<form::Calc> calc, QWidget* parent = nullptr);
     ~CalcWidget() override;
 
-    form::Calc& calc() noexcept { return *calc_; }
-    const form::Calc& calc() const noexcept { return *calc_; }
+    // The form model the widget shows (<wrenfield/form/calc.h>).
+    form::Calc& calc() noexcept;
+    const form::Calc& calc() const noexcept;
 
     // The widget that shows the control of that name (its objectName is the
     // control's name too); nullptr for a hidden control or an unknown name.
     QWidget* widgetFor(std::string_view controlName) const;
 
-    // The logical resolution the form was laid out at.
-    Resolution resolution() const noexcept { return resolution_; }
-
-    // The designed area of the form at that resolution.
+    // The designed area of the form at the screen's logical resolution.
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
-    double centile() const noexcept { return centile_; }
+    double centile() const noexcept;
     QString population() const;
-    QString height() const;
+    QString maternalHeight() const;
     QString gestationWeeks() const;
     QString gestationDays() const;
     QString bookingWeight() const;
@@ -91,7 +95,7 @@ public slots:
     // Each is a user's pick of that entry; a text the list does not hold is
     // an error of that list's Click and goes where handler errors go.
     void setPopulation(const QString& text);
-    void setHeight(const QString& text);
+    void setMaternalHeight(const QString& text);
     void setGestationWeeks(const QString& text);
     void setGestationDays(const QString& text);
     void setBookingWeight(const QString& text);
@@ -113,31 +117,8 @@ signals:
     void handlerError(int number, const QString& message, const QString& event);
 
 private:
-    // Errors go to `sink` (if any) and to handlerError.
-    void forwardErrors(ErrorSink sink);
-    QString listText(std::string_view listName) const;
-    void pickEntry(std::string_view listName, const QString& entry);
-    void buildWidgets();
-    QFont fittedFont() const;
-    void userPicked(DropDownList& list, const QString& entry);
-    // Makes the on-screen list show exactly the model list's entries and selection.
-    void showList(const DropDownList& list);
-
-    // The model's notifications.
-    void entryAppended(const DropDownList& list, std::string_view text) override;
-    void entriesCleared(const DropDownList& list) override;
-    void selectionChanged(const DropDownList& list) override;
-    void captionChanged(const Label& label) override;
-
-    void showCentile();
-
-    std::unique_ptr<form::Calc> calc_;
-    double centile_;
-    Resolution resolution_;
-    // Which widget shows which control of the model.
-    std::unordered_map<const Control*, DropDownListWidget*> lists_;
-    std::unordered_map<const Control*, QLabel*> labels_;
-    std::unordered_map<std::string_view, QWidget*> byName_;
+    friend class CalcWidgetPrivate;
+    const std::unique_ptr<CalcWidgetPrivate> d;
 };
 
 }  // namespace wrenfield::ui

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <memory>
 
-#include <ui/qt/calc_widget.h>
+#include <wrenfield/ui/qt/calc_widget.h>
 
 #include "qt_check.h"
 
@@ -35,7 +35,7 @@ int main(int argc, char** argv)
 
     expect(plugin->name() == QStringLiteral("wrenfield::ui::CalcWidget"), "class name");
     expect(plugin->group() == QStringLiteral("Wrenfield"), "widget box group");
-    expect(plugin->includeFile() == QStringLiteral("ui/qt/calc_widget.h"), "include file");
+    expect(plugin->includeFile() == QStringLiteral("wrenfield/ui/qt/calc_widget.h"), "include file");
     expect(!plugin->isContainer(), "not a container");
     const QIcon icon = plugin->icon();
     expect(!icon.isNull() && icon.availableSizes().contains(QSize(16, 15)), "the 16 x 15 toolbox icon");

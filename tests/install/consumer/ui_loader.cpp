@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <memory>
 
-#include <ui/qt/calc_widget.h>
+#include <wrenfield/ui/qt/calc_widget.h>
 
 #include "qt_check.h"
 

@@ -3,7 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include <wrenfield.h>
+#include <wrenfield/wrenfield.h>
 
 #include "worked_values.h"
 

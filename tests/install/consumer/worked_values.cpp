@@ -2,8 +2,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include <engine/centile_model.h>
-#include <engine/coefficient_set.h>
+#include <wrenfield/engine/centile_model.h>
+#include <wrenfield/engine/coefficient_set.h>
 
 extern "C" {
 #include "worked_values.h"
