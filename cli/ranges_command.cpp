@@ -20,9 +20,10 @@ void printRanges()
         "wf_options.strict in C make a flag an error). A birthweight, gestation, booking weight or height of 0 "
         "or below, and any value that is not a finite number, is refused, never computed.\n";
     for (const reading::PlausibleRange& range : reading::plausibleRanges()) {
-        const std::string codes = range.lowCode == range.highCode
-                                      ? "flag " + std::string(range.lowCode)
-                                      : "flags " + std::string(range.lowCode) + ", " + std::string(range.highCode);
+        const reading::FlagCodes flags = reading::flagCodes(range);
+        const std::string codes = flags.low == flags.high
+                                      ? "flag " + std::string(flags.low)
+                                      : "flags " + std::string(flags.low) + ", " + std::string(flags.high);
         text += "\n" + std::string(range.field) + ": " + shortestText(range.low) + " to " + shortestText(range.high) +
                 " " + std::string(range.unit) + (range.whole ? ", whole numbers" : "") + " (" + codes + ")\n";
         text += "  below: " + std::string(range.lowHint) + "; above: " + std::string(range.highHint) + "\n";

@@ -13,11 +13,12 @@
 
 namespace wrenfield::reading {
 
+// Each value keeps its number from one version to the next (hosts built
+// against an earlier one hold the numbers): a new field is added at the end.
 enum class ResultField : std::uint8_t {
     Population,
     Centile,
     Rounded,
-    CentileText,
     Band,
     BandLabel,
     BandWords,
@@ -32,12 +33,22 @@ enum class ResultField : std::uint8_t {
     CoefficientSetVersion,
     Error,
     Field,
+    CentileText,
 };
 
+// The name of each field, by its number.
 inline constexpr std::array<std::string_view, 18> kResultFieldNames = {
-    "population", "centile",    "rounded", "centileText",    "band",   "bandLabel",
-    "bandWords",  "termWeight", "weeks",   "proportion",     "expectedWeight", "spread",
-    "z",          "flags",      "inputs",  "coefficientSetVersion", "error",   "field"};
+    "population", "centile",    "rounded", "band",       "bandLabel",      "bandWords",
+    "termWeight", "weeks",      "proportion", "expectedWeight", "spread",  "z",
+    "flags",      "inputs",     "coefficientSetVersion", "error", "field", "centileText"};
+
+// The fields of a computed birth's record, in the order it gives them; a
+// birth not computed gives error and field instead.
+inline constexpr std::array<ResultField, 16> kRecordFields = {
+    ResultField::Population, ResultField::Centile,    ResultField::Rounded,    ResultField::CentileText,
+    ResultField::Band,       ResultField::BandLabel,  ResultField::BandWords,  ResultField::TermWeight,
+    ResultField::Weeks,      ResultField::Proportion, ResultField::ExpectedWeight, ResultField::Spread,
+    ResultField::Z,          ResultField::Flags,      ResultField::Inputs,     ResultField::CoefficientSetVersion};
 
 // The inputs as used, in the result's "inputs".
 inline constexpr std::array<std::string_view, 11> kInputEchoNames = {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <stdexcept>
 
 #include "platform/numeric_text.h"
@@ -19,27 +20,25 @@ namespace {
 // The table. `custcent ranges` prints it, and the README shows that output
 // (its examples are run and compared by a test).
 constexpr PlausibleRange kRanges[] = {
-    {"bwt", "g", 200, 7000, false, "200 g", "7000 g", "kilograms or pounds?", "typing mistake?", "bwt_low", "bwt_high",
+    {"bwt", "g", 200, 7000, false, "200 g", "7000 g", "kilograms or pounds?", "typing mistake?",
      "the calculator's own list runs from 400 g to \"Over 5000\"; the range is wider on both sides (the "
      "lightest babies born alive weigh about 250 g, and 7 kg is beyond recorded births), so what falls outside "
      "is a unit or typing mistake: 3.4 is kilograms, 7.5 pounds"},
-    {"gest", "days", 154, 315, false, "22 weeks", "45 weeks", "weeks typed as days?", "typing mistake?", "gest_low",
-     "gest_high",
+    {"gest", "days", 154, 315, false, "22 weeks", "45 weeks", "weeks typed as days?", "typing mistake?",
      "22 completed weeks (154 days), where perinatal statistics begin, to 45 weeks (315 days); the calculator's "
      "own lists run from 20 to 44 weeks 6 days; 40 is a gestation in weeks, not days, and beyond 45 weeks the "
      "gestation proportion peaks near 50 weeks and turns negative at about 63 weeks"},
-    {"wt", "kg", 30, 250, false, "30 kg", "250 kg", "stones or a typing mistake?", "pounds?", "wt_low", "wt_high",
+    {"wt", "kg", 30, 250, false, "30 kg", "250 kg", "stones or a typing mistake?", "pounds?",
      "the calculator's own list runs from 30 to 150 kg; the range allows for heavier mothers; below 30 kg is no "
      "adult's weight (10 is stones), above 250 kg a weight in pounds"},
-    {"ht", "cm", 100, 220, false, "100 cm", "220 cm", "metres?", "millimetres?", "ht_low", "ht_high",
+    {"ht", "cm", 100, 220, false, "100 cm", "220 cm", "metres?", "millimetres?",
      "the calculator's own list runs from 140 to 200 cm; the range allows for very short and very tall "
      "mothers; 1.63 is metres, 64 inches, 1630 millimetres"},
-    {"sex", "code", 0, 2, true, "0", "2", "female term used", "female term used", "sex_code", "sex_code",
+    {"sex", "code", 0, 2, true, "0", "2", "female term used", "female term used",
      "the codes the calculator takes: 1 male, 0 or 2 female; any other value gets the female term"},
-    {"par", "births", 0, 20, true, "0", "20", "\"4 or more\" term used", "typing mistake?", "par_code", "par_high",
+    {"par", "births", 0, 20, true, "0", "20", "\"4 or more\" term used", "typing mistake?",
      "a count of previous births: 0, 1, 2, 3, and 4 or more share one term; more than 20 is not credible"},
-    {"bmi", "kg/m², booking weight / height²", 12, 50, false, "12", "50", "typing mistake?", "pounds?", "bmi_low",
-     "bmi_high",
+    {"bmi", "kg/m², booking weight / height²", 12, 50, false, "12", "50", "typing mistake?", "pounds?",
      "a weight and a height each within its own range can still be a mistake together: a weight in pounds read "
      "as kilograms passes 30 to 250 kg but multiplies the body mass index by 2.2 (140 lb at 163 cm reads as "
      "52.7); nearly every mother's index at booking lies between 12 (starvation) and 50 (the rarest, most "
@@ -47,7 +46,7 @@ constexpr PlausibleRange kRanges[] = {
      "only where the weight and the height lie within their own ranges: a weight in stones or a height in "
      "metres or millimetres gets their own flags (stones?, metres?, millimetres?)"},
     {"centile", "percent", 0, 100, false, "0", "100", "far below the expected weight: check the inputs",
-     "far above the expected weight: check the inputs", "centile_below_0", "centile_above_100",
+     "far above the expected weight: check the inputs",
      "the 1001-slice sum of the normal density gives a few millionths below 0 or above 100 for a baby far in a "
      "tail; the calculator shows 0 or 100, the flag says the inputs deserve a second look"},
 };
@@ -55,6 +54,14 @@ constexpr PlausibleRange kRanges[] = {
 static_assert(kRanges[0].field == "bwt" && kRanges[1].field == "gest" && kRanges[2].field == "wt" &&
               kRanges[3].field == "ht" && kRanges[4].field == "sex" && kRanges[5].field == "par" &&
               kRanges[6].field == "bmi" && kRanges[7].field == "centile");
+
+// The codes of the flags of each row of kRanges, in the same order.
+constexpr FlagCodes kCodes[] = {
+    {"bwt_low", "bwt_high"}, {"gest_low", "gest_high"},     {"wt_low", "wt_high"},
+    {"ht_low", "ht_high"},   {"sex_code", "sex_code"},      {"par_code", "par_high"},
+    {"bmi_low", "bmi_high"}, {"centile_below_0", "centile_above_100"},
+};
+static_assert(std::size(kCodes) == std::size(kRanges));
 
 constexpr const PlausibleRange& kWeight = kRanges[2];
 constexpr const PlausibleRange& kHeight = kRanges[3];
@@ -86,15 +93,13 @@ void addBodyMassIndexFlag(double wt, double ht, std::vector<Flag>& flags)
     const double bmi = bodyMassIndex(wt, ht);
     const PlausibleRange& range = kBodyMassIndex;
     if (bmi > range.high)
-        flags.push_back({range.highCode,
+        flags.push_back({flagCodes(range).high,
                          "BMI " + oneDecimal(bmi) + " from wt and ht, above " + std::string(range.highText) + " — " +
-                             std::string(range.highHint),
-                         "wt"});
+                             std::string(range.highHint)});
     else if (bmi < range.low)
-        flags.push_back({range.lowCode,
+        flags.push_back({flagCodes(range).low,
                          "BMI " + oneDecimal(bmi) + " from wt and ht, below " + std::string(range.lowText) + " — " +
-                             std::string(range.lowHint),
-                         "wt"});
+                             std::string(range.lowHint)});
 }
 
 // The term an ethnic code of no group gets, in the population's own words.
@@ -130,6 +135,15 @@ const PlausibleRange& plausibleRange(std::string_view field)
     throw std::invalid_argument("no plausible range for " + std::string(field));
 }
 
+FlagCodes flagCodes(const PlausibleRange& range)
+{
+    // By the row's field, so that a copy of a row finds its codes too.
+    for (std::size_t row = 0; row < std::size(kRanges); ++row)
+        if (kRanges[row].field == range.field)
+            return kCodes[row];
+    return {};
+}
+
 double bodyMassIndex(double wt, double ht) noexcept
 {
     const double metres = ht / 100;
@@ -151,15 +165,15 @@ void addInputFlags(Population population, const CentileInputs& inputs, std::vect
         const PlausibleRange& range = kRanges[row];
         const double value = measurements[row];
         if (value < range.low)
-            flags.push_back({range.lowCode, std::string(range.field) + " below " + std::string(range.lowText) +
+            flags.push_back({flagCodes(range).low, std::string(range.field) + " below " + std::string(range.lowText) +
                                                  " — " + std::string(range.lowHint)});
         else if (value > range.high)
-            flags.push_back({range.highCode, std::string(range.field) + " above " + std::string(range.highText) +
+            flags.push_back({flagCodes(range).high, std::string(range.field) + " above " + std::string(range.highText) +
                                                  " — " + std::string(range.highHint)});
     }
 
     if (std::isfinite(inputs.sex) && inputs.sex != 0 && inputs.sex != 1 && inputs.sex != 2)
-        flags.push_back({kRanges[4].lowCode, "sex " + numberText(inputs.sex) + ": female term used"});
+        flags.push_back({kCodes[4].low, "sex " + numberText(inputs.sex) + ": female term used"});
 
     const CoefficientSet& set = engine::coefficients(population);
     if (std::isfinite(inputs.eth)) {
@@ -179,9 +193,9 @@ void addInputFlags(Population population, const CentileInputs& inputs, std::vect
     if (std::isfinite(inputs.par)) {
         const PlausibleRange& range = kParity;
         if (inputs.par < range.low || inputs.par != std::floor(inputs.par))
-            flags.push_back({range.lowCode, "par " + numberText(inputs.par) + ": " + std::string(range.lowHint)});
+            flags.push_back({flagCodes(range).low, "par " + numberText(inputs.par) + ": " + std::string(range.lowHint)});
         else if (inputs.par > range.high)
-            flags.push_back({range.highCode, "par above " + std::string(range.highText) + " — " +
+            flags.push_back({flagCodes(range).high, "par above " + std::string(range.highText) + " — " +
                                                  std::string(range.highHint)});
     }
 
@@ -192,22 +206,22 @@ void addCentileFlags(double centile, std::vector<Flag>& flags)
 {
     const PlausibleRange& range = kCentile;
     if (centile < range.low)
-        flags.push_back({range.lowCode, "centile below " + std::string(range.lowText) + " — " +
+        flags.push_back({flagCodes(range).low, "centile below " + std::string(range.lowText) + " — " +
                                             std::string(range.lowHint)});
     else if (centile > range.high)
-        flags.push_back({range.highCode, "centile above " + std::string(range.highText) + " — " +
+        flags.push_back({flagCodes(range).high, "centile above " + std::string(range.highText) + " — " +
                                              std::string(range.highHint)});
 }
 
 std::string_view flagField(const Flag& flag)
 {
-    if (!flag.field.empty())
-        return flag.field;
+    if (flag.code.starts_with("bmi_"))
+        return "wt";
     const std::string_view field = flag.code.substr(0, flag.code.find('_'));
-    for (const PlausibleRange& range : kRanges)
-        if (range.field == field && field != "bmi" && field != "centile")
-            return field;
-    return field == "eth" ? field : std::string_view();
+    for (std::string_view input : {"bwt", "gest", "wt", "ht", "sex", "eth", "par"})
+        if (field == input)
+            return input;
+    return {};
 }
 
 std::string flagTexts(std::span<const Flag> flags, std::string_view separator)

@@ -31,8 +31,6 @@ struct PlausibleRange {
     std::string_view highText;
     std::string_view lowHint;   // the likely mistake behind a value below ("weeks typed as days?")
     std::string_view highHint;
-    std::string_view lowCode;   // the flag of a value below ("gest_low")
-    std::string_view highCode;
     std::string_view source;    // where the range comes from
 };
 
@@ -40,9 +38,17 @@ struct PlausibleRange {
 // wt and ht) and the centile, in that order. Ethnic-group codes are credible
 // when the population's list names them (its coefficient set); there is no
 // range for them, and their flag's source is kEthnicCodeSource.
-
 std::span<const PlausibleRange> plausibleRanges();
 const PlausibleRange& plausibleRange(std::string_view field);
+
+// The codes of the flags of a value below a row's range and above it
+// ("gest_low", "gest_high"); one code for both where a value either side
+// takes the same term ("sex_code").
+struct FlagCodes {
+    std::string_view low;
+    std::string_view high;
+};
+FlagCodes flagCodes(const PlausibleRange& range);
 
 inline constexpr std::string_view kEthnicCodeFlag = "eth_unknown";
 inline constexpr std::string_view kEthnicCodeSource =
@@ -55,14 +61,10 @@ double bodyMassIndex(double wt, double ht) noexcept;
 
 // One finding about a birth. `code` is a stable identifier for programs
 // ("gest_low", "eth_unknown", "centile_above_100"), `text` says it for people:
-// "gest below 22 weeks — weeks typed as days?". `field` is the input it
-// speaks of, where the code does not begin with it (the body mass index's
-// flags: "wt", the value a pound or a typing mistake most often puts out of
-// line with the height).
+// "gest below 22 weeks — weeks typed as days?".
 struct Flag {
     std::string_view code;
     std::string text;
-    std::string_view field = {};
 
     bool operator==(const Flag&) const = default;
 };
@@ -81,7 +83,9 @@ void addCentileFlags(double centile, std::vector<Flag>& flags);
 // "gest_low, eth_unknown" for summaries; "; "-joined texts for an error column.
 std::string flagTexts(std::span<const Flag> flags, std::string_view separator = "; ");
 
-// The input a flag speaks of ("gest" for gest_low, "wt" for bmi_high), or
+// The input a flag speaks of: the one its code begins with ("gest" for
+// gest_low), "wt" for the body mass index's flags (a weight in pounds or
+// mistyped is what most often puts it out of line with the height), or
 // nothing for the centile's own flags.
 std::string_view flagField(const Flag& flag);
 

@@ -127,12 +127,14 @@ void bindVocabulary(py::module_& module)
         "result_fields",
         [] {
             py::list names;
-            for (std::string_view name : reading::kResultFieldNames)
-                names.append(std::string(name));
+            for (reading::ResultField field : reading::kRecordFields)
+                names.append(std::string(reading::fieldName(field)));
+            for (reading::ResultField field : {reading::ResultField::Error, reading::ResultField::Field})
+                names.append(std::string(reading::fieldName(field)));
             return names;
         },
-        "The names of the result's fields, as JSON writes them (camelCase); the package's keys and columns are "
-        "the same names in snake_case.");
+        "The names of the result's fields, as JSON writes them (camelCase), in the record's order, then error and "
+        "field; the package's keys and columns are the same names in snake_case.");
     module.def(
         "column_fields",
         [] {
