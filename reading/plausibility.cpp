@@ -55,13 +55,24 @@ static_assert(kRanges[0].field == "bwt" && kRanges[1].field == "gest" && kRanges
               kRanges[3].field == "ht" && kRanges[4].field == "sex" && kRanges[5].field == "par" &&
               kRanges[6].field == "bmi" && kRanges[7].field == "centile");
 
-// The codes of the flags of each row of kRanges, in the same order.
-constexpr FlagCodes kCodes[] = {
-    {"bwt_low", "bwt_high"}, {"gest_low", "gest_high"},     {"wt_low", "wt_high"},
-    {"ht_low", "ht_high"},   {"sex_code", "sex_code"},      {"par_code", "par_high"},
-    {"bmi_low", "bmi_high"}, {"centile_below_0", "centile_above_100"},
+// Every flag's code, written once, in the order flags are given: the
+// measurements' first, low then high, in the order of kRanges.
+constexpr std::string_view kFlagCodes[] = {
+    "bwt_low",  "bwt_high",    "gest_low", "gest_high", "wt_low",  "wt_high",  "ht_low",          "ht_high",
+    "sex_code", "eth_unknown", "par_code", "par_high",  "bmi_low", "bmi_high", "centile_below_0", "centile_above_100",
 };
-static_assert(std::size(kCodes) == std::size(kRanges));
+enum FlagCode : std::size_t {
+    kSexCode = 8, kEthUnknown, kParCode, kParHigh, kBmiLow, kBmiHigh, kCentileBelow0, kCentileAbove100
+};
+static_assert(kFlagCodes[6] == "ht_low" && kFlagCodes[kSexCode] == "sex_code" &&
+              kFlagCodes[kEthUnknown] == kEthnicCodeFlag && kFlagCodes[kBmiLow] == "bmi_low" &&
+              kFlagCodes[kCentileAbove100] == "centile_above_100" && std::size(kFlagCodes) == kCentileAbove100 + 1);
+
+// The codes of the flags of each row of kRanges, below and above, as
+// places in kFlagCodes.
+constexpr std::size_t kRowCodes[][2] = {{0, 1}, {2, 3}, {4, 5}, {6, 7}, {kSexCode, kSexCode},
+                                        {kParCode, kParHigh}, {kBmiLow, kBmiHigh}, {kCentileBelow0, kCentileAbove100}};
+static_assert(std::size(kRowCodes) == std::size(kRanges));
 
 constexpr const PlausibleRange& kWeight = kRanges[2];
 constexpr const PlausibleRange& kHeight = kRanges[3];
@@ -122,6 +133,11 @@ std::string_view article(std::string_view name)
 
 }  // namespace
 
+std::span<const std::string_view> flagCodes()
+{
+    return kFlagCodes;
+}
+
 std::span<const PlausibleRange> plausibleRanges()
 {
     return kRanges;
@@ -140,7 +156,7 @@ FlagCodes flagCodes(const PlausibleRange& range)
     // By the row's field, so that a copy of a row finds its codes too.
     for (std::size_t row = 0; row < std::size(kRanges); ++row)
         if (kRanges[row].field == range.field)
-            return kCodes[row];
+            return {kFlagCodes[kRowCodes[row][0]], kFlagCodes[kRowCodes[row][1]]};
     return {};
 }
 
@@ -173,7 +189,7 @@ void addInputFlags(Population population, const CentileInputs& inputs, std::vect
     }
 
     if (std::isfinite(inputs.sex) && inputs.sex != 0 && inputs.sex != 1 && inputs.sex != 2)
-        flags.push_back({kCodes[4].low, "sex " + numberText(inputs.sex) + ": female term used"});
+        flags.push_back({kFlagCodes[kSexCode], "sex " + numberText(inputs.sex) + ": female term used"});
 
     const CoefficientSet& set = engine::coefficients(population);
     if (std::isfinite(inputs.eth)) {
@@ -185,7 +201,7 @@ void addInputFlags(Population population, const CentileInputs& inputs, std::vect
         const bool named = inRange && code == inputs.eth && static_cast<std::size_t>(code) <= set.ethnicGroups.size() &&
                            set.ethnicGroups[static_cast<std::size_t>(code - 1)].code == code;
         if (!named)
-            flags.push_back({kEthnicCodeFlag, "eth " + numberText(inputs.eth) + " not " +
+            flags.push_back({kFlagCodes[kEthUnknown], "eth " + numberText(inputs.eth) + " not " +
                                                 std::string(article(set.name)) + " " + std::string(set.name) +
                                                 " group: " + otherTermName(set) + " term used"});
     }

@@ -69,6 +69,9 @@ struct Flag {
     bool operator==(const Flag&) const = default;
 };
 
+// Every code a flag can have, in the order flags are given.
+std::span<const std::string_view> flagCodes();
+
 // The flags of the inputs, in the order bwt, gest, wt, ht, sex, eth, par,
 // then the body mass index of wt and ht (where each lies within its range).
 // Values that are not finite get no flag: the rules of admission refuse them.
