@@ -449,7 +449,7 @@ class Doors:
                 return from_error_text(row["error"])
             out = {"kind": "computed", "centile": float.fromhex(row["centile"])}
             for name, value in row.items():
-                if name in ("rounded", "band", "band_label", "band_words", "flags"):
+                if name in ("rounded", "centile_text", "band", "band_label", "band_words", "flags"):
                     out[name] = value
                 elif name != "centile":
                     out[name] = float.fromhex(value)
