@@ -12,6 +12,7 @@
 #include <exception>
 #include <limits>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -69,6 +70,8 @@ constexpr FlagBit kFlagBits[] = {
     {"par_high", WF_FLAG_PAR_HIGH},
     {"centile_below_0", WF_FLAG_CENTILE_BELOW_0},
     {"centile_above_100", WF_FLAG_CENTILE_ABOVE_100},
+    {"bmi_low", WF_FLAG_BMI_LOW},
+    {"bmi_high", WF_FLAG_BMI_HIGH},
 };
 
 unsigned flagBit(std::string_view name)
@@ -315,6 +318,29 @@ const char* wf_ethnic_group(const char* population, size_t index, int* code)
     if (code)
         *code = groups[index].code;
     return groups[index].name.data();
+}
+
+int wf_centile_text(const wf_options* options, const wf_result* result, char* text, size_t size)
+{
+    if (!text || size == 0)
+        return WF_ERROR_NULL_POINTER;
+    text[0] = '\0';
+    if (!result)
+        return WF_ERROR_NULL_POINTER;
+    if (result->error != WF_OK)
+        return result->error;
+    try {
+        wrenfield::reading::ReadingOptions reading;
+        if (readOptions(options, reading))
+            return WF_ERROR_INVALID_OPTION;
+        const std::string shown = wrenfield::reading::centileText(result->centile, reading.thresholds);
+        if (shown.size() >= size)
+            return WF_ERROR_INVALID_OPTION;
+        std::memcpy(text, shown.c_str(), shown.size() + 1);
+        return WF_OK;
+    } catch (const std::exception&) {
+        return WF_ERROR_INVALID_OPERATION;
+    }
 }
 
 const char* wf_band_name(int band)

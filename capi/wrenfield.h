@@ -93,6 +93,8 @@ enum {
     WF_FLAG_PAR_HIGH = 1u << 11,          /* parity above 20 */
     WF_FLAG_CENTILE_BELOW_0 = 1u << 12,   /* far below the expected weight */
     WF_FLAG_CENTILE_ABOVE_100 = 1u << 13, /* far above the expected weight */
+    WF_FLAG_BMI_LOW = 1u << 14,           /* weight / height² below 12 kg/m²: stones? */
+    WF_FLAG_BMI_HIGH = 1u << 15,          /* weight / height² above 50 kg/m²: pounds? */
     WF_FLAG_OTHER = 1u << 30              /* a finding this header does not name yet */
 };
 
@@ -180,6 +182,19 @@ WRENFIELD_API const char* wf_population_alias(size_t index);
  * pass) in *code when code is not NULL; NULL beyond the last group or for an
  * unknown population. The texts are static. */
 WRENFIELD_API const char* wf_ethnic_group(const char* population, size_t index, int* code);
+
+/* The centile of a computed result as custcent, the page and the charts show
+ * it beside its band: the whole number, halves up ("38"), or, where that
+ * number would read as another band than the centile's (9.911 is SGA, below
+ * the 10th, and rounds to 10), one decimal on the band's side ("9.9").
+ * `options` are those the result was computed with (NULL: the defaults), for
+ * the band thresholds. Writes the text, ended, into `text` (16 bytes suffice
+ * for every centile the library computes) and returns WF_OK. Otherwise writes
+ * "" (when it can) and returns the result's own error for a result without a
+ * centile, WF_ERROR_NULL_POINTER for a NULL pointer or a size of 0, and
+ * WF_ERROR_INVALID_OPTION for options that cannot be used or a text longer
+ * than `size` allows. */
+WRENFIELD_API int wf_centile_text(const wf_options* options, const wf_result* result, char* text, size_t size);
 
 /* "SGA", "AGA" or "LGA" for a WF_BAND_ value (the finer bands give their
  * outer band's name); "" for WF_BAND_NONE or an unknown value. */

@@ -358,22 +358,23 @@ void addBatchCommand(CLI::App& app, SummaryPictureWriter writer)
         ->type_name("N")
         ->check(CLI::Range(1, 256));
     batch->add_flag("--quiet,-q", options->quiet, "No progress line on the terminal during long runs.");
-    batch->add_option("--add", options->add,
-                      "Columns to add between centile and error, in the order named: " + addableColumns() +
-                          " (band: SGA, AGA or LGA; band_label: SGA <3rd, LGA >97th...; rounded: as the calculator "
-                          "shows it; the model's values around the centile; flags: the plausibility flags in "
-                          "words). E.g. --add band,rounded,flags. The name expected is expected_weight.")
-        ->type_name("COLUMNS")
-        ->expected(1);
-    batch->add_option("--map", options->maps,
-                      "Read an input from a column of another name: --map bwt=birthweight_g (repeatable).")
-        ->type_name("FIELD=COLUMN")
-        ->expected(1);
-    batch->add_option("--na", options->na,
-                      "Texts that mean a missing value, separated by commas (default NA,NaN,.; an empty field is "
-                      "always missing; any case).")
+    repeatable(batch->add_option(
+                   "--add", options->add,
+                   "Columns to add between centile and error, in the order named: " + addableColumns() +
+                       " (band: SGA, AGA or LGA; band_label: SGA <3rd, LGA >97th...; rounded: as the calculator "
+                       "shows it; centile_text: as shown beside the band, with one decimal where the whole number "
+                       "would contradict it; the model's values around the centile; flags: the plausibility flags "
+                       "in words). E.g. --add band,rounded,flags (repeatable: --add band --add flags). The name "
+                       "expected is expected_weight."))
+        ->type_name("COLUMNS");
+    repeatable(batch->add_option("--map", options->maps,
+                                 "Read an input from a column of another name: --map bwt=birthweight_g "
+                                 "(repeatable: --map bwt=birthweight_g --map gest=gestation_days)."))
+        ->type_name("FIELD=COLUMN");
+    repeatable(batch->add_option("--na", options->na,
+                                 "Texts that mean a missing value, separated by commas (default NA,NaN,.; an empty "
+                                 "field is always missing; any case; repeatable: --na NA --na -99)."))
         ->type_name("MARKERS")
-        ->expected(1)
         ->each([options](const std::string&) { options->naGiven = true; });
     batch->add_option("--delimiter", options->delimiter,
                       "Field delimiter: comma, semicolon, tab, or auto (the default: whichever of the three the "

@@ -17,7 +17,8 @@ struct CalcOptions {
     bool json = false;
 };
 
-// The population, the inputs as used, "Customised centile = 38", the
+// The population, the inputs as used, "Customised centile = 38" (with one
+// decimal where the whole number would contradict the band: "9.9"), the
 // unrounded value, the band in words, the expected weight and the flags, one
 // to a line.
 std::string resultText(const reading::BirthResult& result)
@@ -33,7 +34,7 @@ std::string resultText(const reading::BirthResult& result)
     text += "Sex: " + sexText(in.sex) + "\n";
     text += "Ethnic group: " + ethnicGroupText(set, in.eth) + "\n";
     text += "Parity: " + parityText(in.par) + "\n";
-    text += "Customised centile = " + roundedCentileText(result.centile()) + "\n";
+    text += "Customised centile = " + centileText(result.centile(), result.thresholds) + "\n";
     text += "Unrounded centile: " + shortestText(result.centile()) + "\n";
     text += "Band: " + bandWords(result.band, result.thresholds) + "\n";
     text += "Expected weight: " + measurementText(result.detail.expected) + " g at " +
@@ -60,12 +61,14 @@ void addCalcCommand(CLI::App& app)
     auto options = std::make_shared<CalcOptions>();
     CLI::App* calc = app.add_subcommand(
         "calc", "Compute the customised centile of one baby. Prints the centile rounded to a whole number "
-                "(halves up, as the calculator shows it) and unrounded.");
+                "(halves up, as the calculator shows it; with one decimal, on the band's side, where the whole "
+                "number would contradict the band: 9.911 is \"9.9\", below the 10th) and unrounded.");
     addBirthOptions(*calc, options->birth,
                     "Treat a flagged input (a value outside the plausible range, a code of no group) as an error: "
                     "exit status 1 and no result.");
     calc->add_flag("--json", options->json,
-                   "Print one JSON object: population, centile (unrounded), rounded, band (SGA, AGA, LGA), "
+                   "Print one JSON object: population, centile (unrounded), rounded, centileText (as shown beside "
+                   "the band: 56, 9.9), band (SGA, AGA, LGA), "
                    "bandLabel (SGA <3rd...), bandWords, termWeight (g, after the 1500..4500 clamp), weeks, "
                    "proportion, expectedWeight (g), spread (g), z, flags ([{code, text}]), inputs (as used) and "
                    "coefficientSetVersion: the record the HTTP service answers with.");

@@ -15,6 +15,14 @@ struct CommandExit {
     int status;
 };
 
+// An option that may be given several times, one value each time, every one
+// kept in order: never more than one word after it, so that it cannot take a
+// file name that follows it ("--add band births.csv").
+inline CLI::Option* repeatable(CLI::Option* option)
+{
+    return option->expected(1)->allow_extra_args(false)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
+
 void addCalcCommand(CLI::App& app);
 // Draws the cohort summary into a PNG, SVG or PDF file (by the extension of
 // `path`); returns an empty text on success, else what went wrong.

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <charconv>
 #include <utility>
 
+#include "engine/checked_arithmetic.h"
 #include "platform/numeric_text.h"
 
 namespace wrenfield::reading {
@@ -95,6 +97,25 @@ ThresholdChoice thresholdsFor(double sga, double lga)
     return {BandThresholds{std::min(3.0, sga), sga, lga, std::max(97.0, lga)}, {}, {}};
 }
 
+std::string centileText(double centile, const BandThresholds& t)
+{
+    if (!std::isfinite(centile))
+        return shortestText(centile);
+    const Band band = bandOf(centile, t);
+    const double whole = engine::checked::roundHalfUp(centile);
+    if (bandOf(whole, t) == band)
+        return wholeNumberText(whole == 0 ? 0.0 : whole);
+    // Rounding crossed a threshold: the nearest tenth, or where that crosses
+    // it too, the next tenth back toward the centile, on its side.
+    double tenths = std::floor(centile * 10 + 0.5);
+    if (bandOf(tenths / 10, t) != band)
+        tenths += tenths / 10 > centile ? -1 : 1;
+    char text[32];
+    const double shown = tenths == 0 ? 0.0 : tenths / 10;
+    const char* end = std::to_chars(text, text + sizeof text, shown, std::chars_format::fixed, 1).ptr;
+    return std::string(text, static_cast<std::size_t>(end - text));
+}
+
 bool nearDecisionPoint(double centile, const BandThresholds& t)
 {
     // Every birth of a batch comes through here: no loop, no call.
@@ -105,7 +126,10 @@ bool nearDecisionPoint(double centile, const BandThresholds& t)
     const bool nearEnd = std::fabs(centile) <= d || std::fabs(centile - 100) <= d;
     // The rounded centile (halves up) changes at every whole number and a half.
     const bool nearHalf = std::fabs(centile - std::floor(centile) - 0.5) <= d;
-    return nearThreshold || nearEnd || nearHalf;
+    // The one decimal of centileText changes at every tenth.
+    const double tenths = centile * 10;
+    const bool nearTenth = std::fabs(tenths - std::floor(tenths + 0.5)) <= 10 * d;
+    return nearThreshold || nearEnd || nearHalf || nearTenth;
 }
 
 }  // namespace wrenfield::reading

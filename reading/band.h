@@ -60,6 +60,16 @@ struct ThresholdChoice {
 };
 ThresholdChoice thresholdsFor(double sga, double lga);
 
+// The centile as every front end of ours shows it beside its band (the
+// page, calc's text, the chart's label, the window's band line, the result's
+// centileText): the whole number, halves up, as the calculator shows it,
+// unless that number would read as another band than the centile's own
+// (9.911 is SGA, "below the 10th centile", and rounds to 10); then one
+// decimal: the nearest tenth on the centile's side of the threshold, "9.9"
+// for 9.911 and for 9.96, "90.1" for 90.04 (LGA, above the 90th), never
+// "10.0" or "90.0". The calculator's own caption keeps its whole number.
+std::string centileText(double centile, const BandThresholds& thresholds = {});
+
 // Within this distance of a decision point, a centile from the batch kernel
 // (which may differ from the one-record method in its last bits) is
 // recomputed by the one-record method before anything is decided from it.
@@ -67,7 +77,8 @@ inline constexpr double kBandRecomputeDistance = 1e-9;
 
 // Whether `centile` lies within kBandRecomputeDistance of a point where
 // something is decided from it: a band threshold, the 0 and 100 that the
-// centile flags compare with, or a half where the rounded centile changes.
+// centile flags compare with, a half where the rounded centile changes, or a
+// tenth where the one decimal of centileText changes.
 bool nearDecisionPoint(double centile, const BandThresholds& thresholds = {});
 
 }  // namespace wrenfield::reading

@@ -11,17 +11,6 @@ namespace {
 using engine::BatchRecord;
 using engine::CentileDetail;
 
-// The input a flag speaks of ("gest" for gest_low), or nothing for the
-// centile's own flags.
-std::string flagField(std::string_view code)
-{
-    std::string_view field = code.substr(0, code.find('_'));
-    for (std::string_view name : kInputColumns)
-        if (name == field)
-            return std::string(field);
-    return {};
-}
-
 void classify(const BatchRecord& record, const CentileDetail& detail, const ReadingOptions& options,
               BirthResult& result)
 {
@@ -40,7 +29,7 @@ void classify(const BatchRecord& record, const CentileDetail& detail, const Read
     if (options.strict && !result.flags.empty()) {
         result.outcome = Outcome::Flagged;
         result.error = "flagged: " + flagTexts(result.flags);
-        result.field = flagField(result.flags.front().code);
+        result.field = std::string(flagField(result.flags.front()));
     }
 }
 

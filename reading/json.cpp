@@ -369,6 +369,7 @@ void appendResultJson(std::string& out, const BirthResult& r)
     member(json, ResultField::Population, engine::coefficients(r.population).name);
     member(json, ResultField::Centile, d.centile);
     member(json, ResultField::Rounded, roundedCentile(d.centile));
+    member(json, ResultField::CentileText, centileText(d.centile, r.thresholds));
     member(json, ResultField::Band, bandCode(r.band));
     RepeatedTexts& texts = repeatedTexts();
     member(json, ResultField::BandLabel, texts.bandLabel(r.band, r.thresholds));

@@ -6,7 +6,8 @@
 // A computed birth gives its whole record, the fields named as fields.h names
 // them, in this order: population, centile (unrounded, the shortest text that
 // reads back to the same double, as every number that is not whole),
-// rounded, band ("SGA", "AGA", "LGA"), bandLabel ("SGA <3rd"), bandWords,
+// rounded, centileText (the centile as shown beside its band: "56", "9.9"),
+// band ("SGA", "AGA", "LGA"), bandLabel ("SGA <3rd"), bandWords,
 // termWeight, weeks, proportion, expectedWeight, spread, z,
 // flags ([{code, text}]), inputs (as used: bwt, gestDays, gest in words, wt,
 // ht, sex, sexName, eth, ethName, par, parName) and coefficientSetVersion.

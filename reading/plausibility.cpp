@@ -1,7 +1,9 @@
 #include "reading/plausibility.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <iterator>
 #include <stdexcept>
 
 #include "platform/numeric_text.h"
@@ -36,24 +38,79 @@ constexpr PlausibleRange kRanges[] = {
      "the codes the calculator takes: 1 male, 0 or 2 female; any other value gets the female term"},
     {"par", "births", 0, 20, true, "0", "20", "\"4 or more\" term used", "typing mistake?",
      "a count of previous births: 0, 1, 2, 3, and 4 or more share one term; more than 20 is not credible"},
+    {"bmi", "kg/m², booking weight / height²", 12, 50, false, "12", "50", "typing mistake?", "pounds?",
+     "a weight and a height each within its own range can still be a mistake together: a weight in pounds read "
+     "as kilograms passes 30 to 250 kg but multiplies the body mass index by 2.2 (140 lb at 163 cm reads as "
+     "52.7); nearly every mother's index at booking lies between 12 (starvation) and 50 (the rarest, most "
+     "severe obesity, which the flag asks to confirm). Checked "
+     "only where the weight and the height lie within their own ranges: a weight in stones or a height in "
+     "metres or millimetres gets their own flags (stones?, metres?, millimetres?)"},
+    {"centile", "percent", 0, 100, false, "0", "100", "far below the expected weight: check the inputs",
+     "far above the expected weight: check the inputs",
+     "the 1001-slice sum of the normal density gives a few millionths below 0 or above 100 for a baby far in a "
+     "tail; the calculator shows 0 or 100, the flag says the inputs deserve a second look"},
 };
 
 static_assert(kRanges[0].field == "bwt" && kRanges[1].field == "gest" && kRanges[2].field == "wt" &&
-              kRanges[3].field == "ht" && kRanges[4].field == "sex" && kRanges[5].field == "par");
+              kRanges[3].field == "ht" && kRanges[4].field == "sex" && kRanges[5].field == "par" &&
+              kRanges[6].field == "bmi" && kRanges[7].field == "centile");
 
-// Every flag's code, written once: the flags below take theirs from here.
-// The measurements' come first, low then high, in the order of kRanges.
+// Every flag's code, written once, in the order flags are given: the
+// measurements' first, low then high, in the order of kRanges.
 constexpr std::string_view kFlagCodes[] = {
-    "bwt_low", "bwt_high", "gest_low", "gest_high", "wt_low", "wt_high", "ht_low", "ht_high",
-    "sex_code", "eth_unknown", "par_code", "par_high", "centile_below_0", "centile_above_100",
+    "bwt_low",  "bwt_high",    "gest_low", "gest_high", "wt_low",  "wt_high",  "ht_low",          "ht_high",
+    "sex_code", "eth_unknown", "par_code", "par_high",  "bmi_low", "bmi_high", "centile_below_0", "centile_above_100",
 };
-enum FlagCode : std::size_t { kSexCode = 8, kEthUnknown, kParCode, kParHigh, kCentileBelow0, kCentileAbove100 };
+enum FlagCode : std::size_t {
+    kSexCode = 8, kEthUnknown, kParCode, kParHigh, kBmiLow, kBmiHigh, kCentileBelow0, kCentileAbove100
+};
 static_assert(kFlagCodes[6] == "ht_low" && kFlagCodes[kSexCode] == "sex_code" &&
+              kFlagCodes[kEthUnknown] == kEthnicCodeFlag && kFlagCodes[kBmiLow] == "bmi_low" &&
               kFlagCodes[kCentileAbove100] == "centile_above_100" && std::size(kFlagCodes) == kCentileAbove100 + 1);
+
+// The codes of the flags of each row of kRanges, below and above, as
+// places in kFlagCodes.
+constexpr std::size_t kRowCodes[][2] = {{0, 1}, {2, 3}, {4, 5}, {6, 7}, {kSexCode, kSexCode},
+                                        {kParCode, kParHigh}, {kBmiLow, kBmiHigh}, {kCentileBelow0, kCentileAbove100}};
+static_assert(std::size(kRowCodes) == std::size(kRanges));
+
+constexpr const PlausibleRange& kWeight = kRanges[2];
+constexpr const PlausibleRange& kHeight = kRanges[3];
+constexpr const PlausibleRange& kParity = kRanges[5];
+constexpr const PlausibleRange& kBodyMassIndex = kRanges[6];
+constexpr const PlausibleRange& kCentile = kRanges[7];
 
 std::string numberText(double value)
 {
     return shortestText(value);
+}
+
+// "52.7": one decimal, whatever the locale.
+std::string oneDecimal(double value)
+{
+    char text[64];
+    const char* end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 1).ptr;
+    return std::string(text, static_cast<std::size_t>(end - text));
+}
+
+// The flag of a body mass index outside its range, for a weight and a
+// height that each lie within their own: outside them, their own flags
+// already name the likely mistake (stones, metres, millimetres), and an index
+// from a height in metres says nothing more.
+void addBodyMassIndexFlag(double wt, double ht, std::vector<Flag>& flags)
+{
+    if (!(wt >= kWeight.low && wt <= kWeight.high && ht >= kHeight.low && ht <= kHeight.high))
+        return;
+    const double bmi = bodyMassIndex(wt, ht);
+    const PlausibleRange& range = kBodyMassIndex;
+    if (bmi > range.high)
+        flags.push_back({flagCodes(range).high,
+                         "BMI " + oneDecimal(bmi) + " from wt and ht, above " + std::string(range.highText) + " — " +
+                             std::string(range.highHint)});
+    else if (bmi < range.low)
+        flags.push_back({flagCodes(range).low,
+                         "BMI " + oneDecimal(bmi) + " from wt and ht, below " + std::string(range.lowText) + " — " +
+                             std::string(range.lowHint)});
 }
 
 // The term an ethnic code of no group gets, in the population's own words.
@@ -94,6 +151,21 @@ const PlausibleRange& plausibleRange(std::string_view field)
     throw std::invalid_argument("no plausible range for " + std::string(field));
 }
 
+FlagCodes flagCodes(const PlausibleRange& range)
+{
+    // By the row's field, so that a copy of a row finds its codes too.
+    for (std::size_t row = 0; row < std::size(kRanges); ++row)
+        if (kRanges[row].field == range.field)
+            return {kFlagCodes[kRowCodes[row][0]], kFlagCodes[kRowCodes[row][1]]};
+    return {};
+}
+
+double bodyMassIndex(double wt, double ht) noexcept
+{
+    const double metres = ht / 100;
+    return wt / (metres * metres);
+}
+
 std::vector<Flag> inputFlags(Population population, const CentileInputs& inputs)
 {
     std::vector<Flag> flags;
@@ -103,17 +175,16 @@ std::vector<Flag> inputFlags(Population population, const CentileInputs& inputs)
 
 void addInputFlags(Population population, const CentileInputs& inputs, std::vector<Flag>& flags)
 {
-    // The first four rows of kRanges, in order: bwt, gest, wt, ht; each
-    // has a low and a high code, in that order, at the head of kFlagCodes.
+    // The first four rows of kRanges, in order: bwt, gest, wt, ht.
     const double measurements[4] = {inputs.bwt, inputs.gestDays, inputs.wt, inputs.ht};
     for (std::size_t row = 0; row < 4; ++row) {
         const PlausibleRange& range = kRanges[row];
         const double value = measurements[row];
         if (value < range.low)
-            flags.push_back({kFlagCodes[2 * row], std::string(range.field) + " below " + std::string(range.lowText) +
+            flags.push_back({flagCodes(range).low, std::string(range.field) + " below " + std::string(range.lowText) +
                                                  " — " + std::string(range.lowHint)});
         else if (value > range.high)
-            flags.push_back({kFlagCodes[2 * row + 1], std::string(range.field) + " above " + std::string(range.highText) +
+            flags.push_back({flagCodes(range).high, std::string(range.field) + " above " + std::string(range.highText) +
                                                  " — " + std::string(range.highHint)});
     }
 
@@ -136,21 +207,37 @@ void addInputFlags(Population population, const CentileInputs& inputs, std::vect
     }
 
     if (std::isfinite(inputs.par)) {
-        const PlausibleRange& range = kRanges[5];
+        const PlausibleRange& range = kParity;
         if (inputs.par < range.low || inputs.par != std::floor(inputs.par))
-            flags.push_back({kFlagCodes[kParCode], "par " + numberText(inputs.par) + ": " + std::string(range.lowHint)});
+            flags.push_back({flagCodes(range).low, "par " + numberText(inputs.par) + ": " + std::string(range.lowHint)});
         else if (inputs.par > range.high)
-            flags.push_back({kFlagCodes[kParHigh], "par above " + std::string(range.highText) + " — " +
-                                             std::string(range.highHint)});
+            flags.push_back({flagCodes(range).high, "par above " + std::string(range.highText) + " — " +
+                                                 std::string(range.highHint)});
     }
+
+    addBodyMassIndexFlag(inputs.wt, inputs.ht, flags);
 }
 
 void addCentileFlags(double centile, std::vector<Flag>& flags)
 {
-    if (centile < 0)
-        flags.push_back({kFlagCodes[kCentileBelow0], "centile below 0 — far below the expected weight: check the inputs"});
-    else if (centile > 100)
-        flags.push_back({kFlagCodes[kCentileAbove100], "centile above 100 — far above the expected weight: check the inputs"});
+    const PlausibleRange& range = kCentile;
+    if (centile < range.low)
+        flags.push_back({flagCodes(range).low, "centile below " + std::string(range.lowText) + " — " +
+                                            std::string(range.lowHint)});
+    else if (centile > range.high)
+        flags.push_back({flagCodes(range).high, "centile above " + std::string(range.highText) + " — " +
+                                             std::string(range.highHint)});
+}
+
+std::string_view flagField(const Flag& flag)
+{
+    if (flag.code.starts_with("bmi_"))
+        return "wt";
+    const std::string_view field = flag.code.substr(0, flag.code.find('_'));
+    for (std::string_view input : {"bwt", "gest", "wt", "ht", "sex", "eth", "par"})
+        if (field == input)
+            return input;
+    return {};
 }
 
 std::string flagTexts(std::span<const Flag> flags, std::string_view separator)

@@ -19,4 +19,10 @@ std::string_view populationAlias(engine::Population population);
 // "\"United Kingdom\" (uk), \"United States\" (us), ..." for help texts and errors.
 std::string populationChoices();
 
+// The coefficients of a population as a label people cannot misread:
+// "New Zealand · coefficient set 5.15". (The control's version text,
+// "5.15_UK", beside another population's name reads as that population
+// computed with United Kingdom coefficients.)
+std::string coefficientSetLabel(engine::Population population);
+
 }  // namespace wrenfield::reading

@@ -6,6 +6,7 @@
 
 #include "platform/numeric_text.h"
 #include "platform/runtime_error.h"
+#include "reading/group_names.h"
 #include "reading/population_choice.h"
 #include "reading/text_match.h"
 
@@ -157,9 +158,8 @@ FieldReading readEthnicGroup(const engine::CoefficientSet& set, std::string_view
 {
     if (const engine::EthnicGroup* group = engine::ethnicGroupByName(set, text))
         return value(group->code);
-    for (const engine::EthnicGroup& group : set.ethnicGroups)
-        if (equalsIgnoringCase(group.name, text))
-            return value(group.code);
+    if (const engine::EthnicGroup* group = ethnicGroupBySpelling(set, text))
+        return value(group->code);
     PlainNumber plain = plainNumber(text, dialect.decimalComma);
     if (plain.value)
         return value(*plain.value);

@@ -7,7 +7,9 @@
 //   "5ft4in", "10st2lb").
 // - Gestation in days ("277") or completed weeks+days ("39+4").
 // - Sex as Male, Female, M, F (any case) or a code.
-// - Ethnic group by a name of the population's list (any case) or a code.
+// - Ethnic group by a name of the population's list or a code; a name in any
+//   case, with or without its accents and marks ("Māori", "south-east
+//   asian"), or a spelling of group_names.h ("Filipino", "South Korean").
 // - Parity as a count or "4 or more".
 // - Missing values: the empty text and the markers NA, NaN and "." (any
 //   case), or the caller's own list.

@@ -37,6 +37,7 @@ json populationsJson()
         list.push_back({
             {"name", set.name},
             {"alias", reading::populationAlias(population)},
+            {"coefficientLabel", reading::coefficientSetLabel(population)},
             {"groups", std::move(groups)},
             {"defaultGroup", form::ethnicDefaultName(ethnic)},
         });

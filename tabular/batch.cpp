@@ -158,6 +158,12 @@ std::string addedField(reading::ResultField column, const BirthResult& result, c
     const engine::CentileDetail& d = result.detail;
     switch (column) {
     case ResultField::Rounded: return reading::roundedCentileText(d.centile);
+    case ResultField::CentileText: {
+        std::string text = reading::centileText(d.centile, result.thresholds);
+        if (comma)
+            std::replace(text.begin(), text.end(), '.', ',');
+        return text;
+    }
     case ResultField::Band: return std::string(reading::bandCode(result.band));
     case ResultField::BandLabel: return reading::bandLabel(result.band, result.thresholds);
     case ResultField::BandWords: return reading::bandWords(result.band, result.thresholds);

@@ -14,6 +14,7 @@
 
 #include "bindings.h"
 #include "engine/coefficient_set.h"
+#include "reading/band.h"
 #include "reading/fields.h"
 #include "reading/population_choice.h"
 #include "reading/vocabulary.h"
@@ -90,6 +91,24 @@ py::tuple readPopulation(std::string_view text)
     return py::make_tuple(py::none(), named.error);
 }
 
+// The centiles as every front end shows them beside their bands ("56",
+// "9.9"), None where there is no centile (NaN).
+py::list centileTexts(const py::array_t<double, py::array::forcecast>& centiles, const std::array<double, 4>& t)
+{
+    const reading::BandThresholds thresholds{t[0], t[1], t[2], t[3]};
+    if (auto problem = reading::thresholdProblem(thresholds))
+        throw py::value_error(*problem);
+    const auto values = centiles.unchecked<1>();
+    py::list texts;
+    for (py::ssize_t i = 0; i < values.shape(0); ++i) {
+        if (std::isnan(values(i)))
+            texts.append(py::none());
+        else
+            texts.append(reading::centileText(values(i), thresholds));
+    }
+    return texts;
+}
+
 }  // namespace
 
 void bindVocabulary(py::module_& module)
@@ -100,16 +119,22 @@ void bindVocabulary(py::module_& module)
                "The constants of one population's coefficient set (code 0 to 4), and the model's shared ones.");
     module.def("read_population", &readPopulation, py::arg("text"),
                "(code 0 to 4, None) for a population name or alias in any case, or (None, why not).");
+    module.def("centile_texts", &centileTexts, py::arg("centiles"), py::arg("thresholds"),
+               "Each centile (one dimension, NaN for none) as every front end shows it beside its band: the whole\n"
+               "number, halves up, or one decimal on the band's side where the whole number would contradict\n"
+               "the band (9.911, SGA: \"9.9\"); None for NaN. thresholds: the 3rd, SGA, LGA and 97th.");
     module.def(
         "result_fields",
         [] {
             py::list names;
-            for (std::string_view name : reading::kResultFieldNames)
-                names.append(std::string(name));
+            for (reading::ResultField field : reading::kRecordFields)
+                names.append(std::string(reading::fieldName(field)));
+            for (reading::ResultField field : {reading::ResultField::Error, reading::ResultField::Field})
+                names.append(std::string(reading::fieldName(field)));
             return names;
         },
-        "The names of the result's fields, as JSON writes them (camelCase); the package's keys and columns are "
-        "the same names in snake_case.");
+        "The names of the result's fields, as JSON writes them (camelCase), in the record's order, then error and "
+        "field; the package's keys and columns are the same names in snake_case.");
     module.def(
         "column_fields",
         [] {

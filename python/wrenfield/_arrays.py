@@ -17,6 +17,8 @@ class Results:
 
     centile: float64, percent, unrounded (NaN where not computed)
     rounded: float64, the centile as the calculator shows it (halves up)
+    centile_text: object, the centile as shown beside its band: "38", or with one decimal on the band's side
+        where the whole number would contradict the band ("9.9" for 9.911, SGA); None where not computed
     band: object, "SGA", "AGA", "LGA" or None
     band_label: object, the band with its finer label: "SGA <3rd", "LGA >97th"
     band_words: object, the band in words
@@ -33,6 +35,7 @@ class Results:
 
     centile: np.ndarray
     rounded: np.ndarray
+    centile_text: np.ndarray
     band: np.ndarray
     band_label: np.ndarray
     band_words: np.ndarray
@@ -53,7 +56,7 @@ class Results:
         """The results as a pandas DataFrame, one row each."""
         import pandas as pd
 
-        fields = ("centile", "rounded", "band", "band_label", "band_words", "term_weight", "weeks", "proportion",
+        fields = ("centile", "rounded", "centile_text", "band", "band_label", "band_words", "term_weight", "weeks", "proportion",
                   "expected_weight", "spread", "z", "flags", "error")
         return pd.DataFrame({f: getattr(self, f).ravel() for f in fields}, index=index)
 
@@ -61,6 +64,13 @@ class Results:
 def rounded_centiles(centile):
     # As the calculator shows a centile: the nearest whole number, halves up.
     return np.floor(centile + 0.5)
+
+
+def centile_texts(centile, thresholds):
+    """Each centile as shown beside its band (the reading layer's rule), as an object array; None for NaN."""
+    flat = np.ascontiguousarray(centile, dtype=np.float64).ravel()
+    return np.array(_core.centile_texts(flat, tuple(thresholds)) if flat.size else [], dtype=object).reshape(
+        np.shape(centile))
 
 
 def band_texts(thresholds):
@@ -113,7 +123,8 @@ def _prepare(population, inputs):
     return shape, rows, columns, populations, default
 
 
-def centile(population, bwt, gest, wt, ht, sex, eth, par, *, threads=None, units=None, na=None, exact=False):
+def centile(population, bwt, gest, wt, ht, sex, eth, par, *, threads=None, units=None, na=None, exact=False,
+            decimal="."):
     """Customised birthweight centiles, in percent, unrounded.
 
     Every input may be a scalar or an array (they broadcast together, as numpy
@@ -125,6 +136,8 @@ def centile(population, bwt, gest, wt, ht, sex, eth, par, *, threads=None, units
     markers). `units` gives other units for bare numbers: {"bwt": "kg",
     "wt": "lb", "ht": "m"}. `population` is a name or an alias (uk, us, se,
     nz, au; any case) or a code 0 to 4, or an array of names, one a row.
+    decimal="," reads numbers in texts with a decimal comma ("64,5",
+    "3,4kg"), as pandas.read_csv(decimal=",") does; numbers stay numbers.
 
     Returns float64 of the broadcast shape, NaN where a row could not be
     computed (a missing input, an arithmetic error, an unreadable text);
@@ -135,27 +148,28 @@ def centile(population, bwt, gest, wt, ht, sex, eth, par, *, threads=None, units
     """
     shape, rows, columns, populations, default = _prepare(population, (bwt, gest, wt, ht, sex, eth, par))
     result = _inputs.run(columns, rows, populations, default, threads, False, False, _inputs.DEFAULT_THRESHOLDS,
-                         units=units, na=na, exact=exact)
+                         units=units, na=na, exact=exact, decimal=decimal)
     values = result["centile"].reshape(shape)
     return values[()] if shape == () else values
 
 
 def compute(population, bwt, gest, wt, ht, sex, eth, par, *, threads=None, units=None, na=None, thresholds=None,
-            strict=False, exact=False):
-    """Every field of each row's result: centile, rounded, band, band label
+            strict=False, exact=False, decimal="."):
+    """Every field of each row's result: centile, rounded, centile_text, band, band label
     and words, term weight, weeks, proportion, expected weight, spread, z,
     the plausibility flags and the error of a row not computed.
 
     Inputs as for `centile`. `thresholds` sets the band boundaries: (sga,
     lga), default (10, 90), or (very_small, sga, lga, very_large), default
     (3, 10, 90, 97). With strict=True a flagged row is an error ("flagged:
-    ..."), as with `custcent batch --strict`; exact=True as for `centile`.
+    ..."), as with `custcent batch --strict`; exact=True and decimal as for
+    `centile`.
     Returns a `Results` of arrays in the broadcast shape.
     """
     thresholds = _inputs.thresholds_of(thresholds)
     shape, rows, columns, populations, default = _prepare(population, (bwt, gest, wt, ht, sex, eth, par))
     result = _inputs.run(columns, rows, populations, default, threads, True, True, thresholds, strict=strict,
-                         units=units, na=na, exact=exact)
+                         units=units, na=na, exact=exact, decimal=decimal)
     codes, labels, words = band_texts(thresholds)
     band = np.where(result["band"] == 255, len(codes) - 1, result["band"])
 
@@ -165,6 +179,7 @@ def compute(population, bwt, gest, wt, ht, sex, eth, par, *, threads=None, units
     return Results(
         centile=shaped(result["centile"]),
         rounded=shaped(rounded_centiles(result["centile"])),
+        centile_text=shaped(centile_texts(result["centile"], thresholds)),
         band=shaped(codes[band]),
         band_label=shaped(labels[band]),
         band_words=shaped(words[band]),
@@ -181,10 +196,10 @@ def compute(population, bwt, gest, wt, ht, sex, eth, par, *, threads=None, units
 
 
 def calc(bwt, gest, wt, ht, sex, eth, par, *, population="United Kingdom", thresholds=None, strict=False,
-         exact=False, units=None, na=None):
+         exact=False, units=None, na=None, decimal="."):
     """One birth's whole result, the record `custcent calc --json` and the
     HTTP service give, with its keys in snake_case: population, centile,
-    rounded, band, band_label, band_words, term_weight, weeks, proportion,
+    rounded, centile_text, band, band_label, band_words, term_weight, weeks, proportion,
     expected_weight, spread, z, flags ([{"code", "text"}]), inputs (as used)
     and coefficient_set_version.
 
@@ -195,7 +210,8 @@ def calc(bwt, gest, wt, ht, sex, eth, par, *, population="United Kingdom", thres
     input, an unusable value; flagged under strict=True), with the text every
     way in gives ("missing: bwt, gest"), and CalculationError when the centile
     cannot be computed ("the centile cannot be computed: Overflow").
-    exact=True computes by the population's method itself.
+    exact=True computes by the population's method itself; decimal="," reads
+    texts with a decimal comma.
     """
     thresholds = _inputs.thresholds_of(thresholds)
     default = _inputs.population_code(population)
@@ -205,7 +221,7 @@ def calc(bwt, gest, wt, ht, sex, eth, par, *, population="United Kingdom", thres
             raise TypeError(f"{name}: expected one value, a number or a text, not {type(value).__name__}")
     columns = [_inputs.input_column(name, value, 1) for name, value in zip(_inputs.INPUTS, values)]
     result = _inputs.run(columns, 1, None, default, 1, False, False, thresholds, strict=strict, units=units, na=na,
-                         exact=exact, records=True)
+                         exact=exact, records=True, decimal=decimal)
     record = _inputs.snake_keys(json.loads(result["records"][0]))
     if result["outcome"][0] == _core.OUTCOME_FAILED:
         raise _core.CalculationError(record["error"])

@@ -3,12 +3,13 @@
 import numpy as np
 
 from . import _arrays, _inputs
-from . import _wrenfield as _core
 
 
 class RowError(ValueError):
-    """A row that could not be computed, under strict=True. `label` is the
-    row's index label, `message` why ("missing: gest", "Overflow")."""
+    """Kept so that code written to catch it still runs: add_centiles no
+    longer raises it. Under strict=True each row's error is in its own row, as
+    with `custcent batch --strict`. `label` is a row's index label, `message`
+    why."""
 
     def __init__(self, label, message):
         super().__init__(label, message)
@@ -85,6 +86,7 @@ def add_centiles(
     units=None,
     na=None,
     exact=False,
+    decimal=".",
 ):
     """A new DataFrame: `df` with the centile of each row, the columns named
     in `add`, and `error`.
@@ -99,17 +101,21 @@ def add_centiles(
     if any, gives each row's population; a missing one takes `population`.
 
     `add` names extra columns, placed between `centile` and `error` in the
-    order given: rounded, band, band_label, band_words, term_weight, weeks,
+    order given: rounded, centile_text (the centile as shown beside its band:
+    "38", or "9.9" where the whole number would contradict the band), band,
+    band_label, band_words, term_weight, weeks,
     proportion, expected_weight, spread, z, flags (the fields of the result
     everywhere else; "expected" is expected_weight). `error` is None for a
     computed row, else why not, in the words every way in gives ("missing:
     bwt, gest", "sex: expected Male, Female, ...", "the centile cannot be
     computed: Overflow").
 
-    One bad row never raises; with strict=True a flagged row is an error
-    ("flagged: ..."), as with `custcent batch --strict`, and the first row
-    with an error raises RowError naming its index label (a missing input is
-    not an error). exact=True computes every row by the population's method
+    One bad row never raises: it gets its error in its own row, and every
+    other row its centile. With strict=True a flagged row is such an error
+    ("flagged: ..."; no centile), as with `custcent batch --strict`.
+    decimal="," reads numbers in texts with a decimal comma ("64,5", "3,4kg"),
+    as pandas.read_csv(sep=";", decimal=",") writes the columns it could not
+    read as numbers. exact=True computes every row by the population's method
     itself. `threads`: threads that compute (default: the cores available).
     """
     import pandas as pd
@@ -127,14 +133,9 @@ def add_centiles(
     default = _inputs.population_code(population)
     populations = _inputs.population_column(df[found["population"]]) if "population" in found else None
     inputs = [_inputs.input_column(name, df[found[name]], rows) for name in _inputs.INPUTS]
-    details = bool(set(add) - {"rounded", "flags"})
+    details = bool(set(add) - {"rounded", "centile_text", "flags"})
     result = _inputs.run(inputs, rows, populations, default, threads, details, "flags" in add, thresholds,
-                         strict=strict, units=units, na=na, exact=exact)
-    if strict:
-        errors = np.flatnonzero(result["outcome"][result["message_rows"]] > _core.OUTCOME_MISSING)
-        if len(errors):
-            k = int(errors[0])
-            raise RowError(df.index[int(result["message_rows"][k])], result["messages"][k])
+                         strict=strict, units=units, na=na, exact=exact, decimal=decimal)
 
     added = {"centile": result["centile"]}
     texts = dict(zip(("band", "band_label", "band_words"), _arrays.band_texts(thresholds)))
@@ -149,6 +150,8 @@ def add_centiles(
             added[name] = pd.Categorical.from_codes(position[np.where(band == 255, 5, band)], categories=categories)
         elif name == "rounded":
             added["rounded"] = _arrays.rounded_centiles(result["centile"])
+        elif name == "centile_text":
+            added["centile_text"] = _arrays.centile_texts(result["centile"], thresholds)
         elif name == "flags":
             added["flags"] = _arrays.row_texts(rows, result["flag_rows"], result["flags"])
         else:

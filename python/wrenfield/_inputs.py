@@ -190,8 +190,16 @@ def input_column(name, values, rows):
     raise TypeError(f"{name}: cannot read {array.dtype} values as numbers or names")
 
 
+def decimal_comma(decimal):
+    """Whether texts write numbers with a decimal comma: `decimal` is "." (the
+    default) or ",", as pandas.read_csv takes it."""
+    if decimal not in (".", ","):
+        raise ValueError(f'decimal: expected "." or ",", not {decimal!r}')
+    return decimal == ","
+
+
 def run(columns, rows, population, default_population, threads, details, flags, thresholds, strict=False,
-        units=None, na=None, progress=None, exact=False, records=False):
+        units=None, na=None, progress=None, exact=False, records=False, decimal="."):
     """The compiled computation over prepared columns; returns its dict."""
     if threads is None:
         threads = default_threads()
@@ -215,6 +223,7 @@ def run(columns, rows, population, default_population, threads, details, flags, 
         records=records,
         units={str(k): str(v) for k, v in units.items()} if units else None,
         na=na,
+        decimal_comma=decimal_comma(decimal),
         progress=progress,
     )
 

@@ -5,8 +5,8 @@
 
 Each partition is computed by `wrenfield.add_centiles` on one thread (the
 workers' processes and threads are the parallelism), so a cluster is never
-oversubscribed. Row errors carry the rows' index labels; a partition that
-fails as a whole names its first and last labels.
+oversubscribed. A row's error stays in its row, as in pandas; a partition
+that fails as a whole names its first and last labels.
 """
 
 import functools
@@ -33,8 +33,6 @@ def _partition(df, **options):
     # functions cannot be pickled, this wrapper can).
     try:
         return _frames.add_centiles(df, threads=1, **options)
-    except _frames.RowError:
-        raise  # already names the row's label
     except Exception as error:
         if len(df.index) == 0:
             raise
@@ -42,7 +40,7 @@ def _partition(df, **options):
 
 
 def add_centiles(ddf, population="United Kingdom", columns=None, add=(), *, strict=False, thresholds=None, units=None,
-                 na=None, exact=False):
+                 na=None, exact=False, decimal="."):
     """`wrenfield.add_centiles` over a Dask DataFrame, one task a partition.
 
     Returns a lazy Dask DataFrame with the same partitions and divisions and
@@ -51,6 +49,6 @@ def add_centiles(ddf, population="United Kingdom", columns=None, add=(), *, stri
     frame of the same shape), so a mistake shows before anything runs.
     """
     options = dict(population=population, columns=columns, add=(add,) if isinstance(add, str) else tuple(add),
-                   strict=strict, thresholds=thresholds, units=units, na=na, exact=exact)
+                   strict=strict, thresholds=thresholds, units=units, na=na, exact=exact, decimal=decimal)
     meta = _frames.add_centiles(ddf._meta, threads=1, **options)
     return ddf.map_partitions(functools.partial(_partition, **options), meta=meta)

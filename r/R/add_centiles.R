@@ -24,7 +24,7 @@
 #'   `bwt`, `gest`, ..., and of the population: `c(bwt = "birthweight_g",
 #'   population = "country")`.
 #' @param add The fields to add between `centile` and `error`, in this order:
-#'   any of `rounded`, `band`, `band_label`, `band_words`, `term_weight`,
+#'   any of `rounded`, `centile_text`, `band`, `band_label`, `band_words`, `term_weight`,
 #'   `weeks`, `proportion`, `expected_weight` (also `expected`), `spread`,
 #'   `z`, `flags` (see [compute()]); `character()` for none.
 #' @param strict `TRUE` to make a flagged row an error and stop at the first

@@ -103,7 +103,9 @@ centile <- function(population, bwt, gest, wt, ht, sex, eth, par, ..., units = N
 #'   with no centile.
 #' @return `compute()`: a data frame with one row a birth and the columns
 #'   `centile`, `rounded` (as the calculator shows it: the nearest whole
-#'   number, halves up), `band` (`SGA`, `AGA`, `LGA`), `band_label` (with the
+#'   number, halves up), `centile_text` (as shown beside the band: the rounded
+#'   centile, or one decimal on the band's side where the whole number would
+#'   read as another band: `"9.9"` for 9.98), `band` (`SGA`, `AGA`, `LGA`), `band_label` (with the
 #'   finer labels, `SGA <3rd`, `LGA >97th`), `band_words`, `term_weight` (g),
 #'   `weeks`, `proportion`, `expected_weight` (g), `spread` (g), `z`, `flags`
 #'   (the plausibility flags, `"; "` between them; `NA` for none) and `error`

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "r_texts.h"
+#include "reading/band.h"
 #include "reading/input_text.h"
 #include "reading/result.h"
 #include "reading/vocabulary.h"
@@ -248,6 +249,13 @@ Rcpp::List computeColumns(Rcpp::List inputs, double rowCount, Rcpp::Nullable<Rcp
             if (outcome[r] == computed)
                 rounded[r] = static_cast<int>(wrenfield::reading::roundedCentile(centile[r]));
         result["rounded"] = rounded;
+        // The centile as shown beside its band: "9.9" where 10 would read as
+        // another band.
+        Rcpp::CharacterVector shown(rows, NA_STRING);
+        for (R_xlen_t r = 0; r < rows; ++r)
+            if (outcome[r] == computed)
+                shown[r] = wrenfield::reading::centileText(centile[r], input.settings.options.thresholds);
+        result["centile_text"] = shown;
         result["band"] = band;
         result["term_weight"] = termWeight;
         result["weeks"] = weeks;

@@ -103,6 +103,35 @@ TEST(CApi, BandsAndFlagsComeFromTheReadingOfTheResult)
     EXPECT_STREQ(wf_band_name(42), "");
     EXPECT_STREQ(wf_flag_name(WF_FLAG_GEST_LOW), "gest_low");
     EXPECT_STREQ(wf_flag_name(WF_FLAG_GEST_LOW | WF_FLAG_HT_LOW), "");
+    EXPECT_STREQ(wf_flag_name(WF_FLAG_BMI_HIGH), "bmi_high");
+    // A booking weight in pounds: credible alone, not with the height.
+    const wf_result pounds = compute({"uk", 3400, 280, 140, 163, 1, 1, 0});
+    EXPECT_EQ(pounds.flags, unsigned{WF_FLAG_BMI_HIGH}) << pounds.flag_text;
+    EXPECT_STREQ(pounds.flag_text, "BMI 52.7 from wt and ht, above 50 — pounds?");
+}
+
+// The centile's text beside its band, and every way the call can be misused.
+TEST(CApi, CentileTextBesideItsBand)
+{
+    const wf_result small = compute({"nz", 2770, 270, 64, 163, 1, 1, 0});  // 9.98: small
+    ASSERT_EQ(small.error, WF_OK) << small.message;
+    char text[16];
+    EXPECT_EQ(wf_centile_text(nullptr, &small, text, sizeof text), WF_OK);
+    EXPECT_STREQ(text, "9.9");
+    wf_options five = WF_OPTIONS_INIT;
+    five.sga = 5;
+    EXPECT_EQ(wf_centile_text(&five, &small, text, sizeof text), WF_OK);
+    EXPECT_STREQ(text, "10");  // appropriate above the 5th: the whole number says so
+    EXPECT_EQ(wf_centile_text(nullptr, &small, text, 3), WF_ERROR_INVALID_OPTION);
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(wf_centile_text(nullptr, &small, nullptr, 16), WF_ERROR_NULL_POINTER);
+    EXPECT_EQ(wf_centile_text(nullptr, nullptr, text, sizeof text), WF_ERROR_NULL_POINTER);
+    const wf_result missing = compute({"uk", kNaN, 280, 64, 163, 1, 1, 0});
+    EXPECT_EQ(wf_centile_text(nullptr, &missing, text, sizeof text), missing.error);
+    EXPECT_STREQ(text, "");
+    wf_options wrong = WF_OPTIONS_INIT;
+    wrong.sga = 120;
+    EXPECT_EQ(wf_centile_text(&wrong, &small, text, sizeof text), WF_ERROR_INVALID_OPTION);
 }
 
 TEST(CApi, RefusalsAndRunTimeErrorsLeaveNoCentile)

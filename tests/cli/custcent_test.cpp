@@ -129,7 +129,7 @@ TEST_F(Custcent, CalcJson)
     Outcome run = custcent(args);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out.rfind("{\"population\":\"United Kingdom\",\"centile\":38.22164104629218,\"rounded\":38,"
-                            "\"band\":\"AGA\",\"bandLabel\":\"AGA\",\"bandWords\":",
+                            "\"centileText\":\"38\",\"band\":\"AGA\",\"bandLabel\":\"AGA\",\"bandWords\":",
                             0),
               0u)
         << run.out;
@@ -234,6 +234,79 @@ TEST_F(Custcent, BatchWritesEveryRowAndSummarises)
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"births.csv", "centiles.csv", "stderr", "stdin", "stdout"}));
+}
+
+// The number printed beside the band never reads as another band: 9.98
+// (small, below the 10th) is "9.9", not "10".
+TEST_F(Custcent, CalcCentileNeverContradictsItsBand)
+{
+    Outcome run = custcent({"calc", "-p", "nz", "--bwt", "2770", "--gest", "38+4", "--wt", "64", "--ht", "163",
+                            "--sex", "Male", "--eth", "Māori", "--par", "0"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Ethnic group: Maori (3)"), std::string::npos) << run.out;
+    run = custcent({"calc", "-p", "nz", "--bwt", "2770", "--gest", "38+4", "--wt", "64", "--ht", "163", "--sex",
+                    "Male", "--eth", "European", "--par", "0"});
+    EXPECT_NE(run.out.find("Customised centile = 9.9\nUnrounded centile: 9.98349"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Band: small for gestational age (SGA, below the 10th centile)"), std::string::npos);
+}
+
+// A booking weight in pounds is flagged by the body mass index it gives
+// with the height, and --strict refuses it.
+TEST_F(Custcent, CalcFlagsAWeightInPounds)
+{
+    const std::vector<std::string> pounds = {"calc", "--bwt", "3400", "--gest", "280", "--wt", "140", "--ht", "163",
+                                             "--sex", "1", "--eth", "1", "--par", "0"};
+    Outcome run = custcent(pounds);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Flag: BMI 52.7 from wt and ht, above 50 — pounds?"), std::string::npos) << run.out;
+    std::vector<std::string> strict = pounds;
+    strict.push_back("--strict");
+    run = custcent(strict);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "custcent calc: flagged: BMI 52.7 from wt and ht, above 50 — pounds?\n");
+    run = custcent({"ranges"});
+    EXPECT_NE(run.out.find("bmi: 12 to 50 kg/m²"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("(flags bmi_low, bmi_high)"), std::string::npos) << run.out;
+}
+
+// Options the help calls repeatable repeat, and none takes the file name
+// that follows it, in whatever order they come.
+TEST_F(Custcent, BatchOptionsRepeatAndLeaveTheFileAlone)
+{
+    writeFile(dir_ / "births.csv", "birthweight_g,gestation_days,wt,ht,sex,eth,par\n"
+                                   "3400,280,64,163,1,1,0\n"
+                                   "-99,280,64,163,1,1,0\n"
+                                   "3400,280,64,163,1,1,x\n");
+    const std::string expected = "birthweight_g,gestation_days,wt,ht,sex,eth,par,centile,band,rounded,error\n"
+                                 "3400,280,64,163,1,1,0,38.22164104629218,AGA,38,\n"
+                                 "-99,280,64,163,1,1,0,,,,missing: bwt\n"
+                                 "3400,280,64,163,1,1,x,,,,missing: par\n";
+    const std::vector<std::vector<std::string>> orders = {
+        {"--map", "bwt=birthweight_g", "--map", "gest=gestation_days", "--add", "band", "--add", "rounded", "--na",
+         "-99", "--na", "x", "births.csv"},
+        {"births.csv", "--na", "-99,x", "--add", "band,rounded", "--map", "bwt=birthweight_g", "--map",
+         "gest=gestation_days"},
+        {"--add", "band", "births.csv", "--map", "gest=gestation_days", "--add", "rounded", "--na", "-99",
+         "--map=bwt=birthweight_g", "--na", "x"},
+        {"--na", "-99", "--na=x", "--map", "bwt=birthweight_g", "--add=band", "--add", "rounded", "--map",
+         "gest=gestation_days", "births.csv"},
+    };
+    for (const std::vector<std::string>& order : orders) {
+        std::vector<std::string> args = {"batch", "--quiet"};
+        args.insert(args.end(), order.begin(), order.end());
+        std::string words;
+        for (const std::string& arg : order)
+            words += arg + " ";
+        SCOPED_TRACE(words);
+        Outcome run = custcent(args);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, expected);
+    }
+    // A second file name is still a mistake, not a value of the option before it.
+    Outcome two = custcent({"batch", "--add", "band", "births.csv", "other.csv"});
+    EXPECT_EQ(two.status, 2);
+    EXPECT_EQ(two.out, "");
 }
 
 // -o naming something other than a regular file (a named pipe here, as

@@ -17,7 +17,7 @@ args <- commandArgs(trailingOnly = TRUE)
 input <- jsonlite::fromJSON(args[1], simplifyVector = FALSE)
 exact <- isTRUE(input$exact)
 inputs <- c("bwt", "gest", "wt", "ht", "sex", "eth", "par")
-fields <- c("rounded", "band", "band_label", "band_words", "term_weight", "weeks", "proportion",
+fields <- c("rounded", "centile_text", "band", "band_label", "band_words", "term_weight", "weeks", "proportion",
             "expected_weight", "spread", "z", "flags")
 
 texts_of <- function(values) vapply(values, function(v) if (is.null(v)) NA_character_ else v, "")

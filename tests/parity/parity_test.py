@@ -25,7 +25,7 @@ no units, and a population of its own per call (as Python's population=
 argument does); calc has no null, pd.NA or masked value. Every door gives each
 birth the outcome the HTTP array gives it (the reference), in every field the
 door shows: the kind (computed, missing, error), the centile to the last bit,
-the rounded centile, band, label and words, the model's values around the
+the rounded centile, the centile as shown beside its band, band, label and words, the model's values around the
 centile, the flags, and the error's text. A birth posted alone gets the very
 bytes it gets in the array, and calc --json prints them too.
 
@@ -59,7 +59,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from serve_support import Served  # noqa: E402
 
 INPUTS = ("bwt", "gest", "wt", "ht", "sex", "eth", "par")
-COLUMNS = ("rounded", "band", "band_label", "band_words", "term_weight", "weeks", "proportion", "expected_weight",
+COLUMNS = ("rounded", "centile_text", "band", "band_label", "band_words", "term_weight", "weeks", "proportion", "expected_weight",
            "spread", "z", "flags")
 UNIT_OPTIONS = {"bwt": "bwtUnit", "wt": "wtUnit", "ht": "htUnit"}
 
@@ -168,7 +168,8 @@ def from_record(record, snake=False):
         if "field" in record or not snake:
             out["field"] = record.get("field", "")
         return out
-    out = {"kind": "computed", "centile": get("centile"), "rounded": get("rounded"), "band": get("band"),
+    out = {"kind": "computed", "centile": get("centile"), "rounded": get("rounded"),
+           "centile_text": get("centileText"), "band": get("band"),
            "band_label": get("bandLabel"), "band_words": get("bandWords"), "term_weight": get("termWeight"),
            "weeks": get("weeks"), "proportion": get("proportion"), "expected_weight": get("expectedWeight"),
            "spread": get("spread"), "z": get("z"), "flags": [f["text"] for f in get("flags")],
@@ -237,7 +238,7 @@ class Doors:
 
         flags = after("Flag: ")
         assert flags or "Flags: none" in lines
-        return {"kind": "computed", "rounded": int(after("Customised centile = ")[0]),
+        return {"kind": "computed", "centile_text": after("Customised centile = ")[0],
                 "centile": float(after("Unrounded centile: ")[0]), "band_words": after("Band: ")[0],
                 "flags": flags, "population": after("Population: ")[0]}, None
 
@@ -264,7 +265,7 @@ class Doors:
                 continue
             assert row["error"] == ""
             out = {"kind": "computed", "centile": float(row["centile"]), "rounded": int(row["rounded"])}
-            for name in ("band", "band_label", "band_words"):
+            for name in ("centile_text", "band", "band_label", "band_words"):
                 out[name] = row[name]
             for name in ("term_weight", "weeks", "proportion", "expected_weight", "spread", "z"):
                 out[name] = float(row[name])
@@ -317,7 +318,7 @@ class Doors:
                 continue
             out = {"kind": "computed", "centile": got.centile[k], "rounded": int(got.rounded[k]),
                    "flags": got.flags[k].split("; ") if got.flags[k] else []}
-            for name in ("band", "band_label", "band_words", "term_weight", "weeks", "proportion",
+            for name in ("centile_text", "band", "band_label", "band_words", "term_weight", "weeks", "proportion",
                          "expected_weight", "spread", "z"):
                 out[name] = getattr(got, name)[k]
             outcomes.append(out)
@@ -338,7 +339,7 @@ class Doors:
                 continue
             result = {"kind": "computed", "centile": row["centile"], "rounded": int(row["rounded"]),
                       "flags": row["flags"].split("; ") if row["flags"] else []}
-            for name in ("band", "band_label", "band_words", "term_weight", "weeks", "proportion",
+            for name in ("centile_text", "band", "band_label", "band_words", "term_weight", "weeks", "proportion",
                          "expected_weight", "spread", "z"):
                 result[name] = row[name]
             outcomes.append(result)
@@ -349,7 +350,7 @@ class Doors:
 
         o = births[0]["options"]
         out = wrenfield.add_centiles(self.frame(births), add=list(COLUMNS), thresholds=thresholds_of(births[0]),
-                                     strict=False, units=o.get("units"), exact=self.exact)
+                                     strict=o.get("strict", False), units=o.get("units"), exact=self.exact)
         return self.frame_outcomes(out)
 
     def dask(self, births):
@@ -358,8 +359,8 @@ class Doors:
 
         o = births[0]["options"]
         lazy = wrenfield.dask.add_centiles(dd.from_pandas(self.frame(births), npartitions=3), add=list(COLUMNS),
-                                           thresholds=thresholds_of(births[0]), units=o.get("units"),
-                                           exact=self.exact)
+                                           thresholds=thresholds_of(births[0]), strict=o.get("strict", False),
+                                           units=o.get("units"), exact=self.exact)
         return self.frame_outcomes(lazy.compute(scheduler="synchronous"))
 
     # The HTTP service
@@ -448,7 +449,7 @@ class Doors:
                 return from_error_text(row["error"])
             out = {"kind": "computed", "centile": float.fromhex(row["centile"])}
             for name, value in row.items():
-                if name in ("rounded", "band", "band_label", "band_words", "flags"):
+                if name in ("rounded", "centile_text", "band", "band_label", "band_words", "flags"):
                     out[name] = value
                 elif name != "centile":
                     out[name] = float.fromhex(value)
@@ -477,6 +478,8 @@ class Doors:
         lib.wf_centiles_with.restype = ctypes.c_size_t
         lib.wf_band_name.restype = ctypes.c_char_p
         lib.wf_flag_name.restype = ctypes.c_char_p
+        lib.wf_centile_text.argtypes = [ctypes.POINTER(Options), ctypes.POINTER(Result), ctypes.c_char_p,
+                                        ctypes.c_size_t]
 
     def c_takes(self, birth):
         return (isinstance(birth["population"], str) and birth["population"] != ""
@@ -488,7 +491,7 @@ class Doors:
         return self.Options(ctypes.sizeof(self.Options), sga, lga, int(birth["options"].get("strict", False)),
                             int(self.exact))
 
-    def c_outcome(self, r):
+    def c_outcome(self, r, options):
         if r.error != 0:
             out = from_error_text(r.message.decode())
             assert out["kind"] == ("missing" if r.error == -1 else "error"), (r.error, r.message)
@@ -497,7 +500,9 @@ class Doors:
         for bit in range(32):
             if r.flags & (1 << bit):
                 codes.append(self.lib.wf_flag_name(1 << bit).decode())
-        return {"kind": "computed", "centile": r.centile, "z": r.z, "expected_weight": r.expected_weight,
+        text = ctypes.create_string_buffer(16)
+        assert self.lib.wf_centile_text(ctypes.byref(options), ctypes.byref(r), text, len(text)) == 0
+        return {"kind": "computed", "centile": r.centile, "centile_text": text.value.decode(), "z": r.z, "expected_weight": r.expected_weight,
                 "weeks": r.weeks, "band": self.lib.wf_band_name(r.band).decode(), "flag_codes": codes,
                 "flags": r.flag_text.decode().split("; ") if r.flag_text else [],
                 "finer_band": r.band in (1, 5)}
@@ -507,7 +512,7 @@ class Doors:
         options = self.c_options(birth)
         self.lib.wf_centile_with(ctypes.byref(options), birth["population"].encode(),
                                  *(as_c(birth["fields"][n]) for n in INPUTS), ctypes.byref(r))
-        return self.c_outcome(r)
+        return self.c_outcome(r, options)
 
     def c_many(self, births):
         n = len(births)
@@ -516,7 +521,7 @@ class Doors:
         options = self.c_options(births[0])
         computed = self.lib.wf_centiles_with(ctypes.byref(options), births[0]["population"].encode(), n, *arrays,
                                              results)
-        outcomes = [self.c_outcome(r) for r in results]
+        outcomes = [self.c_outcome(r, options) for r in results]
         assert computed == sum(o["kind"] == "computed" for o in outcomes)
         return outcomes
 
@@ -566,13 +571,9 @@ def run_doors(doors, births, url):
         members = [numeric[i] for i in group]
         for k, outcome in zip(members, doors.python_compute([births[k] for k in members], numbers=True)):
             out["python-numbers"][k] = outcome
-    # Frames: strict rows would raise as a whole (RowError), so the strict
-    # births go through compute only.
     for door, run in (("python-frame", doors.python_frame), ("dask", doors.dask)):
         out[door] = {}
         for group in grouped([b for b in births], options_key):
-            if births[next(iter(group))]["options"].get("strict"):
-                continue
             for k, outcome in zip(group, run([births[k] for k in group])):
                 out[door][k] = outcome
     c = [k for k in indices if doors.c_takes(births[k])]
@@ -611,6 +612,12 @@ def compare(births, outcomes, raw, mode, problems):
                     if ref["kind"] == "computed" and value != ref["band_label"].startswith(("SGA <", "LGA >")):
                         problems.append(f"{where}: {door} finer band {value}, the reference {ref['band_label']}")
                     continue
+                if name == "flag_codes" and door.startswith("c-"):
+                    # The C API's flags are bits of a mask, without an order.
+                    value, ref_value = sorted(value), sorted(ref.get(name, []))
+                    if value != ref_value:
+                        problems.append(f"{where}: {door} {name} {value!r}, the reference {ref_value!r}")
+                    continue
                 if name not in ref:
                     problems.append(f"{where}: {door} gives {name}, the reference does not ({ref})")
                 elif not same(value, ref[name]):
@@ -630,7 +637,7 @@ def compare_modes(births, default, exact, problems):
     for k, birth in enumerate(births):
         d, e = default["http-array"][k], exact["http-array"][k]
         where = birth["name"]
-        for name in ("kind", "band", "band_label", "flags", "error", "field", "rounded"):
+        for name in ("kind", "band", "band_label", "flags", "error", "field", "rounded", "centile_text"):
             if name in d and not same(d[name], e.get(name)):
                 problems.append(f"{where}: {name} {d[name]!r} by default, {e.get(name)!r} exact")
         if d["kind"] != "computed":

@@ -142,12 +142,13 @@ def test_results_read_as_the_command_line():
     assert got.flags[5] == "sex 9: female term used"
     assert got.flags[2] is None
     record = wrenfield.calc(3400, "39+4", 64, 163, "Male", "European", "4 or more")
-    for field in ("centile", "rounded", "band", "band_label", "band_words", "term_weight", "weeks", "proportion",
-                  "expected_weight", "spread", "z"):
+    for field in ("centile", "rounded", "centile_text", "band", "band_label", "band_words", "term_weight", "weeks",
+                  "proportion", "expected_weight", "spread", "z"):
         assert getattr(got, field)[0] == record[field], field
     assert np.isnan(got.z[1:4]).all()
+    assert got.centile_text.tolist()[1:4] == [None, None, None]
     frame = got.to_frame()
-    assert list(frame.columns) == ["centile", "rounded", "band", "band_label", "band_words", "term_weight", "weeks",
+    assert list(frame.columns) == ["centile", "rounded", "centile_text", "band", "band_label", "band_words", "term_weight", "weeks",
                                    "proportion", "expected_weight", "spread", "z", "flags", "error"]
 
 

@@ -48,12 +48,15 @@ def test_the_cluster_gives_the_pandas_column_and_names_bad_rows_by_label(client,
     got = lazy.compute()
     pd.testing.assert_frame_equal(got, expected)
 
-    # strict=True: the first bad row of a partition raises with its own label.
+    # strict=True: a bad row gets its error in its own row, as in pandas.
     bad = pd.DataFrame(dict(bwt=3300.0, gest=280.0, wt=np.linspace(50, 90, 4000), ht=165.0, sex=1, eth=1, par=0),
                        index=df.index)
     bad.loc["r03001", "wt"] = 1e300
-    with pytest.raises(wrenfield.RowError, match="row 'r03001': the centile cannot be computed: Overflow"):
-        wrenfield.dask.add_centiles(dd.from_pandas(bad, npartitions=4), population="uk", strict=True).compute()
+    bad.loc["r00007", "gest"] = 40.0
+    strict = wrenfield.dask.add_centiles(dd.from_pandas(bad, npartitions=4), population="uk", strict=True).compute()
+    pd.testing.assert_frame_equal(strict, wrenfield.add_centiles(bad, population="uk", strict=True))
+    assert strict["error"].dropna().to_dict() == {"r00007": "flagged: gest below 22 weeks — weeks typed as days?",
+                                                  "r03001": "the centile cannot be computed: Overflow"}
 
     # A partition that fails as a whole names its first and last labels.
     broken = df.astype({"sex": object})

@@ -1,5 +1,7 @@
 """wrenfield.add_centiles over pandas DataFrames."""
 
+import io
+
 import numpy as np
 import pandas as pd
 import pytest
@@ -63,11 +65,38 @@ def test_added_columns_in_the_order_named_and_strict_names_the_label():
     assert list(out["band"].cat.categories) == ["SGA", "AGA", "LGA"]
     assert out.loc["bea", "band_label"] == "SGA <3rd" and out.loc["bea", "band"] == "SGA"
     assert out.loc["ann", "rounded"] == 38 and out.loc["ann", "weeks"] == 40
-    with pytest.raises(wrenfield.RowError, match="row 'bea': flagged: gest below 22 weeks") as raised:
-        wrenfield.add_centiles(df, columns={"bwt": "Birthweight"}, strict=True)
-    assert raised.value.label == "bea"
-    fine = wrenfield.add_centiles(df.loc[["ann", "cat"]], columns={"bwt": "Birthweight"}, strict=True)
-    assert fine["error"].tolist() == [None, "missing: bwt"]  # a missing input is no error
+    # strict=True: a flagged row gets its error in its own row, as with
+    # custcent batch --strict; every other row keeps its centile.
+    strict = wrenfield.add_centiles(df, columns={"bwt": "Birthweight"}, add=["centile_text"], strict=True)
+    assert strict["error"].tolist() == [None, "flagged: gest below 22 weeks — weeks typed as days?", "missing: bwt",
+                                        "the centile cannot be computed: Overflow"]
+    assert strict.loc["ann", "centile"] == out.loc["ann", "centile"] and np.isnan(strict.loc["bea", "centile"])
+    assert strict["centile_text"].tolist() == ["38", None, None, None]
+
+
+def test_decimal_comma_as_pandas_reads_it():
+    # pandas reads a column of plain numbers with decimal=","; a column that
+    # also holds a unit or a marker stays text, with its commas.
+    text = ("bwt;gest;wt;ht;sex;eth;par\n"
+            "3400;39+4;64,5;163;Male;European;0\n"
+            "3,4kg;280;10st2lb;163;F;Indian;1\n"
+            "3400;280;NA;163,5;M;Māori;0\n")
+    df = pd.read_csv(io.StringIO(text), sep=";", decimal=",", keep_default_na=False)
+    assert df["wt"].dtype == object and df["ht"].dtype == np.float64
+    out = wrenfield.add_centiles(df, population="nz", decimal=",")
+    assert out["error"].tolist() == [None, None, "missing: wt"]
+    assert out["centile"][0] == wrenfield.centile("nz", 3400, 277, 64.5, 163, 1, 1, 0)
+    assert out["centile"][1] == wrenfield.centile("nz", 3400, 280, "10st2lb", 163, 0, 2, 1)
+    # Without the option the same frame cannot be read, and says why.
+    plain = wrenfield.add_centiles(df, population="nz")
+    assert plain["error"][0].startswith("wt: ") and "64,5" in plain["error"][0]
+    # The other calls take it too, and nothing but "." and ",".
+    assert wrenfield.calc(3400, "39+4", "64,5", "163", 1, "Māori", 0, population="nz", decimal=",")["centile"] == \
+        wrenfield.centile("nz", 3400, 277, 64.5, 163, 1, 3, 0)
+    assert wrenfield.compute("uk", "3,4kg", 280, 64, 163, 1, 1, 0, decimal=",").centile == \
+        wrenfield.centile("uk", 3400, 280, 64, 163, 1, 1, 0)
+    with pytest.raises(ValueError, match='decimal: expected "." or ","'):
+        wrenfield.centile("uk", 3400, 280, 64, 163, 1, 1, 0, decimal=";")
 
 
 @pytest.mark.parametrize(

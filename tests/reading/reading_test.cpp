@@ -156,11 +156,107 @@ TEST(Plausibility, RangeEndsAreCredible)
         SCOPED_TRACE(std::string(range.field));
         EXPECT_LT(range.low, range.high);
         EXPECT_FALSE(range.source.empty());
+        const PlausibleRange copy = range;
+        EXPECT_TRUE(flagCodes(copy).low.starts_with(range.field));
+        EXPECT_TRUE(flagCodes(copy).high.starts_with(range.field));
     }
     CentileInputs atEnds{200, 154, 30, 100, 2, 1, 20};
     EXPECT_TRUE(inputFlags(Population::UnitedKingdom, atEnds).empty());
-    atEnds = {7000, 315, 250, 220, 0, 1, 0};
+    // 242 kg at 220 cm is an index of 50.0, the index's upper end.
+    atEnds = {7000, 315, 242, 220, 0, 1, 0};
     EXPECT_TRUE(inputFlags(Population::UnitedKingdom, atEnds).empty());
+}
+
+// A booking weight and a height each credible alone can be a mistake
+// together: a weight in pounds read as kilograms. The index is checked only
+// where both lie within their own ranges, whose flags otherwise name the
+// mistake; its flag speaks of the weight.
+TEST(Plausibility, BodyMassIndexOfWeightAndHeight)
+{
+    struct Case {
+        double wt, ht;
+        const char* code;  // or nullptr: no index flag
+        const char* text;
+    } cases[] = {
+        {140, 163, "bmi_high", "BMI 52.7 from wt and ht, above 50 — pounds?"},
+        {63.5, 163, nullptr, ""},
+        {133, 163, "bmi_high", "BMI 50.1 from wt and ht, above 50 — pounds?"},
+        {132.8, 163, nullptr, ""},  // 49.98
+        {31, 165, "bmi_low", "BMI 11.4 from wt and ht, below 12 — typing mistake?"},
+        {32.7, 165, nullptr, ""},
+        {300, 163, nullptr, ""},   // wt_high already says pounds?
+        {10, 163, nullptr, ""},    // wt_low: stones
+        {64, 1.63, nullptr, ""},   // ht_low: metres
+        {64, 1630, nullptr, ""},   // ht_high: millimetres
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.wt) + " kg at " + std::to_string(c.ht) + " cm");
+        const std::vector<Flag> flags = inputFlags(Population::UnitedKingdom, {3400, 280, c.wt, c.ht, 1, 1, 0});
+        const Flag* index = nullptr;
+        for (const Flag& flag : flags)
+            if (flag.code.starts_with("bmi"))
+                index = &flag;
+        if (!c.code) {
+            EXPECT_EQ(index, nullptr) << index->text;
+            continue;
+        }
+        ASSERT_NE(index, nullptr);
+        EXPECT_EQ(index->code, c.code);
+        EXPECT_EQ(index->text, c.text);
+        EXPECT_EQ(flagField(*index), "wt");
+    }
+
+    // Strict reading makes it an error naming the weight, as every flag.
+    ReadingOptions strict;
+    strict.strict = true;
+    const BirthResult pounds = readValues(Population::UnitedKingdom, {3400, 280, 140, 163, 1, 1, 0}, strict);
+    EXPECT_EQ(pounds.outcome, Outcome::Flagged);
+    EXPECT_EQ(pounds.error, "flagged: BMI 52.7 from wt and ht, above 50 — pounds?");
+    EXPECT_EQ(pounds.field, "wt");
+}
+
+// The centile beside its band never reads as another band: the whole number
+// where it stays on the centile's side of every threshold, else one decimal
+// on that side. Thresholds at the 3rd, 10th, 90th and 97th, and others.
+TEST(Band, CentileTextNeverContradictsTheBand)
+{
+    const BandThresholds five{2.5, 5, 95, 97.5};
+    struct Case {
+        double centile;
+        BandThresholds thresholds;
+        const char* text;
+    } cases[] = {
+        {38.2216, {}, "38"},
+        {47.5, {}, "48"},
+        {9.911, {}, "9.9"},  // small, and 10 would read as appropriate
+        {9.96, {}, "9.9"},   // the nearest tenth, 10.0, is across the threshold too
+        {std::nextafter(10.0, 0.0), {}, "9.9"},
+        {9.4, {}, "9"},
+        {10, {}, "10"},
+        {10.3, {}, "10"},
+        {90, {}, "90"},
+        {90.04, {}, "90.1"},  // large, and 90 would read as appropriate
+        {90.5, {}, "91"},
+        {89.6, {}, "90"},
+        {2.97, {}, "2.9"},    // below the 3rd
+        {3.0, {}, "3"},
+        {97.02, {}, "97.1"},  // above the 97th
+        {96.98, {}, "97"},
+        {-0.0000055, {}, "0"},
+        {100.0000055, {}, "100"},
+        {4.96, five, "4.9"},
+        {2.46, five, "2"},  // a threshold at a half: the whole number never crosses it
+        {95.01, five, "95.1"},
+        {std::nan(""), {}, "nan"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.centile);
+        const std::string text = centileText(c.centile, c.thresholds);
+        EXPECT_EQ(text, c.text);
+        if (std::isfinite(c.centile)) {
+            EXPECT_EQ(bandOf(std::stod(text), c.thresholds), bandOf(c.centile, c.thresholds));
+        }
+    }
 }
 
 // A birth read field by field: a value, missing, or unreadable.
@@ -366,7 +462,10 @@ TEST(ResultJson, TheRecordInItsOrderAndTheErrors)
     std::vector<std::string> keys;
     for (const auto& item : doc.items())
         keys.push_back(item.key());
-    EXPECT_EQ(keys, std::vector<std::string>(kResultFieldNames.begin(), kResultFieldNames.end() - 2));
+    std::vector<std::string> inOrder;
+    for (ResultField field : kRecordFields)
+        inOrder.emplace_back(fieldName(field));
+    EXPECT_EQ(keys, inOrder);
     EXPECT_EQ(doc["population"], "Sweden");
     EXPECT_EQ(doc["centile"].get<double>(), typical.centile());
     EXPECT_EQ(doc["rounded"], 61);

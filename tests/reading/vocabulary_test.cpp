@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "reading/group_names.h"
 #include "reading/input_text.h"
 
 namespace wrenfield::reading {
@@ -121,6 +122,44 @@ TEST(Vocabulary, GroupNamesArePerPopulation)
     check({InputField::Eth, "Phillipino", V, 7, ""}, {}, Population::Sweden);
     check({InputField::Eth, "indian/pakistani", V, 2, ""}, {}, Population::Australia);
     check({InputField::Eth, "European", X, 0, "not an ethnic group of Sweden"}, {}, Population::Sweden);
+}
+
+// The spellings people type: the macron of New Zealand's own spelling, a
+// decomposed macron, capitals, other marks between the words, the usual
+// spelling of a name the list writes its own way; never a name of another
+// population's list, and never a word that merely contains a group's name.
+TEST(Vocabulary, GroupNamesAsPeopleTypeThem)
+{
+    struct Case {
+        Population population;
+        const char* text;
+        double code;  // 0: not a group of the population
+    } cases[] = {
+        {Population::NewZealand, "M\u0101ori", 3},         {Population::NewZealand, "M\u0100ORI", 3},
+        {Population::NewZealand, "Ma\u0304ori", 3},        {Population::NewZealand, " maori ", 3},
+        {Population::NewZealand, "NZ European", 1},        {Population::UnitedKingdom, "south-east asian", 9},
+        {Population::UnitedKingdom, "Afro Caribbean", 5},  {Population::UnitedKingdom, "SE Asian", 9},
+        {Population::Sweden, "Filipino", 7},               {Population::Sweden, "S. Korean", 14},
+        {Population::Sweden, "South Korean", 14},          {Population::Sweden, "Moroccan", 16},
+        {Population::Australia, "Pakistani", 2},           {Population::Australia, "Indian / Pakistani", 2},
+        {Population::UnitedKingdom, "M\u0101ori", 0},      {Population::Sweden, "Korean", 0},
+        {Population::NewZealand, "Maoris", 0},             {Population::UnitedKingdom, "\u00e9", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const engine::CoefficientSet& set = engine::coefficients(c.population);
+        const engine::EthnicGroup* group = ethnicGroupBySpelling(set, c.text);
+        if (c.code == 0) {
+            EXPECT_EQ(group, nullptr);
+            check({InputField::Eth, c.text, X, 0, "not an ethnic group of"}, {}, c.population);
+        } else {
+            ASSERT_NE(group, nullptr);
+            EXPECT_EQ(group->code, c.code);
+            check({InputField::Eth, c.text, V, c.code, ""}, {}, c.population);
+        }
+    }
+    EXPECT_EQ(groupNameKey("Indian / Pakistani"), "indianpakistani");
+    EXPECT_EQ(groupNameKey("\u00c6s\u00f8 Stra\u00dfe"), "aesostrasse");
 }
 
 TEST(Vocabulary, DialectOptions)

@@ -151,6 +151,36 @@ private slots:
         QVERIFY(svg.find("Customised growth chart") != std::string::npos);
     }
 
+    // On a phone's width the text stays at 11 px or more, the plot keeps
+    // room, and the baby's label agrees with its band: 9.63 is small, so not
+    // "10th centile".
+    void aPhoneSizedChartIsReadableAndItsLabelAgreesWithTheBand()
+    {
+        const engine::CentileInputs inputs{2950, 280, 65, 165, 2, 1, 0};
+        const std::string svg =
+            ui::pregnancyChartSvg(reading::readValues(engine::Population::UnitedKingdom, inputs), 340, 442);
+        QXmlStreamReader xml(QByteArray::fromStdString(svg));
+        double smallest = 1e9;
+        QString texts;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            const QStringView size = xml.attributes().value(QLatin1String("font-size"));
+            if (!size.isEmpty())
+                smallest = std::min(smallest, size.toDouble());
+            if (xml.name() == QLatin1String("text"))
+                texts += xml.readElementText(QXmlStreamReader::IncludeChildElements) + QLatin1Char('\n');
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QVERIFY2(smallest >= 11, qPrintable(QString::number(smallest)));
+        QVERIFY2(texts.contains(QStringLiteral("9.6th centile · SGA")), qPrintable(texts));
+        QVERIFY(!texts.contains(QStringLiteral("10th centile · SGA")));
+        const reading::PregnancyChart chart = reading::pregnancyChart(engine::Population::UnitedKingdom, inputs);
+        const ui::ChartFrame frame = ui::pregnancyChartFrame(chart, QRectF(0, 0, 340, 442));
+        QVERIFY2(frame.plot.width() >= 180 && frame.plot.height() >= 200,
+                 qPrintable(QStringLiteral("%1 x %2").arg(frame.plot.width()).arg(frame.plot.height())));
+    }
+
     void everyFileFormatIsWritten()
     {
         QTemporaryDir dir;

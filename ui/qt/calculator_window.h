@@ -1,7 +1,10 @@
 // The host window: a desktop window that places the Calc control on its form
-// with the growth chart of its pregnancy beside it, a File menu to save or
-// print the chart and to quit, and an About box that shows the control's
-// version text.
+// with the growth chart of its pregnancy beside it, and below the control the
+// band of its centile and what it computes (the United Kingdom coefficients,
+// from lists in whole steps); a File menu to save or print the chart and to
+// quit; a Help menu that points to custcent calc and the web page for the
+// other populations and typed values, and an About box that shows the
+// control's version text.
 #pragma once
 
 #include <QMainWindow>
@@ -9,7 +12,12 @@
 
 #include "form/controls.h"
 
+class QLabel;
 class QPrinter;
+
+namespace wrenfield::form {
+class Calc;
+}
 
 namespace wrenfield::ui {
 
@@ -35,18 +43,37 @@ public:
 
     // The text of the About box.
     QString aboutText() const;
+    // Help > Other populations and typed values: where to compute what the
+    // window cannot.
+    QString otherWaysText() const;
+
+    // The line beside the control that gives the band of its centile ("Centile
+    // 9.9: small for gestational age (SGA, below the 10th centile)"), and the
+    // line that says what the window computes.
+    QLabel& bandLabel() noexcept { return *bandLabel_; }
+    QLabel& computesLabel() noexcept { return *computesLabel_; }
 
 public slots:
     void showAbout();
+    void showOtherWays();
     // File > Save chart…: asks for a file and writes the chart to it.
     void saveChartAs();
     // File > Print…: the print dialog, then the chart on one page.
     void printChartWithDialog();
 
 private:
+    void showBand();
+
     CalcWidget* calcWidget_;
     ChartWidget* chartWidget_;
+    QLabel* bandLabel_;
+    QLabel* computesLabel_;
 };
+
+// What the window computes: "United Kingdom · coefficient set 5.15, from the
+// lists: height 140 to 200 cm and booking weight 30 to 150 kg in steps of 1,
+// ...".
+QString calculatorComputesText(const form::Calc& calc);
 
 // The window's title.
 QString calculatorWindowTitle();

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <vector>
 
@@ -17,11 +18,16 @@ namespace wrenfield::ui {
 namespace {
 
 // The unit every size on the chart is measured in: the height of body text,
-// in the area's pixels. It follows the area's height, within limits that keep
-// the text readable on a small window and not huge on a poster.
+// in the area's pixels. It follows the area's size, within limits that keep
+// the text readable on a phone or a small window (the smallest text, 0.85 of
+// the unit, is 11 pixels) and not huge on a poster.
+constexpr double kSmallestText = 0.85;
+constexpr double kMinTextUnit = 13;
+static_assert(kSmallestText * kMinTextUnit >= 11);
+
 double textUnit(const QRectF& area)
 {
-    return std::clamp(std::min(area.height() / 40, area.width() / 55), 8.0, 40.0);
+    return std::clamp(std::min(area.height() / 40, area.width() / 55), kMinTextUnit, 40.0);
 }
 
 // The y axis reaches at least this far above the 97th centile; a baby heavier
@@ -44,16 +50,19 @@ QString ordinal(double n)
     return QString::fromStdString(reading::ordinalText(n));
 }
 
-// The centile in words as the calculator rounds it (halves up); the far ends
-// say which side of the scale the baby lies on.
-QString centileWords(double centile)
+// The centile in words as every front end shows it beside its band (whole,
+// or one decimal where the whole number would contradict the band); the far
+// ends say which side of the scale the baby lies on.
+QString centileWords(double centile, const reading::BandThresholds& thresholds)
 {
-    const double rounded = std::floor(centile + 0.5);
-    if (rounded < 1)
+    const std::string text = reading::centileText(centile, thresholds);
+    double shown = 0;
+    std::from_chars(text.data(), text.data() + text.size(), shown);
+    if (shown < 1)
         return QStringLiteral("below the 1st centile");
-    if (rounded > 99)
+    if (shown > 99)
         return QStringLiteral("above the 99th centile");
-    return ordinal(rounded) + QStringLiteral(" centile");
+    return ordinal(shown) + QStringLiteral(" centile");
 }
 
 // "39+4 weeks" for a whole number of days, else the days as given.
@@ -138,7 +147,7 @@ QPainterPath curvePath(const ChartFrame& frame, const engine::ChartCurve& curve)
 void paintAxes(QPainter& painter, const ChartFrame& frame, double unit)
 {
     const QRectF& plot = frame.plot;
-    painter.setFont(chartFont(0.85 * unit));
+    painter.setFont(chartFont(kSmallestText * unit));
     const QFontMetricsF metrics(painter.font());
     const QPen grid(QColor(0xdd, 0xdd, 0xdd), std::max(1.0, 0.06 * unit));
     const QPen axis(Qt::black, std::max(1.0, 0.1 * unit));
@@ -229,7 +238,7 @@ void paintCurves(QPainter& painter, const ChartFrame& frame, const reading::Preg
     const double spacing = 1.05 * unit;
     for (std::size_t i = 1; i < names.size(); ++i)
         names[i].y = std::min(names[i].y, names[i - 1].y - spacing);
-    painter.setFont(chartFont(0.85 * unit, true));
+    painter.setFont(chartFont(kSmallestText * unit, true));
     for (const Name& name : names) {
         painter.setPen(name.style.colour.darker(130));
         painter.drawText(QRectF(frame.plot.right() + 0.4 * unit, name.y - unit, 4 * unit, 2 * unit),
@@ -254,7 +263,7 @@ void paintBaby(QPainter& painter, const ChartFrame& frame, const reading::Pregna
     QStringList lines;
     lines << QStringLiteral("Baby %1 at %2").arg(gramsText(grams), gestationText(chart.inputs.gestDays));
     lines << QStringLiteral("%1 · %2").arg(
-                 centileWords(chart.baby.detail.centile),
+                 centileWords(chart.baby.detail.centile, chart.thresholds),
                  QString::fromStdString(reading::bandLabel(chart.baby.band, chart.thresholds)));
     if (!onScales)
         lines << QStringLiteral("(beyond the chart's scales)");
@@ -301,6 +310,60 @@ bool ChartFrame::onScales(double weeks, double grams) const
     return weeks >= fromWeek && weeks <= toWeek && grams >= fromGrams && grams <= toGrams;
 }
 
+namespace {
+
+// Where the lines of text above and below the plot go: the title, the
+// mother's and baby's details and the flags above, the formula below. Each
+// keeps its line where the area is wide enough and wraps where it is not (a
+// phone), and the plot takes the room that is left.
+struct TextLayout {
+    QRectF title, details, flags, footer;
+    double headerBottom = 0;
+};
+
+QString footerText(const reading::PregnancyChart& chart)
+{
+    const engine::CoefficientSet& set = engine::coefficients(chart.population);
+    return QStringLiteral("Term weight TW = %1 · expected weight E = P(gestation) × TW · curves E + z × S, "
+                          "spread S = E × %2")
+        .arg(gramsText(chart.baby.detail.termWeight), numberText(set.coefficientOfVariation));
+}
+
+double wrappedHeight(const QFont& font, double width, const QString& text, double atLeast)
+{
+    const QFontMetricsF metrics(font);
+    const QRectF bounds =
+        metrics.boundingRect(QRectF(0, 0, std::max(1.0, width), 1e6), Qt::AlignLeft | Qt::TextWordWrap, text);
+    return std::max(atLeast, bounds.height());
+}
+
+TextLayout textLayout(const reading::PregnancyChart& chart, const QRectF& area, double unit)
+{
+    TextLayout layout;
+    const double left = area.left() + unit;
+    const double width = area.width() - 2 * unit;
+    double y = area.top() + 0.5 * unit;
+    const double titleHeight =
+        wrappedHeight(chartFont(1.25 * unit, true), width, pregnancyChartTitle(chart), 1.7 * unit);
+    layout.title = QRectF(left, y, width, titleHeight);
+    y += titleHeight;
+    const double detailsHeight = wrappedHeight(chartFont(0.9 * unit), width, pregnancyChartDetails(chart), 1.4 * unit);
+    layout.details = QRectF(left, y, width, detailsHeight);
+    y += detailsHeight;
+    if (!chart.baby.flags.empty()) {
+        const double flagsHeight =
+            wrappedHeight(chartFont(0.9 * unit, true), width, pregnancyChartFlags(chart), 1.4 * unit);
+        layout.flags = QRectF(left, y, width, flagsHeight);
+        y += flagsHeight;
+    }
+    layout.headerBottom = y + 0.8 * unit;
+    const double footerHeight = wrappedHeight(chartFont(kSmallestText * unit), width, footerText(chart), 1.8 * unit);
+    layout.footer = QRectF(left, area.bottom() - 0.4 * unit - footerHeight, width, footerHeight);
+    return layout;
+}
+
+}  // namespace
+
 ChartFrame pregnancyChartFrame(const reading::PregnancyChart& chart, const QRectF& area)
 {
     const double unit = textUnit(area);
@@ -318,9 +381,10 @@ ChartFrame pregnancyChartFrame(const reading::PregnancyChart& chart, const QRect
     // Room for the title and details above, the weight labels and the axis
     // title on the left, the curve names on the right, and the gestation
     // labels, axis title and the term weight below.
-    const double header = chart.baby.flags.empty() ? 4.4 * unit : 5.8 * unit;
-    frame.plot = QRectF(area.left() + 6.4 * unit, area.top() + header, area.width() - 6.4 * unit - 3.6 * unit,
-                        area.height() - header - 5.6 * unit);
+    const TextLayout text = textLayout(chart, area, unit);
+    const double bottom = text.footer.top() - 3.4 * unit;
+    frame.plot = QRectF(area.left() + 6.4 * unit, text.headerBottom, area.width() - 6.4 * unit - 3.6 * unit,
+                        std::max(unit, bottom - text.headerBottom));
     return frame;
 }
 
@@ -356,34 +420,27 @@ void paintPregnancyChart(QPainter& painter, const QRectF& area, const reading::P
     const double unit = textUnit(area);
     const ChartFrame frame = pregnancyChartFrame(chart, area);
 
+    const TextLayout text = textLayout(chart, area, unit);
+    const int wrapped = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap;
     painter.setPen(Qt::black);
     painter.setFont(chartFont(1.25 * unit, true));
-    painter.drawText(QRectF(area.left() + unit, area.top() + 0.5 * unit, area.width() - 2 * unit, 1.8 * unit),
-                     Qt::AlignLeft | Qt::AlignVCenter, pregnancyChartTitle(chart));
+    painter.drawText(text.title, wrapped, pregnancyChartTitle(chart));
     painter.setFont(chartFont(0.9 * unit));
-    painter.drawText(QRectF(area.left() + unit, area.top() + 2.2 * unit, area.width() - 2 * unit, 1.5 * unit),
-                     Qt::AlignLeft | Qt::AlignVCenter, pregnancyChartDetails(chart));
+    painter.drawText(text.details, wrapped, pregnancyChartDetails(chart));
 
     if (!chart.baby.flags.empty()) {
         painter.setPen(QColor(0xa0, 0x10, 0x10));
         painter.setFont(chartFont(0.9 * unit, true));
-        painter.drawText(QRectF(area.left() + unit, area.top() + 3.6 * unit, area.width() - 2 * unit, 1.5 * unit),
-                         Qt::AlignLeft | Qt::AlignVCenter, pregnancyChartFlags(chart));
+        painter.drawText(text.flags, wrapped, pregnancyChartFlags(chart));
     }
 
     paintAxes(painter, frame, unit);
     paintCurves(painter, frame, chart, unit);
     paintBaby(painter, frame, chart, unit);
 
-    const engine::CoefficientSet& set = engine::coefficients(chart.population);
     painter.setPen(Qt::black);
-    painter.setFont(chartFont(0.85 * unit));
-    painter.drawText(
-        QRectF(area.left() + unit, area.bottom() - 2.2 * unit, area.width() - 2 * unit, 1.8 * unit),
-        Qt::AlignLeft | Qt::AlignVCenter,
-        QStringLiteral("Term weight TW = %1 · expected weight E = P(gestation) × TW · curves E + z × S, "
-                       "spread S = E × %2")
-            .arg(gramsText(chart.baby.detail.termWeight), numberText(set.coefficientOfVariation)));
+    painter.setFont(chartFont(kSmallestText * unit));
+    painter.drawText(text.footer, wrapped, footerText(chart));
     painter.restore();
 }
 

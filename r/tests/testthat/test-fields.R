@@ -8,6 +8,13 @@ test_that("compute gives every field a birth can give, in the order of every fro
   expect_identical(levels(got$band_label), c("SGA <3rd", "SGA", "AGA", "LGA", "LGA >97th"))
 })
 
+test_that("the centile beside its band never reads as another band", {
+  got <- compute("nz", c(2770, 4200, NA), 270, 64, 163, 1, c("European", "M\u0101ori", "European"), 0)
+  expect_identical(got$centile_text[1], "9.9")
+  expect_identical(got$centile_text[3], NA_character_)
+  expect_identical(as.character(got$band[1]), "SGA")
+})
+
 test_that("the thresholds move the bands and the finer labels", {
   bwt <- c(2700, 3000, 3400, 4200, 4500) # centiles 1.7, 9.0, 38.2, 96.3, 99.5
   default <- compute("uk", bwt, 280, 64, 163, 1, 1, 0)

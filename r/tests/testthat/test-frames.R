@@ -70,7 +70,7 @@ test_that("a frame without a column, or with two for one input, is refused by na
   expect_error(add_centiles(cbind(births, centile = 1), columns = mapped), class = "wrenfield_argument_error",
                regexp = "already has a column named centile")
   expect_error(add_centiles(births, columns = mapped, add = "bands"), class = "wrenfield_argument_error",
-               regexp = "add: unknown field bands; choose from rounded, band")
+               regexp = "add: unknown field bands; choose from rounded, centile_text, band")
 })
 
 test_that("an empty frame gets its columns", {
