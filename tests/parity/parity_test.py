@@ -1,7 +1,7 @@
 """The parity test: one table of births through every door and shape of the
 system, each outcome the same field by field.
 
-    parity_test.py --births PARITY_BIRTHS TABLE --custcent CUSTCENT --capi LIBWRENFIELD
+    parity_test.py --births PARITY_BIRTHS TABLE --custcent CUSTCENT --capi LIBWRENFIELD [--r-library DIR]
 
 The births come from the one table, tests/support/parity_births.json, turned
 into births by the tool tests/support/parity_births.cpp (which finds the
@@ -17,6 +17,8 @@ birth goes through:
   http-one, http-array     custcent serve: one POST a birth, options in the query; one POST of
                            every birth, options in each birth
   c-one, c-many            wf_centile_with one by one; wf_centiles_with, one call a set of births
+  r-compute, r-numbers,    the R package (with --r-library): compute() with character and with
+  r-frame                  double vectors, add_centiles() on a data.frame of factors (parity_r.R)
 
 A door takes the births it can be given: the C API takes numbers only and
 no units, and a population of its own per call (as Python's population=
@@ -44,6 +46,7 @@ import os
 import re
 import subprocess
 import sys
+import tempfile
 import urllib.error
 import urllib.parse
 import urllib.request
@@ -120,6 +123,24 @@ def as_c(value):
     return None if isinstance(value, str) else float(value)
 
 
+def as_r_text(value):
+    """For an R character vector: None (NA) for a value not there, else the text a user would write."""
+    form = missing_form(value)
+    if form is not None:
+        return "NaN" if form == "NaN" else None
+    return as_text(value)
+
+
+def as_r_number(value):
+    """For an R double vector, as a text R reads exactly (hexadecimal), or None (NA); a text gives None."""
+    form = missing_form(value)
+    if form is not None:
+        return "NaN" if form == "NaN" else None
+    if infinite(value) is not None:
+        return "Inf" if infinite(value) > 0 else "-Inf"
+    return None if isinstance(value, str) else float(value).hex()
+
+
 def thresholds_of(birth):
     options = birth["options"]
     return options.get("sga", 10.0), options.get("lga", 90.0)
@@ -162,9 +183,10 @@ def from_error_text(text, **extra):
 # ---- The doors ----
 
 class Doors:
-    def __init__(self, custcent, capi, exact):
+    def __init__(self, custcent, capi, exact, r_library=None):
         self.custcent = custcent
         self.exact = exact
+        self.r_library = r_library
         self.lib = ctypes.CDLL(capi)
         self._declare_c()
 
@@ -394,6 +416,46 @@ class Doors:
         assert len(elements) == len(births)
         return [(from_record(value), raw) for value, raw in elements]
 
+    # The R package
+
+    def r(self, births):
+        """Every R door in one R process (parity_r.R): {door: {birth index: outcome}}."""
+        groups = []
+        for group in grouped(births, options_key):
+            members = [births[k] for k in group]
+            sga, lga = thresholds_of(members[0])
+            o = members[0]["options"]
+            groups.append({
+                "rows": group,
+                "options": {"sga": sga, "lga": lga, "strict": o.get("strict", False), "units": o.get("units", {})},
+                "population": [b["population"] if isinstance(b["population"], str) else None for b in members],
+                "texts": {name: [as_r_text(b["fields"][name]) for b in members] for name in INPUTS},
+                "numbers": {name: [as_r_number(b["fields"][name]) for b in members] for name in INPUTS},
+                "numeric": [all(as_c(b["fields"][name]) is not None for name in INPUTS) for b in members],
+            })
+        with tempfile.TemporaryDirectory() as work:
+            given, taken = os.path.join(work, "births.json"), os.path.join(work, "outcomes.json")
+            with open(given, "w", encoding="utf-8") as f:
+                json.dump({"exact": self.exact, "groups": groups}, f)
+            script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "parity_r.R")
+            env = dict(os.environ, R_LIBS=self.r_library, LANG="C.UTF-8")
+            subprocess.run(["Rscript", "--vanilla", script, given, taken], env=env, check=True, timeout=300)
+            with open(taken, encoding="utf-8") as f:
+                doors = json.load(f)
+
+        def outcome(row):
+            if "error" in row:
+                return from_error_text(row["error"])
+            out = {"kind": "computed", "centile": float.fromhex(row["centile"])}
+            for name, value in row.items():
+                if name in ("rounded", "band", "band_label", "band_words", "flags"):
+                    out[name] = value
+                elif name != "centile":
+                    out[name] = float.fromhex(value)
+            return out
+
+        return {door: {int(k): outcome(row) for k, row in rows.items()} for door, rows in doors.items()}
+
     # The C API
 
     def _declare_c(self):
@@ -520,6 +582,8 @@ def run_doors(doors, births, url):
         members = [c[i] for i in group]
         for k, outcome in zip(members, doors.c_many([births[k] for k in members])):
             out["c-many"][k] = outcome
+    if doors.r_library:
+        out.update(doors.r(births))
     return out, raw
 
 
@@ -584,6 +648,7 @@ def main():
     parser.add_argument("--births", nargs=2, metavar=("TOOL", "TABLE"), required=True)
     parser.add_argument("--custcent", required=True)
     parser.add_argument("--capi", required=True)
+    parser.add_argument("--r-library", help="the library the R package is installed in (its doors are left out without it)")
     args = parser.parse_args()
     births = json.loads(subprocess.run(args.births, capture_output=True, text=True, check=True).stdout)
 
@@ -591,7 +656,7 @@ def main():
     results = {}
     with Served(args.custcent) as served:
         for mode, exact in (("default", False), ("exact", True)):
-            doors = Doors(args.custcent, args.capi, exact)
+            doors = Doors(args.custcent, args.capi, exact, args.r_library)
             outcomes, raw = run_doors(doors, births, served.url)
             compare(births, outcomes, raw, mode, problems)
             results[mode] = outcomes

@@ -1,0 +1,4 @@
+library(testthat)
+library(wrenfield)
+
+test_check("wrenfield")
