@@ -6,7 +6,8 @@
   docs/*.md leads to a file or folder of the tree, and a "#section" to a heading
   of the page it names (as the repository's web view makes anchors of headings);
 - every page of docs/ is linked from the README, so no part of the manual is lost;
-- each marked example ("<!-- run as NAME -->", "compiled as") is marked on one page;
+- each marked example ("<!-- run as NAME -->", "compiled as") is marked on one page,
+  and some test (a build or test file under tests/ or windows/) takes it up by name;
 - the README stays a front door: at most 250 lines.
 Prints every problem found; the exit status is 1 if there was one.
 """
@@ -79,9 +80,14 @@ def check(top):
     for page in pages(top):
         for name in MARKER.findall(page.read_text(encoding="utf-8")):
             marked.setdefault(name, []).append(page.relative_to(top))
+    takers = [path.read_text(encoding="utf-8", errors="replace")
+              for folder in ("tests", "windows") for path in (top / folder).rglob("*")
+              if path.is_file() and (path.name == "CMakeLists.txt" or path.suffix in (".py", ".sh", ".cmake"))]
     for name, where in marked.items():
         if len(where) > 1:
             problems.append(f"the example {name} is marked more than once: {', '.join(map(str, where))}")
+        if not any(name in text for text in takers):
+            problems.append(f"the example {name} ({where[0]}) is run by no test")
     lines = len((top / "README.md").read_text(encoding="utf-8").splitlines())
     if lines > README_LINES:
         problems.append(f"README.md has {lines} lines: the front door holds at most {README_LINES}; "
