@@ -3,8 +3,10 @@
 #include <charconv>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
+#include "server/cors.h"
 #include "server/http_service.h"
 #if WRENFIELD_HAVE_WINDOW
 #include "ui/qt/chart_svg.h"
@@ -18,6 +20,7 @@ struct ServeOptions {
     std::string listen = "127.0.0.1:8080";
     unsigned threads = 0;
     std::size_t maxConnections = server::ServiceLimits{}.maxConnections;
+    std::vector<std::string> corsOrigins;
 };
 
 // "127.0.0.1:8080", "[::1]:8080", "0.0.0.0:80".
@@ -45,6 +48,15 @@ void runServe(const ServeOptions& options)
     }
     service.threads = options.threads;
     service.limits.maxConnections = options.maxConnections;
+    for (const std::string& origin : options.corsOrigins) {
+        if (origin == "*")
+            continue;
+        if (std::string problem = server::originProblem(origin); !problem.empty()) {
+            std::cerr << "custcent serve: --cors-origin: " << problem << "\n";
+            throw CommandExit{2};
+        }
+    }
+    service.corsOrigins = options.corsOrigins;
 #if WRENFIELD_HAVE_WINDOW
     // /v1/chart.svg and the chart on the page, drawn by the Qt chart painter.
     service.chart = [](const reading::BirthResult& baby, int width, int height) {
@@ -70,7 +82,8 @@ void addServeCommand(CLI::App& app)
     CLI::App* serve = app.add_subcommand(
         "serve", "Serve the calculator over HTTP: the JSON API under /v1 (described at /v1/openapi.json) and the "
                  "calculator page at /, with its growth chart (/v1/chart.svg) when custcent has Qt. One line "
-                 "per request goes to stderr (never the inputs). SIGTERM or "
+                 "per request goes to stderr (never the inputs), with the request's X-Request-Id (echoed in the "
+                 "answer; one is made when the request has none). SIGTERM or "
                  "Ctrl-C answers the requests under way and stops.");
     serve->add_option("--listen,-l", options->listen,
                       "ADDRESS:PORT to listen on. Default 127.0.0.1:8080 (this machine only); put the service "
@@ -80,6 +93,11 @@ void addServeCommand(CLI::App& app)
     serve->add_option("--max-connections", options->maxConnections,
                       "Connections open at once; one more is answered 503. Default 1024.")
         ->check(CLI::Range(std::size_t{1}, std::size_t{100000}));
+    serve->add_option("--cors-origin", options->corsOrigins,
+                      "ORIGIN whose web pages may call the API from a browser (CORS): scheme://host[:port] as the "
+                      "browser sends it, e.g. https://ward.example.org; repeat it or separate origins with commas; "
+                      "* allows every origin. Default: none (only the service's own page).")
+        ->delimiter(',');
     serve->callback([options] { runServe(*options); });
 }
 

@@ -5,7 +5,7 @@
 // with its own status, and an array of births is answered with an array of
 // the same length whose every element is a result or an error. A short
 // array's births, posted one at a time, get the very bytes (or, for an error,
-// the very error and field) that each gets in the array.
+// the very error, field and id) that each gets in the array.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -79,7 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     const auto problem = nlohmann::json::parse(alone.body);
                     FUZZ_CHECK(alone.status == 422 && inOrder[i].contains("error") &&
                                    problem.value("detail", std::string()) == inOrder[i].value("error", std::string()) &&
-                                   problem.value("field", std::string()) == inOrder[i].value("field", std::string()),
+                                   problem.value("field", std::string()) == inOrder[i].value("field", std::string()) &&
+                                   problem.value("id", nlohmann::json()) == inOrder[i].value("id", nlohmann::json()),
                                "a birth refused alone is not refused alike in an array");
                 }
             }

@@ -19,6 +19,9 @@ enum class Band : std::uint8_t {
     VeryLarge,    // LGA, above the upper fine threshold (97th)
 };
 
+// Every band, smallest first (the HTTP service's document lists their codes).
+inline constexpr Band kBands[] = {Band::VerySmall, Band::Small, Band::Appropriate, Band::Large, Band::VeryLarge};
+
 // The boundaries, in percent. A centile is small when strictly below `sga`,
 // large when strictly above `lga`.
 struct BandThresholds {

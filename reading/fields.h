@@ -39,6 +39,10 @@ inline constexpr std::array<std::string_view, 17> kResultFieldNames = {
     "z",          "flags",    "inputs",         "coefficientSetVersion", "error",
     "field"};
 
+// A caller's own name for one birth (the HTTP service's "id": a text or a
+// whole number), echoed first in its result, whatever the outcome.
+inline constexpr std::string_view kBirthIdName = "id";
+
 // The inputs as used, in the result's "inputs".
 inline constexpr std::array<std::string_view, 11> kInputEchoNames = {
     "bwt", "gestDays", "gest", "wt", "ht", "sex", "sexName", "eth", "ethName", "par", "parName"};

@@ -41,6 +41,16 @@ constexpr PlausibleRange kRanges[] = {
 static_assert(kRanges[0].field == "bwt" && kRanges[1].field == "gest" && kRanges[2].field == "wt" &&
               kRanges[3].field == "ht" && kRanges[4].field == "sex" && kRanges[5].field == "par");
 
+// Every flag's code, written once: the flags below take theirs from here.
+// The measurements' come first, low then high, in the order of kRanges.
+constexpr std::string_view kFlagCodes[] = {
+    "bwt_low", "bwt_high", "gest_low", "gest_high", "wt_low", "wt_high", "ht_low", "ht_high",
+    "sex_code", "eth_unknown", "par_code", "par_high", "centile_below_0", "centile_above_100",
+};
+enum FlagCode : std::size_t { kSexCode = 8, kEthUnknown, kParCode, kParHigh, kCentileBelow0, kCentileAbove100 };
+static_assert(kFlagCodes[6] == "ht_low" && kFlagCodes[kSexCode] == "sex_code" &&
+              kFlagCodes[kCentileAbove100] == "centile_above_100" && std::size(kFlagCodes) == kCentileAbove100 + 1);
+
 std::string numberText(double value)
 {
     return shortestText(value);
@@ -66,6 +76,11 @@ std::string_view article(std::string_view name)
 
 }  // namespace
 
+std::span<const std::string_view> flagCodes()
+{
+    return kFlagCodes;
+}
+
 std::span<const PlausibleRange> plausibleRanges()
 {
     return kRanges;
@@ -88,23 +103,22 @@ std::vector<Flag> inputFlags(Population population, const CentileInputs& inputs)
 
 void addInputFlags(Population population, const CentileInputs& inputs, std::vector<Flag>& flags)
 {
-    // The first four rows of kRanges, in order: bwt, gest, wt, ht.
-    static constexpr std::string_view kCodes[4][2] = {
-        {"bwt_low", "bwt_high"}, {"gest_low", "gest_high"}, {"wt_low", "wt_high"}, {"ht_low", "ht_high"}};
+    // The first four rows of kRanges, in order: bwt, gest, wt, ht; each
+    // has a low and a high code, in that order, at the head of kFlagCodes.
     const double measurements[4] = {inputs.bwt, inputs.gestDays, inputs.wt, inputs.ht};
     for (std::size_t row = 0; row < 4; ++row) {
         const PlausibleRange& range = kRanges[row];
         const double value = measurements[row];
         if (value < range.low)
-            flags.push_back({kCodes[row][0], std::string(range.field) + " below " + std::string(range.lowText) +
+            flags.push_back({kFlagCodes[2 * row], std::string(range.field) + " below " + std::string(range.lowText) +
                                                  " — " + std::string(range.lowHint)});
         else if (value > range.high)
-            flags.push_back({kCodes[row][1], std::string(range.field) + " above " + std::string(range.highText) +
+            flags.push_back({kFlagCodes[2 * row + 1], std::string(range.field) + " above " + std::string(range.highText) +
                                                  " — " + std::string(range.highHint)});
     }
 
     if (std::isfinite(inputs.sex) && inputs.sex != 0 && inputs.sex != 1 && inputs.sex != 2)
-        flags.push_back({"sex_code", "sex " + numberText(inputs.sex) + ": female term used"});
+        flags.push_back({kFlagCodes[kSexCode], "sex " + numberText(inputs.sex) + ": female term used"});
 
     const CoefficientSet& set = engine::coefficients(population);
     if (std::isfinite(inputs.eth)) {
@@ -116,7 +130,7 @@ void addInputFlags(Population population, const CentileInputs& inputs, std::vect
         const bool named = inRange && code == inputs.eth && static_cast<std::size_t>(code) <= set.ethnicGroups.size() &&
                            set.ethnicGroups[static_cast<std::size_t>(code - 1)].code == code;
         if (!named)
-            flags.push_back({"eth_unknown", "eth " + numberText(inputs.eth) + " not " +
+            flags.push_back({kFlagCodes[kEthUnknown], "eth " + numberText(inputs.eth) + " not " +
                                                 std::string(article(set.name)) + " " + std::string(set.name) +
                                                 " group: " + otherTermName(set) + " term used"});
     }
@@ -124,9 +138,9 @@ void addInputFlags(Population population, const CentileInputs& inputs, std::vect
     if (std::isfinite(inputs.par)) {
         const PlausibleRange& range = kRanges[5];
         if (inputs.par < range.low || inputs.par != std::floor(inputs.par))
-            flags.push_back({"par_code", "par " + numberText(inputs.par) + ": " + std::string(range.lowHint)});
+            flags.push_back({kFlagCodes[kParCode], "par " + numberText(inputs.par) + ": " + std::string(range.lowHint)});
         else if (inputs.par > range.high)
-            flags.push_back({"par_high", "par above " + std::string(range.highText) + " — " +
+            flags.push_back({kFlagCodes[kParHigh], "par above " + std::string(range.highText) + " — " +
                                              std::string(range.highHint)});
     }
 }
@@ -134,9 +148,9 @@ void addInputFlags(Population population, const CentileInputs& inputs, std::vect
 void addCentileFlags(double centile, std::vector<Flag>& flags)
 {
     if (centile < 0)
-        flags.push_back({"centile_below_0", "centile below 0 — far below the expected weight: check the inputs"});
+        flags.push_back({kFlagCodes[kCentileBelow0], "centile below 0 — far below the expected weight: check the inputs"});
     else if (centile > 100)
-        flags.push_back({"centile_above_100", "centile above 100 — far above the expected weight: check the inputs"});
+        flags.push_back({kFlagCodes[kCentileAbove100], "centile above 100 — far above the expected weight: check the inputs"});
 }
 
 std::string flagTexts(std::span<const Flag> flags, std::string_view separator)

@@ -46,6 +46,9 @@ struct Flag {
     bool operator==(const Flag&) const = default;
 };
 
+// Every code a flag can have, in the order flags are given.
+std::span<const std::string_view> flagCodes();
+
 // The flags of the inputs, in the order bwt, gest, wt, ht, sex, eth, par.
 // Values that are not finite get no flag: the rules of admission refuse them.
 std::vector<Flag> inputFlags(engine::Population population, const engine::CentileInputs& inputs);

@@ -1,6 +1,6 @@
 // One line on standard error per answered request: when, from where, the
 // method and path (never the query or the body: they hold health data), the
-// status, the bytes sent and the time taken.
+// status, the bytes sent, the time taken and the request's X-Request-Id.
 #pragma once
 
 #include <chrono>
@@ -16,6 +16,7 @@ struct AccessRecord {
     unsigned status = 0;
     std::size_t bytes = 0;
     std::chrono::steady_clock::duration elapsed{};
+    std::string_view requestId;  // "-" when the request could not be read
 };
 
 // Writes the line with a single write(2), so lines from several threads never mix.

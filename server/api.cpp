@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -9,6 +10,7 @@
 #include "form/population_lists.h"
 #include "server/assets.h"
 #include "server/centile_endpoint.h"
+#include "server/openapi_document.h"
 #include "server/query_string.h"
 #include "reading/population_choice.h"
 
@@ -64,25 +66,32 @@ bool isJsonMediaType(std::string_view type)
     return lower == "application/json" || (lower.starts_with("application/") && lower.ends_with("+json"));
 }
 
-enum class Route { Asset, Version, Populations, Centile, Chart, Unknown };
+enum class Route { Asset, Version, Populations, Centile, Chart, OpenApi, Unknown };
 
 struct RouteInfo {
     Route route;
     std::string_view allow;
 };
 
+// The API's resources and the methods each answers. Every resource answers
+// OPTIONS (a browser's preflight among them); GET comes with HEAD.
+constexpr std::pair<std::string_view, RouteInfo> kRoutes[] = {
+    {"/v1/centile", {Route::Centile, "POST, OPTIONS"}},
+    {"/v1/chart.svg", {Route::Chart, "GET, HEAD, OPTIONS"}},
+    {"/v1/version", {Route::Version, "GET, HEAD, OPTIONS"}},
+    {"/v1/populations", {Route::Populations, "GET, HEAD, OPTIONS"}},
+    {"/v1/openapi.json", {Route::OpenApi, "GET, HEAD, OPTIONS"}},
+};
+
 RouteInfo route(std::string_view path)
 {
-    if (path == "/v1/centile")
-        return {Route::Centile, "POST"};
-    if (path == "/v1/chart.svg")
-        return {Route::Chart, "GET, HEAD"};
-    if (path == "/v1/version")
-        return {Route::Version, "GET, HEAD"};
-    if (path == "/v1/populations")
-        return {Route::Populations, "GET, HEAD"};
-    if (assetAt(path))
-        return {Route::Asset, "GET, HEAD"};
+    for (const auto& [routePath, info] : kRoutes)
+        if (routePath == path)
+            return info;
+    // The page; request paths begin with "/", which the OpenAPI document's
+    // template's does not.
+    if (path.starts_with('/') && assetAt(path))
+        return {Route::Asset, "GET, HEAD, OPTIONS"};
     return {Route::Unknown, ""};
 }
 
@@ -104,6 +113,11 @@ bool allows(std::string_view allow, std::string_view method)
 
 }  // namespace
 
+std::string_view allowedMethods(std::string_view path)
+{
+    return route(path).allow;
+}
+
 std::uint64_t bodyLimit(std::string_view method, std::string_view target, const ServiceLimits& limits)
 {
     std::string_view path = target.substr(0, target.find('?'));
@@ -122,9 +136,11 @@ Response respond(const Request& request, const ChartRenderer& chart)
     RouteInfo info = route(target->path);
     if (info.route == Route::Unknown)
         return problem(404, "no resource at this path; the API is under /v1 (see /v1/openapi.json)");
+    if (request.method == "OPTIONS")
+        return {204, {}, {}, std::string(info.allow)};
     if (!allows(info.allow, request.method)) {
         Response r = problem(405, "this resource answers " + std::string(info.allow));
-        r.allow = info.allow;
+        r.allow = std::string(info.allow);
         return r;
     }
     switch (info.route) {
@@ -136,6 +152,8 @@ Response respond(const Request& request, const ChartRenderer& chart)
         return jsonResponse(versionJson(static_cast<bool>(chart)));
     case Route::Populations:
         return jsonResponse(populationsJson());
+    case Route::OpenApi:
+        return {200, std::string(kJson), openApiDocument(), {}};
     case Route::Centile:
         if (!isJsonMediaType(request.contentType))
             return problem(415, "send the births as application/json");

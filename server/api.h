@@ -31,6 +31,10 @@ using ChartRenderer = std::function<std::string(const reading::BirthResult& baby
 
 Response respond(const Request& request, const ChartRenderer& chart = {});
 
+// The methods the resource at `path` answers ("GET, HEAD, OPTIONS"), as its
+// Allow header field lists them, or the empty text for no resource.
+std::string_view allowedMethods(std::string_view path);
+
 // The largest body the resource at `target` accepts: the HTTP layer answers
 // 413 before reading a larger one.
 std::uint64_t bodyLimit(std::string_view method, std::string_view target, const ServiceLimits& limits);

@@ -15,7 +15,9 @@
 #include "reading/admission.h"
 #include "reading/births.h"
 #include "reading/json.h"
+#include "reading/fields.h"
 #include "reading/vocabulary.h"
+#include "server/birth_id.h"
 #include "server/limits.h"
 
 namespace wrenfield::server {
@@ -128,7 +130,8 @@ ReadBirth readBirth(const json& birth, const Parameters& parameters)
     if (!birth.is_object())
         throw BirthError{"", "a birth must be a JSON object, not " + std::string(birth.type_name())};
     for (const auto& item : birth.items())
-        if (!isOneOf(item.key(), kOptionNames) && !isOneOf(item.key(), reading::kInputColumns))
+        if (!isOneOf(item.key(), kOptionNames) && !isOneOf(item.key(), reading::kInputColumns) &&
+            item.key() != reading::kBirthIdName)
             throw BirthError{item.key(), item.key() + ": unknown field"};
     ReadBirth out;
     const double sga = thresholdOption(birth, parameters, "sga", 10);
@@ -170,15 +173,42 @@ ReadBirth readBirth(const json& birth, const Parameters& parameters)
     return out;
 }
 
-// The births of one request read and computed: each result in its place.
-std::vector<reading::BirthResult> readBirths(std::span<const json> births, const Parameters& parameters)
+// A birth's id as it is echoed (birth_id.h), or nothing; an id that cannot
+// be used refuses the birth.
+std::string birthId(const json& birth)
+{
+    if (!birth.is_object())
+        return {};
+    auto it = birth.find(reading::kBirthIdName);
+    if (it == birth.end() || it->is_null())
+        return {};
+    BirthId id;
+    if (it->is_string())
+        id = birthIdFromText(it->get_ref<const std::string&>());
+    else if (it->is_number())
+        id = birthIdFromNumber(it->get<double>());
+    else
+        id = birthIdOfType(it->type_name());
+    if (!id.error.empty())
+        throw BirthError{std::string(reading::kBirthIdName), id.error};
+    return id.json;
+}
+
+// The births of one request read and computed: each result in its place,
+// and each birth's id (birthId) in `ids` when it is given.
+std::vector<reading::BirthResult> readBirths(std::span<const json> births, const Parameters& parameters,
+                                             std::vector<std::string>* ids = nullptr)
 {
     std::vector<reading::BirthResult> results(births.size());
     std::vector<reading::ReadingOptions> options(births.size());
     std::vector<reading::PendingBirth> pending;
     pending.reserve(births.size());
+    if (ids)
+        ids->assign(births.size(), {});
     for (std::size_t i = 0; i < births.size(); ++i) {
         try {
+            if (ids)
+                (*ids)[i] = birthId(births[i]);
             ReadBirth birth = readBirth(births[i], parameters);
             options[i] = birth.options;
             reading::PendingBirth entry{{}, &options[i], &results[i]};
@@ -193,10 +223,12 @@ std::vector<reading::BirthResult> readBirths(std::span<const json> births, const
     return results;
 }
 
-Response birthProblem(const reading::BirthResult& result)
+Response birthProblem(const reading::BirthResult& result, std::string_view id = {})
 {
-    return problem(422, result.error,
-                   result.field.empty() ? std::nullopt : std::optional<std::string>(result.field));
+    Response answer = problem(422, result.error,
+                              result.field.empty() ? std::nullopt : std::optional<std::string>(result.field));
+    insertId(answer.body, 0, id);
+    return answer;
 }
 
 // Births nest at most this deep: an array, its births, a value that is not
@@ -337,10 +369,13 @@ Response centileResponse(std::string_view body, const Parameters& parameters)
     }
     if (doc.is_object()) {
         // One birth: its record alone, byte for byte what it gets inside an array.
-        const reading::BirthResult result = readBirths({&doc, 1}, parameters).front();
+        std::vector<std::string> id;
+        const reading::BirthResult result = readBirths({&doc, 1}, parameters, &id).front();
         if (!result.computed())
-            return birthProblem(result);
-        return {200, std::string(kJson), reading::resultJson(result), {}};
+            return birthProblem(result, id.front());
+        std::string body = reading::resultJson(result);
+        insertId(body, 0, id.front());
+        return {200, std::string(kJson), std::move(body), {}};
     }
     if (!doc.is_array())
         return problem(422, "expected one birth (a JSON object) or an array of births");
@@ -348,13 +383,16 @@ Response centileResponse(std::string_view body, const Parameters& parameters)
         return problem(413, "at most " + std::to_string(kMaxBirths) + " births in one request, not " +
                                 std::to_string(doc.size()));
     const std::vector<json>& births = doc.get_ref<const json::array_t&>();
-    const std::vector<reading::BirthResult> results = readBirths(births, parameters);
+    std::vector<std::string> ids;
+    const std::vector<reading::BirthResult> results = readBirths(births, parameters, &ids);
     std::string out = "[";
     out.reserve(results.size() * 700);
-    for (const reading::BirthResult& result : results) {
-        if (out.size() > 1)
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        if (i > 0)
             out += ',';
-        reading::appendResultJson(out, result);
+        const std::size_t at = out.size();
+        reading::appendResultJson(out, results[i]);
+        insertId(out, at, ids[i]);
     }
     out += ']';
     return {200, std::string(kJson), std::move(out), {}};

@@ -12,6 +12,7 @@
 
 #include "server/access_log.h"
 #include "server/problem.h"
+#include "server/request_id.h"
 #include "server/session.h"
 
 namespace wrenfield::server {
@@ -23,12 +24,13 @@ namespace {
 
 // The answer to a connection beyond the cap, written without waiting: it fits
 // in any socket's send buffer, and a client that does not read it loses it.
+// Its request is never read: its X-Request-Id is one of the service's making.
 std::string refusalText()
 {
-    Response r = problem(503, "too many connections; try again shortly");
+    static const Response r = problem(503, "too many connections; try again shortly");
     return "HTTP/1.1 503 Service Unavailable\r\nServer: wrenfield\r\nContent-Type: " + r.contentType +
-           "\r\nContent-Length: " + std::to_string(r.body.size()) +
-           "\r\nRetry-After: 1\r\nConnection: close\r\n\r\n" + r.body;
+           "\r\nContent-Length: " + std::to_string(r.body.size()) + "\r\nRetry-After: 1\r\n" +
+           std::string(kRequestIdHeader) + ": " + newRequestId() + "\r\nConnection: close\r\n\r\n" + r.body;
 }
 
 void accept(const std::shared_ptr<HttpService::State>& state);
@@ -44,7 +46,7 @@ void onAccept(const std::shared_ptr<HttpService::State>& state, boost::system::e
         return;
     }
     if (state->connections.load() >= state->limits.maxConnections) {
-        static const std::string refusal = refusalText();
+        const std::string refusal = refusalText();
         boost::system::error_code ignored;
         socket.non_blocking(true, ignored);
         socket.write_some(net::buffer(refusal), ignored);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "server/api.h"
 #include "server/limits.h"
@@ -19,6 +20,9 @@ struct ServiceOptions {
     unsigned threads = 0;       // 0: one per core
     ServiceLimits limits;
     ChartRenderer chart;  // empty: no /v1/chart.svg; called from the serving threads
+    // The origins whose pages may call the service from a browser (cors.h):
+    // "https://ward.example.org", or "*" for any. None by default.
+    std::vector<std::string> corsOrigins;
 };
 
 class HttpService {

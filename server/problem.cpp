@@ -8,6 +8,7 @@ std::string_view statusTitle(unsigned status)
 {
     switch (status) {
     case 200: return "OK";
+    case 204: return "No Content";
     case 400: return "Bad Request";
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";

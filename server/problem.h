@@ -13,7 +13,7 @@ struct Response {
     unsigned status = 200;
     std::string contentType;
     std::string body;
-    std::string allow;  // the methods of the resource, for 405
+    std::string allow;  // the methods of the resource, for 405 and OPTIONS
 };
 
 inline constexpr std::string_view kJson = "application/json";

@@ -13,6 +13,7 @@
 #include <boost/asio/signal_set.hpp>
 
 #include "server/body_budget.h"
+#include "server/cors.h"
 #include "server/http_service.h"
 
 namespace wrenfield::server {
@@ -21,13 +22,14 @@ class Session;
 
 struct HttpService::State {
     explicit State(const ServiceOptions& options)
-        : limits(options.limits), chart(options.chart), acceptor(ioc),
+        : limits(options.limits), chart(options.chart), cors(options.corsOrigins), acceptor(ioc),
           bodyBudget(options.limits.largeBodyBudget, options.limits.addressBodyBudget)
     {
     }
 
     ServiceLimits limits;
     ChartRenderer chart;
+    CorsPolicy cors;
     boost::asio::io_context ioc;
     boost::asio::ip::tcp::acceptor acceptor;
     std::optional<boost::asio::signal_set> signals;

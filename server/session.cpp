@@ -9,6 +9,7 @@
 #include "server/access_log.h"
 #include "server/api.h"
 #include "server/framing.h"
+#include "server/request_id.h"
 
 namespace wrenfield::server {
 
@@ -114,6 +115,9 @@ void Session::beginRequest()
     method_ = "-";
     target_ = "-";
     version_ = 11;
+    origin_.clear();
+    preflightMethod_.clear();
+    requestId_.clear();
     stream_.expires_after(state_.limits.requestDeadline);
     http::async_read_header(stream_, buffer_, *parser_,
                             [self = shared_from_this()](beast::error_code ec, std::size_t) { self->onHeader(ec); });
@@ -122,7 +126,7 @@ void Session::beginRequest()
 void Session::onHeader(beast::error_code ec)
 {
     if (ec == beast::error::timeout) {
-        logAccess({peer_, method_, target_, version_, 408, 0, std::chrono::steady_clock::now() - started_});
+        logAccess({peer_, method_, target_, version_, 408, 0, std::chrono::steady_clock::now() - started_, "-"});
         return close();  // too slow: cut off without a word
     }
     if (ec == http::error::end_of_stream || ec == net::error::eof || ec == net::error::connection_reset ||
@@ -143,6 +147,17 @@ void Session::onHeader(beast::error_code ec)
 
     if (auto framing = framingProblem(request))
         return refuse(framing->status, std::move(framing->detail));
+    origin_ = std::string(view(request[http::field::origin]));
+    preflightMethod_ = std::string(view(request[http::field::access_control_request_method]));
+    const auto ids = request.equal_range({kRequestIdHeader.data(), kRequestIdHeader.size()});
+    if (ids.first != ids.second) {
+        const std::string id(view(ids.first->value()));
+        if (std::next(ids.first) != ids.second)
+            return refuse(400, "more than one X-Request-Id header field");
+        if (std::string problem = requestIdProblem(id); !problem.empty())
+            return refuse(400, std::move(problem));
+        requestId_ = id;
+    }
 
     bodyLimit_ = bodyLimit(method_, target_, state_.limits);
     auto length = parser_->content_length();
@@ -202,7 +217,7 @@ void Session::onBodyPart(beast::error_code ec)
 void Session::onBody(beast::error_code ec)
 {
     if (ec == beast::error::timeout) {
-        logAccess({peer_, method_, target_, version_, 408, 0, std::chrono::steady_clock::now() - started_});
+        logAccess({peer_, method_, target_, version_, 408, 0, std::chrono::steady_clock::now() - started_, requestId_});
         return close();
     }
     if (ec == http::error::body_limit)
@@ -247,7 +262,10 @@ void Session::send(Response r, bool keepAlive)
     response_.result(r.status);
     response_.reason({statusTitle(r.status).data(), statusTitle(r.status).size()});
     response_.set(http::field::server, "wrenfield");
-    response_.set(http::field::content_type, r.contentType);
+    if (requestId_.empty())
+        requestId_ = newRequestId();
+    if (!r.contentType.empty())
+        response_.set(http::field::content_type, r.contentType);
     response_.set(http::field::cache_control, "no-store");
     response_.set("X-Content-Type-Options", "nosniff");
     response_.set("Referrer-Policy", "no-referrer");
@@ -258,8 +276,13 @@ void Session::send(Response r, bool keepAlive)
         response_.set(http::field::allow, r.allow);
     if (r.status == 503)
         response_.set(http::field::retry_after, "1");
+    response_.set({kRequestIdHeader.data(), kRequestIdHeader.size()}, requestId_);
+    for (auto& [name, value] : state_.cors.headersFor(origin_, method_, preflightMethod_, r.status, r.allow))
+        response_.set(name, value);
     std::size_t bytes = r.body.size();
-    if (head) {
+    if (r.status == 204) {
+        // No body, and no Content-Length: none may follow a 204.
+    } else if (head) {
         response_.content_length(bytes);
     } else {
         response_.body() = std::move(r.body);
@@ -267,7 +290,7 @@ void Session::send(Response r, bool keepAlive)
     }
     response_.keep_alive(keepAlive);
     logAccess({peer_, method_, target_, version_, r.status, head ? 0 : bytes,
-               std::chrono::steady_clock::now() - started_});
+               std::chrono::steady_clock::now() - started_, requestId_});
 
     // A request that was refused before its body was read has left unread
     // bytes: the connection cannot be reused. The answer must be written

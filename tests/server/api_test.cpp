@@ -192,6 +192,11 @@ TEST_F(Api, ErrorsAreProblemDocuments)
         {"unknown field", http::verb::post, "/v1/centile", "application/json",
          R"({"bwt": 3400, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0, "weight": 1})", 422,
          "weight"},
+        {"an id that is neither a text nor a number", http::verb::post, "/v1/centile", "application/json",
+         R"({"id": [1], "bwt": 3400, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 422, "id"},
+        {"an id beyond 2^53", http::verb::post, "/v1/centile", "application/json",
+         R"({"id": 9007199254740993, "bwt": 3400, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})",
+         422, "id"},
         {"unknown option", http::verb::post, "/v1/centile?populaton=uk", "application/json", kBirth, 422,
          "populaton"},
         {"unknown population", http::verb::post, "/v1/centile?population=Narnia", "application/json", kBirth, 422,
@@ -210,7 +215,7 @@ TEST_F(Api, ErrorsAreProblemDocuments)
             EXPECT_FALSE(doc.contains("field"));
         }
         if (c.status == 405) {
-            EXPECT_EQ(answer.allow, "POST");
+            EXPECT_EQ(answer.allow, "POST, OPTIONS");
         }
     }
 }
