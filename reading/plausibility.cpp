@@ -17,7 +17,7 @@ using engine::Population;
 
 namespace {
 
-// The table. `custcent ranges` prints it, and the README shows that output
+// The table. `custcent ranges` prints it, and docs/cli.md shows that output
 // (its examples are run and compared by a test).
 constexpr PlausibleRange kRanges[] = {
     {"bwt", "g", 200, 7000, false, "200 g", "7000 g", "kilograms or pounds?", "typing mistake?",

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds custcent and draws the README's two pictures with it, as a user
+# Builds custcent and draws the two pictures of docs/charts.md with it, as a user
 # would: the growth chart of one birth (docs/growth-chart.png) and the cohort
 # summary of 20,000 made-up births (docs/cohort-summary.png). Needs no
 # display: custcent draws on Qt's offscreen platform.

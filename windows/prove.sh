@@ -78,7 +78,7 @@ wineboot -i >/dev/null 2>&1
 # Installed as an integrator would: into Program Files (a path with a blank).
 install_dir="$prefix/drive_c/Program Files/Wrenfield515UK"
 mkdir -p "$install_dir"
-cp "$dir/Wrenfield515UK.ocx" "$dir/calc_client.exe" "$dir/readme_form_code.exe" \
+cp "$dir/Wrenfield515UK.ocx" "$dir/calc_client.exe" "$dir/readme_form_code.exe" "$dir/examples/readme_windows.vbs" \
    "$top/windows/proof/calc_late_bound.vbs" "$top/windows/proof/calc_properties.vbs" "$install_dir/"
 ocx='C:\Program Files\Wrenfield515UK\Wrenfield515UK.ocx'
 client='C:\Program Files\Wrenfield515UK\calc_client.exe'
@@ -119,13 +119,23 @@ step "late binding: cscript calc_properties.vbs (every property)" '^script: [0-9
 step "early binding and IDispatch::Invoke: calc_client.exe" '^client: [0-9]+ checks passed, 0 failed$' \
   "$wine64" "$client" "$ocx"
 
-# The README's form code in C++, as written there, prints what the README shows.
-echo "== the README's form code: readme_form_code.exe"
+# The form code in C++ of docs/windows.md, as written there, prints what the page shows.
+echo "== the form code of docs/windows.md: readme_form_code.exe"
 readme_out=$("$wine64" 'C:\Program Files\Wrenfield515UK\readme_form_code.exe' 2>/dev/null | tr -d '\r') || true
 printf '%s\n' "$readme_out" | sed 's/^/   /'
 if [ "$readme_out" != "$(cat "$dir/examples/readme_form_code.out")" ]; then
-  echo "!! readme_form_code.exe does not print what the README shows:"
+  echo "!! readme_form_code.exe does not print what docs/windows.md shows:"
   sed 's/^/   /' "$dir/examples/readme_form_code.out"
+  failed=1
+fi
+
+# The README's script, as written there, prints what the README shows.
+echo "== the README's script: cscript readme_windows.vbs"
+script_out=$("$wine64" cscript //nologo 'C:\Program Files\Wrenfield515UK\readme_windows.vbs' 2>/dev/null | tr -d '\r') || true
+printf '%s\n' "$script_out" | sed 's/^/   /'
+if [ "$script_out" != "$(cat "$dir/examples/readme_windows.out")" ]; then
+  echo "!! readme_windows.vbs does not print what the README shows:"
+  sed 's/^/   /' "$dir/examples/readme_windows.out"
   failed=1
 fi
 

@@ -443,15 +443,6 @@ TEST_F(Custcent, BatchBadInputsOneRowEach)
 
 namespace {
 
-std::vector<std::string> lines(const std::string& text)
-{
-    std::istringstream in(text);
-    std::vector<std::string> result;
-    for (std::string line; std::getline(in, line);)
-        result.push_back(line);
-    return result;
-}
-
 // Without the new options a file of births gives what earlier versions
 // wrote (the expected files were written by the version before bands, flags
 // and the vocabulary), with LF and with CR LF and a byte order mark: the same

@@ -1,4 +1,5 @@
-"""Runs every custcent example of the README and compares the output it shows.
+"""Runs every custcent example of the README and of the manual (docs/*.md)
+and compares the output each shows.
 
 An example is a ```console block: each line starting with "$ " is a command,
 run with bash in a fresh directory where build/ is the build tree, with its
@@ -17,11 +18,15 @@ import re
 import subprocess
 import sys
 import tempfile
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "support"))
+from doc_examples import pages  # noqa: E402
 
 
-def examples(readme):
+def examples(text):
     # A block may be indented under a list item; its lines carry the same indent.
-    blocks = re.findall(r"^( *)```console\n(.*?)^\1```", readme, re.S | re.M)
+    blocks = re.findall(r"^( *)```console\n(.*?)^\1```", text, re.S | re.M)
     for indent, block in blocks:
         commands = []
         for line in block.splitlines():
@@ -71,26 +76,28 @@ def same_line(got, want):
 
 
 def main():
-    readme_path, build_dir = sys.argv[1], os.path.abspath(sys.argv[2])
-    with open(readme_path, encoding="utf-8") as f:
-        readme = f.read()
-    failures, count = 0, 0
-    for commands in examples(readme):
-        with tempfile.TemporaryDirectory() as work:
-            os.symlink(build_dir, os.path.join(work, "build"))
-            for command, expected in commands:
-                count += 1
-                run = subprocess.run(["bash", "-c", command + " 2>&1"], cwd=work, capture_output=True,
-                                     text=True, timeout=60)
-                got = run.stdout.rstrip("\n").split("\n") if run.stdout else []
-                want = "\n".join(expected).rstrip("\n").split("\n") if expected else []
-                if len(got) != len(want) or not all(same_line(g, w) for g, w in zip(got, want)):
-                    failures += 1
-                    print(f"README example differs: $ {command}\n--- shown\n" + "\n".join(want) +
-                          "\n--- printed\n" + "\n".join(got) + "\n")
-    print(f"{count} README examples run, {failures} differ")
-    if count == 0:
-        print("no README examples found")
+    readme_path, build_dir = Path(sys.argv[1]), os.path.abspath(sys.argv[2])
+    failures, count, counts = 0, 0, {}
+    for page in pages(readme_path.parent):
+        name = page.relative_to(readme_path.parent)
+        for commands in examples(page.read_text(encoding="utf-8")):
+            with tempfile.TemporaryDirectory() as work:
+                os.symlink(build_dir, os.path.join(work, "build"))
+                for command, expected in commands:
+                    count += 1
+                    counts[name] = counts.get(name, 0) + 1
+                    run = subprocess.run(["bash", "-c", command + " 2>&1"], cwd=work, capture_output=True,
+                                         text=True, timeout=60)
+                    got = run.stdout.rstrip("\n").split("\n") if run.stdout else []
+                    want = "\n".join(expected).rstrip("\n").split("\n") if expected else []
+                    if len(got) != len(want) or not all(same_line(g, w) for g, w in zip(got, want)):
+                        failures += 1
+                        print(f"{name}: example differs: $ {command}\n--- shown\n" + "\n".join(want) +
+                              "\n--- printed\n" + "\n".join(got) + "\n")
+    print(", ".join(f"{name} {n}" for name, n in counts.items()))
+    print(f"{count} examples run, {failures} differ")
+    if count == 0 or readme_path.name not in map(str, counts):
+        print("no examples found in the README")
         return 1
     return 1 if failures else 0
 

@@ -32,7 +32,8 @@ mkdir -p "$work/src" "$work/root"
 src=$work/src
 root=$work/root
 
-# The tree a packager has: the project's files, nothing a build left.
+# The tree a packager has: the project's files, nothing a build left; a link
+# stays a link (the R package's src/ links to the folders it compiles).
 stage "copying the source tree"
 if git -C "$top" rev-parse --git-dir >/dev/null 2>&1; then
   (cd "$top" && git ls-files -z --cached --others --exclude-standard | xargs -0 cp -P --parents -t "$src")

@@ -69,8 +69,9 @@ TEST_F(ReplacingFileTest, CommitReplacesTheFileWithEverythingWritten)
                                                  : std::to_string(i) + ",";
             file.stream() << piece;
             expected += piece;
-            if (i == 1500)
+            if (i == 1500) {
                 EXPECT_EQ(contents(path_), "old\n");
+            }
         }
         file.commit();
     }

@@ -126,13 +126,15 @@ def test_the_readme_example_prints_what_it_shows(tmp_path):
     """The README's Python example, run as a user runs it from the top of a
     checkout (build/ being the build tree), prints what the README shows."""
     import os
-    import re
     import subprocess
+    import sys
     from pathlib import Path
 
-    readme = (Path(__file__).resolve().parents[2] / "README.md").read_text(encoding="utf-8")
-    section = readme[readme.index("## Python package") :]
-    command, shown = re.search(r"```sh\n(.*?)```\n\n```\n(.*?)```", section, re.S).groups()
+    top = Path(__file__).resolve().parents[2]
+    sys.path.insert(0, str(top / "tests" / "support"))
+    from doc_examples import marked_example
+
+    command, shown = marked_example(top, "readme_python.sh")
     build = Path(os.environ["PYTHONPATH"].split(os.pathsep)[0]).parent
     (tmp_path / "build").symlink_to(build)
     done = subprocess.run(["bash", "-c", command], cwd=tmp_path, capture_output=True, text=True, timeout=60)

@@ -213,10 +213,11 @@ TEST_F(Api, ErrorsAreProblemDocuments)
         HttpAnswer answer = HttpClient(port()).request(c.method, c.target, c.body, c.contentType);
         EXPECT_EQ(answer.status, c.status) << answer.body;
         json doc = problemOf(answer);
-        if (c.field)
+        if (c.field) {
             EXPECT_EQ(doc["field"], c.field);
-        else
+        } else {
             EXPECT_FALSE(doc.contains("field"));
+        }
         if (c.status == 405) {
             EXPECT_EQ(answer.allow, "POST, OPTIONS");
         }

@@ -10,7 +10,6 @@ import os
 import urllib.error
 import urllib.request
 import xml.etree.ElementTree as ElementTree
-import re
 import shutil
 import socket
 import subprocess
@@ -22,12 +21,13 @@ from serve_support import Served  # noqa: E402
 
 
 def readme_example(readme):
-    """The command and output of the README's tested curl example."""
-    text = open(readme, encoding="utf-8").read()
-    match = re.search(r"<!-- tested: serve-curl -->\s*```sh\n(.*?)```\s*```json\n(.*?)```", text, re.S)
-    if not match:
-        raise SystemExit("README has no tested curl example (<!-- tested: serve-curl -->)")
-    return match.group(1).strip(), json.loads(match.group(2))
+    """The command and output of the README's curl example (serve_curl.sh)."""
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+    from doc_examples import marked_example
+    command, shown = marked_example(os.path.dirname(os.path.abspath(readme)), "serve_curl.sh")
+    if shown is None:
+        raise SystemExit("the curl example shows no answer")
+    return command.strip(), json.loads(shown)
 
 
 def check_chart(served, check):
