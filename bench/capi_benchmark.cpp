@@ -63,9 +63,9 @@ void BM_wf_centiles(benchmark::State& state, Cohort cohort, bool exact)
     wf_options options = WF_OPTIONS_INIT;
     options.exact = exact;
     for (auto _ : state) {
-        const std::size_t computed = wf_centiles_with(&options, "United Kingdom", kBirths, c.bwt.data(), c.gest.data(),
-                                                      c.wt.data(), c.ht.data(), c.sex.data(), c.eth.data(),
-                                                      c.par.data(), c.results.data());
+        const std::size_t computed =
+            wf_centiles_with(&options, "United Kingdom", kBirths, c.bwt.data(), c.gest.data(), c.wt.data(), c.ht.data(),
+                             c.sex.data(), c.eth.data(), c.par.data(), c.results.data());
         if (computed != kBirths)
             state.SkipWithError("a birth was not computed");
         benchmark::DoNotOptimize(c.results.data());
@@ -73,11 +73,20 @@ void BM_wf_centiles(benchmark::State& state, Cohort cohort, bool exact)
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kBirths));
 }
 BENCHMARK_CAPTURE(BM_wf_centiles, typical, Cohort::Typical, false)
-    ->Threads(1)->Threads(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+    ->Threads(1)
+    ->Threads(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_wf_centiles, spread, Cohort::Spread, false)
-    ->Threads(1)->Threads(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+    ->Threads(1)
+    ->Threads(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_wf_centiles, typical_exact, Cohort::Typical, true)
-    ->Threads(1)->Threads(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+    ->Threads(1)
+    ->Threads(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 void BM_wf_centile(benchmark::State& state)
 {

@@ -29,8 +29,8 @@ std::vector<BatchRecord> births(std::size_t count)
     std::vector<BatchRecord> records(count);
     for (BatchRecord& record : records) {
         record.population = static_cast<Population>(population(random));
-        record.inputs = {std::round(bwt(random)), double(gest(random)), std::round(wt(random)),
-                         std::round(ht(random)), double(sex(random)), double(eth(random)), double(par(random))};
+        record.inputs = {std::round(bwt(random)), double(gest(random)), std::round(wt(random)), std::round(ht(random)),
+                         double(sex(random)),     double(eth(random)),  double(par(random))};
     }
     return records;
 }

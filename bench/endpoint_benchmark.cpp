@@ -25,10 +25,11 @@ std::string arrayBody(int count)
     std::string body = "[";
     char birth[256];
     for (int i = 1; i <= count; ++i) {
-        std::snprintf(birth, sizeof birth,
-                      R"({"population": "%s", "bwt": %d, "gest": %d, "wt": %.1f, "ht": %d, "sex": %d, "eth": 1, "par": %d})",
-                      populations[i % 5], 2000 + (i * 37) % 2500, 245 + (i * 7) % 50, 50 + (i % 40) * 1.5,
-                      150 + i % 35, i % 2, i % 5);
+        std::snprintf(
+            birth, sizeof birth,
+            R"({"population": "%s", "bwt": %d, "gest": %d, "wt": %.1f, "ht": %d, "sex": %d, "eth": 1, "par": %d})",
+            populations[i % 5], 2000 + (i * 37) % 2500, 245 + (i * 7) % 50, 50 + (i % 40) * 1.5, 150 + i % 35, i % 2,
+            i % 5);
         if (i > 1)
             body += ',';
         body += birth;
@@ -37,7 +38,8 @@ std::string arrayBody(int count)
 }
 
 // The body of bench/wrk/one_birth.lua.
-const std::string kOneBirth = R"({"population": "uk", "bwt": 3400, "gest": "39+4", "wt": 64, "ht": 163, "sex": "Male", "eth": "European", "par": 0})";
+const std::string kOneBirth =
+    R"({"population": "uk", "bwt": 3400, "gest": "39+4", "wt": 64, "ht": 163, "sex": "Male", "eth": "European", "par": 0})";
 
 void answer(benchmark::State& state, const std::string& body, std::int64_t births)
 {

@@ -34,8 +34,7 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    static const char* const populations[] = {"United Kingdom", "United States", "Sweden", "New Zealand",
-                                              "Australia"};
+    static const char* const populations[] = {"United Kingdom", "United States", "Sweden", "New Zealand", "Australia"};
     static const int ethnicCodes[] = {10, 4, 27, 7, 4};
     std::mt19937_64 random(seed);
     std::normal_distribution<double> bwt(3400, 550), gest(278, 12), wt(68, 13), ht(165, 7);
@@ -56,8 +55,8 @@ int main(int argc, char** argv)
             std::to_string(par(random)),
         };
         char weight[32];
-        auto [end, error] = std::to_chars(weight, weight + sizeof weight, std::max(38.0, wt(random)),
-                                          std::chars_format::fixed, 1);
+        auto [end, error] =
+            std::to_chars(weight, weight + sizeof weight, std::max(38.0, wt(random)), std::chars_format::fixed, 1);
         fields[2].assign(weight, end);
         if (percent(random) == 0 && !plain)
             fields[column(random)].clear();  // a missing input

@@ -57,14 +57,14 @@ int main(int argc, char** argv)
         sums[begin * 63 / bytes] += sum[0] + sum[1] + sum[2] + sum[3];
     };
     auto copy = [&](std::size_t begin, std::size_t end) {
-        std::memcpy(reinterpret_cast<char*>(target.data()) + begin, reinterpret_cast<const char*>(source.data()) + begin,
-                    end - begin);
+        std::memcpy(reinterpret_cast<char*>(target.data()) + begin,
+                    reinterpret_cast<const char*>(source.data()) + begin, end - begin);
     };
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
     std::printf("buffers of %zu MiB; %zu cores\n", mib, cores);
     for (std::size_t threads : {std::size_t{1}, cores}) {
-        std::printf("%zu thread%s: read %.1f GB/s, copy %.1f GB/s (bytes copied a second; twice that moved)\n",
-                    threads, threads == 1 ? "" : "s", bestRate(threads, bytes, read), bestRate(threads, bytes, copy));
+        std::printf("%zu thread%s: read %.1f GB/s, copy %.1f GB/s (bytes copied a second; twice that moved)\n", threads,
+                    threads == 1 ? "" : "s", bestRate(threads, bytes, read), bestRate(threads, bytes, copy));
         if (cores == 1)
             break;
     }

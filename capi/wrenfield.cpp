@@ -41,11 +41,16 @@ using wrenfield::reading::Outcome;
 int bandNumber(Band band)
 {
     switch (band) {
-    case Band::VerySmall: return WF_BAND_SGA_BELOW_3;
-    case Band::Small: return WF_BAND_SGA;
-    case Band::Appropriate: return WF_BAND_AGA;
-    case Band::Large: return WF_BAND_LGA;
-    case Band::VeryLarge: return WF_BAND_LGA_ABOVE_97;
+    case Band::VerySmall:
+        return WF_BAND_SGA_BELOW_3;
+    case Band::Small:
+        return WF_BAND_SGA;
+    case Band::Appropriate:
+        return WF_BAND_AGA;
+    case Band::Large:
+        return WF_BAND_LGA;
+    case Band::VeryLarge:
+        return WF_BAND_LGA_ABOVE_97;
     }
     return WF_BAND_NONE;
 }
@@ -84,8 +89,7 @@ unsigned flagBit(std::string_view name)
 
 // Copies `text` into a fixed field, cut short if need be (between two
 // UTF-8 characters, never within one), always ended.
-template <std::size_t N>
-void copyText(char (&field)[N], std::string_view text)
+template <std::size_t N> void copyText(char (&field)[N], std::string_view text)
 {
     std::size_t length = std::min(text.size(), N - 1);
     if (length < text.size())
@@ -116,11 +120,16 @@ unsigned flagBits(const std::vector<wrenfield::reading::Flag>& flags)
 int errorCode(const BirthResult& result)
 {
     switch (result.outcome) {
-    case Outcome::Computed: return WF_OK;
-    case Outcome::Missing: return WF_ERROR_MISSING_INPUT;
-    case Outcome::Refused: return WF_ERROR_INVALID_INPUT;
-    case Outcome::Failed: return result.errorNumber ? static_cast<int>(*result.errorNumber) : WF_ERROR_INVALID_OPERATION;
-    case Outcome::Flagged: return WF_ERROR_FLAGGED;
+    case Outcome::Computed:
+        return WF_OK;
+    case Outcome::Missing:
+        return WF_ERROR_MISSING_INPUT;
+    case Outcome::Refused:
+        return WF_ERROR_INVALID_INPUT;
+    case Outcome::Failed:
+        return result.errorNumber ? static_cast<int>(*result.errorNumber) : WF_ERROR_INVALID_OPERATION;
+    case Outcome::Flagged:
+        return WF_ERROR_FLAGGED;
     }
     return WF_ERROR_INVALID_OPERATION;
 }
@@ -174,8 +183,8 @@ std::optional<std::string> readOptions(const wf_options* given, wrenfield::readi
 constexpr std::size_t kGroup = 256;
 
 std::size_t computeAll(const wf_options* given, const char* population, std::size_t count, const double* bwt,
-                       const double* gestDays, const double* wt, const double* ht, const double* sex,
-                       const double* eth, const double* par, wf_result* out)
+                       const double* gestDays, const double* wt, const double* ht, const double* sex, const double* eth,
+                       const double* par, wf_result* out)
 {
     using namespace wrenfield::reading;
     ReadingOptions options;
@@ -201,7 +210,8 @@ std::size_t computeAll(const wf_options* given, const char* population, std::siz
         for (std::size_t k = 0; k < n; ++k) {
             const std::size_t i = base + k;
             PendingBirth birth{{*chosen.population, {bwt[i], gestDays[i], wt[i], ht[i], sex[i], eth[i], par[i]}},
-                               &options, &results[k]};
+                               &options,
+                               &results[k]};
             if (!valuesAdmissible(birth.record.inputs)) {
                 // A NaN, an infinity or a measurement of 0 or below: the rules say which and why.
                 BirthReading read;
@@ -225,8 +235,7 @@ std::size_t computeAll(const wf_options* given, const char* population, std::siz
 
 // Runs `call`; anything but run-time errors (memory exhausted) must still not
 // cross into C: every result then says so.
-template <typename Call>
-std::size_t guarded(std::size_t count, wf_result* out, Call call)
+template <typename Call> std::size_t guarded(std::size_t count, wf_result* out, Call call)
 {
     try {
         return call();
@@ -267,9 +276,8 @@ int wf_centile_with(const wf_options* options, const char* population, double bw
         fail(*result, WF_ERROR_NULL_POINTER, "no population given");
         return result->error;
     }
-    guarded(1, result, [&] {
-        return computeAll(options, population, 1, &bwt, &gestDays, &wt, &ht, &sex, &eth, &par, result);
-    });
+    guarded(1, result,
+            [&] { return computeAll(options, population, 1, &bwt, &gestDays, &wt, &ht, &sex, &eth, &par, result); });
     return result->error;
 }
 
@@ -347,12 +355,18 @@ const char* wf_band_name(int band)
 {
     // The band codes are literals, so their views end in a NUL.
     switch (band) {
-    case WF_BAND_SGA_BELOW_3: return wrenfield::reading::bandCode(Band::VerySmall).data();
-    case WF_BAND_SGA: return wrenfield::reading::bandCode(Band::Small).data();
-    case WF_BAND_AGA: return wrenfield::reading::bandCode(Band::Appropriate).data();
-    case WF_BAND_LGA: return wrenfield::reading::bandCode(Band::Large).data();
-    case WF_BAND_LGA_ABOVE_97: return wrenfield::reading::bandCode(Band::VeryLarge).data();
-    default: return "";
+    case WF_BAND_SGA_BELOW_3:
+        return wrenfield::reading::bandCode(Band::VerySmall).data();
+    case WF_BAND_SGA:
+        return wrenfield::reading::bandCode(Band::Small).data();
+    case WF_BAND_AGA:
+        return wrenfield::reading::bandCode(Band::Appropriate).data();
+    case WF_BAND_LGA:
+        return wrenfield::reading::bandCode(Band::Large).data();
+    case WF_BAND_LGA_ABOVE_97:
+        return wrenfield::reading::bandCode(Band::VeryLarge).data();
+    default:
+        return "";
     }
 }
 

@@ -116,18 +116,21 @@ typedef struct wf_result {
  * members, and read only those a caller's struct has. */
 typedef struct wf_options {
     size_t size;
-    double sga;  /* small for gestational age below this centile (default 10); the finer
+    double sga; /* small for gestational age below this centile (default 10); the finer
                     label stays at the 3rd, or moves with sga below it */
-    double lga;  /* large above this centile (default 90); the finer label stays at the
+    double lga; /* large above this centile (default 90); the finer label stays at the
                     97th, or moves with lga above it */
-    int strict;  /* a flagged birth is an error, WF_ERROR_FLAGGED (default 0) */
-    int exact;   /* every birth by the population's method itself, 1001 slices one birth
+    int strict; /* a flagged birth is an error, WF_ERROR_FLAGGED (default 0) */
+    int exact;  /* every birth by the population's method itself, 1001 slices one birth
                     at a time, for audits (default 0: the closed form of the same sum,
                     within 1e-11 percentage points, and the method's own value wherever a
                     band, a flag or the rounded centile depends on the last digits) */
 } wf_options;
 
-#define WF_OPTIONS_INIT {sizeof(wf_options), 10.0, 90.0, 0, 0}
+#define WF_OPTIONS_INIT                                                                                                \
+    {                                                                                                                  \
+        sizeof(wf_options), 10.0, 90.0, 0, 0                                                                           \
+    }
 
 /* "1.0": the version of the loaded library. The text is static. */
 WRENFIELD_API const char* wf_version(void);
@@ -149,8 +152,8 @@ WRENFIELD_API const char* wf_version(void);
  * WF_ERROR_INVALID_INPUT ("bwt: must be a positive number, not -3400").
  * Fills *result and returns result->error; with a NULL result it returns
  * WF_ERROR_NULL_POINTER. */
-WRENFIELD_API int wf_centile(const char* population, double bwt, double gest_days, double wt, double ht,
-                             double sex, double eth, double par, wf_result* result);
+WRENFIELD_API int wf_centile(const char* population, double bwt, double gest_days, double wt, double ht, double sex,
+                             double eth, double par, wf_result* result);
 
 /* The same for `count` births of one population, one element of each input
  * array per birth; results[i] is what wf_centile gives for element i, to the

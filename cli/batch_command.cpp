@@ -206,10 +206,9 @@ void writeCohortSummary(const BatchOptions& options, const BatchSettings& settin
         std::cerr << "custcent batch: " << text.substr(start, end - start) << "\n";
         start = end + 1;
     }
-    const std::string title = "Cohort summary: " +
-                              (options.input == "-" ? std::string("standard input") : options.input) +
-                              " (default population " +
-                              std::string(engine::coefficients(settings.defaultPopulation).name) + ")";
+    const std::string title =
+        "Cohort summary: " + (options.input == "-" ? std::string("standard input") : options.input) +
+        " (default population " + std::string(engine::coefficients(settings.defaultPopulation).name) + ")";
     const std::string problem = writer(options.summary, cohort, title);
     if (!problem.empty())
         stop("--summary: " + problem);
@@ -277,7 +276,9 @@ void runBatch(const BatchOptions& options, const SummaryPictureWriter& writer)
     std::optional<ReplacingFile> outputFile;
     std::unique_ptr<DiskFileBuffer> standardOutput;
     std::ostream standardStream(nullptr);
-    auto outputError = [&] { return outputFile ? outputFile->writeError() : standardOutput ? standardOutput->error() : 0; };
+    auto outputError = [&] {
+        return outputFile ? outputFile->writeError() : standardOutput ? standardOutput->error() : 0;
+    };
     try {
         BatchJob job(*in, settings);
         std::ostream* out = &standardStream;
@@ -343,18 +344,21 @@ void addBatchCommand(CLI::App& app, SummaryPictureWriter writer)
         "batch",
         "Compute the customised centile of every row of a CSV file of births. Writes the input columns, then "
         "centile (unrounded) and error; one output row per input row, in the same order.");
-    batch->add_option("--population,-p", options->population,
-                      "Population used for rows without a population of their own: " + reading::populationChoices() +
-                          ". Default \"United Kingdom\".")
+    batch
+        ->add_option("--population,-p", options->population,
+                     "Population used for rows without a population of their own: " + reading::populationChoices() +
+                         ". Default \"United Kingdom\".")
         ->type_name("NAME");
-    batch->add_option("--output,-o", options->output,
-                      "Write the result to this file (it appears only once complete; an older file of that name "
-                      "is replaced and keeps its permissions, group and access control list; through a symbolic "
-                      "link, the file it leads to is replaced). It may not be the input. Default: standard output.")
+    batch
+        ->add_option("--output,-o", options->output,
+                     "Write the result to this file (it appears only once complete; an older file of that name "
+                     "is replaced and keeps its permissions, group and access control list; through a symbolic "
+                     "link, the file it leads to is replaced). It may not be the input. Default: standard output.")
         ->type_name("OUT");
-    batch->add_option("--threads,-j", options->threads,
-                      "Threads that parse and compute (default: the cores available). The output is the same "
-                      "whatever the number.")
+    batch
+        ->add_option("--threads,-j", options->threads,
+                     "Threads that parse and compute (default: the cores available). The output is the same "
+                     "whatever the number.")
         ->type_name("N")
         ->check(CLI::Range(1, 256));
     batch->add_flag("--quiet,-q", options->quiet, "No progress line on the terminal during long runs.");
@@ -376,9 +380,10 @@ void addBatchCommand(CLI::App& app, SummaryPictureWriter writer)
                                  "field is always missing; any case; repeatable: --na NA --na -99)."))
         ->type_name("MARKERS")
         ->each([options](const std::string&) { options->naGiven = true; });
-    batch->add_option("--delimiter", options->delimiter,
-                      "Field delimiter: comma, semicolon, tab, or auto (the default: whichever of the three the "
-                      "header line holds most). The output uses the same.")
+    batch
+        ->add_option("--delimiter", options->delimiter,
+                     "Field delimiter: comma, semicolon, tab, or auto (the default: whichever of the three the "
+                     "header line holds most). The output uses the same.")
         ->type_name("D");
     batch->add_flag("--decimal-comma", options->decimalComma,
                     "Numbers are written with a decimal comma (3,4), in the input and in the output's numbers.");
@@ -388,13 +393,15 @@ void addBatchCommand(CLI::App& app, SummaryPictureWriter writer)
         ->type_name("U");
     batch->add_option("--ht-unit", options->htUnit, "Unit of bare heights: cm (default), m, mm, in, ft.")
         ->type_name("U");
-    options->reading.add(*batch, "A flagged row (a value outside the plausible range, a code of no group) is an "
-                                 "error: no centile, error \"flagged: ...\".");
-    batch->add_option("--summary", options->summary,
-                      "Also draw the cohort summary to this PNG, SVG or PDF file (by its extension): the histogram "
-                      "of the centiles in ten bins against the tenth of the rows each holds when the standard "
-                      "fits, and the SGA, AGA and LGA shares against the shares the thresholds expect (10, 80 "
-                      "and 10 %); the same numbers go to standard error.")
+    options->reading.add(*batch,
+                         "A flagged row (a value outside the plausible range, a code of no group) is an "
+                         "error: no centile, error \"flagged: ...\".");
+    batch
+        ->add_option("--summary", options->summary,
+                     "Also draw the cohort summary to this PNG, SVG or PDF file (by its extension): the histogram "
+                     "of the centiles in ten bins against the tenth of the rows each holds when the standard "
+                     "fits, and the SGA, AGA and LGA shares against the shares the thresholds expect (10, 80 "
+                     "and 10 %); the same numbers go to standard error.")
         ->type_name("FILE");
     batch->add_option("IN", options->input, "The CSV file to read; - or none for standard input.")->type_name("");
     batch->footer(

@@ -38,7 +38,7 @@ std::string resultText(const reading::BirthResult& result)
     text += "Unrounded centile: " + shortestText(result.centile()) + "\n";
     text += "Band: " + bandWords(result.band, result.thresholds) + "\n";
     text += "Expected weight: " + measurementText(result.detail.expected) + " g at " +
-            measurementText(result.detail.weeks) + " weeks\n";
+        measurementText(result.detail.weeks) + " weeks\n";
     if (result.flags.empty())
         text += "Flags: none\n";
     for (const Flag& flag : result.flags)
@@ -60,9 +60,10 @@ void addCalcCommand(CLI::App& app)
 {
     auto options = std::make_shared<CalcOptions>();
     CLI::App* calc = app.add_subcommand(
-        "calc", "Compute the customised centile of one baby. Prints the centile rounded to a whole number "
-                "(halves up, as the calculator shows it; with one decimal, on the band's side, where the whole "
-                "number would contradict the band: 9.911 is \"9.9\", below the 10th) and unrounded.");
+        "calc",
+        "Compute the customised centile of one baby. Prints the centile rounded to a whole number "
+        "(halves up, as the calculator shows it; with one decimal, on the band's side, where the whole "
+        "number would contradict the band: 9.911 is \"9.9\", below the 10th) and unrounded.");
     addBirthOptions(*calc, options->birth,
                     "Treat a flagged input (a value outside the plausible range, a code of no group) as an error: "
                     "exit status 1 and no result.");

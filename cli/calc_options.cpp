@@ -25,7 +25,7 @@ std::string ethnicGroupsHelp()
         text += "  " + std::string(set.name) + ":";
         for (const engine::EthnicGroup& group : set.ethnicGroups)
             text += " " + std::to_string(group.code) + " " + std::string(group.name) +
-                    (&group == &set.ethnicGroups.back() ? "" : ",");
+                (&group == &set.ethnicGroups.back() ? "" : ",");
         text += "\n";
     }
     return text;
@@ -33,20 +33,23 @@ std::string ethnicGroupsHelp()
 
 void addBirthOptions(CLI::App& command, BirthOptions& options, const std::string& strictHelp)
 {
-    command.add_option("--population,-p", options.population,
-                       "Population coefficient set: " + reading::populationChoices() + ". Default \"United Kingdom\".")
+    command
+        .add_option("--population,-p", options.population,
+                    "Population coefficient set: " + reading::populationChoices() + ". Default \"United Kingdom\".")
         ->type_name("NAME");
     command.add_option("--bwt", options.inputs[0], "Birthweight: grams (3400), or with a unit: 3400g, 3.4kg, 7lb8oz.")
         ->type_name("G");
     command
-        .add_option("--gest", options.inputs[1], "Gestation at birth: days (280) or completed weeks+days (39+4 = 277 days).")
+        .add_option("--gest", options.inputs[1],
+                    "Gestation at birth: days (280) or completed weeks+days (39+4 = 277 days).")
         ->type_name("DAYS|W+D");
     command
         .add_option("--wt", options.inputs[2],
                     "Mother's booking weight: kilograms (64), or with a unit: 64kg, 140lb, 10st2lb.")
         ->type_name("KG");
     command
-        .add_option("--ht", options.inputs[3], "Mother's height: centimetres (163), or with a unit: 163cm, 1.63m, 5ft4in.")
+        .add_option("--ht", options.inputs[3],
+                    "Mother's height: centimetres (163), or with a unit: 163cm, 1.63m, 5ft4in.")
         ->type_name("CM");
     command
         .add_option("--sex", options.inputs[4],
@@ -65,9 +68,12 @@ void addBirthOptions(CLI::App& command, BirthOptions& options, const std::string
                     "counts as 4 or more).")
         ->type_name("P");
     command.add_flag("--decimal-comma", options.decimalComma, "Numbers are written with a decimal comma (3,4kg).");
-    command.add_option("--bwt-unit", options.bwtUnit, "Unit of a bare birthweight: g (default), kg, lb, oz.")->type_name("U");
-    command.add_option("--wt-unit", options.wtUnit, "Unit of a bare booking weight: kg (default), lb, st, g.")->type_name("U");
-    command.add_option("--ht-unit", options.htUnit, "Unit of a bare height: cm (default), m, mm, in, ft.")->type_name("U");
+    command.add_option("--bwt-unit", options.bwtUnit, "Unit of a bare birthweight: g (default), kg, lb, oz.")
+        ->type_name("U");
+    command.add_option("--wt-unit", options.wtUnit, "Unit of a bare booking weight: kg (default), lb, st, g.")
+        ->type_name("U");
+    command.add_option("--ht-unit", options.htUnit, "Unit of a bare height: cm (default), m, mm, in, ft.")
+        ->type_name("U");
     options.reading.add(command, strictHelp);
 }
 

@@ -43,7 +43,7 @@ bool parseSize(const std::string& text, int& width, int& height)
     auto [widthEnd, widthError] = std::from_chars(begin, begin + x, width);
     auto [heightEnd, heightError] = std::from_chars(begin + x + 1, end, height);
     return widthError == std::errc() && widthEnd == begin + x && heightError == std::errc() && heightEnd == end &&
-           width >= kSmallestSide && width <= kLargestSide && height >= kSmallestSide && height <= kLargestSide;
+        width >= kSmallestSide && width <= kLargestSide && height >= kSmallestSide && height <= kLargestSide;
 }
 
 [[noreturn]] void fail(int status, const std::string& message)
@@ -56,8 +56,9 @@ void runChart(const ChartOptions& options)
 {
     int width = 0, height = 0;
     if (!parseSize(options.size, width, height))
-        fail(2, "--size: " + options.size + ": give WIDTHxHEIGHT in pixels, each from " +
-                    std::to_string(kSmallestSide) + " to " + std::to_string(kLargestSide) + " (e.g. 900x600)");
+        fail(2,
+             "--size: " + options.size + ": give WIDTHxHEIGHT in pixels, each from " + std::to_string(kSmallestSide) +
+                 " to " + std::to_string(kLargestSide) + " (e.g. 900x600)");
 #if WRENFIELD_HAVE_WINDOW
     const QString path = QString::fromStdString(options.output);
     if (!ui::pictureFormatForFile(path))
@@ -68,9 +69,9 @@ void runChart(const ChartOptions& options)
     const reading::PregnancyChart chart = reading::pregnancyChart(baby);
 
     ui::OffscreenGuiApplication application;
-    const QString problem =
-        ui::writePicture(path, QSize(width, height), ui::pregnancyChartTitle(chart),
-                         [&chart](QPainter& painter, const QRectF& area) { ui::paintPregnancyChart(painter, area, chart); });
+    const QString problem = ui::writePicture(
+        path, QSize(width, height), ui::pregnancyChartTitle(chart),
+        [&chart](QPainter& painter, const QRectF& area) { ui::paintPregnancyChart(painter, area, chart); });
     if (!problem.isEmpty())
         fail(1, problem.toStdString());
 #else
@@ -101,16 +102,19 @@ void addChartCommand(CLI::App& app)
 {
     auto options = std::make_shared<ChartOptions>();
     CLI::App* chart = app.add_subcommand(
-        "chart", "Draw the customised growth chart of one pregnancy: the 3rd, 10th, 50th, 90th and 97th centile "
-                 "curves of weight against gestation, with the baby's birthweight, centile and band. Takes the "
-                 "same inputs as calc; needs no display.");
+        "chart",
+        "Draw the customised growth chart of one pregnancy: the 3rd, 10th, 50th, 90th and 97th centile "
+        "curves of weight against gestation, with the baby's birthweight, centile and band. Takes the "
+        "same inputs as calc; needs no display.");
     addBirthOptions(*chart, options->birth,
                     "Treat a flagged input (a value outside the plausible range, a code of no group) as an error: "
                     "exit status 1 and no chart.");
     chart->add_option("-o,--output", options->output, "The picture to write: FILE.png, FILE.svg or FILE.pdf.")
         ->required()
         ->type_name("FILE");
-    chart->add_option("--size", options->size, "Width and height in pixels (a PDF page at 96 to the inch). Default 900x600.")
+    chart
+        ->add_option("--size", options->size,
+                     "Width and height in pixels (a PDF page at 96 to the inch). Default 900x600.")
         ->type_name("WxH");
     chart->footer(ethnicGroupsHelp() +
                   "\nExample: custcent chart --bwt 3400 --gest 39+4 --wt 64 --ht 163 --sex Male --eth European "

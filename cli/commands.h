@@ -26,8 +26,8 @@ inline CLI::Option* repeatable(CLI::Option* option)
 void addCalcCommand(CLI::App& app);
 // Draws the cohort summary into a PNG, SVG or PDF file (by the extension of
 // `path`); returns an empty text on success, else what went wrong.
-using SummaryPictureWriter =
-    std::function<std::string(const std::string& path, const tabular::CohortSummary& summary, const std::string& title)>;
+using SummaryPictureWriter = std::function<std::string(const std::string& path, const tabular::CohortSummary& summary,
+                                                       const std::string& title)>;
 
 // The writer of the program's picture support, or an empty one when the
 // program was built without it (custcent links the painters only when built

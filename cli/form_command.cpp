@@ -79,8 +79,9 @@ std::string formText(const form::Calc& calc)
     for (const ControlDescription& d : form::calcLayout())
         if (d.kind == ControlKind::Label && d.visible && !d.labelFor.empty())
             labels.push_back(&d);
-    std::stable_sort(labels.begin(), labels.end(),
-                     [](const ControlDescription* a, const ControlDescription* b) { return placeOnForm(*a) < placeOnForm(*b); });
+    std::stable_sort(labels.begin(), labels.end(), [](const ControlDescription* a, const ControlDescription* b) {
+        return placeOnForm(*a) < placeOnForm(*b);
+    });
 
     std::size_t width = 0;
     for (const ControlDescription* d : labels)
@@ -116,9 +117,9 @@ std::string formJson(const form::Calc& calc)
     for (const auto& control : calc.controls()) {
         json += first ? "\n" : ",\n";
         first = false;
-        json += "    {\"name\": " + jsonString(control->name()) + ", \"kind\": " +
-                jsonString(controlKindName(control->kind())) +
-                ", \"visible\": " + (control->visible() ? "true" : "false");
+        json += "    {\"name\": " + jsonString(control->name()) +
+            ", \"kind\": " + jsonString(controlKindName(control->kind())) +
+            ", \"visible\": " + (control->visible() ? "true" : "false");
         if (const DropDownList* list = calc.list(control->name())) {
             json += ", \"selected\": ";
             json += list->selectedIndex() ? jsonString(list->text()) : "null";
@@ -160,8 +161,7 @@ void runForm(const FormOptions& options)
     int handlerErrors = 0;
     form::Calc calc([&handlerErrors](const RuntimeError& error, std::string_view event) {
         ++handlerErrors;
-        std::cerr << kCommand << ": " << event << ": run-time error " << error.code() << ": " << error.what()
-                  << "\n";
+        std::cerr << kCommand << ": " << event << ": run-time error " << error.code() << ": " << error.what() << "\n";
     });
 
     for (const Click& click : clicks) {

@@ -37,8 +37,9 @@ void addGuiCommand(CLI::App& app)
         int argc = static_cast<int>(arguments.size());
         throw CommandExit{ui::runCalculatorApp(argc, argv.data())};
 #else
-        std::fprintf(stderr, "custcent gui: this custcent was built without the calculator window "
-                             "(configure with -DWRENFIELD_WITH_QT=ON)\n");
+        std::fprintf(stderr,
+                     "custcent gui: this custcent was built without the calculator window "
+                     "(configure with -DWRENFIELD_WITH_QT=ON)\n");
         throw CommandExit{1};
 #endif
     });

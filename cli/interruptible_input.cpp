@@ -15,7 +15,9 @@ namespace {
 constexpr int kWaitSliceMs = 100;
 }  // namespace
 
-InterruptibleInput::InterruptibleInput(int fd, std::size_t bufferBytes) : fd_(fd), buffer_(bufferBytes)
+InterruptibleInput::InterruptibleInput(int fd, std::size_t bufferBytes)
+    : fd_(fd)
+    , buffer_(bufferBytes)
 {
     setg(buffer_.data(), buffer_.data(), buffer_.data());
 }

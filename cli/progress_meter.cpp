@@ -48,8 +48,7 @@ std::string groupedNumber(long value)
     return value < 0 ? "-" + text : text;
 }
 
-std::string ProgressMeter::line(long rows, double seconds, std::uint64_t bytesDone, std::uint64_t totalBytes,
-                                int width)
+std::string ProgressMeter::line(long rows, double seconds, std::uint64_t bytesDone, std::uint64_t totalBytes, int width)
 {
     double rate = seconds > 0 ? rows / seconds : 0;
     std::string counts = groupedNumber(rows) + " rows  " + rateText(rate) + " rows/s";
@@ -71,9 +70,11 @@ std::string ProgressMeter::line(long rows, double seconds, std::uint64_t bytesDo
 }
 
 ProgressMeter::ProgressMeter(std::ostream& out, std::uint64_t totalBytes, int width)
-    : out_(out), totalBytes_(totalBytes), width_(width), start_(Clock::now())
-{
-}
+    : out_(out)
+    , totalBytes_(totalBytes)
+    , width_(width)
+    , start_(Clock::now())
+{}
 
 void ProgressMeter::update(long rows, std::uint64_t bytesDone)
 {

@@ -25,8 +25,7 @@ public:
 
     // The text of the line, for `rows` done in `seconds` with `bytesDone` of
     // `totalBytes` (0: unknown) read, at most `width` characters.
-    static std::string line(long rows, double seconds, std::uint64_t bytesDone, std::uint64_t totalBytes,
-                            int width);
+    static std::string line(long rows, double seconds, std::uint64_t bytesDone, std::uint64_t totalBytes, int width);
 
 private:
     std::ostream& out_;

@@ -22,15 +22,15 @@ void printRanges()
     for (const reading::PlausibleRange& range : reading::plausibleRanges()) {
         const reading::FlagCodes flags = reading::flagCodes(range);
         const std::string codes = flags.low == flags.high
-                                      ? "flag " + std::string(flags.low)
-                                      : "flags " + std::string(flags.low) + ", " + std::string(flags.high);
+            ? "flag " + std::string(flags.low)
+            : "flags " + std::string(flags.low) + ", " + std::string(flags.high);
         text += "\n" + std::string(range.field) + ": " + shortestText(range.low) + " to " + shortestText(range.high) +
-                " " + std::string(range.unit) + (range.whole ? ", whole numbers" : "") + " (" + codes + ")\n";
+            " " + std::string(range.unit) + (range.whole ? ", whole numbers" : "") + " (" + codes + ")\n";
         text += "  below: " + std::string(range.lowHint) + "; above: " + std::string(range.highHint) + "\n";
         text += "  source: " + std::string(range.source) + "\n";
     }
     text += "\neth: the codes of the population's groups (flag " + std::string(reading::kEthnicCodeFlag) +
-            "); another code takes the \"other\" term\n";
+        "); another code takes the \"other\" term\n";
     for (const engine::CoefficientSet& set : engine::allCoefficientSets()) {
         text += "  " + std::string(set.name) + ":";
         for (const engine::EthnicGroup& group : set.ethnicGroups)
@@ -46,9 +46,10 @@ void printRanges()
 void addRangesCommand(CLI::App& app)
 {
     CLI::App* ranges = app.add_subcommand(
-        "ranges", "Print the plausible range of every input, of the body mass index of the booking weight and "
-                  "height, and of the centile: outside it a value is flagged, with the flag's code; and where each "
-                  "range comes from.");
+        "ranges",
+        "Print the plausible range of every input, of the body mass index of the booking weight and "
+        "height, and of the centile: outside it a value is flagged, with the flag's code; and where each "
+        "range comes from.");
     ranges->callback(printRanges);
 }
 

@@ -23,11 +23,15 @@ struct ReadingOptionValues {
     // `strictHelp` says what --strict does to this command.
     void add(CLI::App& command, const std::string& strictHelp)
     {
-        command.add_option("--sga", sga, "Small for gestational age below this centile (default 10; exactly 10 is AGA). "
-                                         "The finer label stays at the 3rd, or moves with --sga below it.")
+        command
+            .add_option("--sga", sga,
+                        "Small for gestational age below this centile (default 10; exactly 10 is AGA). "
+                        "The finer label stays at the 3rd, or moves with --sga below it.")
             ->type_name("CENTILE");
-        command.add_option("--lga", lga, "Large for gestational age above this centile (default 90; exactly 90 is AGA). "
-                                         "The finer label stays at the 97th, or moves with --lga above it.")
+        command
+            .add_option("--lga", lga,
+                        "Large for gestational age above this centile (default 90; exactly 90 is AGA). "
+                        "The finer label stays at the 97th, or moves with --lga above it.")
             ->type_name("CENTILE");
         command.add_flag("--strict", strict, strictHelp);
         command.add_flag("--exact", exact,

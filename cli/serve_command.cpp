@@ -80,23 +80,26 @@ void addServeCommand(CLI::App& app)
 {
     auto options = std::make_shared<ServeOptions>();
     CLI::App* serve = app.add_subcommand(
-        "serve", "Serve the calculator over HTTP: the JSON API under /v1 (described at /v1/openapi.json) and the "
-                 "calculator page at /, with its growth chart (/v1/chart.svg) when custcent has Qt. One line "
-                 "per request goes to stderr (never the inputs), with the request's X-Request-Id (echoed in the "
-                 "answer; one is made when the request has none). SIGTERM or "
-                 "Ctrl-C answers the requests under way and stops.");
+        "serve",
+        "Serve the calculator over HTTP: the JSON API under /v1 (described at /v1/openapi.json) and the "
+        "calculator page at /, with its growth chart (/v1/chart.svg) when custcent has Qt. One line "
+        "per request goes to stderr (never the inputs), with the request's X-Request-Id (echoed in the "
+        "answer; one is made when the request has none). SIGTERM or "
+        "Ctrl-C answers the requests under way and stops.");
     serve->add_option("--listen,-l", options->listen,
                       "ADDRESS:PORT to listen on. Default 127.0.0.1:8080 (this machine only); put the service "
                       "behind your own proxy rather than listening on every address.");
     serve->add_option("--threads,-j", options->threads, "Threads that serve requests (default: the cores available).")
         ->check(CLI::Range(1u, 256u));
-    serve->add_option("--max-connections", options->maxConnections,
-                      "Connections open at once; one more is answered 503. Default 1024.")
+    serve
+        ->add_option("--max-connections", options->maxConnections,
+                     "Connections open at once; one more is answered 503. Default 1024.")
         ->check(CLI::Range(std::size_t{1}, std::size_t{100000}));
-    serve->add_option("--cors-origin", options->corsOrigins,
-                      "ORIGIN whose web pages may call the API from a browser (CORS): scheme://host[:port] as the "
-                      "browser sends it, e.g. https://ward.example.org; repeat it or separate origins with commas; "
-                      "* allows every origin. Default: none (only the service's own page).")
+    serve
+        ->add_option("--cors-origin", options->corsOrigins,
+                     "ORIGIN whose web pages may call the API from a browser (CORS): scheme://host[:port] as the "
+                     "browser sends it, e.g. https://ward.example.org; repeat it or separate origins with commas; "
+                     "* allows every origin. Default: none (only the service's own page).")
         ->delimiter(',');
     serve->callback([options] { runServe(*options); });
 }

@@ -14,8 +14,14 @@ namespace wrenfield::engine::lanes {
 
 namespace {
 typedef double Lanes __attribute__((vector_size(64)));
-Lanes exponential(Lanes x) { return _ZGVeN8v_exp(x); }
-Lanes errorFunction(Lanes x) { return _ZGVeN8v_erf(x); }
+Lanes exponential(Lanes x)
+{
+    return _ZGVeN8v_exp(x);
+}
+Lanes errorFunction(Lanes x)
+{
+    return _ZGVeN8v_erf(x);
+}
 }  // namespace
 
 void integrateAvx512(const double* z, double* centiles, std::size_t count)

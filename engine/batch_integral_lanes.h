@@ -86,8 +86,7 @@ void integrateLanes(const double* z, double* centiles, std::size_t count)
         Vec hh = h * h;
         Vec area = kHalfLineArea * Erf(b * kInverseRootTwo);
         Vec edge = Exp(-bb / 2.0);
-        Vec bracket = kSecondOrder + hh * (kFourthOrder * (3.0 - bb) -
-                                           hh * (kSixthOrder * (-15.0 + bb * (10.0 - bb))));
+        Vec bracket = kSecondOrder + hh * (kFourthOrder * (3.0 - bb) - hh * (kSixthOrder * (-15.0 + bb * (10.0 - bb))));
         Vec s = (area + b * edge * hh * bracket) / kDensityDivisor;
         Vec p = s + 0.5;
         p = negative ? 1.0 - p : p;

@@ -13,8 +13,14 @@ namespace wrenfield::engine::lanes {
 
 namespace {
 typedef double Lanes __attribute__((vector_size(16)));
-Lanes exponential(Lanes x) { return _ZGVbN2v_exp(x); }
-Lanes errorFunction(Lanes x) { return _ZGVbN2v_erf(x); }
+Lanes exponential(Lanes x)
+{
+    return _ZGVbN2v_exp(x);
+}
+Lanes errorFunction(Lanes x)
+{
+    return _ZGVbN2v_erf(x);
+}
 }  // namespace
 
 void integrateSse2(const double* z, double* centiles, std::size_t count)

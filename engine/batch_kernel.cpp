@@ -14,8 +14,14 @@ namespace wrenfield::engine {
 namespace lanes {
 
 namespace {
-double exponential(double x) { return std::exp(x); }
-double errorFunction(double x) { return std::erf(x); }
+double exponential(double x)
+{
+    return std::exp(x);
+}
+double errorFunction(double x)
+{
+    return std::erf(x);
+}
 }  // namespace
 
 void integratePortable(const double* z, double* centiles, std::size_t count)
@@ -51,7 +57,7 @@ IntegrateFunction integrateFunction(SimdLevel level)
 bool allFinite(const CentileInputs& in)
 {
     return std::isfinite(in.bwt) && std::isfinite(in.gestDays) && std::isfinite(in.wt) && std::isfinite(in.ht) &&
-           std::isfinite(in.sex) && std::isfinite(in.eth) && std::isfinite(in.par);
+        std::isfinite(in.sex) && std::isfinite(in.eth) && std::isfinite(in.par);
 }
 
 // The ethnic and parity terms of a population for every whole code from 0 up

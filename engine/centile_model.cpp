@@ -38,8 +38,8 @@ double centileFromZ(double z)
     return mul(100, p);
 }
 
-Variant centile(const CoefficientSet& set, Variant& bwt, Variant& gest, Variant& wt, Variant& ht,
-                Variant& sex, Variant& eth, Variant& par, CentileDetail* detail)
+Variant centile(const CoefficientSet& set, Variant& bwt, Variant& gest, Variant& wt, Variant& ht, Variant& sex,
+                Variant& eth, Variant& par, CentileDetail* detail)
 {
     // 1. Missing input: all seven are compared before the decision.
     bool missing = false;

@@ -31,8 +31,8 @@ struct CentileDetail {
 // height into `ht`) and returns the centile in percent as a double. Throws
 // RuntimeError for a non-numeric text, a null, or a floating-point overflow,
 // division by zero or invalid operation; write-backs made before that stay.
-Variant centile(const CoefficientSet& set, Variant& bwt, Variant& gest, Variant& wt, Variant& ht,
-                Variant& sex, Variant& eth, Variant& par, CentileDetail* detail = nullptr);
+Variant centile(const CoefficientSet& set, Variant& bwt, Variant& gest, Variant& wt, Variant& ht, Variant& sex,
+                Variant& eth, Variant& par, CentileDetail* detail = nullptr);
 
 // For callers with plain numbers.
 // The names of the seven inputs, in the order the population methods take

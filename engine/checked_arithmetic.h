@@ -18,12 +18,24 @@ inline double result(double value)
     return value;
 }
 
-inline double add(double a, double b) { return result(a + b); }
-inline double sub(double a, double b) { return result(a - b); }
-inline double mul(double a, double b) { return result(a * b); }
+inline double add(double a, double b)
+{
+    return result(a + b);
+}
+inline double sub(double a, double b)
+{
+    return result(a - b);
+}
+inline double mul(double a, double b)
+{
+    return result(a * b);
+}
 
 // Half up to a whole number, as a centile is shown rounded (38.5 is 39).
-inline double roundHalfUp(double value) { return std::floor(add(value, 0.5)); }
+inline double roundHalfUp(double value)
+{
+    return std::floor(add(value, 0.5));
+}
 
 inline double div(double a, double b)
 {
@@ -35,6 +47,9 @@ inline double div(double a, double b)
     return result(a / b);
 }
 
-inline double exp(double x) { return result(std::exp(x)); }
+inline double exp(double x)
+{
+    return result(std::exp(x));
+}
 
 }  // namespace wrenfield::engine::checked

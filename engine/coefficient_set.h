@@ -22,9 +22,9 @@ inline constexpr std::string_view kCoefficientSetVersion = "5.15_UK";
 // How the height term is formed from the centred height h. The evaluation
 // order of each form is part of the result.
 enum class HeightForm : std::uint8_t {
-    Linear,          // linear × h
-    LinearMinusCube, // a = h × linear; b = h × |cube|; c = h × b; d = h × c; a − d
-    NestedCube,      // t1 = h × h; t2 = cube × t1; t3 = t2 + linear; t3 × h
+    Linear,           // linear × h
+    LinearMinusCube,  // a = h × linear; b = h × |cube|; c = h × b; d = h × c; a − d
+    NestedCube,       // t1 = h × h; t2 = cube × t1; t3 = t2 + linear; t3 × h
 };
 
 struct EthnicGroup {

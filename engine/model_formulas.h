@@ -30,23 +30,19 @@ struct PlainSteps {
 };
 
 // ((cube × w + square) × w + linear) × w, w the centred weight.
-template <class Steps>
-double weightTerm(const CoefficientSet& set, double w)
+template <class Steps> double weightTerm(const CoefficientSet& set, double w)
 {
-    return Steps::mul(Steps::add(Steps::mul(Steps::add(Steps::mul(set.weightCube, w), set.weightSquare), w),
-                                 set.weightLinear),
-                      w);
+    return Steps::mul(
+        Steps::add(Steps::mul(Steps::add(Steps::mul(set.weightCube, w), set.weightSquare), w), set.weightLinear), w);
 }
 
 // The height term of the centred height h in each form, in its order.
-template <class Steps>
-double linearHeightTerm(const CoefficientSet& set, double h)
+template <class Steps> double linearHeightTerm(const CoefficientSet& set, double h)
 {
     return Steps::mul(set.heightLinear, h);
 }
 
-template <class Steps>
-double linearMinusCubeHeightTerm(const CoefficientSet& set, double h)
+template <class Steps> double linearMinusCubeHeightTerm(const CoefficientSet& set, double h)
 {
     double a = Steps::mul(h, set.heightLinear);
     double b = Steps::mul(h, -set.heightCube);
@@ -55,8 +51,7 @@ double linearMinusCubeHeightTerm(const CoefficientSet& set, double h)
     return Steps::sub(a, d);
 }
 
-template <class Steps>
-double nestedCubeHeightTerm(const CoefficientSet& set, double h)
+template <class Steps> double nestedCubeHeightTerm(const CoefficientSet& set, double h)
 {
     double t1 = Steps::mul(h, h);
     double t2 = Steps::mul(set.heightCube, t1);
@@ -65,8 +60,7 @@ double nestedCubeHeightTerm(const CoefficientSet& set, double h)
 }
 
 // The height term in the set's own form.
-template <class Steps>
-double heightTerm(const CoefficientSet& set, double h)
+template <class Steps> double heightTerm(const CoefficientSet& set, double h)
 {
     switch (set.heightForm) {
     case HeightForm::Linear:
@@ -82,18 +76,22 @@ double heightTerm(const CoefficientSet& set, double h)
 // Numeric equality of a code argument with a code: a variant converts its
 // value (and raises an error for a non-numeric text or a NaN); a plain double
 // is compared as it is (the batch kernel never passes a NaN here).
-inline bool codeEquals(const Variant& value, std::int16_t code) { return value.equalsCode(code); }
-inline bool codeEquals(double value, std::int16_t code) { return value == code; }
+inline bool codeEquals(const Variant& value, std::int16_t code)
+{
+    return value.equalsCode(code);
+}
+inline bool codeEquals(double value, std::int16_t code)
+{
+    return value == code;
+}
 
-template <class Code>
-double sexTerm(const CoefficientSet& set, const Code& sex)
+template <class Code> double sexTerm(const CoefficientSet& set, const Code& sex)
 {
     return codeEquals(sex, 1) ? set.sexMale : set.sexOther;
 }
 
 // The codes are tried in ascending order; the first that matches gives the term.
-template <class Code>
-double ethnicTerm(const CoefficientSet& set, const Code& eth)
+template <class Code> double ethnicTerm(const CoefficientSet& set, const Code& eth)
 {
     for (const EthnicGroup& group : set.ethnicGroups)
         if (group.term && codeEquals(eth, group.code))
@@ -102,8 +100,7 @@ double ethnicTerm(const CoefficientSet& set, const Code& eth)
 }
 
 // Parity 0, 1, 2, 3 in that order; anything else is "4 or more".
-template <class Code>
-double parityTerm(const CoefficientSet& set, const Code& par)
+template <class Code> double parityTerm(const CoefficientSet& set, const Code& par)
 {
     for (std::int16_t code = 0; code < 4; ++code)
         if (codeEquals(par, code))
@@ -114,8 +111,8 @@ double parityTerm(const CoefficientSet& set, const Code& par)
 // The term weight before the clamp: weight term, constant, height term, sex
 // term, ethnic term, parity term, added in that order.
 template <class Steps>
-double termWeightSum(const CoefficientSet& set, double weightPart, double heightPart, double sexPart,
-                     double ethnicPart, double parityPart)
+double termWeightSum(const CoefficientSet& set, double weightPart, double heightPart, double sexPart, double ethnicPart,
+                     double parityPart)
 {
     return Steps::add(
         Steps::add(Steps::add(Steps::add(Steps::add(weightPart, set.constant), heightPart), sexPart), ethnicPart),
@@ -132,8 +129,7 @@ inline double clampTermWeight(double tw)
 }
 
 // P = ((c3 × g + c2) × g + c1) × g + c0, g the gestation in weeks.
-template <class Steps>
-double gestationProportion(double g)
+template <class Steps> double gestationProportion(double g)
 {
     return Steps::add(
         Steps::mul(Steps::add(Steps::mul(Steps::add(Steps::mul(kProportionC3, g), kProportionC2), g), kProportionC1),

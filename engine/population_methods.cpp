@@ -39,8 +39,8 @@ Variant custcentau(Variant& bwt, Variant& gest, Variant& wt, Variant& ht, Varian
 
 PopulationMethod populationMethod(Population population)
 {
-    static constexpr std::array<PopulationMethod, kPopulationCount> methods = {
-        custcentukn, custcentus, custcentswe, custcentnz, custcentau};
+    static constexpr std::array<PopulationMethod, kPopulationCount> methods = {custcentukn, custcentus, custcentswe,
+                                                                               custcentnz, custcentau};
     return methods[static_cast<std::size_t>(population)];
 }
 

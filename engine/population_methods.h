@@ -17,8 +17,8 @@ Variant custcentswe(Variant& bwt, Variant& gest, Variant& wt, Variant& ht, Varia
 Variant custcentnz(Variant& bwt, Variant& gest, Variant& wt, Variant& ht, Variant& sex, Variant& eth, Variant& par);
 Variant custcentau(Variant& bwt, Variant& gest, Variant& wt, Variant& ht, Variant& sex, Variant& eth, Variant& par);
 
-using PopulationMethod = Variant (*)(Variant& bwt, Variant& gest, Variant& wt, Variant& ht, Variant& sex,
-                                     Variant& eth, Variant& par);
+using PopulationMethod = Variant (*)(Variant& bwt, Variant& gest, Variant& wt, Variant& ht, Variant& sex, Variant& eth,
+                                     Variant& par);
 
 // The method of each population, in slot order.
 PopulationMethod populationMethod(Population population);

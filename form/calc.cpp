@@ -34,8 +34,7 @@ constexpr std::string_view kFemale = "Female";
 // The population the form computes for: set at start-up, never changed.
 constexpr Population kDefaultPopulation = Population::UnitedKingdom;
 
-template <typename T>
-T& require(T* control, std::string_view name)
+template <typename T> T& require(T* control, std::string_view name)
 {
     if (!control)
         throw std::logic_error("the Calc form has no control " + std::string(name) + " of the expected kind");
@@ -79,20 +78,20 @@ ErrorSink defaultCalcErrorSink()
 }
 
 Calc::Calc(ErrorSink errorSink, ControlObserver* startupObserver)
-    : UserControl(calcLayout(), std::move(errorSink)),
-      combobase_(&require(list(names::Combobase), names::Combobase)),
-      combobwt_(&require(list(names::Combobwt), names::Combobwt)),
-      combogd_(&require(list(names::Combogd), names::Combogd)),
-      combogw_(&require(list(names::Combogw), names::Combogw)),
-      combowt_(&require(list(names::Combowt), names::Combowt)),
-      comboht_(&require(list(names::Comboht), names::Comboht)),
-      combopar_(&require(list(names::Combopar), names::Combopar)),
-      comboeth_(&require(list(names::Comboeth), names::Comboeth)),
-      combosex_(&require(list(names::Combosex), names::Combosex)),
-      outputLabel_(&require(label(names::OutputLabel), names::OutputLabel)),
-      text1_(&require(textBox(names::Text1), names::Text1)),
-      label11_(&require(label(names::Label11), names::Label11)),
-      label12_(&require(label(names::Label12), names::Label12))
+    : UserControl(calcLayout(), std::move(errorSink))
+    , combobase_(&require(list(names::Combobase), names::Combobase))
+    , combobwt_(&require(list(names::Combobwt), names::Combobwt))
+    , combogd_(&require(list(names::Combogd), names::Combogd))
+    , combogw_(&require(list(names::Combogw), names::Combogw))
+    , combowt_(&require(list(names::Combowt), names::Combowt))
+    , comboht_(&require(list(names::Comboht), names::Comboht))
+    , combopar_(&require(list(names::Combopar), names::Combopar))
+    , comboeth_(&require(list(names::Comboeth), names::Comboeth))
+    , combosex_(&require(list(names::Combosex), names::Combosex))
+    , outputLabel_(&require(label(names::OutputLabel), names::OutputLabel))
+    , text1_(&require(textBox(names::Text1), names::Text1))
+    , label11_(&require(label(names::Label11), names::Label11))
+    , label12_(&require(label(names::Label12), names::Label12))
 {
     // The form's event bindings: each input list recomputes, the population
     // list switches the population.

@@ -97,14 +97,11 @@ public:
     // nothing of the form.
     Variant custcentukn(Variant& bwt, Variant& gest, Variant& wt, Variant& ht, Variant& sex, Variant& eth,
                         Variant& par);
-    Variant custcentus(Variant& bwt, Variant& gest, Variant& wt, Variant& ht, Variant& sex, Variant& eth,
-                       Variant& par);
+    Variant custcentus(Variant& bwt, Variant& gest, Variant& wt, Variant& ht, Variant& sex, Variant& eth, Variant& par);
     Variant custcentswe(Variant& bwt, Variant& gest, Variant& wt, Variant& ht, Variant& sex, Variant& eth,
                         Variant& par);
-    Variant custcentnz(Variant& bwt, Variant& gest, Variant& wt, Variant& ht, Variant& sex, Variant& eth,
-                       Variant& par);
-    Variant custcentau(Variant& bwt, Variant& gest, Variant& wt, Variant& ht, Variant& sex, Variant& eth,
-                       Variant& par);
+    Variant custcentnz(Variant& bwt, Variant& gest, Variant& wt, Variant& ht, Variant& sex, Variant& eth, Variant& par);
+    Variant custcentau(Variant& bwt, Variant& gest, Variant& wt, Variant& ht, Variant& sex, Variant& eth, Variant& par);
 
     // --- The members. The seven inputs of the last computation, as the
     // population method left them (so formGest holds weeks after a run, and

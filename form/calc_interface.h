@@ -21,7 +21,7 @@ using CalcMethodPointer = Variant (Calc::*)(Variant& bwt, Variant& gest, Variant
                                             Variant& eth, Variant& par);
 
 struct CalcMethod {
-    std::string_view name;        // "custcentukn"
+    std::string_view name;  // "custcentukn"
     engine::Population population;
     CalcMethodPointer method;
 };

@@ -13,23 +13,23 @@ constexpr Colour kWindowText = Colour::systemColour(SystemColour::WindowText);
 constexpr ControlDescription list(std::string_view name, int left, int top, int width, int height, int tabIndex,
                                   std::string_view role, bool visible = true)
 {
-    return {name, ControlKind::DropDownList, "", left, top, width, height, tabIndex, visible, kBlack, kLightBlue,
-            Alignment::Left, "", "", role};
+    return {name,       ControlKind::DropDownList, "", left, top, width, height, tabIndex, visible, kBlack,
+            kLightBlue, Alignment::Left,           "", "",   role};
 }
 
 // A label that names a list: right-aligned, so its text ends next to the list.
-constexpr ControlDescription nameLabel(std::string_view name, std::string_view caption, int left, int top,
-                                       int width, int height, int tabIndex, std::string_view labelFor)
+constexpr ControlDescription nameLabel(std::string_view name, std::string_view caption, int left, int top, int width,
+                                       int height, int tabIndex, std::string_view labelFor)
 {
-    return {name, ControlKind::Label, caption, left, top, width, height, tabIndex, true, kWindowText, kWindow,
-            Alignment::Right, "", labelFor, ""};
+    return {name,    ControlKind::Label, caption, left,     top, width, height, tabIndex, true, kWindowText,
+            kWindow, Alignment::Right,   "",      labelFor, ""};
 }
 
-constexpr ControlDescription hiddenLabel(std::string_view name, int left, int top, int width, int height,
-                                         int tabIndex, std::string_view role)
+constexpr ControlDescription hiddenLabel(std::string_view name, int left, int top, int width, int height, int tabIndex,
+                                         std::string_view role)
 {
-    return {name, ControlKind::Label, name, left, top, width, height, tabIndex, false, kWindowText, kWindow,
-            Alignment::Left, "", "", role};
+    return {name,    ControlKind::Label, name, left, top, width, height, tabIndex, false, kWindowText,
+            kWindow, Alignment::Left,    "",   "",   role};
 }
 
 using namespace names;
@@ -50,8 +50,8 @@ constexpr ControlDescription kCalcLayout[] = {
      Frame1, "", "the centile, rounded"},
     {Label8, ControlKind::Label, "Customised centile =", 240, 270, 1575, 255, 2, true, kWindowText, kWindow,
      Alignment::Left, Frame1, OutputLabel, ""},
-    {Text1, ControlKind::TextBox, "Text1", 6240, 1080, 2535, 285, 0, false, kWindowText, kWindow, Alignment::Left,
-     "", "", "default population name"},
+    {Text1, ControlKind::TextBox, "Text1", 6240, 1080, 2535, 285, 0, false, kWindowText, kWindow, Alignment::Left, "",
+     "", "default population name"},
     nameLabel(Label2b, "Days", 5160, 60, 495, 255, 22, Combogd),
     nameLabel(Label1, "Birthweight (g)", 3120, 540, 1215, 255, 21, Combobwt),
     nameLabel(Label2, "Gestation:  Weeks", 2760, 60, 1575, 255, 20, Combogw),

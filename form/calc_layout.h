@@ -51,7 +51,7 @@ std::span<const ControlDescription> calcLayout();
 // which the control declares their handlers: Comboht, Combowt, Comboeth,
 // Combopar, Combogw, Combogd, Combobwt, Combosex.
 inline constexpr std::array<std::string_view, 8> kInputLists = {
-    names::Comboht, names::Combowt,  names::Comboeth, names::Combopar,
+    names::Comboht, names::Combowt, names::Comboeth, names::Combopar,
     names::Combogw, names::Combogd, names::Combobwt, names::Combosex,
 };
 

@@ -10,10 +10,14 @@ namespace wrenfield {
 std::string_view controlKindName(ControlKind kind)
 {
     switch (kind) {
-    case ControlKind::DropDownList: return "list";
-    case ControlKind::Label: return "label";
-    case ControlKind::TextBox: return "textbox";
-    case ControlKind::Frame: return "frame";
+    case ControlKind::DropDownList:
+        return "list";
+    case ControlKind::Label:
+        return "label";
+    case ControlKind::TextBox:
+        return "textbox";
+    case ControlKind::Frame:
+        return "frame";
     }
     return "control";
 }
@@ -21,9 +25,12 @@ std::string_view controlKindName(ControlKind kind)
 std::string_view alignmentName(Alignment alignment)
 {
     switch (alignment) {
-    case Alignment::Left: return "left";
-    case Alignment::Right: return "right";
-    case Alignment::Centre: return "centre";
+    case Alignment::Left:
+        return "left";
+    case Alignment::Right:
+        return "right";
+    case Alignment::Centre:
+        return "centre";
     }
     return "left";
 }
@@ -39,11 +46,15 @@ std::string colourText(const Colour& colour)
 
 // --- Control ------------------------------------------------------------------
 
-Control::Control(const ControlDescription& description) : description_(description) {}
+Control::Control(const ControlDescription& description)
+    : description_(description)
+{}
 
 // --- DropDownList ---------------------------------------------------------------
 
-DropDownList::DropDownList(const ControlDescription& description) : Control(description) {}
+DropDownList::DropDownList(const ControlDescription& description)
+    : Control(description)
+{}
 
 void DropDownList::addItem(std::string_view text)
 {
@@ -98,7 +109,10 @@ void DropDownList::raiseClick()
 
 // --- Label, TextBox, Frame -------------------------------------------------------
 
-Label::Label(const ControlDescription& description) : Control(description), caption_(description.initialText) {}
+Label::Label(const ControlDescription& description)
+    : Control(description)
+    , caption_(description.initialText)
+{}
 
 void Label::setCaption(std::string_view caption)
 {
@@ -107,7 +121,10 @@ void Label::setCaption(std::string_view caption)
         o->captionChanged(*this);
 }
 
-TextBox::TextBox(const ControlDescription& description) : Control(description), text_(description.initialText) {}
+TextBox::TextBox(const ControlDescription& description)
+    : Control(description)
+    , text_(description.initialText)
+{}
 
 void TextBox::setText(std::string_view text)
 {
@@ -116,15 +133,16 @@ void TextBox::setText(std::string_view text)
         o->textChanged(*this);
 }
 
-Frame::Frame(const ControlDescription& description) : Control(description) {}
+Frame::Frame(const ControlDescription& description)
+    : Control(description)
+{}
 
 // --- UserControl -----------------------------------------------------------------
 
 ErrorSink errorLineOnStderr(std::string prefix)
 {
     return [prefix = std::move(prefix)](const RuntimeError& error, std::string_view event) {
-        std::cerr << prefix << ": " << event << ": run-time error " << error.code() << ": " << error.what()
-                  << '\n';
+        std::cerr << prefix << ": " << event << ": run-time error " << error.code() << ": " << error.what() << '\n';
     };
 }
 
@@ -133,10 +151,14 @@ namespace {
 std::unique_ptr<Control> makeControl(const ControlDescription& description)
 {
     switch (description.kind) {
-    case ControlKind::DropDownList: return std::make_unique<DropDownList>(description);
-    case ControlKind::Label: return std::make_unique<Label>(description);
-    case ControlKind::TextBox: return std::make_unique<TextBox>(description);
-    case ControlKind::Frame: return std::make_unique<Frame>(description);
+    case ControlKind::DropDownList:
+        return std::make_unique<DropDownList>(description);
+    case ControlKind::Label:
+        return std::make_unique<Label>(description);
+    case ControlKind::TextBox:
+        return std::make_unique<TextBox>(description);
+    case ControlKind::Frame:
+        return std::make_unique<Frame>(description);
     }
     throw std::invalid_argument("control " + std::string(description.name) + " has an unknown kind");
 }
@@ -176,8 +198,7 @@ const Control* UserControl::control(std::string_view name) const noexcept
 
 namespace {
 
-template <typename T>
-T* ofKind(Control* control, ControlKind kind) noexcept
+template <typename T> T* ofKind(Control* control, ControlKind kind) noexcept
 {
     return control && control->kind() == kind ? static_cast<T*>(control) : nullptr;
 }
@@ -256,8 +277,7 @@ bool UserControl::selectAsUser(DropDownList& list, std::string_view text)
     return raiseClick(list);
 }
 
-template <typename Notify>
-void UserControl::Fanout::notifyAll(Notify notify)
+template <typename Notify> void UserControl::Fanout::notifyAll(Notify notify)
 {
     // A copy: an observer may add or remove observers while it is told; one
     // removed meanwhile is not told any more.

@@ -43,7 +43,7 @@ enum class SystemColour : std::uint8_t { WindowBackground, WindowText };
 struct Colour {
     bool isSystem = false;
     SystemColour system = SystemColour::WindowBackground;  // when isSystem
-    std::uint8_t red = 0, green = 0, blue = 0;               // otherwise
+    std::uint8_t red = 0, green = 0, blue = 0;             // otherwise
 
     static constexpr Colour rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) { return {false, {}, r, g, b}; }
     static constexpr Colour systemColour(SystemColour c) { return {true, c, 0, 0, 0}; }
@@ -278,7 +278,9 @@ private:
     // observer of the user control.
     class Fanout : public ControlObserver {
     public:
-        explicit Fanout(UserControl& owner) : owner_(owner) {}
+        explicit Fanout(UserControl& owner)
+            : owner_(owner)
+        {}
         void entryAppended(const DropDownList& list, std::string_view text) override;
         void entriesCleared(const DropDownList& list) override;
         void selectionChanged(const DropDownList& list) override;
@@ -286,8 +288,7 @@ private:
         void textChanged(const TextBox& textBox) override;
 
     private:
-        template <typename Notify>
-        void notifyAll(Notify notify);
+        template <typename Notify> void notifyAll(Notify notify);
         UserControl& owner_;
     };
 

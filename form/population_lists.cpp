@@ -14,8 +14,8 @@ using engine::Population;
 // coefficient set.
 constexpr std::int16_t kUnitedKingdomOrder[] = {6, 5, 4, 1, 8, 2, 7, 3, 9, 10};
 constexpr std::int16_t kUnitedStatesOrder[] = {3, 1, 2, 4};
-constexpr std::int16_t kSwedenOrder[] = {1,  2,  3,  4,  5,  22, 6,  8,  9,  24, 10, 12, 11, 15,
-                                         16, 26, 18, 17, 7,  14, 25, 19, 20, 21, 23, 13, 27};
+constexpr std::int16_t kSwedenOrder[] = {1,  2,  3,  4,  5, 22, 6,  8,  9,  24, 10, 12, 11, 15,
+                                         16, 26, 18, 17, 7, 14, 25, 19, 20, 21, 23, 13, 27};
 constexpr std::int16_t kNewZealandOrder[] = {4, 1, 2, 3, 5, 6, 7};
 constexpr std::int16_t kAustraliaOrder[] = {4, 1, 2, 3};
 

@@ -67,9 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(summary.rows == static_cast<long>(records.size()), "the summary counts another number of rows");
     FUZZ_CHECK(summary.computed + summary.missing + summary.errors == summary.rows, "the summary does not add up");
 
-    const std::vector<std::string> headerFields =
-        extraColumns ? std::vector<std::string>{"id", "bwt", "gest", "wt", "ht", "sex", "eth", "par", "population"}
-                     : std::vector<std::string>{"bwt", "gest", "wt", "ht", "sex", "eth", "par"};
+    const std::vector<std::string> headerFields = extraColumns
+        ? std::vector<std::string>{"id", "bwt", "gest", "wt", "ht", "sex", "eth", "par", "population"}
+        : std::vector<std::string>{"bwt", "gest", "wt", "ht", "sex", "eth", "par"};
     const tabular::BatchColumns columns = tabular::findColumns(headerFields);
 
     std::istringstream written(output);
@@ -112,8 +112,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                            "the batch computed another centile than the same birth read alone");
                 settings.options.exact = true;
                 const tabular::BirthResult exact = tabular::computeRow(fields, settings);
-                FUZZ_CHECK(exact.computed() && std::fabs(exact.centile() - alone.centile()) <=
-                                                   1e-9 * std::max(1.0, std::fabs(exact.centile())),
+                FUZZ_CHECK(exact.computed() &&
+                               std::fabs(exact.centile() - alone.centile()) <=
+                                   1e-9 * std::max(1.0, std::fabs(exact.centile())),
                            "the batch strays from the population's method");
                 FUZZ_CHECK(exact.band == alone.band, "the batch gives another band than the population's method");
             } else {

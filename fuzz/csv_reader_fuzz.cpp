@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::size_t i = 0; i < lines.size(); ++i) {
             FUZZ_CHECK(records[i].line == static_cast<long>(i + 1), "a record has the wrong line number");
             const bool tooLong = records[i].problem.find("longer than") != std::string::npos ||
-                                 records[i].problem.find("more than") != std::string::npos;
+                records[i].problem.find("more than") != std::string::npos;
             if (!tooLong && !lines[i].empty())
                 FUZZ_CHECK(fuzzing::joinedFields(records[i].fields) == lines[i], "a record's fields are not its line");
             if (lines[i].empty())

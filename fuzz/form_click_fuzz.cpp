@@ -43,14 +43,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(isPlainWholeNumber(calc.outputLabel().caption()), "start-up shows no whole number");
 
     static constexpr std::array<std::string_view, 9> kLists = {
-        form::names::Combobase, form::names::Comboht,  form::names::Combowt,  form::names::Comboeth, form::names::Combopar,
-        form::names::Combogw,   form::names::Combogd,  form::names::Combobwt, form::names::Combosex,
+        form::names::Combobase, form::names::Comboht,  form::names::Combowt,
+        form::names::Comboeth,  form::names::Combopar, form::names::Combogw,
+        form::names::Combogd,   form::names::Combobwt, form::names::Combosex,
     };
     for (int click = 0; click < 32 && input.remaining_bytes() > 0; ++click) {
         // LIST: one of the form's lists, or any name at all.
         std::string list = input.ConsumeIntegralInRange<int>(0, 15) == 0
-                               ? input.ConsumeRandomLengthString(16)
-                               : std::string(kLists[input.ConsumeIntegralInRange<std::size_t>(0, kLists.size() - 1)]);
+            ? input.ConsumeRandomLengthString(16)
+            : std::string(kLists[input.ConsumeIntegralInRange<std::size_t>(0, kLists.size() - 1)]);
         // TEXT: one of the list's entries, or any text at all.
         std::string text;
         DropDownList* target = calc.list(list);

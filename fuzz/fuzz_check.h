@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#define FUZZ_CHECK(condition, message)                                                       \
-    do {                                                                                     \
-        if (!(condition)) {                                                                  \
-            std::fprintf(stderr, "invariant broken at %s:%d: %s\n", __FILE__, __LINE__, message); \
-            std::abort();                                                                    \
-        }                                                                                    \
+#define FUZZ_CHECK(condition, message)                                                                                 \
+    do {                                                                                                               \
+        if (!(condition)) {                                                                                            \
+            std::fprintf(stderr, "invariant broken at %s:%d: %s\n", __FILE__, __LINE__, message);                      \
+            std::abort();                                                                                              \
+        }                                                                                                              \
     } while (0)

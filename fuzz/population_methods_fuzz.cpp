@@ -52,8 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         before[i] = args[i].describe();
 
     try {
-        Variant result = engine::populationMethod(population)(args[0], args[1], args[2], args[3], args[4],
-                                                              args[5], args[6]);
+        Variant result =
+            engine::populationMethod(population)(args[0], args[1], args[2], args[3], args[4], args[5], args[6]);
         if (missing) {
             FUZZ_CHECK(result.kind() == Variant::Kind::String && result.text().empty(),
                        "a missing input did not give the zero-length text");

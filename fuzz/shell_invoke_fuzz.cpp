@@ -73,8 +73,8 @@ ULONG referencesOf(IUnknown* object)
 
 BSTR someText(FuzzedDataProvider& input)
 {
-    static const std::array<const char16_t*, 8> kTexts = {u"", u"3400", u" 280 ", u"1e308", u"abc", u"-1e309",
-                                                          u"\xD800", u"4 or more"};
+    static const std::array<const char16_t*, 8> kTexts = {u"",    u"3400",   u" 280 ",  u"1e308",
+                                                          u"abc", u"-1e309", u"\xD800", u"4 or more"};
     if (input.ConsumeBool())
         return nullptr;  // a null BSTR reads as the zero-length text
     if (input.ConsumeBool()) {
@@ -98,18 +98,51 @@ void fillValue(FuzzedDataProvider& input, VARIANT& v, CountedObject& object)
 {
     VariantInit(&v);
     switch (input.ConsumeIntegralInRange<int>(0, 11)) {
-    case 0: break;  // VT_EMPTY
-    case 1: V_VT(&v) = VT_NULL; break;
-    case 2: V_VT(&v) = VT_I2; V_I2(&v) = input.ConsumeIntegral<SHORT>(); break;
-    case 3: V_VT(&v) = VT_I4; V_I4(&v) = input.ConsumeIntegral<LONG>(); break;
-    case 4: V_VT(&v) = VT_R4; V_R4(&v) = static_cast<FLOAT>(someDouble(input)); break;
-    case 5: V_VT(&v) = VT_R8; V_R8(&v) = someDouble(input); break;
-    case 6: V_VT(&v) = VT_BSTR; V_BSTR(&v) = someText(input); break;
-    case 7: V_VT(&v) = VT_BOOL; V_BOOL(&v) = input.ConsumeBool() ? VARIANT_TRUE : VARIANT_FALSE; break;
-    case 8: V_VT(&v) = VT_ERROR; V_ERROR(&v) = DISP_E_PARAMNOTFOUND; break;  // an omitted argument
-    case 9: V_VT(&v) = VT_UNKNOWN; V_UNKNOWN(&v) = input.ConsumeBool() ? &object : nullptr; break;
-    case 10: V_VT(&v) = VT_UI1; V_UI1(&v) = input.ConsumeIntegral<BYTE>(); break;
-    default: V_VT(&v) = input.ConsumeIntegral<VARTYPE>() & ~VT_BYREF; V_R8(&v) = 0; break;  // any other type
+    case 0:
+        break;  // VT_EMPTY
+    case 1:
+        V_VT(&v) = VT_NULL;
+        break;
+    case 2:
+        V_VT(&v) = VT_I2;
+        V_I2(&v) = input.ConsumeIntegral<SHORT>();
+        break;
+    case 3:
+        V_VT(&v) = VT_I4;
+        V_I4(&v) = input.ConsumeIntegral<LONG>();
+        break;
+    case 4:
+        V_VT(&v) = VT_R4;
+        V_R4(&v) = static_cast<FLOAT>(someDouble(input));
+        break;
+    case 5:
+        V_VT(&v) = VT_R8;
+        V_R8(&v) = someDouble(input);
+        break;
+    case 6:
+        V_VT(&v) = VT_BSTR;
+        V_BSTR(&v) = someText(input);
+        break;
+    case 7:
+        V_VT(&v) = VT_BOOL;
+        V_BOOL(&v) = input.ConsumeBool() ? VARIANT_TRUE : VARIANT_FALSE;
+        break;
+    case 8:
+        V_VT(&v) = VT_ERROR;
+        V_ERROR(&v) = DISP_E_PARAMNOTFOUND;
+        break;  // an omitted argument
+    case 9:
+        V_VT(&v) = VT_UNKNOWN;
+        V_UNKNOWN(&v) = input.ConsumeBool() ? &object : nullptr;
+        break;
+    case 10:
+        V_VT(&v) = VT_UI1;
+        V_UI1(&v) = input.ConsumeIntegral<BYTE>();
+        break;
+    default:
+        V_VT(&v) = input.ConsumeIntegral<VARTYPE>() & ~VT_BYREF;
+        V_R8(&v) = 0;
+        break;  // any other type
     }
 }
 
@@ -126,12 +159,30 @@ void fillArgument(FuzzedDataProvider& input, VARIANT& v, Storage& storage, Count
     const bool null = input.ConsumeIntegralInRange<int>(0, 7) == 0;
     VariantInit(&v);
     switch (kind) {
-    case 2: V_VT(&v) = VT_R8 | VT_BYREF; V_R8REF(&v) = &storage.doubles[slot]; break;
-    case 3: V_VT(&v) = VT_I2 | VT_BYREF; V_I2REF(&v) = &storage.shorts[slot]; break;
-    case 4: V_VT(&v) = VT_I4 | VT_BYREF; V_I4REF(&v) = &storage.longs[slot]; break;
-    case 5: V_VT(&v) = VT_R4 | VT_BYREF; V_R4REF(&v) = &storage.floats[slot]; break;
-    case 6: V_VT(&v) = VT_BSTR | VT_BYREF; V_BSTRREF(&v) = &storage.texts[slot]; break;
-    default: V_VT(&v) = VT_VARIANT | VT_BYREF; V_VARIANTREF(&v) = &storage.variants[slot]; break;
+    case 2:
+        V_VT(&v) = VT_R8 | VT_BYREF;
+        V_R8REF(&v) = &storage.doubles[slot];
+        break;
+    case 3:
+        V_VT(&v) = VT_I2 | VT_BYREF;
+        V_I2REF(&v) = &storage.shorts[slot];
+        break;
+    case 4:
+        V_VT(&v) = VT_I4 | VT_BYREF;
+        V_I4REF(&v) = &storage.longs[slot];
+        break;
+    case 5:
+        V_VT(&v) = VT_R4 | VT_BYREF;
+        V_R4REF(&v) = &storage.floats[slot];
+        break;
+    case 6:
+        V_VT(&v) = VT_BSTR | VT_BYREF;
+        V_BSTRREF(&v) = &storage.texts[slot];
+        break;
+    default:
+        V_VT(&v) = VT_VARIANT | VT_BYREF;
+        V_VARIANTREF(&v) = &storage.variants[slot];
+        break;
     }
     if (null)
         V_BYREF(&v) = nullptr;
@@ -214,10 +265,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DISPID invoked = DISPID_UNKNOWN;
     if (input.ConsumeBool()) {
         // Late binding: Invoke with DISPPARAMS as a host builds them, or not.
-        static const std::array<DISPID, 12> kIds = {DISPID_custcentukn, DISPID_custcentus, DISPID_custcentswe,
-                                                    DISPID_custcentnz,  DISPID_custcentau, 0,
-                                                    -1,                 DISPID_Population,  DISPID_Birthweight,
-                                                    DISPID_EthnicGroup, DISPID_Sex,         DISPID_Centile};
+        static const std::array<DISPID, 12> kIds = {
+            DISPID_custcentukn, DISPID_custcentus,  DISPID_custcentswe, DISPID_custcentnz, DISPID_custcentau, 0, -1,
+            DISPID_Population,  DISPID_Birthweight, DISPID_EthnicGroup, DISPID_Sex,        DISPID_Centile};
         const DISPID id = input.ConsumeBool() ? kIds[input.ConsumeIntegralInRange<std::size_t>(0, kIds.size() - 1)]
                                               : input.ConsumeIntegral<DISPID>();
         invoked = id;
@@ -228,8 +278,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         DISPPARAMS params{};
         params.rgvarg = input.ConsumeIntegralInRange<int>(0, 15) == 0 ? nullptr : args.data();
         params.cArgs = static_cast<UINT>(count);
-        params.rgdispidNamedArgs = named.empty() || input.ConsumeIntegralInRange<int>(0, 15) == 0 ? nullptr
-                                                                                                 : named.data();
+        params.rgdispidNamedArgs =
+            named.empty() || input.ConsumeIntegralInRange<int>(0, 15) == 0 ? nullptr : named.data();
         params.cNamedArgs = static_cast<UINT>(named.size());
         const bool withParams = input.ConsumeIntegralInRange<int>(0, 15) != 0;
         const bool withResult = input.ConsumeIntegralInRange<int>(0, 7) != 0;
@@ -260,11 +310,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         VARIANT* retval = input.ConsumeIntegralInRange<int>(0, 15) != 0 ? &result : nullptr;
         resultGiven = retval != nullptr;
         switch (input.ConsumeIntegralInRange<int>(0, 4)) {
-        case 0: hr = calc->custcentukn(slotArgs[0], slotArgs[1], slotArgs[2], slotArgs[3], slotArgs[4], slotArgs[5], slotArgs[6], retval); break;
-        case 1: hr = calc->custcentus(slotArgs[0], slotArgs[1], slotArgs[2], slotArgs[3], slotArgs[4], slotArgs[5], slotArgs[6], retval); break;
-        case 2: hr = calc->custcentswe(slotArgs[0], slotArgs[1], slotArgs[2], slotArgs[3], slotArgs[4], slotArgs[5], slotArgs[6], retval); break;
-        case 3: hr = calc->custcentnz(slotArgs[0], slotArgs[1], slotArgs[2], slotArgs[3], slotArgs[4], slotArgs[5], slotArgs[6], retval); break;
-        default: hr = calc->custcentau(slotArgs[0], slotArgs[1], slotArgs[2], slotArgs[3], slotArgs[4], slotArgs[5], slotArgs[6], retval); break;
+        case 0:
+            hr = calc->custcentukn(slotArgs[0], slotArgs[1], slotArgs[2], slotArgs[3], slotArgs[4], slotArgs[5],
+                                   slotArgs[6], retval);
+            break;
+        case 1:
+            hr = calc->custcentus(slotArgs[0], slotArgs[1], slotArgs[2], slotArgs[3], slotArgs[4], slotArgs[5],
+                                  slotArgs[6], retval);
+            break;
+        case 2:
+            hr = calc->custcentswe(slotArgs[0], slotArgs[1], slotArgs[2], slotArgs[3], slotArgs[4], slotArgs[5],
+                                   slotArgs[6], retval);
+            break;
+        case 3:
+            hr = calc->custcentnz(slotArgs[0], slotArgs[1], slotArgs[2], slotArgs[3], slotArgs[4], slotArgs[5],
+                                  slotArgs[6], retval);
+            break;
+        default:
+            hr = calc->custcentau(slotArgs[0], slotArgs[1], slotArgs[2], slotArgs[3], slotArgs[4], slotArgs[5],
+                                  slotArgs[6], retval);
+            break;
         }
         if (FAILED(hr) && hr != E_POINTER && hr != DISP_E_TYPEMISMATCH && hr != DISP_E_PARAMNOTOPTIONAL &&
             hr != E_OUTOFMEMORY)
@@ -284,9 +349,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(std::memcmp(&storage.doubles[i], &storageBefore.doubles[i], sizeof(double)) == 0,
                        "a double no argument refers to was changed");
         if (!referenced(&storage.shorts[i]))
-            FUZZ_CHECK(storage.shorts[i] == storageBefore.shorts[i], "a 16-bit integer no argument refers to was changed");
+            FUZZ_CHECK(storage.shorts[i] == storageBefore.shorts[i],
+                       "a 16-bit integer no argument refers to was changed");
         if (!referenced(&storage.longs[i]))
-            FUZZ_CHECK(storage.longs[i] == storageBefore.longs[i], "a 32-bit integer no argument refers to was changed");
+            FUZZ_CHECK(storage.longs[i] == storageBefore.longs[i],
+                       "a 32-bit integer no argument refers to was changed");
         if (!referenced(&storage.floats[i]))
             FUZZ_CHECK(std::memcmp(&storage.floats[i], &storageBefore.floats[i], sizeof(FLOAT)) == 0,
                        "a single no argument refers to was changed");
@@ -304,8 +371,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < 4; ++i)
         if (holdsObject(storageBefore.variants[i]) && !holdsObject(storage.variants[i]))
             ++released;
-    FUZZ_CHECK(object.references == objectReferences - released,
-               "the call changed the reference count of an argument");
+    FUZZ_CHECK(object.references == objectReferences - released, "the call changed the reference count of an argument");
 
     // The caller's clean-up: what the texts and variants hold now.
     VariantClear(&result);

@@ -19,7 +19,9 @@ namespace wrenfield::fuzzing {
 
 class VariantDecoder {
 public:
-    explicit VariantDecoder(FuzzedDataProvider& input) : input_(input) {}
+    explicit VariantDecoder(FuzzedDataProvider& input)
+        : input_(input)
+    {}
 
     double decodeDouble()
     {
@@ -42,40 +44,56 @@ public:
             10000,
         };
         switch (input_.ConsumeIntegralInRange<int>(0, 3)) {
-        case 0: return kSpecial[input_.ConsumeIntegralInRange<std::size_t>(0, kSpecial.size() - 1)];
-        case 1: return input_.ConsumeFloatingPoint<double>();  // any bit pattern's worth of range
-        case 2: return input_.ConsumeFloatingPointInRange<double>(-1e4, 1e4);
-        default: return static_cast<double>(input_.ConsumeIntegral<std::int16_t>());
+        case 0:
+            return kSpecial[input_.ConsumeIntegralInRange<std::size_t>(0, kSpecial.size() - 1)];
+        case 1:
+            return input_.ConsumeFloatingPoint<double>();  // any bit pattern's worth of range
+        case 2:
+            return input_.ConsumeFloatingPointInRange<double>(-1e4, 1e4);
+        default:
+            return static_cast<double>(input_.ConsumeIntegral<std::int16_t>());
         }
     }
 
     std::string decodeText()
     {
         switch (input_.ConsumeIntegralInRange<int>(0, 4)) {
-        case 0: return {};
-        case 1: return std::to_string(input_.ConsumeIntegralInRange<int>(-100000, 100000));
-        case 2: return std::string(input_.ConsumeIntegralInRange<std::size_t>(1, 5000), '9');  // a very long number
+        case 0:
+            return {};
+        case 1:
+            return std::to_string(input_.ConsumeIntegralInRange<int>(-100000, 100000));
+        case 2:
+            return std::string(input_.ConsumeIntegralInRange<std::size_t>(1, 5000), '9');  // a very long number
         case 3: {
             // A number's text with blanks around it, or a number in words.
-            static const std::array<const char*, 10> kTexts = {" 3400 ", "\t40\t", "1e308", "-1e309", "nan",
-                                                               "inf",    "0x10",  "3,400", "4 or more", "."};
+            static const std::array<const char*, 10> kTexts = {" 3400 ", "\t40\t", "1e308", "-1e309",    "nan",
+                                                               "inf",    "0x10",   "3,400", "4 or more", "."};
             return kTexts[input_.ConsumeIntegralInRange<std::size_t>(0, kTexts.size() - 1)];
         }
-        default: return input_.ConsumeRandomLengthString(64);  // any bytes, NULs included
+        default:
+            return input_.ConsumeRandomLengthString(64);  // any bytes, NULs included
         }
     }
 
     Variant decode()
     {
         switch (input_.ConsumeIntegralInRange<int>(0, 7)) {
-        case 0: return Variant();
-        case 1: return Variant::null();
-        case 2: return Variant(input_.ConsumeIntegral<std::int16_t>());
-        case 3: return Variant(decodeDouble());
-        case 4: return Variant(decodeText());
-        case 5: return Variant::refTo(doubles_.emplace_back(decodeDouble()));
-        case 6: return Variant::refTo(int16s_.emplace_back(input_.ConsumeIntegral<std::int16_t>()));
-        default: return Variant(static_cast<std::int16_t>(input_.ConsumeIntegralInRange<int>(0, 30)));  // a code
+        case 0:
+            return Variant();
+        case 1:
+            return Variant::null();
+        case 2:
+            return Variant(input_.ConsumeIntegral<std::int16_t>());
+        case 3:
+            return Variant(decodeDouble());
+        case 4:
+            return Variant(decodeText());
+        case 5:
+            return Variant::refTo(doubles_.emplace_back(decodeDouble()));
+        case 6:
+            return Variant::refTo(int16s_.emplace_back(input_.ConsumeIntegral<std::int16_t>()));
+        default:
+            return Variant(static_cast<std::int16_t>(input_.ConsumeIntegralInRange<int>(0, 30)));  // a code
         }
     }
 

@@ -13,7 +13,9 @@ constexpr std::size_t kBufferBytes = std::size_t{64} << 10;
 }  // namespace
 
 DiskFileBuffer::DiskFileBuffer(int fd, std::size_t writeBackBytes)
-    : fd_(fd), writeBackBytes_(writeBackBytes), buffer_(kBufferBytes)
+    : fd_(fd)
+    , writeBackBytes_(writeBackBytes)
+    , buffer_(kBufferBytes)
 {
     setp(buffer_.data(), buffer_.data() + buffer_.size());
 }

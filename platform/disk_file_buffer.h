@@ -44,9 +44,9 @@ private:
     int fd_;
     std::size_t writeBackBytes_;
     std::vector<char> buffer_;
-    std::uint64_t written_ = 0;          // bytes handed to the system so far
-    std::uint64_t writtenBackTo_ = 0;    // where the last write-back request ended
-    int error_ = 0;                      // the first error, kept until close()
+    std::uint64_t written_ = 0;        // bytes handed to the system so far
+    std::uint64_t writtenBackTo_ = 0;  // where the last write-back request ended
+    int error_ = 0;                    // the first error, kept until close()
 };
 
 }  // namespace wrenfield

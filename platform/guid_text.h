@@ -9,8 +9,7 @@
 
 namespace wrenfield {
 
-template <typename Guid>
-std::string guidText(const Guid& guid)
+template <typename Guid> std::string guidText(const Guid& guid)
 {
     char text[40];
     std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",

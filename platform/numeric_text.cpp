@@ -12,7 +12,10 @@ namespace wrenfield {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // Converts a text already known to be a well-formed decimal number (sign,
 // digits, ".", exponent) to the nearest double, if that lies within the double
@@ -92,7 +95,10 @@ double convertDecimal(std::string_view number)
     raise(ErrorNumber::Overflow);
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 // The number part of a numeric text, without the blanks around it; nothing
 // when the text does not read as a number. We check the grammar ourselves:

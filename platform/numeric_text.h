@@ -59,7 +59,8 @@ inline std::optional<double> plainDecimalValue(std::string_view text) noexcept
     }
     if (p != end || digits + decimals > kMostDigits)
         return std::nullopt;
-    const double value = decimals == 0 ? static_cast<double>(whole) : static_cast<double>(whole) / kPowersOfTen[decimals];
+    const double value =
+        decimals == 0 ? static_cast<double>(whole) : static_cast<double>(whole) / kPowersOfTen[decimals];
     return negative ? -value : value;
 }
 

@@ -83,7 +83,8 @@ void takeOverAttributes(int fd, const std::string& target, const struct stat& ol
 
 }  // namespace
 
-ReplacingFile::ReplacingFile(std::string path, int mode) : path_(std::move(path))
+ReplacingFile::ReplacingFile(std::string path, int mode)
+    : path_(std::move(path))
 {
     if (path_.empty())
         fail(ENOENT, "cannot write an unnamed file");
@@ -154,9 +155,7 @@ void ReplacingFile::commit()
     stream_.flush();
     // The buffer keeps the first error of any write; a stream that failed
     // otherwise (it cannot, short of a bug) counts as an input/output error.
-    auto failWriting = [this] {
-        fail(buffer_->error() ? buffer_->error() : EIO, "cannot write " + path_);
-    };
+    auto failWriting = [this] { fail(buffer_->error() ? buffer_->error() : EIO, "cannot write " + path_); };
     if (!stream_ || buffer_->error())
         failWriting();
     if (temporaryName_.empty()) {

@@ -57,10 +57,10 @@ public:
 private:
     void createTemporary(int mode);
 
-    std::string path_;       // as given: named in messages
-    std::string target_;     // with its links followed
-    std::string directory_;  // of the target, with its ending '/'; empty: the current one
-    std::string name_;       // of the target, within the directory
+    std::string path_;           // as given: named in messages
+    std::string target_;         // with its links followed
+    std::string directory_;      // of the target, with its ending '/'; empty: the current one
+    std::string name_;           // of the target, within the directory
     std::string temporaryName_;  // within the directory; empty when writing directly
     std::string temporary_;      // directory_ + temporaryName_
     int directoryFd_ = -1;

@@ -77,8 +77,8 @@ bool temporaryFileProcess(std::string_view name, pid_t& pid)
     if (dash == std::string_view::npos)
         return false;
     const std::string_view attempt = rest.substr(dash + 1);
-    const bool attemptIsNumber = !attempt.empty() && attempt.size() <= 3 &&
-                                 attempt.find_first_not_of("0123456789") == std::string_view::npos;
+    const bool attemptIsNumber =
+        !attempt.empty() && attempt.size() <= 3 && attempt.find_first_not_of("0123456789") == std::string_view::npos;
     return attemptIsNumber && processId(rest.substr(0, dash), pid);
 }
 
@@ -93,7 +93,7 @@ bool processExists(pid_t pid)
 std::string temporaryFileName(std::string_view target, int attempt)
 {
     return "." + std::string(target) + std::string(kMarker) + std::to_string(::getpid()) + "-" +
-           std::to_string(attempt);
+        std::to_string(attempt);
 }
 
 TemporaryFileGuard::TemporaryFileGuard(int directoryFd, const std::string& name)

@@ -7,7 +7,8 @@
 
 namespace wrenfield {
 
-Variant::Variant(int value) : kind_(Kind::Int16)
+Variant::Variant(int value)
+    : kind_(Kind::Int16)
 {
     if (value < -32768 || value > 32767)
         raise(ErrorNumber::Overflow);
@@ -40,9 +41,12 @@ Variant Variant::refTo(std::int16_t& variable)
 Variant::Kind Variant::valueKind() const noexcept
 {
     switch (kind_) {
-    case Kind::RefDouble: return Kind::Double;
-    case Kind::RefInt16: return Kind::Int16;
-    default: return kind_;
+    case Kind::RefDouble:
+        return Kind::Double;
+    case Kind::RefInt16:
+        return Kind::Int16;
+    default:
+        return kind_;
     }
 }
 
@@ -55,13 +59,20 @@ const std::string& Variant::text() const noexcept
 double Variant::number() const
 {
     switch (kind_) {
-    case Kind::Empty: return 0.0;
-    case Kind::Null: raise(ErrorNumber::InvalidUseOfNull);
-    case Kind::Int16: return int16_;
-    case Kind::Double: return double_;
-    case Kind::String: return numberFromText(text_);
-    case Kind::RefDouble: return *doubleRef_;
-    case Kind::RefInt16: return *int16Ref_;
+    case Kind::Empty:
+        return 0.0;
+    case Kind::Null:
+        raise(ErrorNumber::InvalidUseOfNull);
+    case Kind::Int16:
+        return int16_;
+    case Kind::Double:
+        return double_;
+    case Kind::String:
+        return numberFromText(text_);
+    case Kind::RefDouble:
+        return *doubleRef_;
+    case Kind::RefInt16:
+        return *int16Ref_;
     }
     raise(ErrorNumber::TypeMismatch);
 }
@@ -107,13 +118,20 @@ void Variant::store(double value)
 std::string Variant::describe() const
 {
     switch (kind_) {
-    case Kind::Empty: return "Empty";
-    case Kind::Null: return "Null";
-    case Kind::Int16: return "Integer " + std::to_string(int16_);
-    case Kind::Double: return "Double " + shortestText(double_);
-    case Kind::String: return "String \"" + text_ + "\"";
-    case Kind::RefDouble: return "ByRef Double " + shortestText(*doubleRef_);
-    case Kind::RefInt16: return "ByRef Integer " + std::to_string(*int16Ref_);
+    case Kind::Empty:
+        return "Empty";
+    case Kind::Null:
+        return "Null";
+    case Kind::Int16:
+        return "Integer " + std::to_string(int16_);
+    case Kind::Double:
+        return "Double " + shortestText(double_);
+    case Kind::String:
+        return "String \"" + text_ + "\"";
+    case Kind::RefDouble:
+        return "ByRef Double " + shortestText(*doubleRef_);
+    case Kind::RefInt16:
+        return "ByRef Integer " + std::to_string(*int16Ref_);
     }
     return "?";
 }

@@ -14,13 +14,26 @@ public:
     enum class Kind : std::uint8_t { Empty, Null, Int16, Double, String, RefDouble, RefInt16 };
 
     Variant() = default;  // empty
-    Variant(std::int16_t value) : kind_(Kind::Int16), int16_(value) {}
+    Variant(std::int16_t value)
+        : kind_(Kind::Int16)
+        , int16_(value)
+    {}
     // A plain int becomes a 16-bit integer (overflow outside its range).
     Variant(int value);
-    Variant(double value) : kind_(Kind::Double), double_(value) {}
-    Variant(std::string text) : kind_(Kind::String), text_(std::move(text)) {}
-    Variant(std::string_view text) : Variant(std::string(text)) {}
-    Variant(const char* text) : Variant(std::string(text)) {}
+    Variant(double value)
+        : kind_(Kind::Double)
+        , double_(value)
+    {}
+    Variant(std::string text)
+        : kind_(Kind::String)
+        , text_(std::move(text))
+    {}
+    Variant(std::string_view text)
+        : Variant(std::string(text))
+    {}
+    Variant(const char* text)
+        : Variant(std::string(text))
+    {}
 
     static Variant null();
     // By-reference variants: reads see the referenced variable, stores land in it.

@@ -11,8 +11,7 @@ namespace {
 
 bool isMeasurement(InputField field)
 {
-    return field == InputField::Bwt || field == InputField::Gest || field == InputField::Wt ||
-           field == InputField::Ht;
+    return field == InputField::Bwt || field == InputField::Gest || field == InputField::Wt || field == InputField::Ht;
 }
 
 void append(std::string& text, std::string_view separator, std::string_view part)
@@ -36,8 +35,8 @@ std::optional<std::string> valueProblem(InputField field, double value)
 bool valuesAdmissible(const engine::CentileInputs& in) noexcept
 {
     return in.bwt > 0 && in.gestDays > 0 && in.wt > 0 && in.ht > 0 && std::isfinite(in.bwt) &&
-           std::isfinite(in.gestDays) && std::isfinite(in.wt) && std::isfinite(in.ht) && std::isfinite(in.sex) &&
-           std::isfinite(in.eth) && std::isfinite(in.par);
+        std::isfinite(in.gestDays) && std::isfinite(in.wt) && std::isfinite(in.ht) && std::isfinite(in.sex) &&
+        std::isfinite(in.eth) && std::isfinite(in.par);
 }
 
 void setProblem(BirthResult& result, Outcome outcome, std::string error, std::string field)
@@ -99,8 +98,8 @@ bool admitBirth(const BirthReading& birth, engine::BatchRecord& record, BirthRes
     if (!problems.empty())
         append(error, "; ", problems);
     const std::string field = !population.empty() ? std::string("population")
-                              : !firstMissing.empty() ? firstMissing
-                                                      : firstProblem;
+        : !firstMissing.empty()                   ? firstMissing
+                                                  : firstProblem;
     const bool onlyMissing = population.empty() && problems.empty();
     setProblem(result, onlyMissing ? Outcome::Missing : Outcome::Refused, std::move(error), field);
     result.population = birth.population.value_or(engine::Population::UnitedKingdom);

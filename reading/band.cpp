@@ -16,9 +16,9 @@ std::optional<std::string> thresholdProblem(const BandThresholds& t)
         if (!std::isfinite(value) || value < 0 || value > 100)
             return "a band threshold must be a centile from 0 to 100, not " + shortestText(value);
     if (!(t.verySmall <= t.sga && t.sga <= t.lga && t.lga <= t.veryLarge))
-        return "band thresholds out of order: need " + shortestText(t.verySmall) + " (below) <= " +
-               shortestText(t.sga) + " (SGA) <= " + shortestText(t.lga) + " (LGA) <= " + shortestText(t.veryLarge) +
-               " (above)";
+        return "band thresholds out of order: need " + shortestText(t.verySmall) +
+            " (below) <= " + shortestText(t.sga) + " (SGA) <= " + shortestText(t.lga) +
+            " (LGA) <= " + shortestText(t.veryLarge) + " (above)";
     return std::nullopt;
 }
 
@@ -35,10 +35,13 @@ std::string_view bandCode(Band band)
 {
     switch (band) {
     case Band::VerySmall:
-    case Band::Small: return "SGA";
-    case Band::Appropriate: return "AGA";
+    case Band::Small:
+        return "SGA";
+    case Band::Appropriate:
+        return "AGA";
     case Band::Large:
-    case Band::VeryLarge: return "LGA";
+    case Band::VeryLarge:
+        return "LGA";
     }
     return "AGA";
 }
@@ -54,19 +57,26 @@ std::string ordinalText(double value)
     if (lastTwo >= 11 && lastTwo <= 13)
         return text + "th";
     switch (n % 10) {
-    case 1: return text + "st";
-    case 2: return text + "nd";
-    case 3: return text + "rd";
-    default: return text + "th";
+    case 1:
+        return text + "st";
+    case 2:
+        return text + "nd";
+    case 3:
+        return text + "rd";
+    default:
+        return text + "th";
     }
 }
 
 std::string bandLabel(Band band, const BandThresholds& t)
 {
     switch (band) {
-    case Band::VerySmall: return "SGA <" + ordinalText(t.verySmall);
-    case Band::VeryLarge: return "LGA >" + ordinalText(t.veryLarge);
-    default: return std::string(bandCode(band));
+    case Band::VerySmall:
+        return "SGA <" + ordinalText(t.verySmall);
+    case Band::VeryLarge:
+        return "LGA >" + ordinalText(t.veryLarge);
+    default:
+        return std::string(bandCode(band));
     }
 }
 
@@ -75,11 +85,13 @@ std::string bandWords(Band band, const BandThresholds& t)
     switch (band) {
     case Band::VerySmall:
         return "small for gestational age (SGA), below the " + ordinalText(t.verySmall) + " centile";
-    case Band::Small: return "small for gestational age (SGA, below the " + ordinalText(t.sga) + " centile)";
+    case Band::Small:
+        return "small for gestational age (SGA, below the " + ordinalText(t.sga) + " centile)";
     case Band::Appropriate:
         return "appropriate for gestational age (AGA, from the " + ordinalText(t.sga) + " to the " +
-               ordinalText(t.lga) + " centile)";
-    case Band::Large: return "large for gestational age (LGA, above the " + ordinalText(t.lga) + " centile)";
+            ordinalText(t.lga) + " centile)";
+    case Band::Large:
+        return "large for gestational age (LGA, above the " + ordinalText(t.lga) + " centile)";
     case Band::VeryLarge:
         return "large for gestational age (LGA), above the " + ordinalText(t.veryLarge) + " centile";
     }
@@ -90,7 +102,8 @@ ThresholdChoice thresholdsFor(double sga, double lga)
 {
     for (auto [name, value] : {std::pair{"sga", sga}, std::pair{"lga", lga}})
         if (!(value >= 0 && value <= 100))
-            return {std::nullopt, name, std::string(name) + ": must be a centile from 0 to 100, not " + shortestText(value)};
+            return {std::nullopt, name,
+                    std::string(name) + ": must be a centile from 0 to 100, not " + shortestText(value)};
     if (sga > lga)
         return {std::nullopt, "sga",
                 "sga: the " + ordinalText(sga) + " centile lies above lga, the " + ordinalText(lga)};
@@ -121,7 +134,7 @@ bool nearDecisionPoint(double centile, const BandThresholds& t)
     // Every birth of a batch comes through here: no loop, no call.
     const double d = kBandRecomputeDistance;
     const bool nearThreshold = std::fabs(centile - t.verySmall) <= d || std::fabs(centile - t.sga) <= d ||
-                               std::fabs(centile - t.lga) <= d || std::fabs(centile - t.veryLarge) <= d;
+        std::fabs(centile - t.lga) <= d || std::fabs(centile - t.veryLarge) <= d;
     // 0 and 100, which the centile's own flags compare with.
     const bool nearEnd = std::fabs(centile) <= d || std::fabs(centile - 100) <= d;
     // The rounded centile (halves up) changes at every whole number and a half.

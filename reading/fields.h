@@ -38,17 +38,18 @@ enum class ResultField : std::uint8_t {
 
 // The name of each field, by its number.
 inline constexpr std::array<std::string_view, 18> kResultFieldNames = {
-    "population", "centile",    "rounded", "band",       "bandLabel",      "bandWords",
-    "termWeight", "weeks",      "proportion", "expectedWeight", "spread",  "z",
-    "flags",      "inputs",     "coefficientSetVersion", "error", "field", "centileText"};
+    "population", "centile",    "rounded",    "band",       "bandLabel",
+    "bandWords",  "termWeight", "weeks",      "proportion", "expectedWeight",
+    "spread",     "z",          "flags",      "inputs",     "coefficientSetVersion",
+    "error",      "field",      "centileText"};
 
 // The fields of a computed birth's record, in the order it gives them; a
 // birth not computed gives error and field instead.
 inline constexpr std::array<ResultField, 16> kRecordFields = {
-    ResultField::Population, ResultField::Centile,    ResultField::Rounded,    ResultField::CentileText,
-    ResultField::Band,       ResultField::BandLabel,  ResultField::BandWords,  ResultField::TermWeight,
+    ResultField::Population, ResultField::Centile,    ResultField::Rounded,        ResultField::CentileText,
+    ResultField::Band,       ResultField::BandLabel,  ResultField::BandWords,      ResultField::TermWeight,
     ResultField::Weeks,      ResultField::Proportion, ResultField::ExpectedWeight, ResultField::Spread,
-    ResultField::Z,          ResultField::Flags,      ResultField::Inputs,     ResultField::CoefficientSetVersion};
+    ResultField::Z,          ResultField::Flags,      ResultField::Inputs,         ResultField::CoefficientSetVersion};
 
 // A caller's own name for one birth (the HTTP service's "id": a text or a
 // whole number), echoed first in its result, whatever the outcome.
@@ -73,9 +74,9 @@ std::string snakeCase(std::string_view name);
 // this order: rounded, the centile's text beside its band, band, band label
 // and words, the model's values, flags.
 inline constexpr std::array<ResultField, 12> kColumnFields = {
-    ResultField::Rounded,    ResultField::CentileText, ResultField::Band,       ResultField::BandLabel,
-    ResultField::BandWords,  ResultField::TermWeight,  ResultField::Weeks,      ResultField::Proportion,
-    ResultField::ExpectedWeight, ResultField::Spread,  ResultField::Z,          ResultField::Flags};
+    ResultField::Rounded,        ResultField::CentileText, ResultField::Band,  ResultField::BandLabel,
+    ResultField::BandWords,      ResultField::TermWeight,  ResultField::Weeks, ResultField::Proportion,
+    ResultField::ExpectedWeight, ResultField::Spread,      ResultField::Z,     ResultField::Flags};
 
 // A column field by its snake_case name ("expected_weight"), in any case; the
 // short name "expected" of earlier versions is the expected weight.

@@ -48,28 +48,33 @@ constexpr Variant kVariants[] = {
 // The base letter of each of U+00C0 to U+017F (Latin-1's letters and Latin
 // Extended-A), lower case; '*' marks a letter written with two ('Æ', 'ß',
 // 'Þ', 'Ĳ', 'Œ'), '-' a sign that is no letter ('×', '÷').
-constexpr std::string_view kLatinBase =
-    "aaaaaa*ceeeeiiiidnooooo-ouuuuy**"  // U+00C0..U+00DF
-    "aaaaaa*ceeeeiiiidnooooo-ouuuuy*y"  // U+00E0..U+00FF
-    "aaaaaaccccccccddddeeeeeeeeeegggg"  // U+0100..U+011F
-    "gggghhhhiiiiiiiiii**jjkkklllllll"  // U+0120..U+013F
-    "lllnnnnnnnnnoooooo**rrrrrrssssss"  // U+0140..U+015F
-    "ssttttttuuuuuuuuuuuuwwyyyzzzzzzs"; // U+0160..U+017F
+constexpr std::string_view kLatinBase = "aaaaaa*ceeeeiiiidnooooo-ouuuuy**"   // U+00C0..U+00DF
+                                        "aaaaaa*ceeeeiiiidnooooo-ouuuuy*y"   // U+00E0..U+00FF
+                                        "aaaaaaccccccccddddeeeeeeeeeegggg"   // U+0100..U+011F
+                                        "gggghhhhiiiiiiiiii**jjkkklllllll"   // U+0120..U+013F
+                                        "lllnnnnnnnnnoooooo**rrrrrrssssss"   // U+0140..U+015F
+                                        "ssttttttuuuuuuuuuuuuwwyyyzzzzzzs";  // U+0160..U+017F
 static_assert(kLatinBase.size() == 0x180 - 0xC0);
 
 std::string_view twoLetters(unsigned codePoint)
 {
     switch (codePoint) {
     case 0xC6:
-    case 0xE6: return "ae";
+    case 0xE6:
+        return "ae";
     case 0xDE:
-    case 0xFE: return "th";
-    case 0xDF: return "ss";
+    case 0xFE:
+        return "th";
+    case 0xDF:
+        return "ss";
     case 0x132:
-    case 0x133: return "ij";
+    case 0x133:
+        return "ij";
     case 0x152:
-    case 0x153: return "oe";
-    default: return {};
+    case 0x153:
+        return "oe";
+    default:
+        return {};
     }
 }
 
@@ -93,8 +98,7 @@ std::string groupNameKey(std::string_view text)
             continue;
         }
         // A two-byte character: U+0080 to U+07FF.
-        if ((byte & 0xE0) == 0xC0 && i + 1 < text.size() &&
-            (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
+        if ((byte & 0xE0) == 0xC0 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
             const unsigned codePoint = ((byte & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
             i += 2;
             if (codePoint >= 0xC0 && codePoint < 0x180) {

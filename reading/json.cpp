@@ -65,7 +65,10 @@ class JsonOut {
 public:
     // Writes after what `out` already holds; the text is trimmed to what was
     // written when the writer goes.
-    explicit JsonOut(std::string& out) : out_(out), p_(nullptr), end_(nullptr)
+    explicit JsonOut(std::string& out)
+        : out_(out)
+        , p_(nullptr)
+        , end_(nullptr)
     {
         const std::size_t used = out_.size();
         out_.resize(used + kRecordRoom);
@@ -188,13 +191,27 @@ private:
             }
             *p_++ = '\\';
             switch (byte) {
-            case '"': *p_++ = '"'; break;
-            case '\\': *p_++ = '\\'; break;
-            case '\b': *p_++ = 'b'; break;
-            case '\f': *p_++ = 'f'; break;
-            case '\n': *p_++ = 'n'; break;
-            case '\r': *p_++ = 'r'; break;
-            case '\t': *p_++ = 't'; break;
+            case '"':
+                *p_++ = '"';
+                break;
+            case '\\':
+                *p_++ = '\\';
+                break;
+            case '\b':
+                *p_++ = 'b';
+                break;
+            case '\f':
+                *p_++ = 'f';
+                break;
+            case '\n':
+                *p_++ = 'n';
+                break;
+            case '\r':
+                *p_++ = 'r';
+                break;
+            case '\t':
+                *p_++ = 't';
+                break;
             default: {
                 static constexpr char kHex[] = "0123456789abcdef";
                 const char escape[] = {'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]};

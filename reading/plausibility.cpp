@@ -62,7 +62,14 @@ constexpr std::string_view kFlagCodes[] = {
     "sex_code", "eth_unknown", "par_code", "par_high",  "bmi_low", "bmi_high", "centile_below_0", "centile_above_100",
 };
 enum FlagCode : std::size_t {
-    kSexCode = 8, kEthUnknown, kParCode, kParHigh, kBmiLow, kBmiHigh, kCentileBelow0, kCentileAbove100
+    kSexCode = 8,
+    kEthUnknown,
+    kParCode,
+    kParHigh,
+    kBmiLow,
+    kBmiHigh,
+    kCentileBelow0,
+    kCentileAbove100
 };
 static_assert(kFlagCodes[6] == "ht_low" && kFlagCodes[kSexCode] == "sex_code" &&
               kFlagCodes[kEthUnknown] == kEthnicCodeFlag && kFlagCodes[kBmiLow] == "bmi_low" &&
@@ -70,8 +77,14 @@ static_assert(kFlagCodes[6] == "ht_low" && kFlagCodes[kSexCode] == "sex_code" &&
 
 // The codes of the flags of each row of kRanges, below and above, as
 // places in kFlagCodes.
-constexpr std::size_t kRowCodes[][2] = {{0, 1}, {2, 3}, {4, 5}, {6, 7}, {kSexCode, kSexCode},
-                                        {kParCode, kParHigh}, {kBmiLow, kBmiHigh}, {kCentileBelow0, kCentileAbove100}};
+constexpr std::size_t kRowCodes[][2] = {{0, 1},
+                                        {2, 3},
+                                        {4, 5},
+                                        {6, 7},
+                                        {kSexCode, kSexCode},
+                                        {kParCode, kParHigh},
+                                        {kBmiLow, kBmiHigh},
+                                        {kCentileBelow0, kCentileAbove100}};
 static_assert(std::size(kRowCodes) == std::size(kRanges));
 
 constexpr const PlausibleRange& kWeight = kRanges[2];
@@ -181,11 +194,13 @@ void addInputFlags(Population population, const CentileInputs& inputs, std::vect
         const PlausibleRange& range = kRanges[row];
         const double value = measurements[row];
         if (value < range.low)
-            flags.push_back({flagCodes(range).low, std::string(range.field) + " below " + std::string(range.lowText) +
-                                                 " — " + std::string(range.lowHint)});
+            flags.push_back({flagCodes(range).low,
+                             std::string(range.field) + " below " + std::string(range.lowText) + " — " +
+                                 std::string(range.lowHint)});
         else if (value > range.high)
-            flags.push_back({flagCodes(range).high, std::string(range.field) + " above " + std::string(range.highText) +
-                                                 " — " + std::string(range.highHint)});
+            flags.push_back({flagCodes(range).high,
+                             std::string(range.field) + " above " + std::string(range.highText) + " — " +
+                                 std::string(range.highHint)});
     }
 
     if (std::isfinite(inputs.sex) && inputs.sex != 0 && inputs.sex != 1 && inputs.sex != 2)
@@ -199,20 +214,21 @@ void addInputFlags(Population population, const CentileInputs& inputs, std::vect
         const bool inRange = inputs.eth >= 1 && inputs.eth <= lastCode;
         const auto code = inRange ? static_cast<std::int16_t>(inputs.eth) : std::int16_t{0};
         const bool named = inRange && code == inputs.eth && static_cast<std::size_t>(code) <= set.ethnicGroups.size() &&
-                           set.ethnicGroups[static_cast<std::size_t>(code - 1)].code == code;
+            set.ethnicGroups[static_cast<std::size_t>(code - 1)].code == code;
         if (!named)
-            flags.push_back({kFlagCodes[kEthUnknown], "eth " + numberText(inputs.eth) + " not " +
-                                                std::string(article(set.name)) + " " + std::string(set.name) +
-                                                " group: " + otherTermName(set) + " term used"});
+            flags.push_back({kFlagCodes[kEthUnknown],
+                             "eth " + numberText(inputs.eth) + " not " + std::string(article(set.name)) + " " +
+                                 std::string(set.name) + " group: " + otherTermName(set) + " term used"});
     }
 
     if (std::isfinite(inputs.par)) {
         const PlausibleRange& range = kParity;
         if (inputs.par < range.low || inputs.par != std::floor(inputs.par))
-            flags.push_back({flagCodes(range).low, "par " + numberText(inputs.par) + ": " + std::string(range.lowHint)});
+            flags.push_back(
+                {flagCodes(range).low, "par " + numberText(inputs.par) + ": " + std::string(range.lowHint)});
         else if (inputs.par > range.high)
-            flags.push_back({flagCodes(range).high, "par above " + std::string(range.highText) + " — " +
-                                                 std::string(range.highHint)});
+            flags.push_back({flagCodes(range).high,
+                             "par above " + std::string(range.highText) + " — " + std::string(range.highHint)});
     }
 
     addBodyMassIndexFlag(inputs.wt, inputs.ht, flags);
@@ -222,11 +238,11 @@ void addCentileFlags(double centile, std::vector<Flag>& flags)
 {
     const PlausibleRange& range = kCentile;
     if (centile < range.low)
-        flags.push_back({flagCodes(range).low, "centile below " + std::string(range.lowText) + " — " +
-                                            std::string(range.lowHint)});
+        flags.push_back(
+            {flagCodes(range).low, "centile below " + std::string(range.lowText) + " — " + std::string(range.lowHint)});
     else if (centile > range.high)
-        flags.push_back({flagCodes(range).high, "centile above " + std::string(range.highText) + " — " +
-                                             std::string(range.highHint)});
+        flags.push_back({flagCodes(range).high,
+                         "centile above " + std::string(range.highText) + " — " + std::string(range.highHint)});
 }
 
 std::string_view flagField(const Flag& flag)

@@ -22,16 +22,16 @@ namespace wrenfield::reading {
 
 // One row of the table: a credible range, both ends included.
 struct PlausibleRange {
-    std::string_view field;     // "gest": the parameter's name
-    std::string_view unit;      // the unit the value is in ("days", "g", "code")
+    std::string_view field;  // "gest": the parameter's name
+    std::string_view unit;   // the unit the value is in ("days", "g", "code")
     double low;
     double high;
-    bool whole;                 // only whole numbers are credible (the codes)
-    std::string_view lowText;   // the lower end as a flag says it ("22 weeks")
+    bool whole;                // only whole numbers are credible (the codes)
+    std::string_view lowText;  // the lower end as a flag says it ("22 weeks")
     std::string_view highText;
-    std::string_view lowHint;   // the likely mistake behind a value below ("weeks typed as days?")
+    std::string_view lowHint;  // the likely mistake behind a value below ("weeks typed as days?")
     std::string_view highHint;
-    std::string_view source;    // where the range comes from
+    std::string_view source;  // where the range comes from
 };
 
 // The rows for bwt, gest, wt, ht, sex, par, the body mass index (bmi, from

@@ -63,7 +63,7 @@ std::string coefficientSetLabel(engine::Population population)
     // The number of the sets is the version text up to its suffix.
     const std::string_view version = engine::kCoefficientSetVersion;
     return std::string(engine::coefficients(population).name) + " · coefficient set " +
-           std::string(version.substr(0, version.find('_')));
+        std::string(version.substr(0, version.find('_')));
 }
 
 }  // namespace wrenfield::reading

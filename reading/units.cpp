@@ -47,8 +47,14 @@ constexpr Pair kPairs[] = {
     {Unit::Feet, Unit::Inches, 12},
 };
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 // The power of ten that takes `from` units to `to` units, when there is one
 // (kg to g, m to cm): scaling then moves the decimal point in the text, so
@@ -166,8 +172,9 @@ QuantityReading readQuantity(std::string_view text, Unit target, bool decimalCom
         for (const UnitInfo& u : kUnits)
             if (u.quantity == quantity)
                 symbols += (symbols.empty() ? "" : ", ") + std::string(u.symbol);
-        return QuantityReading{std::nullopt, "unknown unit \"" + unitText + "\" in \"" + std::string(text) +
-                                                 "\" (units: " + symbols + ")"};
+        return QuantityReading{std::nullopt,
+                               "unknown unit \"" + unitText + "\" in \"" + std::string(text) + "\" (units: " + symbols +
+                                   ")"};
     };
     if (!first->unit || quantityOf(*first->unit) != quantity)
         return unitError(first->unitText);
@@ -177,21 +184,23 @@ QuantityReading readQuantity(std::string_view text, Unit target, bool decimalCom
 
     std::optional<Part> second = readPart(text, pos, decimalComma);
     if (!second || second->unitText.empty() || pos != text.size())
-        return {std::nullopt, "cannot read \"" + std::string(text) + "\" as a " +
-                                  (quantity == Quantity::Mass ? "weight" : "length") +
-                                  " (e.g. " + (quantity == Quantity::Mass ? "3.4kg, 3400g, 7lb8oz" : "1.63m, 163cm, 5ft4in") + ")"};
+        return {std::nullopt,
+                "cannot read \"" + std::string(text) + "\" as a " + (quantity == Quantity::Mass ? "weight" : "length") +
+                    " (e.g. " + (quantity == Quantity::Mass ? "3.4kg, 3400g, 7lb8oz" : "1.63m, 163cm, 5ft4in") + ")"};
     if (!second->unit || quantityOf(*second->unit) != quantity)
         return unitError(second->unitText);
     for (const Pair& pair : kPairs) {
         if (pair.major != *first->unit || pair.minor != *second->unit)
             continue;
         if (!(numberFromText(second->number) < pair.below))
-            return {std::nullopt, "\"" + std::string(text) + "\": " + std::string(unitSymbol(pair.minor)) +
-                                      " must be below " + std::to_string(static_cast<int>(pair.below))};
+            return {std::nullopt,
+                    "\"" + std::string(text) + "\": " + std::string(unitSymbol(pair.minor)) + " must be below " +
+                        std::to_string(static_cast<int>(pair.below))};
         return {value + partValue(*second, target), {}};
     }
-    return {std::nullopt, "\"" + std::string(text) + "\": " + std::string(unitSymbol(*first->unit)) + " and " +
-                              std::string(unitSymbol(*second->unit)) + " do not go together (lb oz, st lb, ft in)"};
+    return {std::nullopt,
+            "\"" + std::string(text) + "\": " + std::string(unitSymbol(*first->unit)) + " and " +
+                std::string(unitSymbol(*second->unit)) + " do not go together (lb oz, st lb, ft in)"};
 }
 
 }  // namespace wrenfield::reading

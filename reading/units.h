@@ -12,8 +12,16 @@
 namespace wrenfield::reading {
 
 enum class Unit : std::uint8_t {
-    Grams, Kilograms, Pounds, Ounces, Stones,     // mass
-    Centimetres, Metres, Millimetres, Feet, Inches, // length
+    Grams,
+    Kilograms,
+    Pounds,
+    Ounces,
+    Stones,  // mass
+    Centimetres,
+    Metres,
+    Millimetres,
+    Feet,
+    Inches,  // length
 };
 
 enum class Quantity : std::uint8_t { Mass, Length };

@@ -82,18 +82,24 @@ PlainNumber plainNumber(std::string_view text, bool decimalComma)
 Unit targetUnit(InputField field)
 {
     switch (field) {
-    case InputField::Bwt: return Unit::Grams;
-    case InputField::Wt: return Unit::Kilograms;
-    default: return Unit::Centimetres;
+    case InputField::Bwt:
+        return Unit::Grams;
+    case InputField::Wt:
+        return Unit::Kilograms;
+    default:
+        return Unit::Centimetres;
     }
 }
 
 Unit bareUnit(InputField field, const InputDialect& dialect)
 {
     switch (field) {
-    case InputField::Bwt: return dialect.bwtUnit;
-    case InputField::Wt: return dialect.wtUnit;
-    default: return dialect.htUnit;
+    case InputField::Bwt:
+        return dialect.bwtUnit;
+    case InputField::Wt:
+        return dialect.wtUnit;
+    default:
+        return dialect.htUnit;
     }
 }
 
@@ -168,8 +174,7 @@ FieldReading readEthnicGroup(const engine::CoefficientSet& set, std::string_view
         names += names.empty() ? "" : ", ";
         names += std::to_string(group.code) + " " + std::string(group.name);
     }
-    return invalid("not an ethnic group of " + std::string(set.name) + ": " + quote(text) + " (groups: " + names +
-                   ")");
+    return invalid("not an ethnic group of " + std::string(set.name) + ": " + quote(text) + " (groups: " + names + ")");
 }
 
 FieldReading readParity(std::string_view text, const InputDialect& dialect)
@@ -224,9 +229,9 @@ UnitChoice chooseUnit(InputField field, std::string_view text)
         return {std::nullopt, std::string(inputFieldName(field)) + " has no unit to choose"};
     Quantity quantity = field == InputField::Ht ? Quantity::Length : Quantity::Mass;
     if (!unit || quantityOf(*unit) != quantity)
-        return {std::nullopt, "not a unit of " + std::string(quantity == Quantity::Mass ? "weight" : "length") +
-                                  ": " + quote(text) +
-                                  (quantity == Quantity::Mass ? " (g, kg, lb, oz, st)" : " (cm, m, mm, in, ft)")};
+        return {std::nullopt,
+                "not a unit of " + std::string(quantity == Quantity::Mass ? "weight" : "length") + ": " + quote(text) +
+                    (quantity == Quantity::Mass ? " (g, kg, lb, oz, st)" : " (cm, m, mm, in, ft)")};
     return {unit, {}};
 }
 
@@ -255,7 +260,7 @@ FieldReading readField(InputField field, const engine::CoefficientSet& set, std:
     // The common case first: a plain number in the method's own unit.
     if (auto number = numberFromTextInRange(text)) {
         bool sameUnit = (field != InputField::Bwt && field != InputField::Wt && field != InputField::Ht) ||
-                        bareUnit(field, dialect) == targetUnit(field);
+            bareUnit(field, dialect) == targetUnit(field);
         if (sameUnit && !(hasNumericMarker(dialect) && isMissingMarker(text, dialect)))
             return value(*number);
     }
@@ -267,11 +272,16 @@ FieldReading readField(InputField field, const engine::CoefficientSet& set, std:
     switch (field) {
     case InputField::Bwt:
     case InputField::Wt:
-    case InputField::Ht: return readMeasurement(field, core, dialect);
-    case InputField::Gest: return readGestation(core, dialect);
-    case InputField::Sex: return readSex(core, dialect);
-    case InputField::Eth: return readEthnicGroup(set, core, dialect);
-    case InputField::Par: return readParity(core, dialect);
+    case InputField::Ht:
+        return readMeasurement(field, core, dialect);
+    case InputField::Gest:
+        return readGestation(core, dialect);
+    case InputField::Sex:
+        return readSex(core, dialect);
+    case InputField::Eth:
+        return readEthnicGroup(set, core, dialect);
+    case InputField::Par:
+        return readParity(core, dialect);
     }
     return invalid("unknown field");
 }
@@ -328,8 +338,7 @@ engine::CentileInputs BirthReading::inputs() const noexcept
             fields[4].value, fields[5].value, fields[6].value};
 }
 
-BirthReading readBirthTexts(const BirthTexts& texts, engine::Population defaultPopulation,
-                            const InputDialect& dialect)
+BirthReading readBirthTexts(const BirthTexts& texts, engine::Population defaultPopulation, const InputDialect& dialect)
 {
     BirthReading birth;
     birth.population = defaultPopulation;

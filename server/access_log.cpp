@@ -49,10 +49,10 @@ void logAccess(const AccessRecord& r)
     // longer than a request id may be.
     const std::string_view id = r.requestId.empty() ? std::string_view("-") : r.requestId.substr(0, 128);
     char line[768];
-    int n = std::snprintf(line, sizeof line, "%s %.*s \"%s %s HTTP/%u.%u\" %u %zu %.3fms %.*s\n", when,
-                          static_cast<int>(r.peer.size()), r.peer.data(), method.c_str(),
-                          loggablePath(r.target).c_str(), r.version / 10, r.version % 10, r.status, r.bytes, ms,
-                          static_cast<int>(id.size()), id.data());
+    int n =
+        std::snprintf(line, sizeof line, "%s %.*s \"%s %s HTTP/%u.%u\" %u %zu %.3fms %.*s\n", when,
+                      static_cast<int>(r.peer.size()), r.peer.data(), method.c_str(), loggablePath(r.target).c_str(),
+                      r.version / 10, r.version % 10, r.status, r.bytes, ms, static_cast<int>(id.size()), id.data());
     if (n > 0)
         (void)!::write(STDERR_FILENO, line, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof line - 1));
 }

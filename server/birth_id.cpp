@@ -14,7 +14,7 @@ namespace {
 std::string rule()
 {
     return "must be a text of at most " + std::to_string(kMaxBirthIdLength) + " characters or a whole number from -" +
-           std::to_string(kMaxBirthIdNumber) + " to " + std::to_string(kMaxBirthIdNumber);
+        std::to_string(kMaxBirthIdNumber) + " to " + std::to_string(kMaxBirthIdNumber);
 }
 
 std::string idError(const std::string& what)

@@ -13,7 +13,10 @@ namespace wrenfield::server {
 
 class BodyBudget {
 public:
-    BodyBudget(std::uint64_t total, std::uint64_t perAddress) : total_(total), perAddress_(perAddress) {}
+    BodyBudget(std::uint64_t total, std::uint64_t perAddress)
+        : total_(total)
+        , perAddress_(perAddress)
+    {}
 
     // Reserves `bytes` for a client at `address`; false, reserving nothing,
     // when the whole budget or that address's share would be exceeded.

@@ -55,9 +55,12 @@ std::size_t fieldIndex(std::string_view name)
 std::string_view typeName(const GivenValue& value)
 {
     switch (value.kind) {
-    case GivenValue::Kind::Boolean: return "boolean";
-    case GivenValue::Kind::Other: return value.type;
-    default: return "null";
+    case GivenValue::Kind::Boolean:
+        return "boolean";
+    case GivenValue::Kind::Other:
+        return value.type;
+    default:
+        return "null";
     }
 }
 
@@ -65,7 +68,10 @@ std::string_view typeName(const GivenValue& value)
 // query's options, which it takes where it gives none.
 class BirthSource {
 public:
-    BirthSource(const GivenBirth& given, const Parameters& parameters) : given_(given), parameters_(parameters) {}
+    BirthSource(const GivenBirth& given, const Parameters& parameters)
+        : given_(given)
+        , parameters_(parameters)
+    {}
 
     const GivenValue& given(std::string_view name) const { return given_.values[fieldIndex(name)]; }
 
@@ -83,12 +89,18 @@ public:
     {
         const GivenValue& value = given(name);
         switch (value.kind) {
-        case GivenValue::Kind::Absent: return queried(name);
-        case GivenValue::Kind::Text: return std::string(value.text);
-        case GivenValue::Kind::Boolean: return value.boolean ? "true" : "false";
-        case GivenValue::Kind::Number: return shortestText(value.number);
-        case GivenValue::Kind::Null: return std::nullopt;
-        case GivenValue::Kind::Other: break;
+        case GivenValue::Kind::Absent:
+            return queried(name);
+        case GivenValue::Kind::Text:
+            return std::string(value.text);
+        case GivenValue::Kind::Boolean:
+            return value.boolean ? "true" : "false";
+        case GivenValue::Kind::Number:
+            return shortestText(value.number);
+        case GivenValue::Kind::Null:
+            return std::nullopt;
+        case GivenValue::Kind::Other:
+            break;
         }
         throw BirthError{std::string(name),
                          std::string(name) + ": must be a number or a text, not " + std::string(value.type)};
@@ -145,10 +157,14 @@ reading::FieldReading fieldOf(const GivenValue& value, InputField field, const e
 {
     switch (value.kind) {
     case GivenValue::Kind::Absent:
-    case GivenValue::Kind::Null: return {};
-    case GivenValue::Kind::Number: return reading::numberField(field, value.number, dialect);
-    case GivenValue::Kind::Text: return reading::readField(field, set, value.text, dialect);
-    default: break;
+    case GivenValue::Kind::Null:
+        return {};
+    case GivenValue::Kind::Number:
+        return reading::numberField(field, value.number, dialect);
+    case GivenValue::Kind::Text:
+        return reading::readField(field, set, value.text, dialect);
+    default:
+        break;
     }
     reading::FieldReading invalid;
     invalid.status = reading::FieldStatus::Invalid;
@@ -198,8 +214,9 @@ ReadBirth readBirth(const GivenBirth& given, const Parameters& parameters, Query
         throw BirthError{*given.unknownField, *given.unknownField + ": unknown field"};
     const BirthSource birth(given, parameters);
     // The options come first in kBirthFieldNames, the population before the others.
-    const bool ownSettings = std::any_of(given.values.begin() + 1, given.values.begin() + kFirstInputField,
-                                         [](const GivenValue& value) { return value.kind != GivenValue::Kind::Absent; });
+    const bool ownSettings =
+        std::any_of(given.values.begin() + 1, given.values.begin() + kFirstInputField,
+                    [](const GivenValue& value) { return value.kind != GivenValue::Kind::Absent; });
     BirthSettings settings;
     if (ownSettings) {
         settings = settingsOf(birth);
@@ -236,7 +253,8 @@ ReadBirth readBirth(const GivenBirth& given, const Parameters& parameters, Query
         fields.population = named.population;
         fields.populationError = named.error;
     }
-    const engine::CoefficientSet& set = engine::coefficients(fields.population.value_or(engine::Population::UnitedKingdom));
+    const engine::CoefficientSet& set =
+        engine::coefficients(fields.population.value_or(engine::Population::UnitedKingdom));
     for (std::size_t c = 0; c < reading::kInputFieldCount; ++c) {
         const auto field = static_cast<InputField>(c);
         const std::string_view name = reading::kInputColumns[c];
@@ -245,7 +263,8 @@ ReadBirth readBirth(const GivenBirth& given, const Parameters& parameters, Query
         std::optional<std::string> queried;
         if (value.kind == GivenValue::Kind::Absent)
             queried = birth.queried(name);
-        fields.fields[c] = queried ? reading::readField(field, set, *queried, dialect) : fieldOf(value, field, set, dialect);
+        fields.fields[c] =
+            queried ? reading::readField(field, set, *queried, dialect) : fieldOf(value, field, set, dialect);
     }
     return out;
 }
@@ -258,10 +277,17 @@ std::string birthId(const GivenBirth& given)
     BirthId id;
     switch (value.kind) {
     case GivenValue::Kind::Absent:
-    case GivenValue::Kind::Null: return {};
-    case GivenValue::Kind::Text: id = birthIdFromText(value.text); break;
-    case GivenValue::Kind::Number: id = birthIdFromNumber(value.number); break;
-    default: id = birthIdOfType(typeName(value)); break;
+    case GivenValue::Kind::Null:
+        return {};
+    case GivenValue::Kind::Text:
+        id = birthIdFromText(value.text);
+        break;
+    case GivenValue::Kind::Number:
+        id = birthIdFromNumber(value.number);
+        break;
+    default:
+        id = birthIdOfType(typeName(value));
+        break;
     }
     if (!id.error.empty())
         throw BirthError{std::string(reading::kBirthIdName), id.error};
@@ -276,7 +302,9 @@ constexpr std::size_t kPartBirths = 1000;
 // computed together, each result in its place.
 class RequestBirths {
 public:
-    explicit RequestBirths(const Parameters& parameters) : parameters_(parameters) {}
+    explicit RequestBirths(const Parameters& parameters)
+        : parameters_(parameters)
+    {}
 
     // Room for about this many births, so that a long array is not moved
     // as it grows.
@@ -343,8 +371,8 @@ private:
 
 Response birthProblem(const reading::BirthResult& result, std::string_view id = {})
 {
-    Response answer = problem(422, result.error,
-                              result.field.empty() ? std::nullopt : std::optional<std::string>(result.field));
+    Response answer =
+        problem(422, result.error, result.field.empty() ? std::nullopt : std::optional<std::string>(result.field));
     insertId(answer.body, 0, id);
     return answer;
 }
@@ -440,8 +468,9 @@ Response repeatedKeyProblem(std::string key)
 Response unreadableBody(std::string_view body)
 {
     if (nestsTooDeep(body))
-        return problem(400, "JSON nested more than " + std::to_string(kMaxJsonDepth) +
-                                " deep: expected a birth or an array of births");
+        return problem(400,
+                       "JSON nested more than " + std::to_string(kMaxJsonDepth) +
+                           " deep: expected a birth or an array of births");
     RepeatedKeys repeated;
     const nlohmann::json doc = nlohmann::json::parse(
         body,
@@ -533,12 +562,16 @@ Response centileResponse(std::string_view body, const Parameters& parameters)
         body, kMaxBirths, [&births](std::size_t index, const GivenBirth& birth) { births.add(index, birth); });
     switch (reading.status) {
     case BodyReading::Status::Malformed:
-    case BodyReading::Status::TooDeep: return unreadableBody(body);
-    case BodyReading::Status::RepeatedKey: return repeatedKeyProblem(reading.repeatedKey);
+    case BodyReading::Status::TooDeep:
+        return unreadableBody(body);
+    case BodyReading::Status::RepeatedKey:
+        return repeatedKeyProblem(reading.repeatedKey);
     case BodyReading::Status::TooMany:
-        return problem(413, "at most " + std::to_string(kMaxBirths) + " births in one request, not " +
-                                std::to_string(reading.births));
-    case BodyReading::Status::Read: break;
+        return problem(413,
+                       "at most " + std::to_string(kMaxBirths) + " births in one request, not " +
+                           std::to_string(reading.births));
+    case BodyReading::Status::Read:
+        break;
     }
     if (reading.shape == BodyReading::Shape::OneBirth) {
         // One birth: its record alone, byte for byte what it gets inside an array.

@@ -21,7 +21,7 @@ std::string lowerCase(std::string_view text)
 std::string originProblem(std::string_view origin)
 {
     const std::string why = "not an origin: \"" + std::string(origin.substr(0, 100)) +
-                            "\" (expected scheme://host or scheme://host:port, with no path, or *)";
+        "\" (expected scheme://host or scheme://host:port, with no path, or *)";
     std::size_t colon = origin.find("://");
     if (colon == std::string_view::npos || colon == 0 || origin.size() > 253 + 20)
         return why;

@@ -64,8 +64,9 @@ std::optional<FramingProblem> framingProblem(const http::request_header<>& reque
         return FramingProblem{400, "the chunked transfer coding is applied more than once"};
     for (const std::string& coding : codings)
         if (coding != "chunked")
-            return FramingProblem{501, "the transfer coding \"" + coding.substr(0, 40) +
-                                           "\" is not supported: send the body chunked or with a Content-Length"};
+            return FramingProblem{501,
+                                  "the transfer coding \"" + coding.substr(0, 40) +
+                                      "\" is not supported: send the body chunked or with a Content-Length"};
     return std::nullopt;
 }
 

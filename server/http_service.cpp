@@ -29,8 +29,8 @@ std::string refusalText()
 {
     static const Response r = problem(503, "too many connections; try again shortly");
     return "HTTP/1.1 503 Service Unavailable\r\nServer: wrenfield\r\nContent-Type: " + r.contentType +
-           "\r\nContent-Length: " + std::to_string(r.body.size()) + "\r\nRetry-After: 1\r\n" +
-           std::string(kRequestIdHeader) + ": " + newRequestId() + "\r\nConnection: close\r\n\r\n" + r.body;
+        "\r\nContent-Length: " + std::to_string(r.body.size()) + "\r\nRetry-After: 1\r\n" +
+        std::string(kRequestIdHeader) + ": " + newRequestId() + "\r\nConnection: close\r\n\r\n" + r.body;
 }
 
 void accept(const std::shared_ptr<HttpService::State>& state);
@@ -60,15 +60,15 @@ void onAccept(const std::shared_ptr<HttpService::State>& state, boost::system::e
 
 void accept(const std::shared_ptr<HttpService::State>& state)
 {
-    state->acceptor.async_accept(net::make_strand(state->ioc),
-                                 [state](boost::system::error_code ec, tcp::socket socket) {
-                                     onAccept(state, ec, std::move(socket));
-                                 });
+    state->acceptor.async_accept(
+        net::make_strand(state->ioc),
+        [state](boost::system::error_code ec, tcp::socket socket) { onAccept(state, ec, std::move(socket)); });
 }
 
 }  // namespace
 
-HttpService::HttpService(const ServiceOptions& options) : state_(std::make_shared<State>(options))
+HttpService::HttpService(const ServiceOptions& options)
+    : state_(std::make_shared<State>(options))
 {
     boost::system::error_code ec;
     auto address = net::ip::make_address(options.address, ec);

@@ -28,12 +28,18 @@ struct ParserRoom {
 std::string_view typeName(od::json_type type)
 {
     switch (type) {
-    case od::json_type::array: return "array";
-    case od::json_type::object: return "object";
-    case od::json_type::number: return "number";
-    case od::json_type::string: return "string";
-    case od::json_type::boolean: return "boolean";
-    case od::json_type::null: return "null";
+    case od::json_type::array:
+        return "array";
+    case od::json_type::object:
+        return "object";
+    case od::json_type::number:
+        return "number";
+    case od::json_type::string:
+        return "string";
+    case od::json_type::boolean:
+        return "boolean";
+    case od::json_type::null:
+        return "null";
     }
     return "value";
 }
@@ -60,8 +66,7 @@ bool integerToken(std::string_view token)
 }
 
 // Calls `each` with every element of an array, in order, until one fails.
-template <typename Each>
-error_code eachElement(od::array& array, const Each& each)
+template <typename Each> error_code eachElement(od::array& array, const Each& each)
 {
     for (auto element : array) {
         od::value value;
@@ -76,9 +81,9 @@ error_code eachElement(od::array& array, const Each& each)
 class BodyWalker {
 public:
     BodyWalker(std::size_t maxBirths, const std::function<void(std::size_t, const GivenBirth&)>& handOver)
-        : maxBirths_(maxBirths), handOver_(handOver)
-    {
-    }
+        : maxBirths_(maxBirths)
+        , handOver_(handOver)
+    {}
 
     BodyReading read(od::document& doc)
     {
@@ -131,16 +136,20 @@ private:
     error_code rootScalar(od::document& doc, od::json_type type)
     {
         switch (type) {
-        case od::json_type::number: return doc.get_double().error();
-        case od::json_type::string: return doc.get_string().error();
-        case od::json_type::boolean: return doc.get_bool().error();
+        case od::json_type::number:
+            return doc.get_double().error();
+        case od::json_type::string:
+            return doc.get_string().error();
+        case od::json_type::boolean:
+            return doc.get_bool().error();
         case od::json_type::null: {
             bool null = false;
             if (error_code error = doc.is_null().get(null))
                 return error;
             return null ? SUCCESS : simdjson::INCORRECT_TYPE;
         }
-        default: return simdjson::INCORRECT_TYPE;
+        default:
+            return simdjson::INCORRECT_TYPE;
         }
     }
 
@@ -252,8 +261,10 @@ private:
             std::string_view unused;
             return text(value, unused);
         }
-        case od::json_type::boolean: return value.get_bool().error();
-        case od::json_type::null: return null(value);
+        case od::json_type::boolean:
+            return value.get_bool().error();
+        case od::json_type::null:
+            return null(value);
         case od::json_type::array: {
             if (depth > kMaxJsonDepth)
                 return deeperThanAllowed();

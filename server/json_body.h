@@ -18,18 +18,18 @@ namespace wrenfield::server {
 // The fields a birth may give, in this order: its options, then the seven
 // inputs in the order the population methods take them.
 inline constexpr std::array<std::string_view, 15> kBirthFieldNames = {
-    "population", "sga", "lga", "strict", "exact", "bwtUnit", "wtUnit", "htUnit",
-    "bwt",        "gest", "wt", "ht",     "sex",   "eth",     "par"};
+    "population", "sga",  "lga", "strict", "exact", "bwtUnit", "wtUnit", "htUnit",
+    "bwt",        "gest", "wt",  "ht",     "sex",   "eth",     "par"};
 inline constexpr std::size_t kFirstInputField = 8;
 
 // What the body gives one field of a birth.
 struct GivenValue {
     enum class Kind : unsigned char { Absent, Null, Number, Text, Boolean, Other };
     Kind kind = Kind::Absent;
-    double number = 0;       // Number
-    bool boolean = false;    // Boolean
-    std::string_view text;   // Text: unescaped; valid while the birth is handed over
-    std::string_view type;   // Other: "object" or "array"
+    double number = 0;      // Number
+    bool boolean = false;   // Boolean
+    std::string_view text;  // Text: unescaped; valid while the birth is handed over
+    std::string_view type;  // Other: "object" or "array"
 };
 
 // One element of the body as a birth.
@@ -57,8 +57,8 @@ struct BodyReading {
 
     Status status = Status::Malformed;
     Shape shape = Shape::Neither;
-    std::size_t births = 0;    // elements of the array (all of them, also when too many)
-    std::string repeatedKey;   // the first key given twice, in the order of the text
+    std::size_t births = 0;   // elements of the array (all of them, also when too many)
+    std::string repeatedKey;  // the first key given twice, in the order of the text
 };
 
 // Values nest at most this deep: an array, its births, a value of a birth

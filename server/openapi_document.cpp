@@ -39,8 +39,7 @@ constexpr CommonAnswer kCommonAnswers[] = {
     {"413", "ContentTooLarge", "A body larger than this resource takes (64 KiB)."},
     {"431", "HeaderFieldsTooLarge", "The request line and header fields exceed 64 KiB; the connection is closed."},
     {"500", "InternalError", "A fault of the service, never of the request."},
-    {"501", "NotImplemented",
-     "A transfer coding other than chunked (such as gzip); the connection is closed."},
+    {"501", "NotImplemented", "A transfer coding other than chunked (such as gzip); the connection is closed."},
     {"503", "ServiceUnavailable",
      "Too many connections, or too many large bodies at once (from all clients or from this address); try "
      "again after Retry-After."},
@@ -62,7 +61,8 @@ std::vector<std::string> methodsOf(std::string_view allow)
     std::vector<std::string> methods;
     for (std::size_t start = 0; start < allow.size();) {
         std::size_t comma = allow.find(',', start);
-        std::string_view one = allow.substr(start, comma == std::string_view::npos ? allow.size() - start : comma - start);
+        std::string_view one =
+            allow.substr(start, comma == std::string_view::npos ? allow.size() - start : comma - start);
         while (!one.empty() && one.front() == ' ')
             one.remove_prefix(1);
         std::string lower;
@@ -113,9 +113,11 @@ void addComponents(Json& components)
         {"name", std::string(kRequestIdHeader)},
         {"in", "header"},
         {"required", false},
-        {"description", "The caller's name for this request, echoed in the answer's X-Request-Id and written to "
-                        "the access log. Without one, the service makes one."},
-        {"schema", {{"type", "string"}, {"maxLength", kMaxRequestIdLength}, {"pattern", std::string(kRequestIdPattern)}}},
+        {"description",
+         "The caller's name for this request, echoed in the answer's X-Request-Id and written to "
+         "the access log. Without one, the service makes one."},
+        {"schema",
+         {{"type", "string"}, {"maxLength", kMaxRequestIdLength}, {"pattern", std::string(kRequestIdPattern)}}},
     };
     auto header = [](const char* description, Json schema = {{"type", "string"}}) {
         return Json{{"description", description}, {"schema", std::move(schema)}};
@@ -148,7 +150,8 @@ Json headOf(const Json& get)
 {
     Json head = get;
     head["operationId"] = get.at("operationId").get<std::string>() + "Head";
-    head["summary"] = "The header fields that " + get.at("operationId").get<std::string>() + " answers, without its body";
+    head["summary"] =
+        "The header fields that " + get.at("operationId").get<std::string>() + " answers, without its body";
     head.erase("description");
     for (auto& [status, response] : head["responses"].items())
         response.erase("content");
@@ -159,24 +162,35 @@ Json optionsOf(const std::string& operationStem, std::string_view allow)
 {
     Json preflight = {
         {"summary", "The methods this resource answers; a browser's CORS preflight"},
-        {"description", "Answered 204 with Allow (" + std::string(allow) +
-                            "). To a preflight (Origin and Access-Control-Request-Method) from an origin the service "
-                            "allows, also Access-Control-Allow-Origin, -Methods, -Headers (" +
-                            std::string(kCorsAllowHeaders) + ") and -Max-Age (" + std::to_string(kCorsMaxAge) +
-                            "); from any other origin, no CORS header fields, and the browser refuses the call."},
+        {"description",
+         "Answered 204 with Allow (" + std::string(allow) +
+             "). To a preflight (Origin and Access-Control-Request-Method) from an origin the service "
+             "allows, also Access-Control-Allow-Origin, -Methods, -Headers (" +
+             std::string(kCorsAllowHeaders) + ") and -Max-Age (" + std::to_string(kCorsMaxAge) +
+             "); from any other origin, no CORS header fields, and the browser refuses the call."},
         {"operationId", operationStem + "Options"},
         {"parameters",
          Json::array({
-             {{"name", "Origin"}, {"in", "header"}, {"required", false}, {"schema", {{"type", "string"}}},
+             {{"name", "Origin"},
+              {"in", "header"},
+              {"required", false},
+              {"schema", {{"type", "string"}}},
               {"description", "The calling page's origin, as the browser sends it."}},
-             {{"name", "Access-Control-Request-Method"}, {"in", "header"}, {"required", false},
-              {"schema", {{"type", "string"}}}, {"description", "The method of the call a preflight asks about."}},
-             {{"name", "Access-Control-Request-Headers"}, {"in", "header"}, {"required", false},
-              {"schema", {{"type", "string"}}}, {"description", "The header fields of the call a preflight asks about."}},
+             {{"name", "Access-Control-Request-Method"},
+              {"in", "header"},
+              {"required", false},
+              {"schema", {{"type", "string"}}},
+              {"description", "The method of the call a preflight asks about."}},
+             {{"name", "Access-Control-Request-Headers"},
+              {"in", "header"},
+              {"required", false},
+              {"schema", {{"type", "string"}}},
+              {"description", "The header fields of the call a preflight asks about."}},
          })},
         {"responses",
          {{"204",
-           {{"description", "The resource's methods in Allow, and to an allowed origin's preflight the CORS header fields."},
+           {{"description",
+             "The resource's methods in Allow, and to an allowed origin's preflight the CORS header fields."},
             {"headers",
              {{"Allow", refTo("#/components/headers/Allow")},
               {"Access-Control-Allow-Methods", refTo("#/components/headers/AllowMethods")},

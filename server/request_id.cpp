@@ -11,7 +11,7 @@ std::string requestIdProblem(std::string_view id)
 {
     if (id.empty() || id.size() > kMaxRequestIdLength)
         return "X-Request-Id: from 1 to " + std::to_string(kMaxRequestIdLength) + " characters, not " +
-               std::to_string(id.size());
+            std::to_string(id.size());
     for (char c : id)
         if (c < '!' || c > '~')
             return "X-Request-Id: only visible ASCII characters (! to ~), no blanks or control characters";

@@ -22,10 +22,12 @@ class Session;
 
 struct HttpService::State {
     explicit State(const ServiceOptions& options)
-        : limits(options.limits), chart(options.chart), cors(options.corsOrigins), acceptor(ioc),
-          bodyBudget(options.limits.largeBodyBudget, options.limits.addressBodyBudget)
-    {
-    }
+        : limits(options.limits)
+        , chart(options.chart)
+        , cors(options.corsOrigins)
+        , acceptor(ioc)
+        , bodyBudget(options.limits.largeBodyBudget, options.limits.addressBodyBudget)
+    {}
 
     ServiceLimits limits;
     ChartRenderer chart;

@@ -47,7 +47,9 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b)
 
 }  // namespace
 
-Session::Session(tcp::socket&& socket, HttpService::State& state) : state_(state), stream_(std::move(socket))
+Session::Session(tcp::socket&& socket, HttpService::State& state)
+    : state_(state)
+    , stream_(std::move(socket))
 {
     state_.connections.fetch_add(1);
     beast::error_code ec;
@@ -135,8 +137,8 @@ void Session::onHeader(beast::error_code ec)
     if (ec == http::error::body_limit)
         return refuse(413, "the announced body exceeds the limit for this service");
     if (ec == http::error::header_limit)
-        return refuse(431, "the request line and header fields exceed " +
-                               std::to_string(state_.limits.headerBytes) + " bytes");
+        return refuse(
+            431, "the request line and header fields exceed " + std::to_string(state_.limits.headerBytes) + " bytes");
     if (ec)
         return refuse(400, "malformed HTTP request: " + ec.message());
 
@@ -162,8 +164,9 @@ void Session::onHeader(beast::error_code ec)
     bodyLimit_ = bodyLimit(method_, target_, state_.limits);
     auto length = parser_->content_length();
     if (length && *length > bodyLimit_)
-        return refuse(413, "the body of " + std::to_string(*length) + " bytes exceeds the limit of " +
-                               std::to_string(bodyLimit_) + " bytes for this resource");
+        return refuse(413,
+                      "the body of " + std::to_string(*length) + " bytes exceeds the limit of " +
+                          std::to_string(bodyLimit_) + " bytes for this resource");
     if (parser_->is_done())
         return answer();
 
@@ -208,8 +211,7 @@ void Session::onBodyPart(beast::error_code ec)
 {
     if (ec || parser_->is_done())
         return onBody(ec);
-    if (bodyReserved_ == 0 && parser_->get().body().size() > state_.limits.bodyBytes &&
-        !reserveBody(bodyLimit_))
+    if (bodyReserved_ == 0 && parser_->get().body().size() > state_.limits.bodyBytes && !reserveBody(bodyLimit_))
         return refuse(503, "too many large requests at once; try again shortly");
     readBody();
 }
@@ -270,8 +272,7 @@ void Session::send(Response r, bool keepAlive)
     response_.set("X-Content-Type-Options", "nosniff");
     response_.set("Referrer-Policy", "no-referrer");
     if (r.contentType.starts_with("text/html"))
-        response_.set("Content-Security-Policy",
-                      "default-src 'self'; img-src 'self' data:; frame-ancestors 'none'");
+        response_.set("Content-Security-Policy", "default-src 'self'; img-src 'self' data:; frame-ancestors 'none'");
     if (!r.allow.empty())
         response_.set(http::field::allow, r.allow);
     if (r.status == 503)
@@ -297,19 +298,18 @@ void Session::send(Response r, bool keepAlive)
     // within the request's deadline (not what is left of a body's stall
     // timeout).
     stream_.expires_at(started_ + state_.limits.requestDeadline);
-    http::async_write(stream_, response_,
-                      [self = shared_from_this(), keepAlive](beast::error_code ec, std::size_t) {
-                          if (ec)
-                              return self->close();
-                          if (keepAlive)
-                              return self->awaitRequest();
-                          // Bytes the client sent that were never read (a
-                          // refused body, requests sent after this one)
-                          // must be read and dropped before closing.
-                          if (self->requestRead_ && self->buffer_.size() == 0)
-                              return self->close();
-                          self->lingerThenClose();
-                      });
+    http::async_write(stream_, response_, [self = shared_from_this(), keepAlive](beast::error_code ec, std::size_t) {
+        if (ec)
+            return self->close();
+        if (keepAlive)
+            return self->awaitRequest();
+        // Bytes the client sent that were never read (a
+        // refused body, requests sent after this one)
+        // must be read and dropped before closing.
+        if (self->requestRead_ && self->buffer_.size() == 0)
+            return self->close();
+        self->lingerThenClose();
+    });
 }
 
 void Session::releaseBodyBudget()

@@ -56,9 +56,9 @@ private:
     std::string method_ = "-";
     std::string target_ = "-";
     unsigned version_ = 11;
-    std::string origin_;           // the request's Origin, for CORS
-    std::string preflightMethod_;  // its Access-Control-Request-Method
-    std::string requestId_;        // its X-Request-Id, or the one made for it
+    std::string origin_;              // the request's Origin, for CORS
+    std::string preflightMethod_;     // its Access-Control-Request-Method
+    std::string requestId_;           // its X-Request-Id, or the one made for it
     std::uint64_t bodyLimit_ = 0;     // of the request's resource
     std::uint64_t bodyReserved_ = 0;  // in the shared budget
     std::chrono::steady_clock::time_point lingerEnd_;

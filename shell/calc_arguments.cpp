@@ -27,21 +27,40 @@ bool sameBits(double a, double b)
 HRESULT valueOf(const VARIANT* v, Variant& out)
 {
     switch (V_VT(v)) {
-    case VT_EMPTY: out = Variant(); return S_OK;
-    case VT_NULL: out = Variant::null(); return S_OK;
-    case VT_I2: out = Variant(static_cast<std::int16_t>(V_I2(v))); return S_OK;
-    case VT_R8: out = Variant(static_cast<double>(V_R8(v))); return S_OK;
-    case VT_BSTR: out = Variant(utf8FromBstr(V_BSTR(v))); return S_OK;
+    case VT_EMPTY:
+        out = Variant();
+        return S_OK;
+    case VT_NULL:
+        out = Variant::null();
+        return S_OK;
+    case VT_I2:
+        out = Variant(static_cast<std::int16_t>(V_I2(v)));
+        return S_OK;
+    case VT_R8:
+        out = Variant(static_cast<double>(V_R8(v)));
+        return S_OK;
+    case VT_BSTR:
+        out = Variant(utf8FromBstr(V_BSTR(v)));
+        return S_OK;
     // Other numbers are held exactly by a double.
-    case VT_I4: out = Variant(static_cast<double>(V_I4(v))); return S_OK;
-    case VT_R4: out = Variant(static_cast<double>(V_R4(v))); return S_OK;
-    case VT_UI1: out = Variant(static_cast<double>(V_UI1(v))); return S_OK;
-    case VT_BOOL: out = Variant(static_cast<double>(V_BOOL(v))); return S_OK;
+    case VT_I4:
+        out = Variant(static_cast<double>(V_I4(v)));
+        return S_OK;
+    case VT_R4:
+        out = Variant(static_cast<double>(V_R4(v)));
+        return S_OK;
+    case VT_UI1:
+        out = Variant(static_cast<double>(V_UI1(v)));
+        return S_OK;
+    case VT_BOOL:
+        out = Variant(static_cast<double>(V_BOOL(v)));
+        return S_OK;
     case VT_ERROR:
         // The marker a caller passes for an omitted argument; every argument
         // of these methods is required.
         return DISP_E_PARAMNOTOPTIONAL;
-    default: return DISP_E_TYPEMISMATCH;
+    default:
+        return DISP_E_TYPEMISMATCH;
     }
 }
 
@@ -57,8 +76,12 @@ HRESULT BoundArgument::bind(VARIANT* argument, bool callersVariable)
             return E_POINTER;
         where_ = V_BYREF(argument);
         switch (vt & ~VT_BYREF) {
-        case VT_R8: value_ = Variant::refTo(*static_cast<double*>(where_)); return S_OK;
-        case VT_I2: value_ = Variant::refTo(*static_cast<std::int16_t*>(where_)); return S_OK;
+        case VT_R8:
+            value_ = Variant::refTo(*static_cast<double*>(where_));
+            return S_OK;
+        case VT_I2:
+            value_ = Variant::refTo(*static_cast<std::int16_t*>(where_));
+            return S_OK;
         case VT_I4:
             target_ = Target::Long;
             value_ = Variant(static_cast<double>(*V_I4REF(argument)));
@@ -77,7 +100,8 @@ HRESULT BoundArgument::bind(VARIANT* argument, bool callersVariable)
                 return DISP_E_TYPEMISMATCH;  // one level of indirection only
             return bind(inner, true);
         }
-        default: return DISP_E_TYPEMISMATCH;
+        default:
+            return DISP_E_TYPEMISMATCH;
         }
     } else {
         const HRESULT hr = valueOf(argument, value_);
@@ -107,7 +131,8 @@ HRESULT BoundArgument::writeBack()
         return S_OK;
     const double number = value_.number();
     switch (target_) {
-    case Target::None: break;
+    case Target::None:
+        break;
     case Target::Variant: {
         auto* v = static_cast<VARIANT*>(where_);
         VariantClear(v);
@@ -144,8 +169,11 @@ HRESULT toVariant(const Variant& value, VARIANT* out)
 {
     VariantInit(out);
     switch (value.valueKind()) {
-    case Variant::Kind::Empty: break;
-    case Variant::Kind::Null: V_VT(out) = VT_NULL; break;
+    case Variant::Kind::Empty:
+        break;
+    case Variant::Kind::Null:
+        V_VT(out) = VT_NULL;
+        break;
     case Variant::Kind::Int16:
         V_VT(out) = VT_I2;
         V_I2(out) = static_cast<SHORT>(value.number());

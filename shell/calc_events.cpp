@@ -16,7 +16,9 @@ bool sameNumber(double a, double b)
 }  // namespace
 
 CalcEvents::CalcEvents(form::Calc& calc, const ConnectionPoint& sinks)
-    : calc_(calc), sinks_(sinks), shown_(shownCentile(calc))
+    : calc_(calc)
+    , sinks_(sinks)
+    , shown_(shownCentile(calc))
 {
     calc_.addObserver(*this);
 }
@@ -60,8 +62,7 @@ void CalcEvents::raise(DISPID event, double centile)
         DISPPARAMS parameters = {&argument, nullptr, 1, 0};
         // What a sink answers, and any error it raises, is its own affair:
         // the next sink hears the event all the same.
-        sink->Invoke(event, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, nullptr, nullptr,
-                     nullptr);
+        sink->Invoke(event, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, nullptr, nullptr, nullptr);
         sink->Release();
     }
 }

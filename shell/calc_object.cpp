@@ -15,9 +15,9 @@ namespace wrenfield::shell {
 
 CalcObjectBase::CalcObjectBase()
     : calc_([this](const RuntimeError& error, std::string_view) {
-          if (!startupError_)
-              startupError_ = error;
-      })
+        if (!startupError_)
+            startupError_ = error;
+    })
 {
     calc_.setErrorSink(form::defaultCalcErrorSink());
     objectCreated();

@@ -25,9 +25,8 @@ namespace wrenfield::shell {
 inline constexpr std::size_t kParameterCount = form::kCalcParameterNames.size();
 
 // The dispatch identifier of each method, in slot order (form::calcMethods()).
-inline constexpr std::array<DISPID, 5> kCalcDispatchIds = {DISPID_custcentukn, DISPID_custcentus,
-                                                           DISPID_custcentswe, DISPID_custcentnz,
-                                                           DISPID_custcentau};
+inline constexpr std::array<DISPID, 5> kCalcDispatchIds = {DISPID_custcentukn, DISPID_custcentus, DISPID_custcentswe,
+                                                           DISPID_custcentnz, DISPID_custcentau};
 
 // The HRESULT of a method's run-time error: 0x800A0000 + its number.
 inline HRESULT errorHresult(const RuntimeError& error)
@@ -43,9 +42,15 @@ struct CallOutcome {
 };
 
 // The slots of one input property of _Calc2: its read and its write.
-#define WRENFIELD_CALC_TEXT_PROPERTY(name, index)                                                        \
-    HRESULT STDMETHODCALLTYPE get_##name(BSTR* value) override { return readProperty(index, value); } \
-    HRESULT STDMETHODCALLTYPE put_##name(BSTR value) override { return writeProperty(index, value); }
+#define WRENFIELD_CALC_TEXT_PROPERTY(name, index)                                                                      \
+    HRESULT STDMETHODCALLTYPE get_##name(BSTR* value) override                                                         \
+    {                                                                                                                  \
+        return readProperty(index, value);                                                                             \
+    }                                                                                                                  \
+    HRESULT STDMETHODCALLTYPE put_##name(BSTR value) override                                                          \
+    {                                                                                                                  \
+        return writeProperty(index, value);                                                                            \
+    }
 
 class CalcObjectBase : public _Calc2, public IConnectionPointContainer {
 public:
@@ -116,8 +121,8 @@ protected:
     HRESULT writeProperty(std::size_t index, BSTR value);
 
 private:
-    HRESULT slot(std::size_t index, VARIANT* bwt, VARIANT* gest, VARIANT* wt, VARIANT* ht, VARIANT* sex,
-                 VARIANT* eth, VARIANT* par, VARIANT* retval);
+    HRESULT slot(std::size_t index, VARIANT* bwt, VARIANT* gest, VARIANT* wt, VARIANT* ht, VARIANT* sex, VARIANT* eth,
+                 VARIANT* par, VARIANT* retval);
 
     std::atomic<ULONG> references_{1};
     // Declared before calc_, so that it is constructed first: the form's

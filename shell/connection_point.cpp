@@ -26,11 +26,12 @@ inline void dropReference(CONNECTDATA& data)
 
 // A snapshot enumerator: it holds its own references to the items and keeps
 // the object that made it alive.
-template <typename Interface, typename Item, const IID* InterfaceId>
-class Enumerator final : public Interface {
+template <typename Interface, typename Item, const IID* InterfaceId> class Enumerator final : public Interface {
 public:
     Enumerator(IUnknown& owner, std::vector<Item> items, std::size_t position = 0)
-        : owner_(owner), items_(std::move(items)), position_(position)
+        : owner_(owner)
+        , items_(std::move(items))
+        , position_(position)
     {
         owner_.AddRef();
         for (Item& item : items_)
@@ -111,9 +112,9 @@ using PointEnumerator = Enumerator<IEnumConnectionPoints, IConnectionPoint*, &II
 }  // namespace
 
 ConnectionPoint::ConnectionPoint(IConnectionPointContainer& container, const IID& source)
-    : container_(container), source_(source)
-{
-}
+    : container_(container)
+    , source_(source)
+{}
 
 ConnectionPoint::~ConnectionPoint()
 {

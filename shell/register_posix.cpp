@@ -23,9 +23,12 @@ namespace {
 WfTypeKind kindOf(TypeKind kind)
 {
     switch (kind) {
-    case TypeKind::DualInterface: return WF_TYPE_DUAL_INTERFACE;
-    case TypeKind::CoClass: return WF_TYPE_COCLASS;
-    case TypeKind::DispInterface: break;
+    case TypeKind::DualInterface:
+        return WF_TYPE_DUAL_INTERFACE;
+    case TypeKind::CoClass:
+        return WF_TYPE_COCLASS;
+    case TypeKind::DispInterface:
+        break;
     }
     return WF_TYPE_DISPINTERFACE;
 }
@@ -61,7 +64,8 @@ class Project {
 public:
     // The class entries for the library at libraryPath (none: for removal).
     explicit Project(std::string_view libraryPath = {})
-        : keys_(classKeys()), entries_(libraryPath.empty() ? std::vector<RegistryEntry>{} : classEntries(libraryPath))
+        : keys_(classKeys())
+        , entries_(libraryPath.empty() ? std::vector<RegistryEntry>{} : classEntries(libraryPath))
     {
         for (const std::string& key : keys_)
             keyTexts_.push_back(key.c_str());

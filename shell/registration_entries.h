@@ -14,8 +14,8 @@
 namespace wrenfield::shell {
 
 struct RegistryEntry {
-    std::string key;        // below HKEY_CLASSES_ROOT
-    std::string name;       // empty: the key's default value
+    std::string key;   // below HKEY_CLASSES_ROOT
+    std::string name;  // empty: the key's default value
     std::string value;
     bool hasValue = true;  // false: the key alone (a flag such as "Control")
 };

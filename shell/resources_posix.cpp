@@ -8,12 +8,9 @@
 namespace {
 
 const WfVersionString kVersionStrings[] = {
-    {"FileVersion", WRENFIELD_VERSION_TEXT},
-    {"ProductVersion", WRENFIELD_VERSION_TEXT},
-    {"InternalName", WRENFIELD_INTERNAL_NAME},
-    {"ProductName", WRENFIELD_PRODUCT_NAME},
-    {"OriginalFilename", WRENFIELD_ORIGINAL_FILENAME},
-    {"OLESelfRegister", ""},
+    {"FileVersion", WRENFIELD_VERSION_TEXT},           {"ProductVersion", WRENFIELD_VERSION_TEXT},
+    {"InternalName", WRENFIELD_INTERNAL_NAME},         {"ProductName", WRENFIELD_PRODUCT_NAME},
+    {"OriginalFilename", WRENFIELD_ORIGINAL_FILENAME}, {"OLESelfRegister", ""},
 };
 
 const WfVersionRecord kVersion = {

@@ -9,21 +9,9 @@ namespace {
 // centile. Top row first. '.' silver background, 'k' black outline and axis,
 // 'b' blue area under the curve, 'r' red marker.
 constexpr std::string_view kPicture[kToolboxHeight] = {
-    "................",
-    "................",
-    ".......kk.......",
-    "......kbbk......",
-    ".....kbbbrk.....",
-    ".....kbbbrk.....",
-    "....kbbbbr.k....",
-    "....kbbbbr.k....",
-    "...kbbbbbr..k...",
-    "..kbbbbbbr...k..",
-    ".kbbbbbbbr....k.",
-    "kbbbbbbbbr.....k",
-    "kkkkkkkkkkkkkkkk",
-    ".........r......",
-    "................",
+    "................", "................", ".......kk.......", "......kbbk......", ".....kbbbrk.....",
+    ".....kbbbrk.....", "....kbbbbr.k....", "....kbbbbr.k....", "...kbbbbbr..k...", "..kbbbbbbr...k..",
+    ".kbbbbbbbr....k.", "kbbbbbbbbr.....k", "kkkkkkkkkkkkkkkk", ".........r......", "................",
 };
 
 // The standard 16-colour palette, as blue, green, red, reserved.
@@ -35,10 +23,14 @@ constexpr std::uint32_t kPalette[16] = {
 constexpr std::uint8_t colourIndex(char c)
 {
     switch (c) {
-    case 'k': return 0;
-    case 'b': return 12;
-    case 'r': return 9;
-    default: return 7;
+    case 'k':
+        return 0;
+    case 'b':
+        return 12;
+    case 'r':
+        return 9;
+    default:
+        return 7;
     }
 }
 

@@ -45,8 +45,8 @@
  * the scode of the EXCEPINFO (through Invoke). */
 #define WRENFIELD_ERROR_HRESULT(n) MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, (n))
 
-#define WRENFIELD_CALC_METHOD(name)                                                                          \
-    HRESULT STDMETHODCALLTYPE name(VARIANT* bwt, VARIANT* gest, VARIANT* wt, VARIANT* ht, VARIANT* sex, \
-                                   VARIANT* eth, VARIANT* par, VARIANT* retval)
+#define WRENFIELD_CALC_METHOD(name)                                                                                    \
+    HRESULT STDMETHODCALLTYPE name(VARIANT* bwt, VARIANT* gest, VARIANT* wt, VARIANT* ht, VARIANT* sex, VARIANT* eth,  \
+                                   VARIANT* par, VARIANT* retval)
 
 #endif /* WRENFIELD_SHELL_WRENFIELD515UK_H */

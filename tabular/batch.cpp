@@ -47,7 +47,6 @@ std::string joined(const std::vector<std::string_view>& names)
     return text;
 }
 
-
 }  // namespace
 
 BatchColumns findColumns(std::span<const std::string> header)
@@ -97,8 +96,7 @@ BatchColumns findColumns(std::span<const std::string> header, const BatchSetting
     }
     if (!missing.empty())
         throw BatchError("the header lacks the required column" + std::string(missing.size() > 1 ? "s " : " ") +
-                         joined(missing) +
-                         (mapped.empty() ? std::string() : " (mapped: " + mapped + ")") +
+                         joined(missing) + (mapped.empty() ? std::string() : " (mapped: " + mapped + ")") +
                          " (required: bwt, gest, wt, ht, sex, eth, par, or the names --map gives them; optional: "
                          "population)");
     return columns;
@@ -106,9 +104,9 @@ BatchColumns findColumns(std::span<const std::string> header, const BatchSetting
 
 BirthResult computeRow(const RowFields& fields, const BatchSettings& settings)
 {
-    return reading::readBirth(reading::readBirthTexts({fields.inputs, fields.population}, settings.defaultPopulation,
-                                                      settings.dialect),
-                              settings.options);
+    return reading::readBirth(
+        reading::readBirthTexts({fields.inputs, fields.population}, settings.defaultPopulation, settings.dialect),
+        settings.options);
 }
 
 namespace {
@@ -151,29 +149,40 @@ std::string addedField(reading::ResultField column, const BirthResult& result, c
     // A row flagged under --strict still shows its flags.
     if (column == ResultField::Flags)
         return result.computed() || result.outcome == reading::Outcome::Flagged ? reading::flagTexts(result.flags)
-                                                                                 : std::string();
+                                                                                : std::string();
     if (!result.computed())
         return {};
     const bool comma = settings.dialect.decimalComma;
     const engine::CentileDetail& d = result.detail;
     switch (column) {
-    case ResultField::Rounded: return reading::roundedCentileText(d.centile);
+    case ResultField::Rounded:
+        return reading::roundedCentileText(d.centile);
     case ResultField::CentileText: {
         std::string text = reading::centileText(d.centile, result.thresholds);
         if (comma)
             std::replace(text.begin(), text.end(), '.', ',');
         return text;
     }
-    case ResultField::Band: return std::string(reading::bandCode(result.band));
-    case ResultField::BandLabel: return reading::bandLabel(result.band, result.thresholds);
-    case ResultField::BandWords: return reading::bandWords(result.band, result.thresholds);
-    case ResultField::TermWeight: return outputNumber(d.termWeight, comma);
-    case ResultField::Weeks: return outputNumber(d.weeks, comma);
-    case ResultField::Proportion: return outputNumber(d.proportion, comma);
-    case ResultField::ExpectedWeight: return outputNumber(d.expected, comma);
-    case ResultField::Spread: return outputNumber(d.spread, comma);
-    case ResultField::Z: return outputNumber(d.z, comma);
-    default: return {};
+    case ResultField::Band:
+        return std::string(reading::bandCode(result.band));
+    case ResultField::BandLabel:
+        return reading::bandLabel(result.band, result.thresholds);
+    case ResultField::BandWords:
+        return reading::bandWords(result.band, result.thresholds);
+    case ResultField::TermWeight:
+        return outputNumber(d.termWeight, comma);
+    case ResultField::Weeks:
+        return outputNumber(d.weeks, comma);
+    case ResultField::Proportion:
+        return outputNumber(d.proportion, comma);
+    case ResultField::ExpectedWeight:
+        return outputNumber(d.expected, comma);
+    case ResultField::Spread:
+        return outputNumber(d.spread, comma);
+    case ResultField::Z:
+        return outputNumber(d.z, comma);
+    default:
+        return {};
     }
 }
 
@@ -260,7 +269,8 @@ void BatchSummary::add(const BatchSummary& other)
     flaggedRows += other.flaggedRows;
     for (const auto& flag : other.flags) {
         // Not a structured binding: clang 14 (the fuzz build) cannot capture one in a lambda.
-        auto it = std::find_if(flags.begin(), flags.end(), [&](const auto& entry) { return entry.first == flag.first; });
+        auto it =
+            std::find_if(flags.begin(), flags.end(), [&](const auto& entry) { return entry.first == flag.first; });
         if (it == flags.end())
             flags.emplace_back(flag.first, flag.second);
         else
@@ -271,7 +281,7 @@ void BatchSummary::add(const BatchSummary& other)
 std::string summaryText(const BatchSummary& summary)
 {
     return std::to_string(summary.rows) + " rows: " + std::to_string(summary.computed) + " computed, " +
-           std::to_string(summary.missing) + " missing, " + std::to_string(summary.errors) + " errors";
+        std::to_string(summary.missing) + " missing, " + std::to_string(summary.errors) + " errors";
 }
 
 std::string bandSummaryText(const BatchSummary& summary, const reading::BandThresholds& thresholds)
@@ -280,10 +290,10 @@ std::string bandSummaryText(const BatchSummary& summary, const reading::BandThre
     long small = summary.bands[0] + summary.bands[1];
     long large = summary.bands[3] + summary.bands[4];
     std::string text = "bands: " + std::to_string(small) + " SGA (" + band(reading::Band::VerySmall) + " below the " +
-                       reading::ordinalText(thresholds.verySmall) + "), " + band(reading::Band::Appropriate) +
-                       " AGA, " + std::to_string(large) + " LGA (" + band(reading::Band::VeryLarge) + " above the " +
-                       reading::ordinalText(thresholds.veryLarge) + "); " + std::to_string(summary.flaggedRows) +
-                       (summary.flaggedRows == 1 ? " row" : " rows") + " flagged";
+        reading::ordinalText(thresholds.verySmall) + "), " + band(reading::Band::Appropriate) + " AGA, " +
+        std::to_string(large) + " LGA (" + band(reading::Band::VeryLarge) + " above the " +
+        reading::ordinalText(thresholds.veryLarge) + "); " + std::to_string(summary.flaggedRows) +
+        (summary.flaggedRows == 1 ? " row" : " rows") + " flagged";
     std::vector<std::pair<std::string_view, long>> flags = summary.flags;
     std::sort(flags.begin(), flags.end());
     for (std::size_t i = 0; i < flags.size(); ++i)
@@ -312,11 +322,11 @@ CsvReader::Options readerOptions(const BatchSettings& settings)
 
 BatchJob::BatchJob(std::istream& in, engine::Population defaultPopulation)
     : BatchJob(in, withPopulation(defaultPopulation))
-{
-}
+{}
 
 BatchJob::BatchJob(std::istream& in, BatchSettings settings)
-    : settings_(std::move(settings)), reader_(in, readerOptions(settings_))
+    : settings_(std::move(settings))
+    , reader_(in, readerOptions(settings_))
 {
     CsvRecord header;
     if (!reader_.next(header)) {
@@ -434,9 +444,8 @@ void BatchJob::computeChunk(std::span<const CsvRow> rows, std::vector<BirthResul
         reading::PendingBirth birth{{}, &settings_.options, &results[r]};
         if (!plainRecord(row, scratch, birth.record)) {
             const RowFields fields = rowFields(row);
-            const reading::BirthReading read =
-                reading::readBirthTexts({fields.inputs, fields.population}, settings_.defaultPopulation,
-                                        settings_.dialect);
+            const reading::BirthReading read = reading::readBirthTexts({fields.inputs, fields.population},
+                                                                       settings_.defaultPopulation, settings_.dialect);
             if (!reading::admitBirth(read, birth.record, results[r]))
                 continue;
         }

@@ -86,7 +86,7 @@ BatchColumns findColumns(std::span<const std::string> header, const BatchSetting
 
 struct RowFields {
     std::array<std::string_view, kInputColumns.size()> inputs;  // bwt, gest, wt, ht, sex, eth, par
-    std::optional<std::string_view> population;                // the row's own population, if the file has one
+    std::optional<std::string_view> population;                 // the row's own population, if the file has one
 };
 
 // The result of one row, read as every front end reads a birth: each field
@@ -179,4 +179,3 @@ private:
 };
 
 }  // namespace wrenfield::tabular
-

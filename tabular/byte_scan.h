@@ -20,7 +20,11 @@ class ByteFinder {
 public:
     static constexpr std::size_t kEnd = static_cast<std::size_t>(-1);
 
-    ByteFinder(std::string_view text, char a, char b, char c) : text_(text), a_(a), b_(b), c_(c)
+    ByteFinder(std::string_view text, char a, char b, char c)
+        : text_(text)
+        , a_(a)
+        , b_(b)
+        , c_(c)
     {
         mask_ = maskAt(0);
     }
@@ -61,9 +65,9 @@ private:
         }
 #if defined(__SSE2__)
         const __m128i data = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
-        const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(data, _mm_set1_epi8(a_)),
-                                                       _mm_cmpeq_epi8(data, _mm_set1_epi8(b_))),
-                                          _mm_cmpeq_epi8(data, _mm_set1_epi8(c_)));
+        const __m128i hits =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(data, _mm_set1_epi8(a_)), _mm_cmpeq_epi8(data, _mm_set1_epi8(b_))),
+                         _mm_cmpeq_epi8(data, _mm_set1_epi8(c_)));
         return static_cast<std::uint32_t>(_mm_movemask_epi8(hits));
 #else
         std::uint32_t mask = 0;

@@ -44,18 +44,18 @@ CohortSummary cohortSummary(const BatchSummary& summary, const reading::BandThre
 std::string cohortSummaryText(const CohortSummary& s)
 {
     std::string text = "centiles of " + std::to_string(s.computed) + " computed rows, by tenth (expected " +
-                       percentText(10) + " each):";
+        percentText(10) + " each):";
     for (std::size_t b = 0; b < CohortSummary::kBins; ++b)
         text += (b == 0 ? " " : ", ") + std::to_string(b * 10) + "-" + std::to_string(b * 10 + 10) + ": " +
-                std::to_string(s.bins[b]) + " (" + percentText(s.percentOfComputed(s.bins[b])) + ")";
+            std::to_string(s.bins[b]) + " (" + percentText(s.percentOfComputed(s.bins[b])) + ")";
     text += "\n";
     text += "SGA " + std::to_string(s.small) + " (" + percentText(s.percentOfComputed(s.small)) + ", expected " +
-            percentText(s.expectedSmallPercent) + "), AGA " + std::to_string(s.appropriate) + " (" +
-            percentText(s.percentOfComputed(s.appropriate)) + ", expected " +
-            percentText(s.expectedAppropriatePercent) + "), LGA " + std::to_string(s.large) + " (" +
-            percentText(s.percentOfComputed(s.large)) + ", expected " + percentText(s.expectedLargePercent) + ")\n";
+        percentText(s.expectedSmallPercent) + "), AGA " + std::to_string(s.appropriate) + " (" +
+        percentText(s.percentOfComputed(s.appropriate)) + ", expected " + percentText(s.expectedAppropriatePercent) +
+        "), LGA " + std::to_string(s.large) + " (" + percentText(s.percentOfComputed(s.large)) + ", expected " +
+        percentText(s.expectedLargePercent) + ")\n";
     text += "rows without a centile: " + std::to_string(s.missing) + " missing, " + std::to_string(s.failed) +
-            " failed; " + std::to_string(s.flagged) + " flagged";
+        " failed; " + std::to_string(s.flagged) + " flagged";
     return text;
 }
 

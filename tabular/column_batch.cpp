@@ -49,20 +49,28 @@ void checkIndex(const TextColumn& column, std::size_t rows, std::string_view nam
 std::optional<Unit> methodUnit(InputField field)
 {
     switch (field) {
-    case InputField::Bwt: return Unit::Grams;
-    case InputField::Wt: return Unit::Kilograms;
-    case InputField::Ht: return Unit::Centimetres;
-    default: return std::nullopt;
+    case InputField::Bwt:
+        return Unit::Grams;
+    case InputField::Wt:
+        return Unit::Kilograms;
+    case InputField::Ht:
+        return Unit::Centimetres;
+    default:
+        return std::nullopt;
     }
 }
 
 std::optional<Unit> dialectUnit(InputField field, const reading::InputDialect& dialect)
 {
     switch (field) {
-    case InputField::Bwt: return dialect.bwtUnit;
-    case InputField::Wt: return dialect.wtUnit;
-    case InputField::Ht: return dialect.htUnit;
-    default: return std::nullopt;
+    case InputField::Bwt:
+        return dialect.bwtUnit;
+    case InputField::Wt:
+        return dialect.wtUnit;
+    case InputField::Ht:
+        return dialect.htUnit;
+    default:
+        return std::nullopt;
     }
 }
 
@@ -115,7 +123,9 @@ std::shared_ptr<const Readings> readTexts(const ColumnBatchInput& input)
 class ColumnRun {
 public:
     ColumnRun(const ColumnBatchInput& input, const ColumnBatchOutput& output, const ColumnBatchOptions& options)
-        : input_(input), output_(output), options_(options)
+        : input_(input)
+        , output_(output)
+        , options_(options)
     {
         checkSpan(output.centile.size(), input.rows, false, "centile");
         checkSpan(output.outcome.size(), input.rows, false, "outcome");

@@ -27,8 +27,7 @@ namespace wrenfield::tabular {
 // A column of fixed-size values in memory: row r lies r × strideBytes bytes
 // after `data`. A stride of 0 gives every row the same value; a negative
 // stride walks backwards (a reversed array view).
-template <typename T>
-struct StridedColumn {
+template <typename T> struct StridedColumn {
     const T* data = nullptr;
     std::ptrdiff_t strideBytes = sizeof(T);
 

@@ -87,9 +87,15 @@ void CsvRows::split(std::string_view text, long firstLine, char delimiter, std::
     }
 }
 
-CsvReader::CsvReader(std::istream& in) : CsvReader(in, Options{}) {}
+CsvReader::CsvReader(std::istream& in)
+    : CsvReader(in, Options{})
+{}
 
-CsvReader::CsvReader(std::istream& in, Options options) : in_(in), options_(options), delimiter_(options.delimiter) {}
+CsvReader::CsvReader(std::istream& in, Options options)
+    : in_(in)
+    , options_(options)
+    , delimiter_(options.delimiter)
+{}
 
 void CsvReader::detectDelimiter()
 {
@@ -233,11 +239,16 @@ void CsvReader::convertRaw(bool atEnd)
 const char* CsvReader::encodingName() const noexcept
 {
     switch (encoding_) {
-    case Encoding::Utf8: return "UTF-8";
-    case Encoding::Utf16Le: return "UTF-16LE";
-    case Encoding::Utf16Be: return "UTF-16BE";
-    case Encoding::Utf32Le: return "UTF-32LE";
-    case Encoding::Utf32Be: return "UTF-32BE";
+    case Encoding::Utf8:
+        return "UTF-8";
+    case Encoding::Utf16Le:
+        return "UTF-16LE";
+    case Encoding::Utf16Be:
+        return "UTF-16BE";
+    case Encoding::Utf32Le:
+        return "UTF-32LE";
+    case Encoding::Utf32Be:
+        return "UTF-32BE";
     }
     return "UTF-8";
 }
@@ -412,9 +423,9 @@ bool CsvReader::readRecord(CsvRecord& record)
                 span = here;
             if (!closed)
                 return cutAtSpan(field.size() <= fieldLimit ? "unterminated quote"
-                                 : recordBound ? tooLong() + " (unterminated quote?)"
-                                               : "quoted field longer than " + std::to_string(maxField) +
-                                                     " bytes (unterminated quote?)");
+                                     : recordBound          ? tooLong() + " (unterminated quote?)"
+                                                            : "quoted field longer than " + std::to_string(maxField) +
+                                         " bytes (unterminated quote?)");
             mark_ = span ? span->offset - bufferStart_ : kNoMark;
             record.fields.push_back(field);
             recordBytes += field.size() + 3;  // the quotes and the delimiter
@@ -562,7 +573,7 @@ bool CsvReader::plainRecordNext()
     if (line > 0 && begin[line - 1] == '\r')
         --line;
     return line > 0 && !std::memchr(begin, '"', line) && line <= options_.maxFieldBytes &&
-           line <= options_.maxRecordBytes && line < options_.maxRecordFields;
+        line <= options_.maxRecordBytes && line < options_.maxRecordFields;
 }
 
 CsvWriter::CsvWriter(std::ostream& out, std::string lineBreak, char delimiter)
@@ -578,10 +589,10 @@ CsvWriter::CsvWriter(std::string& text, std::string lineBreak, char delimiter)
 }
 
 CsvWriter::CsvWriter(std::string lineBreak, char delimiter)
-    : lineBreak_(std::move(lineBreak)), delimiter_(delimiter),
-      numbersNeedQuotesCheck_(std::string_view("0123456789+-.eE").find(delimiter) != std::string_view::npos)
-{
-}
+    : lineBreak_(std::move(lineBreak))
+    , delimiter_(delimiter)
+    , numbersNeedQuotesCheck_(std::string_view("0123456789+-.eE").find(delimiter) != std::string_view::npos)
+{}
 
 std::string CsvWriter::quoted(std::string_view field, char delimiter)
 {

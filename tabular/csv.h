@@ -161,9 +161,9 @@ private:
     // Converts the whole code units in raw_ onto the end of buffer_ (all of
     // raw_ at the end of the input).
     void convertRaw(bool atEnd);
-    bool atLineBreak();          // LF, or CR LF, at the read position
-    void consumeLineBreak();     // consumes it and counts the line
-    void skipRestOfLine();       // up to and including the next line break
+    bool atLineBreak();       // LF, or CR LF, at the read position
+    void consumeLineBreak();  // consumes it and counts the line
+    void skipRestOfLine();    // up to and including the next line break
     // Goes on reading on the line after the one that holds `position`
     // (a position in buffer_ on line `line`).
     void resumeAfterLineOf(std::size_t position, long line);

@@ -17,8 +17,7 @@
 
 namespace wrenfield::tabular {
 
-template <class Chunk>
-class OrderedChunks {
+template <class Chunk> class OrderedChunks {
 public:
     // read(chunk): fills the chunk with what comes next; false at the end
     // (the chunk is then not processed).
@@ -36,7 +35,8 @@ public:
 
     // `threads` workers (1: everything on the calling thread).
     explicit OrderedChunks(std::size_t threads, std::size_t inFlight = 0)
-        : threads_(threads < 1 ? 1 : threads), slots_(inFlight ? inFlight : 2 * threads_ + 2)
+        : threads_(threads < 1 ? 1 : threads)
+        , slots_(inFlight ? inFlight : 2 * threads_ + 2)
     {
         if (slots_.size() < threads_ + 1)
             slots_.resize(threads_ + 1);

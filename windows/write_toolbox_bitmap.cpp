@@ -28,7 +28,7 @@ int main(int argc, char** argv)
         return 1;
     }
     const bool written = std::fwrite(header, 1, sizeof header, out) == sizeof header &&
-                         std::fwrite(dib.data(), 1, dib.size(), out) == dib.size();
+        std::fwrite(dib.data(), 1, dib.size(), out) == dib.size();
     if (std::fclose(out) != 0 || !written) {
         std::perror(argv[1]);
         return 1;

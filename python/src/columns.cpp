@@ -39,8 +39,7 @@ constexpr auto kPollInterval = std::chrono::milliseconds(50);
 
 // Whether the array's elements are T in the machine's byte order (an equal
 // dtype, not necessarily the same object: an unpickled array has its own).
-template <typename T>
-bool holds(const py::array& array)
+template <typename T> bool holds(const py::array& array)
 {
     return py::detail::npy_api::get().PyArray_EquivTypes_(array.dtype().ptr(), py::dtype::of<T>().ptr());
 }
@@ -90,10 +89,17 @@ reading::InputDialect dialectOf(const std::optional<std::map<std::string, std::s
             if (!choice.unit)
                 throw py::value_error("units: " + name + ": " + choice.error);
             switch (*field) {
-            case reading::InputField::Bwt: dialect.bwtUnit = *choice.unit; break;
-            case reading::InputField::Wt: dialect.wtUnit = *choice.unit; break;
-            case reading::InputField::Ht: dialect.htUnit = *choice.unit; break;
-            default: throw py::value_error("units: only bwt, wt and ht take units, not " + name);
+            case reading::InputField::Bwt:
+                dialect.bwtUnit = *choice.unit;
+                break;
+            case reading::InputField::Wt:
+                dialect.wtUnit = *choice.unit;
+                break;
+            case reading::InputField::Ht:
+                dialect.htUnit = *choice.unit;
+                break;
+            default:
+                throw py::value_error("units: only bwt, wt and ht take units, not " + name);
             }
         }
     }
@@ -103,10 +109,12 @@ reading::InputDialect dialectOf(const std::optional<std::map<std::string, std::s
     return dialect;
 }
 
-py::array_t<double> doubles(std::size_t rows) { return py::array_t<double>(static_cast<py::ssize_t>(rows)); }
+py::array_t<double> doubles(std::size_t rows)
+{
+    return py::array_t<double>(static_cast<py::ssize_t>(rows));
+}
 
-template <typename T>
-std::span<T> span(py::array_t<T>& array)
+template <typename T> std::span<T> span(py::array_t<T>& array)
 {
     return {array.mutable_data(), static_cast<std::size_t>(array.size())};
 }
@@ -152,8 +160,8 @@ py::dict computeColumns(const py::list& inputs, std::size_t rows, const std::opt
         std::string name(kInputColumns[c]);
         if (py::isinstance<py::tuple>(inputs[c])) {
             texts[c] = textsOf(inputs[c], name);
-            input.inputs[c].texts = tabular::TextColumn{texts[c].texts,
-                                                        stridedColumn<std::int64_t>(texts[c].index, name, rows)};
+            input.inputs[c].texts =
+                tabular::TextColumn{texts[c].texts, stridedColumn<std::int64_t>(texts[c].index, name, rows)};
         } else {
             arrays.push_back(inputs[c].cast<py::array>());
             // Whole numbers are read where they lie, as float64 columns are.
@@ -174,13 +182,12 @@ py::dict computeColumns(const py::list& inputs, std::size_t rows, const std::opt
     py::array_t<std::uint8_t> outcome(static_cast<py::ssize_t>(rows));
     py::array_t<std::uint8_t> band(static_cast<py::ssize_t>(details ? rows : 0));
     const std::size_t detailRows = details ? rows : 0;
-    py::array_t<double> termWeight = doubles(detailRows), weeks = doubles(detailRows),
-                        proportion = doubles(detailRows), expected = doubles(detailRows),
-                        spread = doubles(detailRows), z = doubles(detailRows);
+    py::array_t<double> termWeight = doubles(detailRows), weeks = doubles(detailRows), proportion = doubles(detailRows),
+                        expected = doubles(detailRows), spread = doubles(detailRows), z = doubles(detailRows);
     std::vector<std::string> recordTexts(records ? rows : 0);
-    tabular::ColumnBatchOutput output{span(centile),    span(outcome), span(band),   span(termWeight),
-                                      span(weeks),      span(proportion), span(expected), span(spread),
-                                      span(z),          records ? &recordTexts : nullptr};
+    tabular::ColumnBatchOutput output{
+        span(centile),    span(outcome),  span(band),   span(termWeight), span(weeks),
+        span(proportion), span(expected), span(spread), span(z),          records ? &recordTexts : nullptr};
 
     std::atomic<bool> stop{false};
     std::atomic<std::size_t> rowsDone{0};
@@ -193,8 +200,7 @@ py::dict computeColumns(const py::list& inputs, std::size_t rows, const std::opt
     tabular::ColumnBatchSummary summary;
     {
         py::gil_scoped_release unlocked;
-        auto run = std::async(std::launch::async,
-                              [&] { summary = tabular::computeColumns(input, output, options); });
+        auto run = std::async(std::launch::async, [&] { summary = tabular::computeColumns(input, output, options); });
         std::size_t reported = 0;
         while (run.wait_for(kPollInterval) != std::future_status::ready) {
             py::gil_scoped_acquire locked;
@@ -221,7 +227,6 @@ py::dict computeColumns(const py::list& inputs, std::size_t rows, const std::opt
     }
     if (progress && rows > 0)
         progress(rows);
-
 
     py::dict result;
     result["centile"] = centile;
@@ -268,8 +273,8 @@ void bindColumns(py::module_& module)
                py::arg("population") = py::none(), py::arg("default_population") = 0, py::arg("threads") = 1,
                py::arg("details") = false, py::arg("flags") = false,
                py::arg("thresholds") = std::array<double, 4>{3, 10, 90, 97}, py::arg("strict") = false,
-               py::arg("exact") = false, py::arg("records") = false, py::arg("units") = py::none(), py::arg("na") = py::none(), py::arg("decimal_comma") = false,
-               py::arg("progress") = nullptr,
+               py::arg("exact") = false, py::arg("records") = false, py::arg("units") = py::none(),
+               py::arg("na") = py::none(), py::arg("decimal_comma") = false, py::arg("progress") = nullptr,
                "Centiles of seven columns (bwt, gest, wt, ht, sex, eth, par), each a float64 or int64 array\n"
                "(NaN is missing) or a pair (texts, int64 index a row, -1 missing) read with the input vocabulary.\n"
                "population: such a pair of names or aliases; a missing one takes default_population.\n"
@@ -301,8 +306,8 @@ void bindColumns(py::module_& module)
             py::list labels;
             for (auto band : {reading::Band::VerySmall, reading::Band::Small, reading::Band::Appropriate,
                               reading::Band::Large, reading::Band::VeryLarge})
-                labels.append(py::make_tuple(std::string(reading::bandCode(band)),
-                                             reading::bandLabel(band, thresholds), reading::bandWords(band, thresholds)));
+                labels.append(py::make_tuple(std::string(reading::bandCode(band)), reading::bandLabel(band, thresholds),
+                                             reading::bandWords(band, thresholds)));
             return labels;
         },
         py::arg("thresholds"),

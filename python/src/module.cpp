@@ -22,8 +22,7 @@ PYBIND11_MODULE(_wrenfield, module)
 
     // A birth whose centile the model cannot compute (an overflow, say), in
     // the one-birth call, raises this exception with the reading's error.
-    static py::exception<wrenfield::RuntimeError> calculationError(module, "CalculationError",
-                                                                    PyExc_ArithmeticError);
+    static py::exception<wrenfield::RuntimeError> calculationError(module, "CalculationError", PyExc_ArithmeticError);
     py::register_exception_translator([](std::exception_ptr failure) {
         try {
             if (failure)

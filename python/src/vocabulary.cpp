@@ -74,8 +74,8 @@ py::dict coefficientSet(int population)
     d["parity_other"] = set.parityOther;
     d["coefficient_of_variation"] = set.coefficientOfVariation;
     d["term_weight_clamp"] = py::make_tuple(engine::kTermWeightLowerClamp, engine::kTermWeightUpperClamp);
-    d["proportion"] = py::make_tuple(engine::kProportionC0, engine::kProportionC1, engine::kProportionC2,
-                                     engine::kProportionC3);
+    d["proportion"] =
+        py::make_tuple(engine::kProportionC0, engine::kProportionC1, engine::kProportionC2, engine::kProportionC3);
     d["slices"] = engine::kIntegrationSlices;
     d["slice_divisor"] = engine::kSliceDivisor;
     d["density_divisor"] = engine::kDensityDivisor;

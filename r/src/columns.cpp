@@ -108,10 +108,17 @@ wrenfield::reading::InputDialect dialectOf(const Rcpp::Nullable<Rcpp::CharacterV
             if (!choice.unit)
                 Rcpp::stop("units: " + name + ": " + choice.error);
             switch (*field) {
-            case InputField::Bwt: dialect.bwtUnit = *choice.unit; break;
-            case InputField::Wt: dialect.wtUnit = *choice.unit; break;
-            case InputField::Ht: dialect.htUnit = *choice.unit; break;
-            default: break;
+            case InputField::Bwt:
+                dialect.bwtUnit = *choice.unit;
+                break;
+            case InputField::Wt:
+                dialect.wtUnit = *choice.unit;
+                break;
+            case InputField::Ht:
+                dialect.htUnit = *choice.unit;
+                break;
+            default:
+                break;
             }
         }
     }
@@ -134,8 +141,7 @@ std::size_t availableCores()
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
-template <typename Vector>
-auto spanOf(Vector& vector)
+template <typename Vector> auto spanOf(Vector& vector)
 {
     return std::span(vector.begin(), static_cast<std::size_t>(vector.size()));
 }
@@ -154,9 +160,9 @@ Rcpp::CharacterVector rowTexts(R_xlen_t rows, const std::vector<tabular::RowMess
 
 // [[Rcpp::export(name = ".compute_columns")]]
 Rcpp::List computeColumns(Rcpp::List inputs, double rowCount, Rcpp::Nullable<Rcpp::List> population,
-                          int defaultPopulation, int threads, bool details, bool flags,
-                          Rcpp::NumericVector thresholds, bool strict, bool exact,
-                          Rcpp::Nullable<Rcpp::CharacterVector> units, Rcpp::Nullable<Rcpp::CharacterVector> na)
+                          int defaultPopulation, int threads, bool details, bool flags, Rcpp::NumericVector thresholds,
+                          bool strict, bool exact, Rcpp::Nullable<Rcpp::CharacterVector> units,
+                          Rcpp::Nullable<Rcpp::CharacterVector> na)
 {
     if (inputs.size() != static_cast<R_xlen_t>(kInputFieldCount))
         Rcpp::stop("expected seven columns: bwt, gest, wt, ht, sex, eth, par");
@@ -201,9 +207,9 @@ Rcpp::List computeColumns(Rcpp::List inputs, double rowCount, Rcpp::Nullable<Rcp
     Rcpp::RawVector outcome(rows), band(detailRows);
     Rcpp::NumericVector termWeight(detailRows), weeks(detailRows), proportion(detailRows), expected(detailRows),
         spread(detailRows), z(detailRows);
-    tabular::ColumnBatchOutput output{spanOf(centile), spanOf(outcome), spanOf(band),   spanOf(termWeight),
-                                      spanOf(weeks),   spanOf(proportion), spanOf(expected), spanOf(spread),
-                                      spanOf(z),       nullptr};
+    tabular::ColumnBatchOutput output{
+        spanOf(centile),    spanOf(outcome),  spanOf(band),   spanOf(termWeight), spanOf(weeks),
+        spanOf(proportion), spanOf(expected), spanOf(spread), spanOf(z),          nullptr};
 
     std::atomic<bool> stop{false};
     tabular::ColumnBatchOptions options;

@@ -57,8 +57,7 @@ Rcpp::List populations()
         alias.push_back(wrenfield::r::utf8Text(reading::populationAlias(set.population)));
         method.push_back(wrenfield::r::utf8Text(set.methodName));
     }
-    return Rcpp::List::create(Rcpp::Named("name") = name, Rcpp::Named("alias") = alias,
-                              Rcpp::Named("method") = method);
+    return Rcpp::List::create(Rcpp::Named("name") = name, Rcpp::Named("alias") = alias, Rcpp::Named("method") = method);
 }
 
 // [[Rcpp::export(name = ".ethnic_groups")]]
@@ -95,7 +94,8 @@ Rcpp::List thresholdsFor(double sga, double lga)
     if (!choice.thresholds)
         return Rcpp::List::create(Rcpp::Named("thresholds") = R_NilValue, Rcpp::Named("error") = text(choice.error));
     const reading::BandThresholds& t = *choice.thresholds;
-    return Rcpp::List::create(Rcpp::Named("thresholds") = Rcpp::NumericVector::create(t.verySmall, t.sga, t.lga, t.veryLarge),
+    return Rcpp::List::create(Rcpp::Named("thresholds") =
+                                  Rcpp::NumericVector::create(t.verySmall, t.sga, t.lga, t.veryLarge),
                               Rcpp::Named("error") = noText());
 }
 
@@ -110,8 +110,8 @@ Rcpp::List bandTexts(Rcpp::NumericVector thresholds)
     if (auto problem = reading::thresholdProblem(t))
         return Rcpp::List::create(Rcpp::Named("error") = text(*problem));
     Rcpp::CharacterVector code, label, words;
-    for (auto band : {reading::Band::VerySmall, reading::Band::Small, reading::Band::Appropriate,
-                      reading::Band::Large, reading::Band::VeryLarge}) {
+    for (auto band : {reading::Band::VerySmall, reading::Band::Small, reading::Band::Appropriate, reading::Band::Large,
+                      reading::Band::VeryLarge}) {
         code.push_back(wrenfield::r::utf8Text(reading::bandCode(band)));
         label.push_back(wrenfield::r::utf8Text(reading::bandLabel(band, t)));
         words.push_back(wrenfield::r::utf8Text(reading::bandWords(band, t)));
@@ -170,17 +170,18 @@ Rcpp::List coefficientSet(int population)
     }
     return Rcpp::List::create(
         Rcpp::Named("name") = text(set.name), Rcpp::Named("constant") = set.constant,
-        Rcpp::Named("weight") = Rcpp::NumericVector::create(set.weightCentre, set.weightLinear, set.weightSquare,
-                                                            set.weightCube),
+        Rcpp::Named("weight") =
+            Rcpp::NumericVector::create(set.weightCentre, set.weightLinear, set.weightSquare, set.weightCube),
         Rcpp::Named("height") = Rcpp::NumericVector::create(set.heightCentre, set.heightLinear, set.heightCube),
         Rcpp::Named("height_form") = forms[static_cast<int>(set.heightForm)],
         Rcpp::Named("sex") = Rcpp::NumericVector::create(set.sexMale, set.sexOther),
         Rcpp::Named("ethnic_code") = groupCode, Rcpp::Named("ethnic_term") = groupTerm,
         Rcpp::Named("ethnic_other") = set.ethnicOther,
-        Rcpp::Named("parity") = Rcpp::NumericVector::create(set.parity[0], set.parity[1], set.parity[2], set.parity[3],
-                                                            set.parityOther),
+        Rcpp::Named("parity") =
+            Rcpp::NumericVector::create(set.parity[0], set.parity[1], set.parity[2], set.parity[3], set.parityOther),
         Rcpp::Named("coefficient_of_variation") = set.coefficientOfVariation,
-        Rcpp::Named("clamp") = Rcpp::NumericVector::create(engine::kTermWeightLowerClamp, engine::kTermWeightUpperClamp),
+        Rcpp::Named("clamp") =
+            Rcpp::NumericVector::create(engine::kTermWeightLowerClamp, engine::kTermWeightUpperClamp),
         Rcpp::Named("proportion") = Rcpp::NumericVector::create(engine::kProportionC0, engine::kProportionC1,
                                                                 engine::kProportionC2, engine::kProportionC3),
         Rcpp::Named("slices") = engine::kIntegrationSlices, Rcpp::Named("slice_divisor") = engine::kSliceDivisor,

@@ -48,18 +48,41 @@ HRESULT numberOf(const VARIANT* v, double* out)
     if (byref && !V_BYREF(v))
         return E_POINTER;
     switch (vt) {
-    case VT_EMPTY: *out = 0; return S_OK;
-    case VT_I2: *out = V_I2(v); return S_OK;
-    case VT_I4: *out = V_I4(v); return S_OK;
-    case VT_R4: *out = V_R4(v); return S_OK;
-    case VT_R8: *out = V_R8(v); return S_OK;
-    case VT_BOOL: *out = V_BOOL(v); return S_OK;
-    case VT_UI1: *out = V_UI1(v); return S_OK;
-    case VT_I2 | VT_BYREF: *out = *V_I2REF(v); return S_OK;
-    case VT_I4 | VT_BYREF: *out = *V_I4REF(v); return S_OK;
-    case VT_R4 | VT_BYREF: *out = *V_R4REF(v); return S_OK;
-    case VT_R8 | VT_BYREF: *out = *V_R8REF(v); return S_OK;
-    case VT_VARIANT | VT_BYREF: return numberOf(V_VARIANTREF(v), out);
+    case VT_EMPTY:
+        *out = 0;
+        return S_OK;
+    case VT_I2:
+        *out = V_I2(v);
+        return S_OK;
+    case VT_I4:
+        *out = V_I4(v);
+        return S_OK;
+    case VT_R4:
+        *out = V_R4(v);
+        return S_OK;
+    case VT_R8:
+        *out = V_R8(v);
+        return S_OK;
+    case VT_BOOL:
+        *out = V_BOOL(v);
+        return S_OK;
+    case VT_UI1:
+        *out = V_UI1(v);
+        return S_OK;
+    case VT_I2 | VT_BYREF:
+        *out = *V_I2REF(v);
+        return S_OK;
+    case VT_I4 | VT_BYREF:
+        *out = *V_I4REF(v);
+        return S_OK;
+    case VT_R4 | VT_BYREF:
+        *out = *V_R4REF(v);
+        return S_OK;
+    case VT_R8 | VT_BYREF:
+        *out = *V_R8REF(v);
+        return S_OK;
+    case VT_VARIANT | VT_BYREF:
+        return numberOf(V_VARIANTREF(v), out);
     case VT_BSTR:
     case VT_BSTR | VT_BYREF: {
         const BSTR text = vt == VT_BSTR ? V_BSTR(v) : *V_BSTRREF(v);
@@ -70,7 +93,8 @@ HRESULT numberOf(const VARIANT* v, double* out)
         }
         return S_OK;
     }
-    default: return DISP_E_TYPEMISMATCH;
+    default:
+        return DISP_E_TYPEMISMATCH;
     }
 }
 
@@ -142,13 +166,16 @@ HRESULT VariantClear(VARIANTARG* v)
     if (!v)
         return E_INVALIDARG;
     switch (V_VT(v)) {
-    case VT_BSTR: SysFreeString(V_BSTR(v)); break;
+    case VT_BSTR:
+        SysFreeString(V_BSTR(v));
+        break;
     case VT_UNKNOWN:
     case VT_DISPATCH:
         if (V_UNKNOWN(v))
             V_UNKNOWN(v)->Release();
         break;
-    default: break;
+    default:
+        break;
     }
     VariantInit(v);
     return S_OK;
@@ -162,8 +189,8 @@ HRESULT VariantCopy(VARIANTARG* destination, const VARIANTARG* source)
         return S_OK;
     VARIANT copy = *source;
     if (V_VT(source) == VT_BSTR && V_BSTR(source)) {
-        V_BSTR(&copy) = SysAllocStringByteLen(reinterpret_cast<const char*>(V_BSTR(source)),
-                                              SysStringByteLen(V_BSTR(source)));
+        V_BSTR(&copy) =
+            SysAllocStringByteLen(reinterpret_cast<const char*>(V_BSTR(source)), SysStringByteLen(V_BSTR(source)));
         if (!V_BSTR(&copy))
             return E_OUTOFMEMORY;
     } else if ((V_VT(source) == VT_UNKNOWN || V_VT(source) == VT_DISPATCH) && V_UNKNOWN(source)) {
@@ -185,13 +212,30 @@ HRESULT VariantCopyInd(VARIANT* destination, const VARIANTARG* source)
     VARIANT value;
     VariantInit(&value);
     switch (V_VT(source) & ~VT_BYREF) {
-    case VT_I2: V_VT(&value) = VT_I2; V_I2(&value) = *V_I2REF(source); break;
-    case VT_I4: V_VT(&value) = VT_I4; V_I4(&value) = *V_I4REF(source); break;
-    case VT_R4: V_VT(&value) = VT_R4; V_R4(&value) = *V_R4REF(source); break;
-    case VT_R8: V_VT(&value) = VT_R8; V_R8(&value) = *V_R8REF(source); break;
-    case VT_BSTR: V_VT(&value) = VT_BSTR; V_BSTR(&value) = *V_BSTRREF(source); break;
-    case VT_VARIANT: return VariantCopyInd(destination, V_VARIANTREF(source));
-    default: return DISP_E_BADVARTYPE;
+    case VT_I2:
+        V_VT(&value) = VT_I2;
+        V_I2(&value) = *V_I2REF(source);
+        break;
+    case VT_I4:
+        V_VT(&value) = VT_I4;
+        V_I4(&value) = *V_I4REF(source);
+        break;
+    case VT_R4:
+        V_VT(&value) = VT_R4;
+        V_R4(&value) = *V_R4REF(source);
+        break;
+    case VT_R8:
+        V_VT(&value) = VT_R8;
+        V_R8(&value) = *V_R8REF(source);
+        break;
+    case VT_BSTR:
+        V_VT(&value) = VT_BSTR;
+        V_BSTR(&value) = *V_BSTRREF(source);
+        break;
+    case VT_VARIANT:
+        return VariantCopyInd(destination, V_VARIANTREF(source));
+    default:
+        return DISP_E_BADVARTYPE;
     }
     return VariantCopy(destination, &value);
 }

@@ -39,7 +39,7 @@ struct Value {
 };
 
 struct Key {
-    std::string path;                    // as first written
+    std::string path;                     // as first written
     std::map<std::string, Value> values;  // by lower-case name
 };
 
@@ -215,9 +215,9 @@ bool parse(const std::string& content, Tree& tree, std::string& why)
         }
         const std::string lowerName = lowerAscii(value.name);
         if (auto earlier = valueLines.find(lowerName); earlier != valueLines.end())
-            return damaged("the value " + (value.name.empty() ? std::string("@") : quote(value.name)) +
-                           " of [" + current->path + "] is given again (first on line " +
-                           std::to_string(earlier->second) + "; names are compared without regard to case)");
+            return damaged("the value " + (value.name.empty() ? std::string("@") : quote(value.name)) + " of [" +
+                           current->path + "] is given again (first on line " + std::to_string(earlier->second) +
+                           "; names are compared without regard to case)");
         valueLines.emplace(lowerName, number);
         current->values[lowerName] = value;
     }
@@ -308,11 +308,10 @@ bool validKeyPath(const char* key)
     if (!key || !*key)
         return false;
     const std::string path(key);
-    const bool controlCharacter = std::any_of(path.begin(), path.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-    });
+    const bool controlCharacter =
+        std::any_of(path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
     return path.front() != '\\' && path.back() != '\\' && path.find("\\\\") == std::string::npos &&
-           path.find_first_of("[]") == std::string::npos && !controlCharacter;
+        path.find_first_of("[]") == std::string::npos && !controlCharacter;
 }
 
 // How long an update waits for another process's lock, and whom it tells.
@@ -434,8 +433,8 @@ HRESULT WfRegistryBeginUpdate(WfRegistryUpdate** update)
         auto u = std::make_unique<WfRegistryUpdate>();
         u->path = registryPath();
         if (!makeDirectories(directoryOf(u->path)))
-            return failWith(REGDB_E_WRITEREGDB, "cannot make the directory " + directoryOf(u->path) + ": " +
-                                                    std::strerror(errno));
+            return failWith(REGDB_E_WRITEREGDB,
+                            "cannot make the directory " + directoryOf(u->path) + ": " + std::strerror(errno));
         const std::string lockPath = u->path + ".lock";
         u->lockFd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (u->lockFd < 0)

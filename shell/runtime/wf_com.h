@@ -156,14 +156,13 @@ WFCOM_EXPORT int IsEqualGUID(REFGUID a, REFGUID b) WF_COM_EXPORTED_AS(IsEqualGUI
 #define FACILITY_WIN32 7
 #define FACILITY_CONTROL 10
 
-#define MAKE_HRESULT(sev, fac, code) \
-    ((HRESULT)(((uint32_t)(sev) << 31) | ((uint32_t)(fac) << 16) | ((uint32_t)(code))))
+#define MAKE_HRESULT(sev, fac, code) ((HRESULT)(((uint32_t)(sev) << 31) | ((uint32_t)(fac) << 16) | ((uint32_t)(code))))
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
-#define HRESULT_CODE(hr) ((hr) & 0xFFFF)
+#define HRESULT_CODE(hr) ((hr)&0xFFFF)
 #define HRESULT_FACILITY(hr) (((hr) >> 16) & 0x1FFF)
-#define HRESULT_FROM_WIN32(x) \
-    ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((uint32_t)(x) & 0x0000FFFF) | (FACILITY_WIN32 << 16) | 0x80000000)))
+#define HRESULT_FROM_WIN32(x)                                                                                          \
+    ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((uint32_t)(x)&0x0000FFFF) | (FACILITY_WIN32 << 16) | 0x80000000)))
 
 #define WF_HR(value) ((HRESULT)(uint32_t)(value))
 
@@ -374,8 +373,7 @@ WFCOM_EXPORT void VariantInit(VARIANTARG* v) WF_COM_EXPORTED_AS(VariantInit);
 WFCOM_EXPORT HRESULT VariantClear(VARIANTARG* v) WF_COM_EXPORTED_AS(VariantClear);
 WFCOM_EXPORT HRESULT VariantCopy(VARIANTARG* destination, const VARIANTARG* source) WF_COM_EXPORTED_AS(VariantCopy);
 /* Copies, reading through a by-reference variant. */
-WFCOM_EXPORT HRESULT VariantCopyInd(VARIANT* destination, const VARIANTARG* source)
-    WF_COM_EXPORTED_AS(VariantCopyInd);
+WFCOM_EXPORT HRESULT VariantCopyInd(VARIANT* destination, const VARIANTARG* source) WF_COM_EXPORTED_AS(VariantCopyInd);
 /* Converts to VT_EMPTY, VT_NULL, VT_I2, VT_I4, VT_R8 or VT_BSTR; numbers
  * convert to whole types rounded half to even (DISP_E_OVERFLOW outside the
  * range), texts to numbers with "." as the decimal point (DISP_E_TYPEMISMATCH
@@ -400,8 +398,8 @@ WFCOM_EXPORT HRESULT VariantChangeType(VARIANTARG* destination, const VARIANTARG
 #define LOCALE_NEUTRAL 0x0000
 
 typedef struct tagDISPPARAMS {
-    VARIANTARG* rgvarg;          /* the arguments, last one first */
-    DISPID* rgdispidNamedArgs;   /* the identifiers of the first cNamedArgs */
+    VARIANTARG* rgvarg;        /* the arguments, last one first */
+    DISPID* rgdispidNamedArgs; /* the identifiers of the first cNamedArgs */
     UINT cArgs;
     UINT cNamedArgs;
 } DISPPARAMS;
@@ -497,8 +495,7 @@ typedef struct IClassFactoryVtbl {
     HRESULT(STDMETHODCALLTYPE* QueryInterface)(IClassFactory* This, REFIID riid, void** ppvObject);
     ULONG(STDMETHODCALLTYPE* AddRef)(IClassFactory* This);
     ULONG(STDMETHODCALLTYPE* Release)(IClassFactory* This);
-    HRESULT(STDMETHODCALLTYPE* CreateInstance)(IClassFactory* This, IUnknown* pUnkOuter, REFIID riid,
-                                               void** ppvObject);
+    HRESULT(STDMETHODCALLTYPE* CreateInstance)(IClassFactory* This, IUnknown* pUnkOuter, REFIID riid, void** ppvObject);
     HRESULT(STDMETHODCALLTYPE* LockServer)(IClassFactory* This, BOOL fLock);
     END_INTERFACE
 } IClassFactoryVtbl;
@@ -513,11 +510,11 @@ typedef struct IDispatchVtbl {
     ULONG(STDMETHODCALLTYPE* Release)(IDispatch* This);
     HRESULT(STDMETHODCALLTYPE* GetTypeInfoCount)(IDispatch* This, UINT* pctinfo);
     HRESULT(STDMETHODCALLTYPE* GetTypeInfo)(IDispatch* This, UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo);
-    HRESULT(STDMETHODCALLTYPE* GetIDsOfNames)(IDispatch* This, REFIID riid, LPOLESTR* rgszNames, UINT cNames,
-                                              LCID lcid, DISPID* rgDispId);
-    HRESULT(STDMETHODCALLTYPE* Invoke)(IDispatch* This, DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
-                                       DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
-                                       UINT* puArgErr);
+    HRESULT(STDMETHODCALLTYPE* GetIDsOfNames)
+    (IDispatch* This, REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgDispId);
+    HRESULT(STDMETHODCALLTYPE* Invoke)
+    (IDispatch* This, DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
+     VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr);
     END_INTERFACE
 } IDispatchVtbl;
 struct IDispatch {
@@ -534,8 +531,7 @@ typedef struct IEnumConnectionsVtbl {
     HRESULT(STDMETHODCALLTYPE* QueryInterface)(IEnumConnections* This, REFIID riid, void** ppvObject);
     ULONG(STDMETHODCALLTYPE* AddRef)(IEnumConnections* This);
     ULONG(STDMETHODCALLTYPE* Release)(IEnumConnections* This);
-    HRESULT(STDMETHODCALLTYPE* Next)(IEnumConnections* This, ULONG cConnections, CONNECTDATA* rgcd,
-                                     ULONG* pcFetched);
+    HRESULT(STDMETHODCALLTYPE* Next)(IEnumConnections* This, ULONG cConnections, CONNECTDATA* rgcd, ULONG* pcFetched);
     HRESULT(STDMETHODCALLTYPE* Skip)(IEnumConnections* This, ULONG cConnections);
     HRESULT(STDMETHODCALLTYPE* Reset)(IEnumConnections* This);
     HRESULT(STDMETHODCALLTYPE* Clone)(IEnumConnections* This, IEnumConnections** ppEnum);
@@ -551,8 +547,7 @@ typedef struct IConnectionPointVtbl {
     ULONG(STDMETHODCALLTYPE* AddRef)(IConnectionPoint* This);
     ULONG(STDMETHODCALLTYPE* Release)(IConnectionPoint* This);
     HRESULT(STDMETHODCALLTYPE* GetConnectionInterface)(IConnectionPoint* This, IID* pIID);
-    HRESULT(STDMETHODCALLTYPE* GetConnectionPointContainer)(IConnectionPoint* This,
-                                                            IConnectionPointContainer** ppCPC);
+    HRESULT(STDMETHODCALLTYPE* GetConnectionPointContainer)(IConnectionPoint* This, IConnectionPointContainer** ppCPC);
     HRESULT(STDMETHODCALLTYPE* Advise)(IConnectionPoint* This, IUnknown* pUnkSink, DWORD* pdwCookie);
     HRESULT(STDMETHODCALLTYPE* Unadvise)(IConnectionPoint* This, DWORD dwCookie);
     HRESULT(STDMETHODCALLTYPE* EnumConnections)(IConnectionPoint* This, IEnumConnections** ppEnum);
@@ -567,8 +562,8 @@ typedef struct IEnumConnectionPointsVtbl {
     HRESULT(STDMETHODCALLTYPE* QueryInterface)(IEnumConnectionPoints* This, REFIID riid, void** ppvObject);
     ULONG(STDMETHODCALLTYPE* AddRef)(IEnumConnectionPoints* This);
     ULONG(STDMETHODCALLTYPE* Release)(IEnumConnectionPoints* This);
-    HRESULT(STDMETHODCALLTYPE* Next)(IEnumConnectionPoints* This, ULONG cConnections, IConnectionPoint** ppCP,
-                                     ULONG* pcFetched);
+    HRESULT(STDMETHODCALLTYPE* Next)
+    (IEnumConnectionPoints* This, ULONG cConnections, IConnectionPoint** ppCP, ULONG* pcFetched);
     HRESULT(STDMETHODCALLTYPE* Skip)(IEnumConnectionPoints* This, ULONG cConnections);
     HRESULT(STDMETHODCALLTYPE* Reset)(IEnumConnectionPoints* This);
     HRESULT(STDMETHODCALLTYPE* Clone)(IEnumConnectionPoints* This, IEnumConnectionPoints** ppEnum);
@@ -583,10 +578,9 @@ typedef struct IConnectionPointContainerVtbl {
     HRESULT(STDMETHODCALLTYPE* QueryInterface)(IConnectionPointContainer* This, REFIID riid, void** ppvObject);
     ULONG(STDMETHODCALLTYPE* AddRef)(IConnectionPointContainer* This);
     ULONG(STDMETHODCALLTYPE* Release)(IConnectionPointContainer* This);
-    HRESULT(STDMETHODCALLTYPE* EnumConnectionPoints)(IConnectionPointContainer* This,
-                                                     IEnumConnectionPoints** ppEnum);
-    HRESULT(STDMETHODCALLTYPE* FindConnectionPoint)(IConnectionPointContainer* This, REFIID riid,
-                                                    IConnectionPoint** ppCP);
+    HRESULT(STDMETHODCALLTYPE* EnumConnectionPoints)(IConnectionPointContainer* This, IEnumConnectionPoints** ppEnum);
+    HRESULT(STDMETHODCALLTYPE* FindConnectionPoint)
+    (IConnectionPointContainer* This, REFIID riid, IConnectionPoint** ppCP);
     END_INTERFACE
 } IConnectionPointContainerVtbl;
 struct IConnectionPointContainer {
@@ -607,15 +601,15 @@ struct IConnectionPointContainer {
 #define IDispatch_Release(This) ((This)->lpVtbl->Release(This))
 #define IDispatch_GetTypeInfoCount(This, pctinfo) ((This)->lpVtbl->GetTypeInfoCount(This, pctinfo))
 #define IDispatch_GetTypeInfo(This, i, lcid, pp) ((This)->lpVtbl->GetTypeInfo(This, i, lcid, pp))
-#define IDispatch_GetIDsOfNames(This, riid, names, count, lcid, ids) \
+#define IDispatch_GetIDsOfNames(This, riid, names, count, lcid, ids)                                                   \
     ((This)->lpVtbl->GetIDsOfNames(This, riid, names, count, lcid, ids))
-#define IDispatch_Invoke(This, id, riid, lcid, flags, params, result, excep, argErr) \
+#define IDispatch_Invoke(This, id, riid, lcid, flags, params, result, excep, argErr)                                   \
     ((This)->lpVtbl->Invoke(This, id, riid, lcid, flags, params, result, excep, argErr))
 #define IConnectionPointContainer_QueryInterface(This, riid, ppv) ((This)->lpVtbl->QueryInterface(This, riid, ppv))
 #define IConnectionPointContainer_AddRef(This) ((This)->lpVtbl->AddRef(This))
 #define IConnectionPointContainer_Release(This) ((This)->lpVtbl->Release(This))
 #define IConnectionPointContainer_EnumConnectionPoints(This, pp) ((This)->lpVtbl->EnumConnectionPoints(This, pp))
-#define IConnectionPointContainer_FindConnectionPoint(This, riid, pp) \
+#define IConnectionPointContainer_FindConnectionPoint(This, riid, pp)                                                  \
     ((This)->lpVtbl->FindConnectionPoint(This, riid, pp))
 #define IConnectionPoint_QueryInterface(This, riid, ppv) ((This)->lpVtbl->QueryInterface(This, riid, ppv))
 #define IConnectionPoint_AddRef(This) ((This)->lpVtbl->AddRef(This))

@@ -27,7 +27,7 @@ typedef struct WfVersionString {
 /* A version record: the fixed part, then one string block for one language
  * and code page, and the translation it announces. */
 typedef struct WfVersionRecord {
-    WORD fileVersion[4];    /* 1, 0, 0, 0 */
+    WORD fileVersion[4]; /* 1, 0, 0, 0 */
     WORD productVersion[4];
     DWORD fileFlagsMask;
     DWORD fileFlags;

@@ -32,41 +32,40 @@ enum Exit {
     RegistryUnwritable = 8,
 };
 
-const char* kUsage =
-    "Usage: wfregsvr [/u] [/s] [--lock-wait SECONDS] LIBRARY\n"
-    "       wfregsvr --version-info LIBRARY\n"
-    "       wfregsvr --list\n"
-    "\n"
-    "Registers the component library LIBRARY (calls its DllRegisterServer), or\n"
-    "with /u unregisters it (DllUnregisterServer).\n"
-    "\n"
-    "  /u, -u, --unregister   unregister instead of register\n"
-    "  /s, -s, --silent       print nothing on success\n"
-    "  --lock-wait SECONDS    wait at most this long (default 30) while another\n"
-    "                         process holds the registry's lock, then give up\n"
-    "  --version-info         print the library's version record\n"
-    "  --list                 print the registry\n"
-    "  /?, -h, --help         print this help\n"
-    "\n"
-    "The registry is the file named by $WRENFIELD_REGISTRY, else\n"
-    "$XDG_CONFIG_HOME/wrenfield/registry, else ~/.config/wrenfield/registry.\n"
-    "A registry file that is damaged is refused whole and left as it is, with\n"
-    "the line at fault named: a NUL byte, a line of no known form, or a key (or\n"
-    "a value name within one key) given twice, also in another case, since\n"
-    "names are compared without regard to case: the file's keeper decides\n"
-    "which of the two holds. Control characters in texts are written escaped\n"
-    "(\\n, \\xHH), so --list prints every entry on a line of its own.\n"
-    "\n"
-    "Exit status:\n"
-    "  0  done\n"
-    "  1  bad arguments\n"
-    "  3  the library cannot be loaded\n"
-    "  4  it lacks the entry point (or, for --version-info, a version record)\n"
-    "  5  the entry point failed for a reason of its own\n"
-    "  6  the registry is damaged or cannot be read (nothing was changed)\n"
-    "  7  another process held the registry's lock for the whole wait\n"
-    "  8  the registry cannot be written (a full disk, no permission; the old\n"
-    "     registry is kept)\n";
+const char* kUsage = "Usage: wfregsvr [/u] [/s] [--lock-wait SECONDS] LIBRARY\n"
+                     "       wfregsvr --version-info LIBRARY\n"
+                     "       wfregsvr --list\n"
+                     "\n"
+                     "Registers the component library LIBRARY (calls its DllRegisterServer), or\n"
+                     "with /u unregisters it (DllUnregisterServer).\n"
+                     "\n"
+                     "  /u, -u, --unregister   unregister instead of register\n"
+                     "  /s, -s, --silent       print nothing on success\n"
+                     "  --lock-wait SECONDS    wait at most this long (default 30) while another\n"
+                     "                         process holds the registry's lock, then give up\n"
+                     "  --version-info         print the library's version record\n"
+                     "  --list                 print the registry\n"
+                     "  /?, -h, --help         print this help\n"
+                     "\n"
+                     "The registry is the file named by $WRENFIELD_REGISTRY, else\n"
+                     "$XDG_CONFIG_HOME/wrenfield/registry, else ~/.config/wrenfield/registry.\n"
+                     "A registry file that is damaged is refused whole and left as it is, with\n"
+                     "the line at fault named: a NUL byte, a line of no known form, or a key (or\n"
+                     "a value name within one key) given twice, also in another case, since\n"
+                     "names are compared without regard to case: the file's keeper decides\n"
+                     "which of the two holds. Control characters in texts are written escaped\n"
+                     "(\\n, \\xHH), so --list prints every entry on a line of its own.\n"
+                     "\n"
+                     "Exit status:\n"
+                     "  0  done\n"
+                     "  1  bad arguments\n"
+                     "  3  the library cannot be loaded\n"
+                     "  4  it lacks the entry point (or, for --version-info, a version record)\n"
+                     "  5  the entry point failed for a reason of its own\n"
+                     "  6  the registry is damaged or cannot be read (nothing was changed)\n"
+                     "  7  another process held the registry's lock for the whole wait\n"
+                     "  8  the registry cannot be written (a full disk, no permission; the old\n"
+                     "     registry is kept)\n";
 
 // The exit status for a failure of an entry point or of the registry.
 int exitFor(HRESULT hr)
@@ -172,12 +171,13 @@ int printVersionInfo(const char* library)
     const auto& v = *static_cast<const WfVersionRecord*>(resource->data);
     std::printf("FileVersion (fixed)     %u.%u.%u.%u\n", v.fileVersion[0], v.fileVersion[1], v.fileVersion[2],
                 v.fileVersion[3]);
-    std::printf("ProductVersion (fixed)  %u.%u.%u.%u\n", v.productVersion[0], v.productVersion[1],
-                v.productVersion[2], v.productVersion[3]);
+    std::printf("ProductVersion (fixed)  %u.%u.%u.%u\n", v.productVersion[0], v.productVersion[1], v.productVersion[2],
+                v.productVersion[3]);
     std::printf("FileFlagsMask           0x%08X\n", v.fileFlagsMask);
     std::printf("FileFlags               0x%08X\n", v.fileFlags);
     std::printf("FileOS                  0x%08X\n", v.fileOS);
-    std::printf("FileType                0x%08X%s\n", v.fileType, v.fileType == WF_VFT_DLL ? " (dynamic-link library)" : "");
+    std::printf("FileType                0x%08X%s\n", v.fileType,
+                v.fileType == WF_VFT_DLL ? " (dynamic-link library)" : "");
     std::printf("FileSubtype             0x%08X\n", v.fileSubtype);
     std::printf("StringFileInfo          %s\n", v.stringBlock);
     for (UINT i = 0; i < v.stringCount; ++i)

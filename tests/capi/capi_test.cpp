@@ -40,8 +40,10 @@ TEST(CApi, TheReadingOfEveryPopulationByNameOrAlias)
         wrenfield::engine::Population population;
     };
     using wrenfield::engine::Population;
-    const Case cases[] = {{"United Kingdom", Population::UnitedKingdom}, {"us", Population::UnitedStates},
-                          {"SE", Population::Sweden},                    {"New Zealand", Population::NewZealand},
+    const Case cases[] = {{"United Kingdom", Population::UnitedKingdom},
+                          {"us", Population::UnitedStates},
+                          {"SE", Population::Sweden},
+                          {"New Zealand", Population::NewZealand},
                           {"au", Population::Australia}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -58,7 +60,8 @@ TEST(CApi, TheReadingOfEveryPopulationByNameOrAlias)
         exact.exact = 1;
         wf_result method;
         ASSERT_EQ(wf_centile_with(&exact, c.name, 3100, 275, 70, 168, 2, 2, 1, &method), WF_OK);
-        EXPECT_EQ(method.centile, wrenfield::engine::computeCentile(c.population, {3100, 275, 70, 168, 2, 2, 1}).centile);
+        EXPECT_EQ(method.centile,
+                  wrenfield::engine::computeCentile(c.population, {3100, 275, 70, 168, 2, 2, 1}).centile);
     }
 }
 
@@ -76,11 +79,16 @@ TEST(CApi, BandsAndFlagsComeFromTheReadingOfTheResult)
         {{"uk", 4500, 280, 64, 163, 1, 1, 0}, WF_BAND_LGA_ABOVE_97, 0, ""},
         // Weeks typed as days.
         {{"uk", 3400, 40, 64, 163, 1, 1, 0}, WF_BAND_SGA_BELOW_3, WF_FLAG_GEST_LOW, "weeks typed as days?"},
-        {{"uk", 3.4, 280, 64, 163, 1, 1, 0}, WF_BAND_SGA_BELOW_3, WF_FLAG_BWT_LOW | WF_FLAG_CENTILE_BELOW_0,
+        {{"uk", 3.4, 280, 64, 163, 1, 1, 0},
+         WF_BAND_SGA_BELOW_3,
+         WF_FLAG_BWT_LOW | WF_FLAG_CENTILE_BELOW_0,
          "bwt below 200 g"},
-        {{"uk", 3400, 280, 64, 1.63, 9, 99, 2.5}, WF_BAND_NONE, WF_FLAG_HT_LOW | WF_FLAG_SEX_CODE | WF_FLAG_ETH_UNKNOWN | WF_FLAG_PAR_CODE,
+        {{"uk", 3400, 280, 64, 1.63, 9, 99, 2.5},
+         WF_BAND_NONE,
+         WF_FLAG_HT_LOW | WF_FLAG_SEX_CODE | WF_FLAG_ETH_UNKNOWN | WF_FLAG_PAR_CODE,
          "eth 99 not a United Kingdom group"},
-        {{"uk", 8000, 330, 300, 230, 1, 1, 25}, WF_BAND_NONE,
+        {{"uk", 8000, 330, 300, 230, 1, 1, 25},
+         WF_BAND_NONE,
          WF_FLAG_BWT_HIGH | WF_FLAG_GEST_HIGH | WF_FLAG_WT_HIGH | WF_FLAG_HT_HIGH | WF_FLAG_PAR_HIGH |
              WF_FLAG_CENTILE_ABOVE_100,
          "par above 20"},

@@ -43,8 +43,8 @@ protected:
     void SetUp() override
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::path(::testing::TempDir()) / ("custcent-" + std::string(info->name()) + "-" +
-                                                 std::to_string(::getpid()));
+        dir_ = fs::path(::testing::TempDir()) /
+            ("custcent-" + std::string(info->name()) + "-" + std::to_string(::getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -74,8 +74,8 @@ protected:
     fs::path dir_;
 };
 
-const std::vector<std::string> kWorkedExample = {"calc",  "--bwt", "3400", "--gest", "280", "--wt", "64", "--ht",
-                                                 "163",   "--sex", "1",    "--eth",  "1",   "--par", "0"};
+const std::vector<std::string> kWorkedExample = {"calc", "--bwt", "3400", "--gest", "280", "--wt",  "64", "--ht",
+                                                 "163",  "--sex", "1",    "--eth",  "1",   "--par", "0"};
 
 std::vector<std::string> with(std::vector<std::string> args, const std::string& option, const std::string& value)
 {
@@ -93,11 +93,12 @@ TEST_F(Custcent, CalcWorkedExample)
 {
     Outcome run = custcent(kWorkedExample);
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "Population: United Kingdom\nBirthweight: 3400 g\nGestation: 280 days (40+0)\n"
-                       "Booking weight: 64 kg\nHeight: 163 cm\nSex: Male (1)\nEthnic group: European (1)\n"
-                       "Parity: 0\nCustomised centile = 38\nUnrounded centile: 38.22164104629218\n"
-                       "Band: appropriate for gestational age (AGA, from the 10th to the 90th centile)\n"
-                       "Expected weight: 3515.01 g at 40 weeks\nFlags: none\n");
+    EXPECT_EQ(run.out,
+              "Population: United Kingdom\nBirthweight: 3400 g\nGestation: 280 days (40+0)\n"
+              "Booking weight: 64 kg\nHeight: 163 cm\nSex: Male (1)\nEthnic group: European (1)\n"
+              "Parity: 0\nCustomised centile = 38\nUnrounded centile: 38.22164104629218\n"
+              "Band: appropriate for gestational age (AGA, from the 10th to the 90th centile)\n"
+              "Expected weight: 3515.01 g at 40 weeks\nFlags: none\n");
     EXPECT_EQ(run.err, "");
     // Weeks+days, units and the names give the same result.
     for (std::vector<std::string> args :
@@ -105,8 +106,8 @@ TEST_F(Custcent, CalcWorkedExample)
                                    "Male", "--eth", "European", "--par", "0", "--population", "uk"},
           {"calc", "--bwt", "3.4kg", "--gest", "280", "--wt", "64kg", "--ht", "1.63m", "--sex", "m", "--eth",
            "european", "--par", "0", "--population", "united kingdom"},
-          {"calc", "--bwt", "3400g", "--gest", "40+0", "--wt", "64000g", "--ht", "1630mm", "--sex", "1", "--eth",
-           "1", "--par", "0"}}) {
+          {"calc", "--bwt", "3400g", "--gest", "40+0", "--wt", "64000g", "--ht", "1630mm", "--sex", "1", "--eth", "1",
+           "--par", "0"}}) {
         Outcome named = custcent(args);
         EXPECT_EQ(named.status, 0) << named.err;
         EXPECT_EQ(named.out, run.out);
@@ -115,11 +116,10 @@ TEST_F(Custcent, CalcWorkedExample)
 
 TEST_F(Custcent, CalcSwedenWithNames)
 {
-    Outcome run = custcent({"calc", "--population", "se", "--bwt", "3100", "--gest", "38+0", "--wt", "58", "--ht", "160",
-                        "--sex", "Female", "--eth", "Bangladeshi", "--par", "2"});
+    Outcome run = custcent({"calc", "--population", "se", "--bwt", "3100", "--gest", "38+0", "--wt", "58", "--ht",
+                            "160", "--sex", "Female", "--eth", "Bangladeshi", "--par", "2"});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("Customised centile = 61\nUnrounded centile: 60.504"), std::string::npos)
-        << run.out;
+    EXPECT_NE(run.out.find("Customised centile = 61\nUnrounded centile: 60.504"), std::string::npos) << run.out;
 }
 
 TEST_F(Custcent, CalcJson)
@@ -133,8 +133,9 @@ TEST_F(Custcent, CalcJson)
                             0),
               0u)
         << run.out;
-    for (const char* key : {"\"termWeight\":3504.5,\"weeks\":40,", "\"expectedWeight\":3515.0135", "\"spread\":384.190975",
-                            "\"z\":-0.29936543", "\"inputs\":{\"bwt\":3400,\"gestDays\":280,\"gest\":\"280 days (40+0)\","})
+    for (const char* key :
+         {"\"termWeight\":3504.5,\"weeks\":40,", "\"expectedWeight\":3515.0135", "\"spread\":384.190975",
+          "\"z\":-0.29936543", "\"inputs\":{\"bwt\":3400,\"gestDays\":280,\"gest\":\"280 days (40+0)\","})
         EXPECT_NE(run.out.find(key), std::string::npos) << key << " in " << run.out;
     EXPECT_TRUE(run.out.ends_with("\"coefficientSetVersion\":\"5.15_UK\"}\n")) << run.out;
     // --exact: the population's method itself, digit for digit.
@@ -187,7 +188,8 @@ TEST_F(Custcent, HelpIsThereForEveryCommand)
     EXPECT_NE(top.out.find("batch"), std::string::npos);
     Outcome calc = custcent({"calc", "--help"});
     EXPECT_EQ(calc.status, 0);
-    for (const char* text : {"--gest", "39+4", "4 or more", "New Zealand: 1 European", "3 Maori", "Exit status", "--exact"})
+    for (const char* text :
+         {"--gest", "39+4", "4 or more", "New Zealand: 1 European", "3 Maori", "Exit status", "--exact"})
         EXPECT_NE(calc.out.find(text), std::string::npos) << text;
     EXPECT_EQ(custcent({}).status, 2);  // a command is required
     Outcome version = custcent({"--version"});
@@ -195,14 +197,13 @@ TEST_F(Custcent, HelpIsThereForEveryCommand)
     EXPECT_NE(version.out.find("coefficient sets 5.15_UK"), std::string::npos) << version.out;
 }
 
-const char* const kBirths =
-    "id,bwt,gest,wt,ht,sex,eth,par,population\n"
-    "1,3400,280,64,163,1,1,0,\n"
-    "2,3400,280,64,163,1,1,0,us\n"
-    "3,,280,64,163,1,1,0,\n"
-    "4,3400,280,64,163,1,1,zero,\n"
-    "5,3400,280\n"
-    "6,3500,280,70,165,1,1,0,New Zealand\n";
+const char* const kBirths = "id,bwt,gest,wt,ht,sex,eth,par,population\n"
+                            "1,3400,280,64,163,1,1,0,\n"
+                            "2,3400,280,64,163,1,1,0,us\n"
+                            "3,,280,64,163,1,1,0,\n"
+                            "4,3400,280,64,163,1,1,zero,\n"
+                            "5,3400,280\n"
+                            "6,3500,280,70,165,1,1,0,New Zealand\n";
 
 TEST_F(Custcent, BatchWritesEveryRowAndSummarises)
 {
@@ -210,9 +211,10 @@ TEST_F(Custcent, BatchWritesEveryRowAndSummarises)
     Outcome run = custcent({"batch", "births.csv", "-o", "centiles.csv"});
     EXPECT_EQ(run.status, 1);  // rows 4 and 5 have errors
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "custcent batch: 6 rows: 3 computed, 1 missing, 2 errors\n"
-                       "custcent batch: bands: 0 SGA (0 below the 3rd), 3 AGA, 0 LGA (0 above the 97th); 0 rows "
-                       "flagged\n");
+    EXPECT_EQ(run.err,
+              "custcent batch: 6 rows: 3 computed, 1 missing, 2 errors\n"
+              "custcent batch: bands: 0 SGA (0 below the 3rd), 3 AGA, 0 LGA (0 above the 97th); 0 rows "
+              "flagged\n");
     std::string result = readFile(dir_ / "centiles.csv");
     std::istringstream lines(result);
     std::vector<std::string> rows;
@@ -240,12 +242,12 @@ TEST_F(Custcent, BatchWritesEveryRowAndSummarises)
 // (small, below the 10th) is "9.9", not "10".
 TEST_F(Custcent, CalcCentileNeverContradictsItsBand)
 {
-    Outcome run = custcent({"calc", "-p", "nz", "--bwt", "2770", "--gest", "38+4", "--wt", "64", "--ht", "163",
-                            "--sex", "Male", "--eth", "Māori", "--par", "0"});
+    Outcome run = custcent({"calc", "-p", "nz", "--bwt", "2770", "--gest", "38+4", "--wt", "64", "--ht", "163", "--sex",
+                            "Male", "--eth", "Māori", "--par", "0"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("Ethnic group: Maori (3)"), std::string::npos) << run.out;
-    run = custcent({"calc", "-p", "nz", "--bwt", "2770", "--gest", "38+4", "--wt", "64", "--ht", "163", "--sex",
-                    "Male", "--eth", "European", "--par", "0"});
+    run = custcent({"calc", "-p", "nz", "--bwt", "2770", "--gest", "38+4", "--wt", "64", "--ht", "163", "--sex", "Male",
+                    "--eth", "European", "--par", "0"});
     EXPECT_NE(run.out.find("Customised centile = 9.9\nUnrounded centile: 9.98349"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("Band: small for gestational age (SGA, below the 10th centile)"), std::string::npos);
 }
@@ -254,8 +256,8 @@ TEST_F(Custcent, CalcCentileNeverContradictsItsBand)
 // with the height, and --strict refuses it.
 TEST_F(Custcent, CalcFlagsAWeightInPounds)
 {
-    const std::vector<std::string> pounds = {"calc", "--bwt", "3400", "--gest", "280", "--wt", "140", "--ht", "163",
-                                             "--sex", "1", "--eth", "1", "--par", "0"};
+    const std::vector<std::string> pounds = {"calc", "--bwt", "3400", "--gest", "280", "--wt",  "140", "--ht",
+                                             "163",  "--sex", "1",    "--eth",  "1",   "--par", "0"};
     Outcome run = custcent(pounds);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("Flag: BMI 52.7 from wt and ht, above 50 — pounds?"), std::string::npos) << run.out;
@@ -274,10 +276,11 @@ TEST_F(Custcent, CalcFlagsAWeightInPounds)
 // that follows it, in whatever order they come.
 TEST_F(Custcent, BatchOptionsRepeatAndLeaveTheFileAlone)
 {
-    writeFile(dir_ / "births.csv", "birthweight_g,gestation_days,wt,ht,sex,eth,par\n"
-                                   "3400,280,64,163,1,1,0\n"
-                                   "-99,280,64,163,1,1,0\n"
-                                   "3400,280,64,163,1,1,x\n");
+    writeFile(dir_ / "births.csv",
+              "birthweight_g,gestation_days,wt,ht,sex,eth,par\n"
+              "3400,280,64,163,1,1,0\n"
+              "-99,280,64,163,1,1,0\n"
+              "3400,280,64,163,1,1,x\n");
     const std::string expected = "birthweight_g,gestation_days,wt,ht,sex,eth,par,centile,band,rounded,error\n"
                                  "3400,280,64,163,1,1,0,38.22164104629218,AGA,38,\n"
                                  "-99,280,64,163,1,1,0,,,,missing: bwt\n"
@@ -335,14 +338,16 @@ TEST_F(Custcent, BatchFromStandardInputToStandardOutput)
         Outcome run = custcent(args, good);
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.out, "bwt,gest,wt,ht,sex,eth,par,centile,error\n3400,280,64,163,1,1,0,38.22164104629218,\n");
-        EXPECT_EQ(run.err, "custcent batch: 1 rows: 1 computed, 0 missing, 0 errors\ncustcent batch: bands: 0 SGA "
-                           "(0 below the 3rd), 1 AGA, 0 LGA (0 above the 97th); 0 rows flagged\n");
+        EXPECT_EQ(run.err,
+                  "custcent batch: 1 rows: 1 computed, 0 missing, 0 errors\ncustcent batch: bands: 0 SGA "
+                  "(0 below the 3rd), 1 AGA, 0 LGA (0 above the 97th); 0 rows flagged\n");
     }
     // --exact computes by the method itself: its shortest text, digit for digit.
     Outcome exact = custcent({"batch", "--exact"}, good);
     EXPECT_EQ(exact.status, 0) << exact.err;
     EXPECT_EQ(exact.out, "bwt,gest,wt,ht,sex,eth,par,centile,error\n3400,280,64,163,1,1,0,38.22164104629216,\n");
-    Outcome sweden = custcent({"batch", "--population", "Sweden"}, "bwt,gest,wt,ht,sex,eth,par\n3100,266,58,160,0,4,2\n");
+    Outcome sweden =
+        custcent({"batch", "--population", "Sweden"}, "bwt,gest,wt,ht,sex,eth,par\n3100,266,58,160,0,4,2\n");
     EXPECT_EQ(sweden.status, 0) << sweden.err;
     EXPECT_NE(sweden.out.find(",60.504"), std::string::npos) << sweden.out;
 }
@@ -418,8 +423,9 @@ TEST_F(Custcent, BatchBadInputsOneRowEach)
         {"", "gest: must be a positive number, not 0"},
         {"-5.478096", ""},
         {"24.4252480210", ""},
-        {"", "population: unknown population \"Narnia\"; choose \"United Kingdom\" (uk), \"United States\" (us), "
-             "\"Sweden\" (se), \"New Zealand\" (nz), \"Australia\" (au)"},
+        {"",
+         "population: unknown population \"Narnia\"; choose \"United Kingdom\" (uk), \"United States\" (us), "
+         "\"Sweden\" (se), \"New Zealand\" (nz), \"Australia\" (au)"},
         {"", "malformed record at line 12: unbalanced quote"},
         {"", std::string_view("bwt: not a number: \"3400\0\"", 26)},
         {"", "malformed record at line 14: unterminated quote"},
@@ -461,7 +467,8 @@ TEST_F(Custcent, DefaultBatchOutputIsUnchanged)
             Outcome run = custcent({"batch", (data / (std::string(name) + "_input.csv")).string(), "-j", threads});
             EXPECT_EQ(run.status, 1) << run.err;
             EXPECT_EQ(run.out.substr(0, run.out.find('\n')), expected.substr(0, expected.find('\n')));
-            EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\r'), std::count(expected.begin(), expected.end(), '\r'));
+            EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\r'),
+                      std::count(expected.begin(), expected.end(), '\r'));
             const auto got = wrenfield::testing::readAllRecords(run.out);
             ASSERT_EQ(got.size(), want.size());
             const std::size_t centile = want[0].fields.size() - 2;

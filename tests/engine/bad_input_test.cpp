@@ -22,10 +22,10 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 enum Arg { Bwt, Gest, Wt, Ht, Sex, Eth, Par };
 
 struct Outcome {
-    bool missing = false;                // the zero-length text
-    std::optional<double> centile;       // a double
-    std::optional<ErrorNumber> error;    // a run-time error
-    double gestAfter = 0;                // what the caller's gest holds afterwards
+    bool missing = false;              // the zero-length text
+    std::optional<double> centile;     // a double
+    std::optional<ErrorNumber> error;  // a run-time error
+    double gestAfter = 0;              // what the caller's gest holds afterwards
 };
 
 // The worked example (3400 g, 280 days, 64 kg, 163 cm, male, code 1, parity
@@ -33,8 +33,8 @@ struct Outcome {
 Outcome callWith(Population population, Arg which, const Variant& bad)
 {
     double gestDays = 280;
-    Variant args[7] = {Variant(3400.0), Variant::refTo(gestDays), Variant(64.0), Variant(163.0),
-                       Variant(1),      Variant(1),               Variant(0)};
+    Variant args[7] = {Variant(3400.0), Variant::refTo(gestDays), Variant(64.0), Variant(163.0), Variant(1), Variant(1),
+                       Variant(0)};
     args[which] = bad;
     Outcome outcome;
     try {
@@ -65,9 +65,8 @@ const Population kAll[] = {Population::UnitedKingdom, Population::UnitedStates, 
 TEST(BadInputs, MissingGivesTheZeroLengthTextAndKeepsTheDays)
 {
     const Row rows[] = {
-        {"empty bwt", Bwt, Variant()},        {"empty gest", Gest, Variant()},
-        {"zero-length wt", Wt, Variant("")},  {"zero-length par", Par, Variant("")},
-        {"empty eth", Eth, Variant()},        {"zero-length sex", Sex, Variant("")},
+        {"empty bwt", Bwt, Variant()},         {"empty gest", Gest, Variant()}, {"zero-length wt", Wt, Variant("")},
+        {"zero-length par", Par, Variant("")}, {"empty eth", Eth, Variant()},   {"zero-length sex", Sex, Variant("")},
     };
     for (Population p : kAll) {
         for (const Row& row : rows) {
@@ -123,11 +122,16 @@ TEST(BadInputs, RaiseTheirRunTimeError)
 TEST(BadInputs, OutOfRangeNumbersAreComputedToAFiniteCentile)
 {
     const Row rows[] = {
-        {"negative weight", Wt, Variant(-65.0)},       {"negative birthweight", Bwt, Variant(-3400.0)},
-        {"zero height", Ht, Variant(0.0)},             {"gestation 0 days", Gest, Variant(0.0)},
-        {"gestation 10000 days", Gest, Variant(10000.0)}, {"tiny birthweight", Bwt, Variant(1e-300)},
-        {"birthweight 1e6", Bwt, Variant(1e6)},        {"code far out of range", Eth, Variant(1e300)},
-        {"infinite code", Par, Variant(kInf)},         {"numeric text with blanks", Bwt, Variant(" 3400 ")},
+        {"negative weight", Wt, Variant(-65.0)},
+        {"negative birthweight", Bwt, Variant(-3400.0)},
+        {"zero height", Ht, Variant(0.0)},
+        {"gestation 0 days", Gest, Variant(0.0)},
+        {"gestation 10000 days", Gest, Variant(10000.0)},
+        {"tiny birthweight", Bwt, Variant(1e-300)},
+        {"birthweight 1e6", Bwt, Variant(1e6)},
+        {"code far out of range", Eth, Variant(1e300)},
+        {"infinite code", Par, Variant(kInf)},
+        {"numeric text with blanks", Bwt, Variant(" 3400 ")},
         {"exponent text", Bwt, Variant("3.4e3")},
     };
     for (Population p : kAll) {

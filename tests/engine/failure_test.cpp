@@ -31,8 +31,8 @@ const FailureCase kFailures[] = {
      ErrorNumber::TypeMismatch, true, false},
     {"non-numeric gest", Population::UnitedStates, 1, Variant("40 weeks"), ErrorNumber::TypeMismatch, false, false},
     {"non-numeric eth", Population::NewZealand, 5, Variant("Maori"), ErrorNumber::TypeMismatch, false, false},
-    {"non-numeric sex after Sweden's centring", Population::Sweden, 4, Variant("M"), ErrorNumber::TypeMismatch,
-     false, true},
+    {"non-numeric sex after Sweden's centring", Population::Sweden, 4, Variant("M"), ErrorNumber::TypeMismatch, false,
+     true},
     {"non-numeric wt before Sweden's centring", Population::Sweden, 2, Variant("x"), ErrorNumber::TypeMismatch, false,
      false},
     {"enormous wt", Population::UnitedKingdom, 2, Variant(1e300), ErrorNumber::Overflow, false, false},
@@ -52,8 +52,9 @@ TEST(Failures, EachEndsTheMethodWithItsErrorAfterTheWriteBacksBeforeIt)
     for (const FailureCase& c : kFailures) {
         SCOPED_TRACE(c.what);
         double gestDays = 280, height = 170;
-        Variant args[7] = {Variant(3500.0), Variant::refTo(gestDays), Variant(65.0), Variant::refTo(height),
-                           Variant(1), Variant(1), Variant(0)};
+        Variant args[7] = {
+            Variant(3500.0), Variant::refTo(gestDays), Variant(65.0), Variant::refTo(height), Variant(1), Variant(1),
+            Variant(0)};
         args[c.badIndex] = c.badValue;
         const bool gestReplaced = c.badIndex == 1;
         const bool heightReplaced = c.badIndex == 3;
@@ -109,8 +110,7 @@ TEST(Failures, AFailedCallDeliversNoResultAndNoNaN)
                     Variant result = testing::callWithDoubles(static_cast<Population>(p), in);
                     ASSERT_TRUE(result.isDouble());
                     EXPECT_TRUE(std::isfinite(result.number())) << a << " at " << index;
-                } catch (const RuntimeError&) {
-                }
+                } catch (const RuntimeError&) {}
             }
         }
     }

@@ -18,27 +18,39 @@ namespace {
 
 class RandomVariants {
 public:
-    explicit RandomVariants(unsigned seed) : random_(seed) {}
+    explicit RandomVariants(unsigned seed)
+        : random_(seed)
+    {}
 
     double anyDouble()
     {
         static const double kSpecial[] = {std::numeric_limits<double>::quiet_NaN(),
                                           std::numeric_limits<double>::infinity(),
                                           -std::numeric_limits<double>::infinity(),
-                                          1e308, -1e308, std::numeric_limits<double>::denorm_min(), 0.0, -0.0,
-                                          280, 3400, 10000};
+                                          1e308,
+                                          -1e308,
+                                          std::numeric_limits<double>::denorm_min(),
+                                          0.0,
+                                          -0.0,
+                                          280,
+                                          3400,
+                                          10000};
         switch (pick(3)) {
-        case 0: return kSpecial[pick(std::size(kSpecial) - 1)];
-        case 1: return std::ldexp(std::uniform_real_distribution<double>(-1, 1)(random_), pick(2100) - 1050);
-        case 2: return std::uniform_real_distribution<double>(-1e4, 1e4)(random_);
-        default: return static_cast<double>(static_cast<std::int16_t>(pick(65535)));
+        case 0:
+            return kSpecial[pick(std::size(kSpecial) - 1)];
+        case 1:
+            return std::ldexp(std::uniform_real_distribution<double>(-1, 1)(random_), pick(2100) - 1050);
+        case 2:
+            return std::uniform_real_distribution<double>(-1e4, 1e4)(random_);
+        default:
+            return static_cast<double>(static_cast<std::int16_t>(pick(65535)));
         }
     }
 
     std::string anyText()
     {
-        static const char* const kTexts[] = {"", " ", "3400", " 280 ", "1e308", "1e309", "nan", "inf", "0x10",
-                                             "3,400", "4 or more", ".", "-", "1e-400", "European"};
+        static const char* const kTexts[] = {"",     " ",     "3400",      " 280 ", "1e308", "1e309",  "nan",     "inf",
+                                             "0x10", "3,400", "4 or more", ".",     "-",     "1e-400", "European"};
         if (pick(3) == 0) {
             std::string bytes(pick(12), '\0');
             for (char& c : bytes)
@@ -51,14 +63,22 @@ public:
     Variant any()
     {
         switch (pick(7)) {
-        case 0: return Variant();
-        case 1: return Variant::null();
-        case 2: return Variant(static_cast<std::int16_t>(pick(65535)));
-        case 3: return Variant(anyDouble());
-        case 4: return Variant(anyText());
-        case 5: return Variant::refTo(doubles_.emplace_back(anyDouble()));
-        case 6: return Variant::refTo(int16s_.emplace_back(static_cast<std::int16_t>(pick(65535))));
-        default: return Variant(static_cast<std::int16_t>(pick(30)));
+        case 0:
+            return Variant();
+        case 1:
+            return Variant::null();
+        case 2:
+            return Variant(static_cast<std::int16_t>(pick(65535)));
+        case 3:
+            return Variant(anyDouble());
+        case 4:
+            return Variant(anyText());
+        case 5:
+            return Variant::refTo(doubles_.emplace_back(anyDouble()));
+        case 6:
+            return Variant::refTo(int16s_.emplace_back(static_cast<std::int16_t>(pick(65535))));
+        default:
+            return Variant(static_cast<std::int16_t>(pick(30)));
         }
     }
 
@@ -73,8 +93,8 @@ private:
 bool isDefinedError(ErrorNumber number)
 {
     return number == ErrorNumber::InvalidProcedureCall || number == ErrorNumber::Overflow ||
-           number == ErrorNumber::DivisionByZero || number == ErrorNumber::TypeMismatch ||
-           number == ErrorNumber::InvalidUseOfNull;
+        number == ErrorNumber::DivisionByZero || number == ErrorNumber::TypeMismatch ||
+        number == ErrorNumber::InvalidUseOfNull;
 }
 
 TEST(MethodInvariant, FiniteCentileOrZeroLengthTextOrADefinedError)
@@ -95,8 +115,8 @@ TEST(MethodInvariant, FiniteCentileOrZeroLengthTextOrADefinedError)
         SCOPED_TRACE(before[0] + ", " + before[1] + ", " + before[2] + ", " + before[3] + ", " + before[4] + ", " +
                      before[5] + ", " + before[6]);
         try {
-            Variant result = populationMethod(population)(args[0], args[1], args[2], args[3], args[4], args[5],
-                                                          args[6]);
+            Variant result =
+                populationMethod(population)(args[0], args[1], args[2], args[3], args[4], args[5], args[6]);
             if (anyMissing) {
                 ASSERT_TRUE(result.isString() && result.text().empty());
                 for (int i = 0; i < 7; ++i)

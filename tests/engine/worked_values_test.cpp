@@ -22,9 +22,6 @@ constexpr auto SE = Population::Sweden;
 constexpr auto NZ = Population::NewZealand;
 constexpr auto AU = Population::Australia;
 
-
-
-
 TEST(WorkedValues, AgreeToTheDecimalsGiven)
 {
     for (const wrenfield::testing::WorkedValue& w : wrenfield::testing::kWorkedValues) {
@@ -153,8 +150,8 @@ TEST(Inputs, TypedApiMatchesTheVariantMethodExactly)
     std::uniform_int_distribution<int> code(0, 30), parity(0, 6), sex(0, 2);
     for (int n = 0; n < 3000; ++n) {
         auto population = static_cast<Population>(n % kPopulationCount);
-        Inputs in{bwt(random), gest(random), wt(random), ht(random), double(sex(random)), double(code(random)),
-                  double(parity(random))};
+        Inputs in{bwt(random),          gest(random),          wt(random), ht(random), double(sex(random)),
+                  double(code(random)), double(parity(random))};
         ASSERT_EQ(detailOf(population, in).centile, callWithDoubles(population, in).number());
     }
 }

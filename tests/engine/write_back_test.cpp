@@ -37,8 +37,8 @@ TEST(WriteBack, GestationInWeeksLandsInEachKindOfArgument)
 
 TEST(WriteBack, OnlySwedenCentresTheHeight)
 {
-    for (Population population : {Population::UnitedKingdom, Population::UnitedStates, Population::NewZealand,
-                                  Population::Australia}) {
+    for (Population population :
+         {Population::UnitedKingdom, Population::UnitedStates, Population::NewZealand, Population::Australia}) {
         double height = 170;
         Variant bwt(3000.0), gest(280.0), wt(64.0), ht = Variant::refTo(height), sex(1), eth(1), par(0);
         populationMethod(population)(bwt, gest, wt, ht, sex, eth, par);
@@ -74,8 +74,10 @@ TEST(WriteBack, AMissingArgumentGivesTheZeroLengthTextAndTouchesNothing)
         for (int missingIndex = 0; missingIndex < 7; ++missingIndex) {
             for (const Variant& missing : missingKinds) {
                 double gestDays = 280, height = 170;
-                Variant args[7] = {Variant(3500.0), Variant::refTo(gestDays), Variant(65.0), Variant::refTo(height),
-                                   Variant(1), Variant(1), Variant(0)};
+                Variant args[7] = {Variant(3500.0), Variant::refTo(gestDays),
+                                   Variant(65.0),   Variant::refTo(height),
+                                   Variant(1),      Variant(1),
+                                   Variant(0)};
                 args[missingIndex] = missing;
                 Variant result =
                     populationMethod(population)(args[0], args[1], args[2], args[3], args[4], args[5], args[6]);

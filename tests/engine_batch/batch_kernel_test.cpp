@@ -44,8 +44,8 @@ std::string describe(const BatchRecord& record)
 {
     const CentileInputs& in = record.inputs;
     return std::string(coefficients(record.population).name) + " bwt " + std::to_string(in.bwt) + " gest " +
-           std::to_string(in.gestDays) + " wt " + std::to_string(in.wt) + " ht " + std::to_string(in.ht) +
-           " sex " + std::to_string(in.sex) + " eth " + std::to_string(in.eth) + " par " + std::to_string(in.par);
+        std::to_string(in.gestDays) + " wt " + std::to_string(in.wt) + " ht " + std::to_string(in.ht) + " sex " +
+        std::to_string(in.sex) + " eth " + std::to_string(in.eth) + " par " + std::to_string(in.par);
 }
 
 std::vector<BatchOutcome> references(const std::vector<BatchRecord>& records)
@@ -107,8 +107,9 @@ TEST_P(BatchKernel, GivesEveryWorkedValue)
     const auto& worked = wrenfield::testing::kWorkedValues;
     std::vector<BatchRecord> records;
     for (const auto& w : worked)
-        records.push_back({w.population, {w.inputs[0], w.inputs[1], w.inputs[2], w.inputs[3], w.inputs[4],
-                                          w.inputs[5], w.inputs[6]}});
+        records.push_back(
+            {w.population,
+             {w.inputs[0], w.inputs[1], w.inputs[2], w.inputs[3], w.inputs[4], w.inputs[5], w.inputs[6]}});
     std::vector<BatchOutcome> outcomes(records.size());
     computeCentiles(records, outcomes, GetParam());
     for (std::size_t r = 0; r < records.size(); ++r) {
@@ -170,11 +171,15 @@ std::vector<BatchRecord> randomBirths(std::size_t count, std::uint64_t seed)
         CentileInputs& in = record.inputs;
         bool realistic = unit(random) < 0.6;
         if (realistic) {
-            in = {std::round(pick(300, 6000)), std::round(pick(154, 315)), std::round(pick(35, 150)),
-                  std::round(pick(135, 200)), code(2), code(30), code(5)};
+            in = {std::round(pick(300, 6000)),
+                  std::round(pick(154, 315)),
+                  std::round(pick(35, 150)),
+                  std::round(pick(135, 200)),
+                  code(2),
+                  code(30),
+                  code(5)};
         } else {
-            in = {pick(-20000, 60000), pick(0, 2000),      pick(-300, 500), pick(-500, 700),
-                  code(2),             code(30),           code(5)};
+            in = {pick(-20000, 60000), pick(0, 2000), pick(-300, 500), pick(-500, 700), code(2), code(30), code(5)};
             if (unit(random) < 0.1)
                 in.gestDays = pick(-1e5, 1e5);
         }
@@ -187,8 +192,7 @@ std::vector<BatchRecord> randomBirths(std::size_t count, std::uint64_t seed)
             if (edge >= 0.83)
                 z = std::exp(edge < 0.99 ? pick(std::log(6.0), std::log(500.0)) : pick(std::log(500.0), 20));
             in.bwt = detail.expected + (unit(random) < 0.5 ? -z : z) * detail.spread;
-        } catch (const RuntimeError&) {
-        }
+        } catch (const RuntimeError&) {}
     }
     return records;
 }
@@ -237,8 +241,7 @@ TEST(BatchKernelSample, ReachesEveryRegionOfTheModel)
             highClamp += detail.termWeight == kTermWeightUpperClamp;
             plateau += std::fabs(detail.z) > 6 && std::fabs(detail.z) <= kLargestIntegratedDeviation;
             beyond += std::fabs(detail.z) > kLargestIntegratedDeviation;
-        } catch (const RuntimeError&) {
-        }
+        } catch (const RuntimeError&) {}
     }
     EXPECT_GT(negative, 300 * share);
     EXPECT_GT(positive, 300 * share);
@@ -259,8 +262,8 @@ TEST_P(BatchKernel, IntegralAgreesWithTheOneRecordIntegral)
     std::mt19937_64 random(7);
     std::vector<double> z;
     const double tiny = std::numeric_limits<double>::denorm_min();
-    for (double special : {0.0, 1e-300, 1e-310, tiny, 1e-15, 5.3, 6.0, 37.0, 39.0, 499.999, 500.0, 500.5, 1e6,
-                           kLaneDeviationLimit})
+    for (double special :
+         {0.0, 1e-300, 1e-310, tiny, 1e-15, 5.3, 6.0, 37.0, 39.0, 499.999, 500.0, 500.5, 1e6, kLaneDeviationLimit})
         for (double sign : {1.0, -1.0})
             z.push_back(sign * special);
     // The far tails: every |z| from 6 to 500 in steps of a quarter, both signs.
@@ -294,12 +297,12 @@ TEST_P(BatchKernel, HandsUnusualRecordsToTheOneRecordMethod)
         {{3400, 280, 64, 163, nan, 1, 0}, ErrorNumber::InvalidProcedureCall},
         {{3400, 280, 64, 163, 1, nan, 0}, ErrorNumber::InvalidProcedureCall},
         {{3400, 280, 64, 163, 1, 1, nan}, ErrorNumber::InvalidProcedureCall},
-        {{3400, 280, 1e300, 163, 1, 1, 0}, ErrorNumber::Overflow},   // the weight term; the clamp would hide it
+        {{3400, 280, 1e300, 163, 1, 1, 0}, ErrorNumber::Overflow},  // the weight term; the clamp would hide it
         {{3400, 280, -1e300, 163, 1, 1, 0}, ErrorNumber::Overflow},
-        {{3400, 280, 64, 1e200, 1, 1, 0}, std::nullopt},              // UK height term is linear: clamped
+        {{3400, 280, 64, 1e200, 1, 1, 0}, std::nullopt},  // UK height term is linear: clamped
         {{3400, 280, 64, 163, 1, 1, 0}, std::nullopt},
-        {{3400, 1e300, 64, 163, 1, 1, 0}, ErrorNumber::Overflow},     // the gestation proportion
-        {{1e300, 280, 64, 163, 1, 1, 0}, ErrorNumber::Overflow},      // a slice midpoint's square
+        {{3400, 1e300, 64, 163, 1, 1, 0}, ErrorNumber::Overflow},  // the gestation proportion
+        {{1e300, 280, 64, 163, 1, 1, 0}, ErrorNumber::Overflow},   // a slice midpoint's square
         {{-1e300, 280, 64, 163, 1, 1, 0}, ErrorNumber::Overflow},
         {{hugeZBwt, 280, 64, 163, 1, 1, 0}, std::nullopt},
         {{inf, 280, 64, 163, 1, 1, 0}, ErrorNumber::Overflow},

@@ -24,10 +24,10 @@ TEST(FormBadInputs, ATextNoEntryHoldsIsRefusedWithInvalidPropertyValue)
         std::string_view list;
         std::string text;
     } cases[] = {
-        {"Combowt", ""},           {"Combowt", "abc"},      {"Combowt", "NaN"},      {"Combowt", "inf"},
-        {"Combowt", "-inf"},       {"Combowt", "1e308"},    {"Combowt", "-65"},      {"Combogw", "0"},
-        {"Combogd", "10000"},      {"Combobwt", "3501"},    {"Comboeth", "99"},      {"Combopar", "7"},
-        {"Combosex", "male"},      {"Combobase", "Narnia"}, {"Comboht", " 165"},     {"Combobwt", std::string(1, '\0')},
+        {"Combowt", ""},      {"Combowt", "abc"},      {"Combowt", "NaN"},  {"Combowt", "inf"},
+        {"Combowt", "-inf"},  {"Combowt", "1e308"},    {"Combowt", "-65"},  {"Combogw", "0"},
+        {"Combogd", "10000"}, {"Combobwt", "3501"},    {"Comboeth", "99"},  {"Combopar", "7"},
+        {"Combosex", "male"}, {"Combobase", "Narnia"}, {"Comboht", " 165"}, {"Combobwt", std::string(1, '\0')},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.list) + " = \"" + c.text + "\"");
@@ -59,13 +59,12 @@ TEST(FormBadInputs, AnOddEntryReadsAsItsLeadingNumberOrZero)
         double formWt;
         std::string caption;
     } cases[] = {
-        {"Combowt", "", 0, "100"},       // zero-length text: 0 kg
-        {"Combowt", "abc", 0, "100"},    // non-numeric text: 0 kg
-        {"Combowt", "NaN", 0, "100"},    // no leading number
-        {"Combowt", "inf", 0, "100"},
-        {"Combowt", "1e308", 1, "100"},  // the leading "1" only: no exponents
+        {"Combowt", "", 0, "100"},                                       // zero-length text: 0 kg
+        {"Combowt", "abc", 0, "100"},                                    // non-numeric text: 0 kg
+        {"Combowt", "NaN", 0, "100"},                                    // no leading number
+        {"Combowt", "inf", 0, "100"},   {"Combowt", "1e308", 1, "100"},  // the leading "1" only: no exponents
         {"Combowt", "-65", -65, "100"},  // negative weight: computed, term weight clamped
-        {"Combowt", " 6 5", 65, "56"},  // blanks anywhere are skipped
+        {"Combowt", " 6 5", 65, "56"},   // blanks anywhere are skipped
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.list) + " = \"" + c.text + "\"");

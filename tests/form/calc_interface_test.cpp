@@ -31,11 +31,11 @@ TEST(CalcInterface, AHostCallComputesWithItsOwnVariablesAndLeavesTheFormAlone)
         std::array<Variant, 7> args = {Variant(3100.0), Variant::refTo(gest), Variant("70"), Variant::refTo(ht),
                                        Variant(1),      Variant(1),           Variant(2)};
         const Variant result = callCalcMethod(calc, method, args);
-        EXPECT_EQ(result.number(),
-                  engine::computeCentile(method.population,
-                                         {.bwt = 3100, .gestDays = 273, .wt = 70, .ht = 170, .sex = 1, .eth = 1,
-                                          .par = 2})
-                      .centile);
+        EXPECT_EQ(
+            result.number(),
+            engine::computeCentile(method.population,
+                                   {.bwt = 3100, .gestDays = 273, .wt = 70, .ht = 170, .sex = 1, .eth = 1, .par = 2})
+                .centile);
         EXPECT_EQ(gest, 39);
         EXPECT_EQ(ht, method.population == engine::Population::Sweden ? 3 : 170);
     }

@@ -31,10 +31,11 @@ const std::vector<PopulationCase>& populationCases()
          "European",
          7},
         {Population::Sweden,
-         {"Scandinavian", "Abyssinian", "Algerian", "Bangladeshi", "Chilean", "Czechoslovakian", "Finnish",
-          "Gambian", "Greek", "Hungarian", "Indian", "Iranian", "Iraqi", "Lebanese", "Moroccon", "N Vietnamese",
-          "Pakistani", "Peruvian", "Phillipino", "S Korean", "S Vietnamese", "Somali", "Syrian", "Thai", "Turkish",
-          "Yugoslavian", "Other"},
+         {"Scandinavian", "Abyssinian",  "Algerian",     "Bangladeshi",  "Chilean",   "Czechoslovakian",
+          "Finnish",      "Gambian",     "Greek",        "Hungarian",    "Indian",    "Iranian",
+          "Iraqi",        "Lebanese",    "Moroccon",     "N Vietnamese", "Pakistani", "Peruvian",
+          "Phillipino",   "S Korean",    "S Vietnamese", "Somali",       "Syrian",    "Thai",
+          "Turkish",      "Yugoslavian", "Other"},
          "Scandinavian",
          27},
         {Population::UnitedKingdom,
@@ -87,8 +88,7 @@ TEST(PopulationSwitch, EveryEntryHasTheCodeOfItsGroupAndComputesWithIt)
         for (const std::string& entry : c.entries) {
             SCOPED_TRACE(entry);
             ASSERT_TRUE(calc.selectAsUser("Comboeth", entry));
-            const engine::EthnicGroup* group =
-                engine::ethnicGroupByName(engine::coefficients(c.population), entry);
+            const engine::EthnicGroup* group = engine::ethnicGroupByName(engine::coefficients(c.population), entry);
             ASSERT_NE(group, nullptr);
             EXPECT_EQ(calc.formEth(), group->code);
             EXPECT_EQ(calc.outputLabel().caption(),

@@ -49,13 +49,13 @@ TEST(CalcLayout, FocusVisibilityAndPlacement)
     for (const ControlDescription& d : calcLayout())
         if (d.kind == ControlKind::DropDownList && d.visible)
             focusable.push_back(&d);
-    std::sort(focusable.begin(), focusable.end(),
-              [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
+    std::sort(focusable.begin(), focusable.end(), [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
     std::vector<std::string_view> order;
     for (auto* d : focusable)
         order.push_back(d->name);
-    EXPECT_EQ(order, (std::vector<std::string_view>{"Combosex", "Comboeth", "Combopar", "Comboht", "Combowt",
-                                                    "Combogw", "Combogd", "Combobwt"}));
+    EXPECT_EQ(order,
+              (std::vector<std::string_view>{"Combosex", "Comboeth", "Combopar", "Comboht", "Combowt", "Combogw",
+                                             "Combogd", "Combobwt"}));
     EXPECT_EQ(focusable.front()->tabIndex, 4);
     EXPECT_EQ(focusable.back()->tabIndex, 11);
 
@@ -145,8 +145,8 @@ TEST(CalcStartUp, EthnicAndPopulationListsAreInTheirShownOrder)
     EXPECT_EQ(entries(calc.comboeth()),
               (std::vector<std::string>{"African", "Afro-Caribbean", "Bangladeshi", "European", "Far East Asian",
                                         "Indian", "Middle Eastern", "Pakistani", "South East Asian", "Other"}));
-    EXPECT_EQ(entries(calc.combobase()), (std::vector<std::string>{"Australia", "New Zealand", "Sweden",
-                                                                   "United Kingdom", "United States"}));
+    EXPECT_EQ(entries(calc.combobase()),
+              (std::vector<std::string>{"Australia", "New Zealand", "Sweden", "United Kingdom", "United States"}));
     EXPECT_EQ(entries(calc.combopar()), (std::vector<std::string>{"0", "1", "2", "3", "4 or more"}));
 }
 
@@ -191,7 +191,9 @@ TEST(CalcStartUp, RunsTheStepsInOrderAndComputesTwice)
 // whose operation reports failure.
 class FailingObserver : public ControlObserver {
 public:
-    explicit FailingObserver(std::string_view label) : label_(label) {}
+    explicit FailingObserver(std::string_view label)
+        : label_(label)
+    {}
     void captionChanged(const Label& label) override
     {
         if (label.name() == label_)
@@ -225,7 +227,9 @@ TEST(CalcStartUp, DefaultSinkWritesOneLineOnStandardError)
 {
     FailingObserver failure(names::Label12);
     ::testing::internal::CaptureStderr();
-    { Calc calc(defaultCalcErrorSink(), &failure); }
+    {
+        Calc calc(defaultCalcErrorSink(), &failure);
+    }
     const std::string written = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 1) << written;
     EXPECT_NE(written.find("Initialize"), std::string::npos) << written;

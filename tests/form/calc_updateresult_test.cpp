@@ -54,10 +54,10 @@ TEST(UpdateResult, AgreesWithTheEngineAcrossInputs)
     ASSERT_TRUE(calc.selectAsUser("Combosex", "Male"));
     ASSERT_TRUE(calc.selectAsUser("Comboeth", "Pakistani"));
     ASSERT_TRUE(calc.selectAsUser("Combopar", "2"));
-    EXPECT_EQ(calc.outputLabel().caption(),
-              testing::expectedCaption(engine::Population::UnitedKingdom,
-                                       {.bwt = 2650, .gestDays = 262, .wt = 98, .ht = 152, .sex = 1, .eth = 3,
-                                        .par = 2}));
+    EXPECT_EQ(
+        calc.outputLabel().caption(),
+        testing::expectedCaption(engine::Population::UnitedKingdom,
+                                 {.bwt = 2650, .gestDays = 262, .wt = 98, .ht = 152, .sex = 1, .eth = 3, .par = 2}));
     EXPECT_EQ(calc.formGest(), 262.0 / 7);
     EXPECT_EQ(calc.formSex(), 1);
     EXPECT_EQ(calc.formEth(), 3);

@@ -21,9 +21,9 @@ using testing::isPlainWholeNumber;
 TEST(ClickInvariant, CaptionIsAWholeNumberOrUnchanged)
 {
     std::mt19937 random(20261207);
-    const std::string_view lists[] = {names::Combobase, names::Comboht,   names::Combowt,
-                                      names::Comboeth,  names::Combopar,  names::Combogw,
-                                      names::Combogd,   names::Combobwt,  names::Combosex};
+    const std::string_view lists[] = {names::Combobase, names::Comboht,  names::Combowt,
+                                      names::Comboeth,  names::Combopar, names::Combogw,
+                                      names::Combogd,   names::Combobwt, names::Combosex};
     // Odd entries a host may add: they read as numbers, as 0, or overflow.
     const std::string odd[] = {"", "abc", "-65", "1e308", std::string(400, '9'), "Narnia", "0", "100000"};
     int completed = 0, refused = 0, failed = 0;
@@ -35,13 +35,17 @@ TEST(ClickInvariant, CaptionIsAWholeNumberOrUnchanged)
             DropDownList& list = *calc.list(name);
             std::string text;
             switch (random() % 8) {
-            case 0: text = odd[random() % std::size(odd)]; break;  // not held, unless added below
+            case 0:
+                text = odd[random() % std::size(odd)];
+                break;  // not held, unless added below
             case 1:
                 text = odd[random() % std::size(odd)];
                 if (!list.holds(text) && name != names::Combobase)
                     list.addItem(text);
                 break;
-            default: text = list.entries()[random() % list.entryCount()]; break;
+            default:
+                text = list.entries()[random() % list.entryCount()];
+                break;
             }
             const std::string before = calc.outputLabel().caption();
             SCOPED_TRACE(std::string(name) + " = \"" + text.substr(0, 20) + "\" after \"" + before + "\"");

@@ -14,8 +14,21 @@ namespace {
 ControlDescription describe(std::string_view name, ControlKind kind, std::string_view initial = "",
                             std::string_view parent = "")
 {
-    return {name, kind, initial, 0, 0, 100, 100, 0, true, Colour::rgb(0, 0, 0), Colour::rgb(255, 255, 255),
-            Alignment::Left, parent, "", ""};
+    return {name,
+            kind,
+            initial,
+            0,
+            0,
+            100,
+            100,
+            0,
+            true,
+            Colour::rgb(0, 0, 0),
+            Colour::rgb(255, 255, 255),
+            Alignment::Left,
+            parent,
+            "",
+            ""};
 }
 
 const ControlDescription kList = describe("List1", ControlKind::DropDownList);
@@ -32,7 +45,10 @@ public:
     {
         events.push_back(std::string(l.name()) + " select " + l.text());
     }
-    void captionChanged(const Label& l) override { events.push_back(std::string(l.name()) + " caption " + l.caption()); }
+    void captionChanged(const Label& l) override
+    {
+        events.push_back(std::string(l.name()) + " caption " + l.caption());
+    }
     void textChanged(const TextBox& t) override { events.push_back(std::string(t.name()) + " text " + t.text()); }
 };
 
@@ -140,8 +156,9 @@ TEST(UserControl, EveryObserverHearsEveryChangeUntilRemoved)
     form.label("Label1")->setCaption("x");
     form.label("Label1")->setCaption("x");
     form.textBox("Text1")->setText("y");
-    EXPECT_EQ(first.events, (std::vector<std::string>{"List1 append a", "List1 select a", "List1 clear",
-                                                      "Label1 caption x", "Label1 caption x", "Text1 text y"}));
+    EXPECT_EQ(first.events,
+              (std::vector<std::string>{"List1 append a", "List1 select a", "List1 clear", "Label1 caption x",
+                                        "Label1 caption x", "Text1 text y"}));
     EXPECT_EQ(second.events, (std::vector<std::string>{"List1 append a", "List1 select a"}));
 }
 

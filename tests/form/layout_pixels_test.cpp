@@ -20,8 +20,8 @@ TEST(LayoutPixels, TwipsRoundToTheNearestPixelHalvesAwayFromZero)
         int twips, dpi, pixels;
     };
     const Case cases[] = {
-        {15, 96, 1},    {7, 96, 0},      {8, 96, 1},     {975, 144, 98},   {-975, 144, -98},
-        {6525, 120, 544}, {2190, 120, 183}, {1455, 192, 194}, {0, 192, 0}, {2040, 144, 204},
+        {15, 96, 1},      {7, 96, 0},       {8, 96, 1},       {975, 144, 98}, {-975, 144, -98},
+        {6525, 120, 544}, {2190, 120, 183}, {1455, 192, 194}, {0, 192, 0},    {2040, 144, 204},
     };
     for (const Case& c : cases)
         EXPECT_EQ(twipsToPixels(c.twips, c.dpi), c.pixels) << c.twips << " twips at " << c.dpi << " dpi";
@@ -86,10 +86,10 @@ TEST(LayoutPixels, EveryResolutionKeepsTheTablesOverlapsAndNoOthers)
                     continue;
                 const TwipsRect ta = onForm(a), tb = onForm(b);
                 const PixelRect pb = formPixelRect(b, dpi, dpi);
-                const bool inTwips = overlap(ta.left, ta.right, tb.left, tb.right) &&
-                                     overlap(ta.top, ta.bottom, tb.top, tb.bottom);
+                const bool inTwips =
+                    overlap(ta.left, ta.right, tb.left, tb.right) && overlap(ta.top, ta.bottom, tb.top, tb.bottom);
                 const bool inPixels = overlap(pa.left, pa.right(), pb.left, pb.right()) &&
-                                      overlap(pa.top, pa.bottom(), pb.top, pb.bottom());
+                    overlap(pa.top, pa.bottom(), pb.top, pb.bottom());
                 EXPECT_EQ(inPixels, inTwips) << a.name << " and " << b.name;
             }
         }
@@ -104,12 +104,11 @@ TEST(LayoutPixels, TheFormIsCentredWhereThereIsRoomAndStaysAtTheCornerWhereThere
     };
     // At 144 dpi the form is 653 x 219 pixels.
     const Case cases[] = {
-        {{653, 219}, {0, 0}},     {{743, 264}, {45, 22}}, {{744, 219}, {45, 0}}, {{653, 300}, {0, 40}},
-        {{553, 169}, {0, 0}},     {{800, 100}, {73, 0}},  {{0, 0}, {0, 0}},
+        {{653, 219}, {0, 0}}, {{743, 264}, {45, 22}}, {{744, 219}, {45, 0}}, {{653, 300}, {0, 40}},
+        {{553, 169}, {0, 0}}, {{800, 100}, {73, 0}},  {{0, 0}, {0, 0}},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(formOrigin(c.available, 144, 144), c.origin)
-            << c.available.width << " x " << c.available.height;
+        EXPECT_EQ(formOrigin(c.available, 144, 144), c.origin) << c.available.width << " x " << c.available.height;
 }
 
 }  // namespace

@@ -20,10 +20,14 @@ TEST(NumberFromText, AcceptsTheNumericGrammar)
         double value;
     };
     const Case cases[] = {
-        {"3400", 3400},    {"  3400\t", 3400}, {"+1.5", 1.5},   {"-2", -2},     {"1e3", 1000},
-        {"1E+2", 100},     {"2.5e-1", 0.25},   {".5", 0.5},     {"5.", 5},      {"-.25", -0.25},
-        {"0", 0},          {"007", 7},         {"1e-400", 0},   {"39.285714285714285", 39.285714285714285},
-        {"0.1", 0.1},      {"1.7976931348623157e308", 1.7976931348623157e308},
+        {"3400", 3400},   {"  3400\t", 3400},
+        {"+1.5", 1.5},    {"-2", -2},
+        {"1e3", 1000},    {"1E+2", 100},
+        {"2.5e-1", 0.25}, {".5", 0.5},
+        {"5.", 5},        {"-.25", -0.25},
+        {"0", 0},         {"007", 7},
+        {"1e-400", 0},    {"39.285714285714285", 39.285714285714285},
+        {"0.1", 0.1},     {"1.7976931348623157e308", 1.7976931348623157e308},
     };
     for (const Case& c : cases)
         EXPECT_EQ(numberFromText(c.text), c.value) << c.text;
@@ -32,8 +36,8 @@ TEST(NumberFromText, AcceptsTheNumericGrammar)
 
 TEST(NumberFromText, RejectsAnythingElseAsATypeMismatch)
 {
-    for (const char* text : {"", " ", "abc", "1,5", "1 2", "inf", "nan", "Infinity", "0x10", "1e", "1e+",
-                             "--1", "+-1", ".", "-", "3400g", "Over 5000", "1.2.3", "\n3"}) {
+    for (const char* text : {"", " ", "abc", "1,5", "1 2", "inf", "nan", "Infinity", "0x10", "1e", "1e+", "--1", "+-1",
+                             ".", "-", "3400g", "Over 5000", "1.2.3", "\n3"}) {
         try {
             numberFromText(text);
             ADD_FAILURE() << "accepted \"" << text << "\"";
@@ -46,8 +50,8 @@ TEST(NumberFromText, RejectsAnythingElseAsATypeMismatch)
 TEST(NumberFromText, TooLargeIsAnOverflow)
 {
     const std::string manyDigits = "2" + std::string(309, '0');  // 2e309
-    for (const std::string& text : {std::string("1e309"), std::string("-1e400"), std::string("1e999999999999"),
-                                    manyDigits, manyDigits + ".5"}) {
+    for (const std::string& text :
+         {std::string("1e309"), std::string("-1e400"), std::string("1e999999999999"), manyDigits, manyDigits + ".5"}) {
         try {
             numberFromText(text);
             ADD_FAILURE() << "accepted " << text;
@@ -96,13 +100,31 @@ TEST(PlainDecimalValue, GivesTheCorrectlyRoundedValueOrDeclines)
 TEST(NumberFromTextInRange, AgreesWithNumberFromTextOrDeclines)
 {
     const std::string manyDigits = "2" + std::string(309, '0');
-    for (const std::string& text :
-         {std::string("3400"), std::string("  3400\t"), std::string("+1.5"), std::string("-2"), std::string(".5"),
-          std::string("5."), std::string("-0"), std::string("1E+2"), std::string("39.285714285714285"),
-          std::string("1.7976931348623157e308"), std::string("4.9e-324"), std::string(""), std::string(" "),
-          std::string("abc"), std::string("inf"), std::string("nan"), std::string("0x10"), std::string("1e"),
-          std::string("1,5"), std::string("3400g"), std::string("\n3"), std::string("1e309"), std::string("-1e400"),
-          std::string("1e-400"), manyDigits}) {
+    for (const std::string& text : {std::string("3400"),
+                                    std::string("  3400\t"),
+                                    std::string("+1.5"),
+                                    std::string("-2"),
+                                    std::string(".5"),
+                                    std::string("5."),
+                                    std::string("-0"),
+                                    std::string("1E+2"),
+                                    std::string("39.285714285714285"),
+                                    std::string("1.7976931348623157e308"),
+                                    std::string("4.9e-324"),
+                                    std::string(""),
+                                    std::string(" "),
+                                    std::string("abc"),
+                                    std::string("inf"),
+                                    std::string("nan"),
+                                    std::string("0x10"),
+                                    std::string("1e"),
+                                    std::string("1,5"),
+                                    std::string("3400g"),
+                                    std::string("\n3"),
+                                    std::string("1e309"),
+                                    std::string("-1e400"),
+                                    std::string("1e-400"),
+                                    manyDigits}) {
         std::optional<double> fast = numberFromTextInRange(text);
         double value = 0;
         bool raised = false;
@@ -128,10 +150,9 @@ TEST(LeadingNumberValue, TakesTheLongestLeadingDecimalNumber)
         double value;
     };
     const Case cases[] = {
-        {"3500", 3500},     {"Over 5000", 0},  {"4 or more", 4}, {"", 0},         {" 35 00", 3500},
-        {"\t12\n3", 123},   {"-4.5x", -4.5},   {"1.2.3", 1.2},   {".", 0},        {"+", 0},
-        {"-", 0},           {".75", 0.75},     {"7.", 7},        {"Male", 0},     {"1e3", 1},
-        {"- 2", -2},        {"2-3", 2},        {"0040", 40},
+        {"3500", 3500},  {"Over 5000", 0}, {"4 or more", 4}, {"", 0},     {" 35 00", 3500}, {"\t12\n3", 123},
+        {"-4.5x", -4.5}, {"1.2.3", 1.2},   {".", 0},         {"+", 0},    {"-", 0},         {".75", 0.75},
+        {"7.", 7},       {"Male", 0},      {"1e3", 1},       {"- 2", -2}, {"2-3", 2},       {"0040", 40},
     };
     for (const Case& c : cases)
         EXPECT_EQ(leadingNumberValue(c.text), c.value) << c.text;
@@ -165,8 +186,7 @@ namespace wrenfield {
 namespace {
 
 // The result of a reading: the value, or the error number it raised.
-template <typename Read>
-std::pair<double, int> outcomeOf(Read read, const std::string& text)
+template <typename Read> std::pair<double, int> outcomeOf(Read read, const std::string& text)
 {
     try {
         return {read(text), 0};

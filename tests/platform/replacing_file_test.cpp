@@ -65,8 +65,8 @@ TEST_F(ReplacingFileTest, CommitReplacesTheFileWithEverythingWritten)
     {
         ReplacingFile file(path_);
         for (int i = 0; i < 3000; ++i) {
-            const std::string piece = i % 7 == 0 ? std::string(20000 + i, static_cast<char>('a' + i % 26))
-                                                 : std::to_string(i) + ",";
+            const std::string piece =
+                i % 7 == 0 ? std::string(20000 + i, static_cast<char>('a' + i % 26)) : std::to_string(i) + ",";
             file.stream() << piece;
             expected += piece;
             if (i == 1500) {
@@ -155,7 +155,10 @@ TEST_F(ReplacingFileTest, KeepsTheModeGroupAndAccessListOfTheFileItReplaces)
         std::string acl;
         if (c.acl) {
             // user::rw- user:daemon:r-- group::r-- mask::r-- other::---
-            acl = aclAttribute({{0x01, 6, 0xFFFFFFFF}, {0x02, 4, 1}, {0x04, 4, 0xFFFFFFFF}, {0x10, 4, 0xFFFFFFFF},
+            acl = aclAttribute({{0x01, 6, 0xFFFFFFFF},
+                                {0x02, 4, 1},
+                                {0x04, 4, 0xFFFFFFFF},
+                                {0x10, 4, 0xFFFFFFFF},
                                 {0x20, 0, 0xFFFFFFFF}});
             if (::setxattr(path_.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0)
                 continue;  // a file system without access lists

@@ -44,7 +44,7 @@ TEST(Variant, StoringIntoAnInt16ReferenceRoundsHalfToEven)
         std::int16_t expected;
     };
     const Case cases[] = {
-        {39.5, 40}, {38.5, 38}, {39.2857142857, 39}, {-0.5, 0}, {-1.5, -2}, {2.5000001, 3},
+        {39.5, 40},       {38.5, 38},         {39.2857142857, 39},      {-0.5, 0}, {-1.5, -2}, {2.5000001, 3},
         {32767.4, 32767}, {-32768.5, -32768}, {0.49999999999999994, 0},
     };
     for (const Case& c : cases) {
@@ -115,9 +115,9 @@ TEST(Variant, NumericEqualityWithACode)
         bool equal;
     };
     const Case cases[] = {
-        {Variant("3"), 3, true},   {Variant(" 3.0 "), 3, true}, {Variant(3.0), 3, true},
-        {Variant(3.5), 3, false},  {Variant(3.5), 4, false},    {Variant(std::int16_t{1}), 1, true},
-        {Variant(1.0000001), 1, false}, {Variant("1e0"), 1, true}, {Variant(-0.0), 0, true},
+        {Variant("3"), 3, true},        {Variant(" 3.0 "), 3, true}, {Variant(3.0), 3, true},
+        {Variant(3.5), 3, false},       {Variant(3.5), 4, false},    {Variant(std::int16_t{1}), 1, true},
+        {Variant(1.0000001), 1, false}, {Variant("1e0"), 1, true},   {Variant(-0.0), 0, true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.value.equalsCode(c.code), c.equal) << c.value.describe() << " vs " << c.code;

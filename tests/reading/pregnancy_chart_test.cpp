@@ -49,7 +49,8 @@ TEST(PregnancyChart, ABabyOnACurveHasThatCurvesCentile)
 
 TEST(PregnancyChart, CurvesKeepTheirOrderAtEveryGestation)
 {
-    for (CentileInputs inputs : {kTypical, CentileInputs{600, 154, 45, 150, 0, 2, 4}, CentileInputs{5000, 300, 120, 190, 1, 1, 1}}) {
+    for (CentileInputs inputs :
+         {kTypical, CentileInputs{600, 154, 45, 150, 0, 2, 4}, CentileInputs{5000, 300, 120, 190, 1, 1, 1}}) {
         const PregnancyChart chart = pregnancyChart(Population::UnitedKingdom, inputs);
         ASSERT_EQ(chart.curves.size(), kChartCentiles.size());
         for (std::size_t i = 0; i < chart.curves[0].points.size(); ++i)
@@ -64,10 +65,10 @@ TEST(PregnancyChart, GestationScaleWidensToIncludeTheBaby)
         double days;
         double from, to;
     } cases[] = {
-        {280, 24, 42},  {168, 24, 42},  {294, 24, 42},  // 40, 24 and 42 weeks: the usual scale
-        {154, 21, 42},  {160, 22, 42},                  // 22+0 and 22+6: half a week to spare
-        {295, 24, 43},  {301, 24, 44},  {308, 24, 45},  // 42+1, 43+0, 44+0
-        {35, 20, 42},   {500, 24, 46},                  // beyond the limits: the limits
+        {280, 24, 42}, {168, 24, 42}, {294, 24, 42},  // 40, 24 and 42 weeks: the usual scale
+        {154, 21, 42}, {160, 22, 42},                 // 22+0 and 22+6: half a week to spare
+        {295, 24, 43}, {301, 24, 44}, {308, 24, 45},  // 42+1, 43+0, 44+0
+        {35, 20, 42},  {500, 24, 46},                 // beyond the limits: the limits
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.days);

@@ -38,12 +38,18 @@ TEST(Band, BoundariesBelongToTheMiddleBand)
         Band band;
         const char* label;
     } cases[] = {
-        {-0.0000055, Band::VerySmall, "SGA <3rd"}, {2.9999999, Band::VerySmall, "SGA <3rd"},
-        {3, Band::Small, "SGA"},                   {9.999999, Band::Small, "SGA"},
-        {justBelowTen, Band::Small, "SGA"},        {10, Band::Appropriate, "AGA"},
-        {50, Band::Appropriate, "AGA"},            {90, Band::Appropriate, "AGA"},
-        {justAboveNinety, Band::Large, "LGA"},     {97, Band::Large, "LGA"},
-        {97.0000001, Band::VeryLarge, "LGA >97th"}, {100.0000055, Band::VeryLarge, "LGA >97th"},
+        {-0.0000055, Band::VerySmall, "SGA <3rd"},
+        {2.9999999, Band::VerySmall, "SGA <3rd"},
+        {3, Band::Small, "SGA"},
+        {9.999999, Band::Small, "SGA"},
+        {justBelowTen, Band::Small, "SGA"},
+        {10, Band::Appropriate, "AGA"},
+        {50, Band::Appropriate, "AGA"},
+        {90, Band::Appropriate, "AGA"},
+        {justAboveNinety, Band::Large, "LGA"},
+        {97, Band::Large, "LGA"},
+        {97.0000001, Band::VeryLarge, "LGA >97th"},
+        {100.0000055, Band::VeryLarge, "LGA >97th"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.centile);
@@ -59,8 +65,7 @@ TEST(Band, ThresholdsAreParametersAndAreChecked)
     EXPECT_EQ(bandOf(2, five), Band::VerySmall);
     EXPECT_EQ(bandLabel(Band::VerySmall, five), "SGA <2.5th");
     EXPECT_EQ(bandWords(Band::Small, five), "small for gestational age (SGA, below the 5th centile)");
-    EXPECT_EQ(bandWords(Band::Appropriate),
-              "appropriate for gestational age (AGA, from the 10th to the 90th centile)");
+    EXPECT_EQ(bandWords(Band::Appropriate), "appropriate for gestational age (AGA, from the 10th to the 90th centile)");
     EXPECT_FALSE(thresholdProblem(five));
     EXPECT_TRUE(thresholdProblem({3, 50, 40, 97}));
     EXPECT_TRUE(thresholdProblem({3, 10, 90, 101}));
@@ -124,20 +129,25 @@ TEST(Plausibility, EachMistakeGetsItsNamedFlag)
         {Population::UnitedKingdom, {3400, 280, 64, 1630, 1, 1, 0}, {"ht above 220 cm — millimetres?"}},
         {Population::UnitedKingdom, {3400, 280, 64, 163, 9, 1, 0}, {"sex 9: female term used"}},
         {Population::UnitedKingdom, {3400, 280, 64, 163, 1.5, 1, 0}, {"sex 1.5: female term used"}},
-        {Population::UnitedKingdom, {3400, 280, 64, 163, 1, 99, 0},
+        {Population::UnitedKingdom,
+         {3400, 280, 64, 163, 1, 99, 0},
          {"eth 99 not a United Kingdom group: \"other\" term used"}},
         {Population::UnitedKingdom, {3400, 280, 64, 163, 1, 10, 0}, {}},
-        {Population::Australia, {3400, 280, 64, 163, 1, 7, 0},
+        {Population::Australia,
+         {3400, 280, 64, 163, 1, 7, 0},
          {"eth 7 not an Australia group: \"European\" term used"}},
-        {Population::UnitedStates, {3400, 280, 64, 163, 1, 0, 0},
+        {Population::UnitedStates,
+         {3400, 280, 64, 163, 1, 0, 0},
          {"eth 0 not a United States group: \"European\" term used"}},
-        {Population::NewZealand, {3400, 280, 64, 163, 1, 3.5, 0},
+        {Population::NewZealand,
+         {3400, 280, 64, 163, 1, 3.5, 0},
          {"eth 3.5 not a New Zealand group: \"other\" term used"}},
         {Population::UnitedKingdom, {3400, 280, 64, 163, 1, 1, -1}, {"par -1: \"4 or more\" term used"}},
         {Population::UnitedKingdom, {3400, 280, 64, 163, 1, 1, 2.5}, {"par 2.5: \"4 or more\" term used"}},
         {Population::UnitedKingdom, {3400, 280, 64, 163, 1, 1, 7}, {}},
         {Population::UnitedKingdom, {3400, 280, 64, 163, 1, 1, 40}, {"par above 20 — typing mistake?"}},
-        {Population::UnitedKingdom, {3.4, 40, 64, 1.63, 9, 99, 0},
+        {Population::UnitedKingdom,
+         {3.4, 40, 64, 1.63, 9, 99, 0},
          {"bwt below 200 g — kilograms or pounds?", "gest below 22 weeks — weeks typed as days?",
           "ht below 100 cm — metres?", "sex 9: female term used",
           "eth 99 not a United Kingdom group: \"other\" term used"}},
@@ -184,10 +194,10 @@ TEST(Plausibility, BodyMassIndexOfWeightAndHeight)
         {132.8, 163, nullptr, ""},  // 49.98
         {31, 165, "bmi_low", "BMI 11.4 from wt and ht, below 12 — typing mistake?"},
         {32.7, 165, nullptr, ""},
-        {300, 163, nullptr, ""},   // wt_high already says pounds?
-        {10, 163, nullptr, ""},    // wt_low: stones
-        {64, 1.63, nullptr, ""},   // ht_low: metres
-        {64, 1630, nullptr, ""},   // ht_high: millimetres
+        {300, 163, nullptr, ""},  // wt_high already says pounds?
+        {10, 163, nullptr, ""},   // wt_low: stones
+        {64, 1.63, nullptr, ""},  // ht_low: metres
+        {64, 1630, nullptr, ""},  // ht_high: millimetres
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.wt) + " kg at " + std::to_string(c.ht) + " cm");
@@ -238,7 +248,7 @@ TEST(Band, CentileTextNeverContradictsTheBand)
         {90.04, {}, "90.1"},  // large, and 90 would read as appropriate
         {90.5, {}, "91"},
         {89.6, {}, "90"},
-        {2.97, {}, "2.9"},    // below the 3rd
+        {2.97, {}, "2.9"},  // below the 3rd
         {3.0, {}, "3"},
         {97.02, {}, "97.1"},  // above the 97th
         {96.98, {}, "97"},
@@ -290,17 +300,19 @@ TEST(Admission, EveryRuleWithItsText)
         const char* error;
         const char* field;
     } cases[] = {
-        {birthOf({value(3400), value(280), value(64), value(163), value(1), value(1), value(0)}), Outcome::Computed, "", ""},
+        {birthOf({value(3400), value(280), value(64), value(163), value(1), value(1), value(0)}), Outcome::Computed, "",
+         ""},
         // Codes out of range and implausible measurements go on, to be flagged.
-        {birthOf({value(3.4), value(40), value(1e308), value(1.63), value(9), value(99), value(-1)}), Outcome::Computed, "", ""},
+        {birthOf({value(3.4), value(40), value(1e308), value(1.63), value(9), value(99), value(-1)}), Outcome::Computed,
+         "", ""},
         {birthOf({none, value(280), value(64), none, value(1), value(1), value(0)}), Outcome::Missing,
          "missing: bwt, ht", "bwt"},
         {birthOf({value(-3400), value(280), value(64), value(163), value(1), value(1), value(0)}), Outcome::Refused,
          "bwt: must be a positive number, not -3400", "bwt"},
         {birthOf({value(3400), value(0), value(64), value(163), value(1), value(1), value(0)}), Outcome::Refused,
          "gest: must be a positive number, not 0", "gest"},
-        {birthOf({value(3400), value(280), value(kInf), value(163), value(-kInf), value(1), value(0)}), Outcome::Refused,
-         "wt: must be a finite number, not inf; sex: must be a finite number, not -inf", "wt"},
+        {birthOf({value(3400), value(280), value(kInf), value(163), value(-kInf), value(1), value(0)}),
+         Outcome::Refused, "wt: must be a finite number, not inf; sex: must be a finite number, not -inf", "wt"},
         {birthOf({value(3400), value(280), value(64), value(163), value(1), value(kInf), value(0)}), Outcome::Refused,
          "eth: must be a finite number, not inf", "eth"},
         {birthOf({none, value(280), value(64), value(163), value(1), unreadable("not an ethnic group"), value(0)}),
@@ -412,8 +424,8 @@ TEST(Reading, CentilesOnADecisionPointAreTheMethods)
         double point;
         const ReadingOptions& options;
         Band below;
-    } cases[] = {{3, defaults, Band::VerySmall},  {10, defaults, Band::Small},     {90, defaults, Band::Appropriate},
-                 {97, defaults, Band::Large},     {2, moved, Band::VerySmall},     {98, moved, Band::Appropriate},
+    } cases[] = {{3, defaults, Band::VerySmall},     {10, defaults, Band::Small}, {90, defaults, Band::Appropriate},
+                 {97, defaults, Band::Large},        {2, moved, Band::VerySmall}, {98, moved, Band::Appropriate},
                  {47.5, defaults, Band::Appropriate}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.point);
@@ -476,7 +488,8 @@ TEST(ResultJson, TheRecordInItsOrderAndTheErrors)
     EXPECT_EQ(doc["coefficientSetVersion"], "5.15_UK");
 
     const BirthResult flagged = readValues(Population::UnitedKingdom, {3400, 40, 64, 1.63, 1, 1, 0});
-    EXPECT_NE(resultJson(flagged).find(R"("flags":[{"code":"gest_low","text":"gest below 22 weeks — weeks typed as days?"},)"),
+    EXPECT_NE(resultJson(flagged).find(
+                  R"("flags":[{"code":"gest_low","text":"gest below 22 weeks — weeks typed as days?"},)"),
               std::string::npos);
 
     BirthResult refused;
@@ -530,9 +543,23 @@ TEST(ResultJson, NumbersAndTextsWrittenAsTheyGo)
             return std::to_string(static_cast<long long>(x));
         return shortestText(x);
     };
-    const double numbers[] = {0.0,     -0.0,   38.22164104629216, 1e-7,   -5.5e-06, 0.00012345678901234,
-                              1e15,    1e16,   9007199254740992.0, 9007199254740991.0, 18446744073709551616.0,
-                              -3.0,    2.5e-308, 1.7976931348623157e308, 100.0000055, kInf,  kNaN};
+    const double numbers[] = {0.0,
+                              -0.0,
+                              38.22164104629216,
+                              1e-7,
+                              -5.5e-06,
+                              0.00012345678901234,
+                              1e15,
+                              1e16,
+                              9007199254740992.0,
+                              9007199254740991.0,
+                              18446744073709551616.0,
+                              -3.0,
+                              2.5e-308,
+                              1.7976931348623157e308,
+                              100.0000055,
+                              kInf,
+                              kNaN};
     for (std::size_t i = 0; i < std::size(numbers); ++i) {
         BirthResult r = readValues(static_cast<Population>(i % 5), kTypical);
         const double x = numbers[i];
@@ -540,8 +567,8 @@ TEST(ResultJson, NumbersAndTextsWrittenAsTheyGo)
         r.detail = {x, x, x, x, x, x, std::isfinite(x) && std::fabs(x) < 1e300 ? -x : 50.0};
         r.inputs = {x, x, x, x, x, x, x};
         const std::string text = resultJson(r);
-        EXPECT_NE(text.find("\"termWeight\":" + numberText(x) + ",\"weeks\":" + numberText(x) + ","),
-                  std::string::npos) << text;
+        EXPECT_NE(text.find("\"termWeight\":" + numberText(x) + ",\"weeks\":" + numberText(x) + ","), std::string::npos)
+            << text;
         EXPECT_NE(text.find("\"inputs\":{\"bwt\":" + numberText(x) + ","), std::string::npos) << text;
         EXPECT_NE(text.find("\"centile\":" + numberText(r.centile()) + ","), std::string::npos) << text;
         const auto doc = nlohmann::json::parse(text);
@@ -555,11 +582,17 @@ TEST(ResultJson, NumbersAndTextsWrittenAsTheyGo)
     auto library = [](const std::string& text) {
         return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     };
-    const std::string texts[] = {
-        "plain", "quote \" and backslash \\", "controls \x01\x1f\b\f\n\r\t and \x7f",
-        "\xe2\x80\x94 dash, \xf0\x9f\x91\xb6 baby", std::string("nul \0 inside", 13), "broken \xff byte",
-        "overlong \xc0\x80", "surrogate \xed\xa0\x80", "beyond \xf4\x90\x80\x80", "cut short \xe2\x80",
-        "lone \x80 continuation"};
+    const std::string texts[] = {"plain",
+                                 "quote \" and backslash \\",
+                                 "controls \x01\x1f\b\f\n\r\t and \x7f",
+                                 "\xe2\x80\x94 dash, \xf0\x9f\x91\xb6 baby",
+                                 std::string("nul \0 inside", 13),
+                                 "broken \xff byte",
+                                 "overlong \xc0\x80",
+                                 "surrogate \xed\xa0\x80",
+                                 "beyond \xf4\x90\x80\x80",
+                                 "cut short \xe2\x80",
+                                 "lone \x80 continuation"};
     for (const std::string& text : texts) {
         BirthResult refused;
         setProblem(refused, Outcome::Refused, text, text);
@@ -569,7 +602,8 @@ TEST(ResultJson, NumbersAndTextsWrittenAsTheyGo)
         const std::string written = resultJson(flagged);
         EXPECT_NE(written.find("\"flags\":[{\"code\":\"sex_code\",\"text\":" + library(text) +
                                "},{\"code\":\"eth_unknown\",\"text\":" + library(text) + "}],"),
-                  std::string::npos) << written;
+                  std::string::npos)
+            << written;
         std::string appended = "[";
         appendResultJson(appended, flagged);
         EXPECT_EQ(appended, "[" + written);

@@ -19,7 +19,7 @@ struct FieldCase {
     InputField field;
     const char* text;
     FieldStatus status;
-    double value;          // for a value
+    double value;           // for a value
     const char* errorPart;  // for an invalid text: part of its error
 };
 
@@ -135,15 +135,24 @@ TEST(Vocabulary, GroupNamesAsPeopleTypeThem)
         const char* text;
         double code;  // 0: not a group of the population
     } cases[] = {
-        {Population::NewZealand, "M\u0101ori", 3},         {Population::NewZealand, "M\u0100ORI", 3},
-        {Population::NewZealand, "Ma\u0304ori", 3},        {Population::NewZealand, " maori ", 3},
-        {Population::NewZealand, "NZ European", 1},        {Population::UnitedKingdom, "south-east asian", 9},
-        {Population::UnitedKingdom, "Afro Caribbean", 5},  {Population::UnitedKingdom, "SE Asian", 9},
-        {Population::Sweden, "Filipino", 7},               {Population::Sweden, "S. Korean", 14},
-        {Population::Sweden, "South Korean", 14},          {Population::Sweden, "Moroccan", 16},
-        {Population::Australia, "Pakistani", 2},           {Population::Australia, "Indian / Pakistani", 2},
-        {Population::UnitedKingdom, "M\u0101ori", 0},      {Population::Sweden, "Korean", 0},
-        {Population::NewZealand, "Maoris", 0},             {Population::UnitedKingdom, "\u00e9", 0},
+        {Population::NewZealand, "M\u0101ori", 3},
+        {Population::NewZealand, "M\u0100ORI", 3},
+        {Population::NewZealand, "Ma\u0304ori", 3},
+        {Population::NewZealand, " maori ", 3},
+        {Population::NewZealand, "NZ European", 1},
+        {Population::UnitedKingdom, "south-east asian", 9},
+        {Population::UnitedKingdom, "Afro Caribbean", 5},
+        {Population::UnitedKingdom, "SE Asian", 9},
+        {Population::Sweden, "Filipino", 7},
+        {Population::Sweden, "S. Korean", 14},
+        {Population::Sweden, "South Korean", 14},
+        {Population::Sweden, "Moroccan", 16},
+        {Population::Australia, "Pakistani", 2},
+        {Population::Australia, "Indian / Pakistani", 2},
+        {Population::UnitedKingdom, "M\u0101ori", 0},
+        {Population::Sweden, "Korean", 0},
+        {Population::NewZealand, "Maoris", 0},
+        {Population::UnitedKingdom, "\u00e9", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -171,16 +180,16 @@ TEST(Vocabulary, DialectOptions)
     dialect.wtUnit = Unit::Pounds;
     dialect.htUnit = Unit::Metres;
     const FieldCase cases[] = {
-        {InputField::Bwt, "3,4", V, 3400, ""},       // bare kilograms, decimal comma
-        {InputField::Bwt, "3.4", V, 3400, ""},       // a point still reads
-        {InputField::Bwt, "3400g", V, 3400, ""},     // an explicit unit wins
+        {InputField::Bwt, "3,4", V, 3400, ""},    // bare kilograms, decimal comma
+        {InputField::Bwt, "3.4", V, 3400, ""},    // a point still reads
+        {InputField::Bwt, "3400g", V, 3400, ""},  // an explicit unit wins
         {InputField::Wt, "140", V, 140 * 453.59237 / 1000, ""},
         {InputField::Ht, "1,63", V, 163, ""},
         {InputField::Ht, "1.234,5", X, 0, ""},
         {InputField::Gest, "280", V, 280, ""},
         {InputField::Sex, "-99", M, 0, ""},
         {InputField::Par, "Missing", M, 0, ""},
-        {InputField::Par, "", M, 0, ""},               // the empty text always
+        {InputField::Par, "", M, 0, ""},                 // the empty text always
         {InputField::Par, "NA", X, 0, "\"4 or more\""},  // no longer a marker
     };
     for (const FieldCase& c : cases)
@@ -215,13 +224,13 @@ TEST(Vocabulary, ABirthReadWhole)
     EXPECT_EQ(birth.fields[3].error, "not a number: \"abc\"");
     EXPECT_EQ(birth.fields[5].value, 3);
 
-    BirthReading unknown = readBirthTexts({{"1", "1", "1", "1", "1", "1", "1"}, std::string_view("Narnia")},
-                                          Population::UnitedKingdom);
+    BirthReading unknown =
+        readBirthTexts({{"1", "1", "1", "1", "1", "1", "1"}, std::string_view("Narnia")}, Population::UnitedKingdom);
     EXPECT_FALSE(unknown.population);
     EXPECT_NE(unknown.populationError.find("unknown population \"Narnia\""), std::string::npos);
 
-    BirthReading typical = readBirthTexts({{"3400", "280", "64", "163", "1", "1", "0"}, std::nullopt},
-                                          Population::Sweden);
+    BirthReading typical =
+        readBirthTexts({{"3400", "280", "64", "163", "1", "1", "0"}, std::nullopt}, Population::Sweden);
     ASSERT_TRUE(typical.complete());
     EXPECT_EQ(typical.population, Population::Sweden);
     EXPECT_EQ(typical.inputs().gestDays, 280);
@@ -242,8 +251,13 @@ TEST(Vocabulary, EchoTexts)
     EXPECT_EQ(parityText(7), "4 or more (7)");
     EXPECT_EQ(measurementText(3401.942358), "3401.94");
     EXPECT_EQ(measurementText(64), "64");
-    for (auto [centile, text] : {std::pair{38.2216410463, "38"}, {47.5, "48"}, {47.49, "47"}, {0.5, "1"},
-                                 {100.0000055, "100"}, {-0.0000055, "0"}, {99.5, "100"}})
+    for (auto [centile, text] : {std::pair{38.2216410463, "38"},
+                                 {47.5, "48"},
+                                 {47.49, "47"},
+                                 {0.5, "1"},
+                                 {100.0000055, "100"},
+                                 {-0.0000055, "0"},
+                                 {99.5, "100"}})
         EXPECT_EQ(roundedCentileText(centile), text) << centile;
 }
 
@@ -253,10 +267,14 @@ TEST(Vocabulary, Populations)
         const char* text;
         Population population;
     } cases[] = {
-        {"United Kingdom", Population::UnitedKingdom}, {"uk", Population::UnitedKingdom},
-        {"united kingdom", Population::UnitedKingdom}, {"US", Population::UnitedStates},
-        {"Sweden", Population::Sweden},                {"se", Population::Sweden},
-        {"NEW ZEALAND", Population::NewZealand},       {"au", Population::Australia},
+        {"United Kingdom", Population::UnitedKingdom},
+        {"uk", Population::UnitedKingdom},
+        {"united kingdom", Population::UnitedKingdom},
+        {"US", Population::UnitedStates},
+        {"Sweden", Population::Sweden},
+        {"se", Population::Sweden},
+        {"NEW ZEALAND", Population::NewZealand},
+        {"au", Population::Australia},
         {" Sweden ", Population::Sweden},
     };
     for (const Case& c : cases)

@@ -36,7 +36,8 @@ protected:
 
 wt::RunningService* Api::service_ = nullptr;
 
-const std::string kBirth = R"({"bwt": 3400, "gest": "39+4", "wt": 64, "ht": 163, "sex": "Male", "eth": "European", "par": 0})";
+const std::string kBirth =
+    R"({"bwt": 3400, "gest": "39+4", "wt": 64, "ht": 163, "sex": "Male", "eth": "European", "par": 0})";
 
 json problemOf(const HttpAnswer& answer)
 {
@@ -84,16 +85,22 @@ TEST_F(Api, BandsThresholdsFlagsAndStrict)
         const char* band;      // or the field of the error
         const char* flagCode;  // the first flag, if any
     } cases[] = {
-        {"/v1/centile", R"({"bwt": 2500, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 200, "SGA", nullptr},
-        {"/v1/centile", R"({"bwt": 4600, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 200, "LGA", nullptr},
+        {"/v1/centile", R"({"bwt": 2500, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 200, "SGA",
+         nullptr},
+        {"/v1/centile", R"({"bwt": 4600, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 200, "LGA",
+         nullptr},
         {"/v1/centile?sga=50", kBirth, 200, "SGA", nullptr},
         // The finer labels move with the thresholds, as with custcent calc --sga 2.
-        {"/v1/centile?sga=2&lga=98", R"({"bwt": 2600, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 200, "SGA", nullptr},
+        {"/v1/centile?sga=2&lga=98", R"({"bwt": 2600, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})",
+         200, "SGA", nullptr},
         {"/v1/centile?lga=40&sga=5", kBirth, 200, "LGA", nullptr},
         {"/v1/centile?sga=95", kBirth, 422, "sga", nullptr},
-        {"/v1/centile", R"({"bwt": 3400, "gest": 40, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 200, "SGA", "gest_low"},
-        {"/v1/centile?strict=true", R"({"bwt": 3400, "gest": 40, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 422, "gest", nullptr},
-        {"/v1/centile?strict=false", R"({"bwt": 3400, "gest": 280, "wt": 64, "ht": 1.63, "sex": 1, "eth": 1, "par": 0})", 200, "LGA", "ht_low"},
+        {"/v1/centile", R"({"bwt": 3400, "gest": 40, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 200, "SGA",
+         "gest_low"},
+        {"/v1/centile?strict=true", R"({"bwt": 3400, "gest": 40, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})",
+         422, "gest", nullptr},
+        {"/v1/centile?strict=false",
+         R"({"bwt": 3400, "gest": 280, "wt": 64, "ht": 1.63, "sex": 1, "eth": 1, "par": 0})", 200, "LGA", "ht_low"},
         {"/v1/centile?strict=yes", kBirth, 422, "strict", nullptr},
     };
     for (const Case& c : cases) {
@@ -120,20 +127,29 @@ TEST_F(Api, VocabularyFormsGiveTheSameCentile)
 {
     const std::string base = wt::post(port(), "/v1/centile", kBirth).body;
     double expected = json::parse(base)["centile"];
-    for (const char* birth : {
-             R"({"bwt": "3400", "gest": 277, "wt": "64", "ht": 163.0, "sex": 1, "eth": 1, "par": "0"})",
-             R"({"bwt": 3400, "gest": "277", "wt": 64, "ht": 163, "sex": "male", "eth": "european", "par": 0, "population": "uk"})",
-             R"({"bwt": "3400g", "gest": "39+4", "wt": "64kg", "ht": "163cm", "sex": "M", "eth": "1", "par": 0, "population": "UNITED KINGDOM"})",
-             R"({"bwt": "3400 g", "gest": "39+4", "wt": 64, "ht": 163, "sex": "m", "eth": 1, "par": 0, "htUnit": "cm"})",
-         }) {
+    for (
+        const char* birth : {
+            R"({"bwt": "3400", "gest": 277, "wt": "64", "ht": 163.0, "sex": 1, "eth": 1, "par": "0"})",
+            R"({"bwt": 3400, "gest": "277", "wt": 64, "ht": 163, "sex": "male", "eth": "european", "par": 0, "population": "uk"})",
+            R"({"bwt": "3400g", "gest": "39+4", "wt": "64kg", "ht": "163cm", "sex": "M", "eth": "1", "par": 0, "population": "UNITED KINGDOM"})",
+            R"({"bwt": "3400 g", "gest": "39+4", "wt": 64, "ht": 163, "sex": "m", "eth": 1, "par": 0, "htUnit": "cm"})",
+        }) {
         HttpAnswer answer = wt::post(port(), "/v1/centile", birth);
         ASSERT_EQ(answer.status, 200u) << birth << "\n" << answer.body;
         EXPECT_EQ(json::parse(answer.body)["centile"].get<double>(), expected) << birth;
     }
     // A unit for the bare numbers, or written with the number.
-    double kg = json::parse(wt::post(port(), "/v1/centile?bwtUnit=kg", R"({"bwt": 3.5, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})").body)["centile"];
-    double grams = json::parse(wt::post(port(), "/v1/centile", R"({"bwt": "3.5kg", "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})").body)["centile"];
-    double plain = json::parse(wt::post(port(), "/v1/centile", R"({"bwt": 3500, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})").body)["centile"];
+    double kg = json::parse(wt::post(port(), "/v1/centile?bwtUnit=kg",
+                                     R"({"bwt": 3.5, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})")
+                                .body)["centile"];
+    double grams =
+        json::parse(wt::post(port(), "/v1/centile",
+                             R"({"bwt": "3.5kg", "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})")
+                        .body)["centile"];
+    double plain =
+        json::parse(wt::post(port(), "/v1/centile",
+                             R"({"bwt": 3500, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})")
+                        .body)["centile"];
     EXPECT_EQ(kg, plain);
     EXPECT_EQ(grams, plain);
     HttpAnswer nz = wt::post(port(), "/v1/centile?population=New%20Zealand", kBirth);
@@ -160,14 +176,16 @@ TEST_F(Api, ErrorsAreProblemDocuments)
         {"malformed JSON", http::verb::post, "/v1/centile", "application/json", "{\"bwt\": ", 400, nullptr},
         {"number beyond a double", http::verb::post, "/v1/centile", "application/json",
          R"({"bwt": 1e999, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 400, nullptr},
-        {"nested too deep", http::verb::post, "/v1/centile", "application/json", std::string(100000, '[') + std::string(100000, ']'), 400, nullptr},
+        {"nested too deep", http::verb::post, "/v1/centile", "application/json",
+         std::string(100000, '[') + std::string(100000, ']'), 400, nullptr},
         {"bad percent-encoding", http::verb::get, "/v1/version?x=%G1", "", "", 400, nullptr},
         {"a parameter given twice", http::verb::post, "/v1/centile?population=uk&strict=true&p%6Fpulation=se",
          "application/json", kBirth, 400, "population"},
         {"a key given twice", http::verb::post, "/v1/centile", "application/json",
          R"({"bwt": 3400, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0, "bwt": 1000})", 400, "bwt"},
         {"a key given twice in one birth of many", http::verb::post, "/v1/centile", "application/json",
-         "[" + kBirth + R"(, {"bwt": 3400, "gest": 280, "gest": "39+4", "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0}])",
+         "[" + kBirth +
+             R"(, {"bwt": 3400, "gest": 280, "gest": "39+4", "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0}])",
          400, "gest"},
         {"a member where an array holds values", http::verb::post, "/v1/centile", "application/json",
          "[" + kBirth + R"(, "bwt": -2}, 7])", 400, nullptr},
@@ -189,8 +207,8 @@ TEST_F(Api, ErrorsAreProblemDocuments)
          R"({"bwt": -3400, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 422, "bwt"},
         {"days beyond 6", http::verb::post, "/v1/centile", "application/json",
          R"({"bwt": 3400, "gest": "39+7", "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 422, "gest"},
-        {"group of another population", http::verb::post, "/v1/centile?population=se", "application/json", kBirth,
-         422, "eth"},
+        {"group of another population", http::verb::post, "/v1/centile?population=se", "application/json", kBirth, 422,
+         "eth"},
         {"a boolean reading", http::verb::post, "/v1/centile", "application/json",
          R"({"bwt": true, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})", 422, "bwt"},
         {"unknown field", http::verb::post, "/v1/centile", "application/json",
@@ -201,8 +219,7 @@ TEST_F(Api, ErrorsAreProblemDocuments)
         {"an id beyond 2^53", http::verb::post, "/v1/centile", "application/json",
          R"({"id": 9007199254740993, "bwt": 3400, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})",
          422, "id"},
-        {"unknown option", http::verb::post, "/v1/centile?populaton=uk", "application/json", kBirth, 422,
-         "populaton"},
+        {"unknown option", http::verb::post, "/v1/centile?populaton=uk", "application/json", kBirth, 422, "populaton"},
         {"unknown population", http::verb::post, "/v1/centile?population=Narnia", "application/json", kBirth, 422,
          "population"},
         {"overflow", http::verb::post, "/v1/centile", "application/json",
@@ -243,8 +260,8 @@ TEST_F(Api, PopulationsListEveryGroupOfEverySet)
     json populations = json::parse(wt::get(port(), "/v1/populations").body);
     ASSERT_EQ(populations.size(), engine::kPopulationCount);
     for (const engine::CoefficientSet& set : engine::allCoefficientSets()) {
-        auto it = std::find_if(populations.begin(), populations.end(),
-                               [&](const json& p) { return p["name"] == set.name; });
+        auto it =
+            std::find_if(populations.begin(), populations.end(), [&](const json& p) { return p["name"] == set.name; });
         ASSERT_NE(it, populations.end()) << set.name;
         ASSERT_EQ((*it)["groups"].size(), set.ethnicGroups.size()) << set.name;
         for (const engine::EthnicGroup& group : set.ethnicGroups) {
@@ -254,8 +271,9 @@ TEST_F(Api, PopulationsListEveryGroupOfEverySet)
             EXPECT_EQ((*g)["name"], group.name);
         }
         // The alias is accepted where a population is asked for.
-        HttpAnswer answer = wt::post(port(), "/v1/centile?population=" + (*it)["alias"].get<std::string>(),
-                                          R"({"bwt": 3400, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})");
+        HttpAnswer answer =
+            wt::post(port(), "/v1/centile?population=" + (*it)["alias"].get<std::string>(),
+                     R"({"bwt": 3400, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})");
         EXPECT_EQ(json::parse(answer.body)["population"], set.name);
     }
 }

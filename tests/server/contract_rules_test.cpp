@@ -22,9 +22,9 @@ TEST(Cors, OnlyOriginsAsBrowsersSendThemCanBeAllowed)
     for (const char* origin : {"https://ward.example.org", "http://localhost:3000", "http://[::1]:8080",
                                "https://WARD.example.org", "app+x://host"})
         EXPECT_EQ(originProblem(origin), "") << origin;
-    for (const char* origin : {"", "ward.example.org", "https://", "https://ward.example.org/",
-                               "https://ward.example.org/page", "https://user@ward.example.org",
-                               "https://ward.example.org?x", "https://ward example.org", "://x"})
+    for (const char* origin :
+         {"", "ward.example.org", "https://", "https://ward.example.org/", "https://ward.example.org/page",
+          "https://user@ward.example.org", "https://ward.example.org?x", "https://ward example.org", "://x"})
         EXPECT_NE(originProblem(origin), "") << origin;
     EXPECT_THROW(CorsPolicy({"https://ward.example.org/"}), std::invalid_argument);
 }
@@ -50,20 +50,55 @@ TEST(Cors, HeaderFieldsForEachKindOfRequest)
         Fields expected;
     } cases[] = {
         {"off by default", {}, "https://ward.example.org", "OPTIONS", "POST", 204, {}},
-        {"a preflight from an allowed origin", {"https://ward.example.org"}, "https://ward.example.org", "OPTIONS",
-         "POST", 204, preflight},
-        {"a plain OPTIONS is an answer, not a preflight", {"https://ward.example.org"}, "https://ward.example.org",
-         "OPTIONS", "", 204, answer},
-        {"an answer to an allowed origin", {"https://ward.example.org"}, "https://ward.example.org", "POST", "", 200,
+        {"a preflight from an allowed origin",
+         {"https://ward.example.org"},
+         "https://ward.example.org",
+         "OPTIONS",
+         "POST",
+         204,
+         preflight},
+        {"a plain OPTIONS is an answer, not a preflight",
+         {"https://ward.example.org"},
+         "https://ward.example.org",
+         "OPTIONS",
+         "",
+         204,
          answer},
-        {"an error to an allowed origin", {"https://ward.example.org"}, "https://ward.example.org", "POST", "", 422,
+        {"an answer to an allowed origin",
+         {"https://ward.example.org"},
+         "https://ward.example.org",
+         "POST",
+         "",
+         200,
          answer},
-        {"another origin", {"https://ward.example.org"}, "https://evil.example.org", "OPTIONS", "POST", 204,
+        {"an error to an allowed origin",
+         {"https://ward.example.org"},
+         "https://ward.example.org",
+         "POST",
+         "",
+         422,
+         answer},
+        {"another origin",
+         {"https://ward.example.org"},
+         "https://evil.example.org",
+         "OPTIONS",
+         "POST",
+         204,
          {{"Vary", "Origin"}}},
-        {"an allowed origin's name inside another", {"https://ward.example.org"}, "https://ward.example.org.evil.io",
-         "POST", "", 200, {{"Vary", "Origin"}}},
+        {"an allowed origin's name inside another",
+         {"https://ward.example.org"},
+         "https://ward.example.org.evil.io",
+         "POST",
+         "",
+         200,
+         {{"Vary", "Origin"}}},
         {"no Origin", {"https://ward.example.org"}, "", "POST", "", 200, {{"Vary", "Origin"}}},
-        {"every origin", {"*"}, "https://any.example", "POST", "", 200,
+        {"every origin",
+         {"*"},
+         "https://any.example",
+         "POST",
+         "",
+         200,
          {{"Vary", "Origin"},
           {"Access-Control-Allow-Origin", "*"},
           {"Access-Control-Expose-Headers", "X-Request-Id, Retry-After, Allow"}}},
@@ -79,9 +114,9 @@ TEST(RequestId, BoundedVisibleAscii)
 {
     EXPECT_EQ(requestIdProblem("req-1"), "");
     EXPECT_EQ(requestIdProblem(std::string(kMaxRequestIdLength, '~')), "");
-    for (const std::string& id : {std::string(), std::string(kMaxRequestIdLength + 1, 'a'), std::string("a b"),
-                                  std::string("a\tb"), std::string("a\x7f"), std::string("caf\xc3\xa9"),
-                                  std::string("a\r\nX-Forged: 1")})
+    for (const std::string& id :
+         {std::string(), std::string(kMaxRequestIdLength + 1, 'a'), std::string("a b"), std::string("a\tb"),
+          std::string("a\x7f"), std::string("caf\xc3\xa9"), std::string("a\r\nX-Forged: 1")})
         EXPECT_NE(requestIdProblem(id), "") << id;
     const std::string made = newRequestId();
     EXPECT_EQ(requestIdProblem(made), "");
@@ -103,12 +138,14 @@ TEST(BirthId, TextsAndWholeNumbersThatEveryReaderReadsExactly)
                  s += "\xc3\xa9";
              return s;
          }()),
-         "\"" + [] {
-             std::string s;
-             for (int i = 0; i < 128; ++i)
-                 s += "\xc3\xa9";
-             return s;
-         }() + "\""},
+         "\"" +
+             [] {
+                 std::string s;
+                 for (int i = 0; i < 128; ++i)
+                     s += "\xc3\xa9";
+                 return s;
+             }() +
+             "\""},
         {"129 characters", birthIdFromText(std::string(129, 'x')), ""},
         {"a whole number", birthIdFromNumber(17), "17"},
         {"a whole number written with a fraction", birthIdFromNumber(1e3), "1000"},

@@ -76,7 +76,8 @@ public:
             *closed = false;
         while (Clock::now() < end) {
             pollfd p{fd_, POLLIN, 0};
-            int wait = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
+            int wait =
+                static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
             if (::poll(&p, 1, std::max(wait, 1)) <= 0)
                 continue;
             char buf[8192];
@@ -134,12 +135,14 @@ TEST_F(HostileClients, MalformedRequestsAreAnsweredAndClosed)
         {"no version", "GET /\r\n\r\n", "400"},
         {"bad content length", "POST /v1/centile HTTP/1.1\r\nContent-Length: x\r\n\r\n", "400"},
         {"endless request line", "GET /" + std::string(100'000, 'a'), "431"},
-        {"ten thousand headers", [] {
+        {"ten thousand headers",
+         [] {
              std::string r = "GET /v1/version HTTP/1.1\r\nHost: x\r\n";
              for (int i = 0; i < 10'000; ++i)
                  r += "X-Header-" + std::to_string(i) + ": " + std::to_string(i) + "\r\n";
              return r + "\r\n";
-         }(), "431"},
+         }(),
+         "431"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -257,12 +260,14 @@ TEST(FairBudgets, StalledLargeBodiesDoNotStarveASmallRequest)
     }
     EXPECT_LT(secondsSince(start), 3.0);  // the request deadline is 5 s
     // A large body from the same address fits again.
-    const std::string many = "[" + [&] {
-        std::string list;
-        for (int i = 0; i < 500; ++i)
-            list += (i ? "," : "") + birth;
-        return list;
-    }() + "]";
+    const std::string many = "[" +
+        [&] {
+            std::string list;
+            for (int i = 0; i < 500; ++i)
+                list += (i ? "," : "") + birth;
+            return list;
+        }() +
+        "]";
     EXPECT_EQ(wt::post(service.port(), "/v1/centile", many).status, 200u);
 }
 
@@ -279,8 +284,8 @@ TEST_F(HostileClients, AmbiguousFramingIsRefusedAndTheConnectionClosed)
         std::string bytes;
         const char* status;  // the status line's beginning
     } cases[] = {
-        {"chunked then identity, with a length", post + "Transfer-Encoding: chunked, identity\r\n" + length + "\r\n" + hidden,
-         "400"},
+        {"chunked then identity, with a length",
+         post + "Transfer-Encoding: chunked, identity\r\n" + length + "\r\n" + hidden, "400"},
         {"xchunked with a length", post + "Transfer-Encoding: xchunked\r\n" + length + "\r\n" + hidden, "400"},
         {"identity with a length", post + "Transfer-Encoding: identity\r\n" + length + "\r\n" + hidden, "400"},
         {"a length, then chunked", post + length + "Transfer-Encoding: chunked\r\n\r\n" + hidden, "400"},
@@ -291,8 +296,11 @@ TEST_F(HostileClients, AmbiguousFramingIsRefusedAndTheConnectionClosed)
         {"gzip before chunked", post + "Transfer-Encoding: gzip, chunked\r\n\r\n1\r\n{\r\n0\r\n\r\n" + hidden, "501"},
         {"no Host in HTTP/1.1", "GET /v1/version HTTP/1.1\r\n\r\n" + hidden, "400"},
         {"two Hosts", "GET /v1/version HTTP/1.1\r\nHost: a\r\nHost: b\r\n\r\n" + hidden, "400"},
-        {"chunked in HTTP/1.0", "POST /v1/centile HTTP/1.0\r\nContent-Type: application/json\r\n"
-                                "Transfer-Encoding: chunked\r\n\r\n0\r\n\r\n" + hidden, "HTTP/1.0 400"},
+        {"chunked in HTTP/1.0",
+         "POST /v1/centile HTTP/1.0\r\nContent-Type: application/json\r\n"
+         "Transfer-Encoding: chunked\r\n\r\n0\r\n\r\n" +
+             hidden,
+         "HTTP/1.0 400"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -318,7 +326,8 @@ TEST_F(HostileClients, ABodyOverTheLimitSentWholeStillGetsItsAnswer)
     RawClient client(service_.port());
     const std::string body(5 * 1024 * 1024, ' ');
     EXPECT_TRUE(client.send("POST /v1/centile HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
-                            "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body));
+                            "Content-Length: " +
+                            std::to_string(body.size()) + "\r\n\r\n" + body));
     bool closed = false;
     const std::string answer = client.readUntilClosed(5s, &closed);
     EXPECT_EQ(answer.substr(0, 30), "HTTP/1.1 413 Content Too Large");
@@ -346,8 +355,7 @@ TEST(Stop, AnswersTheRequestUnderWayAndClosesIdleConnections)
     wt::RunningService service(tightLimits());
     RawClient idle(service.port());
     RawClient busy(service.port());
-    const std::string body =
-        R"({"bwt": 3400, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})";
+    const std::string body = R"({"bwt": 3400, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})";
     busy.send("POST /v1/centile HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\nContent-Length: " +
               std::to_string(body.size()) + "\r\n\r\n" + body.substr(0, 10));
     std::this_thread::sleep_for(200ms);

@@ -32,10 +32,11 @@ std::string birthText(int i)
     if (i % 83 == 5)
         return R"({"bwt": 3400, "gest": 280, "wt": 64, "ht": 163, "sex": 1, "eth": 1})";
     char text[256];
-    std::snprintf(text, sizeof text,
-                  R"({"population": "%s", "bwt": %d, "gest": %d, "wt": %.1f, "ht": %d, "sex": %d, "eth": 1, "par": %d})",
-                  populations[i % 5], 400 + (i * 37) % 5200, 168 + (i * 7) % 140, 35 + (i % 90) * 1.5, 140 + i % 50,
-                  i % 2, i % 6);
+    std::snprintf(
+        text, sizeof text,
+        R"({"population": "%s", "bwt": %d, "gest": %d, "wt": %.1f, "ht": %d, "sex": %d, "eth": 1, "par": %d})",
+        populations[i % 5], 400 + (i * 37) % 5200, 168 + (i * 7) % 140, 35 + (i % 90) * 1.5, 140 + i % 50, i % 2,
+        i % 6);
     return text;
 }
 

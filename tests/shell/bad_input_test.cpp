@@ -30,9 +30,9 @@ using wrenfield::testing::text;
 struct Call {
     HRESULT hr = S_OK;
     VARIANT result{};
-    SCODE scode = 0;      // the run-time error of a DISP_E_EXCEPTION
-    UINT argErr = ~0u;    // the argument Invoke names
-    double gestAfter = 0; // the caller's gest, passed by reference
+    SCODE scode = 0;       // the run-time error of a DISP_E_EXCEPTION
+    UINT argErr = ~0u;     // the argument Invoke names
+    double gestAfter = 0;  // the caller's gest, passed by reference
 };
 
 class ShellBadInputs : public ::testing::Test {
@@ -68,8 +68,8 @@ protected:
     Call invokeWith(Arg which, VARIANT bad, DISPID id = DISPID_custcentukn, UINT count = 7)
     {
         double gestDays = 280;
-        std::array<VARIANT, 7> args = {number(3400), ofType(VT_R8 | VT_BYREF), number(64), number(163),
-                                       code(1),      code(1),                  code(0)};
+        std::array<VARIANT, 7> args = {
+            number(3400), ofType(VT_R8 | VT_BYREF), number(64), number(163), code(1), code(1), code(0)};
         V_R8REF(&args[Gest]) = &gestDays;
         args[which] = bad;
         std::array<VARIANT, 7> reversed;
@@ -99,7 +99,8 @@ protected:
 
 TEST_F(ShellBadInputs, MissingGivesTheZeroLengthText)
 {
-    for (auto [which, bad] : {std::pair{Wt, ofType(VT_EMPTY)}, std::pair{Par, text(u"")}, std::pair{Bwt, ofType(VT_EMPTY)}}) {
+    for (auto [which, bad] :
+         {std::pair{Wt, ofType(VT_EMPTY)}, std::pair{Par, text(u"")}, std::pair{Bwt, ofType(VT_EMPTY)}}) {
         Call call = invokeWith(which, bad);
         EXPECT_EQ(call.hr, S_OK);
         ASSERT_EQ(V_VT(&call.result), VT_BSTR);
@@ -199,8 +200,8 @@ TEST_F(ShellBadInputs, MalformedCallsFailWithTheDispatchError)
 TEST_F(ShellBadInputs, SlotsRefuseNullArgumentsAndReturnTheErrorAsHresult)
 {
     double gest = 280;
-    VARIANT bwt = number(3400), gestRef = ofType(VT_R8 | VT_BYREF), wt = number(kNaN), ht = number(163),
-            sex = code(1), eth = code(1), par = code(0), result;
+    VARIANT bwt = number(3400), gestRef = ofType(VT_R8 | VT_BYREF), wt = number(kNaN), ht = number(163), sex = code(1),
+            eth = code(1), par = code(0), result;
     V_R8REF(&gestRef) = &gest;
     VariantInit(&result);
     const ULONG before = references();

@@ -23,21 +23,21 @@
 static int failures = 0;
 static int checks = 0;
 
-#define CHECK(cond, ...)                                      \
-    do {                                                      \
-        ++checks;                                             \
-        if (!(cond)) {                                        \
-            ++failures;                                       \
-            fprintf(stderr, "%s:%d: FAILED: ", __FILE__, __LINE__); \
-            fprintf(stderr, __VA_ARGS__);                     \
-            fputc('\n', stderr);                              \
-        }                                                     \
+#define CHECK(cond, ...)                                                                                               \
+    do {                                                                                                               \
+        ++checks;                                                                                                      \
+        if (!(cond)) {                                                                                                 \
+            ++failures;                                                                                                \
+            fprintf(stderr, "%s:%d: FAILED: ", __FILE__, __LINE__);                                                    \
+            fprintf(stderr, __VA_ARGS__);                                                                              \
+            fputc('\n', stderr);                                                                                       \
+        }                                                                                                              \
     } while (0)
 
-#define CHECK_HR(expr, expected)                                                                        \
-    do {                                                                                                \
-        HRESULT hr_ = (expr);                                                                           \
-        CHECK(hr_ == (expected), "%s returned 0x%08X, expected 0x%08X", #expr, (unsigned)hr_, (unsigned)(expected)); \
+#define CHECK_HR(expr, expected)                                                                                       \
+    do {                                                                                                               \
+        HRESULT hr_ = (expr);                                                                                          \
+        CHECK(hr_ == (expected), "%s returned 0x%08X, expected 0x%08X", #expr, (unsigned)hr_, (unsigned)(expected));   \
     } while (0)
 
 /* ---- Variants ---------------------------------------------------------- */
@@ -117,21 +117,25 @@ static HRESULT invoke7(IDispatch* disp, DISPID id, const VARIANT* inOrder, VARIA
     for (int i = 0; i < 7; ++i)
         reversed[6 - i] = inOrder[i];
     DISPPARAMS params = {reversed, NULL, 7, 0};
-    return IDispatch_Invoke(disp, id, &IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result, excep,
-                            argErr);
+    return IDispatch_Invoke(disp, id, &IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result, excep, argErr);
 }
 
-typedef HRESULT(STDMETHODCALLTYPE* Slot)(_Calc*, VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*,
-                                         VARIANT*, VARIANT*);
+typedef HRESULT(STDMETHODCALLTYPE* Slot)(_Calc*, VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*,
+                                         VARIANT*);
 
 static Slot slotOf(_Calc* calc, int index)
 {
     switch (index) {
-    case 0: return calc->lpVtbl->custcentukn;
-    case 1: return calc->lpVtbl->custcentus;
-    case 2: return calc->lpVtbl->custcentswe;
-    case 3: return calc->lpVtbl->custcentnz;
-    default: return calc->lpVtbl->custcentau;
+    case 0:
+        return calc->lpVtbl->custcentukn;
+    case 1:
+        return calc->lpVtbl->custcentus;
+    case 2:
+        return calc->lpVtbl->custcentswe;
+    case 3:
+        return calc->lpVtbl->custcentnz;
+    default:
+        return calc->lpVtbl->custcentau;
     }
 }
 
@@ -200,7 +204,7 @@ static void bySlotWithMixedReferences(_Calc* calc, int index, const Case* c)
  * caller's copies are temporaries, so nothing comes back. */
 static void byIdWithValues(IDispatch* disp, const Case* c)
 {
-    VARIANT args[7] = {valR8(c->in[0]), valI2((SHORT)c->in[1]), valR8(c->in[2]), valR8(c->in[3]),
+    VARIANT args[7] = {valR8(c->in[0]),        valI2((SHORT)c->in[1]), valR8(c->in[2]),       valR8(c->in[3]),
                        valI2((SHORT)c->in[4]), valI2((SHORT)c->in[5]), valI2((SHORT)c->in[6])};
     VARIANT result;
     VariantInit(&result);
@@ -410,20 +414,20 @@ static void dispatchErrors(IDispatch* disp, _Calc* calc)
     CHECK_HR(IDispatch_Invoke(disp, DISPID_custcentukn, &IID_NULL, 0, DISPATCH_METHOD, &six, &result, NULL, NULL),
              DISP_E_BADPARAMCOUNT);
     DISPPARAMS seven = {args, NULL, 7, 0};
-    CHECK_HR(IDispatch_Invoke(disp, DISPID_custcentukn, &IID_NULL, 0, DISPATCH_PROPERTYPUT, &seven, &result, NULL,
-                              NULL),
-             DISP_E_MEMBERNOTFOUND);
-    CHECK_HR(IDispatch_Invoke(disp, DISPID_custcentukn, &IID_IDispatch, 0, DISPATCH_METHOD, &seven, &result, NULL,
-                              NULL),
-             DISP_E_UNKNOWNINTERFACE);
+    CHECK_HR(
+        IDispatch_Invoke(disp, DISPID_custcentukn, &IID_NULL, 0, DISPATCH_PROPERTYPUT, &seven, &result, NULL, NULL),
+        DISP_E_MEMBERNOTFOUND);
+    CHECK_HR(
+        IDispatch_Invoke(disp, DISPID_custcentukn, &IID_IDispatch, 0, DISPATCH_METHOD, &seven, &result, NULL, NULL),
+        DISP_E_UNKNOWNINTERFACE);
     CHECK_HR(IDispatch_Invoke(disp, DISPID_custcentukn, &IID_NULL, 0, DISPATCH_METHOD, NULL, &result, NULL, NULL),
              E_POINTER);
     DISPID twice[2] = {1, 1};
     DISPPARAMS duplicate = {args, twice, 7, 2};
     UINT argErr = 99;
-    CHECK_HR(IDispatch_Invoke(disp, DISPID_custcentukn, &IID_NULL, 0, DISPATCH_METHOD, &duplicate, &result, NULL,
-                              &argErr),
-             DISP_E_PARAMNOTFOUND);
+    CHECK_HR(
+        IDispatch_Invoke(disp, DISPID_custcentukn, &IID_NULL, 0, DISPATCH_METHOD, &duplicate, &result, NULL, &argErr),
+        DISP_E_PARAMNOTFOUND);
     CHECK(argErr == 1, "duplicate name puArgErr %u", argErr);
     CHECK_HR(_Calc_custcentukn(calc, &args[0], NULL, &args[2], &args[3], &args[4], &args[5], &args[6], &result),
              E_POINTER);
@@ -493,8 +497,7 @@ static int runRegistered(void)
     CHECK_HR(CoGetClassObject(&CLSID_Calc, CLSCTX_INPROC_SERVER, NULL, &IID_IClassFactory, (void**)&factory), S_OK);
     if (factory) {
         IUnknown* second = NULL;
-        CHECK_HR(IClassFactory_CreateInstance(factory, unknown, &IID_IUnknown, (void**)&second),
-                 CLASS_E_NOAGGREGATION);
+        CHECK_HR(IClassFactory_CreateInstance(factory, unknown, &IID_IUnknown, (void**)&second), CLASS_E_NOAGGREGATION);
         CHECK_HR(IClassFactory_CreateInstance(factory, NULL, &IID__Calc, (void**)&second), S_OK);
         if (second)
             IUnknown_Release(second);
@@ -505,8 +508,7 @@ static int runRegistered(void)
         CHECK(IUnknown_Release(unknown) == 0, "the last reference ends the instance");
         CHECK(canUnloadNow() == S_FALSE, "a server lock keeps the library");
         /* The lock is the server's, not the factory's: unlock through a new one. */
-        CHECK_HR(CoGetClassObject(&CLSID_Calc, CLSCTX_INPROC_SERVER, NULL, &IID_IClassFactory, (void**)&factory),
-                 S_OK);
+        CHECK_HR(CoGetClassObject(&CLSID_Calc, CLSCTX_INPROC_SERVER, NULL, &IID_IClassFactory, (void**)&factory), S_OK);
         IClassFactory_LockServer(factory, FALSE);
         IClassFactory_Release(factory);
     }

@@ -17,9 +17,13 @@ static void reached(const char* name)
     abort();
 }
 
-#define FOREIGN(name) \
-    int name(void);   \
-    int name(void) { reached(#name); return 0; }
+#define FOREIGN(name)                                                                                                  \
+    int name(void);                                                                                                    \
+    int name(void)                                                                                                     \
+    {                                                                                                                  \
+        reached(#name);                                                                                                \
+        return 0;                                                                                                      \
+    }
 
 FOREIGN(SysAllocString)
 FOREIGN(SysAllocStringLen)
@@ -45,9 +49,9 @@ FOREIGN(StringFromGUID2)
 FOREIGN(IsEqualGUID)
 
 /* Sixteen bytes, as a GUID, that match no interface. */
-#define FOREIGN_GUID(name) \
-    extern const unsigned char name[16]; \
-    const unsigned char name[16] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, \
+#define FOREIGN_GUID(name)                                                                                             \
+    extern const unsigned char name[16];                                                                               \
+    const unsigned char name[16] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,                                    \
                                     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
 FOREIGN_GUID(IID_NULL)

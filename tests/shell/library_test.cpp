@@ -40,7 +40,9 @@ std::string readFile(const std::string& path)
 // segments. Only what the comparison needs is read.
 class TypeLibraryFile {
 public:
-    explicit TypeLibraryFile(std::string bytes) : d_(std::move(bytes)) {}
+    explicit TypeLibraryFile(std::string bytes)
+        : d_(std::move(bytes))
+    {}
 
     bool valid() const { return d_.size() > 0x60 && d_.compare(0, 4, "MSFT") == 0; }
     std::int32_t at(std::size_t pos) const
@@ -150,8 +152,8 @@ TEST(InterfaceDescription, TypesInOrderWithTheirAttributes)
         EXPECT_EQ((t.flags & kFlagDual) != 0, (described.flags & shell::kDual) != 0);
         EXPECT_EQ((t.flags & kFlagOleAutomation) != 0, (described.flags & shell::kOleAutomation) != 0);
         EXPECT_EQ((t.flags & kFlagControl) != 0, (described.flags & shell::kControl) != 0);
-        EXPECT_EQ((t.flags & kFlagCanCreate) == 0, described.kind != shell::TypeKind::CoClass ||
-                                                       (described.flags & shell::kNonCreatable) != 0);
+        EXPECT_EQ((t.flags & kFlagCanCreate) == 0,
+                  described.kind != shell::TypeKind::CoClass || (described.flags & shell::kNonCreatable) != 0);
         // The compiler cannot mark the dispinterface non-extensible; only the
         // library description does.
         if (described.kind != shell::TypeKind::DispInterface) {
@@ -205,8 +207,8 @@ TEST(InterfaceDescription, SecondInterfaceExtendsTheFirstSlotForSlot)
     const std::regex slot(R"(\(STDMETHODCALLTYPE \*(\w+)\)\()");
     for (auto it = std::sregex_iterator(table.begin(), table.end(), slot); it != std::sregex_iterator(); ++it)
         slots.push_back((*it)[1]);
-    std::vector<std::string> expected = {"QueryInterface", "AddRef", "Release", "GetTypeInfoCount",
-                                         "GetTypeInfo", "GetIDsOfNames", "Invoke"};
+    std::vector<std::string> expected = {"QueryInterface", "AddRef",        "Release", "GetTypeInfoCount",
+                                         "GetTypeInfo",    "GetIDsOfNames", "Invoke"};
     for (const auto& method : form::calcMethods())
         expected.emplace_back(method.name);
     for (const auto& property : shell::calcProperties()) {
@@ -245,8 +247,8 @@ TEST(InterfaceDescription, HeaderSlotsAndParameterNamesMatchTheDispatchTables)
         slots.push_back((*it)[1]);
         parameterLists.push_back((*it)[2]);
     }
-    std::vector<std::string> expected = {"QueryInterface", "AddRef", "Release", "GetTypeInfoCount",
-                                         "GetTypeInfo", "GetIDsOfNames", "Invoke"};
+    std::vector<std::string> expected = {"QueryInterface", "AddRef",        "Release", "GetTypeInfoCount",
+                                         "GetTypeInfo",    "GetIDsOfNames", "Invoke"};
     for (const auto& method : form::calcMethods())
         expected.emplace_back(method.name);
     EXPECT_EQ(slots, expected);
@@ -277,11 +279,7 @@ protected:
         if (handle_)
             dlclose(handle_);
     }
-    template <typename F>
-    F entry(const char* name)
-    {
-        return reinterpret_cast<F>(dlsym(handle_, name));
-    }
+    template <typename F> F entry(const char* name) { return reinterpret_cast<F>(dlsym(handle_, name)); }
     void* handle_ = nullptr;
 };
 
@@ -312,7 +310,9 @@ TEST_F(Library, ToolboxBitmapIsA16By15SixteenColourPicture)
     const WfResource* bitmap = WfFindResource(handle_, WF_RT_BITMAP, WRENFIELD_TOOLBOX_BITMAP_ID);
     ASSERT_NE(bitmap, nullptr);
     const auto* bytes = static_cast<const std::uint8_t*>(bitmap->data);
-    auto u32 = [&](std::size_t at) { return std::uint32_t(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | bytes[at + 3] << 24); };
+    auto u32 = [&](std::size_t at) {
+        return std::uint32_t(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | bytes[at + 3] << 24);
+    };
     EXPECT_EQ(u32(0), 40u);   // header size
     EXPECT_EQ(u32(4), 16u);   // width
     EXPECT_EQ(u32(8), 15u);   // height, rows bottom-up
@@ -332,8 +332,8 @@ TEST_F(Library, ToolboxBitmapIsA16By15SixteenColourPicture)
     // Written out as a file for a look at it.
     const std::uint32_t fileSize = 14 + static_cast<std::uint32_t>(bitmap->size);
     std::ofstream out(std::string(WRENFIELD_TEST_DIR) + "/toolbox.bmp", std::ios::binary);
-    const std::uint8_t fileHeader[14] = {'B', 'M', std::uint8_t(fileSize), std::uint8_t(fileSize >> 8), 0, 0, 0, 0, 0, 0,
-                                         14 + 40 + 64, 0, 0, 0};
+    const std::uint8_t fileHeader[14] = {
+        'B', 'M', std::uint8_t(fileSize), std::uint8_t(fileSize >> 8), 0, 0, 0, 0, 0, 0, 14 + 40 + 64, 0, 0, 0};
     out.write(reinterpret_cast<const char*>(fileHeader), 14);
     out.write(static_cast<const char*>(bitmap->data), static_cast<std::streamsize>(bitmap->size));
 }
@@ -354,9 +354,12 @@ TEST_F(Library, VersionRecordHoldsEveryValue)
     for (UINT i = 0; i < v.stringCount; ++i)
         strings[v.strings[i].key] = v.strings[i].value;
     const std::map<std::string, std::string> expected = {
-        {"FileVersion", "1.00"},          {"ProductVersion", "1.00"},
-        {"InternalName", "Wrenfield515UK"}, {"ProductName", "Wrenfield515UK"},
-        {"OriginalFilename", "Wrenfield515UK.ocx"}, {"OLESelfRegister", ""},
+        {"FileVersion", "1.00"},
+        {"ProductVersion", "1.00"},
+        {"InternalName", "Wrenfield515UK"},
+        {"ProductName", "Wrenfield515UK"},
+        {"OriginalFilename", "Wrenfield515UK.ocx"},
+        {"OLESelfRegister", ""},
     };
     EXPECT_EQ(strings, expected);
 }

@@ -34,14 +34,22 @@ struct Heard {
     friend bool operator==(const Heard&, const Heard&) = default;
 };
 
-constexpr Heard changed(double centile) { return {DISPID_CentileChanged, centile}; }
-constexpr Heard recomputed(double centile) { return {DISPID_Recomputed, centile}; }
+constexpr Heard changed(double centile)
+{
+    return {DISPID_CentileChanged, centile};
+}
+constexpr Heard recomputed(double centile)
+{
+    return {DISPID_Recomputed, centile};
+}
 
 // A sink of the events, as a host's form code would write one: an IDispatch
 // that answers for __Calc2 and keeps what it hears. It may act on each event.
 class Sink final : public IDispatch {
 public:
-    explicit Sink(const IID& answers = DIID___Calc2) : answers_(answers) {}
+    explicit Sink(const IID& answers = DIID___Calc2)
+        : answers_(answers)
+    {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
     {
@@ -61,8 +69,8 @@ public:
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                      UINT*) override
     {
-        const bool oneNumber = flags == DISPATCH_METHOD && params && params->cArgs == 1 &&
-                               params->cNamedArgs == 0 && V_VT(&params->rgvarg[0]) == VT_R8;
+        const bool oneNumber = flags == DISPATCH_METHOD && params && params->cArgs == 1 && params->cNamedArgs == 0 &&
+            V_VT(&params->rgvarg[0]) == VT_R8;
         heard.push_back({id, oneNumber ? V_R8(&params->rgvarg[0]) : -1});
         if (onEvent)
             onEvent(id);
@@ -163,8 +171,8 @@ protected:
     std::function<HRESULT(BSTR&)> getter(const shell::CalcProperty& property)
     {
         using Get = HRESULT (STDMETHODCALLTYPE _Calc2::*)(BSTR*);
-        static const Get gets[] = {&_Calc2::get_Population,     &_Calc2::get_MaternalHeight, &_Calc2::get_BookingWeight,
-                                   &_Calc2::get_EthnicGroup,    &_Calc2::get_Parity,         &_Calc2::get_GestationWeeks,
+        static const Get gets[] = {&_Calc2::get_Population,    &_Calc2::get_MaternalHeight, &_Calc2::get_BookingWeight,
+                                   &_Calc2::get_EthnicGroup,   &_Calc2::get_Parity,         &_Calc2::get_GestationWeeks,
                                    &_Calc2::get_GestationDays, &_Calc2::get_Birthweight,    &_Calc2::get_Sex};
         const Get get = gets[&property - shell::calcProperties().data()];
         return [this, get](BSTR& out) { return (calc_->*get)(&out); };
@@ -172,8 +180,8 @@ protected:
     std::function<HRESULT(BSTR)> setter(const shell::CalcProperty& property)
     {
         using Put = HRESULT (STDMETHODCALLTYPE _Calc2::*)(BSTR);
-        static const Put puts[] = {&_Calc2::put_Population,     &_Calc2::put_MaternalHeight, &_Calc2::put_BookingWeight,
-                                   &_Calc2::put_EthnicGroup,    &_Calc2::put_Parity,         &_Calc2::put_GestationWeeks,
+        static const Put puts[] = {&_Calc2::put_Population,    &_Calc2::put_MaternalHeight, &_Calc2::put_BookingWeight,
+                                   &_Calc2::put_EthnicGroup,   &_Calc2::put_Parity,         &_Calc2::put_GestationWeeks,
                                    &_Calc2::put_GestationDays, &_Calc2::put_Birthweight,    &_Calc2::put_Sex};
         const Put put = puts[&property - shell::calcProperties().data()];
         return [this, put](BSTR in) { return (calc_->*put)(in); };
@@ -207,10 +215,14 @@ TEST_F(ShellPropertiesAndEvents, EachWriteIsTheUsersPickOfThatEntry)
         const char* list;
     };
     const Row rows[] = {
-        {"MaternalHeight", "165", "152", "Comboht"}, {"BookingWeight", "65", "98", "Combowt"},
-        {"EthnicGroup", "European", "Bangladeshi", "Comboeth"}, {"Parity", "0", "4 or more", "Combopar"},
-        {"GestationWeeks", "40", "33", "Combogw"},  {"GestationDays", "0", "6", "Combogd"},
-        {"Birthweight", "3500", "Over 5000", "Combobwt"}, {"Sex", "Female", "Male", "Combosex"},
+        {"MaternalHeight", "165", "152", "Comboht"},
+        {"BookingWeight", "65", "98", "Combowt"},
+        {"EthnicGroup", "European", "Bangladeshi", "Comboeth"},
+        {"Parity", "0", "4 or more", "Combopar"},
+        {"GestationWeeks", "40", "33", "Combogw"},
+        {"GestationDays", "0", "6", "Combogd"},
+        {"Birthweight", "3500", "Over 5000", "Combobwt"},
+        {"Sex", "Female", "Male", "Combosex"},
         {"Population", "United Kingdom", "New Zealand", "Combobase"},
     };
     ASSERT_EQ(std::size(rows), shell::calcProperties().size() - 1) << "every input property has a row";
@@ -239,10 +251,18 @@ TEST_F(ShellPropertiesAndEvents, ATextTheListLacksChangesNothing)
 {
     Sink& sink = connectedSink();
     const std::pair<const char*, const char*> refused[] = {
-        {"Population", "united kingdom"}, {"Population", "England"}, {"MaternalHeight", "139"},
-        {"MaternalHeight", "165.0"},      {"BookingWeight", " 65"},   {"EthnicGroup", "Maori"},
-        {"Parity", "4"},                  {"GestationWeeks", "45"},   {"GestationDays", "7"},
-        {"Birthweight", "3501"},          {"Birthweight", "over 5000"}, {"Sex", "male"},
+        {"Population", "united kingdom"},
+        {"Population", "England"},
+        {"MaternalHeight", "139"},
+        {"MaternalHeight", "165.0"},
+        {"BookingWeight", " 65"},
+        {"EthnicGroup", "Maori"},
+        {"Parity", "4"},
+        {"GestationWeeks", "45"},
+        {"GestationDays", "7"},
+        {"Birthweight", "3501"},
+        {"Birthweight", "over 5000"},
+        {"Sex", "male"},
         {"Sex", ""},
     };
     for (const auto& [name, text] : refused) {
@@ -257,9 +277,10 @@ TEST_F(ShellPropertiesAndEvents, ATextTheListLacksChangesNothing)
 
 TEST_F(ShellPropertiesAndEvents, LateBoundByNameWithNumbersAsTheirText)
 {
-    const std::pair<const char16_t*, DISPID> names[] = {
-        {u"Birthweight", DISPID_Birthweight}, {u"birthweight", DISPID_Birthweight},
-        {u"CENTILE", DISPID_Centile},         {u"Population", DISPID_Population}};
+    const std::pair<const char16_t*, DISPID> names[] = {{u"Birthweight", DISPID_Birthweight},
+                                                        {u"birthweight", DISPID_Birthweight},
+                                                        {u"CENTILE", DISPID_Centile},
+                                                        {u"Population", DISPID_Population}};
     for (const auto& [name, id] : names) {
         LPOLESTR text = const_cast<LPOLESTR>(name);
         DISPID found = 0;
@@ -271,8 +292,9 @@ TEST_F(ShellPropertiesAndEvents, LateBoundByNameWithNumbersAsTheirText)
     VARIANT result;
     VariantInit(&result);
     EXCEPINFO exception{};
-    EXPECT_EQ(invoke(DISPID_Birthweight, DISPATCH_PROPERTYPUT, {wrenfield::testing::number(3000)}, nullptr, &exception, true),
-              S_OK);
+    EXPECT_EQ(
+        invoke(DISPID_Birthweight, DISPATCH_PROPERTYPUT, {wrenfield::testing::number(3000)}, nullptr, &exception, true),
+        S_OK);
     EXPECT_EQ(invoke(DISPID_Birthweight, DISPATCH_PROPERTYGET | DISPATCH_METHOD, {}, &result, &exception), S_OK);
     ASSERT_EQ(V_VT(&result), VT_BSTR);
     EXPECT_EQ(utf8FromBstr(V_BSTR(&result)), "3000");
@@ -300,7 +322,8 @@ TEST_F(ShellPropertiesAndEvents, LateBoundByNameWithNumbersAsTheirText)
               DISP_E_MEMBERNOTFOUND)
         << "Centile is read-only";
     EXPECT_EQ(invoke(DISPID_Sex, DISPATCH_PROPERTYPUT, {}, nullptr, nullptr, false), DISP_E_BADPARAMCOUNT);
-    EXPECT_EQ(invoke(DISPID_Sex, DISPATCH_PROPERTYGET, {wrenfield::testing::number(1)}, &result, nullptr), DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(invoke(DISPID_Sex, DISPATCH_PROPERTYGET, {wrenfield::testing::number(1)}, &result, nullptr),
+              DISP_E_BADPARAMCOUNT);
     EXPECT_EQ(invoke(DISPID_Sex, DISPATCH_PROPERTYPUT, {wrenfield::testing::ofType(VT_NULL)}, nullptr, nullptr, true),
               DISP_E_TYPEMISMATCH);
     EXPECT_EQ(invoke(DISPID_custcentukn, DISPATCH_PROPERTYPUT, {wrenfield::testing::number(1)}, nullptr, nullptr, true),

@@ -66,8 +66,8 @@ struct ChangeCase {
     double number;  // the result as a number (I2/R8)
 };
 
-using wrenfield::testing::text;
 using wrenfield::testing::number;
+using wrenfield::testing::text;
 
 TEST(Variant, ChangeTypeRoundsHalfToEvenAndReportsFailures)
 {
@@ -81,8 +81,21 @@ TEST(Variant, ChangeTypeRoundsHalfToEvenAndReportsFailures)
         {"text 12.5 to R8", [] { return text(u" 12.5 "); }, VT_R8, S_OK, 12.5},
         {"text abc to R8", [] { return text(u"abc"); }, VT_R8, DISP_E_TYPEMISMATCH, 0},
         {"empty text to R8", [] { return text(u""); }, VT_R8, DISP_E_TYPEMISMATCH, 0},
-        {"empty to R8", [] { VARIANT v; VariantInit(&v); return v; }, VT_R8, S_OK, 0},
-        {"null to I2", [] { VARIANT v; VariantInit(&v); V_VT(&v) = VT_NULL; return v; }, VT_I2, DISP_E_TYPEMISMATCH, 0},
+        {"empty to R8",
+         [] {
+             VARIANT v;
+             VariantInit(&v);
+             return v;
+         },
+         VT_R8, S_OK, 0},
+        {"null to I2",
+         [] {
+             VARIANT v;
+             VariantInit(&v);
+             V_VT(&v) = VT_NULL;
+             return v;
+         },
+         VT_I2, DISP_E_TYPEMISMATCH, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -138,7 +151,8 @@ TEST(Guid, TextRoundTripAndMalformedTexts)
     EXPECT_TRUE(IsEqualGUID(back, g));
     for (const char16_t* bad : {u"", u"187A1494-A7E4-46E6-B1C8-1885659AB446", u"{187A1494-A7E4-46E6-B1C8-1885659AB44G}",
                                 u"{187A1494-A7E4-46E6-B1C8-1885659AB446}x", u"{187A1494A7E4-46E6-B1C8-1885659AB4460}"})
-        EXPECT_EQ(CLSIDFromString(bad, &back), CO_E_CLASSSTRING) << std::string(bad, bad + std::char_traits<char16_t>::length(bad));
+        EXPECT_EQ(CLSIDFromString(bad, &back), CO_E_CLASSSTRING)
+            << std::string(bad, bad + std::char_traits<char16_t>::length(bad));
 }
 
 // ---- The registry file
@@ -148,7 +162,7 @@ protected:
     void SetUp() override
     {
         dir_ = std::filesystem::path(WRENFIELD_TEST_DIR) /
-               ("registry-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+            ("registry-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::remove_all(dir_);
         path_ = (dir_ / "nested" / "registry").string();
         setenv("WRENFIELD_REGISTRY", path_.c_str(), 1);
@@ -386,10 +400,15 @@ TEST(Utf16Text, ConversionsKeepEveryCharacterAndMarkBrokenOnes)
     }
     // A lone surrogate, and UTF-8 that is cut short, overlong or a stray
     // continuation byte: each becomes U+FFFD, nothing is dropped.
-    EXPECT_EQ(wrenfield::utf8FromUtf16(std::u16string(u"3") + char16_t(0xD800) + u"4"), "3\xef\xbf\xbd" "4");
+    EXPECT_EQ(wrenfield::utf8FromUtf16(std::u16string(u"3") + char16_t(0xD800) + u"4"),
+              "3\xef\xbf\xbd"
+              "4");
     EXPECT_EQ(wrenfield::utf16FromUtf8("3\xe2\x82"), u"3\uFFFD\uFFFD");
     EXPECT_EQ(wrenfield::utf16FromUtf8("\xc0\xb3"), u"\uFFFD\uFFFD");
-    EXPECT_EQ(wrenfield::utf16FromUtf8("\x80" "1"), u"\uFFFD" "1");
+    EXPECT_EQ(wrenfield::utf16FromUtf8("\x80"
+                                       "1"),
+              u"\uFFFD"
+              "1");
 }
 
 }  // namespace

@@ -37,8 +37,8 @@ inline std::vector<tabular::CsvRecord> readRecordsInPieces(const std::string& te
         if (reader.nextPlainText(piece, firstLine, pieceBytes)) {
             rows.split(piece, firstLine, reader.delimiter(), reader.fieldCount());
             for (const tabular::CsvRow& row : rows.rows)
-                records.push_back({std::vector<std::string>(row.fields.begin(), row.fields.end()), row.line,
-                                   row.problem});
+                records.push_back(
+                    {std::vector<std::string>(row.fields.begin(), row.fields.end()), row.line, row.problem});
         } else if (reader.next(record)) {
             records.push_back(record);
         } else {

@@ -66,7 +66,8 @@ private:
 // A connection to the service; each call sends one request and reads its answer.
 class HttpClient {
 public:
-    explicit HttpClient(std::uint16_t port) : socket_(ioc_)
+    explicit HttpClient(std::uint16_t port)
+        : socket_(ioc_)
     {
         socket_.connect(tcp::endpoint(net::ip::make_address("127.0.0.1"), port));
     }

@@ -136,8 +136,7 @@ int main(int argc, char** argv)
                     if (auto known = wrenfield::reading::populationFromText(population.get<std::string>())) {
                         try {
                             method = methodCentile(*known, *values);
-                        } catch (const wrenfield::RuntimeError&) {
-                        }
+                        } catch (const wrenfield::RuntimeError&) {}
                     }
                 births.push_back({{"name", name},
                                   {"population", population},

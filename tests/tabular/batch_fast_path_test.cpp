@@ -160,8 +160,8 @@ TEST(BatchFastPath, OutputIsTheSameWhateverTheThreads)
 // line inside and at the end, no final line break).
 TEST(BatchFastPath, WritesEveryRowAsItsFieldsOneByOne)
 {
-    const std::string text =
-        largeFile(20000, "\n") + "9,3400,280,64,163\r,1,1,0,uk\n\n10,3400,280,64,163,1,1,0,uk\n\n\n11,3400,280,64,163,1,1,0";
+    const std::string text = largeFile(20000, "\n") +
+        "9,3400,280,64,163\r,1,1,0,uk\n\n10,3400,280,64,163,1,1,0,uk\n\n\n11,3400,280,64,163,1,1,0";
     BatchSummary summary;
     const std::string output = runWith(text, 2, summary);
 
@@ -222,7 +222,8 @@ TEST(BatchFastPath, StopsBetweenChunksWhenAsked)
     EXPECT_TRUE(summary.interrupted);
     EXPECT_EQ(summary.rows, rowsAtStop);
     EXPECT_LT(summary.rows, 50000);
-    EXPECT_EQ(testing::readAllRecords(out.str()).size(), std::size_t(summary.rows) + 1);  // only whole chunks, after the header
+    EXPECT_EQ(testing::readAllRecords(out.str()).size(),
+              std::size_t(summary.rows) + 1);  // only whole chunks, after the header
 }
 
 }  // namespace

@@ -58,8 +58,8 @@ TEST(BatchColumns, HeaderProblemsAreNamed)
 
 // The centile the reading layer gives the same birth read alone: a row of a
 // file gets it to the last bit.
-std::string readingCentile(Population population, double bwt, double gest, double wt, double ht, double sex,
-                           double eth, double par)
+std::string readingCentile(Population population, double bwt, double gest, double wt, double ht, double sex, double eth,
+                           double par)
 {
     return shortestText(reading::readValues(population, {bwt, gest, wt, ht, sex, eth, par}).centile());
 }
@@ -71,15 +71,14 @@ std::string ukWorkedCentile()
 
 TEST(BatchJob, EveryRecordGivesOneRowInOrder)
 {
-    const std::string input =
-        "id,bwt,gest,wt,ht,sex,eth,par,population,note\n"
-        "a,3400,280,64,163,1,1,0,,\"first, with comma\"\n"      // 2: good, default population
-        "b,3500,280,70,165,1,3,0,New Zealand,\"two\nlines\"\n"  // 3-4: good, another population
-        "c,3400,,64,163,1,1,0,uk,\n"                            // 5: missing
-        "d,3400,280,64,163,x,1,0,au,\n"                         // 6: not a number
-        "e,3400,280\n"                                          // 7: malformed, too few fields
-        "f,3400,\"280,64,163,1,1,0,,open quote\n"               // 8: malformed, unterminated quote
-        "g,3100,266,58,160,0,4,2,se,last\n";                    // 9: good again
+    const std::string input = "id,bwt,gest,wt,ht,sex,eth,par,population,note\n"
+                              "a,3400,280,64,163,1,1,0,,\"first, with comma\"\n"      // 2: good, default population
+                              "b,3500,280,70,165,1,3,0,New Zealand,\"two\nlines\"\n"  // 3-4: good, another population
+                              "c,3400,,64,163,1,1,0,uk,\n"                            // 5: missing
+                              "d,3400,280,64,163,x,1,0,au,\n"                         // 6: not a number
+                              "e,3400,280\n"                                          // 7: malformed, too few fields
+                              "f,3400,\"280,64,163,1,1,0,,open quote\n"  // 8: malformed, unterminated quote
+                              "g,3100,266,58,160,0,4,2,se,last\n";       // 9: good again
     std::istringstream in(input);
     BatchJob job(in, Population::UnitedKingdom);
     std::ostringstream out;
@@ -92,8 +91,9 @@ TEST(BatchJob, EveryRecordGivesOneRowInOrder)
 
     auto rows = testing::readAllRecords(out.str());
     ASSERT_EQ(rows.size(), 8u);
-    EXPECT_EQ(rows[0].fields, fieldsOf({"id", "bwt", "gest", "wt", "ht", "sex", "eth", "par", "population", "note",
-                                        "centile", "error"}));
+    EXPECT_EQ(
+        rows[0].fields,
+        fieldsOf({"id", "bwt", "gest", "wt", "ht", "sex", "eth", "par", "population", "note", "centile", "error"}));
     struct Expected {
         std::vector<std::string> copied;
         std::string centile;
@@ -125,13 +125,15 @@ TEST(BatchJob, EveryRecordGivesOneRowInOrder)
 
 TEST(BatchJob, KeepsByteOrderMarkAndCrLf)
 {
-    std::istringstream in("\xEF\xBB\xBF" "bwt,gest,wt,ht,sex,eth,par\r\n3400,280,64,163,1,1,0\r\n\r\n");
+    std::istringstream in("\xEF\xBB\xBF"
+                          "bwt,gest,wt,ht,sex,eth,par\r\n3400,280,64,163,1,1,0\r\n\r\n");
     BatchJob job(in, Population::UnitedKingdom);
     std::ostringstream out;
     BatchSummary summary = job.run(out);
     EXPECT_EQ(summary.rows, 1);
     const std::string text = out.str();
-    const std::string head = "\xEF\xBB\xBF" "bwt,gest,wt,ht,sex,eth,par,centile,error\r\n3400,280,64,163,1,1,0,";
+    const std::string head = "\xEF\xBB\xBF"
+                             "bwt,gest,wt,ht,sex,eth,par,centile,error\r\n3400,280,64,163,1,1,0,";
     ASSERT_EQ(text.substr(0, head.size()), head);
     ASSERT_TRUE(text.ends_with(",\r\n")) << text;
     EXPECT_EQ(text.substr(head.size(), text.size() - head.size() - 3), ukWorkedCentile());
@@ -141,7 +143,8 @@ TEST(BatchJob, KeepsByteOrderMarkAndCrLf)
 // does: the stream sees a read error, not an end.
 class FailingInput : public std::streambuf {
 public:
-    explicit FailingInput(std::string text) : text_(std::move(text))
+    explicit FailingInput(std::string text)
+        : text_(std::move(text))
     {
         setg(text_.data(), text_.data(), text_.data() + text_.size());
     }
@@ -208,8 +211,8 @@ TEST(BatchJob, HeaderOnlyGivesHeaderOnly)
 
 TEST(BatchJob, UnusableHeadersStopBeforeAnyOutput)
 {
-    for (const char* input : {"", "\n\n", "bwt,gest,wt,ht,sex,eth\n1,2,3,4,5,6\n",
-                              "bwt,gest,wt,ht,sex,eth,\"par\n", "\nbwt,gest,wt,ht,sex,eth,par\n"}) {
+    for (const char* input : {"", "\n\n", "bwt,gest,wt,ht,sex,eth\n1,2,3,4,5,6\n", "bwt,gest,wt,ht,sex,eth,\"par\n",
+                              "\nbwt,gest,wt,ht,sex,eth,par\n"}) {
         std::istringstream in(input);
         EXPECT_THROW(BatchJob(in, Population::UnitedKingdom), BatchError) << input;
     }
@@ -221,7 +224,7 @@ TEST(BatchJob, ChunksKeepTheOrderOfManyRows)
     const int rows = 10000;
     for (int i = 0; i < rows; ++i)
         input += std::to_string(i) + "," + std::to_string(2000 + i % 2500) + ",280,64,163,1,1," +
-                 (i % 997 == 0 ? "" : "0") + "\n";
+            (i % 997 == 0 ? "" : "0") + "\n";
     std::istringstream in(input);
     BatchJob job(in, Population::UnitedKingdom);
     std::ostringstream out;
@@ -236,7 +239,8 @@ TEST(BatchJob, ChunksKeepTheOrderOfManyRows)
         const CsvRecord& record = records[static_cast<std::size_t>(i + 1)];
         ASSERT_EQ(record.fields[0], std::to_string(i));
         if (i % 997 != 0) {
-            EXPECT_EQ(record.fields[8], readingCentile(Population::UnitedKingdom, 2000 + i % 2500, 280, 64, 163, 1, 1, 0));
+            EXPECT_EQ(record.fields[8],
+                      readingCentile(Population::UnitedKingdom, 2000 + i % 2500, 280, 64, 163, 1, 1, 0));
         }
     }
 }

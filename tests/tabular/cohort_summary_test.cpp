@@ -32,9 +32,9 @@ TEST(CohortSummary, CountsEachTenthBandAndRowWithoutACentile)
     // tenth but the sixth, three in the last (one above the 97th).
     for (double centile : {1.0, 5.0, 15.0, 25.0, 35.0, 45.0, 65.0, 75.0, 85.0, 91.0, 95.0, 99.0})
         csv += birthAtCentile(centile);
-    csv += "3400,280,64,163,1,1,\n";      // missing parity
-    csv += "3400,280,64,163,abc,1,0\n";   // unreadable sex: fails
-    csv += "600,150,64,163,1,1,0\n";      // 21+3 weeks: computed (86th centile) and flagged
+    csv += "3400,280,64,163,1,1,\n";     // missing parity
+    csv += "3400,280,64,163,abc,1,0\n";  // unreadable sex: fails
+    csv += "600,150,64,163,1,1,0\n";     // 21+3 weeks: computed (86th centile) and flagged
     std::istringstream in(csv);
     BatchJob job(in, engine::Population::UnitedKingdom);
     std::ostringstream out;
@@ -56,8 +56,9 @@ TEST(CohortSummary, CountsEachTenthBandAndRowWithoutACentile)
     const std::string text = cohortSummaryText(summary);
     EXPECT_NE(text.find("centiles of 13 computed rows"), std::string::npos) << text;
     EXPECT_NE(text.find("90-100: 3 (23.1 %)"), std::string::npos) << text;
-    EXPECT_NE(text.find("SGA 2 (15.4 %, expected 10.0 %), AGA 8 (61.5 %, expected 80.0 %), LGA 3 (23.1 %, expected 10.0 %)"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find("SGA 2 (15.4 %, expected 10.0 %), AGA 8 (61.5 %, expected 80.0 %), LGA 3 (23.1 %, expected 10.0 %)"),
+        std::string::npos)
         << text;
     EXPECT_NE(text.find("1 missing, 1 failed; 1 flagged"), std::string::npos) << text;
 }

@@ -74,10 +74,17 @@ struct Results {
     ColumnBatchSummary summary;
 
     explicit Results(std::size_t rows)
-        : centile(rows), termWeight(rows), weeks(rows), proportion(rows), expected(rows), spread(rows), z(rows),
-          outcome(rows), band(rows), records(rows)
-    {
-    }
+        : centile(rows)
+        , termWeight(rows)
+        , weeks(rows)
+        , proportion(rows)
+        , expected(rows)
+        , spread(rows)
+        , z(rows)
+        , outcome(rows)
+        , band(rows)
+        , records(rows)
+    {}
     ColumnBatchOutput output()
     {
         return {centile, outcome, band, termWeight, weeks, proportion, expected, spread, z, &records};
@@ -140,7 +147,8 @@ TEST(ColumnBatch, TextColumnsGiveTheBatchRowsOnAnyNumberOfThreads)
         expectBatchRows(one, table.rows, settings);
         EXPECT_EQ(one.outcome, three.outcome);
         for (std::size_t r = 0; r < table.rows; ++r)
-            ASSERT_TRUE(one.centile[r] == three.centile[r] || (std::isnan(one.centile[r]) && std::isnan(three.centile[r])));
+            ASSERT_TRUE(one.centile[r] == three.centile[r] ||
+                        (std::isnan(one.centile[r]) && std::isnan(three.centile[r])));
         EXPECT_EQ(one.summary.computed + one.summary.missing + one.summary.errors, table.rows);
         EXPECT_FALSE(one.summary.stopped);
     }

@@ -23,7 +23,10 @@ struct ReadCase {
     std::vector<Expected> records;
 };
 
-void PrintTo(const ReadCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ReadCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class CsvReadTest : public ::testing::TestWithParam<ReadCase> {};
 
@@ -48,53 +51,70 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"NoFinalLineBreak", "a,b\n1,2", {{{"a", "b"}, 1, ""}, {{"1", "2"}, 2, ""}}},
         ReadCase{"CrAtEndOfInput", "a,b\r\n1,2\r", {{{"a", "b"}, 1, ""}, {{"1", "2"}, 2, ""}}},
         ReadCase{"EmptyFields", "a,b,c\n,,\n", {{{"a", "b", "c"}, 1, ""}, {{"", "", ""}, 2, ""}}},
-        ReadCase{"QuotedCommaQuoteAndLineBreak",
-                 "a,b\n\"x, y\",\"say \"\"hi\"\"\"\n\"two\nlines\",\"\"\nz,w\n",
-                 {{{"a", "b"}, 1, ""},
-                  {{"x, y", "say \"hi\""}, 2, ""},
-                  {{"two\nlines", ""}, 3, ""},
-                  {{"z", "w"}, 5, ""}}},
+        ReadCase{
+            "QuotedCommaQuoteAndLineBreak",
+            "a,b\n\"x, y\",\"say \"\"hi\"\"\"\n\"two\nlines\",\"\"\nz,w\n",
+            {{{"a", "b"}, 1, ""}, {{"x, y", "say \"hi\""}, 2, ""}, {{"two\nlines", ""}, 3, ""}, {{"z", "w"}, 5, ""}}},
         ReadCase{"CrLfInsideQuotesIsKept", "a\r\n\"1\r\n2\"\r\n", {{{"a"}, 1, ""}, {{"1\r\n2"}, 2, ""}}},
-        ReadCase{"ByteOrderMarkIsSkipped", "\xEF\xBB\xBF" "a,b\n1,2\n", {{{"a", "b"}, 1, ""}, {{"1", "2"}, 2, ""}}},
+        ReadCase{"ByteOrderMarkIsSkipped",
+                 "\xEF\xBB\xBF"
+                 "a,b\n1,2\n",
+                 {{{"a", "b"}, 1, ""}, {{"1", "2"}, 2, ""}}},
         ReadCase{"QuoteInsideUnquotedFieldIsKept", "a,b\n5'2\",x\n", {{{"a", "b"}, 1, ""}, {{"5'2\"", "x"}, 2, ""}}},
-        ReadCase{"FieldCountMismatch", "a,b,c\n1,2\n1,2,3,4\n5,6,7\n",
+        ReadCase{"FieldCountMismatch",
+                 "a,b,c\n1,2\n1,2,3,4\n5,6,7\n",
                  {{{"a", "b", "c"}, 1, ""},
                   {{"1", "2"}, 2, "expected 3 fields, found 2"},
                   {{"1", "2", "3", "4"}, 3, "expected 3 fields, found 4"},
                   {{"5", "6", "7"}, 4, ""}}},
         // The quote opened on line 2 is never closed: the lines after it are
         // still records of their own.
-        ReadCase{"UnterminatedQuoteResumesOnTheNextLine", "a,b\n1,\"2\n3,4\n5,6\n",
+        ReadCase{"UnterminatedQuoteResumesOnTheNextLine",
+                 "a,b\n1,\"2\n3,4\n5,6\n",
                  {{{"a", "b"}, 1, ""}, {{"1"}, 2, "unterminated quote"}, {{"3", "4"}, 3, ""}, {{"5", "6"}, 4, ""}}},
-        ReadCase{"UnterminatedQuoteAfterAMultiLineField", "a,b,c\n\"x\ny\",\"open\n7,8,9\n",
+        ReadCase{"UnterminatedQuoteAfterAMultiLineField",
+                 "a,b,c\n\"x\ny\",\"open\n7,8,9\n",
                  {{{"a", "b", "c"}, 1, ""}, {{"x\ny"}, 2, "unterminated quote"}, {{"7", "8", "9"}, 4, ""}}},
         // A stray quote closes at the next quote, rows later: the record it
         // makes is malformed, so it is cut at the stray quote instead.
-        ReadCase{"StrayQuoteDoesNotSwallowTheNextRows", "a,b\n1,\"2\n3,4\n5,\"6\"\n",
+        ReadCase{"StrayQuoteDoesNotSwallowTheNextRows",
+                 "a,b\n1,\"2\n3,4\n5,\"6\"\n",
                  {{{"a", "b"}, 1, ""}, {{"1"}, 2, "unbalanced quote"}, {{"3", "4"}, 3, ""}, {{"5", "6"}, 4, ""}}},
-        ReadCase{"StrayQuoteBeforeAFieldCountMismatch", "a,b\n1,\"2\n3\",4,5\n6,7\n",
-                 {{{"a", "b"}, 1, ""}, {{"1"}, 2, "unbalanced quote"}, {{"3\"", "4", "5"}, 3,
-                  "expected 2 fields, found 3"}, {{"6", "7"}, 4, ""}}},
+        ReadCase{"StrayQuoteBeforeAFieldCountMismatch",
+                 "a,b\n1,\"2\n3\",4,5\n6,7\n",
+                 {{{"a", "b"}, 1, ""},
+                  {{"1"}, 2, "unbalanced quote"},
+                  {{"3\"", "4", "5"}, 3, "expected 2 fields, found 3"},
+                  {{"6", "7"}, 4, ""}}},
         // Most of the input lies before the quote, so the reader's buffer
         // moves while the quoted field is read: resuming must still land on
         // the right line.
-        ReadCase{"UnterminatedQuoteLateInTheInput", "a,b\n" + std::string(60, 'x') + ",y\n1,\"2\n3,4\n",
-                 {{{"a", "b"}, 1, ""}, {{std::string(60, 'x'), "y"}, 2, ""}, {{"1"}, 3, "unterminated quote"},
+        ReadCase{"UnterminatedQuoteLateInTheInput",
+                 "a,b\n" + std::string(60, 'x') + ",y\n1,\"2\n3,4\n",
+                 {{{"a", "b"}, 1, ""},
+                  {{std::string(60, 'x'), "y"}, 2, ""},
+                  {{"1"}, 3, "unterminated quote"},
                   {{"3", "4"}, 4, ""}}},
-        ReadCase{"UnterminatedQuoteOnTheLastLine", "a,b\n1,\"2", {{{"a", "b"}, 1, ""}, {{"1"}, 2, "unterminated quote"}}},
-        ReadCase{"TextAfterClosingQuote", "a,b\n\"1\"x,2\n3,4\n",
+        ReadCase{
+            "UnterminatedQuoteOnTheLastLine", "a,b\n1,\"2", {{{"a", "b"}, 1, ""}, {{"1"}, 2, "unterminated quote"}}},
+        ReadCase{"TextAfterClosingQuote",
+                 "a,b\n\"1\"x,2\n3,4\n",
                  {{{"a", "b"}, 1, ""}, {{"1"}, 2, "unexpected text after a closing quote"}, {{"3", "4"}, 3, ""}}},
-        ReadCase{"EmptyLineInsideIsAMalformedRecord", "a,b\n1,2\n\n\r\n3,4\n",
-                 {{{"a", "b"}, 1, ""}, {{"1", "2"}, 2, ""}, {{""}, 3, "empty line"}, {{""}, 4, "empty line"},
+        ReadCase{"EmptyLineInsideIsAMalformedRecord",
+                 "a,b\n1,2\n\n\r\n3,4\n",
+                 {{{"a", "b"}, 1, ""},
+                  {{"1", "2"}, 2, ""},
+                  {{""}, 3, "empty line"},
+                  {{""}, 4, "empty line"},
                   {{"3", "4"}, 5, ""}}},
         ReadCase{"EmptyLinesAtTheEndAreNoRecords", "a,b\n1,2\n\n\r\n\n", {{{"a", "b"}, 1, ""}, {{"1", "2"}, 2, ""}}},
-        ReadCase{"NothingAtAll", "", {}},
-        ReadCase{"OnlyEmptyLines", "\n\n", {}}),
+        ReadCase{"NothingAtAll", "", {}}, ReadCase{"OnlyEmptyLines", "\n\n", {}}),
     [](const ::testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
 
 TEST(CsvReader, ReportsByteOrderMarkAndLineBreakStyle)
 {
-    std::istringstream in("\xEF\xBB\xBF" "a,b\r\n1,2");
+    std::istringstream in("\xEF\xBB\xBF"
+                          "a,b\r\n1,2");
     CsvReader reader(in);
     CsvRecord record;
     ASSERT_TRUE(reader.next(record));
@@ -210,10 +230,16 @@ TEST(CsvReader, Utf16AndUtf32ReadAsTheSameTextInUtf8)
         }
     }
     // A lone surrogate and a last unit cut short stand for no character.
-    const std::string broken = std::string("\xFF\xFE" "a\0\x00\xD8" "b\0\n\0" "c", 11);
+    const std::string broken = std::string("\xFF\xFE"
+                                           "a\0\x00\xD8"
+                                           "b\0\n\0"
+                                           "c",
+                                           11);
     auto records = testing::readAllRecords(broken);
     ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0].fields[0], "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(records[0].fields[0],
+              "a\xEF\xBF\xBD"
+              "b");
     EXPECT_EQ(records[1].fields[0], "\xEF\xBF\xBD");
 }
 
@@ -354,7 +380,8 @@ TEST(CsvReader, PlainTextInPiecesReadsAsRecordByRecord)
         "a,b\n1,2\n\n\n3,4\n\n\r\n",
         "a,b\n1\r2,3\n4,5\r\r\n6,7\r",
         "a,b\n1,2,3\n4\n,\n\"q\",5\n6,7\n8,\"x\ny\"\n9,10\n",
-        "\xEF\xBB\xBF" "a;b\n1;2\n3;4\n",
+        "\xEF\xBB\xBF"
+        "a;b\n1;2\n3;4\n",
         "\na,b\n1,2\n",
         "a,b\n1,\"unterminated\n2,3\n4,5\n",
     };
@@ -392,11 +419,16 @@ TEST(CsvDelimiter, DetectedFromTheHeaderOrGiven)
         {"a,b\n1,2\n", true, ',', ',', {"1", "2"}},
         {"a;b\n1,5;2\n", true, ',', ';', {"1,5", "2"}},
         {"a\tb\n1\t2\n", true, ',', '\t', {"1", "2"}},
-        {"\"x;y\",b\n1,2\n", true, ',', ',', {"1", "2"}},       // a delimiter inside quotes does not count
+        {"\"x;y\",b\n1,2\n", true, ',', ',', {"1", "2"}},  // a delimiter inside quotes does not count
         {"a;b,c;d\n1;2,3;4\n", true, ',', ';', {"1", "2,3", "4"}},
-        {"alone\n1\n", true, ';', ';', {"1"}},                  // none on the line: the given one
+        {"alone\n1\n", true, ';', ';', {"1"}},  // none on the line: the given one
         {"a;b\n1;2\n", false, ';', ';', {"1", "2"}},
-        {"\xEF\xBB\xBF" "a;b\n1;2\n", true, ',', ';', {"1", "2"}},
+        {"\xEF\xBB\xBF"
+         "a;b\n1;2\n",
+         true,
+         ',',
+         ';',
+         {"1", "2"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.input);

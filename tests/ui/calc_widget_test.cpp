@@ -32,10 +32,9 @@ private:
     {
         auto shown = std::make_unique<Shown>();
         auto* errors = &shown->errors;
-        shown->widget = std::make_unique<CalcWidget>(
-            [errors](const RuntimeError& error, std::string_view event) {
-                errors->push_back(std::string(event) + ": " + error.what());
-            });
+        shown->widget = std::make_unique<CalcWidget>([errors](const RuntimeError& error, std::string_view event) {
+            errors->push_back(std::string(event) + ": " + error.what());
+        });
         shown->widget->show();
         shown->widget->activateWindow();
         if (!QTest::qWaitForWindowActive(shown->widget.get()))
@@ -101,25 +100,40 @@ private slots:
     {
         QTest::addColumn<QString>("list");
         QTest::addColumn<QString>("entry");
-        QTest::addColumn<int>("key");      // 0: pick with the mouse
-        QTest::addColumn<int>("presses");  // of the key in the open popup
+        QTest::addColumn<int>("key");          // 0: pick with the mouse
+        QTest::addColumn<int>("presses");      // of the key in the open popup
         QTest::addColumn<QString>("caption");  // empty: as a fresh model computes it
         const int mouse = 0;
-        QTest::newRow("height, keys") << "Comboht" << "180" << int(Qt::Key_Down) << 15 << "";
-        QTest::newRow("weight, keys") << "Combowt" << "60" << int(Qt::Key_Up) << 5 << "";
-        QTest::newRow("ethnic group, keys") << "Comboeth" << "Indian" << int(Qt::Key_Down) << 2 << "";
-        QTest::newRow("parity, keys") << "Combopar" << "4 or more" << int(Qt::Key_End) << 1 << "";
-        QTest::newRow("weeks, keys") << "Combogw" << "37" << int(Qt::Key_Up) << 3 << "";
-        QTest::newRow("days, keys") << "Combogd" << "6" << int(Qt::Key_Down) << 6 << "";
-        QTest::newRow("birthweight over 5000, keys") << "Combobwt" << "Over 5000" << int(Qt::Key_End) << 1 << "100";
-        QTest::newRow("birthweight 400, keys") << "Combobwt" << "400" << int(Qt::Key_Home) << 1 << "0";
-        QTest::newRow("sex, keys") << "Combosex" << "Male" << int(Qt::Key_Up) << 1 << "";
-        QTest::newRow("sex, mouse") << "Combosex" << "Male" << mouse << 0 << "";
-        QTest::newRow("ethnic group, mouse") << "Comboeth" << "Pakistani" << mouse << 0 << "";
-        QTest::newRow("birthweight 400, mouse") << "Combobwt" << "400" << mouse << 0 << "0";
-        QTest::newRow("birthweight over 5000, mouse") << "Combobwt" << "Over 5000" << mouse << 0 << "100";
-        QTest::newRow("days, mouse") << "Combogd" << "3" << mouse << 0 << "";
-        QTest::newRow("height, mouse") << "Comboht" << "150" << mouse << 0 << "";
+        QTest::newRow("height, keys") << "Comboht"
+                                      << "180" << int(Qt::Key_Down) << 15 << "";
+        QTest::newRow("weight, keys") << "Combowt"
+                                      << "60" << int(Qt::Key_Up) << 5 << "";
+        QTest::newRow("ethnic group, keys") << "Comboeth"
+                                            << "Indian" << int(Qt::Key_Down) << 2 << "";
+        QTest::newRow("parity, keys") << "Combopar"
+                                      << "4 or more" << int(Qt::Key_End) << 1 << "";
+        QTest::newRow("weeks, keys") << "Combogw"
+                                     << "37" << int(Qt::Key_Up) << 3 << "";
+        QTest::newRow("days, keys") << "Combogd"
+                                    << "6" << int(Qt::Key_Down) << 6 << "";
+        QTest::newRow("birthweight over 5000, keys") << "Combobwt"
+                                                     << "Over 5000" << int(Qt::Key_End) << 1 << "100";
+        QTest::newRow("birthweight 400, keys") << "Combobwt"
+                                               << "400" << int(Qt::Key_Home) << 1 << "0";
+        QTest::newRow("sex, keys") << "Combosex"
+                                   << "Male" << int(Qt::Key_Up) << 1 << "";
+        QTest::newRow("sex, mouse") << "Combosex"
+                                    << "Male" << mouse << 0 << "";
+        QTest::newRow("ethnic group, mouse") << "Comboeth"
+                                             << "Pakistani" << mouse << 0 << "";
+        QTest::newRow("birthweight 400, mouse") << "Combobwt"
+                                                << "400" << mouse << 0 << "0";
+        QTest::newRow("birthweight over 5000, mouse") << "Combobwt"
+                                                      << "Over 5000" << mouse << 0 << "100";
+        QTest::newRow("days, mouse") << "Combogd"
+                                     << "3" << mouse << 0 << "";
+        QTest::newRow("height, mouse") << "Comboht"
+                                       << "150" << mouse << 0 << "";
     }
 
     void pick()
@@ -333,15 +347,33 @@ private slots:
         QTest::addColumn<QString>("property");
         QTest::addColumn<QString>("list");
         QTest::addColumn<QString>("entry");
-        QTest::newRow("population") << "population" << "Combobase" << "Sweden";
-        QTest::newRow("maternalHeight") << "maternalHeight" << "Comboht" << "150";
-        QTest::newRow("gestationWeeks") << "gestationWeeks" << "Combogw" << "37";
-        QTest::newRow("gestationDays") << "gestationDays" << "Combogd" << "3";
-        QTest::newRow("bookingWeight") << "bookingWeight" << "Combowt" << "80";
-        QTest::newRow("birthweight") << "birthweight" << "Combobwt" << "3000";
-        QTest::newRow("ethnicGroup") << "ethnicGroup" << "Comboeth" << "Indian";
-        QTest::newRow("sex") << "sex" << "Combosex" << "Male";
-        QTest::newRow("parity") << "parity" << "Combopar" << "2";
+        QTest::newRow("population") << "population"
+                                    << "Combobase"
+                                    << "Sweden";
+        QTest::newRow("maternalHeight") << "maternalHeight"
+                                        << "Comboht"
+                                        << "150";
+        QTest::newRow("gestationWeeks") << "gestationWeeks"
+                                        << "Combogw"
+                                        << "37";
+        QTest::newRow("gestationDays") << "gestationDays"
+                                       << "Combogd"
+                                       << "3";
+        QTest::newRow("bookingWeight") << "bookingWeight"
+                                       << "Combowt"
+                                       << "80";
+        QTest::newRow("birthweight") << "birthweight"
+                                     << "Combobwt"
+                                     << "3000";
+        QTest::newRow("ethnicGroup") << "ethnicGroup"
+                                     << "Comboeth"
+                                     << "Indian";
+        QTest::newRow("sex") << "sex"
+                             << "Combosex"
+                             << "Male";
+        QTest::newRow("parity") << "parity"
+                                << "Combopar"
+                                << "2";
     }
 
     void hostProperties()

@@ -46,8 +46,9 @@ private slots:
         ui::CalculatorWindow window(nullptr);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(window.bandLabel().text(),
-                 QStringLiteral("Centile 56: appropriate for gestational age (AGA, from the 10th to the 90th centile)"));
+        QCOMPARE(
+            window.bandLabel().text(),
+            QStringLiteral("Centile 56: appropriate for gestational age (AGA, from the 10th to the 90th centile)"));
         auto* bwt = window.calcWidget().findChild<QComboBox*>(QStringLiteral("Combobwt"));
         QVERIFY(bwt);
         const int at = bwt->findText(QStringLiteral("2950"));
@@ -77,7 +78,8 @@ private slots:
             if (menu->text() == QStringLiteral("&Help"))
                 for (QAction* item : menu->menu()->actions())
                     items << item->text();
-        QCOMPARE(items, (QStringList{QStringLiteral("&Other populations and typed values…"), QStringLiteral("&About")}));
+        QCOMPARE(items,
+                 (QStringList{QStringLiteral("&Other populations and typed values…"), QStringLiteral("&About")}));
     }
 
     void aboutShowsTheVersion()

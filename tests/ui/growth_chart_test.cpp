@@ -38,9 +38,8 @@ engine::CentileInputs withBaby(double grams, double days)
 
 QImage drawn(const reading::PregnancyChart& chart)
 {
-    return ui::pictureImage(kSize, [&](QPainter& painter, const QRectF& area) {
-        ui::paintPregnancyChart(painter, area, chart);
-    });
+    return ui::pictureImage(
+        kSize, [&](QPainter& painter, const QRectF& area) { ui::paintPregnancyChart(painter, area, chart); });
 }
 
 bool near(QColor a, QColor b, int tolerance = 40)
@@ -62,7 +61,8 @@ private slots:
     void centreCurvePassesThroughTheExpectedWeight()
     {
         // The baby early, so its label is far from the gestations looked at.
-        const reading::PregnancyChart chart = reading::pregnancyChart(engine::Population::UnitedKingdom, withBaby(900, 182));
+        const reading::PregnancyChart chart =
+            reading::pregnancyChart(engine::Population::UnitedKingdom, withBaby(900, 182));
         const QImage image = drawn(chart);
         const ui::ChartFrame frame = ui::pregnancyChartFrame(chart, QRectF(QPointF(0, 0), QSizeF(kSize)));
         for (double weeks : {33.0, 38.0}) {
@@ -81,8 +81,8 @@ private slots:
             double grams, days;
         } cases[] = {
             {"typical", 3400, 277},
-            {"centile 100", 5400, 231},      // far above every curve at 33 weeks
-            {"22 weeks", 600, 154},          // before the usual scale
+            {"centile 100", 5400, 231},         // far above every curve at 33 weeks
+            {"22 weeks", 600, 154},             // before the usual scale
             {"beyond the scales", 20000, 400},  // drawn on the plot's corner
         };
         for (const Case& c : cases) {
@@ -120,7 +120,8 @@ private slots:
 
     void svgIsXmlWithTheFiveCurves()
     {
-        const std::string svg = ui::pregnancyChartSvg(reading::readValues(engine::Population::UnitedKingdom, kTypical), 900, 600);
+        const std::string svg =
+            ui::pregnancyChartSvg(reading::readValues(engine::Population::UnitedKingdom, kTypical), 900, 600);
         const reading::PregnancyChart chart = reading::pregnancyChart(engine::Population::UnitedKingdom, kTypical);
         const ui::ChartFrame frame = ui::pregnancyChartFrame(chart, QRectF(0, 0, 900, 600));
         const qsizetype vertices = qsizetype(chart.curves[0].points.size());
@@ -200,8 +201,10 @@ private slots:
             QVERIFY2(file.read(c.start.size()) == c.start, c.file);
         }
         QCOMPARE(QImage(dir.filePath(QStringLiteral("c.png"))).size(), QSize(640, 480));
-        QVERIFY(ui::writePicture(dir.filePath(QStringLiteral("c.gif")), kSize, {}, paint).contains(QLatin1String(".png, .svg or .pdf")));
-        QVERIFY(ui::writePicture(dir.filePath(QStringLiteral("no/such/c.png")), kSize, {}, paint).startsWith(QLatin1String("cannot write")));
+        QVERIFY(ui::writePicture(dir.filePath(QStringLiteral("c.gif")), kSize, {}, paint)
+                    .contains(QLatin1String(".png, .svg or .pdf")));
+        QVERIFY(ui::writePicture(dir.filePath(QStringLiteral("no/such/c.png")), kSize, {}, paint)
+                    .startsWith(QLatin1String("cannot write")));
     }
 
     void histogramBarsHaveTheCountsHeights()

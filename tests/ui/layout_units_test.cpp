@@ -22,7 +22,7 @@ private slots:
         QTest::newRow("designed height at 96") << 2190 << 96.0 << 146;
         QTest::newRow("two thirds of a pixel rounds up") << 1780 << 96.0 << 119;
         QTest::newRow("a third of a pixel rounds down") << 20 << 96.0 << 1;
-        QTest::newRow("designed width at 120") << 6525 << 120.0 << 544;  // 543.75
+        QTest::newRow("designed width at 120") << 6525 << 120.0 << 544;           // 543.75
         QTest::newRow("half a pixel rounds up, at 144") << 6525 << 144.0 << 653;  // 652.5
         QTest::newRow("designed height at 192") << 2190 << 192.0 << 292;
         QTest::newRow("zero") << 0 << 144.0 << 0;

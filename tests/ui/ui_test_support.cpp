@@ -4,7 +4,8 @@
 
 namespace wrenfield::ui::test {
 
-ComputationCounter::ComputationCounter(form::Calc& calc) : calc_(calc)
+ComputationCounter::ComputationCounter(form::Calc& calc)
+    : calc_(calc)
 {
     calc_.addObserver(*this);
 }

@@ -12,7 +12,9 @@
 
 namespace wrenfield::ui {
 
-CalcDesignerPlugin::CalcDesignerPlugin(QObject* parent) : QObject(parent) {}
+CalcDesignerPlugin::CalcDesignerPlugin(QObject* parent)
+    : QObject(parent)
+{}
 
 QString CalcDesignerPlugin::name() const
 {
@@ -31,10 +33,9 @@ QString CalcDesignerPlugin::toolTip() const
 
 QString CalcDesignerPlugin::whatsThis() const
 {
-    return QStringLiteral(
-        "The Calc control: the customised birthweight centile of a baby from the mother's height, "
-        "booking weight, ethnic group and parity, the baby's sex, the gestation and the birthweight. "
-        "Bind to its centile property and centileChanged signal; set its inputs as properties.");
+    return QStringLiteral("The Calc control: the customised birthweight centile of a baby from the mother's height, "
+                          "booking weight, ethnic group and parity, the baby's sex, the gestation and the birthweight. "
+                          "Bind to its centile property and centileChanged signal; set its inputs as properties.");
 }
 
 QString CalcDesignerPlugin::includeFile() const
@@ -73,14 +74,13 @@ QString CalcDesignerPlugin::domXml() const
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         resolution = {screen->logicalDotsPerInchX(), screen->logicalDotsPerInchY()};
     const QSize size = pixelSize(form::kDesignedWidth, form::kDesignedHeight, resolution);
-    return QStringLiteral(
-               "<ui language=\"c++\">\n"
-               " <widget class=\"%1\" name=\"calc\">\n"
-               "  <property name=\"geometry\">\n"
-               "   <rect><x>0</x><y>0</y><width>%2</width><height>%3</height></rect>\n"
-               "  </property>\n"
-               " </widget>\n"
-               "</ui>\n")
+    return QStringLiteral("<ui language=\"c++\">\n"
+                          " <widget class=\"%1\" name=\"calc\">\n"
+                          "  <property name=\"geometry\">\n"
+                          "   <rect><x>0</x><y>0</y><width>%2</width><height>%3</height></rect>\n"
+                          "  </property>\n"
+                          " </widget>\n"
+                          "</ui>\n")
         .arg(name())
         .arg(size.width())
         .arg(size.height());

@@ -16,8 +16,8 @@ class CalcDesignerPlugin : public QObject, public QDesignerCustomWidgetInterface
 public:
     explicit CalcDesignerPlugin(QObject* parent = nullptr);
 
-    QString name() const override;         // "wrenfield::ui::CalcWidget"
-    QString group() const override;        // "Wrenfield"
+    QString name() const override;   // "wrenfield::ui::CalcWidget"
+    QString group() const override;  // "Wrenfield"
     QString toolTip() const override;
     QString whatsThis() const override;
     QString includeFile() const override;  // "wrenfield/ui/qt/calc_widget.h"

@@ -101,19 +101,19 @@ public:
 };
 
 CalcWidgetPrivate::CalcWidgetPrivate(CalcWidget& q, std::unique_ptr<form::Calc> calc)
-    : q(q),
-      calc(std::move(calc)),
-      centile(std::numeric_limits<double>::quiet_NaN()),
-      resolution{double(q.logicalDpiX()), double(q.logicalDpiY())}
-{
-}
+    : q(q)
+    , calc(std::move(calc))
+    , centile(std::numeric_limits<double>::quiet_NaN())
+    , resolution{double(q.logicalDpiX()), double(q.logicalDpiY())}
+{}
 
 CalcWidgetPrivate::~CalcWidgetPrivate()
 {
     calc->removeObserver(*this);
 }
 
-CalcWidget::CalcWidget(QWidget* parent) : CalcWidget(std::make_unique<form::Calc>(), parent)
+CalcWidget::CalcWidget(QWidget* parent)
+    : CalcWidget(std::make_unique<form::Calc>(), parent)
 {
     // Start-up has run with the default sink; from now on standard error
     // hears of an error only while no host listens to handlerError.
@@ -133,7 +133,8 @@ CalcWidget::CalcWidget(ErrorSink errorSink, QWidget* parent)
 }
 
 CalcWidget::CalcWidget(std::unique_ptr<form::Calc> calc, QWidget* parent)
-    : QWidget(parent), d(std::make_unique<CalcWidgetPrivate>(*this, std::move(calc)))
+    : QWidget(parent)
+    , d(std::make_unique<CalcWidgetPrivate>(*this, std::move(calc)))
 {
     d->forwardErrors(d->calc->errorSink());
     d->showCentile();
@@ -201,25 +202,79 @@ void CalcWidgetPrivate::pickEntry(std::string_view listName, const QString& entr
     calc->dispatch(event, [&] { calc->selectAsUser(*list, text); });
 }
 
-QString CalcWidget::population() const { return d->listText(form::names::Combobase); }
-QString CalcWidget::maternalHeight() const { return d->listText(form::names::Comboht); }
-QString CalcWidget::gestationWeeks() const { return d->listText(form::names::Combogw); }
-QString CalcWidget::gestationDays() const { return d->listText(form::names::Combogd); }
-QString CalcWidget::bookingWeight() const { return d->listText(form::names::Combowt); }
-QString CalcWidget::birthweight() const { return d->listText(form::names::Combobwt); }
-QString CalcWidget::ethnicGroup() const { return d->listText(form::names::Comboeth); }
-QString CalcWidget::sex() const { return d->listText(form::names::Combosex); }
-QString CalcWidget::parity() const { return d->listText(form::names::Combopar); }
+QString CalcWidget::population() const
+{
+    return d->listText(form::names::Combobase);
+}
+QString CalcWidget::maternalHeight() const
+{
+    return d->listText(form::names::Comboht);
+}
+QString CalcWidget::gestationWeeks() const
+{
+    return d->listText(form::names::Combogw);
+}
+QString CalcWidget::gestationDays() const
+{
+    return d->listText(form::names::Combogd);
+}
+QString CalcWidget::bookingWeight() const
+{
+    return d->listText(form::names::Combowt);
+}
+QString CalcWidget::birthweight() const
+{
+    return d->listText(form::names::Combobwt);
+}
+QString CalcWidget::ethnicGroup() const
+{
+    return d->listText(form::names::Comboeth);
+}
+QString CalcWidget::sex() const
+{
+    return d->listText(form::names::Combosex);
+}
+QString CalcWidget::parity() const
+{
+    return d->listText(form::names::Combopar);
+}
 
-void CalcWidget::setPopulation(const QString& text) { d->pickEntry(form::names::Combobase, text); }
-void CalcWidget::setMaternalHeight(const QString& text) { d->pickEntry(form::names::Comboht, text); }
-void CalcWidget::setGestationWeeks(const QString& text) { d->pickEntry(form::names::Combogw, text); }
-void CalcWidget::setGestationDays(const QString& text) { d->pickEntry(form::names::Combogd, text); }
-void CalcWidget::setBookingWeight(const QString& text) { d->pickEntry(form::names::Combowt, text); }
-void CalcWidget::setBirthweight(const QString& text) { d->pickEntry(form::names::Combobwt, text); }
-void CalcWidget::setEthnicGroup(const QString& text) { d->pickEntry(form::names::Comboeth, text); }
-void CalcWidget::setSex(const QString& text) { d->pickEntry(form::names::Combosex, text); }
-void CalcWidget::setParity(const QString& text) { d->pickEntry(form::names::Combopar, text); }
+void CalcWidget::setPopulation(const QString& text)
+{
+    d->pickEntry(form::names::Combobase, text);
+}
+void CalcWidget::setMaternalHeight(const QString& text)
+{
+    d->pickEntry(form::names::Comboht, text);
+}
+void CalcWidget::setGestationWeeks(const QString& text)
+{
+    d->pickEntry(form::names::Combogw, text);
+}
+void CalcWidget::setGestationDays(const QString& text)
+{
+    d->pickEntry(form::names::Combogd, text);
+}
+void CalcWidget::setBookingWeight(const QString& text)
+{
+    d->pickEntry(form::names::Combowt, text);
+}
+void CalcWidget::setBirthweight(const QString& text)
+{
+    d->pickEntry(form::names::Combobwt, text);
+}
+void CalcWidget::setEthnicGroup(const QString& text)
+{
+    d->pickEntry(form::names::Comboeth, text);
+}
+void CalcWidget::setSex(const QString& text)
+{
+    d->pickEntry(form::names::Combosex, text);
+}
+void CalcWidget::setParity(const QString& text)
+{
+    d->pickEntry(form::names::Combopar, text);
+}
 
 void CalcWidgetPrivate::showCentile()
 {
@@ -309,7 +364,7 @@ void CalcWidgetPrivate::buildWidgets()
             // `activated` comes only from the user, once per pick, also of the
             // entry already selected.
             QObject::connect(combo, &QComboBox::activated, &q,
-                    [this, &list, combo](int index) { userPicked(list, combo->itemText(index)); });
+                             [this, &list, combo](int index) { userPicked(list, combo->itemText(index)); });
             widget = combo;
             break;
         }

@@ -52,7 +52,8 @@ int runCalculatorApp(int& argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("wrenfield-calculator"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("wrenfield-calculator")));
     QApplication::setApplicationDisplayName(calculatorWindowTitle());
-    QApplication::setApplicationVersion(QString::fromUtf8(form::kVersionText.data(), qsizetype(form::kVersionText.size())));
+    QApplication::setApplicationVersion(
+        QString::fromUtf8(form::kVersionText.data(), qsizetype(form::kVersionText.size())));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

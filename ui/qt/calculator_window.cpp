@@ -65,8 +65,8 @@ QString calculatorComputesText(const form::Calc& calc)
     const ListSpan weeks = numberSpan(calc.combogw());
     const ListSpan birthweight = numberSpan(calc.combobwt());
     const auto steps = [](const ListSpan& span, const char* unit) {
-        return QObject::tr("%1 to %2 %3 in steps of %4").arg(span.first, span.last, QLatin1String(unit),
-                                                              QString::number(span.step));
+        return QObject::tr("%1 to %2 %3 in steps of %4")
+            .arg(span.first, span.last, QLatin1String(unit), QString::number(span.step));
     };
     return QObject::tr("Computes with the coefficients of %1, from the values of its lists: height %2, booking "
                        "weight %3, gestation %4 and 0 to 6 days, birthweight %5 (then \u201cOver 5000\u201d). "
@@ -74,7 +74,8 @@ QString calculatorComputesText(const form::Calc& calc)
         .arg(coefficients, steps(height, "cm"), steps(weight, "kg"), steps(weeks, "weeks"), steps(birthweight, "g"));
 }
 
-CalculatorWindow::CalculatorWindow(ErrorSink errorSink, QWidget* parent) : QMainWindow(parent)
+CalculatorWindow::CalculatorWindow(ErrorSink errorSink, QWidget* parent)
+    : QMainWindow(parent)
 {
     setWindowTitle(calculatorWindowTitle());
 
@@ -140,11 +141,11 @@ void CalculatorWindow::showBand()
                                  QString::fromStdString(reading::bandWords(baby.band, baby.thresholds))));
     // The page's colours: amber small, green appropriate, purple large.
     const std::string_view code = reading::bandCode(baby.band);
-    const QString colours = code == "SGA"   ? QStringLiteral("#b35900; background: #fff4e5")
-                            : code == "LGA" ? QStringLiteral("#6a1b9a; background: #f5ebf8")
-                                            : QStringLiteral("#2e7d32; background: #edf7ed");
-    bandLabel_->setStyleSheet(QStringLiteral("QLabel { font-weight: 600; color: black; border-left: 5px solid %1; }")
-                                  .arg(colours));
+    const QString colours = code == "SGA" ? QStringLiteral("#b35900; background: #fff4e5")
+        : code == "LGA"                   ? QStringLiteral("#6a1b9a; background: #f5ebf8")
+                                          : QStringLiteral("#2e7d32; background: #edf7ed");
+    bandLabel_->setStyleSheet(
+        QStringLiteral("QLabel { font-weight: 600; color: black; border-left: 5px solid %1; }").arg(colours));
 }
 
 QString CalculatorWindow::otherWaysText() const
@@ -203,8 +204,9 @@ bool CalculatorWindow::printChart(QPrinter& printer) const
 
 void CalculatorWindow::saveChartAs()
 {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Save chart"), QStringLiteral("chart.png"),
-                                                      tr("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
+    const QString path =
+        QFileDialog::getSaveFileName(this, tr("Save chart"), QStringLiteral("chart.png"),
+                                     tr("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
     if (path.isEmpty())
         return;
     const QString problem = saveChart(path);

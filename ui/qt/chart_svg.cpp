@@ -23,10 +23,9 @@ std::string pregnancyChartSvg(const reading::BirthResult& baby, int width, int h
     // (`custcent serve` ended with SIGSEGV after serving a chart).
     static const OffscreenGuiApplication* application = new OffscreenGuiApplication;
     (void)application;
-    const QByteArray svg = pictureSvg(QSize(width, height), pregnancyChartTitle(chart),
-                                      [&chart](QPainter& painter, const QRectF& area) {
-                                          paintPregnancyChart(painter, area, chart);
-                                      });
+    const QByteArray svg =
+        pictureSvg(QSize(width, height), pregnancyChartTitle(chart),
+                   [&chart](QPainter& painter, const QRectF& area) { paintPregnancyChart(painter, area, chart); });
     return svg.toStdString();
 }
 

@@ -9,7 +9,9 @@
 
 namespace wrenfield::ui {
 
-ChartWidget::ChartWidget(CalcWidget& calcWidget, QWidget* parent) : QWidget(parent), calcWidget_(&calcWidget)
+ChartWidget::ChartWidget(CalcWidget& calcWidget, QWidget* parent)
+    : QWidget(parent)
+    , calcWidget_(&calcWidget)
 {
     setObjectName(QStringLiteral("chart"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);

@@ -187,7 +187,8 @@ void paintCohortSummary(QPainter& painter, const QRectF& area, const tabular::Co
         painter.setPen(Qt::black);
         painter.setFont(summaryFont(0.9 * unit, true));
         painter.drawText(QRectF(left, bands.bottom() + 0.3 * unit, groupWidth, 1.3 * unit),
-                         Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("%1 (%2)").arg(groups[g].name).arg(groups[g].count));
+                         Qt::AlignHCenter | Qt::AlignTop,
+                         QStringLiteral("%1 (%2)").arg(groups[g].name).arg(groups[g].count));
     }
     painter.setPen(axis);
     painter.setBrush(Qt::NoBrush);

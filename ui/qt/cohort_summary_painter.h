@@ -15,11 +15,11 @@ class QPainter;
 namespace wrenfield::ui {
 
 struct CohortSummaryFrame {
-    QRectF histogram;  // the histogram's plot area
-    double toCount = 0;  // the count at the top of its scale (0 at the bottom)
+    QRectF histogram;                                        // the histogram's plot area
+    double toCount = 0;                                      // the count at the top of its scale (0 at the bottom)
     std::array<QRectF, tabular::CohortSummary::kBins> bars;  // one per bin, from the bottom to its count
-    double expectedY = 0;  // the line of the expected count per bin
-    QRectF bands;      // the plot area of the SGA/AGA/LGA shares, 0 % to 100 % upwards
+    double expectedY = 0;                                    // the line of the expected count per bin
+    QRectF bands;  // the plot area of the SGA/AGA/LGA shares, 0 % to 100 % upwards
 };
 
 CohortSummaryFrame cohortSummaryFrame(const tabular::CohortSummary& summary, const QRectF& area);

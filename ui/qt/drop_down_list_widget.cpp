@@ -7,7 +7,8 @@
 
 namespace wrenfield::ui {
 
-DropDownListWidget::DropDownListWidget(QWidget* parent) : QComboBox(parent)
+DropDownListWidget::DropDownListWidget(QWidget* parent)
+    : QComboBox(parent)
 {
     setEditable(false);
     // The popup drops down below the list and shows this many entries before
@@ -22,8 +23,8 @@ void DropDownListWidget::showPopup()
     // The popup is at least as wide as its longest entry, so that no entry is
     // cut off even where the closed list is narrow.
     QAbstractItemView* popup = view();
-    const int needed = popup->sizeHintForColumn(0) + popup->verticalScrollBar()->sizeHint().width() +
-                       2 * popup->frameWidth() + 4;
+    const int needed =
+        popup->sizeHintForColumn(0) + popup->verticalScrollBar()->sizeHint().width() + 2 * popup->frameWidth() + 4;
     popup->setMinimumWidth(std::max(width(), needed));
     QComboBox::showPopup();
     // The open list has the colours of the closed one: a popup window does

@@ -231,8 +231,8 @@ void paintCurves(QPainter& painter, const ChartFrame& frame, const reading::Preg
         if (curve.points.empty())
             continue;
         const engine::ChartPoint& last = curve.points.back();
-        names.push_back({frame.toPixelsInside(last.weeks, last.grams).y(), ordinal(curve.centile),
-                         curveStyle(curve.centile)});
+        names.push_back(
+            {frame.toPixelsInside(last.weeks, last.grams).y(), ordinal(curve.centile), curveStyle(curve.centile)});
     }
     std::sort(names.begin(), names.end(), [](const Name& a, const Name& b) { return a.y > b.y; });
     const double spacing = 1.05 * unit;
@@ -263,8 +263,8 @@ void paintBaby(QPainter& painter, const ChartFrame& frame, const reading::Pregna
     QStringList lines;
     lines << QStringLiteral("Baby %1 at %2").arg(gramsText(grams), gestationText(chart.inputs.gestDays));
     lines << QStringLiteral("%1 · %2").arg(
-                 centileWords(chart.baby.detail.centile, chart.thresholds),
-                 QString::fromStdString(reading::bandLabel(chart.baby.band, chart.thresholds)));
+        centileWords(chart.baby.detail.centile, chart.thresholds),
+        QString::fromStdString(reading::bandLabel(chart.baby.band, chart.thresholds)));
     if (!onScales)
         lines << QStringLiteral("(beyond the chart's scales)");
 
@@ -281,8 +281,10 @@ void paintBaby(QPainter& painter, const ChartFrame& frame, const reading::Pregna
         corner.setX(point.x() + radius);
     if (corner.y() < frame.plot.top() + pad)
         corner.setY(point.y() + radius);
-    corner.setX(std::clamp(corner.x(), frame.plot.left() + pad, std::max(frame.plot.left() + pad, frame.plot.right() - box.width() - pad)));
-    corner.setY(std::clamp(corner.y(), frame.plot.top() + pad, std::max(frame.plot.top() + pad, frame.plot.bottom() - box.height() - pad)));
+    corner.setX(std::clamp(corner.x(), frame.plot.left() + pad,
+                           std::max(frame.plot.left() + pad, frame.plot.right() - box.width() - pad)));
+    corner.setY(std::clamp(corner.y(), frame.plot.top() + pad,
+                           std::max(frame.plot.top() + pad, frame.plot.bottom() - box.height() - pad)));
     const QRectF label(corner, box);
     painter.setPen(QPen(Qt::black, std::max(1.0, 0.06 * unit)));
     painter.setBrush(QColor(255, 255, 255, 235));
@@ -390,8 +392,7 @@ ChartFrame pregnancyChartFrame(const reading::PregnancyChart& chart, const QRect
 
 QString pregnancyChartTitle(const reading::PregnancyChart& chart)
 {
-    return QStringLiteral("Customised growth chart · %1")
-        .arg(toQString(engine::coefficients(chart.population).name));
+    return QStringLiteral("Customised growth chart · %1").arg(toQString(engine::coefficients(chart.population).name));
 }
 
 QString pregnancyChartDetails(const reading::PregnancyChart& chart)

@@ -14,10 +14,10 @@ namespace wrenfield::ui {
 
 // Where the chart's plot lies in the area it is drawn in, and its scales.
 struct ChartFrame {
-    QRectF plot;            // the plot area, inside the axes
-    double fromWeek = 0;    // the x axis: gestation in weeks
+    QRectF plot;          // the plot area, inside the axes
+    double fromWeek = 0;  // the x axis: gestation in weeks
     double toWeek = 0;
-    double fromGrams = 0;   // the y axis: weight in grams
+    double fromGrams = 0;  // the y axis: weight in grams
     double toGrams = 0;
 
     QPointF toPixels(double weeks, double grams) const;

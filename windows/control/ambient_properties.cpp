@@ -13,8 +13,7 @@ VARIANT ambient(IDispatch* site, DISPID id)
     if (!site)
         return value;
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
-    if (FAILED(site->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &value, nullptr,
-                            nullptr)))
+    if (FAILED(site->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &value, nullptr, nullptr)))
         VariantClear(&value);
     return value;
 }
@@ -55,9 +54,9 @@ std::optional<AmbientFont> describeFont(IUnknown* object)
     BOOL italic = FALSE, underline = FALSE, strikeout = FALSE;
     SHORT weight = FW_NORMAL, charset = DEFAULT_CHARSET;
     const bool complete = SUCCEEDED(font->get_Name(&name)) && SUCCEEDED(font->get_Size(&size)) &&
-                          SUCCEEDED(font->get_Weight(&weight)) && SUCCEEDED(font->get_Italic(&italic)) &&
-                          SUCCEEDED(font->get_Underline(&underline)) &&
-                          SUCCEEDED(font->get_Strikethrough(&strikeout)) && SUCCEEDED(font->get_Charset(&charset));
+        SUCCEEDED(font->get_Weight(&weight)) && SUCCEEDED(font->get_Italic(&italic)) &&
+        SUCCEEDED(font->get_Underline(&underline)) && SUCCEEDED(font->get_Strikethrough(&strikeout)) &&
+        SUCCEEDED(font->get_Charset(&charset));
     font->Release();
     if (complete && name) {
         description.face = name;
@@ -87,14 +86,14 @@ ControlAppearance readAmbientProperties(IOleClientSite* site, ControlAppearance 
         VARIANT flag;
         VariantInit(&flag);
         current.userMode = V_VT(&value) == VT_EMPTY || FAILED(VariantChangeType(&flag, &value, 0, VT_BOOL)) ||
-                           V_BOOL(&flag) != VARIANT_FALSE;
+            V_BOOL(&flag) != VARIANT_FALSE;
         VariantClear(&value);
     }
     if (all || which == DISPID_AMBIENT_FONT) {
         VARIANT value = ambient(ambients, DISPID_AMBIENT_FONT);
         IUnknown* font = V_VT(&value) == VT_DISPATCH ? V_DISPATCH(&value)
-                         : V_VT(&value) == VT_UNKNOWN ? V_UNKNOWN(&value)
-                                                      : nullptr;
+            : V_VT(&value) == VT_UNKNOWN             ? V_UNKNOWN(&value)
+                                                     : nullptr;
         current.font = describeFont(font);
         VariantClear(&value);
     }

@@ -19,7 +19,11 @@ constexpr int kTwipsPerInch = 1440;
 // A GDI object selected into a device context for the length of a scope.
 class Selected {
 public:
-    Selected(HDC dc, HGDIOBJ object) : dc_(dc), object_(object), previous_(SelectObject(dc, object)) {}
+    Selected(HDC dc, HGDIOBJ object)
+        : dc_(dc)
+        , object_(object)
+        , previous_(SelectObject(dc, object))
+    {}
     ~Selected()
     {
         SelectObject(dc_, previous_);

@@ -58,7 +58,10 @@ DWORD labelStyle(Alignment alignment)
 
 }  // namespace
 
-CalcWindow::CalcWindow(form::Calc& calc, CalcWindowEvents& events) : calc_(calc), events_(events) {}
+CalcWindow::CalcWindow(form::Calc& calc, CalcWindowEvents& events)
+    : calc_(calc)
+    , events_(events)
+{}
 
 CalcWindow::~CalcWindow()
 {
@@ -97,10 +100,9 @@ HRESULT CalcWindow::create(HWND parent, const RECT& position)
 
     // The control's window takes part in the container's dialog navigation:
     // Tab moves through its lists as through the container's own controls.
-    window_ = CreateWindowExW(WS_EX_CONTROLPARENT, kCalcWindowClass, L"Calc",
-                              WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, position.left, position.top,
-                              position.right - position.left, position.bottom - position.top, parent, nullptr,
-                              module, this);
+    window_ = CreateWindowExW(
+        WS_EX_CONTROLPARENT, kCalcWindowClass, L"Calc", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, position.left,
+        position.top, position.right - position.left, position.bottom - position.top, parent, nullptr, module, this);
     if (!window_) {
         const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
         DeleteObject(font_);
@@ -152,9 +154,9 @@ void CalcWindow::createControls()
         HWND child = nullptr;
         switch (description.kind) {
         case ControlKind::DropDownList: {
-            child = CreateWindowExW(0, L"COMBOBOX", nullptr, common | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
-                                    rect.left, rect.top, width, height * (kVisibleEntries + 1), window_, id,
-                                    module, nullptr);
+            child =
+                CreateWindowExW(0, L"COMBOBOX", nullptr, common | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, rect.left,
+                                rect.top, width, height * (kVisibleEntries + 1), window_, id, module, nullptr);
             if (!child)
                 break;
             SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
@@ -341,8 +343,8 @@ void CalcWindow::place(const RECT& position, const RECT& clip)
         return;
     RECT before{};
     GetClientRect(window_, &before);
-    MoveWindow(window_, position.left, position.top, position.right - position.left,
-               position.bottom - position.top, TRUE);
+    MoveWindow(window_, position.left, position.top, position.right - position.left, position.bottom - position.top,
+               TRUE);
     if (before.right != position.right - position.left || before.bottom != position.bottom - position.top) {
         layOutControls();
         InvalidateRect(window_, nullptr, TRUE);

@@ -34,8 +34,8 @@ FormGeometry FormGeometry::inPixels(const RECT& bounds, int dotsPerInchX, int do
     geometry.pixels_ = true;
     geometry.dotsX_ = dotsPerInchX;
     geometry.dotsY_ = dotsPerInchY;
-    const form::PixelPoint origin = form::formOrigin(
-        {int(bounds.right - bounds.left), int(bounds.bottom - bounds.top)}, dotsPerInchX, dotsPerInchY);
+    const form::PixelPoint origin = form::formOrigin({int(bounds.right - bounds.left), int(bounds.bottom - bounds.top)},
+                                                     dotsPerInchX, dotsPerInchY);
     geometry.origin_ = {bounds.left + origin.x, bounds.top + origin.y};
     geometry.scaleX_ = double(dotsPerInchX) / kTwipsPerInch;
     geometry.scaleY_ = double(dotsPerInchY) / kTwipsPerInch;

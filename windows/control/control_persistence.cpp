@@ -43,8 +43,14 @@ HRESULT saveToStream(IStream* stream)
 {
     if (!stream)
         return E_POINTER;
-    const BYTE record[kSavedRecordSize] = {kSignature[0], kSignature[1], kSignature[2], kSignature[3],
-                                           BYTE(kFormatVersion & 0xFF), BYTE(kFormatVersion >> 8), 0, 0};
+    const BYTE record[kSavedRecordSize] = {kSignature[0],
+                                           kSignature[1],
+                                           kSignature[2],
+                                           kSignature[3],
+                                           BYTE(kFormatVersion & 0xFF),
+                                           BYTE(kFormatVersion >> 8),
+                                           0,
+                                           0};
     ULONG written = 0;
     const HRESULT hr = stream->Write(record, kSavedRecordSize, &written);
     if (FAILED(hr))
@@ -71,8 +77,7 @@ HRESULT saveToStorage(IStorage* storage)
     if (!storage)
         return E_POINTER;
     IStream* stream = nullptr;
-    HRESULT hr = storage->CreateStream(kContentsStream, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
-                                       &stream);
+    HRESULT hr = storage->CreateStream(kContentsStream, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &stream);
     if (FAILED(hr))
         return hr;
     hr = saveToStream(stream);

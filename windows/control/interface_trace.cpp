@@ -73,7 +73,7 @@ bool askedInRegistry(HKEY root)
     DWORD value = 0;
     DWORD size = sizeof value;
     return RegGetValueW(root, kTraceKey, kTraceValue, RRF_RT_REG_DWORD, nullptr, &value, &size) == ERROR_SUCCESS &&
-           value != 0;
+        value != 0;
 }
 
 }  // namespace
@@ -101,8 +101,7 @@ void traceQueryInterface(REFIID riid, HRESULT result)
         std::snprintf(line, sizeof line,
                       "Wrenfield515UK: QueryInterface {%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}: %s\n",
                       static_cast<unsigned long>(riid.Data1), riid.Data2, riid.Data3, riid.Data4[0], riid.Data4[1],
-                      riid.Data4[2], riid.Data4[3], riid.Data4[4], riid.Data4[5], riid.Data4[6], riid.Data4[7],
-                      answer);
+                      riid.Data4[2], riid.Data4[3], riid.Data4[4], riid.Data4[5], riid.Data4[6], riid.Data4[7], answer);
     }
     OutputDebugStringA(line);
 }

@@ -15,8 +15,7 @@ namespace wrenfield::windows {
 
 namespace {
 
-template <typename Interface>
-void releaseAndClear(Interface*& pointer)
+template <typename Interface> void releaseAndClear(Interface*& pointer)
 {
     if (pointer) {
         Interface* held = pointer;
@@ -31,11 +30,11 @@ constexpr wchar_t kObjectName[] = L"Calc";
 }  // namespace
 
 OleControl::OleControl(shell::CalcObjectBase& object, form::Calc& calc)
-    : object_(object),
-      outer_(*static_cast<_Calc2*>(&object)),
-      calc_(calc),
-      window_(calc, *this),
-      extent_(designedHimetricExtent())
+    : object_(object)
+    , outer_(*static_cast<_Calc2*>(&object))
+    , calc_(calc)
+    , window_(calc, *this)
+    , extent_(designedHimetricExtent())
 {
     calc_.addObserver(*this);
 }
@@ -199,8 +198,7 @@ HRESULT OleControl::activate(IOleClientSite* activeSite, bool userInterface)
         if (!site)
             return E_UNEXPECTED;
         IOleInPlaceSite* inPlaceSite = nullptr;
-        if (FAILED(site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlaceSite))) ||
-            !inPlaceSite)
+        if (FAILED(site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlaceSite))) || !inPlaceSite)
             return OLE_E_NOT_INPLACEACTIVE;  // a container that cannot host a window in place
         if (inPlaceSite->CanInPlaceActivate() != S_OK) {
             inPlaceSite->Release();
@@ -327,8 +325,8 @@ HRESULT OleControl::TranslateAccelerator(LPMSG message)
         return E_INVALIDARG;
     // Tab and Shift+Tab move through the lists in the form's tab order; from
     // the last (first) list the container moves the focus on.
-    if (message->message == WM_KEYDOWN && message->wParam == VK_TAB &&
-        !(GetKeyState(VK_CONTROL) & 0x8000) && !(GetKeyState(VK_MENU) & 0x8000)) {
+    if (message->message == WM_KEYDOWN && message->wParam == VK_TAB && !(GetKeyState(VK_CONTROL) & 0x8000) &&
+        !(GetKeyState(VK_MENU) & 0x8000)) {
         const bool backwards = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
         if (window_.moveFocus(backwards))
             return S_OK;

@@ -62,8 +62,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetMoniker(DWORD assign, DWORD which, IMoniker** moniker) override;
     HRESULT STDMETHODCALLTYPE InitFromData(IDataObject* data, BOOL creation, DWORD reserved) override;
     HRESULT STDMETHODCALLTYPE GetClipboardData(DWORD reserved, IDataObject** data) override;
-    HRESULT STDMETHODCALLTYPE DoVerb(LONG verb, LPMSG message, IOleClientSite* activeSite, LONG index,
-                                     HWND parent, LPCRECT position) override;
+    HRESULT STDMETHODCALLTYPE DoVerb(LONG verb, LPMSG message, IOleClientSite* activeSite, LONG index, HWND parent,
+                                     LPCRECT position) override;
     HRESULT STDMETHODCALLTYPE EnumVerbs(IEnumOLEVERB** verbs) override;
     HRESULT STDMETHODCALLTYPE Update() override;
     HRESULT STDMETHODCALLTYPE IsUpToDate() override;
@@ -95,8 +95,8 @@ public:
     HRESULT STDMETHODCALLTYPE EnableModeless(BOOL enable) override;
 
     // --- IViewObject2
-    HRESULT STDMETHODCALLTYPE Draw(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* target,
-                                   HDC targetInfo, HDC dc, LPCRECTL bounds, LPCRECTL metafileBounds,
+    HRESULT STDMETHODCALLTYPE Draw(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* target, HDC targetInfo,
+                                   HDC dc, LPCRECTL bounds, LPCRECTL metafileBounds,
                                    BOOL(STDMETHODCALLTYPE* keepDrawing)(ULONG_PTR), ULONG_PTR argument) override;
     HRESULT STDMETHODCALLTYPE GetColorSet(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* target,
                                           HDC targetInfo, LOGPALETTE** colours) override;

@@ -30,8 +30,8 @@ namespace {
 HRESULT write(HKEY root, const RegistryEntry& entry)
 {
     HKEY key = nullptr;
-    LONG status = RegCreateKeyExW(root, wideText(entry.key).c_str(), 0, nullptr,
-                                  REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key, nullptr);
+    LONG status = RegCreateKeyExW(root, wideText(entry.key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
+                                  nullptr, &key, nullptr);
     if (status != ERROR_SUCCESS)
         return HRESULT_FROM_WIN32(status);
     if (entry.hasValue) {
@@ -70,8 +70,8 @@ HRESULT removeClassEntries()
 // UnRegisterTypeLib would otherwise take a later version's place).
 bool typeLibraryRegistered(WORD minorVersion)
 {
-    const std::string key = "TypeLib\\" + wrenfield::guidText(*kLibrary.libid) + "\\" + std::to_string(kLibrary.majorVersion) +
-                            "." + std::to_string(minorVersion);
+    const std::string key = "TypeLib\\" + wrenfield::guidText(*kLibrary.libid) + "\\" +
+        std::to_string(kLibrary.majorVersion) + "." + std::to_string(minorVersion);
     HKEY handle = nullptr;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, wideText(key).c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
         return false;
@@ -182,8 +182,8 @@ Scope scopeOf(const wchar_t* commandLine)
         text.remove_suffix(1);
     const auto is = [&](std::wstring_view word) {
         return text.size() == word.size() &&
-               std::equal(text.begin(), text.end(), word.begin(),
-                          [](wchar_t a, wchar_t b) { return std::towlower(a) == std::towlower(b); });
+            std::equal(text.begin(), text.end(), word.begin(),
+                       [](wchar_t a, wchar_t b) { return std::towlower(a) == std::towlower(b); });
     };
     if (text.empty() || is(L"machine"))
         return Scope::Machine;

@@ -159,7 +159,8 @@ int wmain(int argc, wchar_t** argv)
                                        reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")))
                                  : nullptr;
     IClassFactory* factory = nullptr;
-    check(getClassObject && SUCCEEDED(getClassObject(fromProgId, IID_IClassFactory, reinterpret_cast<void**>(&factory))),
+    check(getClassObject &&
+              SUCCEEDED(getClassObject(fromProgId, IID_IClassFactory, reinterpret_cast<void**>(&factory))),
           "the registered library gives the class factory of Calc");
     IDispatch* dispatch = nullptr;
     _Calc* calc = nullptr;

@@ -36,7 +36,7 @@ RECT expectedRect(const wrenfield::ControlDescription& description, int dpi, Pix
 std::string text(const RECT& r)
 {
     return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" +
-           std::to_string(r.bottom - r.top) + ")";
+        std::to_string(r.bottom - r.top) + ")";
 }
 
 // The face of the font a window draws its text in, as the font mapper chose it.
@@ -181,12 +181,12 @@ void proveLayout(HWND control, int dpi)
             if (description.kind == wrenfield::ControlKind::DropDownList) {
                 HWND combo = childOf(control, description.name);
                 wrong += " [field " + std::to_string(SendMessageW(combo, CB_GETITEMHEIGHT, WPARAM(-1), 0)) +
-                         ", entries " + std::to_string(SendMessageW(combo, CB_GETITEMHEIGHT, 0, 0)) + "]";
+                    ", entries " + std::to_string(SendMessageW(combo, CB_GETITEMHEIGHT, 0, 0)) + "]";
             }
         }
     }
-    check(wrong.empty(), "at " + std::to_string(dpi) + " dpi every control is where the layout table puts it, " +
-                             "in pixels" + wrong);
+    check(wrong.empty(),
+          "at " + std::to_string(dpi) + " dpi every control is where the layout table puts it, " + "in pixels" + wrong);
 
     HWND label = childOf(control, names::Label4);
     HDC dc = GetDC(label);
@@ -202,8 +202,8 @@ void proveLayout(HWND control, int dpi)
     GetClientRect(label, &box);
     check(metrics.tmHeight <= box.bottom && metrics.tmHeight * 10 >= box.bottom * 6 && extent.cx <= box.right,
           "the font grows with the form: " + std::to_string(metrics.tmHeight) + " pixels high in a label " +
-              std::to_string(box.bottom) + " high, and \"Maternal height (cm)\" fits its " +
-              std::to_string(box.right) + " pixels (" + std::to_string(extent.cx) + ")");
+              std::to_string(box.bottom) + " high, and \"Maternal height (cm)\" fits its " + std::to_string(box.right) +
+              " pixels (" + std::to_string(extent.cx) + ")");
 }
 
 void proveDesignedAppearance(HWND control)
@@ -219,8 +219,8 @@ void proveAmbientProperties(OleContainer& site, IUnknown*, HWND control, HWND fo
 {
     const Picture before = pictureOfWindow(control);
     site.setAmbientColours(kAmbientBack, kAmbientFore);
-    const bool recoloured = pumpUntil([&] { return backgroundBeside(control) == pixelValue(kAmbientBack); }, 3000,
-                                      form, &site);
+    const bool recoloured =
+        pumpUntil([&] { return backgroundBeside(control) == pixelValue(kAmbientBack); }, 3000, form, &site);
     pumpUntil([] { return false; }, 200, form, &site);
     const Picture label = pictureOfWindow(childOf(control, names::Label5));
     check(recoloured && insideTheFrame(control) == pixelValue(kAmbientBack) && pixelsOf(label, kAmbientFore) > 0,
@@ -314,7 +314,8 @@ void proveDesignMode(HWND form, const RECT& area, int dpi, const std::function<v
     check(childCount(control) == shownControls() && origin.x > 0 && origin.y > 0 &&
               placedAt(control, names::Combobwt, dpi, origin) && placedAt(control, names::Label4, dpi, origin),
           "UserMode TRUE: the lists appear, the form centred in a rectangle " + std::to_string(client.right) + " x " +
-              std::to_string(client.bottom) + " (at " + std::to_string(origin.x) + ", " + std::to_string(origin.y) + ")");
+              std::to_string(client.bottom) + " (at " + std::to_string(origin.x) + ", " + std::to_string(origin.y) +
+              ")");
 
     // A smaller rectangle: the form stays at the corner, cut off at the edge.
     const wrenfield::form::PixelSize designed = wrenfield::form::designedPixelSize(dpi, dpi);

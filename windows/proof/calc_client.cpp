@@ -49,7 +49,10 @@ std::string narrow(const std::wstring& text)
     return out;
 }
 
-bool within(double a, double b, double tolerance) { return std::fabs(a - b) <= tolerance; }
+bool within(double a, double b, double tolerance)
+{
+    return std::fabs(a - b) <= tolerance;
+}
 
 // Late binding: DISPPARAMS hold the arguments last one first.
 HRESULT invoke(IDispatch* dispatch, DISPID id, VARIANT (&args)[7], VARIANT* result, EXCEPINFO* exception)
@@ -105,8 +108,8 @@ void checkValue(const std::wstring& key, const wchar_t* name, const std::wstring
 {
     const std::wstring got = valueText(key, name);
     const bool same = ignoreCase ? _wcsicmp(got.c_str(), expected.c_str()) == 0 : got == expected;
-    std::string what = "HKCR\\" + narrow(key) + (name ? " [" + narrow(name) + "]" : std::string()) + " = \"" +
-                       narrow(expected) + "\"";
+    std::string what =
+        "HKCR\\" + narrow(key) + (name ? " [" + narrow(name) + "]" : std::string()) + " = \"" + narrow(expected) + "\"";
     if (!same)
         what += " (found \"" + narrow(got) + "\")";
     check(same, what.c_str());
@@ -123,14 +126,14 @@ void typeLibrary(ITypeLib* library)
     const struct {
         const wchar_t* name;
         TYPEKIND kind;
-        WORD flags;  // that must be set
-        WORD absent; // that must not be set
+        WORD flags;   // that must be set
+        WORD absent;  // that must not be set
     } expected[] = {
-        {L"_Calc", TKIND_DISPATCH, TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION,
-         0},
+        {L"_Calc", TKIND_DISPATCH,
+         TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION, 0},
         {L"Calc", TKIND_COCLASS, TYPEFLAG_FCONTROL, TYPEFLAG_FCANCREATE},
-        {L"_Calc2", TKIND_DISPATCH, TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION,
-         0},
+        {L"_Calc2", TKIND_DISPATCH,
+         TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION, 0},
         {L"__Calc2", TKIND_DISPATCH, TYPEFLAG_FHIDDEN, TYPEFLAG_FDUAL},
         {L"__Calc", TKIND_DISPATCH, TYPEFLAG_FHIDDEN, TYPEFLAG_FDUAL},
     };
@@ -141,7 +144,7 @@ void typeLibrary(ITypeLib* library)
         TYPEATTR* attributes = nullptr;
         BSTR typeName = nullptr;
         inOrder = SUCCEEDED(library->GetTypeInfo(i, &info)) && SUCCEEDED(info->GetTypeAttr(&attributes)) &&
-                  SUCCEEDED(info->GetDocumentation(MEMBERID_NIL, &typeName, nullptr, nullptr, nullptr));
+            SUCCEEDED(info->GetDocumentation(MEMBERID_NIL, &typeName, nullptr, nullptr, nullptr));
         WORD flags = inOrder ? attributes->wTypeFlags : 0;
         // A dual interface has two halves; the flags may sit on either.
         HREFTYPE vtableHalf = 0;
@@ -154,21 +157,20 @@ void typeLibrary(ITypeLib* library)
         }
         if (half)
             half->Release();
-        inOrder = inOrder && std::wcscmp(typeName, expected[i].name) == 0 &&
-                  attributes->typekind == expected[i].kind && (flags & expected[i].flags) == expected[i].flags &&
-                  (flags & expected[i].absent) == 0;
+        inOrder = inOrder && std::wcscmp(typeName, expected[i].name) == 0 && attributes->typekind == expected[i].kind &&
+            (flags & expected[i].flags) == expected[i].flags && (flags & expected[i].absent) == 0;
         if (!inOrder)
             std::printf("     type %u: %ls kind %d flags 0x%x\n", i, typeName ? typeName : L"?",
-                        attributes ? static_cast<int>(attributes->typekind) : -1,
-                        flags);
+                        attributes ? static_cast<int>(attributes->typekind) : -1, flags);
         SysFreeString(typeName);
         if (attributes)
             info->ReleaseTypeAttr(attributes);
         if (info)
             info->Release();
     }
-    check(inOrder, "types in order: _Calc (hidden, dual, non-extensible, automation), Calc (control, not "
-                   "creatable), _Calc2 (as _Calc), __Calc2 and __Calc (hidden)");
+    check(inOrder,
+          "types in order: _Calc (hidden, dual, non-extensible, automation), Calc (control, not "
+          "creatable), _Calc2 (as _Calc), __Calc2 and __Calc (hidden)");
 }
 
 void registered(const std::wstring& path)
@@ -210,10 +212,13 @@ void registered(const std::wstring& path)
 void unregistered()
 {
     const std::wstring libid = guidText(LIBID_Wrenfield515UK);
-    const std::wstring keys[] = {
-        L"CLSID\\" + guidText(CLSID_Calc), L"Wrenfield515UK.Calc", L"TypeLib\\" + libid,
-        L"Interface\\" + guidText(IID__Calc), L"Interface\\" + guidText(DIID___Calc),
-        L"Interface\\" + guidText(IID__Calc2), L"Interface\\" + guidText(DIID___Calc2)};
+    const std::wstring keys[] = {L"CLSID\\" + guidText(CLSID_Calc),
+                                 L"Wrenfield515UK.Calc",
+                                 L"TypeLib\\" + libid,
+                                 L"Interface\\" + guidText(IID__Calc),
+                                 L"Interface\\" + guidText(DIID___Calc),
+                                 L"Interface\\" + guidText(IID__Calc2),
+                                 L"Interface\\" + guidText(DIID___Calc2)};
     for (const std::wstring& key : keys) {
         const std::string what = "HKCR\\" + narrow(key) + " is gone";
         check(!keyExists(key), what.c_str());
@@ -221,8 +226,8 @@ void unregistered()
     CLSID clsid;
     check(FAILED(CLSIDFromProgID(L"Wrenfield515UK.Calc", &clsid)), "the ProgID no longer resolves");
     IUnknown* object = nullptr;
-    const HRESULT hr = CoCreateInstance(CLSID_Calc, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                        reinterpret_cast<void**>(&object));
+    const HRESULT hr =
+        CoCreateInstance(CLSID_Calc, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&object));
     check(hr == REGDB_E_CLASSNOTREG && object == nullptr, "CoCreateInstance(Calc) fails: REGDB_E_CLASSNOTREG", hr);
     if (object)
         object->Release();
@@ -252,31 +257,32 @@ void resources(const std::wstring& path)
     UINT length = 0;
     check(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed &&
               fixed->dwFileVersionMS == 0x00010000 && fixed->dwFileVersionLS == 0 &&
-              fixed->dwProductVersionMS == 0x00010000 && fixed->dwProductVersionLS == 0 &&
-              fixed->dwFileType == VFT_DLL,
+              fixed->dwProductVersionMS == 0x00010000 && fixed->dwProductVersionLS == 0 && fixed->dwFileType == VFT_DLL,
           "fixed version 1.0.0.0 (file and product), file type DLL");
     WORD* translation = nullptr;
-    check(VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                         &length) &&
+    check(VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length) &&
               length >= 4 && translation[0] == 0x0409 && translation[1] == 1200,
           "translation: US English, Unicode (040904B0)");
     const struct {
         const wchar_t* name;
         const wchar_t* value;
-    } strings[] = {{L"FileVersion", L"1.00"},           {L"ProductVersion", L"1.00"},
-                   {L"InternalName", L"Wrenfield515UK"}, {L"ProductName", L"Wrenfield515UK"},
-                   {L"OriginalFilename", L"Wrenfield515UK.ocx"}, {L"OLESelfRegister", L""}};
+    } strings[] = {{L"FileVersion", L"1.00"},
+                   {L"ProductVersion", L"1.00"},
+                   {L"InternalName", L"Wrenfield515UK"},
+                   {L"ProductName", L"Wrenfield515UK"},
+                   {L"OriginalFilename", L"Wrenfield515UK.ocx"},
+                   {L"OLESelfRegister", L""}};
     for (const auto& entry : strings) {
         const std::wstring got = versionString(info, entry.name);
         const std::string what = "version string " + narrow(entry.name) + " = \"" + narrow(entry.value) + "\"" +
-                                 (got == entry.value ? "" : " (found \"" + narrow(got) + "\")");
+            (got == entry.value ? "" : " (found \"" + narrow(got) + "\")");
         check(got == entry.value, what.c_str());
     }
 
     HMODULE data = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HRSRC bitmap = data ? FindResourceW(data, MAKEINTRESOURCEW(30000), MAKEINTRESOURCEW(2) /* RT_BITMAP */) : nullptr;
-    const auto* header = bitmap ? static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(data, bitmap)))
-                                : nullptr;
+    const auto* header =
+        bitmap ? static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(data, bitmap))) : nullptr;
     check(header && header->biWidth == 16 && header->biHeight == 15 && header->biBitCount == 4,
           "toolbox bitmap 30000: 16 x 15, 16 colours");
     check(data && FindResourceW(data, MAKEINTRESOURCEW(1), L"TYPELIB"), "type library resource TYPELIB 1");
@@ -293,7 +299,7 @@ void lateBound(IDispatch* dispatch)
     for (int i = 0; i < 5; ++i) {
         LPOLESTR name = const_cast<LPOLESTR>(names[i]);
         allFound &= SUCCEEDED(dispatch->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &ids[i])) &&
-                    ids[i] == 0x60030001 + i;
+            ids[i] == 0x60030001 + i;
     }
     check(allFound, "GetIDsOfNames: custcentukn..custcentau are 0x60030001..0x60030005");
     LPOLESTR upper = const_cast<LPOLESTR>(L"CUSTCENTUKN");
@@ -336,8 +342,8 @@ void lateBound(IDispatch* dispatch)
         VARIANT result;
         EXCEPINFO exception;
         HRESULT hr = invoke(dispatch, ids[0], args, &result, &exception);
-        check(hr == S_OK && within(V_R8(&result), 21.2353806, 5e-8), "Invoke custcentukn, VT_BYREF|VT_I2 gest: 21.2353806",
-              V_R8(&result));
+        check(hr == S_OK && within(V_R8(&result), 21.2353806, 5e-8),
+              "Invoke custcentukn, VT_BYREF|VT_I2 gest: 21.2353806", V_R8(&result));
         check(gestDays == 39, "VT_BYREF|VT_I2 gest receives 39", gestDays);
         gestDays = 277;  // 39.571... weeks
         hr = invoke(dispatch, ids[0], args, &result, &exception);
@@ -391,9 +397,9 @@ void lateBound(IDispatch* dispatch)
     }
 }
 
-HRESULT (STDMETHODCALLTYPE _Calc::*const kSlots[5])(VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*,
-                                                    VARIANT*, VARIANT*) = {
-    &_Calc::custcentukn, &_Calc::custcentus, &_Calc::custcentswe, &_Calc::custcentnz, &_Calc::custcentau};
+HRESULT (STDMETHODCALLTYPE _Calc::*const kSlots[5])
+(VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*,
+ VARIANT*) = {&_Calc::custcentukn, &_Calc::custcentus, &_Calc::custcentswe, &_Calc::custcentnz, &_Calc::custcentau};
 
 HRESULT callSlot(_Calc* calc, int slot, VARIANT (&args)[7], VARIANT* result)
 {
@@ -462,8 +468,8 @@ void earlyBound(_Calc* calc)
         IErrorInfo* info = nullptr;
         BSTR description = nullptr;
         const bool described = GetErrorInfo(0, &info) == S_OK && info &&
-                               SUCCEEDED(info->GetDescription(&description)) && description &&
-                               std::wcscmp(description, L"Type mismatch") == 0;
+            SUCCEEDED(info->GetDescription(&description)) && description &&
+            std::wcscmp(description, L"Type mismatch") == 0;
         check(described, "error information: \"Type mismatch\"");
         SysFreeString(description);
         if (info)
@@ -500,8 +506,8 @@ int wmain(int argc, wchar_t** argv)
     check(SUCCEEDED(CLSIDFromProgID(L"Wrenfield515UK.Calc", &clsid)) && IsEqualCLSID(clsid, CLSID_Calc),
           "the ProgID Wrenfield515UK.Calc names the class Calc");
     IDispatch* dispatch = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_Calc, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                  reinterpret_cast<void**>(&dispatch));
+    HRESULT hr =
+        CoCreateInstance(CLSID_Calc, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&dispatch));
     check(SUCCEEDED(hr) && dispatch, "CoCreateInstance(Calc) gives IDispatch", hr);
     if (!dispatch)
         return 1;

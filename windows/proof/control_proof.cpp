@@ -62,10 +62,7 @@ struct FormLayout {
         const wrenfield::form::PixelSize size = wrenfield::form::designedPixelSize(dpi, dpi);
         return {size.width, size.height};
     }
-    RECT controlArea() const
-    {
-        return {scaled(10), scaled(44), scaled(10) + control().cx, scaled(44) + control().cy};
-    }
+    RECT controlArea() const { return {scaled(10), scaled(44), scaled(10) + control().cx, scaled(44) + control().cy}; }
     RECT okButton() const
     {
         const RECT area = controlArea();
@@ -137,8 +134,8 @@ HWND makeForm(const wchar_t* title)
     RegisterClassW(&formClass);
     RECT frame = {0, 0, gForm.client().cx, gForm.client().cy};
     AdjustWindowRectEx(&frame, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_CONTROLPARENT);
-    HWND form = CreateWindowExW(WS_EX_CONTROLPARENT, L"ProofForm", title, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
-                                20, 20, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+    HWND form = CreateWindowExW(WS_EX_CONTROLPARENT, L"ProofForm", title, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 20,
+                                20, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
     // The form's own font at the screen's resolution.
     NONCLIENTMETRICSW metrics{};
@@ -299,8 +296,8 @@ void proveDrawing(IUnknown* control, HWND controlWindow, const Picture& drawnAtS
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
     HGDIOBJ previous = SelectObject(memory, bitmap);
-    const HRESULT hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, memory, &bounds, nullptr,
-                                  nullptr, 0);
+    const HRESULT hr =
+        view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, memory, &bounds, nullptr, nullptr, 0);
     SelectObject(memory, previous);
     const Picture drawn = pictureOfBitmap(memory, bitmap, client.right, client.bottom);
     DeleteObject(bitmap);
@@ -358,10 +355,10 @@ void proveObject(IUnknown* control, bool checkExtent)
     ITypeInfo* info = nullptr;
     TYPEATTR* attributes = nullptr;
     const bool sourceOk = classInfo && classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source) == S_OK &&
-                          IsEqualGUID(source, DIID___Calc2);
+        IsEqualGUID(source, DIID___Calc2);
     const bool classOk = classInfo && classInfo->GetClassInfo(&info) == S_OK &&
-                         info->GetTypeAttr(&attributes) == S_OK && attributes->typekind == TKIND_COCLASS &&
-                         IsEqualGUID(attributes->guid, CLSID_Calc);
+        info->GetTypeAttr(&attributes) == S_OK && attributes->typekind == TKIND_COCLASS &&
+        IsEqualGUID(attributes->guid, CLSID_Calc);
     if (attributes)
         info->ReleaseTypeAttr(attributes);
     if (info)
@@ -433,7 +430,8 @@ void provePersistence(IUnknown* control)
     IPersistStreamInit* other = nullptr;
     CoCreateInstance(CLSID_Calc, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistStreamInit,
                      reinterpret_cast<void**>(&other));
-    check(other && savedHr == S_OK && other->Load(saved) == S_OK, "IPersistStreamInit: Save, then Load into a new control");
+    check(other && savedHr == S_OK && other->Load(saved) == S_OK,
+          "IPersistStreamInit: Save, then Load into a new control");
     saved->Release();
     const BYTE foreign[] = {'N', 'O', 'T', 'C', 'A', 'L', 'C', '!'};
     const BYTE cut[] = {'W', 'R', 'F', 'C'};
@@ -555,7 +553,8 @@ void proveInput(HWND form, HWND control, OleContainer* site, const ViewSink& vie
     HWND edit = GetDlgItem(form, kEditId);
     const POINT editCentre = screenCentre(edit);
     xdotool(L"mousemove " + std::to_wstring(editCentre.x) + L" " + std::to_wstring(editCentre.y) + L" click 1");
-    check(pumpUntil([&] { return GetFocus() == edit; }, 5000, form, site), "a click puts the focus in the form's edit box");
+    check(pumpUntil([&] { return GetFocus() == edit; }, 5000, form, site),
+          "a click puts the focus in the form's edit box");
 
     const std::vector<std::string_view> order = listsInTabOrder();
     xdotool(L"key Tab");
@@ -590,8 +589,8 @@ void proveInput(HWND form, HWND control, OleContainer* site, const ViewSink& vie
         xdotool(L"key Down");
         check(pumpUntil([&] { return windowText(result) == expected; }, 5000, form, site) &&
                   windowText(childOf(control, order[i])) == wide(next) && views.changes == changesBefore + 1,
-              "Down in " + std::string(order[i]) + " picks \"" + next + "\": the result reads \"" +
-                  narrow(expected) + "\" (was \"" + before + "\")");
+              "Down in " + std::string(order[i]) + " picks \"" + next + "\": the result reads \"" + narrow(expected) +
+                  "\" (was \"" + before + "\")");
         check(events.recomputed == recomputedBefore + 1 && events.changed == changedBefore + 1 &&
                   events.lastChanged == std::stod(model.outputLabel().caption()) &&
                   events.lastRecomputed == events.lastChanged,
@@ -619,8 +618,8 @@ void proveInput(HWND form, HWND control, OleContainer* site, const ViewSink& vie
               model.outputLabel().caption() == "100" && windowText(birthweight) == L"Over 5000",
           "the mouse picks \"Over 5000\": the result reads \"100\"");
     pumpUntil([&] { return SendMessageW(birthweight, CB_GETDROPPEDSTATE, 0, 0) == 0; }, 2000, form, site);
-    check(views.changes == before + 1, "one pick, one new result: one view change (" +
-                                           std::to_string(views.changes - before) + ")");
+    check(views.changes == before + 1,
+          "one pick, one new result: one view change (" + std::to_string(views.changes - before) + ")");
     check(events.recomputed == recomputedBefore + 1 && events.changed == changedBefore + 1 &&
               events.lastChanged == 100 && events.lastRecomputed == 100,
           "the mouse's pick raised one CentileChanged(100) and one Recomputed(100) (" +
@@ -673,10 +672,10 @@ int runAtlHost()
     HMODULE atl = LoadLibraryW(L"atl.dll");
     using AtlAxWinInitFunction = BOOL(WINAPI*)();
     using AtlAxGetControlFunction = HRESULT(WINAPI*)(HWND, IUnknown**);
-    auto atlAxWinInit = reinterpret_cast<AtlAxWinInitFunction>(
-        reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
-    auto atlAxGetControl = reinterpret_cast<AtlAxGetControlFunction>(
-        reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")));
+    auto atlAxWinInit =
+        reinterpret_cast<AtlAxWinInitFunction>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
+    auto atlAxGetControl =
+        reinterpret_cast<AtlAxGetControlFunction>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")));
     check(atlAxWinInit && atlAxGetControl && atlAxWinInit(), "Wine's ATL host: AtlAxWinInit");
     if (!atlAxWinInit || !atlAxGetControl)
         return 1;
@@ -732,8 +731,9 @@ int runAtlHost()
     const std::vector<HWND> windows = windowsOfControl(control);
     DestroyWindow(form);
     pumpUntil([] { return false; }, 200, nullptr, nullptr);
-    check(noneLeft(windows), "closing the form leaves no window of the control (" + std::to_string(windows.size()) +
-                                 " windows, with the open lists)");
+    check(noneLeft(windows),
+          "closing the form leaves no window of the control (" + std::to_string(windows.size()) +
+              " windows, with the open lists)");
     mark("container A done");
     return 0;
 }
@@ -803,8 +803,9 @@ int runOleContainer()
     IOleObject* object = site.object();
     object->AddRef();
     object->Close(OLECLOSE_NOSAVE);
-    check(noneLeft(windows), "IOleObject::Close destroys every window of the control (" +
-                                 std::to_string(windows.size()) + " windows, with the open lists)");
+    check(noneLeft(windows),
+          "IOleObject::Close destroys every window of the control (" + std::to_string(windows.size()) +
+              " windows, with the open lists)");
     object->Release();
     site.remove();
     // The site's own reference is all that is left: the control let go of it.
@@ -856,8 +857,8 @@ int wmain(int argc, wchar_t** argv)
     gForm.dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
     const int wanted = _wtoi(argv[3]);
-    check(gForm.dpi == wanted, "the screen's logical resolution is " + std::to_string(wanted) + " dpi (" +
-                                   std::to_string(gForm.dpi) + ")");
+    check(gForm.dpi == wanted,
+          "the screen's logical resolution is " + std::to_string(wanted) + " dpi (" + std::to_string(gForm.dpi) + ")");
     OleInitialize(nullptr);
     if (container == L"atl")
         runAtlHost();
@@ -869,9 +870,9 @@ int wmain(int argc, wchar_t** argv)
     // Everything released: the library can go.
     HMODULE library = GetModuleHandleW(L"Wrenfield515UK.ocx");
     using CanUnload = HRESULT(STDAPICALLTYPE*)();
-    auto canUnload =
-        library ? reinterpret_cast<CanUnload>(reinterpret_cast<void*>(GetProcAddress(library, "DllCanUnloadNow")))
-                : nullptr;
+    auto canUnload = library
+        ? reinterpret_cast<CanUnload>(reinterpret_cast<void*>(GetProcAddress(library, "DllCanUnloadNow")))
+        : nullptr;
     check(canUnload && canUnload() == S_OK, "DllCanUnloadNow: S_OK once the container let the control go");
     OleUninitialize();
     std::printf("proof: %d checks passed, %d failed\n", passedChecks(), failedChecks());

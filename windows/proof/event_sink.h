@@ -11,7 +11,9 @@
 
 class EventSink final : public IDispatch {
 public:
-    explicit EventSink(const IID& answers = DIID___Calc2) : answers_(answers) {}
+    explicit EventSink(const IID& answers = DIID___Calc2)
+        : answers_(answers)
+    {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
     {

@@ -56,8 +56,8 @@ VARIANT get(IDispatch* dispatch, const wchar_t* name)
     VARIANT result;
     VariantInit(&result);
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
-    dispatch->Invoke(idOf(dispatch, name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
-                     &none, &result, nullptr, nullptr);
+    dispatch->Invoke(idOf(dispatch, name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none,
+                     &result, nullptr, nullptr);
     return result;
 }
 
@@ -84,8 +84,8 @@ HRESULT put(IDispatch* dispatch, const wchar_t* name, VARIANT value, EXCEPINFO* 
     DISPPARAMS params = {&value, &named, 1, 1};
     if (exception)
         *exception = {};
-    return dispatch->Invoke(idOf(dispatch, name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params,
-                            nullptr, exception, nullptr);
+    return dispatch->Invoke(idOf(dispatch, name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr,
+                            exception, nullptr);
 }
 
 VARIANT textValue(const wchar_t* text)
@@ -121,9 +121,9 @@ void proveProperties(IUnknown* control, HWND controlWindow, wrenfield::form::Cal
         std::string_view list;
     };
     const Property properties[] = {
-        {L"Population", names::Combobase}, {L"MaternalHeight", names::Comboht}, {L"BookingWeight", names::Combowt},
-        {L"EthnicGroup", names::Comboeth}, {L"Parity", names::Combopar},        {L"GestationWeeks", names::Combogw},
-        {L"GestationDays", names::Combogd}, {L"Birthweight", names::Combobwt},  {L"Sex", names::Combosex},
+        {L"Population", names::Combobase},  {L"MaternalHeight", names::Comboht}, {L"BookingWeight", names::Combowt},
+        {L"EthnicGroup", names::Comboeth},  {L"Parity", names::Combopar},        {L"GestationWeeks", names::Combogw},
+        {L"GestationDays", names::Combogd}, {L"Birthweight", names::Combobwt},   {L"Sex", names::Combosex},
     };
     bool allRead = true;
     for (const Property& property : properties)
@@ -141,11 +141,16 @@ void proveProperties(IUnknown* control, HWND controlWindow, wrenfield::form::Cal
         bool asNumber;
     };
     const Write writes[] = {
-        {L"MaternalHeight", names::Comboht, "158", true},    {L"BookingWeight", names::Combowt, "72", false},
-        {L"Sex", names::Combosex, "Male", false},            {L"GestationWeeks", names::Combogw, "38", true},
-        {L"GestationDays", names::Combogd, "3", true},       {L"Parity", names::Combopar, "4 or more", false},
-        {L"EthnicGroup", names::Comboeth, "Pakistani", false}, {L"Birthweight", names::Combobwt, "2950", true},
-        {L"Population", names::Combobase, "New Zealand", false}, {L"EthnicGroup", names::Comboeth, "Maori", false},
+        {L"MaternalHeight", names::Comboht, "158", true},
+        {L"BookingWeight", names::Combowt, "72", false},
+        {L"Sex", names::Combosex, "Male", false},
+        {L"GestationWeeks", names::Combogw, "38", true},
+        {L"GestationDays", names::Combogd, "3", true},
+        {L"Parity", names::Combopar, "4 or more", false},
+        {L"EthnicGroup", names::Comboeth, "Pakistani", false},
+        {L"Birthweight", names::Combobwt, "2950", true},
+        {L"Population", names::Combobase, "New Zealand", false},
+        {L"EthnicGroup", names::Comboeth, "Maori", false},
     };
     for (const Write& write : writes) {
         const int recomputedBefore = events.recomputed;
@@ -161,8 +166,10 @@ void proveProperties(IUnknown* control, HWND controlWindow, wrenfield::form::Cal
                   getCentile(dispatch) == std::stod(after) && events.recomputed == recomputedBefore + 1 &&
                   events.changed == changedBefore + (after != before ? 1 : 0) &&
                   events.lastRecomputed == std::stod(after),
-              narrow(write.name) + " = " + (write.asNumber ? std::string(write.text) : "\"" + std::string(write.text) + "\"") +
-                  ": the form shows " + after + ", one Recomputed" + (after != before ? " and one CentileChanged" : ""));
+              narrow(write.name) + " = " +
+                  (write.asNumber ? std::string(write.text) : "\"" + std::string(write.text) + "\"") +
+                  ": the form shows " + after + ", one Recomputed" +
+                  (after != before ? " and one CentileChanged" : ""));
     }
     check(getText(dispatch, L"EthnicGroup") == L"Maori" && model.comboeth().entryCount() == 7,
           "Population \"New Zealand\" refilled the ethnic groups with its own");
@@ -175,12 +182,12 @@ void proveProperties(IUnknown* control, HWND controlWindow, wrenfield::form::Cal
     const HRESULT hr = put(dispatch, L"Birthweight", refused, &exception);
     VariantClear(&refused);
     const bool described = exception.bstrDescription && std::wcsstr(exception.bstrDescription, L"Birthweight") &&
-                           std::wcsstr(exception.bstrDescription, L"Over 6000");
+        std::wcsstr(exception.bstrDescription, L"Over 6000");
     check(hr == DISP_E_EXCEPTION && exception.scode == static_cast<SCODE>(0x800A017C) && described &&
               getText(dispatch, L"Birthweight") == L"2950" && windowText(result) == shownBefore &&
               events.recomputed == recomputedBefore,
-          "Birthweight = \"Over 6000\": error 380, \"" + narrow(exception.bstrDescription ? exception.bstrDescription : L"") +
-              "\", and nothing changes");
+          "Birthweight = \"Over 6000\": error 380, \"" +
+              narrow(exception.bstrDescription ? exception.bstrDescription : L"") + "\", and nothing changes");
     SysFreeString(exception.bstrSource);
     SysFreeString(exception.bstrDescription);
     SysFreeString(exception.bstrHelpFile);
@@ -197,8 +204,8 @@ void proveProperties(IUnknown* control, HWND controlWindow, wrenfield::form::Cal
     put(dispatch, L"Birthweight", weight, nullptr);
     VariantClear(&weight);
     model.selectAsUser(names::Combobwt, "3100");
-    const bool quiet = events.recomputed + events.changed == heardBefore &&
-                       windowText(result) == wide(model.outputLabel().caption());
+    const bool quiet =
+        events.recomputed + events.changed == heardBefore && windowText(result) == wide(model.outputLabel().caption());
     oleControl->FreezeEvents(FALSE);
     weight = textValue(L"3150");
     put(dispatch, L"Birthweight", weight, nullptr);

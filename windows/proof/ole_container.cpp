@@ -1,6 +1,9 @@
 #include "ole_container.h"
 
-OleContainer::OleContainer(HWND form, const RECT& area) : form_(form), area_(area) {}
+OleContainer::OleContainer(HWND form, const RECT& area)
+    : form_(form)
+    , area_(area)
+{}
 
 OleContainer::~OleContainer()
 {
@@ -28,16 +31,15 @@ HRESULT OleContainer::place(REFCLSID clsid)
     object_->SetHostNames(L"OleContainer", L"Form");
     // The control keeps its own window inside the form's.
     OleSetContainedObject(object_, TRUE);
-    return object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(this), 0, form_,
-                           &area_);
+    return object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(this), 0, form_, &area_);
 }
 
 HRESULT OleContainer::placeQuickly(REFCLSID clsid, IUnknown* eventSink)
 {
     if (object_)
         return E_UNEXPECTED;
-    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
-                                  reinterpret_cast<void**>(&object_));
+    HRESULT hr =
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, reinterpret_cast<void**>(&object_));
     if (FAILED(hr))
         return hr;
     IQuickActivate* quick = nullptr;
@@ -68,8 +70,7 @@ HRESULT OleContainer::placeQuickly(REFCLSID clsid, IUnknown* eventSink)
         persist->Release();
     }
     OleSetContainedObject(object_, TRUE);
-    return object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(this), 0, form_,
-                           &area_);
+    return object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(this), 0, form_, &area_);
 }
 
 HRESULT OleContainer::moveTo(const RECT& area)

@@ -52,10 +52,11 @@ int main(int argc, char** argv)
         ++changes;
     });
     QObject::connect(calc, &wrenfield::ui::CalcWidget::recomputed, [&] { ++recomputes; });
-    QObject::connect(calc, &wrenfield::ui::CalcWidget::handlerError, [&](int number, const QString&, const QString& event) {
-        expect(number == 380 && event == QStringLiteral("Combobwt Click"), "the error names its number and event");
-        ++errors;
-    });
+    QObject::connect(
+        calc, &wrenfield::ui::CalcWidget::handlerError, [&](int number, const QString&, const QString& event) {
+            expect(number == 380 && event == QStringLiteral("Combobwt Click"), "the error names its number and event");
+            ++errors;
+        });
 
     // A user's pick in the birthweight list.
     auto* birthweight = qobject_cast<QComboBox*>(calc->widgetFor("Combobwt"));

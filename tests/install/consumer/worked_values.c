@@ -37,8 +37,8 @@ int main(void)
         fprintf(stderr, "an unknown population is not refused: %d %s\n", r.error, r.message);
         ++failures;
     }
-    if (wf_centiles("uk", 2, bwt, gest, wt, ht, sex, eth, par, rows) != 1 || !close_to(rows[0].centile, 38.22164104629216) ||
-        rows[1].error != WF_ERROR_MISSING_INPUT) {
+    if (wf_centiles("uk", 2, bwt, gest, wt, ht, sex, eth, par, rows) != 1 ||
+        !close_to(rows[0].centile, 38.22164104629216) || rows[1].error != WF_ERROR_MISSING_INPUT) {
         fprintf(stderr, "vector call: %.17g %d\n", rows[0].centile, rows[1].error);
         ++failures;
     }
