@@ -397,9 +397,11 @@ void lateBound(IDispatch* dispatch)
     }
 }
 
-HRESULT (STDMETHODCALLTYPE _Calc::*const kSlots[5])
-(VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*,
- VARIANT*) = {&_Calc::custcentukn, &_Calc::custcentus, &_Calc::custcentswe, &_Calc::custcentnz, &_Calc::custcentau};
+// One population's method of the interface, called through its vtable slot.
+using CentileSlot = HRESULT (STDMETHODCALLTYPE _Calc::*)(VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*,
+                                                         VARIANT*, VARIANT*);
+const CentileSlot kSlots[5] = {&_Calc::custcentukn, &_Calc::custcentus, &_Calc::custcentswe, &_Calc::custcentnz,
+                               &_Calc::custcentau};
 
 HRESULT callSlot(_Calc* calc, int slot, VARIANT (&args)[7], VARIANT* result)
 {
