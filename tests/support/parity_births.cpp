@@ -70,16 +70,16 @@ ordered_json withFields(const ordered_json& typical, const ordered_json& changes
 }
 
 // Plausible births of one population: values people write, from a seed.
-std::vector<ordered_json> ordinaryBirths(const ordered_json& spec)
+std::vector<ordered_json> ordinaryBirths(const ordered_json& recipe)
 {
-    const Population population = populationOf(spec.at("population"));
+    const Population population = populationOf(recipe.at("population"));
     const auto& groups = wrenfield::engine::coefficients(population).ethnicGroups;
-    std::mt19937_64 random(spec.at("seed").get<std::uint64_t>());
+    std::mt19937_64 random(recipe.at("seed").get<std::uint64_t>());
     auto uniform = [&random](int low, int high) {
         return low + static_cast<int>(random() % static_cast<std::uint64_t>(high - low + 1));
     };
     std::vector<ordered_json> births;
-    for (int k = 0; k < spec.at("count").get<int>(); ++k)
+    for (int k = 0; k < recipe.at("count").get<int>(); ++k)
         births.push_back({{"bwt", 10 * uniform(150, 480)},
                           {"gest", uniform(245, 294)},
                           {"wt", uniform(450, 1100) / 10.0},
@@ -147,17 +147,17 @@ int main(int argc, char** argv)
             };
             const std::string name = entry.at("name");
             if (entry.contains("ordinary")) {
-                const ordered_json& spec = entry["ordinary"];
+                const ordered_json& recipe = entry["ordinary"];
                 int k = 0;
-                for (const ordered_json& fields : ordinaryBirths(spec))
-                    add(name + " " + std::to_string(++k), spec["population"], fields);
+                for (const ordered_json& fields : ordinaryBirths(recipe))
+                    add(name + " " + std::to_string(++k), recipe["population"], fields);
             } else if (entry.contains("near")) {
-                const ordered_json& spec = entry["near"];
+                const ordered_json& recipe = entry["near"];
                 ordered_json fields = withFields(typical, entry.value("fields", ordered_json::object()));
-                const Population population = populationOf(spec["population"]);
-                fields["bwt"] = nearBirthweight(population, *numbers(fields), spec.at("threshold").get<double>(),
-                                                spec.at("side").get<std::string>());
-                add(name, spec["population"], fields);
+                const Population population = populationOf(recipe["population"]);
+                fields["bwt"] = nearBirthweight(population, *numbers(fields), recipe.at("threshold").get<double>(),
+                                                recipe.at("side").get<std::string>());
+                add(name, recipe["population"], fields);
             } else {
                 add(name, entry.value("population", ordered_json("uk")),
                     withFields(typical, entry.value("fields", ordered_json::object())));
