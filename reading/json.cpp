@@ -1,4 +1,5 @@
 #include "reading/json.h"
+#include "reading/number_text.h"
 
 #include <algorithm>
 #include <array>
@@ -116,8 +117,7 @@ public:
     void value(double number)
     {
         separate();
-        constexpr std::size_t kLongestNumber = 32;  // "-2.2250738585072014e-308" and room to spare
-        room(kLongestNumber);
+        room(kShortestTextRoom);
         constexpr double kExactWhole = 9007199254740992.0;  // 2^53
         if (!std::isfinite(number)) {
             std::memcpy(p_, "null", 4);
@@ -127,7 +127,7 @@ public:
         if (number == std::floor(number) && std::fabs(number) < kExactWhole && !(number == 0 && std::signbit(number)))
             p_ = std::to_chars(p_, end_, static_cast<std::int64_t>(number)).ptr;
         else
-            p_ = std::to_chars(p_, end_, number).ptr;
+            p_ = writeShortest(p_, number);
     }
 
 private:

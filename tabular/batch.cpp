@@ -9,6 +9,7 @@
 #include "platform/numeric_text.h"
 #include "reading/admission.h"
 #include "reading/input_text.h"
+#include "reading/number_text.h"
 #include "tabular/ordered_chunks.h"
 
 namespace wrenfield::tabular {
@@ -194,8 +195,8 @@ void writeRow(CsvWriter& writer, const CsvRow& row, std::size_t width, const Bir
     // The common row: written back as it stands, its centile, no error.
     if (!row.text.empty() && row.fields.size() == width && result.computed() && result.error.empty() &&
         settings.added.empty() && !settings.dialect.decimalComma) {
-        char text[32];
-        char* end = std::to_chars(text, text + sizeof text, result.centile()).ptr;
+        char text[reading::kShortestTextRoom];
+        char* end = reading::writeShortest(text, result.centile());
         writer.writeJoinedNumberRecord(row.text, width, {text, static_cast<std::size_t>(end - text)});
         return;
     }
@@ -209,8 +210,8 @@ void writeRow(CsvWriter& writer, const CsvRow& row, std::size_t width, const Bir
         writer.writeField({});
     } else {
         // The shortest text that reads back as the same centile, as shortestText gives it.
-        char text[32];
-        char* end = std::to_chars(text, text + sizeof text, result.centile()).ptr;
+        char text[reading::kShortestTextRoom];
+        char* end = reading::writeShortest(text, result.centile());
         if (settings.dialect.decimalComma) {
             std::replace(text, end, '.', ',');
             writer.writeField({text, static_cast<std::size_t>(end - text)});

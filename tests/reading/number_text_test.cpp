@@ -1,0 +1,97 @@
+// The shortest text of a double must be byte for byte what std::to_chars
+// writes: batch rows, JSON answers and every other door's numbers compare
+// equal across doors, and files written before stay the same.
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "reading/number_text.h"
+
+namespace {
+
+using wrenfield::reading::kShortestTextRoom;
+using wrenfield::reading::writeShortest;
+
+std::string reference(double value)
+{
+    char text[64];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+std::string written(double value)
+{
+    char text[kShortestTextRoom];
+    return std::string(text, writeShortest(text, value));
+}
+
+TEST(ShortestText, EdgesOfTheLayout)
+{
+    const double values[] = {
+        0.0,
+        1,
+        9,
+        10,
+        100,
+        50.5,
+        99.99999999999999,
+        100.00000000000001,  // centiles and their neighbours
+        0.1,
+        0.3,
+        1e-4,
+        1.5e-4,
+        1e-5,
+        0.00032,
+        3.2e-7,
+        2.5e-5,  // fixed against scientific, on the tie
+        1e15,
+        1e16,
+        1e17,
+        123456789012345680.0,
+        9007199254740993.0,  // whole numbers, beyond 2^53 too
+        1e20,
+        1e21,
+        1e22,
+        1e23,
+        1e100,
+        1e-100,
+        1e-300,
+        5e-324,  // long exponents, the denormals
+        std::numeric_limits<double>::max(),
+        std::numeric_limits<double>::min(),
+        std::numeric_limits<double>::infinity(),
+        std::numeric_limits<double>::quiet_NaN(),
+    };
+    for (double value : values) {
+        EXPECT_EQ(written(value), reference(value)) << reference(value);
+        EXPECT_EQ(written(-value), reference(-value)) << reference(-value);
+    }
+}
+
+TEST(ShortestText, EveryMagnitudeAndDigitCount)
+{
+    for (int exponent = -325; exponent <= 310; ++exponent)
+        for (int mantissa = 1; mantissa < 100000; mantissa += 997) {
+            const double value = mantissa * std::pow(10.0, exponent);
+            ASSERT_EQ(written(value), reference(value)) << reference(value);
+        }
+}
+
+TEST(ShortestText, RandomCentilesAndRandomBits)
+{
+    std::mt19937_64 random(2026);
+    std::uniform_real_distribution<double> centile(-1, 101);
+    for (int i = 0; i < 200000; ++i) {
+        const double value = centile(random);
+        ASSERT_EQ(written(value), reference(value));
+        const double bits = std::bit_cast<double>(random());
+        ASSERT_EQ(written(bits), reference(bits));
+    }
+}
+
+}  // namespace
