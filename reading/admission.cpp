@@ -53,6 +53,15 @@ void setProblem(BirthResult& result, Outcome outcome, std::string error, std::st
 
 bool admitBirth(const BirthReading& birth, engine::BatchRecord& record, BirthResult& result)
 {
+    // Most births give seven values the rules admit: nothing to say about them.
+    if (birth.complete()) {
+        const engine::CentileInputs inputs = birth.inputs();
+        if (valuesAdmissible(inputs)) {
+            record.population = *birth.population;
+            record.inputs = inputs;
+            return true;
+        }
+    }
     std::string population;  // the population's problem
     std::string missing;     // "bwt, gest"
     std::string problems;    // "sex: ...; eth: ..."

@@ -45,6 +45,19 @@ bool isOneOf(std::string_view name, std::span<const std::string_view> names)
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
+// The population is the first of the options; the inputs follow them in the
+// order the population methods take them.
+constexpr std::size_t kPopulationField = 0;
+static_assert(kBirthFieldNames[kPopulationField] == "population");
+constexpr bool inputsInTheMethodsOrder()
+{
+    for (std::size_t c = 0; c < reading::kInputFieldCount; ++c)
+        if (kBirthFieldNames[kFirstInputField + c] != reading::kInputColumns[c])
+            return false;
+    return kFirstInputField + reading::kInputFieldCount == kBirthFieldNames.size();
+}
+static_assert(inputsInTheMethodsOrder());
+
 std::size_t fieldIndex(std::string_view name)
 {
     return static_cast<std::size_t>(std::find(kBirthFieldNames.begin(), kBirthFieldNames.end(), name) -
@@ -73,7 +86,8 @@ public:
         , parameters_(parameters)
     {}
 
-    const GivenValue& given(std::string_view name) const { return given_.values[fieldIndex(name)]; }
+    const GivenValue& given(std::size_t index) const { return given_.values[index]; }
+    const GivenValue& given(std::string_view name) const { return given(fieldIndex(name)); }
 
     std::optional<std::string> queried(std::string_view name) const
     {
@@ -143,12 +157,6 @@ void unitOption(const BirthSource& birth, InputField field, reading::Unit& unit)
     }
 }
 
-// One birth as the service received it, read field by field.
-struct ReadBirth {
-    reading::BirthReading fields;
-    reading::ReadingOptions options;
-};
-
 // A value of an input: a number is the number (in the unit the birth sets
 // for it), a text is read with the vocabulary, null or an absent field is
 // missing; anything else cannot be used.
@@ -195,18 +203,40 @@ BirthSettings settingsOf(const BirthSource& birth)
     return out;
 }
 
+// The births of a request name few populations, most of them again and
+// again: each text's reading is kept for the births that follow. Past this
+// many texts, a new one is read each time it comes.
+constexpr std::size_t kKeptPopulationTexts = 16;
+
 // What every birth of a request that sets no option of its own (beyond its
 // population) shares: the query's settings, or why they cannot be used,
-// worked out for the first such birth; and the population text met last.
+// worked out for the first such birth; and the population texts met so far.
 struct QuerySettings {
     bool made = false;
     BirthSettings settings;
     std::optional<BirthError> error;
-    std::string populationText;
-    std::optional<reading::PopulationReading> population;
+    std::vector<std::pair<std::string, reading::PopulationReading>> populations;
 };
 
-ReadBirth readBirth(const GivenBirth& given, const Parameters& parameters, QuerySettings& query)
+// The population text a birth gives, as the text a user would have typed;
+// nothing when it gives none (or null) and the query names none.
+std::optional<std::string_view> populationText(const BirthSource& birth, std::string& scratch)
+{
+    const GivenValue& value = birth.given(kPopulationField);
+    if (value.kind == GivenValue::Kind::Text)
+        return value.text;
+    std::optional<std::string> text = birth.optionText(kBirthFieldNames[kPopulationField]);
+    if (!text)
+        return std::nullopt;
+    scratch = std::move(*text);
+    return scratch;
+}
+
+// Reads the population and the seven inputs of a birth into `fields`; the
+// options it is read with are its own (made in `own`) or the query's, and
+// the result says which.
+const BirthSettings& readBirth(const GivenBirth& given, const Parameters& parameters, QuerySettings& query,
+                               BirthSettings& own, reading::BirthReading& fields)
 {
     if (!given.notAnObject.empty())
         throw BirthError{"", "a birth must be a JSON object, not " + std::string(given.notAnObject)};
@@ -217,9 +247,10 @@ ReadBirth readBirth(const GivenBirth& given, const Parameters& parameters, Query
     const bool ownSettings =
         std::any_of(given.values.begin() + 1, given.values.begin() + kFirstInputField,
                     [](const GivenValue& value) { return value.kind != GivenValue::Kind::Absent; });
-    BirthSettings settings;
+    const BirthSettings* settings = &query.settings;
     if (ownSettings) {
-        settings = settingsOf(birth);
+        own = settingsOf(birth);
+        settings = &own;
     } else {
         if (!query.made) {
             try {
@@ -231,42 +262,46 @@ ReadBirth readBirth(const GivenBirth& given, const Parameters& parameters, Query
         }
         if (query.error)
             throw *query.error;
-        settings = query.settings;
     }
-    ReadBirth out;
-    out.options = settings.options;
-    const reading::InputDialect& dialect = settings.dialect;
+    const reading::InputDialect& dialect = settings->dialect;
 
-    reading::BirthReading& fields = out.fields;
     fields.population = engine::Population::UnitedKingdom;
-    if (auto population = birth.optionText("population")) {
-        reading::PopulationReading named;
-        if (!ownSettings && query.population && query.populationText == *population) {
-            named = *query.population;
+    fields.populationError.clear();
+    std::string scratch;
+    if (const std::optional<std::string_view> text = populationText(birth, scratch)) {
+        const reading::PopulationReading* named = nullptr;
+        if (!ownSettings)
+            for (const auto& [kept, reading] : query.populations)
+                if (kept == *text) {
+                    named = &reading;
+                    break;
+                }
+        if (named) {
+            fields.population = named->population;
+            fields.populationError = named->error;
         } else {
-            named = reading::readRowPopulation(*population, engine::Population::UnitedKingdom, dialect);
-            if (!ownSettings) {
-                query.populationText = *population;
-                query.population = named;
-            }
+            reading::PopulationReading read =
+                reading::readRowPopulation(*text, engine::Population::UnitedKingdom, dialect);
+            fields.population = read.population;
+            fields.populationError = read.error;
+            if (!ownSettings && query.populations.size() < kKeptPopulationTexts)
+                query.populations.emplace_back(std::string(*text), std::move(read));
         }
-        fields.population = named.population;
-        fields.populationError = named.error;
     }
     const engine::CoefficientSet& set =
         engine::coefficients(fields.population.value_or(engine::Population::UnitedKingdom));
     for (std::size_t c = 0; c < reading::kInputFieldCount; ++c) {
         const auto field = static_cast<InputField>(c);
-        const std::string_view name = reading::kInputColumns[c];
-        const GivenValue& value = birth.given(name);
+        const GivenValue& value = given.values[kFirstInputField + c];
         // The chart's fields come in the query.
-        std::optional<std::string> queried;
         if (value.kind == GivenValue::Kind::Absent)
-            queried = birth.queried(name);
-        fields.fields[c] =
-            queried ? reading::readField(field, set, *queried, dialect) : fieldOf(value, field, set, dialect);
+            if (const std::optional<std::string> queried = birth.queried(reading::kInputColumns[c])) {
+                fields.fields[c] = reading::readField(field, set, *queried, dialect);
+                continue;
+            }
+        fields.fields[c] = fieldOf(value, field, set, dialect);
     }
-    return out;
+    return *settings;
 }
 
 // A birth's id as it is echoed (birth_id.h), or nothing; an id that cannot
@@ -327,10 +362,9 @@ public:
         try {
             if (given.notAnObject.empty())
                 ids_[index] = birthId(given);
-            ReadBirth birth = readBirth(given, parameters_, query_);
-            options_[index] = birth.options;
+            options_[index] = readBirth(given, parameters_, query_, own_, fields_).options;
             engine::BatchRecord record;
-            if (reading::admitBirth(birth.fields, record, results_[index])) {
+            if (reading::admitBirth(fields_, record, results_[index])) {
                 records_.push_back(record);
                 recordBirth_.push_back(index);
             }
@@ -361,6 +395,9 @@ public:
 private:
     const Parameters& parameters_;
     QuerySettings query_;
+    // Room for the birth being read, reused from one birth to the next.
+    BirthSettings own_;
+    reading::BirthReading fields_;
     std::vector<reading::BirthResult> results_;
     std::vector<reading::ReadingOptions> options_;
     std::vector<std::string> ids_;  // each birth's id as echoed, or empty
