@@ -110,13 +110,25 @@ public:
         separate();
         string(text);
     }
-    // A whole number without a fraction ("38", as a reader expects a count
-    // of weeks), anything else in the shortest text that reads back to the
-    // same double, the text every other way out writes; JSON has no
-    // infinity or NaN.
     void value(double number)
     {
         separate();
+        bare(number);
+    }
+    // Bytes that are JSON already (a member's name and its punctuation, a
+    // text escaped before), written as they stand; a value that follows
+    // takes no comma.
+    void raw(std::string_view json)
+    {
+        put(json);
+        first_ = true;
+    }
+    // A number right after raw(): a whole number without a fraction ("38",
+    // as a reader expects a count of weeks), anything else in the shortest
+    // text that reads back to the same double, the text every other way out
+    // writes; JSON has no infinity or NaN.
+    void bare(double number)
+    {
         room(kShortestTextRoom);
         constexpr double kExactWhole = 9007199254740992.0;  // 2^53
         if (!std::isfinite(number)) {
@@ -235,87 +247,142 @@ void member(JsonOut& json, ResultField field, std::string_view text)
     json.value(text);
 }
 
-void member(JsonOut& json, ResultField field, double number)
+// A text as JSON, quotes and escapes included.
+std::string jsonText(std::string_view text)
 {
-    json.key(fieldName(field));
-    json.value(number);
+    std::string out;
+    JsonOut(out).value(text);
+    return out;
 }
 
-// The texts a record repeats from birth to birth (a band's label and words
-// under the same thresholds, a gestation of whole days, a code's name),
-// made once per thread and kept: an array of births names the same few
-// again and again.
+// `,"name":` (or `"name":` first in its object).
+std::string memberName(std::string_view name, bool first = false)
+{
+    std::string out = first ? "" : ",";
+    out += '"';
+    out += name;
+    out += "\":";
+    return out;
+}
+
+std::string memberName(ResultField field, bool first = false)
+{
+    return memberName(fieldName(field), first);
+}
+
+// The bytes between the numbers of a computed record that are the same for
+// every birth: the members' names and the punctuation around them, made
+// once from the names the fields are given.
+struct RecordPieces {
+    std::string rounded = memberName(ResultField::Rounded);
+    std::string centileText = memberName(ResultField::CentileText);
+    std::string weeks = memberName(ResultField::Weeks);
+    std::string proportion = memberName(ResultField::Proportion);
+    std::string expected = memberName(ResultField::ExpectedWeight);
+    std::string spread = memberName(ResultField::Spread);
+    std::string z = memberName(ResultField::Z);
+    std::string flags = memberName(ResultField::Flags) + "[";
+    std::string flagCode = "{" + memberName(kFlagFieldNames[0], true);
+    std::string flagText = memberName(kFlagFieldNames[1]);
+    std::string inputs = "]" + memberName(ResultField::Inputs) + "{" + memberName(kInputEchoNames[0], true);
+    std::string gestDays = memberName(kInputEchoNames[1]);
+    std::string ht = memberName(kInputEchoNames[4]);
+    std::string sex = memberName(kInputEchoNames[5]);
+    // The version's own text, not the exported constant that holds it, which
+    // the library's interface does not list among its names.
+    std::string end = "}" + memberName(ResultField::CoefficientSetVersion) +
+        jsonText(std::string_view(engine::kCoefficientSetVersion)) + "}";
+    // `{"population":"United Kingdom","centile":`, for each population.
+    std::array<std::string, engine::kPopulationCount> opening;
+
+    RecordPieces()
+    {
+        for (const engine::CoefficientSet& set : engine::allCoefficientSets())
+            opening[static_cast<std::size_t>(set.population)] =
+                "{" + memberName(ResultField::Population, true) + jsonText(set.name) + memberName(ResultField::Centile);
+    }
+};
+
+const RecordPieces& recordPieces()
+{
+    static const RecordPieces pieces;
+    return pieces;
+}
+
+// The texts a record repeats from birth to birth (a band's code, label and
+// words under the same thresholds, a gestation of whole days, a code's
+// name), each with the names of the members around it, made once per
+// thread and kept: an array of births names the same few again and again.
 class RepeatedTexts {
 public:
-    std::string_view bandLabel(Band band, const BandThresholds& thresholds)
-    {
-        return bandTexts(band, thresholds).label;
-    }
-    std::string_view bandWords(Band band, const BandThresholds& thresholds)
-    {
-        return bandTexts(band, thresholds).words;
-    }
-    std::string_view gestation(double days)
-    {
-        return kept(gestation_, days, [](double d) { return gestationText(d); });
-    }
-    std::string_view sex(double code)
-    {
-        return kept(sex_, code, [](double c) { return sexText(c); });
-    }
-    std::string_view parity(double code)
-    {
-        return kept(parity_, code, [](double c) { return parityText(c); });
-    }
-    std::string_view ethnicGroup(engine::Population population, double code)
-    {
-        const engine::CoefficientSet& set = engine::coefficients(population);
-        return kept(ethnicGroup_[static_cast<std::size_t>(population)], code,
-                    [&set](double c) { return ethnicGroupText(set, c); });
-    }
-
-private:
-    struct BandText {
-        std::string label;
-        std::string words;
-    };
-    const BandText& bandTexts(Band band, const BandThresholds& thresholds)
+    // `,"band":"AGA","bandLabel":"AGA","bandWords":"...","termWeight":`
+    std::string_view band(Band band, const BandThresholds& thresholds)
     {
         const auto same = [](const BandThresholds& a, const BandThresholds& b) {
             return a.verySmall == b.verySmall && a.sga == b.sga && a.lga == b.lga && a.veryLarge == b.veryLarge;
         };
         if (!bandsMade_ || !same(thresholds, thresholds_)) {
-            for (std::size_t b = 0; b < bands_.size(); ++b)
-                bands_[b] = {reading::bandLabel(static_cast<Band>(b), thresholds),
-                             reading::bandWords(static_cast<Band>(b), thresholds)};
+            for (std::size_t b = 0; b < bands_.size(); ++b) {
+                const auto each = static_cast<Band>(b);
+                bands_[b] = memberName(ResultField::Band) + jsonText(bandCode(each)) +
+                    memberName(ResultField::BandLabel) + jsonText(bandLabel(each, thresholds)) +
+                    memberName(ResultField::BandWords) + jsonText(bandWords(each, thresholds)) +
+                    memberName(ResultField::TermWeight);
+            }
             thresholds_ = thresholds;
             bandsMade_ = true;
         }
         return bands_[static_cast<std::size_t>(band)];
     }
-
-    // The text of a whole number below N, made once; any other made each time.
-    template <std::size_t N, typename Make>
-    std::string_view kept(std::array<std::string, N>& texts, double value, const Make& make)
+    // `,"gest":"277 days (39+4)","wt":`
+    std::string_view gestation(double days)
     {
-        if (!(value >= 0 && value < static_cast<double>(N) && value == std::floor(value)) || std::signbit(value)) {
-            other_ = make(value);
-            return other_;
-        }
-        std::string& text = texts[static_cast<std::size_t>(value)];
-        if (text.empty())
-            text = make(value);
-        return text;
+        return kept(gestation_, days, kInputEchoNames[2], kInputEchoNames[3],
+                    [](double d) { return gestationText(d); });
+    }
+    // `,"sexName":"Male (1)","eth":`
+    std::string_view sex(double code)
+    {
+        return kept(sex_, code, kInputEchoNames[6], kInputEchoNames[7], [](double c) { return sexText(c); });
+    }
+    // `,"ethName":"European (1)","par":`
+    std::string_view ethnicGroup(engine::Population population, double code)
+    {
+        const engine::CoefficientSet& set = engine::coefficients(population);
+        return kept(ethnicGroup_[static_cast<std::size_t>(population)], code, kInputEchoNames[8], kInputEchoNames[9],
+                    [&set](double c) { return ethnicGroupText(set, c); });
+    }
+    // `,"parName":"0"` and the end of the record.
+    std::string_view parity(double code)
+    {
+        return kept(parity_, code, kInputEchoNames[10], {}, [](double c) { return parityText(c); });
+    }
+
+private:
+    // The text of a whole number below N, made once; any other made each
+    // time (and valid until the next).
+    template <std::size_t N, typename Make>
+    std::string_view kept(std::array<std::string, N>& pieces, double value, std::string_view name,
+                          std::string_view next, const Make& make)
+    {
+        const bool keep =
+            value >= 0 && value < static_cast<double>(N) && value == std::floor(value) && !std::signbit(value);
+        std::string& piece = keep ? pieces[static_cast<std::size_t>(value)] : other_;
+        if (keep && !piece.empty())
+            return piece;
+        piece = memberName(name) + jsonText(make(value));
+        piece += next.empty() ? recordPieces().end : memberName(next);
+        return piece;
     }
 
     bool bandsMade_ = false;
     BandThresholds thresholds_;
-    std::array<BandText, 5> bands_;
+    std::array<std::string, 5> bands_;
     std::array<std::string, 400> gestation_;
     std::array<std::string, 16> sex_;
     std::array<std::string, 16> parity_;
     std::array<std::array<std::string, 32>, engine::kPopulationCount> ethnicGroup_;
-    std::string other_;  // the last text not kept
+    std::string other_;  // the last piece not kept
 };
 
 RepeatedTexts& repeatedTexts()
@@ -330,36 +397,58 @@ RepeatedTexts& repeatedTexts()
 // library: it is kept there on purpose.
 [[gnu::used]] const void* const kKeepInputEchoNames = &kInputEchoNames;
 
-void inputs(JsonOut& json, const BirthResult& r)
+// A computed birth's record: the pieces that every record repeats, and
+// between them its own numbers, centile text and flags.
+void appendComputed(JsonOut& json, const BirthResult& r)
 {
+    const RecordPieces& pieces = recordPieces();
     RepeatedTexts& texts = repeatedTexts();
+    const engine::CentileDetail& d = r.detail;
+    json.raw(pieces.opening[static_cast<std::size_t>(r.population)]);
+    json.bare(d.centile);
+    json.raw(pieces.rounded);
+    json.bare(roundedCentile(d.centile));
+    json.raw(pieces.centileText);
+    json.value(centileText(d.centile, r.thresholds));
+    json.raw(texts.band(r.band, r.thresholds));
+    json.bare(d.termWeight);
+    json.raw(pieces.weeks);
+    json.bare(d.weeks);
+    json.raw(pieces.proportion);
+    json.bare(d.proportion);
+    json.raw(pieces.expected);
+    json.bare(d.expected);
+    json.raw(pieces.spread);
+    json.bare(d.spread);
+    json.raw(pieces.z);
+    json.bare(d.z);
+    json.raw(pieces.flags);
+    for (std::size_t f = 0; f < r.flags.size(); ++f) {
+        const Flag& flag = r.flags[f];
+        if (f > 0)
+            json.raw(",");
+        json.raw(pieces.flagCode);
+        json.value(flag.code);
+        json.raw(pieces.flagText);
+        json.value(flag.text);
+        json.raw("}");
+    }
     const engine::CentileInputs& in = r.inputs;
-    static_assert(kInputEchoNames.size() == 11);
-    json.key(fieldName(ResultField::Inputs));
-    json.open('{');
-    json.key(kInputEchoNames[0]);
-    json.value(in.bwt);
-    json.key(kInputEchoNames[1]);
-    json.value(in.gestDays);
-    json.key(kInputEchoNames[2]);
-    json.value(texts.gestation(in.gestDays));
-    json.key(kInputEchoNames[3]);
-    json.value(in.wt);
-    json.key(kInputEchoNames[4]);
-    json.value(in.ht);
-    json.key(kInputEchoNames[5]);
-    json.value(in.sex);
-    json.key(kInputEchoNames[6]);
-    json.value(texts.sex(in.sex));
-    json.key(kInputEchoNames[7]);
-    json.value(in.eth);
-    json.key(kInputEchoNames[8]);
-    json.value(texts.ethnicGroup(r.population, in.eth));
-    json.key(kInputEchoNames[9]);
-    json.value(in.par);
-    json.key(kInputEchoNames[10]);
-    json.value(texts.parity(in.par));
-    json.close('}');
+    json.raw(pieces.inputs);
+    json.bare(in.bwt);
+    json.raw(pieces.gestDays);
+    json.bare(in.gestDays);
+    json.raw(texts.gestation(in.gestDays));
+    json.bare(in.wt);
+    json.raw(pieces.ht);
+    json.bare(in.ht);
+    json.raw(pieces.sex);
+    json.bare(in.sex);
+    json.raw(texts.sex(in.sex));
+    json.bare(in.eth);
+    json.raw(texts.ethnicGroup(r.population, in.eth));
+    json.bare(in.par);
+    json.raw(texts.parity(in.par));
 }
 
 }  // namespace
@@ -374,45 +463,12 @@ std::string resultJson(const BirthResult& result)
 void appendResultJson(std::string& out, const BirthResult& r)
 {
     JsonOut json(out);
+    if (r.computed())
+        return appendComputed(json, r);
     json.open('{');
-    if (!r.computed()) {
-        member(json, ResultField::Error, r.error);
-        if (!r.field.empty())
-            member(json, ResultField::Field, r.field);
-        json.close('}');
-        return;
-    }
-    const engine::CentileDetail& d = r.detail;
-    member(json, ResultField::Population, engine::coefficients(r.population).name);
-    member(json, ResultField::Centile, d.centile);
-    member(json, ResultField::Rounded, roundedCentile(d.centile));
-    member(json, ResultField::CentileText, centileText(d.centile, r.thresholds));
-    member(json, ResultField::Band, bandCode(r.band));
-    RepeatedTexts& texts = repeatedTexts();
-    member(json, ResultField::BandLabel, texts.bandLabel(r.band, r.thresholds));
-    member(json, ResultField::BandWords, texts.bandWords(r.band, r.thresholds));
-    member(json, ResultField::TermWeight, d.termWeight);
-    member(json, ResultField::Weeks, d.weeks);
-    member(json, ResultField::Proportion, d.proportion);
-    member(json, ResultField::ExpectedWeight, d.expected);
-    member(json, ResultField::Spread, d.spread);
-    member(json, ResultField::Z, d.z);
-    json.key(fieldName(ResultField::Flags));
-    json.open('[');
-    for (const Flag& flag : r.flags) {
-        json.open('{');
-        json.key(kFlagFieldNames[0]);
-        json.value(flag.code);
-        json.key(kFlagFieldNames[1]);
-        json.value(flag.text);
-        json.close('}');
-    }
-    json.close(']');
-    inputs(json, r);
-    // The version's own text, not the exported constant that holds it, which
-    // the library's interface does not list among its names.
-    constexpr std::string_view kVersion = engine::kCoefficientSetVersion;
-    member(json, ResultField::CoefficientSetVersion, kVersion);
+    member(json, ResultField::Error, r.error);
+    if (!r.field.empty())
+        member(json, ResultField::Field, r.field);
     json.close('}');
 }
 
