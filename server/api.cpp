@@ -22,7 +22,7 @@ using nlohmann::json;
 
 Response jsonResponse(const json& doc)
 {
-    return {200, std::string(kJson), doc.dump(), {}};
+    return {200, std::string(kJson), doc.dump(), {}, {}};
 }
 
 json populationsJson()
@@ -129,6 +129,18 @@ std::uint64_t bodyLimit(std::string_view method, std::string_view target, const 
 
 Response respond(const Request& request, const ChartRenderer& chart)
 {
+    Response answer = respondInParts(request, chart);
+    if (!answer.more.empty()) {
+        answer.body.reserve(answer.bodySize());
+        for (const std::string& part : answer.more)
+            answer.body += part;
+        answer.more.clear();
+    }
+    return answer;
+}
+
+Response respondInParts(const Request& request, const ChartRenderer& chart)
+{
     auto target = splitTarget(request.target);
     if (!target)
         return problem(400, "malformed percent-encoding in the request target");
@@ -138,7 +150,7 @@ Response respond(const Request& request, const ChartRenderer& chart)
     if (info.route == Route::Unknown)
         return problem(404, "no resource at this path; the API is under /v1 (see /v1/openapi.json)");
     if (request.method == "OPTIONS")
-        return {204, {}, {}, std::string(info.allow)};
+        return {204, {}, {}, std::string(info.allow), {}};
     if (!allows(info.allow, request.method)) {
         Response r = problem(405, "this resource answers " + std::string(info.allow));
         r.allow = std::string(info.allow);
@@ -147,14 +159,14 @@ Response respond(const Request& request, const ChartRenderer& chart)
     switch (info.route) {
     case Route::Asset: {
         const Asset* asset = assetAt(target->path);
-        return {200, std::string(asset->contentType), std::string(asset->content), {}};
+        return {200, std::string(asset->contentType), std::string(asset->content), {}, {}};
     }
     case Route::Version:
         return jsonResponse(versionJson(static_cast<bool>(chart)));
     case Route::Populations:
         return jsonResponse(populationsJson());
     case Route::OpenApi:
-        return {200, std::string(kJson), openApiDocument(), {}};
+        return {200, std::string(kJson), openApiDocument(), {}, {}};
     case Route::Centile:
         if (!isJsonMediaType(request.contentType))
             return problem(415, "send the births as application/json");

@@ -29,7 +29,11 @@ struct Request {
 // /v1/chart.svg answers 404.
 using ChartRenderer = std::function<std::string(const reading::BirthResult& baby, int width, int height)>;
 
+// The answer, its body whole.
 Response respond(const Request& request, const ChartRenderer& chart = {});
+// The same, a long body possibly in parts (Response::more), as a connection
+// writes it.
+Response respondInParts(const Request& request, const ChartRenderer& chart = {});
 
 // The methods the resource at `path` answers ("GET, HEAD, OPTIONS"), as its
 // Allow header field lists them, or the empty text for no resource.

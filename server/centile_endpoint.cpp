@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <unordered_set>
@@ -415,8 +416,10 @@ Response birthProblem(const reading::BirthResult& result, std::string_view id = 
 }
 
 // The answer to an array: the results in order, computed and written in
-// parts on several threads when the array is long.
-std::string arrayAnswer(RequestBirths& births)
+// parts on several threads when the array is long. The parts are the
+// answer's body in order, the first opening the array and the last closing
+// it; they are not joined.
+std::vector<std::string> arrayAnswer(RequestBirths& births)
 {
     const std::size_t count = births.size();
     const std::size_t parts = std::max<std::size_t>(1, count / kPartBirths);
@@ -426,7 +429,9 @@ std::string arrayAnswer(RequestBirths& births)
         const std::size_t end = count * (k + 1) / parts;
         births.compute(begin, end);
         std::string& text = texts[k];
-        text.reserve((end - begin) * 600);
+        text.reserve((end - begin) * 600 + 2);
+        if (k == 0)
+            text += '[';
         for (std::size_t i = begin; i < end; ++i) {
             if (i > 0)
                 text += ',';
@@ -434,17 +439,10 @@ std::string arrayAnswer(RequestBirths& births)
             reading::appendResultJson(text, births.result(i));
             insertId(text, at, births.id(i));
         }
+        if (k + 1 == parts)
+            text += ']';
     });
-    std::size_t length = 2;
-    for (const std::string& text : texts)
-        length += text.size();
-    std::string out;
-    out.reserve(length);
-    out += '[';
-    for (const std::string& text : texts)
-        out += text;
-    out += ']';
-    return out;
+    return texts;
 }
 
 // Whether brackets outside strings nest deeper than kMaxJsonDepth.
@@ -580,7 +578,7 @@ Response chartResponse(const Parameters& parameters, const ChartRenderer& chart)
     if (!baby.computed())
         return birthProblem(baby);
     try {
-        return {200, "image/svg+xml", chart(baby, side[0], side[1]), {}};
+        return {200, "image/svg+xml", chart(baby, side[0], side[1]), {}, {}};
     } catch (const RuntimeError& error) {
         return problem(422, "the centile cannot be computed: " + std::string(error.description()));
     }
@@ -618,11 +616,14 @@ Response centileResponse(std::string_view body, const Parameters& parameters)
             return birthProblem(result, births.id(0));
         std::string answer = reading::resultJson(result);
         insertId(answer, 0, births.id(0));
-        return {200, std::string(kJson), std::move(answer), {}};
+        return {200, std::string(kJson), std::move(answer), {}, {}};
     }
     if (reading.shape != BodyReading::Shape::Array)
         return problem(422, "expected one birth (a JSON object) or an array of births");
-    return {200, std::string(kJson), arrayAnswer(births), {}};
+    std::vector<std::string> parts = arrayAnswer(births);
+    Response answer{200, std::string(kJson), std::move(parts.front()), {}, {}};
+    answer.more.assign(std::make_move_iterator(parts.begin() + 1), std::make_move_iterator(parts.end()));
+    return answer;
 }
 
 }  // namespace wrenfield::server

@@ -47,7 +47,8 @@ Response problem(unsigned status, std::string detail, std::optional<std::string>
     };
     if (field)
         doc["field"] = *field;
-    return {status, std::string(kProblemJson), doc.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), {}};
+    return {
+        status, std::string(kProblemJson), doc.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), {}, {}};
 }
 
 }  // namespace wrenfield::server

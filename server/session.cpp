@@ -238,7 +238,8 @@ void Session::answer()
     const auto& request = parser_->get();
     Response response;
     try {
-        response = respond({method_, target_, view(request[http::field::content_type]), request.body()}, state_.chart);
+        response =
+            respondInParts({method_, target_, view(request[http::field::content_type]), request.body()}, state_.chart);
     } catch (const std::exception& error) {
         // A fault of the service, never of the request: answered, not fatal.
         std::fprintf(stderr, "custcent serve: internal error: %s\n", error.what());
@@ -280,13 +281,17 @@ void Session::send(Response r, bool keepAlive)
     response_.set({kRequestIdHeader.data(), kRequestIdHeader.size()}, requestId_);
     for (auto& [name, value] : state_.cors.headersFor(origin_, method_, preflightMethod_, r.status, r.allow))
         response_.set(name, value);
-    std::size_t bytes = r.body.size();
+    std::size_t bytes = r.bodySize();
     if (r.status == 204) {
         // No body, and no Content-Length: none may follow a 204.
     } else if (head) {
         response_.content_length(bytes);
     } else {
-        response_.body() = std::move(r.body);
+        std::vector<std::string>& parts = response_.body();
+        parts.reserve(1 + r.more.size());
+        parts.push_back(std::move(r.body));
+        for (std::string& part : r.more)
+            parts.push_back(std::move(part));
         response_.prepare_payload();
     }
     response_.keep_alive(keepAlive);

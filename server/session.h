@@ -11,6 +11,7 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 
+#include "server/answer_body.h"
 #include "server/problem.h"
 #include "server/service_state.h"
 
@@ -47,7 +48,7 @@ private:
     boost::beast::tcp_stream stream_;
     boost::beast::flat_buffer buffer_;
     std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
-    boost::beast::http::response<boost::beast::http::string_body> response_;
+    boost::beast::http::response<AnswerBody> response_;
     std::string address_;  // the client's, without its port
     std::string peer_;
     bool inRequest_ = false;
