@@ -179,7 +179,13 @@ private:
     // A birth: an object at `depth` whose members are read into `given`.
     error_code birth(od::object& object, int depth, GivenBirth& given)
     {
-        given = {};
+        // Only what a birth reads is reset: each value's kind says which of
+        // its other members hold anything.
+        for (GivenValue& value : given.values)
+            value.kind = GivenValue::Kind::Absent;
+        given.id.kind = GivenValue::Kind::Absent;
+        given.notAnObject = {};
+        given.unknownField.reset();
         unknown_.clear();
         std::uint32_t seen = 0;
         bool seenId = false;
