@@ -83,6 +83,10 @@ void addInputFlags(engine::Population population, const engine::CentileInputs& i
 // midpoint integration), if it is one.
 void addCentileFlags(double centile, std::vector<Flag>& flags);
 
+// Whether a computed birth has any flag, its inputs' or its centile's: what
+// addInputFlags and addCentileFlags would add, without the texts.
+bool anyFlag(engine::Population population, const engine::CentileInputs& inputs, double centile) noexcept;
+
 // "gest_low, eth_unknown" for summaries; "; "-joined texts for an error column.
 std::string flagTexts(std::span<const Flag> flags, std::string_view separator = "; ");
 
