@@ -190,6 +190,18 @@ bool bodyMassIndexChecked(double wt, double ht) noexcept
     return wt >= kWeight.low && wt <= kWeight.high && ht >= kHeight.low && ht <= kHeight.high;
 }
 
+// Whether the body mass index of wt and ht lies well inside its range, known
+// without its two divisions: the products below are within a few parts in
+// 10^16 of the exact ones, so a margin of one part in a thousand leaves no
+// doubt. Near an end the index itself decides.
+bool clearlyWithinIndexRange(double wt, double ht) noexcept
+{
+    const double scaledWeight = wt * 10000;  // kg × (cm per m)²
+    const double heightSquared = ht * ht;
+    return scaledWeight < kBodyMassIndex.high * 0.999 * heightSquared &&
+        scaledWeight > kBodyMassIndex.low * 1.001 * heightSquared;
+}
+
 // The rules of the input flags, once: bit k set for the flag kFlagCodes[k].
 std::uint32_t inputFlagMask(Population population, const CentileInputs& inputs) noexcept
 {
@@ -213,7 +225,7 @@ std::uint32_t inputFlagMask(Population population, const CentileInputs& inputs) 
         else if (inputs.par > kParity.high)
             mask |= bit(kParHigh);
     }
-    if (bodyMassIndexChecked(inputs.wt, inputs.ht)) {
+    if (bodyMassIndexChecked(inputs.wt, inputs.ht) && !clearlyWithinIndexRange(inputs.wt, inputs.ht)) {
         const double bmi = bodyMassIndex(inputs.wt, inputs.ht);
         if (bmi > kBodyMassIndex.high)
             mask |= bit(kBmiHigh);

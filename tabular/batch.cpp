@@ -478,6 +478,7 @@ void BatchJob::processChunk(Chunk& chunk) const
         writeRow(writer, chunk.rows.rows[i], columns_.width, result, settings_);
         chunk.summary.count(result);
     }
+    chunk.outputBytes = chunk.output.size();
 }
 
 BatchSummary BatchJob::run(std::ostream& out, const std::function<void(long)>& progress)
@@ -518,7 +519,7 @@ BatchSummary BatchJob::run(std::ostream& out, const BatchRunOptions& options)
     steps.write = [&](Chunk& chunk) {
         if (chunk.readFailed)
             throw BatchError("cannot read the input after " + std::to_string(summary.rows) + " rows");
-        out.write(chunk.output.data(), static_cast<std::streamsize>(chunk.output.size()));
+        out.write(chunk.output.data(), static_cast<std::streamsize>(chunk.outputBytes));
         summary.add(chunk.summary);
         out.flush();
         if (!out)

@@ -60,7 +60,11 @@ struct BatchJob::Chunk {
     CsvRows rows;
     std::vector<BirthResult> results;
     Scratch scratch;
-    std::string output;  // the chunk's output records, ready to write
+    // The chunk's output records, ready to write: the first outputBytes of
+    // `output` (which keeps its size from one chunk to the next, so that
+    // it is not filled with zeros again each time).
+    std::string output;
+    std::size_t outputBytes = 0;
     BatchSummary summary;
 };
 

@@ -127,7 +127,7 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
     chunk.summary = {};
     // Room for every line with its centile: grown only by long general rows.
     constexpr std::size_t kRowRoom = 2 + reading::kShortestTextRoom + 2;
-    output.resize(text.size() + scratch.lines.size() * kRowRoom);
+    output.resize(std::max(output.size(), text.size() + scratch.lines.size() * kRowRoom));
     std::size_t used = 0;
     auto room = [&](std::size_t bytes) {
         if (output.size() - used < bytes)
@@ -165,7 +165,7 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
         std::memcpy(output.data() + used, scratch.oneOutput.data(), scratch.oneOutput.size());
         used += scratch.oneOutput.size();
     }
-    output.resize(used);
+    chunk.outputBytes = used;
     return true;
 }
 
