@@ -1,23 +1,16 @@
 // custcent chart: the customised growth chart of one pregnancy, written to a
 // PNG, SVG or PDF file. Takes the same inputs as `custcent calc` and needs no
-// display: the picture is drawn on Qt's offscreen platform. The cohort
-// summary picture of `custcent batch --summary` is drawn here too, the one
-// other place where custcent uses Qt.
+// display: the picture is drawn on Qt's offscreen platform, by the drawing
+// module (window_support.h). The cohort summary picture of `custcent batch
+// --summary` is drawn through it too.
 #include <charconv>
 #include <iostream>
 #include <string>
 
 #include "cli/calc_options.h"
 #include "cli/commands.h"
-
-#if WRENFIELD_HAVE_WINDOW
-#include <QPainter>
-
+#include "cli/window_support.h"
 #include "reading/pregnancy_chart.h"
-#include "ui/qt/cohort_summary_painter.h"
-#include "ui/qt/growth_chart_painter.h"
-#include "ui/qt/picture_file.h"
-#endif
 
 namespace wrenfield::cli {
 
@@ -59,43 +52,32 @@ void runChart(const ChartOptions& options)
         fail(2,
              "--size: " + options.size + ": give WIDTHxHEIGHT in pixels, each from " + std::to_string(kSmallestSide) +
                  " to " + std::to_string(kLargestSide) + " (e.g. 900x600)");
-#if WRENFIELD_HAVE_WINDOW
-    const QString path = QString::fromStdString(options.output);
-    if (!ui::pictureFormatForFile(path))
+    std::string problem;
+    const WindowSupport* window = windowSupport(problem);
+    if (!window)
+        fail(1, problem);
+    if (!window->knowsPictureFormat(options.output))
         fail(2, "-o: " + options.output + ": the format follows the extension: .png, .svg or .pdf");
     const reading::BirthResult baby = readBirthOptions(options.birth, "chart");
     if (!baby.computed())
         failBirth(baby, "chart");
-    const reading::PregnancyChart chart = reading::pregnancyChart(baby);
-
-    ui::OffscreenGuiApplication application;
-    const QString problem = ui::writePicture(
-        path, QSize(width, height), ui::pregnancyChartTitle(chart),
-        [&chart](QPainter& painter, const QRectF& area) { ui::paintPregnancyChart(painter, area, chart); });
-    if (!problem.isEmpty())
-        fail(1, problem.toStdString());
-#else
-    fail(1, "this custcent was built without Qt, which draws the chart (configure with -DWRENFIELD_WITH_QT=ON)");
-#endif
+    problem = window->writeChart(options.output, width, height, reading::pregnancyChart(baby));
+    if (!problem.empty())
+        fail(1, problem);
 }
 
 }  // namespace
 
 SummaryPictureWriter summaryPictureWriter()
 {
-#if WRENFIELD_HAVE_WINDOW
+    if (!windowSupportBuilt())
+        return {};
+    // The module is loaded when a picture is asked for, not before.
     return [](const std::string& path, const tabular::CohortSummary& summary, const std::string& title) {
-        ui::OffscreenGuiApplication application;
-        const QString heading = QString::fromStdString(title);
-        return ui::writePicture(QString::fromStdString(path), QSize(1000, 600), heading,
-                                [&](QPainter& painter, const QRectF& area) {
-                                    ui::paintCohortSummary(painter, area, summary, heading);
-                                })
-            .toStdString();
+        std::string problem;
+        const WindowSupport* window = windowSupport(problem);
+        return window ? window->writeSummary(path, summary, title) : problem;
     };
-#else
-    return {};
-#endif
 }
 
 void addChartCommand(CLI::App& app)

@@ -3,13 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/commands.h"
-
-#if WRENFIELD_HAVE_WINDOW
-#include "ui/qt/calculator_app.h"
-#else
 #include <cstdio>
-#endif
+
+#include "cli/commands.h"
+#include "cli/window_support.h"
 
 namespace wrenfield::cli {
 
@@ -23,7 +20,12 @@ void addGuiCommand(CLI::App& app)
     gui->footer("Exit status: 0 when the window is closed or the picture saved, 1 when there is no display or "
                 "the picture cannot be written.");
     gui->callback([screenshot] {
-#if WRENFIELD_HAVE_WINDOW
+        std::string problem;
+        const WindowSupport* window = windowSupport(problem);
+        if (!window) {
+            std::fprintf(stderr, "custcent gui: %s\n", problem.c_str());
+            throw CommandExit{1};
+        }
         // Qt takes its own arguments from argv, which must outlive the application.
         std::vector<std::string> arguments = {"custcent gui"};
         if (!screenshot->empty()) {
@@ -35,13 +37,7 @@ void addGuiCommand(CLI::App& app)
             argv.push_back(argument.data());
         argv.push_back(nullptr);
         int argc = static_cast<int>(arguments.size());
-        throw CommandExit{ui::runCalculatorApp(argc, argv.data())};
-#else
-        std::fprintf(stderr,
-                     "custcent gui: this custcent was built without the calculator window "
-                     "(configure with -DWRENFIELD_WITH_QT=ON)\n");
-        throw CommandExit{1};
-#endif
+        throw CommandExit{window->runCalculator(argc, argv.data())};
     });
 }
 

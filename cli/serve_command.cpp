@@ -8,9 +8,7 @@
 #include "cli/commands.h"
 #include "server/cors.h"
 #include "server/http_service.h"
-#if WRENFIELD_HAVE_WINDOW
-#include "ui/qt/chart_svg.h"
-#endif
+#include "cli/window_support.h"
 
 namespace wrenfield::cli {
 
@@ -57,12 +55,13 @@ void runServe(const ServeOptions& options)
         }
     }
     service.corsOrigins = options.corsOrigins;
-#if WRENFIELD_HAVE_WINDOW
-    // /v1/chart.svg and the chart on the page, drawn by the Qt chart painter.
-    service.chart = [](const reading::BirthResult& baby, int width, int height) {
-        return ui::pregnancyChartSvg(baby, width, height);
-    };
-#endif
+    // /v1/chart.svg and the chart on the page, drawn by the Qt chart painter
+    // of the drawing module; without it the service draws no charts.
+    std::string problem;
+    if (const WindowSupport* window = windowSupportBuilt() ? windowSupport(problem) : nullptr)
+        service.chart = window->chartSvg;
+    else if (windowSupportBuilt())
+        std::cerr << "custcent serve: no charts: " << problem << "\n";
     try {
         server::HttpService http(service);
         std::cerr << "custcent serve: listening on " << http.url() << " (Ctrl-C stops)" << std::endl;

@@ -32,13 +32,6 @@ std::optional<std::string> valueProblem(InputField field, double value)
     return std::nullopt;
 }
 
-bool valuesAdmissible(const engine::CentileInputs& in) noexcept
-{
-    return in.bwt > 0 && in.gestDays > 0 && in.wt > 0 && in.ht > 0 && std::isfinite(in.bwt) &&
-        std::isfinite(in.gestDays) && std::isfinite(in.wt) && std::isfinite(in.ht) && std::isfinite(in.sex) &&
-        std::isfinite(in.eth) && std::isfinite(in.par);
-}
-
 void setProblem(BirthResult& result, Outcome outcome, std::string error, std::string field)
 {
     result.outcome = outcome;

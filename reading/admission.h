@@ -16,6 +16,7 @@
 // computed and flagged (plausibility.h).
 #pragma once
 
+#include <cmath>
 #include <optional>
 #include <string>
 
@@ -30,7 +31,12 @@ std::optional<std::string> valueProblem(InputField field, double value);
 
 // Whether seven values pass the rules of values; a quick test for the rows a
 // batch reads as plain numbers. Where it is false, admitBirth says why.
-bool valuesAdmissible(const engine::CentileInputs& values) noexcept;
+inline bool valuesAdmissible(const engine::CentileInputs& in) noexcept
+{
+    return in.bwt > 0 && in.gestDays > 0 && in.wt > 0 && in.ht > 0 && std::isfinite(in.bwt) &&
+        std::isfinite(in.gestDays) && std::isfinite(in.wt) && std::isfinite(in.ht) && std::isfinite(in.sex) &&
+        std::isfinite(in.eth) && std::isfinite(in.par);
+}
 
 // True, with `record` filled, when the birth may go to the model. Otherwise
 // false, with `result` holding its outcome (Missing or Refused), the error

@@ -44,6 +44,20 @@ struct ReadingScratch {
 // the flags, or Failed with the method's run-time error.
 void readPending(std::span<const PendingBirth> births, ReadingScratch& scratch);
 
+// The common case of readPending, for callers that would only format it:
+// a birth computed with no flag and a centile near no decision point, whose
+// result would hold nothing beyond its centile and its band. Every record
+// must be admissible (valuesAdmissible). `plain` tells which births are
+// such; any other (every one under ReadingOptions::exact) is for
+// readPending to read, and gives there what it would have given anyway.
+struct PlainReading {
+    double centile = 0;
+    Band band = Band::Appropriate;
+    bool plain = false;
+};
+void readPlain(std::span<const engine::BatchRecord> records, const ReadingOptions& options,
+               std::span<PlainReading> readings, ReadingScratch& scratch);
+
 // One birth, through the same road: its admission, then readPending.
 BirthResult readBirth(const BirthReading& birth, const ReadingOptions& options = {});
 

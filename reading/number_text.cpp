@@ -14,6 +14,7 @@ namespace wrenfield::reading {
 
 namespace {
 
+// The digits of 0 to 99 in pairs: the exponent's.
 constexpr char kTwoDigits[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
                               "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
                               "8081828384858687888990919293949596979899";
@@ -47,15 +48,18 @@ int digitCount(std::uint64_t n) noexcept
     return guess + (n >= kPowers[guess] ? 1 : 0);
 }
 
-// Eight digits of n (below 10^8), leading zeros included, at `out`: two at a
-// time, in 32-bit arithmetic.
-void writeEightDigits(char* out, std::uint32_t n) noexcept
+// Eight digits of n (below 10^8), leading zeros included, at `out`, all in
+// one 64-bit word: n splits into its halves of four digits, each half into
+// two pairs, each pair into two digits, one multiplication a step; then the
+// bytes are put in reading order and made characters.
+inline void writeEightDigits(char* out, std::uint32_t n) noexcept
 {
-    const std::uint32_t high = n / 10000, low = n % 10000;
-    std::memcpy(out, kTwoDigits + (high / 100) * 2, 2);
-    std::memcpy(out + 2, kTwoDigits + (high % 100) * 2, 2);
-    std::memcpy(out + 4, kTwoDigits + (low / 100) * 2, 2);
-    std::memcpy(out + 6, kTwoDigits + (low % 100) * 2, 2);
+    const std::uint64_t halves = n + (0x100000000 - 10000) * ((n * std::uint64_t{0x68db8bb}) >> 40);
+    const std::uint64_t pairs = halves + (0x10000 - 100) * (((halves * 0x147b) >> 19) & 0x7f0000007f);
+    const std::uint64_t digits = pairs + (0x100 - 10) * (((pairs * 0x67) >> 10) & 0xf000f000f000f);
+    const std::uint64_t ordered = std::endian::native == std::endian::little ? __builtin_bswap64(digits) : digits;
+    const std::uint64_t text = ordered | 0x3030303030303030;
+    std::memcpy(out, &text, sizeof text);
 }
 
 // The significand's digits (at most 17: 24 with leading zeros) and room

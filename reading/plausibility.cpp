@@ -1,6 +1,7 @@
 #include "reading/plausibility.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <iterator>
@@ -106,26 +107,6 @@ std::string oneDecimal(double value)
     return std::string(text, static_cast<std::size_t>(end - text));
 }
 
-// The flag of a body mass index outside its range, for a weight and a
-// height that each lie within their own: outside them, their own flags
-// already name the likely mistake (stones, metres, millimetres), and an index
-// from a height in metres says nothing more.
-void addBodyMassIndexFlag(double wt, double ht, std::vector<Flag>& flags)
-{
-    if (!(wt >= kWeight.low && wt <= kWeight.high && ht >= kHeight.low && ht <= kHeight.high))
-        return;
-    const double bmi = bodyMassIndex(wt, ht);
-    const PlausibleRange& range = kBodyMassIndex;
-    if (bmi > range.high)
-        flags.push_back({flagCodes(range).high,
-                         "BMI " + oneDecimal(bmi) + " from wt and ht, above " + std::string(range.highText) + " — " +
-                             std::string(range.highHint)});
-    else if (bmi < range.low)
-        flags.push_back({flagCodes(range).low,
-                         "BMI " + oneDecimal(bmi) + " from wt and ht, below " + std::string(range.lowText) + " — " +
-                             std::string(range.lowHint)});
-}
-
 // The term an ethnic code of no group gets, in the population's own words.
 std::string otherTermName(const CoefficientSet& set)
 {
@@ -173,12 +154,6 @@ FlagCodes flagCodes(const PlausibleRange& range)
     return {};
 }
 
-double bodyMassIndex(double wt, double ht) noexcept
-{
-    const double metres = ht / 100;
-    return wt / (metres * metres);
-}
-
 std::vector<Flag> inputFlags(Population population, const CentileInputs& inputs)
 {
     std::vector<Flag> flags;
@@ -186,61 +161,140 @@ std::vector<Flag> inputFlags(Population population, const CentileInputs& inputs)
     return flags;
 }
 
-void addInputFlags(Population population, const CentileInputs& inputs, std::vector<Flag>& flags)
+namespace {
+
+// The bit of a flag in a mask of flags: its place in kFlagCodes.
+constexpr std::uint32_t bit(std::size_t code)
 {
+    return std::uint32_t{1} << code;
+}
+
+// Whether an ethnic code is one the population's list names. Codes run from
+// 1 without gaps in every population's list: code k is the k-th group
+// (checked, not assumed).
+bool namedEthnicCode(const CoefficientSet& set, double eth) noexcept
+{
+    const double lastCode = set.ethnicGroups.empty() ? 0 : set.ethnicGroups.back().code;
+    const bool inRange = eth >= 1 && eth <= lastCode;
+    const auto code = inRange ? static_cast<std::int16_t>(eth) : std::int16_t{0};
+    return inRange && code == eth && static_cast<std::size_t>(code) <= set.ethnicGroups.size() &&
+        set.ethnicGroups[static_cast<std::size_t>(code - 1)].code == code;
+}
+
+// The body mass index is checked only for a weight and a height that each
+// lie within their own ranges: outside them, their own flags already name
+// the likely mistake (stones, metres, millimetres), and an index from a
+// height in metres says nothing more.
+bool bodyMassIndexChecked(double wt, double ht) noexcept
+{
+    return wt >= kWeight.low && wt <= kWeight.high && ht >= kHeight.low && ht <= kHeight.high;
+}
+
+// Whether the body mass index of wt and ht lies well inside its range, known
+// without its two divisions: the products below are within a few parts in
+// 10^16 of the exact ones, so a margin of one part in a thousand leaves no
+// doubt. Near an end the index itself decides.
+bool clearlyWithinIndexRange(double wt, double ht) noexcept
+{
+    const double scaledWeight = wt * 10000;  // kg × (cm per m)²
+    const double heightSquared = ht * ht;
+    return scaledWeight < kBodyMassIndex.high * 0.999 * heightSquared &&
+        scaledWeight > kBodyMassIndex.low * 1.001 * heightSquared;
+}
+
+// The rules of the input flags, once: bit k set for the flag kFlagCodes[k].
+std::uint32_t inputFlagMask(Population population, const CentileInputs& inputs) noexcept
+{
+    std::uint32_t mask = 0;
     // The first four rows of kRanges, in order: bwt, gest, wt, ht.
     const double measurements[4] = {inputs.bwt, inputs.gestDays, inputs.wt, inputs.ht};
     for (std::size_t row = 0; row < 4; ++row) {
         const PlausibleRange& range = kRanges[row];
-        const double value = measurements[row];
-        if (value < range.low)
-            flags.push_back({flagCodes(range).low,
-                             std::string(range.field) + " below " + std::string(range.lowText) + " — " +
-                                 std::string(range.lowHint)});
-        else if (value > range.high)
-            flags.push_back({flagCodes(range).high,
-                             std::string(range.field) + " above " + std::string(range.highText) + " — " +
-                                 std::string(range.highHint)});
+        if (measurements[row] < range.low)
+            mask |= bit(kRowCodes[row][0]);
+        else if (measurements[row] > range.high)
+            mask |= bit(kRowCodes[row][1]);
     }
-
     if (std::isfinite(inputs.sex) && inputs.sex != 0 && inputs.sex != 1 && inputs.sex != 2)
-        flags.push_back({kFlagCodes[kSexCode], "sex " + numberText(inputs.sex) + ": female term used"});
-
-    const CoefficientSet& set = engine::coefficients(population);
-    if (std::isfinite(inputs.eth)) {
-        // Codes run from 1 without gaps in every population's list: code k is
-        // the k-th group (checked, not assumed).
-        const double lastCode = set.ethnicGroups.empty() ? 0 : set.ethnicGroups.back().code;
-        const bool inRange = inputs.eth >= 1 && inputs.eth <= lastCode;
-        const auto code = inRange ? static_cast<std::int16_t>(inputs.eth) : std::int16_t{0};
-        const bool named = inRange && code == inputs.eth && static_cast<std::size_t>(code) <= set.ethnicGroups.size() &&
-            set.ethnicGroups[static_cast<std::size_t>(code - 1)].code == code;
-        if (!named)
-            flags.push_back({kFlagCodes[kEthUnknown],
-                             "eth " + numberText(inputs.eth) + " not " + std::string(article(set.name)) + " " +
-                                 std::string(set.name) + " group: " + otherTermName(set) + " term used"});
-    }
-
+        mask |= bit(kSexCode);
+    if (std::isfinite(inputs.eth) && !namedEthnicCode(engine::coefficients(population), inputs.eth))
+        mask |= bit(kEthUnknown);
     if (std::isfinite(inputs.par)) {
-        const PlausibleRange& range = kParity;
-        if (inputs.par < range.low || inputs.par != std::floor(inputs.par))
-            flags.push_back(
-                {flagCodes(range).low, "par " + numberText(inputs.par) + ": " + std::string(range.lowHint)});
-        else if (inputs.par > range.high)
-            flags.push_back({flagCodes(range).high,
-                             "par above " + std::string(range.highText) + " — " + std::string(range.highHint)});
+        if (inputs.par < kParity.low || inputs.par != std::floor(inputs.par))
+            mask |= bit(kParCode);
+        else if (inputs.par > kParity.high)
+            mask |= bit(kParHigh);
     }
+    if (bodyMassIndexChecked(inputs.wt, inputs.ht) && !clearlyWithinIndexRange(inputs.wt, inputs.ht)) {
+        const double bmi = bodyMassIndex(inputs.wt, inputs.ht);
+        if (bmi > kBodyMassIndex.high)
+            mask |= bit(kBmiHigh);
+        else if (bmi < kBodyMassIndex.low)
+            mask |= bit(kBmiLow);
+    }
+    return mask;
+}
 
-    addBodyMassIndexFlag(inputs.wt, inputs.ht, flags);
+std::uint32_t centileFlagMask(double centile) noexcept
+{
+    return centile < kCentile.low ? bit(kCentileBelow0) : centile > kCentile.high ? bit(kCentileAbove100) : 0;
+}
+
+// The text of one flag of an input or of the body mass index.
+std::string inputFlagText(std::size_t code, Population population, const CentileInputs& inputs)
+{
+    switch (code) {
+    case kSexCode:
+        return "sex " + numberText(inputs.sex) + ": female term used";
+    case kEthUnknown: {
+        const CoefficientSet& set = engine::coefficients(population);
+        return "eth " + numberText(inputs.eth) + " not " + std::string(article(set.name)) + " " +
+            std::string(set.name) + " group: " + otherTermName(set) + " term used";
+    }
+    case kParCode:
+        return "par " + numberText(inputs.par) + ": " + std::string(kParity.lowHint);
+    case kParHigh:
+        return "par above " + std::string(kParity.highText) + " — " + std::string(kParity.highHint);
+    case kBmiLow:
+        return "BMI " + oneDecimal(bodyMassIndex(inputs.wt, inputs.ht)) + " from wt and ht, below " +
+            std::string(kBodyMassIndex.lowText) + " — " + std::string(kBodyMassIndex.lowHint);
+    case kBmiHigh:
+        return "BMI " + oneDecimal(bodyMassIndex(inputs.wt, inputs.ht)) + " from wt and ht, above " +
+            std::string(kBodyMassIndex.highText) + " — " + std::string(kBodyMassIndex.highHint);
+    default: {
+        // A measurement's: low codes are even, high ones odd.
+        const PlausibleRange& range = kRanges[code / 2];
+        return code % 2 == 0
+            ? std::string(range.field) + " below " + std::string(range.lowText) + " — " + std::string(range.lowHint)
+            : std::string(range.field) + " above " + std::string(range.highText) + " — " + std::string(range.highHint);
+    }
+    }
+}
+
+}  // namespace
+
+bool anyFlag(Population population, const CentileInputs& inputs, double centile) noexcept
+{
+    return (inputFlagMask(population, inputs) | centileFlagMask(centile)) != 0;
+}
+
+void addInputFlags(Population population, const CentileInputs& inputs, std::vector<Flag>& flags)
+{
+    // In the order of kFlagCodes: the order flags are given.
+    for (std::uint32_t mask = inputFlagMask(population, inputs); mask != 0; mask &= mask - 1) {
+        const auto code = static_cast<std::size_t>(std::countr_zero(mask));
+        flags.push_back({kFlagCodes[code], inputFlagText(code, population, inputs)});
+    }
 }
 
 void addCentileFlags(double centile, std::vector<Flag>& flags)
 {
     const PlausibleRange& range = kCentile;
-    if (centile < range.low)
+    const std::uint32_t mask = centileFlagMask(centile);
+    if (mask & bit(kCentileBelow0))
         flags.push_back(
             {flagCodes(range).low, "centile below " + std::string(range.lowText) + " — " + std::string(range.lowHint)});
-    else if (centile > range.high)
+    else if (mask & bit(kCentileAbove100))
         flags.push_back({flagCodes(range).high,
                          "centile above " + std::string(range.highText) + " — " + std::string(range.highHint)});
 }

@@ -57,7 +57,11 @@ inline constexpr std::string_view kEthnicCodeSource =
     "for a group the mother does not belong to";
 
 // The body mass index, kg/m², of a booking weight (kg) and a height (cm).
-double bodyMassIndex(double wt, double ht) noexcept;
+inline double bodyMassIndex(double wt, double ht) noexcept
+{
+    const double metres = ht / 100;
+    return wt / (metres * metres);
+}
 
 // One finding about a birth. `code` is a stable identifier for programs
 // ("gest_low", "eth_unknown", "centile_above_100"), `text` says it for people:
@@ -82,6 +86,10 @@ void addInputFlags(engine::Population population, const engine::CentileInputs& i
 // Appends the flag of a centile below 0 or above 100 (the far tails of the
 // midpoint integration), if it is one.
 void addCentileFlags(double centile, std::vector<Flag>& flags);
+
+// Whether a computed birth has any flag, its inputs' or its centile's: what
+// addInputFlags and addCentileFlags would add, without the texts.
+bool anyFlag(engine::Population population, const engine::CentileInputs& inputs, double centile) noexcept;
 
 // "gest_low, eth_unknown" for summaries; "; "-joined texts for an error column.
 std::string flagTexts(std::span<const Flag> flags, std::string_view separator = "; ");

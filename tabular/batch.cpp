@@ -10,20 +10,12 @@
 #include "reading/admission.h"
 #include "reading/input_text.h"
 #include "reading/number_text.h"
+#include "tabular/batch_chunk.h"
 #include "tabular/ordered_chunks.h"
 
 namespace wrenfield::tabular {
 
 namespace {
-
-// Records computed between two writes; also the unit that the threads share
-// out: at most this many records read one by one, or this much text (about
-// 3,000 records of births; a single record may be longer, up to the CSV
-// reader's limit). With a bounded number of chunks in flight (a few more
-// than threads), memory stays a few megabytes whatever the input's length
-// and width.
-constexpr std::size_t kChunkRecords = 4096;
-constexpr std::size_t kChunkBytes = std::size_t{128} << 10;
 
 std::string columnKey(std::string_view name)
 {
@@ -232,18 +224,14 @@ std::string addedColumnName(reading::ResultField column)
 
 void BatchSummary::count(const BirthResult& result)
 {
-    ++rows;
-    if (result.outcome == reading::Outcome::Computed)
-        ++computed;
-    else if (result.outcome == reading::Outcome::Missing)
-        ++missing;
-    else
-        ++errors;
     if (result.outcome == reading::Outcome::Computed) {
-        ++bands[static_cast<std::size_t>(result.band)];
-        const double centile = result.centile();
-        const std::size_t tenth = centile < 10 ? 0 : centile >= 90 ? 9 : static_cast<std::size_t>(centile / 10);
-        ++tenths[tenth];
+        countComputed(result.centile(), result.band);
+    } else {
+        ++rows;
+        if (result.outcome == reading::Outcome::Missing)
+            ++missing;
+        else
+            ++errors;
     }
     if (result.flags.empty())
         return;
@@ -255,6 +243,15 @@ void BatchSummary::count(const BirthResult& result)
         else
             ++it->second;
     }
+}
+
+void BatchSummary::countComputed(double centile, reading::Band band)
+{
+    ++rows;
+    ++computed;
+    ++bands[static_cast<std::size_t>(band)];
+    const std::size_t tenth = centile < 10 ? 0 : centile >= 90 ? 9 : static_cast<std::size_t>(centile / 10);
+    ++tenths[tenth];
 }
 
 void BatchSummary::add(const BatchSummary& other)
@@ -342,31 +339,18 @@ BatchJob::BatchJob(std::istream& in, BatchSettings settings)
     columns_ = findColumns(header_, settings_);
     crLf_ = reader_.lastRecordEndedWithCrLf();
     plainNumbersAsTheyStand_ = readsPlainNumbersAsTheyStand(settings_.dialect);
+    // The lines of plain text are read in one sweep when a common row is
+    // written back as it stands with its centile: no added column, no
+    // decimal comma, a delimiter that no number holds, centiles from the kernel.
+    const char delimiter = reader_.delimiter();
+    plainLinesFirst_ = plainNumbersAsTheyStand_ && settings_.added.empty() && !settings_.dialect.decimalComma &&
+        !settings_.options.exact && (delimiter == ',' || delimiter == ';' || delimiter == '\t');
+    roles_.assign(columns_.width, kOtherColumn);
+    for (std::size_t c = 0; c < kInputFieldCount; ++c)
+        roles_[columns_.inputs[c]] = static_cast<std::uint8_t>(c);
+    if (columns_.population)
+        roles_[*columns_.population] = kPopulationRole;
 }
-
-// Per-chunk working space, kept from one chunk to the next.
-struct BatchJob::Scratch {
-    std::vector<reading::PendingBirth> pending;
-    reading::ReadingScratch reading;
-    // The population of the texts met lately in the population column: a
-    // file names the same few again and again.
-    std::vector<std::pair<std::string, engine::Population>> populations;
-};
-
-struct BatchJob::Chunk {
-    // The chunk's records: plain text, or records read one by one.
-    bool plain = false;
-    std::string text;
-    long firstLine = 0;
-    std::vector<CsvRecord> records = std::vector<CsvRecord>(kChunkRecords);
-    std::size_t count = 0;
-    bool readFailed = false;
-    CsvRows rows;
-    std::vector<BirthResult> results;
-    Scratch scratch;
-    std::string output;  // the chunk's output records, ready to write
-    BatchSummary summary;
-};
 
 RowFields BatchJob::rowFields(const CsvRow& row) const
 {
@@ -479,6 +463,8 @@ bool BatchJob::readChunk(Chunk& chunk)
 
 void BatchJob::processChunk(Chunk& chunk) const
 {
+    if (chunk.plain && plainLinesFirst_ && processPlainLines(chunk))
+        return;
     if (chunk.plain)
         chunk.rows.split(chunk.text, chunk.firstLine, reader_.delimiter(), columns_.width);
     else
@@ -492,6 +478,7 @@ void BatchJob::processChunk(Chunk& chunk) const
         writeRow(writer, chunk.rows.rows[i], columns_.width, result, settings_);
         chunk.summary.count(result);
     }
+    chunk.outputBytes = chunk.output.size();
 }
 
 BatchSummary BatchJob::run(std::ostream& out, const std::function<void(long)>& progress)
@@ -532,7 +519,7 @@ BatchSummary BatchJob::run(std::ostream& out, const BatchRunOptions& options)
     steps.write = [&](Chunk& chunk) {
         if (chunk.readFailed)
             throw BatchError("cannot read the input after " + std::to_string(summary.rows) + " rows");
-        out.write(chunk.output.data(), static_cast<std::streamsize>(chunk.output.size()));
+        out.write(chunk.output.data(), static_cast<std::streamsize>(chunk.outputBytes));
         summary.add(chunk.summary);
         out.flush();
         if (!out)

@@ -121,6 +121,8 @@ struct BatchSummary {
 
     void add(const BatchSummary& other);
     void count(const BirthResult& result);
+    // A row computed with no flag, as count counts it.
+    void countComputed(double centile, reading::Band band);
 };
 
 struct BatchRunOptions {
@@ -167,6 +169,9 @@ private:
     bool plainRecord(const CsvRow& row, Scratch& scratch, engine::BatchRecord& record) const;
     std::optional<engine::Population> rowPopulation(std::string_view text, Scratch& scratch) const;
     void processChunk(Chunk& chunk) const;
+    // The lines of a plain chunk in one sweep (plain_lines.cpp); false, having
+    // written nothing, when too many of them need the general reading.
+    bool processPlainLines(Chunk& chunk) const;
 
     BatchSettings settings_;
     CsvReader reader_;
@@ -176,6 +181,13 @@ private:
     // Whether a plain decimal in every input field is read as it stands (its
     // unit is the method's own and no missing-value marker is a number).
     bool plainNumbersAsTheyStand_ = false;
+    // Whether plain chunks are read line by line in one sweep first.
+    bool plainLinesFirst_ = false;
+    // What each column of a record holds: an input (its place in
+    // kInputColumns), the population, or something else.
+    static constexpr std::uint8_t kPopulationRole = kInputFieldCount;
+    static constexpr std::uint8_t kOtherColumn = kInputFieldCount + 1;
+    std::vector<std::uint8_t> roles_;
 };
 
 }  // namespace wrenfield::tabular

@@ -106,6 +106,10 @@ centile=$(PYTHONPATH=$root/usr/lib/python3/dist-packages /usr/bin/python3 -c \
 [ "$centile" = "38.2216" ] || { echo "FAILED: the Python package gives $centile"; exit 1; }
 echo "   wrenfield.centile: $centile"
 "$root/usr/bin/custcent" --version
+# custcent loads its drawing module from the package's private folder.
+"$root/usr/bin/custcent" chart --bwt 3400 --gest 280 --wt 64 --ht 163 --sex 1 --eth 1 --par 0 -o "$work/chart.svg"
+grep -q '<svg' "$work/chart.svg" || { echo "FAILED: custcent chart drew no SVG from the unpacked packages"; exit 1; }
+echo "   custcent chart: $(wc -c < "$work/chart.svg") bytes of SVG through custcent-window.so"
 "$root/usr/bin/wfregsvr" --version-info "$libdir/wrenfield/libWrenfield515UK.so" | head -3
 
 stage "PASSED: the Debian packages build, lintian finds no error, and hosts build against them"

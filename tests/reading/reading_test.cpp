@@ -157,6 +157,10 @@ TEST(Plausibility, EachMistakeGetsItsNamedFlag)
         for (const Flag& flag : inputFlags(c.population, c.inputs))
             texts.push_back(flag.text);
         EXPECT_EQ(texts, c.texts) << engine::coefficients(c.population).name << " bwt " << c.inputs.bwt;
+        // The batch's quick test of a computed birth agrees, with the centile's own flags.
+        for (double centile : {50.0, 0.0, 100.0, -1e-6, 100.000001})
+            EXPECT_EQ(anyFlag(c.population, c.inputs, centile), !c.texts.empty() || centile < 0 || centile > 100)
+                << engine::coefficients(c.population).name << " bwt " << c.inputs.bwt << " centile " << centile;
     }
 }
 
@@ -206,6 +210,7 @@ TEST(Plausibility, BodyMassIndexOfWeightAndHeight)
         for (const Flag& flag : flags)
             if (flag.code.starts_with("bmi"))
                 index = &flag;
+        EXPECT_EQ(anyFlag(Population::UnitedKingdom, {3400, 280, c.wt, c.ht, 1, 1, 0}, 50), !flags.empty());
         if (!c.code) {
             EXPECT_EQ(index, nullptr) << index->text;
             continue;

@@ -100,8 +100,9 @@ TEST(BatchFastPath, EveryRowAsTheSameBirthReadAlone)
 }
 
 // A file of many rows: mostly plain births, with every kind of row above
-// scattered through it, malformed records, quoted fields and CR LF.
-std::string largeFile(std::size_t count, const char* lineBreak)
+// scattered through it, malformed records, quoted fields (unless `quotes`
+// is false: then the whole file is plain text) and CR LF.
+std::string largeFile(std::size_t count, const char* lineBreak, bool quotes = true)
 {
     std::mt19937 random(5);
     std::vector<std::string> rows;
@@ -111,7 +112,7 @@ std::string largeFile(std::size_t count, const char* lineBreak)
             rows.push_back(kRows[random() % std::size(kRows)]);
         else if (pick == 8)
             rows.push_back("short,3400,280");
-        else if (pick == 9)
+        else if (pick == 9 && quotes)
             rows.push_back("\"quoted, id\",3400,280,64,163,1,1,0,\"United\nKingdom\"");
         else
             rows.push_back(std::to_string(i) + "," + std::to_string(1500 + random() % 3500) + "," +
@@ -157,30 +158,46 @@ TEST(BatchFastPath, OutputIsTheSameWhateverTheThreads)
 // Plain text is written back as it stands and the rest field by field: the
 // run writes every row exactly as the writer writes its fields one by one (a
 // stray CR quoted, quoted fields and malformed records in between, an empty
-// line inside and at the end, no final line break).
-TEST(BatchFastPath, WritesEveryRowAsItsFieldsOneByOne)
+// line inside and at the end, no final line break), and counts every row as
+// its result says. With no quotes at all the whole file is plain text, whose
+// common rows are read in one sweep and the others one by one.
+TEST(BatchFastPath, WritesAndCountsEveryRowAsItsFieldsOneByOne)
 {
-    const std::string text = largeFile(20000, "\n") +
-        "9,3400,280,64,163\r,1,1,0,uk\n\n10,3400,280,64,163,1,1,0,uk\n\n\n11,3400,280,64,163,1,1,0";
-    BatchSummary summary;
-    const std::string output = runWith(text, 2, summary);
+    for (bool quotes : {true, false}) {
+        SCOPED_TRACE(quotes ? "quoted fields between plain stretches" : "plain text throughout");
+        const std::string text = largeFile(20000, "\n", quotes) +
+            "9,3400,280,64,163\r,1,1,0,uk\n\n10,3400,280,64,163,1,1,0,uk\n\n\n11,3400,280,64,163,1,1,0";
+        BatchSummary summary;
+        const std::string output = runWith(text, 2, summary);
 
-    std::vector<CsvRecord> records = testing::readAllRecords(text);
-    std::vector<std::string> header = records.front().fields;
-    header.insert(header.end(), {"centile", "error"});
-    records.erase(records.begin());
-    std::istringstream in(text);
-    BatchJob job(in, Population::UnitedKingdom);
-    const std::vector<BirthResult> results = job.computeChunk(records);
-    CsvRows rows;
-    rows.view(records);
-    std::string expected;
-    CsvWriter writer(expected);
-    writer.writeRecord(header);
-    for (std::size_t r = 0; r < records.size(); ++r)
-        writeRow(writer, rows.rows[r], header.size() - 2, results[r]);
-    EXPECT_EQ(summary.rows, static_cast<long>(records.size()));
-    EXPECT_TRUE(output == expected);  // (not EXPECT_EQ: a mismatch would print megabytes)
+        std::vector<CsvRecord> records = testing::readAllRecords(text);
+        std::vector<std::string> header = records.front().fields;
+        header.insert(header.end(), {"centile", "error"});
+        records.erase(records.begin());
+        std::istringstream in(text);
+        BatchJob job(in, Population::UnitedKingdom);
+        const std::vector<BirthResult> results = job.computeChunk(records);
+        CsvRows rows;
+        rows.view(records);
+        std::string expected;
+        CsvWriter writer(expected);
+        writer.writeRecord(header);
+        BatchSummary counted;
+        for (std::size_t r = 0; r < records.size(); ++r) {
+            writeRow(writer, rows.rows[r], header.size() - 2, results[r]);
+            counted.count(results[r]);
+        }
+        EXPECT_TRUE(output == expected);  // (not EXPECT_EQ: a mismatch would print megabytes)
+        EXPECT_EQ(summary.rows, counted.rows);
+        EXPECT_EQ(summary.computed, counted.computed);
+        EXPECT_EQ(summary.missing, counted.missing);
+        EXPECT_EQ(summary.errors, counted.errors);
+        EXPECT_EQ(summary.bands, counted.bands);
+        EXPECT_EQ(summary.tenths, counted.tenths);
+        EXPECT_EQ(summary.flaggedRows, counted.flaggedRows);
+        EXPECT_EQ(bandSummaryText(summary), bandSummaryText(counted));
+        EXPECT_GT(counted.flaggedRows, 0);
+    }
 }
 
 TEST(BatchFastPath, ProgressCountsRowsAndBytes)

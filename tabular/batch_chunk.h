@@ -1,0 +1,71 @@
+// The working space of a batch job's chunks: what one chunk of input
+// carries from the reading thread to a worker and on to the writer, and
+// what a worker keeps from one chunk to the next. Private to the batch job.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/batch_kernel.h"
+#include "reading/births.h"
+#include "tabular/batch.h"
+#include "tabular/csv.h"
+
+namespace wrenfield::tabular {
+
+// Records computed between two writes; also the unit that the threads share
+// out: at most this many records read one by one, or this much text (about
+// 3,000 records of births; a single record may be longer, up to the CSV
+// reader's limit). With a bounded number of chunks in flight (a few more
+// than threads), memory stays a few megabytes whatever the input's length
+// and width.
+constexpr std::size_t kChunkRecords = 4096;
+constexpr std::size_t kChunkBytes = std::size_t{128} << 10;
+
+// Per-chunk working space, kept from one chunk to the next.
+struct BatchJob::Scratch {
+    std::vector<reading::PendingBirth> pending;
+    reading::ReadingScratch reading;
+    // The population of the texts met lately in the population column: a
+    // file names the same few again and again.
+    std::vector<std::pair<std::string, engine::Population>> populations;
+
+    // The lines of a plain chunk read in one sweep: where each lies in the
+    // chunk's text and, for a common row, its record.
+    struct Line {
+        std::uint32_t start = 0;
+        std::uint32_t length = 0;     // without the line break
+        std::uint32_t withBreak = 0;  // with it
+        std::int32_t record = -1;     // in `records`, or -1: read the general way
+    };
+    std::vector<Line> lines;
+    std::vector<engine::BatchRecord> records;
+    std::vector<reading::PlainReading> readings;
+    // One line read the general way, and its output record.
+    CsvRows oneRow;
+    std::vector<BirthResult> oneResult;
+    std::string oneOutput;
+};
+
+struct BatchJob::Chunk {
+    // The chunk's records: plain text, or records read one by one.
+    bool plain = false;
+    std::string text;
+    long firstLine = 0;
+    std::vector<CsvRecord> records = std::vector<CsvRecord>(kChunkRecords);
+    std::size_t count = 0;
+    bool readFailed = false;
+    CsvRows rows;
+    std::vector<BirthResult> results;
+    Scratch scratch;
+    // The chunk's output records, ready to write: the first outputBytes of
+    // `output` (which keeps its size from one chunk to the next, so that
+    // it is not filled with zeros again each time).
+    std::string output;
+    std::size_t outputBytes = 0;
+    BatchSummary summary;
+};
+
+}  // namespace wrenfield::tabular

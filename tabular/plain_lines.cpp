@@ -1,0 +1,172 @@
+// The common rows of a plain chunk in one sweep: each line's fields are read
+// where they lie, the seven inputs as plain decimals straight into a record,
+// with no view of each field kept. The records go through the reading
+// layer's plain reading (readPlain), and a row whose birth has no flag and
+// no decision near its centile is written back as it stands with its
+// centile. Any other line (a field that is no plain decimal, another number
+// of fields, a stray carriage return, a population the memo does not know,
+// a value the rules refuse, a flagged birth) is split and read the general
+// way (computeChunk, writeRow), so every row's output is what the general
+// reading gives it.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/numeric_text.h"
+#include "reading/admission.h"
+#include "reading/number_text.h"
+#include "tabular/batch.h"
+#include "tabular/batch_chunk.h"
+
+namespace wrenfield::tabular {
+
+namespace {
+
+// The sweep gives up on a chunk, before writing anything, when more lines
+// than this share (after the first few) need the general reading: that
+// reading is quicker for many lines at once than line by line.
+constexpr std::size_t kMostGeneralLines = 8;  // one line in eight
+
+// The end of a field that is not read as a number: the next delimiter, line
+// feed or carriage return.
+const char* fieldEnd(const char* p, const char* end, char delimiter) noexcept
+{
+    while (p != end && *p != delimiter && *p != '\n' && *p != '\r')
+        ++p;
+    return p;
+}
+
+}  // namespace
+
+bool BatchJob::processPlainLines(Chunk& chunk) const
+{
+    Scratch& scratch = chunk.scratch;
+    const std::string_view text = chunk.text;
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const char delimiter = reader_.delimiter();
+    const std::size_t width = columns_.width;
+    scratch.lines.clear();
+    scratch.records.clear();
+
+    // 1. Every line: its extent, and the record of a common row.
+    std::size_t generalLines = 0;
+    for (const char* line = begin; line != end;) {
+        Scratch::Line& entry = scratch.lines.emplace_back();
+        entry.start = static_cast<std::uint32_t>(line - begin);
+        engine::BatchRecord record;
+        double values[kInputFieldCount] = {};
+        std::string_view population;
+        const char* p = line;
+        bool common = true;
+        for (std::size_t i = 0; i < width && common; ++i) {
+            const std::uint8_t role = roles_[i];
+            if (role < kInputFieldCount) {
+                p = scanPlainDecimal(p, end, values[role]);
+                common = p != nullptr;
+            } else {
+                const char* const last = fieldEnd(p, end, delimiter);
+                if (role == kPopulationRole)
+                    population = {p, static_cast<std::size_t>(last - p)};
+                p = last;
+            }
+            if (!common)
+                break;
+            if (i + 1 < width) {
+                common = p != end && *p == delimiter;
+                ++p;
+            }
+        }
+        // The record ends at the line's end: LF, CR LF, or the end of the text.
+        const char* lineEnd = p;
+        const char* next = p;
+        if (common) {
+            if (p == end)
+                next = end;
+            else if (*p == '\n')
+                next = p + 1;
+            else if (*p == '\r' && p + 1 != end && p[1] == '\n')
+                next = p + 2;
+            else
+                common = false;
+        }
+        if (common) {
+            record.inputs = {values[0], values[1], values[2], values[3], values[4], values[5], values[6]};
+            std::optional<engine::Population> chosen = settings_.defaultPopulation;
+            if (columns_.population)
+                chosen = rowPopulation(population, scratch);
+            common = chosen && reading::valuesAdmissible(record.inputs);
+            if (common)
+                record.population = *chosen;
+        }
+        if (!common) {
+            const void* feed = std::memchr(line, '\n', static_cast<std::size_t>(end - line));
+            next = feed ? static_cast<const char*>(feed) + 1 : end;
+            lineEnd = next;
+            if (lineEnd != line && lineEnd[-1] == '\n')
+                --lineEnd;
+            if (lineEnd != line && lineEnd[-1] == '\r')
+                --lineEnd;
+            if (++generalLines > 16 && generalLines * kMostGeneralLines > scratch.lines.size())
+                return false;
+        } else {
+            entry.record = static_cast<std::int32_t>(scratch.records.size());
+            scratch.records.push_back(record);
+        }
+        entry.length = static_cast<std::uint32_t>(lineEnd - line);
+        entry.withBreak = static_cast<std::uint32_t>(next - line);
+        line = next;
+    }
+
+    // 2. The common rows' births, many at a time.
+    scratch.readings.resize(scratch.records.size());
+    reading::readPlain(scratch.records, settings_.options, scratch.readings, scratch.reading);
+
+    // 3. The output, in the order of the lines.
+    const std::string_view lineBreak = crLf_ ? "\r\n" : "\n";
+    std::string& output = chunk.output;
+    chunk.summary = {};
+    // Room for every line with its centile: grown only by long general rows.
+    constexpr std::size_t kRowRoom = 2 + reading::kShortestTextRoom + 2;
+    output.resize(std::max(output.size(), text.size() + scratch.lines.size() * kRowRoom));
+    std::size_t used = 0;
+    auto room = [&](std::size_t bytes) {
+        if (output.size() - used < bytes)
+            output.resize(std::max(2 * output.size(), used + bytes));
+    };
+    for (std::size_t l = 0; l < scratch.lines.size(); ++l) {
+        const Scratch::Line& line = scratch.lines[l];
+        const std::string_view lineText = text.substr(line.start, line.length);
+        if (line.record >= 0) {
+            const reading::PlainReading& birth = scratch.readings[static_cast<std::size_t>(line.record)];
+            if (birth.plain) {
+                room(line.length + kRowRoom);
+                char* w = output.data() + used;
+                std::memcpy(w, lineText.data(), lineText.size());
+                w += lineText.size();
+                *w++ = delimiter;
+                w = reading::writeShortest(w, birth.centile);
+                *w++ = delimiter;
+                std::memcpy(w, lineBreak.data(), lineBreak.size());
+                w += lineBreak.size();
+                used = static_cast<std::size_t>(w - output.data());
+                chunk.summary.countComputed(birth.centile, birth.band);
+                continue;
+            }
+        }
+        // The general reading, for this line alone.
+        scratch.oneRow.split(text.substr(line.start, line.withBreak), chunk.firstLine + static_cast<long>(l), delimiter,
+                             width);
+        computeChunk(scratch.oneRow.rows, scratch.oneResult, scratch);
+        scratch.oneOutput.clear();
+        CsvWriter writer(scratch.oneOutput, std::string(lineBreak), delimiter);
+        writeRow(writer, scratch.oneRow.rows.front(), width, scratch.oneResult.front(), settings_);
+        chunk.summary.count(scratch.oneResult.front());
+        room(scratch.oneOutput.size());
+        std::memcpy(output.data() + used, scratch.oneOutput.data(), scratch.oneOutput.size());
+        used += scratch.oneOutput.size();
+    }
+    chunk.outputBytes = used;
+    return true;
+}
+
+}  // namespace wrenfield::tabular
