@@ -279,6 +279,13 @@ std::string memberName(ResultField field, bool first = false)
     return memberName(fieldName(field), first);
 }
 
+// The texts of the version and of a flag's names themselves, not the
+// exported constants that hold them, which the library's interface does not
+// list among its names.
+constexpr std::string_view kVersion = engine::kCoefficientSetVersion;
+constexpr std::string_view kFlagCodeName = kFlagFieldNames[0];
+constexpr std::string_view kFlagTextName = kFlagFieldNames[1];
+
 // The bytes between the numbers of a computed record that are the same for
 // every birth: the members' names and the punctuation around them, made
 // once from the names the fields are given.
@@ -291,16 +298,13 @@ struct RecordPieces {
     std::string spread = memberName(ResultField::Spread);
     std::string z = memberName(ResultField::Z);
     std::string flags = memberName(ResultField::Flags) + "[";
-    std::string flagCode = "{" + memberName(kFlagFieldNames[0], true);
-    std::string flagText = memberName(kFlagFieldNames[1]);
+    std::string flagCode = "{" + memberName(kFlagCodeName, true);
+    std::string flagText = memberName(kFlagTextName);
     std::string inputs = "]" + memberName(ResultField::Inputs) + "{" + memberName(kInputEchoNames[0], true);
     std::string gestDays = memberName(kInputEchoNames[1]);
     std::string ht = memberName(kInputEchoNames[4]);
     std::string sex = memberName(kInputEchoNames[5]);
-    // The version's own text, not the exported constant that holds it, which
-    // the library's interface does not list among its names.
-    std::string end = "}" + memberName(ResultField::CoefficientSetVersion) +
-        jsonText(std::string_view(engine::kCoefficientSetVersion)) + "}";
+    std::string end = "}" + memberName(ResultField::CoefficientSetVersion) + jsonText(kVersion) + "}";
     // `{"population":"United Kingdom","centile":`, for each population.
     std::array<std::string, engine::kPopulationCount> opening;
 
