@@ -129,4 +129,20 @@ std::string centileText(double centile, const BandThresholds& t)
     return std::string(text, static_cast<std::size_t>(end - text));
 }
 
+bool nearDecisionPoint(double centile, const BandThresholds& t)
+{
+    // Every birth of a batch comes through here: no loop, no call.
+    const double d = kBandRecomputeDistance;
+    const bool nearThreshold = std::fabs(centile - t.verySmall) <= d || std::fabs(centile - t.sga) <= d ||
+        std::fabs(centile - t.lga) <= d || std::fabs(centile - t.veryLarge) <= d;
+    // 0 and 100, which the centile's own flags compare with.
+    const bool nearEnd = std::fabs(centile) <= d || std::fabs(centile - 100) <= d;
+    // The rounded centile (halves up) changes at every whole number and a half.
+    const bool nearHalf = std::fabs(centile - std::floor(centile) - 0.5) <= d;
+    // The one decimal of centileText changes at every tenth.
+    const double tenths = centile * 10;
+    const bool nearTenth = std::fabs(tenths - std::floor(tenths + 0.5)) <= 10 * d;
+    return nearThreshold || nearEnd || nearHalf || nearTenth;
+}
+
 }  // namespace wrenfield::reading

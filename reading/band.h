@@ -4,7 +4,6 @@
 // "above the 97th" are the finer labels of the two outer bands.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -80,20 +79,6 @@ inline constexpr double kBandRecomputeDistance = 1e-9;
 // something is decided from it: a band threshold, the 0 and 100 that the
 // centile flags compare with, a half where the rounded centile changes, or a
 // tenth where the one decimal of centileText changes.
-// (Inline: every birth of a batch comes through here.)
-inline bool nearDecisionPoint(double centile, const BandThresholds& t = {})
-{
-    const double d = kBandRecomputeDistance;
-    const bool nearThreshold = std::fabs(centile - t.verySmall) <= d || std::fabs(centile - t.sga) <= d ||
-        std::fabs(centile - t.lga) <= d || std::fabs(centile - t.veryLarge) <= d;
-    // 0 and 100, which the centile's own flags compare with.
-    const bool nearEnd = std::fabs(centile) <= d || std::fabs(centile - 100) <= d;
-    // The rounded centile (halves up) changes at every whole number and a half.
-    const bool nearHalf = std::fabs(centile - std::floor(centile) - 0.5) <= d;
-    // The one decimal of centileText changes at every tenth.
-    const double tenths = centile * 10;
-    const bool nearTenth = std::fabs(tenths - std::floor(tenths + 0.5)) <= 10 * d;
-    return nearThreshold || nearEnd || nearHalf || nearTenth;
-}
+bool nearDecisionPoint(double centile, const BandThresholds& thresholds = {});
 
 }  // namespace wrenfield::reading

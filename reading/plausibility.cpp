@@ -154,6 +154,12 @@ FlagCodes flagCodes(const PlausibleRange& range)
     return {};
 }
 
+double bodyMassIndex(double wt, double ht) noexcept
+{
+    const double metres = ht / 100;
+    return wt / (metres * metres);
+}
+
 std::vector<Flag> inputFlags(Population population, const CentileInputs& inputs)
 {
     std::vector<Flag> flags;

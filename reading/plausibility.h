@@ -57,11 +57,7 @@ inline constexpr std::string_view kEthnicCodeSource =
     "for a group the mother does not belong to";
 
 // The body mass index, kg/m², of a booking weight (kg) and a height (cm).
-inline double bodyMassIndex(double wt, double ht) noexcept
-{
-    const double metres = ht / 100;
-    return wt / (metres * metres);
-}
+double bodyMassIndex(double wt, double ht) noexcept;
 
 // One finding about a birth. `code` is a stable identifier for programs
 // ("gest_low", "eth_unknown", "centile_above_100"), `text` says it for people:

@@ -73,7 +73,7 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
                 break;
             if (i + 1 < width) {
                 common = p != end && *p == delimiter;
-                ++p;
+                p += common ? 1 : 0;
             }
         }
         // The record ends at the line's end: LF, CR LF, or the end of the text.
