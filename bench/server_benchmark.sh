@@ -26,6 +26,9 @@ run() {  # run BIRTHS_PER_REQUEST wrk-arguments...
   echo "$out"
   requests=$(echo "$out" | sed -n 's/^ *\([0-9]*\) requests in.*/\1/p')
   rate=$(echo "$out" | sed -n 's/^Requests\/sec: *\([0-9.]*\).*/\1/p')
+  # Every answer must be 200 for the figures to count.
+  refused=$(echo "$out" | sed -n 's/^ *Non-2xx or 3xx responses: *\([0-9]*\).*/\1/p')
+  [ -z "$refused" ] || echo "NOT ALL ANSWERED 200: $refused answers were not 2xx"
   p99=$(echo "$out" | awk '$1 == "99%" { v = $2; if (v ~ /us$/) m = 0.001; else if (v ~ /ms$/) m = 1; else m = 1000;
                                      sub(/[a-z]+$/, "", v); print v * m }')
   awk -v t=$((after - before)) -v hz="$ticks" -v n="$requests" -v b="$births" 'BEGIN {
@@ -47,10 +50,11 @@ echo
 echo "== 3. 10,000 births a request, 4 connections, ${seconds} s (births/s = requests/s x 10,000) =="
 run 10000 -t2 -c4 -d"${seconds}s" --timeout 10s --latency -s "$top/bench/wrk/ten_thousand_births.lua" "$url"
 array_births=$(awk -v r="$rate" 'BEGIN { printf "%.0f", r * 10000 }')
+array_refused=$refused
 echo
 echo "== goals, from this run =="
-awk -v b="$array_births" 'BEGIN { printf "arrays of 10,000 at 4 connections: %d births/s, %.2f of the goal of 1,000,000 (%s)\n",
-  b, b / 1e6, (b >= 1e6) ? "met" : "NOT met" }'
+awk -v b="$array_births" -v bad="$array_refused" 'BEGIN { printf "arrays of 10,000 at 4 connections: %d births/s, %.2f of the goal of 1,000,000 (%s)\n",
+  b, b / 1e6, (b >= 1e6 && bad == "") ? "met" : "NOT met" }'
 awk -v p="$single_p99" 'BEGIN { printf "single births at 64 connections: p99 %.2f ms, goal under 10 ms (%s)\n",
   p, (p < 10) ? "met" : "NOT met" }'
 echo
