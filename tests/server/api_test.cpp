@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "engine/coefficient_set.h"
+#include "server/api.h"
 #include "tests/support/http_service_fixture.h"
 
 namespace {
@@ -253,6 +254,36 @@ TEST_F(Api, ABadBirthInAnArrayGetsItsErrorInItsPlace)
     EXPECT_EQ(results[1]["error"], "missing: gest, wt, ht, sex, eth, par; bwt: not a number: \"heavy\"");
     EXPECT_TRUE(results[2].contains("error"));
     EXPECT_FALSE(results[2].contains("field"));
+}
+
+// A long answer goes to the connection in parts, never joined: the client
+// must read, byte for byte, the body the service gives whole, framed by its
+// length, and the connection must serve the next request after it.
+TEST_F(Api, ALongAnswerWrittenInPartsIsTheWholeBody)
+{
+    HttpClient client(port());
+    for (const int count : {0, 1, 999, 2500}) {
+        SCOPED_TRACE(count);
+        std::string body = "[";
+        for (int i = 0; i < count; ++i) {
+            char birth[200];
+            std::snprintf(
+                birth, sizeof birth,
+                R"(%s{"id": %d, "population": "%s", "bwt": %d, "gest": %d, "wt": 64, "ht": 163, "sex": 1, "eth": 1, "par": 0})",
+                i ? "," : "", i, i % 3 ? "nz" : "uk", 1500 + i % 3000, 200 + i % 100);
+            body += birth;
+        }
+        body += "]";
+        const server::Response whole = server::respond({"POST", "/v1/centile", "application/json", body});
+        ASSERT_EQ(whole.status, 200u);
+        ASSERT_TRUE(whole.more.empty());
+        const server::Response inParts = server::respondInParts({"POST", "/v1/centile", "application/json", body});
+        EXPECT_EQ(inParts.bodySize(), whole.body.size());
+        const HttpAnswer answer = client.request(http::verb::post, "/v1/centile", body);
+        ASSERT_EQ(answer.status, 200u);
+        EXPECT_TRUE(answer.keepAlive);
+        EXPECT_EQ(answer.body, whole.body);
+    }
 }
 
 TEST_F(Api, PopulationsListEveryGroupOfEverySet)
