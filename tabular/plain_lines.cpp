@@ -26,6 +26,12 @@ namespace {
 // reading is quicker for many lines at once than line by line.
 constexpr std::size_t kMostGeneralLines = 8;  // one line in eight
 
+// Where each input goes in a record, in the order of kInputColumns.
+constexpr double engine::CentileInputs::*kInputMembers[kInputFieldCount] = {
+    &engine::CentileInputs::bwt, &engine::CentileInputs::gestDays, &engine::CentileInputs::wt,
+    &engine::CentileInputs::ht,  &engine::CentileInputs::sex,      &engine::CentileInputs::eth,
+    &engine::CentileInputs::par};
+
 // The end of a field that is not read as a number: the next delimiter, line
 // feed or carriage return.
 const char* fieldEnd(const char* p, const char* end, char delimiter) noexcept
@@ -53,15 +59,16 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
     for (const char* line = begin; line != end;) {
         Scratch::Line& entry = scratch.lines.emplace_back();
         entry.start = static_cast<std::uint32_t>(line - begin);
-        engine::BatchRecord record;
-        double values[kInputFieldCount] = {};
+        // Read straight into its place: the record is taken back if the
+        // line is not a common row.
+        engine::BatchRecord& record = scratch.records.emplace_back();
         std::string_view population;
         const char* p = line;
         bool common = true;
         for (std::size_t i = 0; i < width && common; ++i) {
             const std::uint8_t role = roles_[i];
             if (role < kInputFieldCount) {
-                p = scanPlainDecimal(p, end, values[role]);
+                p = scanPlainDecimal(p, end, record.inputs.*kInputMembers[role]);
                 common = p != nullptr;
             } else {
                 const char* const last = fieldEnd(p, end, delimiter);
@@ -90,7 +97,6 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
                 common = false;
         }
         if (common) {
-            record.inputs = {values[0], values[1], values[2], values[3], values[4], values[5], values[6]};
             std::optional<engine::Population> chosen = settings_.defaultPopulation;
             if (columns_.population)
                 chosen = rowPopulation(population, scratch);
@@ -99,6 +105,7 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
                 record.population = *chosen;
         }
         if (!common) {
+            scratch.records.pop_back();
             const void* feed = std::memchr(line, '\n', static_cast<std::size_t>(end - line));
             next = feed ? static_cast<const char*>(feed) + 1 : end;
             lineEnd = next;
@@ -109,8 +116,7 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
             if (++generalLines > 16 && generalLines * kMostGeneralLines > scratch.lines.size())
                 return false;
         } else {
-            entry.record = static_cast<std::int32_t>(scratch.records.size());
-            scratch.records.push_back(record);
+            entry.record = static_cast<std::int32_t>(scratch.records.size() - 1);
         }
         entry.length = static_cast<std::uint32_t>(lineEnd - line);
         entry.withBreak = static_cast<std::uint32_t>(next - line);
