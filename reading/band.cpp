@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <charconv>
 #include <utility>
 
@@ -129,6 +130,21 @@ std::string centileText(double centile, const BandThresholds& t)
     return std::string(text, static_cast<std::size_t>(end - text));
 }
 
+namespace {
+
+// std::floor without the call, for the numbers a centile is: below 2^52 in
+// size a double converts to a whole number exactly (std::floor beyond).
+double floorOf(double x) noexcept
+{
+    constexpr double kAllWhole = 4503599627370496.0;  // 2^52: from here on every double is whole
+    if (!(std::fabs(x) < kAllWhole))
+        return std::floor(x);
+    const double truncated = static_cast<double>(static_cast<std::int64_t>(x));
+    return truncated > x ? truncated - 1 : truncated;
+}
+
+}  // namespace
+
 bool nearDecisionPoint(double centile, const BandThresholds& t)
 {
     // Every birth of a batch comes through here: no loop, no call.
@@ -137,12 +153,13 @@ bool nearDecisionPoint(double centile, const BandThresholds& t)
         std::fabs(centile - t.lga) <= d || std::fabs(centile - t.veryLarge) <= d;
     // 0 and 100, which the centile's own flags compare with.
     const bool nearEnd = std::fabs(centile) <= d || std::fabs(centile - 100) <= d;
-    // The rounded centile (halves up) changes at every whole number and a half.
-    const bool nearHalf = std::fabs(centile - std::floor(centile) - 0.5) <= d;
-    // The one decimal of centileText changes at every tenth.
-    const double tenths = centile * 10;
-    const bool nearTenth = std::fabs(tenths - std::floor(tenths + 0.5)) <= 10 * d;
-    return nearThreshold || nearEnd || nearHalf || nearTenth;
+    // The rounded centile (halves up) changes at every whole number and a
+    // half; the one decimal of centileText at every half of a tenth (9.65
+    // shows as 9.7, just below as 9.6), and it steps back to a whole tenth
+    // where the nearest crosses a threshold: all of them multiples of 0.05.
+    const double twentieths = centile * 20;
+    const bool nearTwentieth = std::fabs(twentieths - floorOf(twentieths + 0.5)) <= 20 * d;
+    return nearThreshold || nearEnd || nearTwentieth;
 }
 
 }  // namespace wrenfield::reading

@@ -78,7 +78,8 @@ inline constexpr double kBandRecomputeDistance = 1e-9;
 // Whether `centile` lies within kBandRecomputeDistance of a point where
 // something is decided from it: a band threshold, the 0 and 100 that the
 // centile flags compare with, a half where the rounded centile changes, or a
-// tenth where the one decimal of centileText changes.
+// half of a tenth where the one decimal of centileText changes (and the
+// tenths it steps back to beside a threshold): every multiple of 0.05.
 bool nearDecisionPoint(double centile, const BandThresholds& thresholds = {});
 
 }  // namespace wrenfield::reading

@@ -43,10 +43,14 @@ struct BatchJob::Scratch {
     std::vector<Line> lines;
     std::vector<engine::BatchRecord> records;
     std::vector<reading::PlainReading> readings;
-    // One line read the general way, and its output record.
+    // The lines read the general way: each split alone (oneRow), then kept
+    // together with their fields, their results and their output records.
     CsvRows oneRow;
-    std::vector<BirthResult> oneResult;
-    std::string oneOutput;
+    std::vector<CsvRow> generalRows;
+    std::vector<std::string_view> generalFields;
+    std::vector<std::size_t> generalStarts;
+    std::vector<BirthResult> generalResults;
+    std::string generalOutput;
 };
 
 struct BatchJob::Chunk {

@@ -6,8 +6,8 @@
 // centile. Any other line (a field that is no plain decimal, another number
 // of fields, a stray carriage return, a population the memo does not know,
 // a value the rules refuse, a flagged birth) is split and read the general
-// way (computeChunk, writeRow), so every row's output is what the general
-// reading gives it.
+// way (computeChunk, writeRow), all such lines of the chunk together, so
+// every row's output is what the general reading gives it.
 #include <algorithm>
 #include <cstring>
 
@@ -25,6 +25,12 @@ namespace {
 // than this share (after the first few) need the general reading: that
 // reading is quicker for many lines at once than line by line.
 constexpr std::size_t kMostGeneralLines = 8;  // one line in eight
+
+// Where each input goes in a record, in the order of kInputColumns.
+constexpr double engine::CentileInputs::*kInputMembers[kInputFieldCount] = {
+    &engine::CentileInputs::bwt, &engine::CentileInputs::gestDays, &engine::CentileInputs::wt,
+    &engine::CentileInputs::ht,  &engine::CentileInputs::sex,      &engine::CentileInputs::eth,
+    &engine::CentileInputs::par};
 
 // The end of a field that is not read as a number: the next delimiter, line
 // feed or carriage return.
@@ -53,15 +59,16 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
     for (const char* line = begin; line != end;) {
         Scratch::Line& entry = scratch.lines.emplace_back();
         entry.start = static_cast<std::uint32_t>(line - begin);
-        engine::BatchRecord record;
-        double values[kInputFieldCount] = {};
+        // Read straight into its place: the record is taken back if the
+        // line is not a common row.
+        engine::BatchRecord& record = scratch.records.emplace_back();
         std::string_view population;
         const char* p = line;
         bool common = true;
         for (std::size_t i = 0; i < width && common; ++i) {
             const std::uint8_t role = roles_[i];
             if (role < kInputFieldCount) {
-                p = scanPlainDecimal(p, end, values[role]);
+                p = scanPlainDecimal(p, end, record.inputs.*kInputMembers[role]);
                 common = p != nullptr;
             } else {
                 const char* const last = fieldEnd(p, end, delimiter);
@@ -90,7 +97,6 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
                 common = false;
         }
         if (common) {
-            record.inputs = {values[0], values[1], values[2], values[3], values[4], values[5], values[6]};
             std::optional<engine::Population> chosen = settings_.defaultPopulation;
             if (columns_.population)
                 chosen = rowPopulation(population, scratch);
@@ -99,6 +105,7 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
                 record.population = *chosen;
         }
         if (!common) {
+            scratch.records.pop_back();
             const void* feed = std::memchr(line, '\n', static_cast<std::size_t>(end - line));
             next = feed ? static_cast<const char*>(feed) + 1 : end;
             lineEnd = next;
@@ -109,8 +116,7 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
             if (++generalLines > 16 && generalLines * kMostGeneralLines > scratch.lines.size())
                 return false;
         } else {
-            entry.record = static_cast<std::int32_t>(scratch.records.size());
-            scratch.records.push_back(record);
+            entry.record = static_cast<std::int32_t>(scratch.records.size() - 1);
         }
         entry.length = static_cast<std::uint32_t>(lineEnd - line);
         entry.withBreak = static_cast<std::uint32_t>(next - line);
@@ -121,7 +127,38 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
     scratch.readings.resize(scratch.records.size());
     reading::readPlain(scratch.records, settings_.options, scratch.readings, scratch.reading);
 
-    // 3. The output, in the order of the lines.
+    // 3. The other lines, split as the general reading splits them and read
+    // together: lines that are no common row, and births that are not plain.
+    auto general = [&scratch](const Scratch::Line& line) {
+        return line.record < 0 || !scratch.readings[static_cast<std::size_t>(line.record)].plain;
+    };
+    scratch.generalRows.clear();
+    scratch.generalFields.clear();
+    scratch.generalStarts.clear();
+    for (std::size_t l = 0; l < scratch.lines.size(); ++l) {
+        const Scratch::Line& line = scratch.lines[l];
+        if (!general(line))
+            continue;
+        scratch.oneRow.split(text.substr(line.start, line.withBreak), chunk.firstLine + static_cast<long>(l), delimiter,
+                             width);
+        const CsvRow& row = scratch.oneRow.rows.front();
+        scratch.generalStarts.push_back(scratch.generalFields.size());
+        scratch.generalFields.insert(scratch.generalFields.end(), row.fields.begin(), row.fields.end());
+        CsvRow& kept = scratch.generalRows.emplace_back();
+        kept.line = row.line;
+        kept.problem = row.problem;
+        kept.text = row.text;
+    }
+    for (std::size_t g = 0; g < scratch.generalRows.size(); ++g) {
+        const std::size_t first = scratch.generalStarts[g];
+        const std::size_t last =
+            g + 1 < scratch.generalRows.size() ? scratch.generalStarts[g + 1] : scratch.generalFields.size();
+        scratch.generalRows[g].fields =
+            std::span<const std::string_view>(scratch.generalFields.data() + first, last - first);
+    }
+    computeChunk(scratch.generalRows, scratch.generalResults, scratch);
+
+    // 4. The output, in the order of the lines.
     const std::string_view lineBreak = crLf_ ? "\r\n" : "\n";
     std::string& output = chunk.output;
     chunk.summary = {};
@@ -133,37 +170,33 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
         if (output.size() - used < bytes)
             output.resize(std::max(2 * output.size(), used + bytes));
     };
-    for (std::size_t l = 0; l < scratch.lines.size(); ++l) {
-        const Scratch::Line& line = scratch.lines[l];
-        const std::string_view lineText = text.substr(line.start, line.length);
-        if (line.record >= 0) {
-            const reading::PlainReading& birth = scratch.readings[static_cast<std::size_t>(line.record)];
-            if (birth.plain) {
-                room(line.length + kRowRoom);
-                char* w = output.data() + used;
-                std::memcpy(w, lineText.data(), lineText.size());
-                w += lineText.size();
-                *w++ = delimiter;
-                w = reading::writeShortest(w, birth.centile);
-                *w++ = delimiter;
-                std::memcpy(w, lineBreak.data(), lineBreak.size());
-                w += lineBreak.size();
-                used = static_cast<std::size_t>(w - output.data());
-                chunk.summary.countComputed(birth.centile, birth.band);
-                continue;
-            }
+    scratch.generalOutput.clear();
+    CsvWriter writer(scratch.generalOutput, std::string(lineBreak), delimiter);
+    std::size_t nextGeneral = 0;
+    for (const Scratch::Line& line : scratch.lines) {
+        if (general(line)) {
+            const std::size_t g = nextGeneral++;
+            const std::size_t before = scratch.generalOutput.size();
+            writeRow(writer, scratch.generalRows[g], width, scratch.generalResults[g], settings_);
+            chunk.summary.count(scratch.generalResults[g]);
+            const std::size_t bytes = scratch.generalOutput.size() - before;
+            room(bytes);
+            std::memcpy(output.data() + used, scratch.generalOutput.data() + before, bytes);
+            used += bytes;
+            continue;
         }
-        // The general reading, for this line alone.
-        scratch.oneRow.split(text.substr(line.start, line.withBreak), chunk.firstLine + static_cast<long>(l), delimiter,
-                             width);
-        computeChunk(scratch.oneRow.rows, scratch.oneResult, scratch);
-        scratch.oneOutput.clear();
-        CsvWriter writer(scratch.oneOutput, std::string(lineBreak), delimiter);
-        writeRow(writer, scratch.oneRow.rows.front(), width, scratch.oneResult.front(), settings_);
-        chunk.summary.count(scratch.oneResult.front());
-        room(scratch.oneOutput.size());
-        std::memcpy(output.data() + used, scratch.oneOutput.data(), scratch.oneOutput.size());
-        used += scratch.oneOutput.size();
+        const reading::PlainReading& birth = scratch.readings[static_cast<std::size_t>(line.record)];
+        room(line.length + kRowRoom);
+        char* w = output.data() + used;
+        std::memcpy(w, text.data() + line.start, line.length);
+        w += line.length;
+        *w++ = delimiter;
+        w = reading::writeShortest(w, birth.centile);
+        *w++ = delimiter;
+        std::memcpy(w, lineBreak.data(), lineBreak.size());
+        w += lineBreak.size();
+        used = static_cast<std::size_t>(w - output.data());
+        chunk.summary.countComputed(birth.centile, birth.band);
     }
     chunk.outputBytes = used;
     return true;

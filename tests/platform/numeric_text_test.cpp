@@ -94,6 +94,44 @@ TEST(PlainDecimalValue, GivesTheCorrectlyRoundedValueOrDeclines)
         EXPECT_FALSE(plainDecimalValue(text)) << '"' << text << '"';
 }
 
+// Within a longer text (a CSV line), the scan stops at the first character
+// that is no digit, whatever follows it, eight bytes at a time or one.
+TEST(ScanPlainDecimal, StopsAtTheFirstCharacterThatIsNoDigit)
+{
+    struct Case {
+        std::string text;
+        int length;  // consumed, or -1: no plain decimal starts there
+        double value;
+    } cases[] = {
+        {"3400,280,64.5,163,1,1,0\n", 4, 3400},
+        {"64.5,163,1,1,0\n", 4, 64.5},
+        {"123456789012345,1234567", 15, 123456789012345},
+        {"12345678.1234567,000000", 16, 12345678.1234567},
+        {"1234567890123456,000000", -1, 0},  // 16 digits
+        {"0000000000000007,000000", -1, 0},
+        {"9/8:7,0000000000000000", 1, 9},  // '/' and ':' lie either side of the digits
+        {"42\xff\xfa\x80\x39\x39\x39\x39\x39\x39", 2, 42},
+        {"-0.25;;;;;;;;;;;;;;", 5, -0.25},
+        {"7.x;;;;;;;;;;;;;;", -1, 0},
+        {"-.5;;;;;;;;;;;;;;;", -1, 0},
+        {",3400;;;;;;;;;;;;", -1, 0},
+        {"39", 2, 39},
+        {"3", 1, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        double value = -1;
+        const char* end = scanPlainDecimal(c.text.data(), c.text.data() + c.text.size(), value);
+        if (c.length < 0) {
+            EXPECT_EQ(end, nullptr);
+            continue;
+        }
+        ASSERT_NE(end, nullptr);
+        EXPECT_EQ(end - c.text.data(), c.length);
+        EXPECT_EQ(value, c.value);
+    }
+}
+
 // The no-raise conversion gives numberFromText's value wherever that one gives
 // a value within the double range, and nothing wherever it raises an error or
 // leaves the range.

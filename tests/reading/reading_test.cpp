@@ -445,6 +445,28 @@ TEST(Reading, CentilesOnADecisionPointAreTheMethods)
     }
 }
 
+// The points where something is decided from a centile, each within the
+// recompute distance and no farther, on either side of zero too: the
+// thresholds, 0 and 100, the halves of the rounded centile, the halves of
+// tenths where centileText's one decimal changes (9.65 shows as 9.7, just
+// below as 9.6) and the tenths it steps back to.
+TEST(Reading, DecisionPointsAreTheThresholdsEndsHalvesAndTenths)
+{
+    const double d = kBandRecomputeDistance;
+    const struct {
+        double centile;
+        bool near;
+    } cases[] = {
+        {50.123456, false},    {12.345678, false},  {-0.123456, false},  {3 + d / 2, true},
+        {97 - d / 2, true},    {10 + 2 * d, false}, {42.5, true},        {42.5 + d / 2, true},
+        {0.35, true},          {-0.35, true},       {-d / 2, true},      {100 + d / 2, true},
+        {100.00001234, false}, {1e300, true},       {-1e300, true},      {4503599627370497.0, true},
+        {9.65 - d / 2, true},  {9.625, false},      {9.6 + d / 2, true}, {2.45 + 3 * d, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(nearDecisionPoint(c.centile), c.near) << c.centile;
+}
+
 // Many births read together give each the very result it gets alone.
 TEST(Reading, OneAndManyGiveTheSameResults)
 {
