@@ -113,6 +113,33 @@ void readPlain(std::span<const engine::BatchRecord> records, const ReadingOption
     }
 }
 
+void readPlain(std::span<const engine::BatchRecord> records, const ReadingOptions& options,
+               std::span<PlainReading> readings, std::span<engine::CentileDetail> details,
+               ReadingScratch& scratch)
+{
+    if (options.exact) {
+        for (PlainReading& reading : readings)
+            reading.plain = false;
+        return;
+    }
+    for (std::size_t base = 0; base < records.size(); base += kGroup) {
+        const std::size_t count = std::min(kGroup, records.size() - base);
+        scratch.outcomes.resize(count);
+        engine::computeCentiles(records.subspan(base, count), scratch.outcomes);
+        for (std::size_t k = 0; k < count; ++k) {
+            const engine::BatchOutcome& outcome = scratch.outcomes[k];
+            const BatchRecord& record = records[base + k];
+            PlainReading& reading = readings[base + k];
+            // As readPending and classify decide, without writing the result.
+            reading.plain = !outcome.error && !nearDecisionPoint(outcome.centile, options.thresholds) &&
+                !anyFlag(record.population, record.inputs, outcome.detail.centile);
+            reading.centile = outcome.detail.centile;
+            reading.band = bandOf(outcome.detail.centile, options.thresholds);
+            details[base + k] = outcome.detail;
+        }
+    }
+}
+
 BirthResult readBirth(const BirthReading& birth, const ReadingOptions& options)
 {
     BirthResult result;

@@ -30,6 +30,12 @@ constexpr std::size_t kChunkRows = 4096;
 
 constexpr double kNotComputed = std::numeric_limits<double>::quiet_NaN();
 
+// Where each input goes in a record, in the order of kInputColumns.
+constexpr double engine::CentileInputs::*kInputMembers[kInputFieldCount] = {
+    &engine::CentileInputs::bwt, &engine::CentileInputs::gestDays, &engine::CentileInputs::wt,
+    &engine::CentileInputs::ht,  &engine::CentileInputs::sex,      &engine::CentileInputs::eth,
+    &engine::CentileInputs::par};
+
 void checkSpan(std::size_t size, std::size_t rows, bool optional, const char* name)
 {
     if (size == rows || (optional && size == 0))
@@ -141,25 +147,72 @@ public:
         if (auto problem = reading::thresholdProblem(input.settings.options.thresholds))
             throw std::invalid_argument("computeColumns: " + *problem);
         readings_ = readTexts(input);
+        wantDetail_ = !output.termWeight.empty() || !output.weeks.empty() || !output.proportion.empty() ||
+            !output.expected.empty() || !output.spread.empty() || !output.z.empty();
     }
 
     std::size_t chunks() const { return (input_.rows + kChunkRows - 1) / kChunkRows; }
 
     // Computes chunk `c`; its messages and flags go to `part`, its counts to `summary`.
+    //
+    // A common row (commonRecords) whose birth is plain (reading::readPlain: no
+    // flag, no centile near a decision point) needs nothing beyond its
+    // centile, its band and the values around the centile, which are written
+    // straight to the outputs. Every other row, and every row when whole
+    // records are wanted, is read into a full result (readPending), so each
+    // row's outputs are what that reading gives it.
     void computeChunk(std::size_t c, ColumnBatchSummary& part, ColumnBatchSummary& summary)
     {
         const std::size_t begin = c * kChunkRows;
         const std::size_t end = std::min(input_.rows, begin + kChunkRows);
-        results_.resize(end - begin);
+        const reading::ReadingOptions& options = input_.settings.options;
+
+        // 1. The common rows' records, and the reading of their births.
+        const bool plainRoute = !output_.records && !options.exact;
+        commonRecords(begin, end);
+        plain_.resize(records_.size());
+        if (plainRoute) {
+            if (wantDetail_) {
+                details_.resize(records_.size());
+                reading::readPlain(records_, options, plain_, details_, scratch_);
+            } else {
+                reading::readPlain(records_, options, plain_, scratch_);
+            }
+        } else {
+            for (reading::PlainReading& birth : plain_)
+                birth.plain = false;
+        }
+
+        // 2. The plain births' outputs; every other row to the full reading.
+        generalRows_.clear();
         pending_.clear();
+        std::size_t computed = 0;
         for (std::size_t r = begin; r < end; ++r) {
-            reading::PendingBirth birth{{}, &input_.settings.options, &results_[r - begin]};
-            if (plainRow(r, birth.record) || reading::admitBirth(birthReading(r), birth.record, *birth.result))
+            const std::int32_t slot = slots_[r - begin];
+            if (slot >= 0 && plain_[static_cast<std::size_t>(slot)].plain) {
+                finishPlain(r, static_cast<std::size_t>(slot));
+                ++computed;
+                continue;
+            }
+            generalRows_.push_back(r);
+        }
+        summary.computed += computed;
+        results_.resize(generalRows_.size());
+        for (std::size_t g = 0; g < generalRows_.size(); ++g) {
+            const std::size_t r = generalRows_[g];
+            const std::int32_t slot = slots_[r - begin];
+            reading::PendingBirth birth{{}, &options, &results_[g]};
+            if (slot >= 0) {
+                birth.record = records_[static_cast<std::size_t>(slot)];
                 pending_.push_back(birth);
+            } else if (reading::admitBirth(birthReading(r), birth.record, *birth.result)) {
+                pending_.push_back(birth);
+            }
         }
         reading::readPending(pending_, scratch_);
-        for (std::size_t r = begin; r < end; ++r)
-            finish(r, results_[r - begin], part, summary);
+        // In row order, so that the chunk's messages and flags are.
+        for (std::size_t g = 0; g < generalRows_.size(); ++g)
+            finish(generalRows_[g], results_[g], part, summary);
     }
 
 private:
@@ -196,27 +249,63 @@ private:
         return &readings_->fields[k][static_cast<std::size_t>(i)];
     }
 
-    // The common row in one step: every input a value the rules admit, the
-    // population known. False for any other row, which birthReading reads.
-    bool plainRow(std::size_t row, engine::BatchRecord& record) const
+    // The common rows among rows [begin, end): every input a value the rules
+    // admit, the population known. Their records go to records_ in row order,
+    // and slots_ gives each row's record, or -1 for a row that birthReading
+    // reads. A column at a time: each input's values are taken in one sweep.
+    void commonRecords(std::size_t begin, std::size_t end)
     {
-        const reading::PopulationReading* named = populationOf(row);
-        if (named && !named->population)
-            return false;
-        record.population = named ? *named->population : input_.settings.defaultPopulation;
-        double values[kInputFieldCount];
+        const std::size_t rows = end - begin;
+        records_.resize(rows);
+        slots_.assign(rows, 0);  // 0: common so far, -1: not
+        for (std::size_t i = 0; i < rows; ++i) {
+            const reading::PopulationReading* named = populationOf(begin + i);
+            if (named && !named->population)
+                slots_[i] = -1;
+            else
+                records_[i].population = named ? *named->population : input_.settings.defaultPopulation;
+        }
         for (std::size_t k = 0; k < kInputFieldCount; ++k) {
-            if (!input_.inputs[k].texts) {
-                values[k] = number(k, row);
+            const InputColumn& column = input_.inputs[k];
+            double engine::CentileInputs::*const member = kInputMembers[k];
+            if (column.texts) {
+                for (std::size_t i = 0; i < rows; ++i) {
+                    if (slots_[i] < 0)
+                        continue;
+                    const FieldReading* reading = textReading(k, begin + i, records_[i].population);
+                    if (reading && reading->ok())
+                        records_[i].inputs.*member = reading->value;
+                    else
+                        slots_[i] = -1;
+                }
                 continue;
             }
-            const FieldReading* reading = textReading(k, row, record.population);
-            if (!reading || !reading->ok())
-                return false;
-            values[k] = reading->value;
+            if (column.wholeNumbers) {
+                for (std::size_t i = 0; i < rows; ++i)
+                    records_[i].inputs.*member = static_cast<double>((*column.wholeNumbers)[begin + i]);
+            } else {
+                for (std::size_t i = 0; i < rows; ++i)
+                    records_[i].inputs.*member = column.numbers[begin + i];
+            }
+            if (const std::optional<Unit> from = readings_->numberUnit[k]) {
+                const Unit to = *methodUnit(static_cast<InputField>(k));
+                for (std::size_t i = 0; i < rows; ++i) {
+                    double& value = records_[i].inputs.*member;
+                    if (!std::isnan(value))
+                        value = convertUnits(value, *from, to);
+                }
+            }
         }
-        record.inputs = {values[0], values[1], values[2], values[3], values[4], values[5], values[6]};
-        return reading::valuesAdmissible(record.inputs);
+        std::size_t common = 0;
+        for (std::size_t i = 0; i < rows; ++i) {
+            if (slots_[i] < 0 || !reading::valuesAdmissible(records_[i].inputs)) {
+                slots_[i] = -1;
+                continue;
+            }
+            records_[common] = records_[i];
+            slots_[i] = static_cast<std::int32_t>(common++);
+        }
+        records_.resize(common);
     }
 
     BirthReading birthReading(std::size_t row) const
@@ -236,6 +325,29 @@ private:
             }
         }
         return birth;
+    }
+
+    // A plain birth: computed, with no flag and no message.
+    void finishPlain(std::size_t row, std::size_t slot)
+    {
+        const reading::PlainReading& birth = plain_[slot];
+        output_.centile[row] = birth.centile;
+        output_.outcome[row] = static_cast<std::uint8_t>(Outcome::Computed);
+        if (!output_.band.empty())
+            output_.band[row] = static_cast<std::uint8_t>(birth.band);
+        if (!wantDetail_)
+            return;
+        const engine::CentileDetail& d = details_[slot];
+        auto put = [row](std::span<double> column, double value) {
+            if (!column.empty())
+                column[row] = value;
+        };
+        put(output_.termWeight, d.termWeight);
+        put(output_.weeks, d.weeks);
+        put(output_.proportion, d.proportion);
+        put(output_.expected, d.expected);
+        put(output_.spread, d.spread);
+        put(output_.z, d.z);
     }
 
     void finish(std::size_t row, const reading::BirthResult& result, ColumnBatchSummary& part,
@@ -275,8 +387,14 @@ private:
     const ColumnBatchOutput& output_;
     const ColumnBatchOptions& options_;
     std::shared_ptr<const Readings> readings_;
+    bool wantDetail_ = false;  // any of the values around the centile
     // Working space of the chunk in hand; each thread has its own run.
-    std::vector<reading::BirthResult> results_;
+    std::vector<engine::BatchRecord> records_;    // the common rows' records
+    std::vector<std::int32_t> slots_;             // each row's record, or -1
+    std::vector<reading::PlainReading> plain_;    // each record's plain reading
+    std::vector<engine::CentileDetail> details_;  // each record's values, when wanted
+    std::vector<std::size_t> generalRows_;        // the rows read in full, in order
+    std::vector<reading::BirthResult> results_;   // their results
     std::vector<reading::PendingBirth> pending_;
     reading::ReadingScratch scratch_;
 };

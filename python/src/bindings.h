@@ -7,6 +7,8 @@ namespace wrenfield::python {
 
 // compute_columns: the centiles of numeric columns, off the interpreter's lock.
 void bindColumns(pybind11::module_& module);
+// distinct_texts: a column of strings as its distinct texts and an index a row.
+void bindDistinctTexts(pybind11::module_& module);
 // populations, coefficient_set, read_population and the names of the
 // result's fields.
 void bindVocabulary(pybind11::module_& module);

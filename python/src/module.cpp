@@ -33,5 +33,6 @@ PYBIND11_MODULE(_wrenfield, module)
     });
 
     wrenfield::python::bindColumns(module);
+    wrenfield::python::bindDistinctTexts(module);
     wrenfield::python::bindVocabulary(module);
 }

@@ -157,4 +157,9 @@ def add_centiles(
         else:
             added[name] = result[name]
     added["error"] = _arrays.row_texts(rows, result["message_rows"], result["messages"])
-    return df.assign(**{name: pd.Series(values, index=df.index) for name, values in added.items()})
+    # An object column is given its dtype: left to infer it, pandas would
+    # scan a million rows for dates first.
+    return df.assign(**{
+        name: pd.Series(values, index=df.index, dtype=object if getattr(values, "dtype", None) == object else None)
+        for name, values in added.items()
+    })

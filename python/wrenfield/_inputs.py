@@ -141,6 +141,13 @@ def text_column(values, text_of=_text_of):
     if isinstance(getattr(values, "dtype", None), pd.CategoricalDtype):
         # Already distinct values with their codes (-1 missing): no hashing.
         return [text_of(c) for c in values.categories], np.asarray(values.codes, dtype=np.int64)
+    if isinstance(values, np.ndarray) and values.dtype == object:
+        # Strings (and missing values) alone: reduced by the compiled memo of
+        # the texts seen, which gives what factorize gives, many times faster.
+        reduced = _core.distinct_texts(values)
+        if reduced is not None:
+            texts, index = reduced
+            return [text_of(t) for t in texts], index
     codes, uniques = pd.factorize(values, use_na_sentinel=True)
     return [text_of(u) for u in uniques], np.asarray(codes, dtype=np.int64)
 
