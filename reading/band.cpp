@@ -8,6 +8,7 @@
 
 #include "engine/checked_arithmetic.h"
 #include "platform/numeric_text.h"
+#include "reading/plain_rules.h"
 
 namespace wrenfield::reading {
 
@@ -160,6 +161,48 @@ bool nearDecisionPoint(double centile, const BandThresholds& t)
     const double twentieths = centile * 20;
     const bool nearTwentieth = std::fabs(twentieths - floorOf(twentieths + 0.5)) <= 20 * d;
     return nearThreshold || nearEnd || nearTwentieth;
+}
+
+void markNearDecisionPoints(std::span<const double> centiles, const BandThresholds& t,
+                            std::span<std::uint8_t> near) noexcept
+{
+    const double d = kBandRecomputeDistance;
+    for (std::size_t k = 0; k < centiles.size(); ++k) {
+        const double centile = centiles[k];
+        // As nearDecisionPoint, with | for ||: every test made, none skipped.
+        bool close = (std::fabs(centile - t.verySmall) <= d) | (std::fabs(centile - t.sga) <= d) |
+            (std::fabs(centile - t.lga) <= d) | (std::fabs(centile - t.veryLarge) <= d) | (std::fabs(centile) <= d) |
+            (std::fabs(centile - 100) <= d);
+        // From 0 to 100 the nearest twentieth's count lies from 0 to 2000.5,
+        // where cutting off the fraction is its floor. Outside, the count is
+        // held at 0: any whole number would do, the birth is flagged anyway.
+        const double twentieths = centile * 20;
+        const double rounded = twentieths + 0.5;
+        const double held = (rounded >= 0) & (rounded <= 4000) ? rounded : 0;
+        const double nearest = static_cast<double>(static_cast<std::int32_t>(held));
+        close |= std::fabs(twentieths - nearest) <= 20 * d;
+        near[k] = close;
+    }
+}
+
+void bandsOf(std::span<const double> centiles, const BandThresholds& t, std::span<Band> bands) noexcept
+{
+    // With the thresholds in order, the band is the count of thresholds on
+    // either side: 2 (Appropriate), less one below each lower one, plus one
+    // above each upper one. A centile that is not a number compares false
+    // with all four and is Appropriate, as bandOf makes it.
+    const bool ordered = t.verySmall <= t.sga && t.sga <= t.lga && t.lga <= t.veryLarge;
+    if (!ordered) {
+        for (std::size_t k = 0; k < centiles.size(); ++k)
+            bands[k] = bandOf(centiles[k], t);
+        return;
+    }
+    for (std::size_t k = 0; k < centiles.size(); ++k) {
+        const double centile = centiles[k];
+        const int band =
+            2 - int{centile < t.sga} - int{centile < t.verySmall} + int{centile > t.lga} + int{centile > t.veryLarge};
+        bands[k] = static_cast<Band>(band);
+    }
 }
 
 }  // namespace wrenfield::reading

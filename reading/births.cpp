@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "reading/admission.h"
+#include "reading/plain_rules.h"
 
 namespace wrenfield::reading {
 
@@ -96,19 +97,29 @@ void readPlain(std::span<const engine::BatchRecord> records, const ReadingOption
             reading.plain = false;
         return;
     }
+    // The rules are judged a group at a time, over arrays, without a branch
+    // a birth: only a birth the quick judgement cannot clear goes to anyFlag.
+    double centiles[kGroup];
+    std::uint8_t near[kGroup];
+    std::uint8_t quiet[kGroup];
+    Band bands[kGroup];
     for (std::size_t base = 0; base < records.size(); base += kGroup) {
         const std::size_t count = std::min(kGroup, records.size() - base);
+        const std::span<const BatchRecord> group = records.subspan(base, count);
         scratch.outcomes.resize(count);
-        engine::computeCentiles(records.subspan(base, count), scratch.outcomes);
+        engine::computeCentiles(group, scratch.outcomes);
+        for (std::size_t k = 0; k < count; ++k)
+            centiles[k] = scratch.outcomes[k].detail.centile;
+        markNearDecisionPoints({centiles, count}, options.thresholds, {near, count});
+        markSurelyUnflagged(group, {centiles, count}, {quiet, count});
+        bandsOf({centiles, count}, options.thresholds, {bands, count});
         for (std::size_t k = 0; k < count; ++k) {
-            const engine::BatchOutcome& outcome = scratch.outcomes[k];
-            const BatchRecord& record = records[base + k];
-            PlainReading& reading = readings[base + k];
             // As readPending and classify decide, without writing the result.
-            reading.plain = !outcome.error && !nearDecisionPoint(outcome.centile, options.thresholds) &&
-                !anyFlag(record.population, record.inputs, outcome.detail.centile);
-            reading.centile = outcome.detail.centile;
-            reading.band = bandOf(outcome.detail.centile, options.thresholds);
+            PlainReading& reading = readings[base + k];
+            const bool computed = !scratch.outcomes[k].error && !near[k];
+            reading.plain = computed && (quiet[k] || !anyFlag(group[k].population, group[k].inputs, centiles[k]));
+            reading.centile = centiles[k];
+            reading.band = bands[k];
         }
     }
 }

@@ -48,34 +48,75 @@ int digitCount(std::uint64_t n) noexcept
     return guess + (n >= kPowers[guess] ? 1 : 0);
 }
 
-// Eight digits of n (below 10^8), leading zeros included, at `out`, all in
-// one 64-bit word: n splits into its halves of four digits, each half into
-// two pairs, each pair into two digits, one multiplication a step; then the
-// bytes are put in reading order and made characters.
-inline void writeEightDigits(char* out, std::uint32_t n) noexcept
+// The eight digits of n (below 10^8), leading zeros included, as one 64-bit
+// word whose bytes in memory are the characters in reading order: n splits
+// into its halves of four digits, each half into two pairs, each pair into
+// two digits, one multiplication a step; then the bytes are put in reading
+// order and made characters.
+inline std::uint64_t eightDigitText(std::uint32_t n) noexcept
 {
     const std::uint64_t halves = n + (0x100000000 - 10000) * ((n * std::uint64_t{0x68db8bb}) >> 40);
     const std::uint64_t pairs = halves + (0x10000 - 100) * (((halves * 0x147b) >> 19) & 0x7f0000007f);
     const std::uint64_t digits = pairs + (0x100 - 10) * (((pairs * 0x67) >> 10) & 0xf000f000f000f);
     const std::uint64_t ordered = std::endian::native == std::endian::little ? __builtin_bswap64(digits) : digits;
-    const std::uint64_t text = ordered | 0x3030303030303030;
+    return ordered | 0x3030303030303030;
+}
+
+using Text16 = unsigned __int128;  // sixteen characters, the first in the lowest byte
+
+inline void store(char* out, Text16 text) noexcept
+{
     std::memcpy(out, &text, sizeof text);
 }
 
-// The significand's digits (at most 17: 24 with leading zeros) and room
-// after them, so that the layout below can copy a fixed number of bytes.
+// The significand's digits (1 to 17 of them), held in registers: the digits
+// are only ever stored, never read back from memory, where reading bytes
+// just written by other stores would wait for them to reach the cache.
 struct Digits {
-    char text[48];
-    const char* first;  // the most significant digit
+    int count;
+    char lead;    // the first digit when there are 17, else unused
+    Text16 body;  // the other digits (all of them when there are 16 or fewer), from its first byte
 };
 
-void spellDigits(std::uint64_t n, int count, Digits& digits) noexcept
+Digits spellDigits(std::uint64_t n, int count) noexcept
 {
+    static_assert(std::endian::native == std::endian::little, "the layout below stores text words as they lie");
     constexpr std::uint64_t kEight = 100000000;
-    writeEightDigits(digits.text, static_cast<std::uint32_t>(n / (kEight * kEight)));
-    writeEightDigits(digits.text + 8, static_cast<std::uint32_t>(n / kEight % kEight));
-    writeEightDigits(digits.text + 16, static_cast<std::uint32_t>(n % kEight));
-    digits.first = digits.text + 24 - count;
+    Digits digits;
+    digits.count = count;
+    digits.lead = static_cast<char>('0' + n / (kEight * kEight));
+    const Text16 sixteen = static_cast<Text16>(eightDigitText(static_cast<std::uint32_t>(n % kEight))) << 64 |
+        eightDigitText(static_cast<std::uint32_t>(n / kEight % kEight));
+    // Drop the leading zeros of the sixteen: a shift toward the first byte.
+    const int inBody = count < 16 ? count : 16;
+    digits.body = sixteen >> (8 * (16 - inBody));
+    return digits;
+}
+
+// Writes the digits at q and returns q + count; up to 17 bytes from q are
+// written, the ones after the digits for later writes to cover or leave.
+char* putDigits(char* q, const Digits& digits) noexcept
+{
+    char* const end = q + digits.count;
+    if (digits.count == 17)
+        *q++ = digits.lead;
+    store(q, digits.body);
+    return end;
+}
+
+// Writes the digits with a "." after the first `point` of them (0 < point <
+// count) and returns the end; up to 34 bytes from q are written.
+char* putPointed(char* q, const Digits& digits, int point) noexcept
+{
+    char* const end = q + digits.count + 1;
+    if (digits.count == 17) {
+        *q++ = digits.lead;
+        --point;
+    }
+    store(q, digits.body);                             // the digits before the point, and more
+    store(q + point + 1, digits.body >> (8 * point));  // the digits after it
+    q[point] = '.';
+    return end;
 }
 
 }  // namespace
@@ -95,11 +136,7 @@ char* writeShortest(char* first, double value) noexcept
     }
     const auto decimal = fmt::detail::dragonbox::to_decimal(value);
     const int count = digitCount(decimal.significand);
-    Digits digits;
-    spellDigits(decimal.significand, count, digits);
-    // Copies of kCopy bytes from digits.first take every digit and some
-    // bytes after them, which later writes cover or leave past the end.
-    constexpr std::size_t kCopy = 17;
+    const Digits digits = spellDigits(decimal.significand, count);
     // The value is 0.d1d2...dn times 10^point.
     const int point = count + decimal.exponent;
     const int exponent = point - 1;  // of d1.d2...dn
@@ -111,33 +148,21 @@ char* writeShortest(char* first, double value) noexcept
             const auto zeros = static_cast<std::size_t>(-point);
             std::memcpy(p, "0.", 2);
             std::memset(p + 2, '0', zeros);
-            std::memcpy(p + 2 + zeros, digits.first, kCopy);
-            return p + 2 + zeros + count;
+            return putDigits(p + 2 + zeros, digits);
         }
-        if (point < count) {
-            std::memcpy(p, digits.first, kCopy);
-            std::memcpy(p + point + 1, digits.first + point, kCopy);
-            p[point] = '.';
-            return p + count + 1;
-        }
+        if (point < count)
+            return putPointed(p, digits, point);
         // A whole number: its digits and zeros to the decimal point. From
         // 2^53 on, std::to_chars writes the double's exact whole value
         // instead, which may end in other digits than zeros: leave those to it.
         constexpr double kExactWhole = 9007199254740992.0;  // 2^53
         if (value >= kExactWhole)
             return std::to_chars(first, first + kShortestTextRoom, first == p ? value : -value).ptr;
-        std::memcpy(p, digits.first, kCopy);
-        std::memset(p + count, '0', static_cast<std::size_t>(point - count));
+        char* const end = putDigits(p, digits);
+        std::memset(end, '0', static_cast<std::size_t>(point - count));
         return p + point;
     }
-    p[0] = digits.first[0];
-    if (count > 1) {
-        p[1] = '.';
-        std::memcpy(p + 2, digits.first + 1, kCopy);
-        p += count + 1;
-    } else {
-        p += 1;
-    }
+    p = count > 1 ? putPointed(p, digits, 1) : putDigits(p, digits);
     *p++ = 'e';
     *p++ = exponent < 0 ? '-' : '+';
     if (absExponent >= 100) {

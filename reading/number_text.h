@@ -2,7 +2,7 @@
 // exactly as std::to_chars(first, last, value) writes it (the shorter of
 // fixed and scientific notation, fixed on a tie; "inf", "nan"), several
 // times faster: the digits come from the Dragonbox algorithm (fmt's), and
-// are laid out here two at a time. Every result a door writes as a number
+// are laid out here eight at a time, in registers. Every result a door writes as a number
 // (a batch row's centile, each number of a JSON answer) goes through it.
 #pragma once
 

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "platform/numeric_text.h"
+#include "reading/plain_rules.h"
 
 namespace wrenfield::reading {
 
@@ -278,6 +279,68 @@ std::string inputFlagText(std::size_t code, Population population, const Centile
 }
 
 }  // namespace
+
+namespace {
+
+// For each population, the last ethnic code up to which its list's codes run
+// 1, 2, 3... without a gap: a whole code from 1 to it is a group the list
+// names (namedEthnicCode).
+struct NamedCodeRuns {
+    double last[engine::kPopulationCount] = {};
+};
+
+const NamedCodeRuns& namedCodeRuns()
+{
+    static const NamedCodeRuns runs = [] {
+        NamedCodeRuns made;
+        for (std::size_t p = 0; p < engine::kPopulationCount; ++p) {
+            const CoefficientSet& set = engine::coefficients(static_cast<Population>(p));
+            std::size_t count = 0;
+            while (count < set.ethnicGroups.size() && set.ethnicGroups[count].code == static_cast<int>(count + 1))
+                ++count;
+            made.last[p] = static_cast<double>(count);
+        }
+        return made;
+    }();
+    return runs;
+}
+
+bool within(double value, const PlausibleRange& range) noexcept
+{
+    return (value >= range.low) & (value <= range.high);
+}
+
+// Whether `value` lies from `low` to `high` and is a whole number: the
+// conversion is made only of a value in range (any other is replaced by low).
+bool wholeWithin(double value, double low, double high) noexcept
+{
+    const bool within = (value >= low) & (value <= high);
+    const double held = within ? value : low;
+    return within & (static_cast<double>(static_cast<std::int32_t>(held)) == held);
+}
+
+}  // namespace
+
+void markSurelyUnflagged(std::span<const engine::BatchRecord> records, std::span<const double> centiles,
+                         std::span<std::uint8_t> quiet) noexcept
+{
+    const NamedCodeRuns& runs = namedCodeRuns();
+    for (std::size_t k = 0; k < records.size(); ++k) {
+        const CentileInputs& inputs = records[k].inputs;
+        const auto population = static_cast<std::size_t>(records[k].population);
+        // The rules of inputFlagMask, each one's quiet side, joined with &.
+        bool sure = within(inputs.bwt, kRanges[0]) & within(inputs.gestDays, kRanges[1]) & within(inputs.wt, kWeight) &
+            within(inputs.ht, kHeight);
+        sure &= (inputs.sex == 0) | (inputs.sex == 1) | (inputs.sex == 2);
+        const double lastCode = population < engine::kPopulationCount ? runs.last[population] : 0;
+        sure &= wholeWithin(inputs.eth, 1, lastCode);
+        sure &= wholeWithin(inputs.par, kParity.low, kParity.high);
+        // The weight and height are within their ranges: the index is checked.
+        sure &= clearlyWithinIndexRange(inputs.wt, inputs.ht);
+        sure &= (centiles[k] >= kCentile.low) & (centiles[k] <= kCentile.high);
+        quiet[k] = sure;
+    }
+}
 
 bool anyFlag(Population population, const CentileInputs& inputs, double centile) noexcept
 {

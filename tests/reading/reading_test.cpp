@@ -467,6 +467,83 @@ TEST(Reading, DecisionPointsAreTheThresholdsEndsHalvesAndTenths)
         EXPECT_EQ(nearDecisionPoint(c.centile), c.near) << c.centile;
 }
 
+// The plain reading says a birth is plain exactly where the full reading
+// gives it a computed result with no flag and a centile near no decision
+// point, and then gives the same centile and band: on both sides of every
+// rule's edge (each range's ends, the codes, the body mass index's ends, the
+// decision points), in every population, with ordered and unordered
+// thresholds, and over random births.
+TEST(Reading, PlainReadingIsTheFullReadingWhereNothingIsFlagged)
+{
+    std::vector<engine::BatchRecord> records;
+    auto add = [&records](CentileInputs inputs) {
+        for (std::size_t p = 0; p < engine::kPopulationCount; ++p)
+            records.push_back({static_cast<Population>(p), inputs});
+    };
+    auto beside = [](double edge) {
+        return std::vector<double>{std::nextafter(edge, -kInf), edge, std::nextafter(edge, kInf)};
+    };
+    const struct {
+        double CentileInputs::*field;
+        std::vector<double> edges;
+    } fields[] = {
+        {&CentileInputs::bwt, {200, 7000}},
+        {&CentileInputs::gestDays, {154, 315}},
+        {&CentileInputs::wt, {30, 250}},
+        {&CentileInputs::ht, {100, 220}},
+        {&CentileInputs::sex, {0, 1, 2, 0.5, 3}},
+        {&CentileInputs::eth, {1, 4, 9, 10, 11, 0}},
+        {&CentileInputs::par, {0, 3, 20, 21, 2.5}},
+    };
+    for (const auto& f : fields)
+        for (double edge : f.edges)
+            for (double value : beside(edge)) {
+                CentileInputs inputs = kTypical;
+                inputs.*f.field = value;
+                add(inputs);
+            }
+    // The body mass index on both sides of 12 and of 50, at a height of 163 cm.
+    for (double index : {12.0, 50.0})
+        for (double scale : {0.9989, 0.9999999, 1.0, 1.0000001, 1.0011}) {
+            CentileInputs inputs = kTypical;
+            inputs.wt = index * scale * 1.63 * 1.63;
+            add(inputs);
+        }
+    // Centiles on either side of the decision points.
+    for (double point : {3.0, 10.0, 47.5, 90.0, 97.0, 9.65})
+        add(justBelow(point, kTypical));
+    std::mt19937_64 random(28);
+    std::uniform_real_distribution<double> bwt(150, 6000), gest(150, 316), wt(28, 160), ht(98, 200);
+    std::uniform_int_distribution<int> code(0, 12);
+    for (int i = 0; i < 4000; ++i)
+        add({std::round(bwt(random)), std::round(gest(random)), std::round(wt(random) * 10) / 10,
+             std::round(ht(random)), double(code(random) % 3), double(code(random)), double(code(random) % 6)});
+
+    ReadingOptions defaults;
+    ReadingOptions moved;
+    moved.thresholds = *thresholdsFor(5, 95).thresholds;
+    ReadingOptions unordered;
+    unordered.thresholds = {10, 3, 97, 90};
+    std::size_t plainCount = 0;
+    for (const ReadingOptions* options : {&defaults, &moved, &unordered}) {
+        std::vector<PlainReading> plain(records.size());
+        ReadingScratch scratch;
+        readPlain(records, *options, plain, scratch);
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            const BirthResult full = readValues(records[i].population, records[i].inputs, *options);
+            const bool expected = full.outcome == Outcome::Computed && full.flags.empty() &&
+                !nearDecisionPoint(full.centile(), options->thresholds);
+            ASSERT_EQ(plain[i].plain, expected) << i << " " << resultJson(full);
+            if (!expected)
+                continue;
+            ++plainCount;
+            ASSERT_EQ(plain[i].centile, full.centile()) << i;
+            ASSERT_EQ(plain[i].band, full.band) << i;
+        }
+    }
+    EXPECT_GT(plainCount, records.size() / 4);  // both sides well represented
+}
+
 // Many births read together give each the very result it gets alone.
 TEST(Reading, OneAndManyGiveTheSameResults)
 {
