@@ -133,21 +133,13 @@ void readPlain(std::span<const engine::BatchRecord> records, const ReadingOption
             reading.plain = false;
         return;
     }
+    // One group at a time through the plain reading, which leaves the
+    // group's kernel outcomes in the scratch: the details are taken there.
     for (std::size_t base = 0; base < records.size(); base += kGroup) {
         const std::size_t count = std::min(kGroup, records.size() - base);
-        scratch.outcomes.resize(count);
-        engine::computeCentiles(records.subspan(base, count), scratch.outcomes);
-        for (std::size_t k = 0; k < count; ++k) {
-            const engine::BatchOutcome& outcome = scratch.outcomes[k];
-            const BatchRecord& record = records[base + k];
-            PlainReading& reading = readings[base + k];
-            // As readPending and classify decide, without writing the result.
-            reading.plain = !outcome.error && !nearDecisionPoint(outcome.centile, options.thresholds) &&
-                !anyFlag(record.population, record.inputs, outcome.detail.centile);
-            reading.centile = outcome.detail.centile;
-            reading.band = bandOf(outcome.detail.centile, options.thresholds);
-            details[base + k] = outcome.detail;
-        }
+        readPlain(records.subspan(base, count), options, readings.subspan(base, count), scratch);
+        for (std::size_t k = 0; k < count; ++k)
+            details[base + k] = scratch.outcomes[k].detail;
     }
 }
 

@@ -6,9 +6,11 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "engine/centile_model.h"
 #include "platform/numeric_text.h"
 #include "reading/json.h"
 #include "tabular/batch.h"
@@ -18,6 +20,7 @@ namespace wrenfield::tabular {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
 
 // population, bwt, gest, wt, ht, sex, eth, par: every kind of row.
 const std::vector<std::array<std::string, 8>> kRows = {
@@ -180,6 +183,141 @@ TEST(ColumnBatch, NumberColumnsReadWithAnyStrideAndUnit)
             EXPECT_EQ(got.centile[r], expected.centile()) << r;
         else
             EXPECT_EQ(messageOf(got.summary.messages, r), "missing: bwt");
+    }
+}
+
+// The birthweight (by bisection on the method) whose centile lies just below
+// `target`, closer than the distance at which the kernel's centile is
+// recomputed: a birth on a decision point.
+double bwtJustBelow(double target, engine::CentileInputs inputs)
+{
+    double low = 100, high = 6000;
+    for (int i = 0; i < 200; ++i) {
+        inputs.bwt = (low + high) / 2;
+        (engine::computeCentile(engine::Population::UnitedKingdom, inputs).centile < target ? low : high) = inputs.bwt;
+    }
+    return low;
+}
+
+bool sameValue(double a, double b)
+{
+    return a == b || (std::isnan(a) && std::isnan(b));
+}
+
+// Number columns without whole records: the common birth's outputs come from
+// the plain reading, any other's from the full one. Every row of a column
+// mixing plain births with flagged ones, births on decision points, births
+// the model cannot compute, refused and missing values and unknown
+// populations gets what the batch gives the same row: outcome, centile to the
+// last bit, band, the values around the centile, error and flags. Under
+// every reading option, with and without the model's values asked for.
+TEST(ColumnBatch, NumberColumnsGiveTheFullReadingOfEveryRow)
+{
+    const engine::CentileInputs typical{3400, 280, 64, 163, 1, 1, 0};
+    std::vector<std::array<double, kInputFieldCount>> births;
+    for (double point : {3.0, 10.0, 47.5, 90.0, 97.0, 38.5}) {
+        births.push_back({bwtJustBelow(point, typical), 280, 64, 163, 1, 1, 0});
+        births.push_back({std::nextafter(births.back()[0], 1e9), 280, 64, 163, 1, 1, 0});
+    }
+    births.push_back({3400, 280, 1e300, 163, 1, 1, 0});  // the model overflows
+    births.push_back({3400, 280, -64, 163, 1, 1, 0});    // refused
+    births.push_back({kNaN, 280, 64, 163, 1, 1, kNaN});  // missing
+    births.push_back({3400, 280, 64, 163, kInf, 1, 0});  // refused: not finite
+    std::mt19937_64 random(28);
+    std::normal_distribution<double> bwt(3300, 700);
+    std::uniform_real_distribution<double> gest(150, 320), wt(28, 150), ht(98, 200);
+    std::uniform_int_distribution<int> code(0, 11);
+    while (births.size() < 9000)  // flagged ones among them: out of range, centiles above 100
+        births.push_back({std::round(bwt(random)), std::round(gest(random)), std::round(wt(random) * 10) / 10,
+                          std::round(ht(random)), double(code(random) % 3), double(code(random)),
+                          double(code(random) % 6)});
+
+    // Column by column; gest as whole numbers, read where they lie.
+    const std::size_t rows = births.size();
+    std::array<std::vector<double>, kInputFieldCount> columns;
+    std::vector<std::int64_t> gestDays(rows);
+    for (std::size_t r = 0; r < rows; ++r) {
+        for (std::size_t c = 0; c < kInputFieldCount; ++c)
+            columns[c].push_back(births[r][c]);
+        gestDays[r] = static_cast<std::int64_t>(births[r][1]);
+    }
+    const std::vector<std::string> populations = {"uk", "US", "se", "nz", "au", "Narnia"};
+    std::vector<std::int64_t> populationIndex(rows);
+    for (std::size_t r = 0; r < rows; ++r)
+        populationIndex[r] = r % 97 == 5 ? 5 : static_cast<std::int64_t>(r % 6) - 1;  // -1: the default
+
+    struct Setting {
+        const char* name;
+        bool strict, exact, moved;
+    } settingsList[] = {
+        {"defaults", false, false, false},
+        {"strict", true, false, false},
+        {"SGA 5th, LGA 95th", false, false, true},
+        {"exact", false, true, false},
+    };
+    for (const Setting& setting : settingsList) {
+        ColumnBatchInput input;
+        input.rows = rows;
+        input.settings.defaultPopulation = engine::Population::UnitedKingdom;
+        input.settings.options.strict = setting.strict;
+        input.settings.options.exact = setting.exact;
+        if (setting.moved)
+            input.settings.options.thresholds = *reading::thresholdsFor(5, 95).thresholds;
+        for (std::size_t c = 0; c < kInputFieldCount; ++c)
+            input.inputs[c].numbers = {columns[c].data(), sizeof(double)};
+        input.inputs[1].wholeNumbers = StridedColumn<std::int64_t>{gestDays.data(), sizeof(std::int64_t)};
+        input.population = TextColumn{populations, {populationIndex.data(), sizeof(std::int64_t)}};
+
+        Results all(rows);
+        ColumnBatchOutput output = all.output();
+        output.records = nullptr;
+        ColumnBatchOptions options;
+        options.threads = 2;
+        options.flags = true;
+        all.summary = computeColumns(input, output, options);
+        // Only the centile and its outcome asked for.
+        std::vector<double> centile(rows);
+        std::vector<std::uint8_t> outcome(rows);
+        ColumnBatchOutput bareOutput;
+        bareOutput.centile = centile;
+        bareOutput.outcome = outcome;
+        const ColumnBatchSummary bare = computeColumns(input, bareOutput);
+
+        std::size_t plain = 0;
+        for (std::size_t r = 0; r < rows; ++r) {
+            std::array<std::string, kInputFieldCount> texts;
+            RowFields fields;
+            for (std::size_t c = 0; c < kInputFieldCount; ++c) {
+                texts[c] = std::isnan(births[r][c]) ? std::string() : shortestText(births[r][c]);
+                fields.inputs[c] = texts[c];
+            }
+            if (populationIndex[r] >= 0)
+                fields.population = populations[static_cast<std::size_t>(populationIndex[r])];
+            const BirthResult expected = computeRow(fields, input.settings);
+            SCOPED_TRACE(std::string(setting.name) + ", row " + std::to_string(r) + ": " + reading::resultJson(expected));
+            ASSERT_EQ(all.outcome[r], static_cast<std::uint8_t>(expected.outcome));
+            ASSERT_EQ(outcome[r], all.outcome[r]);
+            ASSERT_EQ(messageOf(all.summary.messages, r), expected.error);
+            ASSERT_EQ(messageOf(all.summary.flags, r), reading::flagTexts(expected.flags));
+            const bool computed = expected.computed();
+            plain += computed && expected.flags.empty();
+            const engine::CentileDetail& d = expected.detail;
+            const double none = kNaN;
+            ASSERT_TRUE(sameValue(all.centile[r], computed ? d.centile : none));
+            ASSERT_TRUE(sameValue(centile[r], all.centile[r]));
+            ASSERT_EQ(all.band[r], computed ? static_cast<std::uint8_t>(expected.band) : kNoBand);
+            ASSERT_TRUE(sameValue(all.termWeight[r], computed ? d.termWeight : none));
+            ASSERT_TRUE(sameValue(all.weeks[r], computed ? d.weeks : none));
+            ASSERT_TRUE(sameValue(all.proportion[r], computed ? d.proportion : none));
+            ASSERT_TRUE(sameValue(all.expected[r], computed ? d.expected : none));
+            ASSERT_TRUE(sameValue(all.spread[r], computed ? d.spread : none));
+            ASSERT_TRUE(sameValue(all.z[r], computed ? d.z : none));
+        }
+        EXPECT_GT(plain, rows / 8) << setting.name;  // both kinds of birth well represented
+        EXPECT_LT(plain, rows - rows / 8) << setting.name;
+        EXPECT_EQ(bare.computed, all.summary.computed);
+        EXPECT_EQ(bare.messages.size(), all.summary.messages.size());
+        EXPECT_EQ(all.summary.computed + all.summary.missing + all.summary.errors, rows);
     }
 }
 
