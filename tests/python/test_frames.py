@@ -7,7 +7,7 @@ import pandas as pd
 import pytest
 
 import wrenfield
-from wrenfield import _inputs
+from wrenfield import _inputs, _wrenfield
 
 INPUTS = ("bwt", "gest", "wt", "ht", "sex", "eth", "par")
 
@@ -32,6 +32,40 @@ def test_float64_columns_are_read_in_place():
     assert np.shares_memory(bwt, df["bwt"].to_numpy())
     sex = _inputs.input_column("sex", df["sex"], 2)
     assert sex[0] == 1 and np.isnan(sex[1])
+
+
+class _Text(str):
+    pass
+
+
+@pytest.mark.parametrize(
+    "values, by_memo",
+    [
+        (["uk", "us", None, "uk", np.nan, "", "us"], True),
+        # Many distinct texts, long and short, "a" beside "a\0", non-ASCII.
+        ([f"group {k % 150}" if k % 3 else "abcdefgh"[: k % 9] for k in range(3000)] + ["a", "a\0", "Māori"], True),
+        (["uk", 3, "us"], False),            # a number among the texts
+        (["uk", pd.NA, "us"], False),        # pandas' own missing value
+        (["uk", _Text("uk"), "se"], False),  # a subclass of str
+        (["uk", "\ud800"], False),          # a lone surrogate has no UTF-8
+    ],
+)
+def test_text_columns_reduced_to_their_distinct_texts(values, by_memo):
+    array = np.empty(len(values), dtype=object)
+    array[:] = values
+    assert (_wrenfield.distinct_texts(array) is not None) == by_memo
+    for column in (array, array[::-1]):  # and a reversed view
+        seen = {}
+        expected = [-1 if v is None or v is pd.NA or v != v else seen.setdefault(v, len(seen)) for v in column]
+        texts, index = _inputs.text_column(column)
+        assert index.dtype == np.int64
+        np.testing.assert_array_equal(index, expected)
+        assert texts == [_inputs._text_of(v) for v in seen]
+    # A text is all of its characters: pandas' own reduction of a column of
+    # str stops at a NUL, and would read "a\0" as "a".
+    if by_memo and "a\0" in values:
+        texts, _ = _inputs.text_column(array)
+        assert "a" in texts and "a\0" in texts
 
 
 def test_group_names_follow_each_rows_population():
