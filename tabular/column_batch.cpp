@@ -302,7 +302,8 @@ private:
                 slots_[i] = -1;
                 continue;
             }
-            records_[common] = records_[i];
+            if (common != i)
+                records_[common] = records_[i];
             slots_[i] = static_cast<std::int32_t>(common++);
         }
         records_.resize(common);

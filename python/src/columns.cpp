@@ -137,7 +137,7 @@ py::dict computeColumns(const py::list& inputs, std::size_t rows, const std::opt
                         const std::array<double, 4>& thresholds, bool strict, bool exact, bool records,
                         const std::optional<std::map<std::string, std::string>>& units,
                         const std::optional<std::vector<std::string>>& na, bool decimalComma,
-                        const std::function<void(std::size_t)>& progress)
+                        const std::function<void(std::size_t)>& progress, const std::optional<py::function>& meanwhile)
 {
     if (inputs.size() != kInputColumns.size())
         throw py::value_error("expected seven columns: bwt, gest, wt, ht, sex, eth, par");
@@ -198,9 +198,26 @@ py::dict computeColumns(const py::list& inputs, std::size_t rows, const std::opt
     options.flags = flags;
 
     tabular::ColumnBatchSummary summary;
+    py::object meanwhileResult = py::none();
     {
         py::gil_scoped_release unlocked;
         auto run = std::async(std::launch::async, [&] { summary = tabular::computeColumns(input, output, options); });
+        // Ctrl-C, or a failing callback: stop the workers, wait for them
+        // (they use the arrays), then pass it on.
+        auto abandon = [&] {
+            stop = true;
+            py::gil_scoped_release waiting;
+            run.wait();
+        };
+        if (meanwhile) {
+            py::gil_scoped_acquire locked;
+            try {
+                meanwhileResult = (*meanwhile)();
+            } catch (...) {
+                abandon();
+                throw;
+            }
+        }
         std::size_t reported = 0;
         while (run.wait_for(kPollInterval) != std::future_status::ready) {
             py::gil_scoped_acquire locked;
@@ -213,13 +230,7 @@ py::dict computeColumns(const py::list& inputs, std::size_t rows, const std::opt
                     progress(done);
                 }
             } catch (...) {
-                // Ctrl-C or a failing progress callback: stop the workers,
-                // wait for them (they use the arrays), then pass it on.
-                stop = true;
-                {
-                    py::gil_scoped_release waiting;
-                    run.wait();
-                }
+                abandon();
                 throw;
             }
         }
@@ -254,6 +265,8 @@ py::dict computeColumns(const py::list& inputs, std::size_t rows, const std::opt
         result["flag_rows"] = flagRows;
         result["flags"] = flagTexts;
     }
+    if (meanwhile)
+        result["meanwhile"] = meanwhileResult;
     result["computed"] = summary.computed;
     result["missing"] = summary.missing;
     result["errors"] = summary.errors;
@@ -275,6 +288,7 @@ void bindColumns(py::module_& module)
                py::arg("thresholds") = std::array<double, 4>{3, 10, 90, 97}, py::arg("strict") = false,
                py::arg("exact") = false, py::arg("records") = false, py::arg("units") = py::none(),
                py::arg("na") = py::none(), py::arg("decimal_comma") = false, py::arg("progress") = nullptr,
+               py::arg("meanwhile") = py::none(),
                "Centiles of seven columns (bwt, gest, wt, ht, sex, eth, par), each a float64 or int64 array\n"
                "(NaN is missing) or a pair (texts, int64 index a row, -1 missing) read with the input vocabulary.\n"
                "population: such a pair of names or aliases; a missing one takes default_population.\n"
@@ -285,7 +299,9 @@ void bindColumns(py::module_& module)
                "spread and z when details is true, records (each row's result as JSON) when records is true,\n"
                "message_rows and messages (the text of every row not computed, in row order),\n"
                "flag_rows and flags when flags is true, and the counts. thresholds: the 3rd, SGA, LGA\n"
-               "and 97th centiles of the bands.");
+               "and 97th centiles of the bands. meanwhile: called (without arguments) on the calling thread\n"
+               "while the workers compute, its result returned as meanwhile: other work of the caller's\n"
+               "that the computation does not need.");
     module.def(
         "thresholds_for",
         [](double sga, double lga) {

@@ -134,8 +134,14 @@ def add_centiles(
     populations = _inputs.population_column(df[found["population"]]) if "population" in found else None
     inputs = [_inputs.input_column(name, df[found[name]], rows) for name in _inputs.INPUTS]
     details = bool(set(add) - {"rounded", "centile_text", "flags"})
+    # The new frame starts as a copy of `df`, which needs nothing from the
+    # centiles: with more than one thread it is made while they are computed.
+    if threads is None:
+        threads = _inputs.default_threads()
+    overlap = threads != 1
     result = _inputs.run(inputs, rows, populations, default, threads, details, "flags" in add, thresholds,
-                         strict=strict, units=units, na=na, exact=exact, decimal=decimal)
+                         strict=strict, units=units, na=na, exact=exact, decimal=decimal,
+                         meanwhile=df.copy if overlap else None)
 
     added = {"centile": result["centile"]}
     texts = dict(zip(("band", "band_label", "band_words"), _arrays.band_texts(thresholds)))
@@ -157,9 +163,9 @@ def add_centiles(
         else:
             added[name] = result[name]
     added["error"] = _arrays.row_texts(rows, result["message_rows"], result["messages"])
-    # An object column is given its dtype: left to infer it, pandas would
-    # scan a million rows for dates first.
-    return df.assign(**{
-        name: pd.Series(values, index=df.index, dtype=object if getattr(values, "dtype", None) == object else None)
-        for name, values in added.items()
-    })
+    # As df.assign adds them to its copy. An object column is given its
+    # dtype: left to infer it, pandas would scan a million rows for dates first.
+    out = result["meanwhile"] if overlap else df.copy()
+    for name, values in added.items():
+        out[name] = pd.Series(values, index=df.index, dtype=object if getattr(values, "dtype", None) == object else None)
+    return out

@@ -206,8 +206,10 @@ def decimal_comma(decimal):
 
 
 def run(columns, rows, population, default_population, threads, details, flags, thresholds, strict=False,
-        units=None, na=None, progress=None, exact=False, records=False, decimal="."):
-    """The compiled computation over prepared columns; returns its dict."""
+        units=None, na=None, progress=None, exact=False, records=False, decimal=".", meanwhile=None):
+    """The compiled computation over prepared columns; returns its dict.
+    `meanwhile` (no arguments) is called while the workers compute; its
+    result is the dict's "meanwhile"."""
     if threads is None:
         threads = default_threads()
     if isinstance(threads, bool) or not isinstance(threads, (int, np.integer)) or threads < 1:
@@ -232,6 +234,7 @@ def run(columns, rows, population, default_population, threads, details, flags, 
         na=na,
         decimal_comma=decimal_comma(decimal),
         progress=progress,
+        meanwhile=meanwhile,
     )
 
 

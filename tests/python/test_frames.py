@@ -34,6 +34,22 @@ def test_float64_columns_are_read_in_place():
     assert sex[0] == 1 and np.isnan(sex[1])
 
 
+def test_the_new_frame_is_a_copy_made_while_the_centiles_are_computed(births):
+    df = births(9000)  # several chunks of rows
+    one, three = (wrenfield.add_centiles(df, add=["band", "z", "flags"], threads=t) for t in (1, 3))
+    pd.testing.assert_frame_equal(one, three)
+    one.loc[0, "bwt"] = -1.0  # the new frame owns its values
+    assert (df["bwt"] != -1.0).all()
+    np.testing.assert_array_equal(three["bwt"].to_numpy(), df["bwt"].to_numpy())
+    # Work that fails while the centiles are computed stops the workers and
+    # passes the failure on; the next call runs as usual.
+    columns = [df[name].to_numpy() for name in INPUTS]
+    with pytest.raises(ZeroDivisionError):
+        _inputs.run(columns, len(df), None, 0, 2, False, False, (3, 10, 90, 97), meanwhile=lambda: 1 / 0)
+    done = _inputs.run(columns, len(df), None, 0, 2, False, False, (3, 10, 90, 97), meanwhile=lambda: "copied")
+    assert done["meanwhile"] == "copied" and done["computed"] + done["missing"] + done["errors"] == len(df)
+
+
 class _Text(str):
     pass
 
