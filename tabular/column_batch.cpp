@@ -336,19 +336,23 @@ private:
         output_.outcome[row] = static_cast<std::uint8_t>(Outcome::Computed);
         if (!output_.band.empty())
             output_.band[row] = static_cast<std::uint8_t>(birth.band);
-        if (!wantDetail_)
-            return;
-        const engine::CentileDetail& d = details_[slot];
-        auto put = [row](std::span<double> column, double value) {
+        if (wantDetail_)
+            putDetail(row, &details_[slot]);
+    }
+
+    // The values around the centile that are wanted; NaN for a row not computed.
+    void putDetail(std::size_t row, const engine::CentileDetail* d)
+    {
+        auto put = [row, d](std::span<double> column, double engine::CentileDetail::*value) {
             if (!column.empty())
-                column[row] = value;
+                column[row] = d ? d->*value : kNotComputed;
         };
-        put(output_.termWeight, d.termWeight);
-        put(output_.weeks, d.weeks);
-        put(output_.proportion, d.proportion);
-        put(output_.expected, d.expected);
-        put(output_.spread, d.spread);
-        put(output_.z, d.z);
+        put(output_.termWeight, &engine::CentileDetail::termWeight);
+        put(output_.weeks, &engine::CentileDetail::weeks);
+        put(output_.proportion, &engine::CentileDetail::proportion);
+        put(output_.expected, &engine::CentileDetail::expected);
+        put(output_.spread, &engine::CentileDetail::spread);
+        put(output_.z, &engine::CentileDetail::z);
     }
 
     void finish(std::size_t row, const reading::BirthResult& result, ColumnBatchSummary& part,
@@ -367,19 +371,9 @@ private:
             part.messages.push_back({row, result.error});
         if (options_.flags && !result.flags.empty() && (computed || result.outcome == Outcome::Flagged))
             part.flags.push_back({row, reading::flagTexts(result.flags)});
-        const engine::CentileDetail& d = result.detail;
-        auto put = [row, computed](std::span<double> column, double value) {
-            if (!column.empty())
-                column[row] = computed ? value : kNotComputed;
-        };
         if (!output_.band.empty())
             output_.band[row] = computed ? static_cast<std::uint8_t>(result.band) : kNoBand;
-        put(output_.termWeight, d.termWeight);
-        put(output_.weeks, d.weeks);
-        put(output_.proportion, d.proportion);
-        put(output_.expected, d.expected);
-        put(output_.spread, d.spread);
-        put(output_.z, d.z);
+        putDetail(row, computed ? &result.detail : nullptr);
         if (output_.records)
             (*output_.records)[row] = reading::resultJson(result);
     }
