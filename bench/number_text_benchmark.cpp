@@ -1,6 +1,7 @@
 // The shortest text of a double, as every door writes its numbers: the
 // reading layer's writer (Dragonbox, eight digits at a time) against the
-// standard library's std::to_chars, on the centiles of realistic births.
+// standard library's std::to_chars, on the centiles of realistic births
+// (readings:0) and on readings, whole numbers and tenths (readings:1).
 // Items per second are numbers written per second.
 //
 //   build/bench/number_text_benchmark
@@ -43,9 +44,27 @@ const std::vector<double>& centiles()
     return values;
 }
 
+// The readings an answer repeats (grams, days, kilograms in tenths,
+// centimetres, codes, whole weeks): whole numbers and tenths.
+const std::vector<double>& readings()
+{
+    static const std::vector<double> values = [] {
+        std::mt19937_64 random(20261208);
+        std::uniform_int_distribution<int> bwt(500, 5500), gest(168, 300), wtTenths(400, 1200), ht(145, 190),
+            code(0, 10);
+        std::vector<double> result;
+        for (int i = 0; i < 2048; ++i)
+            for (double value : {double(bwt(random)), double(gest(random)), wtTenths(random) / 10.0, double(ht(random)),
+                                 double(code(random)), double(gest(random) / 7)})
+                result.push_back(value);
+        return result;
+    }();
+    return values;
+}
+
 template <typename Write> void writeAll(benchmark::State& state, Write write)
 {
-    const std::vector<double>& values = centiles();
+    const std::vector<double>& values = state.range(0) == 0 ? centiles() : readings();
     char text[reading::kShortestTextRoom];
     for (auto _ : state)
         for (double value : values) {
@@ -60,13 +79,13 @@ void BM_StdToChars(benchmark::State& state)
 {
     writeAll(state, [](char* text, double value) { return std::to_chars(text, text + 32, value).ptr; });
 }
-BENCHMARK(BM_StdToChars);
+BENCHMARK(BM_StdToChars)->ArgName("readings")->Arg(0)->Arg(1);
 
 void BM_WriteShortest(benchmark::State& state)
 {
     writeAll(state, [](char* text, double value) { return reading::writeShortest(text, value); });
 }
-BENCHMARK(BM_WriteShortest);
+BENCHMARK(BM_WriteShortest)->ArgName("readings")->Arg(0)->Arg(1);
 
 }  // namespace
 

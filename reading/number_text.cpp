@@ -62,6 +62,9 @@ inline std::uint64_t eightDigitText(std::uint32_t n) noexcept
     return ordered | 0x3030303030303030;
 }
 
+// The layouts below store text words as they lie in registers.
+static_assert(std::endian::native == std::endian::little);
+
 using Text16 = unsigned __int128;  // sixteen characters, the first in the lowest byte
 
 inline void store(char* out, Text16 text) noexcept
@@ -80,7 +83,6 @@ struct Digits {
 
 Digits spellDigits(std::uint64_t n, int count) noexcept
 {
-    static_assert(std::endian::native == std::endian::little, "the layout below stores text words as they lie");
     constexpr std::uint64_t kEight = 100000000;
     Digits digits;
     digits.count = count;
@@ -119,6 +121,37 @@ char* putPointed(char* q, const Digits& digits, int point) noexcept
     return end;
 }
 
+// Numbers below 100,000 that are a whole number of tenths, as readings are
+// (3400 g, 280 days, 74.6 kg, 36 weeks), written without the general
+// search: if k / 10 (k whole, correctly rounded) is the value, the digits of
+// k are its shortest text, since no other decimal of as few digits lies
+// within the spacing of doubles this small (below 2e-11). Fixed notation is
+// then never longer than scientific: "99999.9", "10000", "0.5".
+constexpr double kFewTenthsBelow = 100000;
+
+// The text at p and its end, or nullptr when the value (positive, below
+// kFewTenthsBelow) is not so.
+char* writeTenths(char* p, double value) noexcept
+{
+    // Most values are far from any tenth (a centile): told at once, without
+    // the division. A value that is a tenth lies within 1e-9 of it, times 10.
+    const double scaled = value * 10;
+    const auto tenths = static_cast<std::uint32_t>(scaled + 0.5);
+    if (std::fabs(scaled - static_cast<double>(tenths)) > 1e-6 || static_cast<double>(tenths) / 10 != value)
+        return nullptr;
+    const std::uint32_t whole = tenths / 10;
+    const int digits = whole == 0 ? 1 : digitCount(whole);  // "0.5"
+    const std::uint64_t text = eightDigitText(whole) >> (8 * (8 - digits));
+    std::memcpy(p, &text, sizeof text);
+    p += digits;
+    if (const std::uint32_t tenth = tenths % 10; tenth != 0) {
+        p[0] = '.';
+        p[1] = static_cast<char>('0' + tenth);
+        p += 2;
+    }
+    return p;
+}
+
 }  // namespace
 
 char* writeShortest(char* first, double value) noexcept
@@ -134,6 +167,9 @@ char* writeShortest(char* first, double value) noexcept
         *p++ = '0';
         return p;
     }
+    if (value < kFewTenthsBelow)
+        if (char* const end = writeTenths(p, value))
+            return end;
     const auto decimal = fmt::detail::dragonbox::to_decimal(value);
     const int count = digitCount(decimal.significand);
     const Digits digits = spellDigits(decimal.significand, count);

@@ -245,15 +245,6 @@ void BatchSummary::count(const BirthResult& result)
     }
 }
 
-void BatchSummary::countComputed(double centile, reading::Band band)
-{
-    ++rows;
-    ++computed;
-    ++bands[static_cast<std::size_t>(band)];
-    const std::size_t tenth = centile < 10 ? 0 : centile >= 90 ? 9 : static_cast<std::size_t>(centile / 10);
-    ++tenths[tenth];
-}
-
 void BatchSummary::add(const BatchSummary& other)
 {
     rows += other.rows;

@@ -121,8 +121,16 @@ struct BatchSummary {
 
     void add(const BatchSummary& other);
     void count(const BirthResult& result);
-    // A row computed with no flag, as count counts it.
-    void countComputed(double centile, reading::Band band);
+    // A row computed with no flag, as count counts it. (Inline: a batch
+    // counts every plain row so.)
+    void countComputed(double centile, reading::Band band)
+    {
+        ++rows;
+        ++computed;
+        ++bands[static_cast<std::size_t>(band)];
+        const std::size_t tenth = centile < 10 ? 0 : centile >= 90 ? 9 : static_cast<std::size_t>(centile / 10);
+        ++tenths[tenth];
+    }
 };
 
 struct BatchRunOptions {

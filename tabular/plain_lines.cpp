@@ -10,6 +10,7 @@
 // every row's output is what the general reading gives it.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "platform/numeric_text.h"
 #include "reading/admission.h"
@@ -161,7 +162,8 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
     // 4. The output, in the order of the lines.
     const std::string_view lineBreak = crLf_ ? "\r\n" : "\n";
     std::string& output = chunk.output;
-    chunk.summary = {};
+    // Counted here, then stored: the counts stay out of reach of the output's stores.
+    BatchSummary summary;
     // Room for every line with its centile: grown only by long general rows.
     constexpr std::size_t kRowRoom = 2 + reading::kShortestTextRoom + 2;
     output.resize(std::max(output.size(), text.size() + scratch.lines.size() * kRowRoom));
@@ -178,7 +180,7 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
             const std::size_t g = nextGeneral++;
             const std::size_t before = scratch.generalOutput.size();
             writeRow(writer, scratch.generalRows[g], width, scratch.generalResults[g], settings_);
-            chunk.summary.count(scratch.generalResults[g]);
+            summary.count(scratch.generalResults[g]);
             const std::size_t bytes = scratch.generalOutput.size() - before;
             room(bytes);
             std::memcpy(output.data() + used, scratch.generalOutput.data() + before, bytes);
@@ -196,8 +198,9 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
         std::memcpy(w, lineBreak.data(), lineBreak.size());
         w += lineBreak.size();
         used = static_cast<std::size_t>(w - output.data());
-        chunk.summary.countComputed(birth.centile, birth.band);
+        summary.countComputed(birth.centile, birth.band);
     }
+    chunk.summary = std::move(summary);
     chunk.outputBytes = used;
     return true;
 }

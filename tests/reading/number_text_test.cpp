@@ -82,6 +82,19 @@ TEST(ShortestText, EveryMagnitudeAndDigitCount)
         }
 }
 
+// Readings are whole numbers and tenths: every one below 100,000 and its
+// neighbours, where the short way must hand over to the general one.
+TEST(ShortestText, EveryTenthBelowAHundredThousand)
+{
+    for (int tenths = 0; tenths <= 1000000; ++tenths) {
+        const double value = tenths / 10.0;
+        for (double near : {value, std::nextafter(value, 0.0), std::nextafter(value, 1e6), value + 0.05}) {
+            ASSERT_EQ(written(near), reference(near)) << reference(near);
+            ASSERT_EQ(written(-near), reference(-near)) << reference(-near);
+        }
+    }
+}
+
 TEST(ShortestText, RandomCentilesAndRandomBits)
 {
     std::mt19937_64 random(2026);
