@@ -252,61 +252,72 @@ private:
     // The common rows among rows [begin, end): every input a value the rules
     // admit, the population known. Their records go to records_ in row order,
     // and slots_ gives each row's record, or -1 for a row that birthReading
-    // reads. A column at a time: each input's values are taken in one sweep.
+    // reads.
     void commonRecords(std::size_t begin, std::size_t end)
     {
         const std::size_t rows = end - begin;
         records_.resize(rows);
-        slots_.assign(rows, 0);  // 0: common so far, -1: not
-        for (std::size_t i = 0; i < rows; ++i) {
-            const reading::PopulationReading* named = populationOf(begin + i);
-            if (named && !named->population)
-                slots_[i] = -1;
-            else
-                records_[i].population = named ? *named->population : input_.settings.defaultPopulation;
-        }
+        slots_.resize(rows);
+        // Where each numeric input lies, read once for the chunk.
+        struct Numbers {
+            const char* data = nullptr;
+            std::ptrdiff_t stride = 0;
+            bool whole = false;
+        } numbers[kInputFieldCount];
+        bool anyText = false, anyUnit = false;
         for (std::size_t k = 0; k < kInputFieldCount; ++k) {
             const InputColumn& column = input_.inputs[k];
-            double engine::CentileInputs::*const member = kInputMembers[k];
-            if (column.texts) {
-                for (std::size_t i = 0; i < rows; ++i) {
-                    if (slots_[i] < 0)
-                        continue;
-                    const FieldReading* reading = textReading(k, begin + i, records_[i].population);
-                    if (reading && reading->ok())
-                        records_[i].inputs.*member = reading->value;
-                    else
-                        slots_[i] = -1;
-                }
-                continue;
-            }
-            if (column.wholeNumbers) {
-                for (std::size_t i = 0; i < rows; ++i)
-                    records_[i].inputs.*member = static_cast<double>((*column.wholeNumbers)[begin + i]);
-            } else {
-                for (std::size_t i = 0; i < rows; ++i)
-                    records_[i].inputs.*member = column.numbers[begin + i];
-            }
-            if (const std::optional<Unit> from = readings_->numberUnit[k]) {
-                const Unit to = *methodUnit(static_cast<InputField>(k));
-                for (std::size_t i = 0; i < rows; ++i) {
-                    double& value = records_[i].inputs.*member;
-                    if (!std::isnan(value))
-                        value = convertUnits(value, *from, to);
-                }
-            }
+            anyText = anyText || column.texts.has_value();
+            anyUnit = anyUnit || readings_->numberUnit[k].has_value();
+            if (column.wholeNumbers)
+                numbers[k] = {reinterpret_cast<const char*>(column.wholeNumbers->data), column.wholeNumbers->strideBytes,
+                              true};
+            else
+                numbers[k] = {reinterpret_cast<const char*>(column.numbers.data), column.numbers.strideBytes, false};
         }
         std::size_t common = 0;
         for (std::size_t i = 0; i < rows; ++i) {
-            if (slots_[i] < 0 || !reading::valuesAdmissible(records_[i].inputs)) {
-                slots_[i] = -1;
+            const std::size_t row = begin + i;
+            engine::BatchRecord& record = records_[common];
+            const reading::PopulationReading* named = populationOf(row);
+            slots_[i] = -1;
+            if (named && !named->population)
+                continue;
+            record.population = named ? *named->population : input_.settings.defaultPopulation;
+            double values[kInputFieldCount];
+            if (!anyText && !anyUnit) {
+                // The common column: numbers in the method's units.
+                for (std::size_t k = 0; k < kInputFieldCount; ++k) {
+                    const char* at = numbers[k].data + static_cast<std::ptrdiff_t>(row) * numbers[k].stride;
+                    values[k] = numbers[k].whole ? static_cast<double>(*reinterpret_cast<const std::int64_t*>(at))
+                                                 : *reinterpret_cast<const double*>(at);
+                }
+            } else if (!textValues(row, record.population, values)) {
                 continue;
             }
-            if (common != i)
-                records_[common] = records_[i];
+            record.inputs = {values[0], values[1], values[2], values[3], values[4], values[5], values[6]};
+            if (!reading::valuesAdmissible(record.inputs))
+                continue;
             slots_[i] = static_cast<std::int32_t>(common++);
         }
         records_.resize(common);
+    }
+
+    // The values of a row with text inputs or numbers in other units, each
+    // in the method's unit; false where a text has no value the rules admit.
+    bool textValues(std::size_t row, engine::Population population, double (&values)[kInputFieldCount]) const
+    {
+        for (std::size_t k = 0; k < kInputFieldCount; ++k) {
+            if (!input_.inputs[k].texts) {
+                values[k] = number(k, row);
+                continue;
+            }
+            const FieldReading* reading = textReading(k, row, population);
+            if (!reading || !reading->ok())
+                return false;
+            values[k] = reading->value;
+        }
+        return true;
     }
 
     BirthReading birthReading(std::size_t row) const
