@@ -30,12 +30,6 @@ constexpr std::size_t kChunkRows = 4096;
 
 constexpr double kNotComputed = std::numeric_limits<double>::quiet_NaN();
 
-// Where each input goes in a record, in the order of kInputColumns.
-constexpr double engine::CentileInputs::*kInputMembers[kInputFieldCount] = {
-    &engine::CentileInputs::bwt, &engine::CentileInputs::gestDays, &engine::CentileInputs::wt,
-    &engine::CentileInputs::ht,  &engine::CentileInputs::sex,      &engine::CentileInputs::eth,
-    &engine::CentileInputs::par};
-
 void checkSpan(std::size_t size, std::size_t rows, bool optional, const char* name)
 {
     if (size == rows || (optional && size == 0))
