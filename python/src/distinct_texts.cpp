@@ -2,13 +2,14 @@
 // an index a row, the shape in which the column adapter reads text inputs
 // (each distinct text read once by the vocabulary). A column of births
 // repeats a handful of texts (population names, sexes, group names) a million
-// times, so the texts seen are remembered: a row costs a comparison with the
-// text of the row before, or a few, instead of hashing a Python object.
+// times, so the texts seen are remembered: a row costs one look-up of its
+// text in a small table instead of hashing a Python object. A text is all of
+// its characters, a NUL among them.
 //
 // Only the plain case is taken here: an object array holding str, None and
 // float NaN. Any other value (a number, pandas' NA, a str subclass, a text
 // that cannot be written as UTF-8) gives None, and the package reduces the
-// column its general way; both give the same texts and the same index.
+// column its general way.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
@@ -118,7 +119,8 @@ py::object distinctTexts(const py::array& values)
             if (!text)  // a lone surrogate: the general way says what to do with it
                 return py::none();
             i = memo.indexOf(*text);
-        } else if (value == Py_None || (PyFloat_Check(value) && std::isnan(PyFloat_AS_DOUBLE(value)))) {
+        } else if (!value || value == Py_None || (PyFloat_Check(value) && std::isnan(PyFloat_AS_DOUBLE(value)))) {
+            // (An element never set is NULL, which numpy reads as None.)
             i = -1;
         } else {
             return py::none();
