@@ -84,13 +84,23 @@ private:
     std::uint32_t mask_ = 0;
 };
 
-// How many bytes of a text equal `c`.
+// How many bytes of a text equal `c`: sixteen bytes a step, each step's
+// matches counted at once (the reader counts the line breaks of every piece
+// of plain text).
 inline std::size_t countByte(std::string_view text, char c)
 {
     std::size_t count = 0;
-    ByteFinder finder(text, c, c, c);
-    while (finder.next() != ByteFinder::kEnd)
-        ++count;
+    std::size_t at = 0;
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi8(c);
+    for (; at + 16 <= text.size(); at += 16) {
+        const __m128i data = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+        count += static_cast<std::size_t>(
+            std::popcount(static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(data, wanted)))));
+    }
+#endif
+    for (; at < text.size(); ++at)
+        count += text[at] == c ? 1 : 0;
     return count;
 }
 
