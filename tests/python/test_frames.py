@@ -26,10 +26,11 @@ def test_same_rows_as_custcent_batch_with_labels_kept(births, custcent_batch):
     assert with_populations["error"].tolist() == error
 
 
-def test_float64_columns_are_read_in_place():
-    df = pd.DataFrame({"bwt": [3400.0, 3000.0], "gest": [280.0, 270.0], "sex": pd.array([1, None], dtype="Int64")})
-    bwt = _inputs.input_column("bwt", df["bwt"], 2)
-    assert np.shares_memory(bwt, df["bwt"].to_numpy())
+def test_float64_and_int64_columns_are_read_in_place():
+    df = pd.DataFrame({"bwt": [3400.0, 3000.0], "gest": np.array([280, 270], dtype=np.int64),
+                       "sex": pd.array([1, None], dtype="Int64")})
+    for name in ("bwt", "gest"):
+        assert np.shares_memory(_inputs.input_column(name, df[name], 2), df[name].to_numpy())
     sex = _inputs.input_column("sex", df["sex"], 2)
     assert sex[0] == 1 and np.isnan(sex[1])
 
