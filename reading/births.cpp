@@ -125,8 +125,7 @@ void readPlain(std::span<const engine::BatchRecord> records, const ReadingOption
 }
 
 void readPlain(std::span<const engine::BatchRecord> records, const ReadingOptions& options,
-               std::span<PlainReading> readings, std::span<engine::CentileDetail> details,
-               ReadingScratch& scratch)
+               std::span<PlainReading> readings, std::span<engine::CentileDetail> details, ReadingScratch& scratch)
 {
     if (options.exact) {
         for (PlainReading& reading : readings)

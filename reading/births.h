@@ -62,8 +62,7 @@ void readPlain(std::span<const engine::BatchRecord> records, const ReadingOption
 // show them: details[k] is what the result's detail would hold, for every
 // plain birth. `details` has the size of `records`.
 void readPlain(std::span<const engine::BatchRecord> records, const ReadingOptions& options,
-               std::span<PlainReading> readings, std::span<engine::CentileDetail> details,
-               ReadingScratch& scratch);
+               std::span<PlainReading> readings, std::span<engine::CentileDetail> details, ReadingScratch& scratch);
 
 // One birth, through the same road: its admission, then readPending.
 BirthResult readBirth(const BirthReading& birth, const ReadingOptions& options = {});

@@ -264,8 +264,8 @@ private:
             anyText = anyText || column.texts.has_value();
             anyUnit = anyUnit || readings_->numberUnit[k].has_value();
             if (column.wholeNumbers)
-                numbers[k] = {reinterpret_cast<const char*>(column.wholeNumbers->data), column.wholeNumbers->strideBytes,
-                              true};
+                numbers[k] = {reinterpret_cast<const char*>(column.wholeNumbers->data),
+                              column.wholeNumbers->strideBytes, true};
             else
                 numbers[k] = {reinterpret_cast<const char*>(column.numbers.data), column.numbers.strideBytes, false};
         }

@@ -282,26 +282,25 @@ void bindColumns(py::module_& module)
     module.attr("OUTCOME_REFUSED") = static_cast<int>(reading::Outcome::Refused);
     module.attr("OUTCOME_FAILED") = static_cast<int>(reading::Outcome::Failed);
     module.attr("OUTCOME_FLAGGED") = static_cast<int>(reading::Outcome::Flagged);
-    module.def("compute_columns", &computeColumns, py::arg("inputs"), py::arg("rows"),
-               py::arg("population") = py::none(), py::arg("default_population") = 0, py::arg("threads") = 1,
-               py::arg("details") = false, py::arg("flags") = false,
-               py::arg("thresholds") = std::array<double, 4>{3, 10, 90, 97}, py::arg("strict") = false,
-               py::arg("exact") = false, py::arg("records") = false, py::arg("units") = py::none(),
-               py::arg("na") = py::none(), py::arg("decimal_comma") = false, py::arg("progress") = nullptr,
-               py::arg("meanwhile") = py::none(),
-               "Centiles of seven columns (bwt, gest, wt, ht, sex, eth, par), each a float64 or int64 array\n"
-               "(NaN is missing) or a pair (texts, int64 index a row, -1 missing) read with the input vocabulary.\n"
-               "population: such a pair of names or aliases; a missing one takes default_population.\n"
-               "units: {field: unit} for bare numbers of bwt, wt, ht; na: the missing-value markers;\n"
-               "strict: a flagged row is an error; exact: every row by the population's method itself.\n"
-               "Returns a dict: centile (NaN unless computed), outcome (uint8: the OUTCOME_ codes),\n"
-               "band (uint8, 255 for none), term_weight, weeks, proportion, expected_weight,\n"
-               "spread and z when details is true, records (each row's result as JSON) when records is true,\n"
-               "message_rows and messages (the text of every row not computed, in row order),\n"
-               "flag_rows and flags when flags is true, and the counts. thresholds: the 3rd, SGA, LGA\n"
-               "and 97th centiles of the bands. meanwhile: called (without arguments) on the calling thread\n"
-               "while the workers compute, its result returned as meanwhile: other work of the caller's\n"
-               "that the computation does not need.");
+    module.def(
+        "compute_columns", &computeColumns, py::arg("inputs"), py::arg("rows"), py::arg("population") = py::none(),
+        py::arg("default_population") = 0, py::arg("threads") = 1, py::arg("details") = false, py::arg("flags") = false,
+        py::arg("thresholds") = std::array<double, 4>{3, 10, 90, 97}, py::arg("strict") = false,
+        py::arg("exact") = false, py::arg("records") = false, py::arg("units") = py::none(), py::arg("na") = py::none(),
+        py::arg("decimal_comma") = false, py::arg("progress") = nullptr, py::arg("meanwhile") = py::none(),
+        "Centiles of seven columns (bwt, gest, wt, ht, sex, eth, par), each a float64 or int64 array\n"
+        "(NaN is missing) or a pair (texts, int64 index a row, -1 missing) read with the input vocabulary.\n"
+        "population: such a pair of names or aliases; a missing one takes default_population.\n"
+        "units: {field: unit} for bare numbers of bwt, wt, ht; na: the missing-value markers;\n"
+        "strict: a flagged row is an error; exact: every row by the population's method itself.\n"
+        "Returns a dict: centile (NaN unless computed), outcome (uint8: the OUTCOME_ codes),\n"
+        "band (uint8, 255 for none), term_weight, weeks, proportion, expected_weight,\n"
+        "spread and z when details is true, records (each row's result as JSON) when records is true,\n"
+        "message_rows and messages (the text of every row not computed, in row order),\n"
+        "flag_rows and flags when flags is true, and the counts. thresholds: the 3rd, SGA, LGA\n"
+        "and 97th centiles of the bands. meanwhile: called (without arguments) on the calling thread\n"
+        "while the workers compute, its result returned as meanwhile: other work of the caller's\n"
+        "that the computation does not need.");
     module.def(
         "thresholds_for",
         [](double sga, double lga) {

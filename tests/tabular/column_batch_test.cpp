@@ -294,7 +294,8 @@ TEST(ColumnBatch, NumberColumnsGiveTheFullReadingOfEveryRow)
             if (populationIndex[r] >= 0)
                 fields.population = populations[static_cast<std::size_t>(populationIndex[r])];
             const BirthResult expected = computeRow(fields, input.settings);
-            SCOPED_TRACE(std::string(setting.name) + ", row " + std::to_string(r) + ": " + reading::resultJson(expected));
+            SCOPED_TRACE(std::string(setting.name) + ", row " + std::to_string(r) + ": " +
+                         reading::resultJson(expected));
             ASSERT_EQ(all.outcome[r], static_cast<std::uint8_t>(expected.outcome));
             ASSERT_EQ(outcome[r], all.outcome[r]);
             ASSERT_EQ(messageOf(all.summary.messages, r), expected.error);
