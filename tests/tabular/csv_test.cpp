@@ -6,6 +6,7 @@
 #include <random>
 #include <sstream>
 
+#include "tabular/byte_scan.h"
 #include "tests/support/csv_records.h"
 
 namespace wrenfield::tabular {
@@ -372,6 +373,23 @@ bool sameRecords(const std::vector<CsvRecord>& a, const std::vector<CsvRecord>& 
 // empty lines inside and at the end, a missing final line break, records of
 // the wrong width, quotes between plain stretches, pieces of any size, and
 // reading buffers of any size.
+// The line breaks of a piece are counted sixteen bytes a step, each lane's
+// count folded before it could pass 255: texts of only line breaks, of none,
+// and mixed, across the ends of a step and of a fold.
+TEST(CsvReader, CountsEveryLineBreakOfAPiece)
+{
+    std::mt19937 random(28);
+    for (std::size_t length : {0, 1, 15, 16, 17, 4079, 4080, 4081, 8160, 8161, 70000})
+        for (const char* alphabet : {"\n", "a", "ab\n,\r"}) {
+            std::string text(length, ' ');
+            const std::string_view bytes(alphabet);
+            for (char& c : text)
+                c = bytes[random() % bytes.size()];
+            EXPECT_EQ(countByte(text, '\n'), static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')))
+                << length << " " << alphabet;
+        }
+}
+
 TEST(CsvReader, PlainTextInPiecesReadsAsRecordByRecord)
 {
     std::vector<std::string> inputs = {
