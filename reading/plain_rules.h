@@ -21,11 +21,38 @@ void markNearDecisionPoints(std::span<const double> centiles, const BandThreshol
 // bands[k] = bandOf(centiles[k], thresholds).
 void bandsOf(std::span<const double> centiles, const BandThresholds& thresholds, std::span<Band> bands) noexcept;
 
+// The bounds of the sure test for its form in vector lanes: for each
+// population, the least and the greatest value of each input that raises no
+// flag, in the lanes of a record as it lies in memory (lane 0 holds the
+// population and is not compared; then bwt, gest, wt, ht, sex, eth, par),
+// the lanes that must hold whole numbers (sex, eth, par), the body mass
+// index's factors and the centile's range.
+struct SureTestBounds {
+    alignas(64) double low[engine::kPopulationCount][8];
+    alignas(64) double high[engine::kPopulationCount][8];
+    std::uint8_t wholeLanes = 0;
+    double indexLowFactor = 0;   // weight × 10⁴ must lie above this × height²
+    double indexHighFactor = 0;  // and below this × height²
+    double centileLow = 0;
+    double centileHigh = 0;
+};
+
 // quiet[k] = 1 where the birth surely has no flag (anyFlag of its record and
 // of centiles[k] is false): every input well inside its range, the body
 // mass index clear of its ends, the centile from 0 to 100. 0 where the full
 // rules must decide: quiet is sure only where it says yes.
 void markSurelyUnflagged(std::span<const engine::BatchRecord> records, std::span<const double> centiles,
                          std::span<std::uint8_t> quiet) noexcept;
+// The same at a given width: Portable one birth after another, Avx512 a
+// record in one register (where the processor runs it); any other width is
+// Portable's.
+void markSurelyUnflagged(std::span<const engine::BatchRecord> records, std::span<const double> centiles,
+                         std::span<std::uint8_t> quiet, engine::SimdLevel level) noexcept;
+
+namespace avx512 {
+// The sure test with AVX-512 F, on these bounds: compiled for it alone.
+void markSurelyUnflagged(const SureTestBounds& bounds, std::span<const engine::BatchRecord> records,
+                         std::span<const double> centiles, std::span<std::uint8_t> quiet) noexcept;
+}  // namespace avx512
 
 }  // namespace wrenfield::reading

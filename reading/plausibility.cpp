@@ -201,12 +201,14 @@ bool bodyMassIndexChecked(double wt, double ht) noexcept
 // without its two divisions: the products below are within a few parts in
 // 10^16 of the exact ones, so a margin of one part in a thousand leaves no
 // doubt. Near an end the index itself decides.
+constexpr double kIndexHighFactor = kBodyMassIndex.high * 0.999;
+constexpr double kIndexLowFactor = kBodyMassIndex.low * 1.001;
+
 bool clearlyWithinIndexRange(double wt, double ht) noexcept
 {
     const double scaledWeight = wt * 10000;  // kg × (cm per m)²
     const double heightSquared = ht * ht;
-    return scaledWeight < kBodyMassIndex.high * 0.999 * heightSquared &&
-        scaledWeight > kBodyMassIndex.low * 1.001 * heightSquared;
+    return scaledWeight < kIndexHighFactor * heightSquared && scaledWeight > kIndexLowFactor * heightSquared;
 }
 
 // The rules of the input flags, once: bit k set for the flag kFlagCodes[k].
@@ -321,8 +323,11 @@ bool wholeWithin(double value, double low, double high) noexcept
 
 }  // namespace
 
-void markSurelyUnflagged(std::span<const engine::BatchRecord> records, std::span<const double> centiles,
-                         std::span<std::uint8_t> quiet) noexcept
+namespace {
+
+// The sure test one birth after another.
+void markSurelyUnflaggedPortable(std::span<const engine::BatchRecord> records, std::span<const double> centiles,
+                                 std::span<std::uint8_t> quiet) noexcept
 {
     const NamedCodeRuns& runs = namedCodeRuns();
     for (std::size_t k = 0; k < records.size(); ++k) {
@@ -340,6 +345,52 @@ void markSurelyUnflagged(std::span<const engine::BatchRecord> records, std::span
         sure &= (centiles[k] >= kCentile.low) & (centiles[k] <= kCentile.high);
         quiet[k] = sure;
     }
+}
+
+#if defined(WRENFIELD_X86_64_LANES)
+// The same rules as bounds of a record's lanes.
+const SureTestBounds& sureTestBounds()
+{
+    static const SureTestBounds bounds = [] {
+        SureTestBounds made;
+        const NamedCodeRuns& runs = namedCodeRuns();
+        for (std::size_t p = 0; p < engine::kPopulationCount; ++p) {
+            const double low[8] = {0, kRanges[0].low, kRanges[1].low, kWeight.low, kHeight.low, 0, 1, kParity.low};
+            const double high[8] = {0, kRanges[0].high, kRanges[1].high, kWeight.high, kHeight.high,
+                                    2, runs.last[p],    kParity.high};
+            std::copy(std::begin(low), std::end(low), made.low[p]);
+            std::copy(std::begin(high), std::end(high), made.high[p]);
+        }
+        made.wholeLanes = (1 << 5) | (1 << 6) | (1 << 7);  // sex, eth, par
+        made.indexLowFactor = kIndexLowFactor;
+        made.indexHighFactor = kIndexHighFactor;
+        made.centileLow = kCentile.low;
+        made.centileHigh = kCentile.high;
+        return made;
+    }();
+    return bounds;
+}
+#endif
+
+}  // namespace
+
+void markSurelyUnflagged(std::span<const engine::BatchRecord> records, std::span<const double> centiles,
+                         std::span<std::uint8_t> quiet, engine::SimdLevel level) noexcept
+{
+#if defined(WRENFIELD_X86_64_LANES)
+    if (level == engine::SimdLevel::Avx512 && engine::simdLevelSupported(level)) {
+        avx512::markSurelyUnflagged(sureTestBounds(), records, centiles, quiet);
+        return;
+    }
+#endif
+    (void)level;
+    markSurelyUnflaggedPortable(records, centiles, quiet);
+}
+
+void markSurelyUnflagged(std::span<const engine::BatchRecord> records, std::span<const double> centiles,
+                         std::span<std::uint8_t> quiet) noexcept
+{
+    markSurelyUnflagged(records, centiles, quiet, engine::bestSimdLevel());
 }
 
 bool anyFlag(Population population, const CentileInputs& inputs, double centile) noexcept

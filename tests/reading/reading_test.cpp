@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -17,6 +18,7 @@
 #include "reading/births.h"
 #include "reading/fields.h"
 #include "reading/json.h"
+#include "reading/plain_rules.h"
 #include "reading/input_text.h"
 #include "tests/support/worked_values.h"
 
@@ -473,7 +475,10 @@ TEST(Reading, DecisionPointsAreTheThresholdsEndsHalvesAndTenths)
 // rule's edge (each range's ends, the codes, the body mass index's ends, the
 // decision points), in every population, with ordered and unordered
 // thresholds, and over random births.
-TEST(Reading, PlainReadingIsTheFullReadingWhereNothingIsFlagged)
+// Births on both sides of every rule's edge (each range's ends, the codes,
+// the body mass index's ends, the decision points), in every population, and
+// random ones.
+std::vector<engine::BatchRecord> birthsAtEveryEdge()
 {
     std::vector<engine::BatchRecord> records;
     auto add = [&records](CentileInputs inputs) {
@@ -519,6 +524,12 @@ TEST(Reading, PlainReadingIsTheFullReadingWhereNothingIsFlagged)
         add({std::round(bwt(random)), std::round(gest(random)), std::round(wt(random) * 10) / 10,
              std::round(ht(random)), double(code(random) % 3), double(code(random)), double(code(random) % 6)});
 
+    return records;
+}
+
+TEST(Reading, PlainReadingIsTheFullReadingWhereNothingIsFlagged)
+{
+    const std::vector<engine::BatchRecord> records = birthsAtEveryEdge();
     ReadingOptions defaults;
     ReadingOptions moved;
     moved.thresholds = *thresholdsFor(5, 95).thresholds;
@@ -542,6 +553,39 @@ TEST(Reading, PlainReadingIsTheFullReadingWhereNothingIsFlagged)
         }
     }
     EXPECT_GT(plainCount, records.size() / 4);  // both sides well represented
+}
+
+// The sure test of no flag says the same at every width it runs at, on the
+// births at every edge and on inputs of any bits (infinities, NaN, -0,
+// denormals), with centiles of any bits too.
+TEST(Reading, SureTestOfNoFlagIsTheSameAtEveryWidth)
+{
+    std::vector<engine::BatchRecord> records = birthsAtEveryEdge();
+    std::mt19937_64 random(2812);
+    const double odd[] = {kInf, -kInf, std::numeric_limits<double>::quiet_NaN(), -0.0, 5e-324, 1e300, -1};
+    for (int i = 0; i < 20000; ++i) {
+        engine::BatchRecord record = records[random() % records.size()];
+        double* inputs[] = {&record.inputs.bwt, &record.inputs.gestDays, &record.inputs.wt, &record.inputs.ht,
+                            &record.inputs.sex, &record.inputs.eth,      &record.inputs.par};
+        *inputs[random() % 7] = random() % 2 ? odd[random() % std::size(odd)] : std::bit_cast<double>(random());
+        records.push_back(record);
+    }
+    std::vector<double> centiles(records.size());
+    for (std::size_t i = 0; i < centiles.size(); ++i)
+        centiles[i] =
+            i % 3 == 0 ? std::bit_cast<double>(random()) : std::uniform_real_distribution<double>(-1, 101)(random);
+    std::vector<std::uint8_t> portable(records.size());
+    markSurelyUnflagged(records, centiles, portable, engine::SimdLevel::Portable);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (portable[i]) {
+            ASSERT_FALSE(anyFlag(records[i].population, records[i].inputs, centiles[i])) << i;
+        }
+    }
+    for (engine::SimdLevel level : engine::supportedSimdLevels()) {
+        std::vector<std::uint8_t> quiet(records.size());
+        markSurelyUnflagged(records, centiles, quiet, level);
+        EXPECT_EQ(quiet, portable) << engine::simdLevelName(level);
+    }
 }
 
 // Many births read together give each the very result it gets alone.
