@@ -178,7 +178,7 @@ void markNearDecisionPoints(std::span<const double> centiles, const BandThreshol
         // held at 0: any whole number would do, the birth is flagged anyway.
         const double twentieths = centile * 20;
         const double rounded = twentieths + 0.5;
-        const double held = (rounded >= 0) & (rounded <= 4000) ? rounded : 0;
+        const double held = ((rounded >= 0) & (rounded <= 4000)) ? rounded : 0;
         const double nearest = static_cast<double>(static_cast<std::int32_t>(held));
         close |= std::fabs(twentieths - nearest) <= 20 * d;
         near[k] = close;

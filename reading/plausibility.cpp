@@ -334,15 +334,18 @@ void markSurelyUnflaggedPortable(std::span<const engine::BatchRecord> records, s
         const CentileInputs& inputs = records[k].inputs;
         const auto population = static_cast<std::size_t>(records[k].population);
         // The rules of inputFlagMask, each one's quiet side, joined with &.
-        bool sure = within(inputs.bwt, kRanges[0]) & within(inputs.gestDays, kRanges[1]) & within(inputs.wt, kWeight) &
-            within(inputs.ht, kHeight);
+        const double centile = centiles[k];
+        bool sure = within(inputs.bwt, kRanges[0]);
+        sure &= within(inputs.gestDays, kRanges[1]);
+        sure &= within(inputs.wt, kWeight);
+        sure &= within(inputs.ht, kHeight);
         sure &= (inputs.sex == 0) | (inputs.sex == 1) | (inputs.sex == 2);
         const double lastCode = population < engine::kPopulationCount ? runs.last[population] : 0;
         sure &= wholeWithin(inputs.eth, 1, lastCode);
         sure &= wholeWithin(inputs.par, kParity.low, kParity.high);
         // The weight and height are within their ranges: the index is checked.
         sure &= clearlyWithinIndexRange(inputs.wt, inputs.ht);
-        sure &= (centiles[k] >= kCentile.low) & (centiles[k] <= kCentile.high);
+        sure &= (centile >= kCentile.low) & (centile <= kCentile.high);
         quiet[k] = sure;
     }
 }
