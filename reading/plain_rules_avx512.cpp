@@ -37,7 +37,8 @@ void markSurelyUnflagged(const SureTestBounds& bounds, std::span<const BatchReco
         const __mmask8 within =
             _mm512_mask_cmp_pd_mask(kInputLanes, values, _mm512_load_pd(bounds.low[population]), _CMP_GE_OQ) &
             _mm512_mask_cmp_pd_mask(kInputLanes, values, _mm512_load_pd(bounds.high[population]), _CMP_LE_OQ);
-        const __m512d wholeParts = _mm512_roundscale_pd(values, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+        const __m512d wholeParts =
+            _mm512_maskz_roundscale_pd(kInputLanes, values, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
         const __mmask8 whole = _mm512_cmp_pd_mask(wholeParts, values, _CMP_EQ_OQ);
         bool sure = within == kInputLanes;
         sure &= (whole & bounds.wholeLanes) == bounds.wholeLanes;
