@@ -133,6 +133,28 @@ std::string centileText(double centile, const BandThresholds& t)
 
 namespace {
 
+// Whether the centile lies within the recompute distance of a band threshold,
+// or of the 0 and 100 that the centile's own flags compare with. Every test
+// is made (| for ||): a batch judges many births so, without a branch.
+bool nearThresholdOrEnd(double centile, const BandThresholds& t) noexcept
+{
+    const double d = kBandRecomputeDistance;
+    return (std::fabs(centile - t.verySmall) <= d) | (std::fabs(centile - t.sga) <= d) |
+        (std::fabs(centile - t.lga) <= d) | (std::fabs(centile - t.veryLarge) <= d) | (std::fabs(centile) <= d) |
+        (std::fabs(centile - 100) <= d);
+}
+
+// Whether the centile times 20 lies within the recompute distance (times 20)
+// of `nearest`, the whole number nearest to it. The rounded centile (halves
+// up) changes at every whole number and a half; the one decimal of
+// centileText at every half of a tenth (9.65 shows as 9.7, just below as
+// 9.6), and it steps back to a whole tenth where the nearest crosses a
+// threshold: all of them multiples of 0.05.
+bool nearTwentieth(double twentieths, double nearest) noexcept
+{
+    return std::fabs(twentieths - nearest) <= 20 * kBandRecomputeDistance;
+}
+
 // std::floor without the call, for the numbers a centile is: below 2^52 in
 // size a double converts to a whole number exactly (std::floor beyond).
 double floorOf(double x) noexcept
@@ -148,31 +170,15 @@ double floorOf(double x) noexcept
 
 bool nearDecisionPoint(double centile, const BandThresholds& t)
 {
-    // Every birth of a batch comes through here: no loop, no call.
-    const double d = kBandRecomputeDistance;
-    const bool nearThreshold = std::fabs(centile - t.verySmall) <= d || std::fabs(centile - t.sga) <= d ||
-        std::fabs(centile - t.lga) <= d || std::fabs(centile - t.veryLarge) <= d;
-    // 0 and 100, which the centile's own flags compare with.
-    const bool nearEnd = std::fabs(centile) <= d || std::fabs(centile - 100) <= d;
-    // The rounded centile (halves up) changes at every whole number and a
-    // half; the one decimal of centileText at every half of a tenth (9.65
-    // shows as 9.7, just below as 9.6), and it steps back to a whole tenth
-    // where the nearest crosses a threshold: all of them multiples of 0.05.
     const double twentieths = centile * 20;
-    const bool nearTwentieth = std::fabs(twentieths - floorOf(twentieths + 0.5)) <= 20 * d;
-    return nearThreshold || nearEnd || nearTwentieth;
+    return nearThresholdOrEnd(centile, t) || nearTwentieth(twentieths, floorOf(twentieths + 0.5));
 }
 
 void markNearDecisionPoints(std::span<const double> centiles, const BandThresholds& t,
                             std::span<std::uint8_t> near) noexcept
 {
-    const double d = kBandRecomputeDistance;
     for (std::size_t k = 0; k < centiles.size(); ++k) {
         const double centile = centiles[k];
-        // As nearDecisionPoint, with | for ||: every test made, none skipped.
-        bool close = (std::fabs(centile - t.verySmall) <= d) | (std::fabs(centile - t.sga) <= d) |
-            (std::fabs(centile - t.lga) <= d) | (std::fabs(centile - t.veryLarge) <= d) | (std::fabs(centile) <= d) |
-            (std::fabs(centile - 100) <= d);
         // From 0 to 100 the nearest twentieth's count lies from 0 to 2000.5,
         // where cutting off the fraction is its floor. Outside, the count is
         // held at 0: any whole number would do, the birth is flagged anyway.
@@ -180,7 +186,8 @@ void markNearDecisionPoints(std::span<const double> centiles, const BandThreshol
         const double rounded = twentieths + 0.5;
         const double held = ((rounded >= 0) & (rounded <= 4000)) ? rounded : 0;
         const double nearest = static_cast<double>(static_cast<std::int32_t>(held));
-        close |= std::fabs(twentieths - nearest) <= 20 * d;
+        bool close = nearThresholdOrEnd(centile, t);
+        close |= nearTwentieth(twentieths, nearest);
         near[k] = close;
     }
 }
