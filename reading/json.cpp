@@ -67,18 +67,58 @@ public:
     // Writes after what `out` already holds; the text is trimmed to what was
     // written when the writer goes.
     explicit JsonOut(std::string& out)
+        : JsonOut(out, out.size())
+    {
+        trim_ = true;
+    }
+    // Writes after the first `used` bytes of `out`, whose size beyond them is
+    // room already made (the room of many records, made once): the text is
+    // left as it is when the writer goes, and used() tells how much of it
+    // holds what was written.
+    JsonOut(std::string& out, std::size_t used)
         : out_(out)
         , p_(nullptr)
         , end_(nullptr)
     {
-        const std::size_t used = out_.size();
-        out_.resize(used + kRecordRoom);
+        if (out_.size() < used + kRecordRoom)
+            out_.resize(used + kRecordRoom);
         p_ = out_.data() + used;
         end_ = out_.data() + out_.size();
     }
-    ~JsonOut() { out_.resize(static_cast<std::size_t>(p_ - out_.data())); }
+    ~JsonOut()
+    {
+        if (trim_)
+            out_.resize(used());
+    }
     JsonOut(const JsonOut&) = delete;
     JsonOut& operator=(const JsonOut&) = delete;
+
+    std::size_t used() const { return static_cast<std::size_t>(p_ - out_.data()); }
+
+    // Room for `bytes` written straight at the pointer returned, without a
+    // check of each token; done() takes the end of what was written.
+    char* at(std::size_t bytes)
+    {
+        room(bytes);
+        return p_;
+    }
+    void done(char* end)
+    {
+        p_ = end;
+        first_ = true;  // as after raw(): a value that follows takes no comma
+    }
+
+    // The caller's own name for the birth, first in its record: `"id":` and
+    // the name as JSON, and the comma before the next member.
+    void leadingId(std::string_view idJson)
+    {
+        put("\"");
+        put(kBirthIdName);
+        put("\":");
+        put(idJson);
+        put(",");
+        first_ = true;
+    }
 
     void open(char bracket)
     {
@@ -130,25 +170,39 @@ public:
     void bare(double number)
     {
         room(kShortestTextRoom);
+        p_ = putNumber(p_, number);
+    }
+
+    // The same at p, which has room for kShortestTextRoom bytes; returns the
+    // end of the text.
+    static char* putNumber(char* p, double number)
+    {
         constexpr double kExactWhole = 9007199254740992.0;  // 2^53
         // Most numbers of a record are whole and not negative (the inputs,
         // the rounded centile, the weeks): told apart by a conversion and back.
-        if (number >= 0 && number < kExactWhole) {
-            const auto whole = static_cast<std::uint64_t>(number);
-            if (static_cast<double>(whole) == number && !std::signbit(number)) {
-                p_ = std::to_chars(p_, end_, whole).ptr;
-                return;
-            }
+        if (number >= 0 && number < 4294967296.0) {
+            const auto whole = static_cast<std::uint32_t>(number);
+            if (static_cast<double>(whole) == number && !std::signbit(number))
+                return std::to_chars(p, p + kShortestTextRoom, whole).ptr;
         }
         if (!std::isfinite(number)) {
-            std::memcpy(p_, "null", 4);
-            p_ += 4;
-            return;
+            std::memcpy(p, "null", 4);
+            return p + 4;
         }
         if (number == std::floor(number) && std::fabs(number) < kExactWhole && !(number == 0 && std::signbit(number)))
-            p_ = std::to_chars(p_, end_, static_cast<std::int64_t>(number)).ptr;
-        else
-            p_ = writeShortest(p_, number);
+            return std::to_chars(p, p + kShortestTextRoom, static_cast<std::int64_t>(number)).ptr;
+        return writeShortest(p, number);
+    }
+
+    // Whether a text needs no escaping: plain ASCII, no quote, no backslash.
+    static bool asItStands(std::string_view text)
+    {
+        bool plain = true;
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            plain &= byte >= 0x20 && byte < 0x80 && byte != '"' && byte != '\\';
+        }
+        return plain;
     }
 
 private:
@@ -184,12 +238,7 @@ private:
     void string(std::string_view text)
     {
         // Most texts are plain ASCII with nothing to escape: written in one go.
-        bool asItStands = true;
-        for (const char c : text) {
-            const auto byte = static_cast<unsigned char>(c);
-            asItStands &= byte >= 0x20 && byte < 0x80 && byte != '"' && byte != '\\';
-        }
-        if (asItStands) {
+        if (asItStands(text)) {
             room(text.size() + 2);
             *p_++ = '"';
             std::memcpy(p_, text.data(), text.size());
@@ -248,6 +297,7 @@ private:
     char* p_;
     char* end_;
     bool first_ = true;
+    bool trim_ = false;
 };
 
 void member(JsonOut& json, ResultField field, std::string_view text)
@@ -307,6 +357,14 @@ struct RecordPieces {
     std::string end = "}" + memberName(ResultField::CoefficientSetVersion) + jsonText(kVersion) + "}";
     // `{"population":"United Kingdom","centile":`, for each population.
     std::array<std::string, engine::kPopulationCount> opening;
+    // `{"id":`, which opens the record instead when the birth has a name.
+    std::string id = "{" + memberName(kBirthIdName, true);
+    // The bytes of the pieces every record writes between its opening and
+    // its flags, and between its flags and its echoed gestation.
+    std::size_t headBytes =
+        rounded.size() + centileText.size() + weeks.size() + proportion.size() + expected.size() + spread.size() +
+        z.size() + flags.size();
+    std::size_t tailBytes = inputs.size() + gestDays.size() + ht.size() + sex.size();
 
     RecordPieces()
     {
@@ -350,37 +408,38 @@ public:
     // `,"gest":"277 days (39+4)","wt":`
     std::string_view gestation(double days)
     {
-        return kept(gestation_, days, kInputEchoNames[2], kInputEchoNames[3],
+        return kept(gestation_, otherGestation_, days, kInputEchoNames[2], kInputEchoNames[3],
                     [](double d) { return gestationText(d); });
     }
     // `,"sexName":"Male (1)","eth":`
     std::string_view sex(double code)
     {
-        return kept(sex_, code, kInputEchoNames[6], kInputEchoNames[7], [](double c) { return sexText(c); });
+        return kept(sex_, otherSex_, code, kInputEchoNames[6], kInputEchoNames[7],
+                    [](double c) { return sexText(c); });
     }
     // `,"ethName":"European (1)","par":`
     std::string_view ethnicGroup(engine::Population population, double code)
     {
         const engine::CoefficientSet& set = engine::coefficients(population);
-        return kept(ethnicGroup_[static_cast<std::size_t>(population)], code, kInputEchoNames[8], kInputEchoNames[9],
-                    [&set](double c) { return ethnicGroupText(set, c); });
+        return kept(ethnicGroup_[static_cast<std::size_t>(population)], otherEthnicGroup_, code, kInputEchoNames[8],
+                    kInputEchoNames[9], [&set](double c) { return ethnicGroupText(set, c); });
     }
     // `,"parName":"0"` and the end of the record.
     std::string_view parity(double code)
     {
-        return kept(parity_, code, kInputEchoNames[10], {}, [](double c) { return parityText(c); });
+        return kept(parity_, otherParity_, code, kInputEchoNames[10], {}, [](double c) { return parityText(c); });
     }
 
 private:
     // The text of a whole number below N, made once; any other made each
-    // time (and valid until the next).
+    // time, in `other` (and valid until the next of its kind).
     template <std::size_t N, typename Make>
-    std::string_view kept(std::array<std::string, N>& pieces, double value, std::string_view name,
+    std::string_view kept(std::array<std::string, N>& pieces, std::string& other, double value, std::string_view name,
                           std::string_view next, const Make& make)
     {
         const bool keep =
             value >= 0 && value < static_cast<double>(N) && value == std::floor(value) && !std::signbit(value);
-        std::string& piece = keep ? pieces[static_cast<std::size_t>(value)] : other_;
+        std::string& piece = keep ? pieces[static_cast<std::size_t>(value)] : other;
         if (keep && !piece.empty())
             return piece;
         piece = memberName(name) + jsonText(make(value));
@@ -395,7 +454,11 @@ private:
     std::array<std::string, 16> sex_;
     std::array<std::string, 16> parity_;
     std::array<std::array<std::string, 32>, engine::kPopulationCount> ethnicGroup_;
-    std::string other_;  // the last piece not kept
+    // The last piece of each kind not kept: a record takes all four at once.
+    std::string otherGestation_;
+    std::string otherSex_;
+    std::string otherEthnicGroup_;
+    std::string otherParity_;
 };
 
 RepeatedTexts& repeatedTexts()
@@ -410,32 +473,87 @@ RepeatedTexts& repeatedTexts()
 // library: it is kept there on purpose.
 [[gnu::used]] const void* const kKeepInputEchoNames = &kInputEchoNames;
 
+char* put(char* p, std::string_view bytes)
+{
+    std::memcpy(p, bytes.data(), bytes.size());
+    return p + bytes.size();
+}
+
 // A computed birth's record: the pieces that every record repeats, and
-// between them its own numbers, centile text and flags.
-void appendComputed(JsonOut& json, const BirthResult& r)
+// between them its own numbers, centile text and flags. The room of each
+// stretch without a text from outside is made once, and its tokens written
+// straight after one another.
+void appendComputed(JsonOut& json, const BirthResult& r, std::string_view idJson = {})
 {
     const RecordPieces& pieces = recordPieces();
     RepeatedTexts& texts = repeatedTexts();
     const engine::CentileDetail& d = r.detail;
-    json.raw(pieces.opening[static_cast<std::size_t>(r.population)]);
-    json.bare(d.centile);
-    json.raw(pieces.rounded);
-    json.bare(roundedCentile(d.centile));
-    json.raw(pieces.centileText);
-    json.value(centileText(d.centile, r.thresholds));
-    json.raw(texts.band(r.band, r.thresholds));
-    json.bare(d.termWeight);
-    json.raw(pieces.weeks);
-    json.bare(d.weeks);
-    json.raw(pieces.proportion);
-    json.bare(d.proportion);
-    json.raw(pieces.expected);
-    json.bare(d.expected);
-    json.raw(pieces.spread);
-    json.bare(d.spread);
-    json.raw(pieces.z);
-    json.bare(d.z);
-    json.raw(pieces.flags);
+    const engine::CentileInputs& in = r.inputs;
+    constexpr std::size_t kNumber = kShortestTextRoom;
+
+    const std::string_view opening = pieces.opening[static_cast<std::size_t>(r.population)];
+    const std::string centile = centileText(d.centile, r.thresholds);
+    const std::string_view band = texts.band(r.band, r.thresholds);
+    // With the caller's name for the birth, `{"id":...,` opens the record.
+    if (JsonOut::asItStands(centile)) {
+        char* p = json.at(idJson.size() + 8 + opening.size() + band.size() + pieces.headBytes + centile.size() + 2 +
+                          9 * kNumber);
+        if (!idJson.empty()) {
+            p = put(p, pieces.id);
+            p = put(p, idJson);
+            *p++ = ',';
+            p = put(p, opening.substr(1));
+        } else {
+            p = put(p, opening);
+        }
+        p = JsonOut::putNumber(p, d.centile);
+        p = put(p, pieces.rounded);
+        p = JsonOut::putNumber(p, roundedCentile(d.centile));
+        p = put(p, pieces.centileText);
+        *p++ = '"';
+        p = put(p, centile);
+        *p++ = '"';
+        p = put(p, band);
+        p = JsonOut::putNumber(p, d.termWeight);
+        p = put(p, pieces.weeks);
+        p = JsonOut::putNumber(p, d.weeks);
+        p = put(p, pieces.proportion);
+        p = JsonOut::putNumber(p, d.proportion);
+        p = put(p, pieces.expected);
+        p = JsonOut::putNumber(p, d.expected);
+        p = put(p, pieces.spread);
+        p = JsonOut::putNumber(p, d.spread);
+        p = put(p, pieces.z);
+        p = JsonOut::putNumber(p, d.z);
+        p = put(p, pieces.flags);
+        json.done(p);
+    } else {
+        if (!idJson.empty()) {
+            json.raw("{");
+            json.leadingId(idJson);
+            json.raw(opening.substr(1));
+        } else {
+            json.raw(opening);
+        }
+        json.bare(d.centile);
+        json.raw(pieces.rounded);
+        json.bare(roundedCentile(d.centile));
+        json.raw(pieces.centileText);
+        json.value(centile);
+        json.raw(band);
+        json.bare(d.termWeight);
+        json.raw(pieces.weeks);
+        json.bare(d.weeks);
+        json.raw(pieces.proportion);
+        json.bare(d.proportion);
+        json.raw(pieces.expected);
+        json.bare(d.expected);
+        json.raw(pieces.spread);
+        json.bare(d.spread);
+        json.raw(pieces.z);
+        json.bare(d.z);
+        json.raw(pieces.flags);
+    }
     for (std::size_t f = 0; f < r.flags.size(); ++f) {
         const Flag& flag = r.flags[f];
         if (f > 0)
@@ -446,22 +564,44 @@ void appendComputed(JsonOut& json, const BirthResult& r)
         json.value(flag.text);
         json.raw("}");
     }
-    const engine::CentileInputs& in = r.inputs;
-    json.raw(pieces.inputs);
-    json.bare(in.bwt);
-    json.raw(pieces.gestDays);
-    json.bare(in.gestDays);
-    json.raw(texts.gestation(in.gestDays));
-    json.bare(in.wt);
-    json.raw(pieces.ht);
-    json.bare(in.ht);
-    json.raw(pieces.sex);
-    json.bare(in.sex);
-    json.raw(texts.sex(in.sex));
-    json.bare(in.eth);
-    json.raw(texts.ethnicGroup(r.population, in.eth));
-    json.bare(in.par);
-    json.raw(texts.parity(in.par));
+    // Each piece is fetched before the next: a piece not kept lives in its
+    // own kind's room, so all four hold at once.
+    const std::string_view gestation = texts.gestation(in.gestDays);
+    const std::string_view sex = texts.sex(in.sex);
+    const std::string_view ethnicGroup = texts.ethnicGroup(r.population, in.eth);
+    const std::string_view parity = texts.parity(in.par);
+    char* p = json.at(pieces.tailBytes + gestation.size() + sex.size() + ethnicGroup.size() + parity.size() +
+                      7 * kNumber);
+    p = put(p, pieces.inputs);
+    p = JsonOut::putNumber(p, in.bwt);
+    p = put(p, pieces.gestDays);
+    p = JsonOut::putNumber(p, in.gestDays);
+    p = put(p, gestation);
+    p = JsonOut::putNumber(p, in.wt);
+    p = put(p, pieces.ht);
+    p = JsonOut::putNumber(p, in.ht);
+    p = put(p, pieces.sex);
+    p = JsonOut::putNumber(p, in.sex);
+    p = put(p, sex);
+    p = JsonOut::putNumber(p, in.eth);
+    p = put(p, ethnicGroup);
+    p = JsonOut::putNumber(p, in.par);
+    p = put(p, parity);
+    json.done(p);
+}
+
+// A birth's record, with the caller's name for it first when it gives one.
+void appendRecord(JsonOut& json, const BirthResult& r, std::string_view idJson = {})
+{
+    if (r.computed())
+        return appendComputed(json, r, idJson);
+    json.open('{');
+    if (!idJson.empty())
+        json.leadingId(idJson);
+    member(json, ResultField::Error, r.error);
+    if (!r.field.empty())
+        member(json, ResultField::Field, r.field);
+    json.close('}');
 }
 
 }  // namespace
@@ -476,13 +616,33 @@ std::string resultJson(const BirthResult& result)
 void appendResultJson(std::string& out, const BirthResult& r)
 {
     JsonOut json(out);
-    if (r.computed())
-        return appendComputed(json, r);
-    json.open('{');
-    member(json, ResultField::Error, r.error);
-    if (!r.field.empty())
-        member(json, ResultField::Field, r.field);
-    json.close('}');
+    appendRecord(json, r);
+}
+
+ResultsJsonText::ResultsJsonText(std::string& out, std::size_t expectedBytes)
+    : out_(out)
+    , used_(out.size())
+{
+    out_.resize(used_ + expectedBytes);
+}
+
+ResultsJsonText::~ResultsJsonText()
+{
+    out_.resize(used_);
+}
+
+void ResultsJsonText::put(char c)
+{
+    if (used_ == out_.size())
+        out_.resize(2 * out_.size() + 1);
+    out_[used_++] = c;
+}
+
+void ResultsJsonText::record(const BirthResult& r, std::string_view idJson)
+{
+    JsonOut json(out_, used_);
+    appendRecord(json, r, idJson);
+    used_ = json.used();
 }
 
 }  // namespace wrenfield::reading

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "reading/result.h"
 
@@ -25,5 +26,28 @@ namespace wrenfield::reading {
 std::string resultJson(const BirthResult& result);
 // The same, appended to `out`.
 void appendResultJson(std::string& out, const BirthResult& result);
+
+// Many records written one after another into one text (an array of
+// births, or a stretch of one), each byte for byte as appendResultJson
+// writes it, or with the caller's name for the birth first (`{"id":...,`)
+// when one is given. The room for them is made once, not record by record;
+// the text holds exactly what was written when the writer goes.
+class ResultsJsonText {
+public:
+    // Writes after what `out` holds, with room made for about `expectedBytes`.
+    ResultsJsonText(std::string& out, std::size_t expectedBytes);
+    ~ResultsJsonText();
+    ResultsJsonText(const ResultsJsonText&) = delete;
+    ResultsJsonText& operator=(const ResultsJsonText&) = delete;
+
+    // Punctuation between records: '[', ',' or ']'.
+    void put(char c);
+    // A record; `idJson` is the name as JSON already ("\"a1\"", "17"), or empty.
+    void record(const BirthResult& result, std::string_view idJson = {});
+
+private:
+    std::string& out_;
+    std::size_t used_;  // bytes of `out_` written; the rest is room
+};
 
 }  // namespace wrenfield::reading
