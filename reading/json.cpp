@@ -174,12 +174,47 @@ public:
     }
 
     // The same at p, which has room for kShortestTextRoom bytes; returns the
-    // end of the text.
-    static char* putNumber(char* p, double number)
+    // end of the text. Most numbers of a record are whole, not negative and
+    // below 10,000 (the inputs, the rounded centile, the weeks): told apart
+    // by a conversion and back, and spelt here in place.
+    [[gnu::always_inline]] static char* putNumber(char* p, double number)
+    {
+        if (number >= 0 && number < 10000) {
+            const auto whole = static_cast<std::uint32_t>(number);
+            if (static_cast<double>(whole) == number && !std::signbit(number))
+                return putSmallWhole(p, whole);
+        }
+        return putOtherNumber(p, number);
+    }
+
+    // A whole number below 10,000, its digits in pairs from a table.
+    static char* putSmallWhole(char* p, std::uint32_t n)
+    {
+        static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                                         "8081828384858687888990919293949596979899";
+        if (n < 10) {
+            *p = static_cast<char>('0' + n);
+            return p + 1;
+        }
+        if (n < 100) {
+            std::memcpy(p, kPairs + 2 * n, 2);
+            return p + 2;
+        }
+        const std::uint32_t high = n / 100, low = n % 100;
+        if (high < 10) {
+            *p = static_cast<char>('0' + high);
+            std::memcpy(p + 1, kPairs + 2 * low, 2);
+            return p + 3;
+        }
+        std::memcpy(p, kPairs + 2 * high, 2);
+        std::memcpy(p + 2, kPairs + 2 * low, 2);
+        return p + 4;
+    }
+
+    static char* putOtherNumber(char* p, double number)
     {
         constexpr double kExactWhole = 9007199254740992.0;  // 2^53
-        // Most numbers of a record are whole and not negative (the inputs,
-        // the rounded centile, the weeks): told apart by a conversion and back.
         if (number >= 0 && number < 4294967296.0) {
             const auto whole = static_cast<std::uint32_t>(number);
             if (static_cast<double>(whole) == number && !std::signbit(number))

@@ -47,15 +47,63 @@ std::string_view typeName(od::json_type type)
 // The name of a birth's own id (reading/fields.h names it too).
 constexpr std::string_view kIdName = "id";
 
+// The names a birth may give, found by their length and their first and
+// last letters, which tell every one of them apart: at most one name is
+// compared byte by byte.
+class FieldNameTable {
+public:
+    constexpr FieldNameTable()
+    {
+        for (auto& i : index_)
+            i = -1;
+        for (std::size_t i = 0; i < kBirthFieldNames.size(); ++i)
+            index_[place(kBirthFieldNames[i])] = static_cast<signed char>(i);
+    }
+
+    // Whether no two names share a place.
+    static constexpr bool tellsApart()
+    {
+        for (std::size_t i = 0; i < kBirthFieldNames.size(); ++i)
+            for (std::size_t j = 0; j < i; ++j)
+                if (place(kBirthFieldNames[i]) == place(kBirthFieldNames[j]))
+                    return false;
+        return true;
+    }
+
+    int find(std::string_view name) const
+    {
+        if (name.empty())
+            return -1;
+        const int i = index_[place(name)];
+        if (i < 0)
+            return -1;
+        const std::string_view known = kBirthFieldNames[static_cast<std::size_t>(i)];
+        if (known.size() != name.size())
+            return -1;
+        for (std::size_t k = 0; k < known.size(); ++k)
+            if (known[k] != name[k])
+                return -1;
+        return i;
+    }
+
+private:
+    static constexpr std::size_t kPlaces = 32;
+
+    static constexpr std::size_t place(std::string_view name)
+    {
+        const auto first = static_cast<unsigned char>(name.front());
+        const auto last = static_cast<unsigned char>(name.back());
+        return (first * 3 + last * 8 + name.size()) % kPlaces;
+    }
+
+    signed char index_[kPlaces] = {};
+};
+static_assert(FieldNameTable::tellsApart());
+constexpr FieldNameTable kFieldNameTable;
+
 int birthFieldIndex(std::string_view name)
 {
-    // The first letter and the length tell most names apart before their bytes are compared.
-    for (std::size_t i = 0; i < kBirthFieldNames.size(); ++i) {
-        const std::string_view known = kBirthFieldNames[i];
-        if (known.size() == name.size() && !name.empty() && known[0] == name[0] && known == name)
-            return static_cast<int>(i);
-    }
-    return -1;
+    return kFieldNameTable.find(name);
 }
 
 // Whether a number's text is a whole number as JSON writes one: no fraction,
