@@ -212,20 +212,22 @@ public:
         return p + 4;
     }
 
+    // Any other number: a whole one without a fraction ("-3", "20000"),
+    // anything else in its shortest text; JSON has no infinity or NaN.
     static char* putOtherNumber(char* p, double number)
     {
         constexpr double kExactWhole = 9007199254740992.0;  // 2^53
-        if (number >= 0 && number < 4294967296.0) {
-            const auto whole = static_cast<std::uint32_t>(number);
-            if (static_cast<double>(whole) == number && !std::signbit(number))
-                return std::to_chars(p, p + kShortestTextRoom, whole).ptr;
-        }
         if (!std::isfinite(number)) {
             std::memcpy(p, "null", 4);
             return p + 4;
         }
-        if (number == std::floor(number) && std::fabs(number) < kExactWhole && !(number == 0 && std::signbit(number)))
-            return std::to_chars(p, p + kShortestTextRoom, static_cast<std::int64_t>(number)).ptr;
+        // Below 2^53 a number is whole when a conversion and back keeps it;
+        // negative zero is not written as a whole number ("-0").
+        if (std::fabs(number) < kExactWhole) {
+            const auto whole = static_cast<std::int64_t>(number);
+            if (static_cast<double>(whole) == number && !(whole == 0 && std::signbit(number)))
+                return std::to_chars(p, p + kShortestTextRoom, whole).ptr;
+        }
         return writeShortest(p, number);
     }
 
@@ -518,12 +520,12 @@ char* put(char* p, std::string_view bytes)
 // between them its own numbers, centile text and flags. The room of each
 // stretch without a text from outside is made once, and its tokens written
 // straight after one another.
-void appendComputed(JsonOut& json, const BirthResult& r, std::string_view idJson = {})
+void appendComputed(JsonOut& json, const ComputedBirth& r, std::string_view idJson = {})
 {
     const RecordPieces& pieces = recordPieces();
     RepeatedTexts& texts = repeatedTexts();
-    const engine::CentileDetail& d = r.detail;
-    const engine::CentileInputs& in = r.inputs;
+    const engine::CentileDetail& d = *r.detail;
+    const engine::CentileInputs& in = *r.inputs;
     constexpr std::size_t kNumber = kShortestTextRoom;
 
     const std::string_view opening = pieces.opening[static_cast<std::size_t>(r.population)];
@@ -629,7 +631,8 @@ void appendComputed(JsonOut& json, const BirthResult& r, std::string_view idJson
 void appendRecord(JsonOut& json, const BirthResult& r, std::string_view idJson = {})
 {
     if (r.computed())
-        return appendComputed(json, r, idJson);
+        return appendComputed(json, ComputedBirth{r.population, &r.inputs, &r.detail, r.thresholds, r.band, r.flags},
+                              idJson);
     json.open('{');
     if (!idJson.empty())
         json.leadingId(idJson);
@@ -677,6 +680,13 @@ void ResultsJsonText::record(const BirthResult& r, std::string_view idJson)
 {
     JsonOut json(out_, used_);
     appendRecord(json, r, idJson);
+    used_ = json.used();
+}
+
+void ResultsJsonText::record(const ComputedBirth& birth, std::string_view idJson)
+{
+    JsonOut json(out_, used_);
+    appendComputed(json, birth, idJson);
     used_ = json.used();
 }
 

@@ -16,6 +16,7 @@
 // UTF-8 in a text a client sent is written as U+FFFD.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,18 @@ namespace wrenfield::reading {
 std::string resultJson(const BirthResult& result);
 // The same, appended to `out`.
 void appendResultJson(std::string& out, const BirthResult& result);
+
+// What a computed birth's record is written from: a result's own parts, or
+// a birth that readPlain read (then its flags are none and its thresholds
+// the options').
+struct ComputedBirth {
+    engine::Population population = engine::Population::UnitedKingdom;
+    const engine::CentileInputs* inputs = nullptr;
+    const engine::CentileDetail* detail = nullptr;
+    BandThresholds thresholds;
+    Band band = Band::Appropriate;
+    std::span<const Flag> flags;
+};
 
 // Many records written one after another into one text (an array of
 // births, or a stretch of one), each byte for byte as appendResultJson
@@ -44,6 +57,8 @@ public:
     void put(char c);
     // A record; `idJson` is the name as JSON already ("\"a1\"", "17"), or empty.
     void record(const BirthResult& result, std::string_view idJson = {});
+    // A computed birth's record, byte for byte as its result's would be.
+    void record(const ComputedBirth& birth, std::string_view idJson = {});
 
 private:
     std::string& out_;

@@ -354,6 +354,7 @@ public:
         ids_.reserve(births);
         records_.reserve(births);
         recordBirth_.reserve(births);
+        ownOptions_.reserve(births);
     }
 
     void add(std::size_t index, const GivenBirth& given)
@@ -364,13 +365,15 @@ public:
             ids_.resize(index + 1);
         }
         try {
-            if (given.notAnObject.empty())
+            if (given.notAnObject.empty() && given.id.kind != GivenValue::Kind::Absent)
                 ids_[index] = birthId(given);
-            options_[index] = readBirth(given, parameters_, query_, own_, fields_).options;
+            const BirthSettings& settings = readBirth(given, parameters_, query_, own_, fields_);
+            options_[index] = settings.options;
             engine::BatchRecord record;
             if (reading::admitBirth(fields_, record, results_[index])) {
                 records_.push_back(record);
                 recordBirth_.push_back(index);
+                ownOptions_.push_back(&settings != &query_.settings);
             }
         } catch (const BirthError& error) {
             reading::setProblem(results_[index], reading::Outcome::Refused, error.error, error.field);
@@ -381,22 +384,99 @@ public:
     const std::string& id(std::size_t index) const { return ids_[index]; }
     const reading::BirthResult& result(std::size_t index) const { return results_[index]; }
 
-    // Computes births [begin, end) (those admitted to the model).
+    // Computes births [begin, end) (those admitted to the model), each into
+    // its result.
     void compute(std::size_t begin, std::size_t end)
     {
-        const auto first = std::lower_bound(recordBirth_.begin(), recordBirth_.end(), begin);
-        const auto last = std::lower_bound(first, recordBirth_.end(), end);
+        const auto [first, last] = admitted(begin, end);
         std::vector<reading::PendingBirth> pending;
-        pending.reserve(static_cast<std::size_t>(last - first));
-        for (auto it = first; it != last; ++it) {
-            const std::size_t k = static_cast<std::size_t>(it - recordBirth_.begin());
-            pending.push_back({records_[k], &options_[*it], &results_[*it]});
-        }
+        pending.reserve(last - first);
+        for (std::size_t k = first; k < last; ++k)
+            pending.push_back({records_[k], &options_[recordBirth_[k]], &results_[recordBirth_[k]]});
         reading::ReadingScratch scratch;
         reading::readPending(pending, scratch);
     }
 
+    // Makes room for computeToWrite, before the parts of an array are
+    // computed (on several threads at once).
+    void prepareToWrite()
+    {
+        plain_.assign(records_.size(), {});
+        details_.resize(records_.size());
+        birthRecord_.assign(results_.size(), kNoRecord);
+        for (std::size_t k = 0; k < recordBirth_.size(); ++k)
+            birthRecord_[recordBirth_[k]] = k;
+    }
+
+    // Computes births [begin, end) for write(): most births that take the
+    // query's options read plainly (no flag, no decision point near), their
+    // records written from the centile's details alone; the others each
+    // into its result.
+    void computeToWrite(std::size_t begin, std::size_t end)
+    {
+        const auto [first, last] = admitted(begin, end);
+        reading::ReadingScratch scratch;
+        std::vector<engine::BatchRecord> shared;
+        std::vector<std::size_t> sharedAt;  // each one's place in records_
+        std::vector<reading::PendingBirth> pending;
+        for (std::size_t k = first; k < last; ++k) {
+            if (!ownOptions_[k]) {
+                shared.push_back(records_[k]);
+                sharedAt.push_back(k);
+            }
+        }
+        std::vector<reading::PlainReading> readings(shared.size());
+        std::vector<engine::CentileDetail> details(shared.size());
+        if (!shared.empty())
+            reading::readPlain(shared, query_.settings.options, readings, details, scratch);
+        std::size_t next = 0;  // in shared
+        for (std::size_t k = first; k < last; ++k) {
+            if (next < sharedAt.size() && sharedAt[next] == k) {
+                const reading::PlainReading& reading = readings[next];
+                if (reading.plain) {
+                    plain_[k] = {true, reading.band};
+                    details_[k] = details[next];
+                    ++next;
+                    continue;
+                }
+                ++next;
+            }
+            pending.push_back({records_[k], &options_[recordBirth_[k]], &results_[recordBirth_[k]]});
+        }
+        reading::readPending(pending, scratch);
+    }
+
+    // Writes birth `index`'s record, computed by computeToWrite.
+    void write(reading::ResultsJsonText& text, std::size_t index) const
+    {
+        const std::size_t k = birthRecord_[index];
+        if (k != kNoRecord && plain_[k].plain) {
+            const engine::BatchRecord& record = records_[k];
+            text.record(reading::ComputedBirth{record.population, &record.inputs, &details_[k],
+                                               options_[index].thresholds, plain_[k].band, {}},
+                        ids_[index]);
+            return;
+        }
+        text.record(results_[index], ids_[index]);
+    }
+
 private:
+    static constexpr std::size_t kNoRecord = static_cast<std::size_t>(-1);
+
+    // The admitted births among births [begin, end): records_[first, last).
+    std::pair<std::size_t, std::size_t> admitted(std::size_t begin, std::size_t end) const
+    {
+        const auto first = std::lower_bound(recordBirth_.begin(), recordBirth_.end(), begin);
+        const auto last = std::lower_bound(first, recordBirth_.end(), end);
+        return {static_cast<std::size_t>(first - recordBirth_.begin()),
+                static_cast<std::size_t>(last - recordBirth_.begin())};
+    }
+
+    struct Plain {
+        bool plain = false;
+        reading::Band band = reading::Band::Appropriate;
+    };
+
     const Parameters& parameters_;
     QuerySettings query_;
     // Room for the birth being read, reused from one birth to the next.
@@ -405,9 +485,16 @@ private:
     std::vector<reading::BirthResult> results_;
     std::vector<reading::ReadingOptions> options_;
     std::vector<std::string> ids_;  // each birth's id as echoed, or empty
-    // The births admitted to the model, in order, and the index of each.
+    // The births admitted to the model, in order: each one's record, its
+    // birth's index, and whether it takes options of its own.
     std::vector<engine::BatchRecord> records_;
     std::vector<std::size_t> recordBirth_;
+    std::vector<bool> ownOptions_;
+    // For computeToWrite, by admitted birth: whether it was read plainly,
+    // and then its band and details; and each birth's place in records_.
+    std::vector<Plain> plain_;
+    std::vector<engine::CentileDetail> details_;
+    std::vector<std::size_t> birthRecord_;
 };
 
 Response birthProblem(const reading::BirthResult& result, std::string_view id = {})
@@ -427,17 +514,18 @@ std::vector<std::string> arrayAnswer(RequestBirths& births)
     const std::size_t count = births.size();
     const std::size_t parts = std::max<std::size_t>(1, count / kPartBirths);
     std::vector<std::string> texts(parts);
+    births.prepareToWrite();
     SharedWork::helpers().run(parts, [&](std::size_t k) {
         const std::size_t begin = count * k / parts;
         const std::size_t end = count * (k + 1) / parts;
-        births.compute(begin, end);
+        births.computeToWrite(begin, end);
         reading::ResultsJsonText text(texts[k], (end - begin) * kRecordBytes + 2);
         if (k == 0)
             text.put('[');
         for (std::size_t i = begin; i < end; ++i) {
             if (i > 0)
                 text.put(',');
-            text.record(births.result(i), births.id(i));
+            births.write(text, i);
         }
         if (k + 1 == parts)
             text.put(']');
