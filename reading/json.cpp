@@ -190,9 +190,10 @@ public:
     // A whole number below 10,000, its digits in pairs from a table.
     static char* putSmallWhole(char* p, std::uint32_t n)
     {
-        static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-                                         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-                                         "8081828384858687888990919293949596979899";
+        static constexpr char kPairs[] =
+            "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+            "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+            "8081828384858687888990919293949596979899";
         if (n < 10) {
             *p = static_cast<char>('0' + n);
             return p + 1;
@@ -398,9 +399,8 @@ struct RecordPieces {
     std::string id = "{" + memberName(kBirthIdName, true);
     // The bytes of the pieces every record writes between its opening and
     // its flags, and between its flags and its echoed gestation.
-    std::size_t headBytes =
-        rounded.size() + centileText.size() + weeks.size() + proportion.size() + expected.size() + spread.size() +
-        z.size() + flags.size();
+    std::size_t headBytes = rounded.size() + centileText.size() + weeks.size() + proportion.size() + expected.size() +
+        spread.size() + z.size() + flags.size();
     std::size_t tailBytes = inputs.size() + gestDays.size() + ht.size() + sex.size();
 
     RecordPieces()
@@ -451,8 +451,7 @@ public:
     // `,"sexName":"Male (1)","eth":`
     std::string_view sex(double code)
     {
-        return kept(sex_, otherSex_, code, kInputEchoNames[6], kInputEchoNames[7],
-                    [](double c) { return sexText(c); });
+        return kept(sex_, otherSex_, code, kInputEchoNames[6], kInputEchoNames[7], [](double c) { return sexText(c); });
     }
     // `,"ethName":"European (1)","par":`
     std::string_view ethnicGroup(engine::Population population, double code)
@@ -607,8 +606,8 @@ void appendComputed(JsonOut& json, const ComputedBirth& r, std::string_view idJs
     const std::string_view sex = texts.sex(in.sex);
     const std::string_view ethnicGroup = texts.ethnicGroup(r.population, in.eth);
     const std::string_view parity = texts.parity(in.par);
-    char* p = json.at(pieces.tailBytes + gestation.size() + sex.size() + ethnicGroup.size() + parity.size() +
-                      7 * kNumber);
+    char* p =
+        json.at(pieces.tailBytes + gestation.size() + sex.size() + ethnicGroup.size() + parity.size() + 7 * kNumber);
     p = put(p, pieces.inputs);
     p = JsonOut::putNumber(p, in.bwt);
     p = put(p, pieces.gestDays);

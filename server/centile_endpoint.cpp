@@ -452,9 +452,10 @@ public:
         const std::size_t k = birthRecord_[index];
         if (k != kNoRecord && plain_[k].plain) {
             const engine::BatchRecord& record = records_[k];
-            text.record(reading::ComputedBirth{record.population, &record.inputs, &details_[k],
-                                               options_[index].thresholds, plain_[k].band, {}},
-                        ids_[index]);
+            text.record(
+                reading::ComputedBirth{
+                    record.population, &record.inputs, &details_[k], options_[index].thresholds, plain_[k].band, {}},
+                ids_[index]);
             return;
         }
         text.record(results_[index], ids_[index]);
