@@ -296,15 +296,37 @@ FieldReading numberField(double number) noexcept
     return reading;
 }
 
+namespace {
+
+// Whether a bare number of `field` is its value as it stands: no unit to
+// convert it from.
+bool numberAsItStands(InputField field, double number, const InputDialect& dialect)
+{
+    return std::isnan(number) || !std::isfinite(number) ||
+        (field != InputField::Bwt && field != InputField::Wt && field != InputField::Ht) ||
+        bareUnit(field, dialect) == targetUnit(field);
+}
+
+}  // namespace
+
 FieldReading numberField(InputField field, double number, const InputDialect& dialect)
 {
-    if (std::isnan(number) || !std::isfinite(number) ||
-        (field != InputField::Bwt && field != InputField::Wt && field != InputField::Ht) ||
-        bareUnit(field, dialect) == targetUnit(field))
+    if (numberAsItStands(field, number, dialect))
         return numberField(number);
     InputDialect pointDialect = dialect;
     pointDialect.decimalComma = false;
     return readMeasurement(field, shortestText(number), pointDialect);
+}
+
+void readNumberField(FieldReading& reading, InputField field, double number, const InputDialect& dialect)
+{
+    if (!numberAsItStands(field, number, dialect)) {
+        reading = numberField(field, number, dialect);
+        return;
+    }
+    reading.status = std::isnan(number) ? FieldStatus::Missing : FieldStatus::Value;
+    reading.value = std::isnan(number) ? 0 : number;
+    reading.error.clear();
 }
 
 PopulationReading readPopulation(std::string_view text)

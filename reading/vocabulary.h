@@ -90,6 +90,9 @@ FieldReading numberField(double value) noexcept;
 // the method's unit exactly as readField converts the number's text (3.4 in
 // kilograms is exactly 3400 g).
 FieldReading numberField(InputField field, double value, const InputDialect& dialect);
+// The same, written into `reading` (a birth read after another reuses the
+// room of its fields instead of making them anew).
+void readNumberField(FieldReading& reading, InputField field, double value, const InputDialect& dialect);
 
 // The population a user names: a name ("United Kingdom", "new zealand") or an
 // alias (uk, us, se, nz, au), in any case; an error text names the choices.

@@ -158,27 +158,29 @@ void unitOption(const BirthSource& birth, InputField field, reading::Unit& unit)
     }
 }
 
-// A value of an input: a number is the number (in the unit the birth sets
-// for it), a text is read with the vocabulary, null or an absent field is
-// missing; anything else cannot be used.
-reading::FieldReading fieldOf(const GivenValue& value, InputField field, const engine::CoefficientSet& set,
-                              const reading::InputDialect& dialect)
+// A value of an input, read into `reading`: a number is the number (in the
+// unit the birth sets for it), a text is read with the vocabulary, null or
+// an absent field is missing; anything else cannot be used.
+void readFieldOf(reading::FieldReading& reading, const GivenValue& value, InputField field,
+                 const engine::CoefficientSet& set, const reading::InputDialect& dialect)
 {
     switch (value.kind) {
     case GivenValue::Kind::Absent:
     case GivenValue::Kind::Null:
-        return {};
+        reading = {};
+        return;
     case GivenValue::Kind::Number:
-        return reading::numberField(field, value.number, dialect);
+        reading::readNumberField(reading, field, value.number, dialect);
+        return;
     case GivenValue::Kind::Text:
-        return reading::readField(field, set, value.text, dialect);
+        reading = reading::readField(field, set, value.text, dialect);
+        return;
     default:
         break;
     }
-    reading::FieldReading invalid;
-    invalid.status = reading::FieldStatus::Invalid;
-    invalid.error = "must be a number or a text, not " + std::string(typeName(value));
-    return invalid;
+    reading.status = reading::FieldStatus::Invalid;
+    reading.value = 0;
+    reading.error = "must be a number or a text, not " + std::string(typeName(value));
 }
 
 // The options of one birth and the units of its bare numbers.
@@ -279,7 +281,10 @@ const BirthSettings& readBirth(const GivenBirth& given, const Parameters& parame
                 }
         if (named) {
             fields.population = named->population;
-            fields.populationError = named->error;
+            if (named->error.empty())
+                fields.populationError.clear();
+            else
+                fields.populationError = named->error;
         } else {
             reading::PopulationReading read =
                 reading::readRowPopulation(*text, engine::Population::UnitedKingdom, dialect);
@@ -300,7 +305,7 @@ const BirthSettings& readBirth(const GivenBirth& given, const Parameters& parame
                 fields.fields[c] = reading::readField(field, set, *queried, dialect);
                 continue;
             }
-        fields.fields[c] = fieldOf(value, field, set, dialect);
+        readFieldOf(fields.fields[c], value, field, set, dialect);
     }
     return *settings;
 }
