@@ -402,73 +402,86 @@ public:
         reading::readPending(pending, scratch);
     }
 
-    // Makes room for computeToWrite, before the parts of an array are
-    // computed (on several threads at once).
-    void prepareToWrite()
-    {
-        plain_.assign(records_.size(), {});
-        details_.resize(records_.size());
-        birthRecord_.assign(results_.size(), kNoRecord);
-        for (std::size_t k = 0; k < recordBirth_.size(); ++k)
-            birthRecord_[recordBirth_[k]] = k;
-    }
+    // What computeToWrite hands to write(): for each admitted birth of the
+    // stretch, whether it was read plainly, and then its band and details.
+    // Kept by each thread from one stretch to the next.
+    struct Stretch {
+        std::size_t firstRecord = 0;
+        std::vector<std::uint8_t> plain;
+        std::vector<reading::Band> bands;
+        std::vector<engine::CentileDetail> details;
+        // Room for the computing.
+        std::vector<engine::BatchRecord> shared;
+        std::vector<std::size_t> sharedAt;  // each shared birth's place in records_
+        std::vector<reading::PlainReading> readings;
+        std::vector<reading::PendingBirth> pending;
+        reading::ReadingScratch scratch;
+    };
 
     // Computes births [begin, end) for write(): most births that take the
     // query's options read plainly (no flag, no decision point near), their
     // records written from the centile's details alone; the others each
     // into its result.
-    void computeToWrite(std::size_t begin, std::size_t end)
+    void computeToWrite(std::size_t begin, std::size_t end, Stretch& stretch)
     {
         const auto [first, last] = admitted(begin, end);
-        reading::ReadingScratch scratch;
-        std::vector<engine::BatchRecord> shared;
-        std::vector<std::size_t> sharedAt;  // each one's place in records_
-        std::vector<reading::PendingBirth> pending;
+        stretch.firstRecord = first;
+        stretch.plain.assign(last - first, 0);
+        stretch.bands.resize(last - first);
+        stretch.details.resize(last - first);
+        stretch.shared.clear();
+        stretch.sharedAt.clear();
+        stretch.pending.clear();
         for (std::size_t k = first; k < last; ++k) {
             if (!ownOptions_[k]) {
-                shared.push_back(records_[k]);
-                sharedAt.push_back(k);
+                stretch.shared.push_back(records_[k]);
+                stretch.sharedAt.push_back(k);
             }
         }
-        std::vector<reading::PlainReading> readings(shared.size());
-        std::vector<engine::CentileDetail> details(shared.size());
-        if (!shared.empty())
-            reading::readPlain(shared, query_.settings.options, readings, details, scratch);
-        std::size_t next = 0;  // in shared
-        for (std::size_t k = first; k < last; ++k) {
-            if (next < sharedAt.size() && sharedAt[next] == k) {
-                const reading::PlainReading& reading = readings[next];
-                if (reading.plain) {
-                    plain_[k] = {true, reading.band};
-                    details_[k] = details[next];
-                    ++next;
-                    continue;
-                }
-                ++next;
+        stretch.readings.resize(stretch.shared.size());
+        if (!stretch.shared.empty())
+            reading::readPlain(stretch.shared, query_.settings.options, stretch.readings,
+                               std::span(stretch.details.data(), stretch.shared.size()), stretch.scratch);
+        // The details were handed back in the order of the shared births:
+        // each is moved to its own birth's place, last first (no birth's
+        // place comes before its place among the shared).
+        for (std::size_t j = stretch.shared.size(); j-- > 0;) {
+            const std::size_t at = stretch.sharedAt[j] - first;
+            if (stretch.readings[j].plain) {
+                stretch.plain[at] = 1;
+                stretch.bands[at] = stretch.readings[j].band;
+                stretch.details[at] = stretch.details[j];
             }
-            pending.push_back({records_[k], &options_[recordBirth_[k]], &results_[recordBirth_[k]]});
         }
-        reading::readPending(pending, scratch);
+        for (std::size_t k = first; k < last; ++k)
+            if (!stretch.plain[k - first])
+                stretch.pending.push_back({records_[k], &options_[recordBirth_[k]], &results_[recordBirth_[k]]});
+        reading::readPending(stretch.pending, stretch.scratch);
     }
 
-    // Writes birth `index`'s record, computed by computeToWrite.
-    void write(reading::ResultsJsonText& text, std::size_t index) const
+    // Writes birth `index`'s record, of the stretch computeToWrite computed;
+    // `record` is the place in records_ of the first admitted birth from
+    // `index` on, and moves past it when it is this one.
+    void write(reading::ResultsJsonText& text, std::size_t index, const Stretch& stretch, std::size_t& record) const
     {
-        const std::size_t k = birthRecord_[index];
-        if (k != kNoRecord && plain_[k].plain) {
-            const engine::BatchRecord& record = records_[k];
-            text.record(
-                reading::ComputedBirth{
-                    record.population, &record.inputs, &details_[k], options_[index].thresholds, plain_[k].band, {}},
-                ids_[index]);
-            return;
+        if (record < recordBirth_.size() && recordBirth_[record] == index) {
+            const std::size_t at = record++ - stretch.firstRecord;
+            if (stretch.plain[at]) {
+                const engine::BatchRecord& admitted = records_[stretch.firstRecord + at];
+                text.record(reading::ComputedBirth{admitted.population,
+                                                   &admitted.inputs,
+                                                   &stretch.details[at],
+                                                   options_[index].thresholds,
+                                                   stretch.bands[at],
+                                                   {}},
+                            ids_[index]);
+                return;
+            }
         }
         text.record(results_[index], ids_[index]);
     }
 
 private:
-    static constexpr std::size_t kNoRecord = static_cast<std::size_t>(-1);
-
     // The admitted births among births [begin, end): records_[first, last).
     std::pair<std::size_t, std::size_t> admitted(std::size_t begin, std::size_t end) const
     {
@@ -477,11 +490,6 @@ private:
         return {static_cast<std::size_t>(first - recordBirth_.begin()),
                 static_cast<std::size_t>(last - recordBirth_.begin())};
     }
-
-    struct Plain {
-        bool plain = false;
-        reading::Band band = reading::Band::Appropriate;
-    };
 
     const Parameters& parameters_;
     QuerySettings query_;
@@ -496,11 +504,6 @@ private:
     std::vector<engine::BatchRecord> records_;
     std::vector<std::size_t> recordBirth_;
     std::vector<bool> ownOptions_;
-    // For computeToWrite, by admitted birth: whether it was read plainly,
-    // and then its band and details; and each birth's place in records_.
-    std::vector<Plain> plain_;
-    std::vector<engine::CentileDetail> details_;
-    std::vector<std::size_t> birthRecord_;
 };
 
 Response birthProblem(const reading::BirthResult& result, std::string_view id = {})
@@ -520,18 +523,19 @@ std::vector<std::string> arrayAnswer(RequestBirths& births)
     const std::size_t count = births.size();
     const std::size_t parts = std::max<std::size_t>(1, count / kPartBirths);
     std::vector<std::string> texts(parts);
-    births.prepareToWrite();
     SharedWork::helpers().run(parts, [&](std::size_t k) {
         const std::size_t begin = count * k / parts;
         const std::size_t end = count * (k + 1) / parts;
-        births.computeToWrite(begin, end);
+        thread_local RequestBirths::Stretch stretch;
+        births.computeToWrite(begin, end, stretch);
         reading::ResultsJsonText text(texts[k], (end - begin) * kRecordBytes + 2);
         if (k == 0)
             text.put('[');
+        std::size_t record = stretch.firstRecord;
         for (std::size_t i = begin; i < end; ++i) {
             if (i > 0)
                 text.put(',');
-            births.write(text, i);
+            births.write(text, i, stretch, record);
         }
         if (k + 1 == parts)
             text.put(']');
