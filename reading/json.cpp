@@ -473,8 +473,9 @@ private:
     std::string_view kept(std::array<std::string, N>& pieces, std::string& other, double value, std::string_view name,
                           std::string_view next, const Make& make)
     {
-        const bool keep =
-            value >= 0 && value < static_cast<double>(N) && value == std::floor(value) && !std::signbit(value);
+        // Below N a value is whole when a conversion and back keeps it.
+        const bool keep = value >= 0 && value < static_cast<double>(N) &&
+            static_cast<double>(static_cast<std::size_t>(value)) == value && !std::signbit(value);
         std::string& piece = keep ? pieces[static_cast<std::size_t>(value)] : other;
         if (keep && !piece.empty())
             return piece;

@@ -758,6 +758,60 @@ TEST(ResultJson, NumbersAndTextsWrittenAsTheyGo)
     }
 }
 
+// Many records written into one text, from as little room as there can be:
+// each byte for byte the record written alone, the caller's id first where
+// one is given; and a record whose gestation, sex, group and parity texts
+// are all made anew (none of them kept) gives each its own.
+TEST(ResultJson, ManyRecordsInOneTextAsEachAlone)
+{
+    std::vector<BirthResult> results;
+    for (int p = 0; p < 5; ++p)
+        results.push_back(readValues(static_cast<Population>(p), kTypical));
+    BirthResult unkept = readValues(Population::NewZealand, kTypical);
+    unkept.inputs.gestDays = 280.5;
+    unkept.inputs.sex = 20;
+    unkept.inputs.eth = 40;
+    unkept.inputs.par = 20;
+    results.push_back(unkept);
+    BirthResult flagged = readValues(Population::Sweden, kTypical);
+    flagged.flags = {{"sex_code", "quote \" and \xff byte"}, {"eth_unknown", "\xe2\x80\x94 dash"}};
+    results.push_back(flagged);
+    BirthResult refused;
+    setProblem(refused, Outcome::Refused, "bwt: not a number: \"x\"", "bwt");
+    results.push_back(refused);
+    BirthResult failed;
+    setProblem(failed, Outcome::Failed, "the centile cannot be computed: Overflow", {});
+    results.push_back(failed);
+
+    const std::string ids[] = {"", "\"a1\"", "17", "\"\\\"q\\\" \u00e9\""};
+    std::string text = "[";
+    std::string expected = "[";
+    {
+        ResultsJsonText many(text, 0);
+        for (int round = 0; round < 40; ++round)
+            for (std::size_t i = 0; i < results.size(); ++i) {
+                const std::string& id = ids[(i + static_cast<std::size_t>(round)) % std::size(ids)];
+                if (round + i > 0) {
+                    many.put(',');
+                    expected += ',';
+                }
+                many.record(results[i], id);
+                const std::string alone = resultJson(results[i]);
+                expected += id.empty() ? alone : "{\"id\":" + id + "," + alone.substr(1);
+            }
+        many.put(']');
+    }
+    EXPECT_EQ(text, expected + "]");
+
+    const std::string written = resultJson(unkept);
+    EXPECT_NE(written.find("\"gest\":\"" + gestationText(280.5) + "\""), std::string::npos) << written;
+    EXPECT_NE(written.find("\"sexName\":\"" + sexText(20) + "\""), std::string::npos) << written;
+    EXPECT_NE(written.find("\"ethName\":\"" + ethnicGroupText(engine::coefficients(Population::NewZealand), 40) + "\""),
+              std::string::npos)
+        << written;
+    EXPECT_NE(written.find("\"parName\":\"" + parityText(20) + "\"}"), std::string::npos) << written;
+}
+
 TEST(ResultFields, SnakeCaseAndColumns)
 {
     EXPECT_EQ(snakeCase("expectedWeight"), "expected_weight");

@@ -104,5 +104,32 @@ TEST(JsonBody, WhatEachBirthGives)
     EXPECT_EQ(read("42").reading.shape, BodyReading::Shape::Neither);
 }
 
+// Each name of a birth is found as itself and only as itself: names that
+// share a known name's length and first and last letters, differ in case,
+// or run longer or shorter are unknown fields.
+TEST(JsonBody, TheFieldNamesAndTheirNearMisses)
+{
+    for (const std::string_view name : kBirthFieldNames) {
+        const Read r = read("{\"" + std::string(name) + "\": 1}");
+        ASSERT_EQ(r.births.size(), 1u);
+        EXPECT_FALSE(r.births[0].unknownField) << name;
+        EXPECT_EQ(r.births[0].values[field(name)].kind, GivenValue::Kind::Number) << name;
+    }
+    for (const char* name :
+         {"sea",        "lea",    "bxt",        "sax",         "ebh",    "pxr",        "wx",      "hx",  "gxst",
+          "exxct",      "sxxxxt", "pxxxxxxxxn", "bwtxxxt",     "wtUnix", "Bwt",        "bwT",     "BWT", "bwtunit",
+          "Population", "bw",     "bwtt",       "populations", "",       "\\u0062wt2", "b\\u0077"}) {
+        const Read r = read(std::string("{\"") + name + "\": 1}");
+        ASSERT_EQ(r.births.size(), 1u) << name;
+        EXPECT_TRUE(r.births[0].unknownField) << name;
+        for (const GivenValue& value : r.births[0].values)
+            EXPECT_EQ(value.kind, GivenValue::Kind::Absent) << name;
+    }
+    // A known name written with escapes is the name.
+    const Read escaped = read(R"({"b\u0077t": 3400})");
+    EXPECT_FALSE(escaped.births[0].unknownField);
+    EXPECT_EQ(escaped.births[0].values[field("bwt")].number, 3400);
+}
+
 }  // namespace
 }  // namespace wrenfield::server
