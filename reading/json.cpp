@@ -664,6 +664,14 @@ ResultsJsonText::ResultsJsonText(std::string& out, std::size_t expectedBytes)
     out_.resize(used_ + expectedBytes);
 }
 
+ResultsJsonText::ResultsJsonText(std::string& out, std::size_t expectedBytes, OverWhatItHolds)
+    : out_(out)
+    , used_(0)
+{
+    if (out_.size() < expectedBytes)
+        out_.resize(expectedBytes);
+}
+
 ResultsJsonText::~ResultsJsonText()
 {
     out_.resize(used_);

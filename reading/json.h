@@ -49,6 +49,10 @@ class ResultsJsonText {
 public:
     // Writes after what `out` holds, with room made for about `expectedBytes`.
     ResultsJsonText(std::string& out, std::size_t expectedBytes);
+    // Writes over what `out` holds, its bytes taken as room already made
+    // (a text kept from an answer before): only room beyond them is made.
+    struct OverWhatItHolds {};
+    ResultsJsonText(std::string& out, std::size_t expectedBytes, OverWhatItHolds);
     ~ResultsJsonText();
     ResultsJsonText(const ResultsJsonText&) = delete;
     ResultsJsonText& operator=(const ResultsJsonText&) = delete;

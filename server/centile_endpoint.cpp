@@ -17,6 +17,7 @@
 #include "reading/fields.h"
 #include "reading/json.h"
 #include "reading/vocabulary.h"
+#include "server/answer_room.h"
 #include "server/birth_id.h"
 #include "server/json_body.h"
 #include "server/limits.h"
@@ -528,7 +529,9 @@ std::vector<std::string> arrayAnswer(RequestBirths& births)
         const std::size_t end = count * (k + 1) / parts;
         thread_local RequestBirths::Stretch stretch;
         births.computeToWrite(begin, end, stretch);
-        reading::ResultsJsonText text(texts[k], (end - begin) * kRecordBytes + 2);
+        texts[k] = takeAnswerRoom();
+        reading::ResultsJsonText text(texts[k], (end - begin) * kRecordBytes + 2,
+                                      reading::ResultsJsonText::OverWhatItHolds{});
         if (k == 0)
             text.put('[');
         std::size_t record = stretch.firstRecord;

@@ -7,6 +7,7 @@
 #include <boost/asio/write.hpp>
 
 #include "server/access_log.h"
+#include "server/answer_room.h"
 #include "server/api.h"
 #include "server/framing.h"
 #include "server/request_id.h"
@@ -304,6 +305,8 @@ void Session::send(Response r, bool keepAlive)
     // timeout).
     stream_.expires_at(started_ + state_.limits.requestDeadline);
     http::async_write(stream_, response_, [self = shared_from_this(), keepAlive](beast::error_code ec, std::size_t) {
+        // The answer's texts are sent (or never will be): their room serves the next answer.
+        keepAnswerRoom(self->response_.body());
         if (ec)
             return self->close();
         if (keepAlive)
