@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "server/answer_room.h"
 #include "server/api.h"
 #include "server/shared_work.h"
 
@@ -141,6 +142,59 @@ TEST(LongArrays, RecordsAndTheirIdsByteForByteAsAlone)
         EXPECT_EQ(answer.body, expected + "]");
         EXPECT_GE(included, std::size(births) - 2);  // at most the flagged births refused under strict
     }
+}
+
+// The texts of an answer sent are kept as room for the next: an answer
+// written over the longer records of another is the one written afresh,
+// and the room kept is bounded.
+TEST(LongArrays, AnswersWrittenOverTheRoomOfOthersAsAfresh)
+{
+    const auto parts = [](const std::string& body, const char* target) {
+        Response answer = respondInParts({"POST", target, "application/json", body});
+        std::vector<std::string> texts{std::move(answer.body)};
+        for (std::string& part : answer.more)
+            texts.push_back(std::move(part));
+        return texts;
+    };
+    std::string shortRecords = "[";  // refused births: short records of errors
+    std::string longRecords = "[";
+    for (int i = 0; i < 3000; ++i) {
+        shortRecords += (i ? "," : "") + std::string(R"({"bwt": 3400})");
+        longRecords += (i ? "," : "") + birthText(i);
+    }
+    shortRecords += "]";
+    longRecords += "]";
+    for (std::string_view target : {"/v1/centile", "/v1/centile?sga=3"}) {
+        const std::vector<std::string> afresh[] = {parts(shortRecords, target.data()),
+                                                   parts(longRecords, target.data())};
+        for (int round = 0; round < 4; ++round) {
+            std::vector<std::string> sent = parts(round % 2 ? shortRecords : longRecords, target.data());
+            keepAnswerRoom(sent);
+            EXPECT_TRUE(sent.empty());
+            for (int which = 0; which < 2; ++which)
+                EXPECT_EQ(parts(which ? longRecords : shortRecords, target.data()), afresh[which])
+                    << target << " " << round << " " << which;
+        }
+    }
+    // Whatever is handed back, no more than the bound is kept, and neither
+    // short texts nor overlong ones.
+    for (int round = 0; round < 3; ++round) {
+        std::vector<std::string> texts;
+        for (int i = 0; i < 40; ++i)
+            texts.emplace_back(std::size_t{1} << 20, 'x');
+        texts.emplace_back(100, 'x');
+        texts.emplace_back(kKeptTextBytes + 1, 'x');
+        keepAnswerRoom(texts);
+    }
+    std::size_t kept = 0;
+    // None kept is a new, empty text.
+    for (std::string text = takeAnswerRoom(); !text.empty(); text = takeAnswerRoom()) {
+        EXPECT_GE(text.capacity(), std::size_t{64} << 10);
+        EXPECT_LE(text.capacity(), kKeptTextBytes);
+        kept += text.capacity();
+    }
+    EXPECT_LE(kept, kKeptAnswerBytes);
+    EXPECT_GT(kept, kKeptAnswerBytes / 2);
 }
 
 TEST(SharedWork, EveryPartOnceAndAFailureHandedBack)
