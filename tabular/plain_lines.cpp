@@ -17,6 +17,7 @@
 #include "reading/number_text.h"
 #include "tabular/batch.h"
 #include "tabular/batch_chunk.h"
+#include "tabular/plain_fields.h"
 
 namespace wrenfield::tabular {
 
@@ -26,21 +27,6 @@ namespace {
 // than this share (after the first few) need the general reading: that
 // reading is quicker for many lines at once than line by line.
 constexpr std::size_t kMostGeneralLines = 8;  // one line in eight
-
-// Where each input goes in a record, in the order of kInputColumns.
-constexpr double engine::CentileInputs::*kInputMembers[kInputFieldCount] = {
-    &engine::CentileInputs::bwt, &engine::CentileInputs::gestDays, &engine::CentileInputs::wt,
-    &engine::CentileInputs::ht,  &engine::CentileInputs::sex,      &engine::CentileInputs::eth,
-    &engine::CentileInputs::par};
-
-// The end of a field that is not read as a number: the next delimiter, line
-// feed or carriage return.
-const char* fieldEnd(const char* p, const char* end, char delimiter) noexcept
-{
-    while (p != end && *p != delimiter && *p != '\n' && *p != '\r')
-        ++p;
-    return p;
-}
 
 }  // namespace
 
@@ -64,26 +50,8 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
         // line is not a common row.
         engine::BatchRecord& record = scratch.records.emplace_back();
         std::string_view population;
-        const char* p = line;
-        bool common = true;
-        for (std::size_t i = 0; i < width && common; ++i) {
-            const std::uint8_t role = roles_[i];
-            if (role < kInputFieldCount) {
-                p = scanPlainDecimal(p, end, record.inputs.*kInputMembers[role]);
-                common = p != nullptr;
-            } else {
-                const char* const last = fieldEnd(p, end, delimiter);
-                if (role == kPopulationRole)
-                    population = {p, static_cast<std::size_t>(last - p)};
-                p = last;
-            }
-            if (!common)
-                break;
-            if (i + 1 < width) {
-                common = p != end && *p == delimiter;
-                p += common ? 1 : 0;
-            }
-        }
+        const char* p = readCommonFields(*fieldShape_, line, end, record.inputs, population);
+        bool common = p != nullptr;
         // The record ends at the line's end: LF, CR LF, or the end of the text.
         const char* lineEnd = p;
         const char* next = p;
@@ -101,7 +69,7 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
             std::optional<engine::Population> chosen = settings_.defaultPopulation;
             if (columns_.population)
                 chosen = rowPopulation(population, scratch);
-            common = chosen && reading::valuesAdmissible(record.inputs);
+            common = chosen.has_value();
             if (common)
                 record.population = *chosen;
         }
