@@ -189,7 +189,7 @@ void writeRow(CsvWriter& writer, const CsvRow& row, std::size_t width, const Bir
     if (!row.text.empty() && row.fields.size() == width && result.computed() && result.error.empty() &&
         settings.added.empty() && !settings.dialect.decimalComma) {
         char text[reading::kShortestTextRoom];
-        char* end = reading::writeShortest(text, result.centile());
+        char* end = reading::writeShortestCentile(text, result.centile());
         writer.writeJoinedNumberRecord(row.text, width, {text, static_cast<std::size_t>(end - text)});
         return;
     }
@@ -204,7 +204,7 @@ void writeRow(CsvWriter& writer, const CsvRow& row, std::size_t width, const Bir
     } else {
         // The shortest text that reads back as the same centile, as shortestText gives it.
         char text[reading::kShortestTextRoom];
-        char* end = reading::writeShortest(text, result.centile());
+        char* end = reading::writeShortestCentile(text, result.centile());
         if (settings.dialect.decimalComma) {
             std::replace(text, end, '.', ',');
             writer.writeField({text, static_cast<std::size_t>(end - text)});

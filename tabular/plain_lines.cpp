@@ -161,7 +161,7 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
         std::memcpy(w, text.data() + line.start, line.length);
         w += line.length;
         *w++ = delimiter;
-        w = reading::writeShortest(w, birth.centile);
+        w = reading::writeShortestCentile(w, birth.centile);
         *w++ = delimiter;
         std::memcpy(w, lineBreak.data(), lineBreak.size());
         w += lineBreak.size();
