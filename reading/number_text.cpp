@@ -81,7 +81,8 @@ struct Digits {
     Text16 body;  // the other digits (all of them when there are 16 or fewer), from its first byte
 };
 
-Digits spellDigits(std::uint64_t n, int count) noexcept
+// (Inlined: the digits stay in registers from here to their stores.)
+[[gnu::always_inline]] inline Digits spellDigits(std::uint64_t n, int count) noexcept
 {
     constexpr std::uint64_t kEight = 100000000;
     Digits digits;
@@ -108,7 +109,7 @@ char* putDigits(char* q, const Digits& digits) noexcept
 
 // Writes the digits with a "." after the first `point` of them (0 < point <
 // count) and returns the end; up to 34 bytes from q are written.
-char* putPointed(char* q, const Digits& digits, int point) noexcept
+[[gnu::always_inline]] inline char* putPointed(char* q, const Digits& digits, int point) noexcept
 {
     char* const end = q + digits.count + 1;
     // The 17th digit's lead is written without a branch (about half of all
