@@ -216,15 +216,20 @@ char* writeShortest(char* first, double value) noexcept
 
 char* writeShortestCentile(char* first, double value) noexcept
 {
-    if (!(value >= 1 && value < 100))
+    if (!(value >= 0.001 && value < 100))
         return writeShortest(first, value);
     const auto decimal = fmt::detail::dragonbox::to_decimal(value);
     const int count = digitCount(decimal.significand);
-    const int point = count + decimal.exponent;  // 1 or 2
+    const int point = count + decimal.exponent;  // -2 to 2
     if (point >= count)                          // a whole number
         return writeShortest(first, value);
-    // Fixed notation, never longer here than scientific: d.ddd or dd.ddd.
-    return putPointed(first, spellDigits(decimal.significand, count), point);
+    // Fixed notation, never longer here than scientific: d.ddd, dd.ddd, or
+    // below 1 "0." with up to two zeros before the digits.
+    const Digits digits = spellDigits(decimal.significand, count);
+    if (point > 0)
+        return putPointed(first, digits, point);
+    std::memcpy(first, "0.00", 4);
+    return putDigits(first + 2 - point, digits);
 }
 
 }  // namespace wrenfield::reading
