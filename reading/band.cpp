@@ -177,6 +177,24 @@ bool nearDecisionPoint(double centile, const BandThresholds& t)
 void markNearDecisionPoints(std::span<const double> centiles, const BandThresholds& t,
                             std::span<std::uint8_t> near) noexcept
 {
+    markNearDecisionPoints(centiles, t, near, engine::bestSimdLevel());
+}
+
+void bandsOf(std::span<const double> centiles, const BandThresholds& t, std::span<Band> bands) noexcept
+{
+    bandsOf(centiles, t, bands, engine::bestSimdLevel());
+}
+
+void markNearDecisionPoints(std::span<const double> centiles, const BandThresholds& t, std::span<std::uint8_t> near,
+                            engine::SimdLevel level) noexcept
+{
+#if defined(WRENFIELD_X86_64_LANES)
+    if (level == engine::SimdLevel::Avx512 && engine::simdLevelSupported(level)) {
+        avx512::markNearDecisionPoints(centiles, t, near);
+        return;
+    }
+#endif
+    (void)level;
     for (std::size_t k = 0; k < centiles.size(); ++k) {
         const double centile = centiles[k];
         // From 0 to 100 the nearest twentieth's count lies from 0 to 2000.5,
@@ -192,7 +210,8 @@ void markNearDecisionPoints(std::span<const double> centiles, const BandThreshol
     }
 }
 
-void bandsOf(std::span<const double> centiles, const BandThresholds& t, std::span<Band> bands) noexcept
+void bandsOf(std::span<const double> centiles, const BandThresholds& t, std::span<Band> bands,
+             engine::SimdLevel level) noexcept
 {
     // With the thresholds in order, the band is the count of thresholds on
     // either side: 2 (Appropriate), less one below each lower one, plus one
@@ -204,6 +223,13 @@ void bandsOf(std::span<const double> centiles, const BandThresholds& t, std::spa
             bands[k] = bandOf(centiles[k], t);
         return;
     }
+#if defined(WRENFIELD_X86_64_LANES)
+    if (level == engine::SimdLevel::Avx512 && engine::simdLevelSupported(level)) {
+        avx512::bandsOfOrdered(centiles, t, bands);
+        return;
+    }
+#endif
+    (void)level;
     for (std::size_t k = 0; k < centiles.size(); ++k) {
         const double centile = centiles[k];
         const int band =

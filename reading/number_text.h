@@ -17,4 +17,10 @@ inline constexpr int kShortestTextRoom = 48;
 // and returns the end of it.
 char* writeShortest(char* first, double value) noexcept;
 
+// The same text, written sooner for a centile from 0.001 to 100 that is not
+// a whole number (nearly every centile): no test for a whole number of
+// tenths first, fixed notation straight away. Any other value is written by
+// writeShortest.
+char* writeShortestCentile(char* first, double value) noexcept;
+
 }  // namespace wrenfield::reading

@@ -21,6 +21,14 @@ void markNearDecisionPoints(std::span<const double> centiles, const BandThreshol
 // bands[k] = bandOf(centiles[k], thresholds).
 void bandsOf(std::span<const double> centiles, const BandThresholds& thresholds, std::span<Band> bands) noexcept;
 
+// The same two at a given width: Portable one centile after another, Avx512
+// eight in the lanes of a register (where the processor runs it), with the
+// same answer for every double; any other width is Portable's.
+void markNearDecisionPoints(std::span<const double> centiles, const BandThresholds& thresholds,
+                            std::span<std::uint8_t> near, engine::SimdLevel level) noexcept;
+void bandsOf(std::span<const double> centiles, const BandThresholds& thresholds, std::span<Band> bands,
+             engine::SimdLevel level) noexcept;
+
 // The bounds of the sure test for its form in vector lanes: for each
 // population, the least and the greatest value of each input that raises no
 // flag, in the lanes of a record as it lies in memory (lane 0 holds the
@@ -53,6 +61,11 @@ namespace avx512 {
 // The sure test with AVX-512 F, on these bounds: compiled for it alone.
 void markSurelyUnflagged(const SureTestBounds& bounds, std::span<const engine::BatchRecord> records,
                          std::span<const double> centiles, std::span<std::uint8_t> quiet) noexcept;
+// The decision points and the bands, eight centiles at a time (bandsOf with
+// its thresholds in order only).
+void markNearDecisionPoints(std::span<const double> centiles, const BandThresholds& thresholds,
+                            std::span<std::uint8_t> near) noexcept;
+void bandsOfOrdered(std::span<const double> centiles, const BandThresholds& thresholds, std::span<Band> bands) noexcept;
 }  // namespace avx512
 
 }  // namespace wrenfield::reading

@@ -53,4 +53,68 @@ void markSurelyUnflagged(const SureTestBounds& bounds, std::span<const BatchReco
     }
 }
 
+namespace {
+// The lanes of the last, shorter step of n centiles from k on.
+__mmask8 lanesFrom(std::size_t k, std::size_t n) noexcept
+{
+    return n - k >= 8 ? __mmask8{0xFF} : static_cast<__mmask8>((1U << (n - k)) - 1);
+}
+
+__m512d magnitude(__m512d x) noexcept
+{
+    return _mm512_castsi512_pd(_mm512_and_si512(_mm512_castpd_si512(x), _mm512_set1_epi64(0x7FFFFFFFFFFFFFFF)));
+}
+
+// Stores lane j's count as byte j at `to`, for the lanes in `lanes`.
+void storeBytes(void* to, __mmask8 lanes, __m512i counts) noexcept
+{
+    _mm512_mask_cvtepi64_storeu_epi8(to, lanes, counts);
+}
+}  // namespace
+
+// The portable loop's steps, lane by lane: the same operations on the same
+// doubles, so the same answer for every value, NaN and infinities included.
+void markNearDecisionPoints(std::span<const double> centiles, const BandThresholds& t,
+                            std::span<std::uint8_t> near) noexcept
+{
+    const __m512d distance = _mm512_set1_pd(kBandRecomputeDistance);
+    const __m512d twentiethsDistance = _mm512_set1_pd(20 * kBandRecomputeDistance);
+    const __m512d points[] = {_mm512_set1_pd(t.verySmall), _mm512_set1_pd(t.sga), _mm512_set1_pd(t.lga),
+                              _mm512_set1_pd(t.veryLarge), _mm512_setzero_pd(),   _mm512_set1_pd(100)};
+    const std::size_t n = centiles.size();
+    for (std::size_t k = 0; k < n; k += 8) {
+        const __mmask8 lanes = lanesFrom(k, n);
+        const __m512d centile = _mm512_maskz_loadu_pd(lanes, centiles.data() + k);
+        const __m512d twentieths = _mm512_mul_pd(centile, _mm512_set1_pd(20));
+        const __m512d rounded = _mm512_add_pd(twentieths, _mm512_set1_pd(0.5));
+        const __mmask8 counted = _mm512_cmp_pd_mask(rounded, _mm512_setzero_pd(), _CMP_GE_OQ) &
+            _mm512_cmp_pd_mask(rounded, _mm512_set1_pd(4000), _CMP_LE_OQ);
+        const __m512d nearest = _mm512_maskz_roundscale_pd(counted, rounded, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+        __mmask8 close =
+            _mm512_cmp_pd_mask(magnitude(_mm512_sub_pd(twentieths, nearest)), twentiethsDistance, _CMP_LE_OQ);
+        for (const __m512d& point : points)
+            close |= _mm512_cmp_pd_mask(magnitude(_mm512_sub_pd(centile, point)), distance, _CMP_LE_OQ);
+        storeBytes(near.data() + k, lanes, _mm512_maskz_set1_epi64(close, 1));
+    }
+}
+
+void bandsOfOrdered(std::span<const double> centiles, const BandThresholds& t, std::span<Band> bands) noexcept
+{
+    static_assert(sizeof(Band) == 1);
+    const __m512i one = _mm512_set1_epi64(1);
+    const std::size_t n = centiles.size();
+    for (std::size_t k = 0; k < n; k += 8) {
+        const __mmask8 lanes = lanesFrom(k, n);
+        const __m512d centile = _mm512_maskz_loadu_pd(lanes, centiles.data() + k);
+        __m512i band = _mm512_set1_epi64(static_cast<long long>(Band::Appropriate));
+        band = _mm512_mask_sub_epi64(band, _mm512_cmp_pd_mask(centile, _mm512_set1_pd(t.sga), _CMP_LT_OQ), band, one);
+        band = _mm512_mask_sub_epi64(band, _mm512_cmp_pd_mask(centile, _mm512_set1_pd(t.verySmall), _CMP_LT_OQ), band,
+                                     one);
+        band = _mm512_mask_add_epi64(band, _mm512_cmp_pd_mask(centile, _mm512_set1_pd(t.lga), _CMP_GT_OQ), band, one);
+        band = _mm512_mask_add_epi64(band, _mm512_cmp_pd_mask(centile, _mm512_set1_pd(t.veryLarge), _CMP_GT_OQ), band,
+                                     one);
+        storeBytes(bands.data() + k, lanes, band);
+    }
+}
+
 }  // namespace wrenfield::reading::avx512

@@ -12,6 +12,7 @@
 #include "reading/number_text.h"
 #include "tabular/batch_chunk.h"
 #include "tabular/ordered_chunks.h"
+#include "tabular/plain_fields.h"
 
 namespace wrenfield::tabular {
 
@@ -188,7 +189,7 @@ void writeRow(CsvWriter& writer, const CsvRow& row, std::size_t width, const Bir
     if (!row.text.empty() && row.fields.size() == width && result.computed() && result.error.empty() &&
         settings.added.empty() && !settings.dialect.decimalComma) {
         char text[reading::kShortestTextRoom];
-        char* end = reading::writeShortest(text, result.centile());
+        char* end = reading::writeShortestCentile(text, result.centile());
         writer.writeJoinedNumberRecord(row.text, width, {text, static_cast<std::size_t>(end - text)});
         return;
     }
@@ -203,7 +204,7 @@ void writeRow(CsvWriter& writer, const CsvRow& row, std::size_t width, const Bir
     } else {
         // The shortest text that reads back as the same centile, as shortestText gives it.
         char text[reading::kShortestTextRoom];
-        char* end = reading::writeShortest(text, result.centile());
+        char* end = reading::writeShortestCentile(text, result.centile());
         if (settings.dialect.decimalComma) {
             std::replace(text, end, '.', ',');
             writer.writeField({text, static_cast<std::size_t>(end - text)});
@@ -336,11 +337,12 @@ BatchJob::BatchJob(std::istream& in, BatchSettings settings)
     const char delimiter = reader_.delimiter();
     plainLinesFirst_ = plainNumbersAsTheyStand_ && settings_.added.empty() && !settings_.dialect.decimalComma &&
         !settings_.options.exact && (delimiter == ',' || delimiter == ';' || delimiter == '\t');
-    roles_.assign(columns_.width, kOtherColumn);
+    std::vector<std::uint8_t> roles(columns_.width, kOtherField);
     for (std::size_t c = 0; c < kInputFieldCount; ++c)
-        roles_[columns_.inputs[c]] = static_cast<std::uint8_t>(c);
+        roles[columns_.inputs[c]] = static_cast<std::uint8_t>(c);
     if (columns_.population)
-        roles_[*columns_.population] = kPopulationRole;
+        roles[*columns_.population] = kPopulationField;
+    fieldShape_ = std::make_shared<const PlainFieldShape>(plainFieldShape(delimiter, std::move(roles)));
 }
 
 RowFields BatchJob::rowFields(const CsvRow& row) const

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <istream>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <span>
@@ -31,6 +32,8 @@
 #include "tabular/csv.h"
 
 namespace wrenfield::tabular {
+
+struct PlainFieldShape;  // plain_fields.h
 
 using reading::BirthResult;
 using reading::kInputColumns;
@@ -191,11 +194,9 @@ private:
     bool plainNumbersAsTheyStand_ = false;
     // Whether plain chunks are read line by line in one sweep first.
     bool plainLinesFirst_ = false;
-    // What each column of a record holds: an input (its place in
-    // kInputColumns), the population, or something else.
-    static constexpr std::uint8_t kPopulationRole = kInputFieldCount;
-    static constexpr std::uint8_t kOtherColumn = kInputFieldCount + 1;
-    std::vector<std::uint8_t> roles_;
+    // What each column of a line holds (an input, the population, or
+    // something else), and how a plain line's fields are read.
+    std::shared_ptr<const PlainFieldShape> fieldShape_;
 };
 
 }  // namespace wrenfield::tabular

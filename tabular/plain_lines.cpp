@@ -17,6 +17,7 @@
 #include "reading/number_text.h"
 #include "tabular/batch.h"
 #include "tabular/batch_chunk.h"
+#include "tabular/plain_fields.h"
 
 namespace wrenfield::tabular {
 
@@ -27,19 +28,20 @@ namespace {
 // reading is quicker for many lines at once than line by line.
 constexpr std::size_t kMostGeneralLines = 8;  // one line in eight
 
-// Where each input goes in a record, in the order of kInputColumns.
-constexpr double engine::CentileInputs::*kInputMembers[kInputFieldCount] = {
-    &engine::CentileInputs::bwt, &engine::CentileInputs::gestDays, &engine::CentileInputs::wt,
-    &engine::CentileInputs::ht,  &engine::CentileInputs::sex,      &engine::CentileInputs::eth,
-    &engine::CentileInputs::par};
-
-// The end of a field that is not read as a number: the next delimiter, line
-// feed or carriage return.
-const char* fieldEnd(const char* p, const char* end, char delimiter) noexcept
+// Copies a line of up to 64 bytes in two fixed-size copies that overlap
+// (the library's copy, called for every row, took more than the copying);
+// a longer or shorter one by the library.
+inline void copyLine(char* to, const char* from, std::size_t bytes) noexcept
 {
-    while (p != end && *p != delimiter && *p != '\n' && *p != '\r')
-        ++p;
-    return p;
+    if (bytes >= 16 && bytes <= 32) {
+        std::memcpy(to, from, 16);
+        std::memcpy(to + bytes - 16, from + bytes - 16, 16);
+    } else if (bytes > 32 && bytes <= 64) {
+        std::memcpy(to, from, 32);
+        std::memcpy(to + bytes - 32, from + bytes - 32, 32);
+    } else {
+        std::memcpy(to, from, bytes);
+    }
 }
 
 }  // namespace
@@ -64,26 +66,8 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
         // line is not a common row.
         engine::BatchRecord& record = scratch.records.emplace_back();
         std::string_view population;
-        const char* p = line;
-        bool common = true;
-        for (std::size_t i = 0; i < width && common; ++i) {
-            const std::uint8_t role = roles_[i];
-            if (role < kInputFieldCount) {
-                p = scanPlainDecimal(p, end, record.inputs.*kInputMembers[role]);
-                common = p != nullptr;
-            } else {
-                const char* const last = fieldEnd(p, end, delimiter);
-                if (role == kPopulationRole)
-                    population = {p, static_cast<std::size_t>(last - p)};
-                p = last;
-            }
-            if (!common)
-                break;
-            if (i + 1 < width) {
-                common = p != end && *p == delimiter;
-                p += common ? 1 : 0;
-            }
-        }
+        const char* p = readCommonFields(*fieldShape_, line, end, record.inputs, population);
+        bool common = p != nullptr;
         // The record ends at the line's end: LF, CR LF, or the end of the text.
         const char* lineEnd = p;
         const char* next = p;
@@ -101,7 +85,7 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
             std::optional<engine::Population> chosen = settings_.defaultPopulation;
             if (columns_.population)
                 chosen = rowPopulation(population, scratch);
-            common = chosen && reading::valuesAdmissible(record.inputs);
+            common = chosen.has_value();
             if (common)
                 record.population = *chosen;
         }
@@ -190,10 +174,10 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
         const reading::PlainReading& birth = scratch.readings[static_cast<std::size_t>(line.record)];
         room(line.length + kRowRoom);
         char* w = output.data() + used;
-        std::memcpy(w, text.data() + line.start, line.length);
+        copyLine(w, text.data() + line.start, line.length);
         w += line.length;
         *w++ = delimiter;
-        w = reading::writeShortest(w, birth.centile);
+        w = reading::writeShortestCentile(w, birth.centile);
         *w++ = delimiter;
         std::memcpy(w, lineBreak.data(), lineBreak.size());
         w += lineBreak.size();

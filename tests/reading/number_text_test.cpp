@@ -17,6 +17,7 @@ namespace {
 
 using wrenfield::reading::kShortestTextRoom;
 using wrenfield::reading::writeShortest;
+using wrenfield::reading::writeShortestCentile;
 
 std::string reference(double value)
 {
@@ -24,10 +25,16 @@ std::string reference(double value)
     return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
+// What writeShortest writes, and writeShortestCentile (its quick way for
+// centiles) must write the same for every value: a difference shows in the
+// text compared.
 std::string written(double value)
 {
     char text[kShortestTextRoom];
-    return std::string(text, writeShortest(text, value));
+    char centileText[kShortestTextRoom];
+    std::string general(text, writeShortest(text, value));
+    std::string centile(centileText, writeShortestCentile(centileText, value));
+    return general == centile ? general : general + " but as a centile " + centile;
 }
 
 TEST(ShortestText, EdgesOfTheLayout)
@@ -39,10 +46,16 @@ TEST(ShortestText, EdgesOfTheLayout)
         10,
         100,
         50.5,
+        1.0000000000000002,
         99.99999999999999,
         100.00000000000001,  // centiles and their neighbours
         0.1,
         0.3,
+        0.001,
+        0.0009999999999999998,
+        0.0010000000000000002,
+        0.012345678901234567,
+        0.9999999999999999,
         1e-4,
         1.5e-4,
         1e-5,

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -585,6 +586,59 @@ TEST(Reading, SureTestOfNoFlagIsTheSameAtEveryWidth)
         std::vector<std::uint8_t> quiet(records.size());
         markSurelyUnflagged(records, centiles, quiet, level);
         EXPECT_EQ(quiet, portable) << engine::simdLevelName(level);
+    }
+}
+
+// The decision points and bands of many centiles, at every width: the same
+// answer as the portable loops for every double (each edge of a threshold,
+// an end or a twentieth with its neighbours, NaN, infinities, random bits),
+// which is the one-centile rules' answer from 0 to 100; ordered, moved and
+// unordered thresholds; every length, so that the last short step is met.
+TEST(Reading, DecisionPointsAndBandsAreTheSameAtEveryWidth)
+{
+    std::vector<double> centiles = {
+        kInf, -kInf, std::numeric_limits<double>::quiet_NaN(), -0.0, 5e-324, 1e300, -1, 200.0, 199.975, 1e-9, -1e-9};
+    for (int twentieths = 0; twentieths <= 2000; ++twentieths) {
+        const double point = twentieths / 20.0;
+        for (const double offset : {0.0, 1e-9, -1e-9, 2e-9, -2e-9})
+            centiles.push_back(point + offset);
+        centiles.push_back(std::nextafter(point + 1e-9, 0.0));
+        centiles.push_back(std::nextafter(point + 1e-9, kInf));
+    }
+    std::mt19937_64 random(812);
+    for (int i = 0; i < 20000; ++i)
+        centiles.push_back(i % 2 ? std::bit_cast<double>(random())
+                                 : std::uniform_real_distribution<double>(-1, 101)(random));
+    BandThresholds unordered;
+    unordered.sga = 95;
+    unordered.lga = 5;
+    for (const BandThresholds& thresholds : {BandThresholds{}, *thresholdsFor(5, 95).thresholds, unordered}) {
+        std::vector<std::uint8_t> portableNear(centiles.size());
+        std::vector<Band> portableBands(centiles.size());
+        markNearDecisionPoints(centiles, thresholds, portableNear, engine::SimdLevel::Portable);
+        bandsOf(centiles, thresholds, portableBands, engine::SimdLevel::Portable);
+        for (std::size_t i = 0; i < centiles.size(); ++i) {
+            ASSERT_EQ(portableBands[i], bandOf(centiles[i], thresholds)) << centiles[i];
+            if (centiles[i] >= 0 && centiles[i] <= 100) {
+                ASSERT_EQ(portableNear[i] != 0, nearDecisionPoint(centiles[i], thresholds)) << centiles[i];
+            }
+        }
+        for (engine::SimdLevel level : engine::supportedSimdLevels()) {
+            for (const std::size_t length : {centiles.size(), centiles.size() - 3, std::size_t{5}}) {
+                const std::span<const double> some(centiles.data(), length);
+                std::vector<std::uint8_t> near(length + 8, 7);
+                std::vector<Band> bands(length + 8, Band::VeryLarge);
+                markNearDecisionPoints(some, thresholds, {near.data(), length}, level);
+                bandsOf(some, thresholds, {bands.data(), length}, level);
+                EXPECT_TRUE(std::equal(near.begin(), near.begin() + static_cast<long>(length), portableNear.begin()))
+                    << engine::simdLevelName(level);
+                EXPECT_TRUE(std::equal(bands.begin(), bands.begin() + static_cast<long>(length), portableBands.begin()))
+                    << engine::simdLevelName(level);
+                // Nothing written past the end.
+                EXPECT_EQ(near[length], 7);
+                EXPECT_EQ(bands[length], Band::VeryLarge);
+            }
+        }
     }
 }
 

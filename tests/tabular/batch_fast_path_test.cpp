@@ -99,7 +99,8 @@ TEST(BatchFastPath, EveryRowAsTheSameBirthReadAlone)
     }
 }
 
-// A file of many rows: mostly plain births, with every kind of row above
+// A file of many rows: mostly plain births (their ids padded to give lines
+// of every length from about 25 to 80 bytes), with every kind of row above
 // scattered through it, malformed records, quoted fields (unless `quotes`
 // is false: then the whole file is plain text) and CR LF.
 std::string largeFile(std::size_t count, const char* lineBreak, bool quotes = true)
@@ -115,8 +116,8 @@ std::string largeFile(std::size_t count, const char* lineBreak, bool quotes = tr
         else if (pick == 9 && quotes)
             rows.push_back("\"quoted, id\",3400,280,64,163,1,1,0,\"United\nKingdom\"");
         else
-            rows.push_back(std::to_string(i) + "," + std::to_string(1500 + random() % 3500) + "," +
-                           std::to_string(200 + random() % 100) + "," + std::to_string(45 + random() % 60) + "," +
+            rows.push_back(std::to_string(i) + std::string(i % 41, 'x') + "," + std::to_string(1500 + random() % 3500) +
+                           "," + std::to_string(200 + random() % 100) + "," + std::to_string(45 + random() % 60) + "," +
                            std::to_string(150 + random() % 40) + "," + std::to_string(random() % 2) + "," +
                            std::to_string(1 + random() % 10) + "," + std::to_string(random() % 5) + "," +
                            (random() % 2 ? "uk" : "Sweden"));

@@ -1,0 +1,121 @@
+// The fields of one line of a plain chunk, read where they lie: the seven
+// inputs as plain decimals straight into a birth's inputs, the population's
+// text as a view, other columns stepped over. Private to the batch job.
+//
+// scanPlainFields reads byte by byte and decides every line. Where the
+// processor has AVX-512 (with its byte and compress instructions), a line of
+// fewer than 64 bytes whose input fields are digits with at most one point
+// and at most eight digits (every reading of a birth) is read whole in a few
+// vector steps instead (scanLineFields); any other line it leaves to the
+// byte-by-byte reading, so what is read is the same either way.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "engine/centile_model.h"
+#include "platform/numeric_text.h"
+#include "reading/admission.h"
+#include "reading/vocabulary.h"
+
+namespace wrenfield::tabular {
+
+// What each field of a line holds: one of the seven inputs (its place in
+// kInputColumns, below kPopulationField), the population, or something else.
+constexpr std::uint8_t kPopulationField = reading::kInputFieldCount;
+constexpr std::uint8_t kOtherField = reading::kInputFieldCount + 1;
+
+struct PlainFieldShape {
+    char delimiter = ',';
+    std::vector<std::uint8_t> roles;  // one a field
+
+    // For the whole-line reading: whether it is used (the processor has it
+    // and the delimiter is ',', ';' or a tab); whether every field is an
+    // input; a bit for each field (of up
+    // to 64) whose kind, input or not, differs from the field before's (the
+    // first's from none); the population's field (or none); and for byte j
+    // of lane m (the m-th input's eight bytes; lane 7 repeats lane 0) the
+    // field it comes from and the field before it (-1 for the first field).
+    bool wholeLines = false;
+    bool onlyInputs = false;
+    std::uint64_t inputChanges = 0;
+    std::size_t populationField = kNoField;
+    alignas(64) std::array<std::int8_t, 64> laneField{};
+    alignas(64) std::array<std::int8_t, 64> laneFieldBefore{};
+    static constexpr std::size_t kNoField = static_cast<std::size_t>(-1);
+};
+
+// The shape of lines with these roles, the whole-line reading chosen where
+// it may be used.
+PlainFieldShape plainFieldShape(char delimiter, std::vector<std::uint8_t> roles);
+
+// Whether this processor has what the whole-line reading needs.
+bool wholeLineReadingSupported() noexcept;
+
+// The fields of the line at `line` (text before `end`): the end of its last
+// field, with the inputs read into `inputs` and the population field's text
+// in `population`; nullptr when a field is not what a common row holds (an
+// input that is no plain decimal, a missing delimiter). What follows the
+// last field is the caller's to judge.
+inline const char* scanPlainFields(const PlainFieldShape& shape, const char* line, const char* const end,
+                                   engine::CentileInputs& inputs, std::string_view& population) noexcept
+{
+    static constexpr double engine::CentileInputs::*kMembers[reading::kInputFieldCount] = {
+        &engine::CentileInputs::bwt, &engine::CentileInputs::gestDays, &engine::CentileInputs::wt,
+        &engine::CentileInputs::ht,  &engine::CentileInputs::sex,      &engine::CentileInputs::eth,
+        &engine::CentileInputs::par};
+    const char* p = line;
+    const std::size_t width = shape.roles.size();
+    for (std::size_t i = 0; i < width; ++i) {
+        const std::uint8_t role = shape.roles[i];
+        if (role < reading::kInputFieldCount) {
+            p = scanPlainDecimal(p, end, inputs.*kMembers[role]);
+            if (p == nullptr)
+                return nullptr;
+        } else {
+            // A text field ends at the next delimiter, line feed or carriage return.
+            const char* last = p;
+            while (last != end && *last != shape.delimiter && *last != '\n' && *last != '\r')
+                ++last;
+            if (role == kPopulationField)
+                population = {p, static_cast<std::size_t>(last - p)};
+            p = last;
+        }
+        if (i + 1 < width) {
+            if (p == end || *p != shape.delimiter)
+                return nullptr;
+            ++p;
+        }
+    }
+    return p;
+}
+
+namespace avx512 {
+// The whole-line reading: what readCommonFields gives where it answers, or
+// nullptr where it leaves the line to the byte reading (see above). Reads
+// no byte at or beyond `end`.
+const char* scanLineFields(const PlainFieldShape& shape, const char* line, const char* end,
+                           engine::CentileInputs& inputs, std::string_view& population) noexcept;
+}  // namespace avx512
+
+// The fields of a common row's line: as scanPlainFields reads them, and
+// nullptr also where the inputs are not admissible (valuesAdmissible). The
+// whole-line reading is used where the shape chose it and it answers; it
+// checks the values itself, so nothing it has just stored is read back
+// while the store may still be on its way to the cache.
+inline const char* readCommonFields(const PlainFieldShape& shape, const char* line, const char* const end,
+                                    engine::CentileInputs& inputs, std::string_view& population) noexcept
+{
+#if defined(WRENFIELD_X86_64_LANES)
+    if (shape.wholeLines)
+        if (const char* const last = avx512::scanLineFields(shape, line, end, inputs, population))
+            return last;
+#endif
+    const char* const last = scanPlainFields(shape, line, end, inputs, population);
+    return last != nullptr && reading::valuesAdmissible(inputs) ? last : nullptr;
+}
+
+}  // namespace wrenfield::tabular
