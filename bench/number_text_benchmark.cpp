@@ -87,6 +87,13 @@ void BM_WriteShortest(benchmark::State& state)
 }
 BENCHMARK(BM_WriteShortest)->ArgName("readings")->Arg(0)->Arg(1);
 
+// The batch's writer for centiles (the same text; readings go on to writeShortest).
+void BM_WriteShortestCentile(benchmark::State& state)
+{
+    writeAll(state, [](char* text, double value) { return reading::writeShortestCentile(text, value); });
+}
+BENCHMARK(BM_WriteShortestCentile)->ArgName("readings")->Arg(0);
+
 }  // namespace
 
 BENCHMARK_MAIN();
