@@ -25,7 +25,8 @@
 # timed after its own reading, never pays that. "File to file" includes the
 # flush of the output to the disk (custcent syncs the file before it
 # replaces the target), so it depends on the disk too; nothing is left to
-# write back from one run to the next.
+# write back from one run to the next. Each run to a file writes a new file:
+# the previous run's output is removed before it, untimed.
 # Builds the release tree build/ first if needed. Needs GNU time (/usr/bin/time).
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -50,6 +51,11 @@ timed() {
   sync
   [ "${repeat:-3}" -eq 1 ] || "$@" || true  # the run not timed
   for ((run = 0; run < ${repeat:-3}; run++)); do
+    # Each run writes a new file: the previous run's output is removed first,
+    # untimed (replacing it would make the file system free its 45 MB of
+    # blocks during the rename, 3 to 19 ms here: the old file's deletion, not
+    # this run's work).
+    [ -z "${fresh:-}" ] || { rm -f "$fresh"; sync; }
     set +e
     local start=$EPOCHREALTIME
     /usr/bin/time -f '%M %U %S' -o "$work/time.txt" "$@"
@@ -78,7 +84,7 @@ batch() {  # label input threads output [options...]
   if [ "$output" = - ]; then
     timed "$custcent" batch --quiet --threads "$threads" "$@" "$input" >/dev/null 2>"$work/stderr.txt"
   else
-    timed "$custcent" batch --quiet --threads "$threads" -o "$output" "$@" "$input" 2>"$work/stderr.txt"
+    fresh=$output timed "$custcent" batch --quiet --threads "$threads" -o "$output" "$@" "$input" 2>"$work/stderr.txt"
   fi
   [ "$status" -le 1 ] || { cat "$work/stderr.txt" >&2; exit 1; }
   report "$label" "$rows_now" "$seconds" "$cpu" "$kib"
