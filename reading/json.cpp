@@ -532,65 +532,36 @@ void appendComputed(JsonOut& json, const ComputedBirth& r, std::string_view idJs
     const std::string centile = centileText(d.centile, r.thresholds);
     const std::string_view band = texts.band(r.band, r.thresholds);
     // With the caller's name for the birth, `{"id":...,` opens the record.
-    if (JsonOut::asItStands(centile)) {
-        char* p = json.at(idJson.size() + 8 + opening.size() + band.size() + pieces.headBytes + centile.size() + 2 +
-                          9 * kNumber);
-        if (!idJson.empty()) {
-            p = put(p, pieces.id);
-            p = put(p, idJson);
-            *p++ = ',';
-            p = put(p, opening.substr(1));
-        } else {
-            p = put(p, opening);
-        }
-        p = JsonOut::putNumber(p, d.centile);
-        p = put(p, pieces.rounded);
-        p = JsonOut::putNumber(p, roundedCentile(d.centile));
-        p = put(p, pieces.centileText);
-        *p++ = '"';
-        p = put(p, centile);
-        *p++ = '"';
-        p = put(p, band);
-        p = JsonOut::putNumber(p, d.termWeight);
-        p = put(p, pieces.weeks);
-        p = JsonOut::putNumber(p, d.weeks);
-        p = put(p, pieces.proportion);
-        p = JsonOut::putNumber(p, d.proportion);
-        p = put(p, pieces.expected);
-        p = JsonOut::putNumber(p, d.expected);
-        p = put(p, pieces.spread);
-        p = JsonOut::putNumber(p, d.spread);
-        p = put(p, pieces.z);
-        p = JsonOut::putNumber(p, d.z);
-        p = put(p, pieces.flags);
-        json.done(p);
+    char* p = json.at(idJson.size() + 8 + opening.size() + pieces.headBytes + 2 * kNumber);
+    if (!idJson.empty()) {
+        p = put(p, pieces.id);
+        p = put(p, idJson);
+        *p++ = ',';
+        p = put(p, opening.substr(1));
     } else {
-        if (!idJson.empty()) {
-            json.raw("{");
-            json.leadingId(idJson);
-            json.raw(opening.substr(1));
-        } else {
-            json.raw(opening);
-        }
-        json.bare(d.centile);
-        json.raw(pieces.rounded);
-        json.bare(roundedCentile(d.centile));
-        json.raw(pieces.centileText);
-        json.value(centile);
-        json.raw(band);
-        json.bare(d.termWeight);
-        json.raw(pieces.weeks);
-        json.bare(d.weeks);
-        json.raw(pieces.proportion);
-        json.bare(d.proportion);
-        json.raw(pieces.expected);
-        json.bare(d.expected);
-        json.raw(pieces.spread);
-        json.bare(d.spread);
-        json.raw(pieces.z);
-        json.bare(d.z);
-        json.raw(pieces.flags);
+        p = put(p, opening);
     }
+    p = JsonOut::putNumber(p, d.centile);
+    p = put(p, pieces.rounded);
+    p = JsonOut::putNumber(p, roundedCentile(d.centile));
+    p = put(p, pieces.centileText);
+    json.done(p);
+    json.value(centile);  // escaped, should it ever need it
+    p = json.at(band.size() + pieces.headBytes + 7 * kNumber);
+    p = put(p, band);
+    p = JsonOut::putNumber(p, d.termWeight);
+    p = put(p, pieces.weeks);
+    p = JsonOut::putNumber(p, d.weeks);
+    p = put(p, pieces.proportion);
+    p = JsonOut::putNumber(p, d.proportion);
+    p = put(p, pieces.expected);
+    p = JsonOut::putNumber(p, d.expected);
+    p = put(p, pieces.spread);
+    p = JsonOut::putNumber(p, d.spread);
+    p = put(p, pieces.z);
+    p = JsonOut::putNumber(p, d.z);
+    p = put(p, pieces.flags);
+    json.done(p);
     for (std::size_t f = 0; f < r.flags.size(); ++f) {
         const Flag& flag = r.flags[f];
         if (f > 0)
@@ -607,8 +578,7 @@ void appendComputed(JsonOut& json, const ComputedBirth& r, std::string_view idJs
     const std::string_view sex = texts.sex(in.sex);
     const std::string_view ethnicGroup = texts.ethnicGroup(r.population, in.eth);
     const std::string_view parity = texts.parity(in.par);
-    char* p =
-        json.at(pieces.tailBytes + gestation.size() + sex.size() + ethnicGroup.size() + parity.size() + 7 * kNumber);
+    p = json.at(pieces.tailBytes + gestation.size() + sex.size() + ethnicGroup.size() + parity.size() + 7 * kNumber);
     p = put(p, pieces.inputs);
     p = JsonOut::putNumber(p, in.bwt);
     p = put(p, pieces.gestDays);
