@@ -440,6 +440,8 @@ bool BatchJob::readChunk(Chunk& chunk)
     // Otherwise records one by one, until plain text follows or the chunk
     // holds as much text as a plain one would: wide rows make short chunks.
     const std::uint64_t start = reader_.offset();
+    if (!chunk.plain && chunk.records.empty())
+        chunk.records.resize(kChunkRecords);
     while (!chunk.plain && chunk.count < chunk.records.size()) {
         more = reader_.next(chunk.records[chunk.count]);
         if (!more)

@@ -58,7 +58,9 @@ struct BatchJob::Chunk {
     bool plain = false;
     std::string text;
     long firstLine = 0;
-    std::vector<CsvRecord> records = std::vector<CsvRecord>(kChunkRecords);
+    // (Room for kChunkRecords, made when the chunk first reads records one
+    // by one: a file of plain lines never needs it.)
+    std::vector<CsvRecord> records;
     std::size_t count = 0;
     bool readFailed = false;
     CsvRows rows;
