@@ -1,5 +1,6 @@
 #include "engine/batch_kernel.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <stdexcept>
@@ -7,6 +8,7 @@
 
 #include "engine/batch_integral.h"
 #include "engine/batch_integral_lanes.h"
+#include "engine/lane_deviation.h"
 #include "engine/model_formulas.h"
 
 namespace wrenfield::engine {
@@ -67,7 +69,7 @@ bool allFinite(const CentileInputs& in)
 // function at that code, so a lookup gives exactly what matching gives; any
 // other code (a fraction, a negative or a larger number) is matched as the
 // one-record method matches it.
-constexpr std::size_t kCodeTableSize = 64;
+using lanes::kCodeTableSize;
 
 struct CodeTerms {
     std::array<double, kCodeTableSize> ethnic;
@@ -89,6 +91,36 @@ const std::array<CodeTerms, kPopulationCount>& codeTerms()
     }();
     return tables;
 }
+
+#if defined(WRENFIELD_X86_64_LANES)
+// The coefficients and code terms laid out for the lanes' deviations.
+const lanes::DeviationTables& deviationTables()
+{
+    static const lanes::DeviationTables tables = [] {
+        lanes::DeviationTables built;
+        for (const CoefficientSet& set : allCoefficientSets()) {
+            const auto lane = static_cast<std::size_t>(set.population);
+            built.weightCentre[lane] = set.weightCentre;
+            built.heightCentre[lane] = set.heightCentre;
+            built.weightCube[lane] = set.weightCube;
+            built.weightSquare[lane] = set.weightSquare;
+            built.weightLinear[lane] = set.weightLinear;
+            built.heightLinear[lane] = set.heightLinear;
+            built.heightCube[lane] = set.heightCube;
+            built.heightForm[lane] = static_cast<double>(set.heightForm);
+            built.constant[lane] = set.constant;
+            built.sexMale[lane] = set.sexMale;
+            built.sexOther[lane] = set.sexOther;
+            built.coefficientOfVariation[lane] = set.coefficientOfVariation;
+            const CodeTerms& terms = codeTerms()[lane];
+            std::copy(terms.ethnic.begin(), terms.ethnic.end(), built.ethnic.begin() + lane * kCodeTableSize);
+            std::copy(terms.parity.begin(), terms.parity.end(), built.parity.begin() + lane * kCodeTableSize);
+        }
+        return built;
+    }();
+    return tables;
+}
+#endif
 
 // The table's entry for a whole code within it, else nothing.
 inline const double* tableEntry(const std::array<double, kCodeTableSize>& table, double code)
@@ -241,18 +273,42 @@ void computeCentiles(std::span<const BatchRecord> records, std::span<BatchOutcom
     CentileDetail detail;
     std::span<const CoefficientSet> sets = allCoefficientSets();
     const std::array<CodeTerms, kPopulationCount>& terms = codeTerms();
+    // Where the processor has AVX-512, eight records' deviations are taken
+    // at once; a record the lanes leave goes the record-by-record way.
+#if defined(WRENFIELD_X86_64_LANES)
+    const bool eightAtOnce = level == SimdLevel::Avx512;
+    const lanes::DeviationTables* const tables = eightAtOnce ? &deviationTables() : nullptr;
+#endif
+    lanes::DeviationLanes eight;
     for (std::size_t base = 0; base < records.size(); base += kGroup) {
         std::size_t end = std::min(records.size(), base + kGroup);
         std::size_t inLanes = 0;
-        for (std::size_t r = base; r < end; ++r) {
-            const BatchRecord& record = records[r];
-            auto population = static_cast<std::size_t>(record.population);
-            if (laneDeviation(sets[population], terms[population], record.inputs, detail)) {
+        for (std::size_t first = base; first < end; first += 8) {
+            const auto count = static_cast<unsigned>(std::min<std::size_t>(8, end - first));
+            unsigned taken = 0;
+#if defined(WRENFIELD_X86_64_LANES)
+            if (eightAtOnce)
+                taken = lanes::deviationsAvx512(&records[first], count, *tables, eight);
+#endif
+            for (unsigned k = 0; k < count; ++k) {
+                const std::size_t r = first + k;
+                const BatchRecord& record = records[r];
+                if (taken >> k & 1) {
+                    detail = {eight.termWeight[k],
+                              eight.weeks[k],
+                              eight.proportion[k],
+                              eight.expected[k],
+                              eight.spread[k],
+                              eight.z[k],
+                              0};
+                } else if (auto population = static_cast<std::size_t>(record.population);
+                           !laneDeviation(sets[population], terms[population], record.inputs, detail)) {
+                    outcomes[r] = oneRecord(record);
+                    continue;
+                }
                 outcomes[r].detail = detail;
                 z[inLanes] = detail.z;
                 index[inLanes++] = r;
-            } else {
-                outcomes[r] = oneRecord(record);
             }
         }
         integrate(z.data(), centiles.data(), inLanes);

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <map>
@@ -255,6 +257,43 @@ TEST(BatchKernelSample, ReachesEveryRegionOfTheModel)
 TEST_P(BatchKernel, AgreesWithTheVariantMethodOverRandomBirths)
 {
     expectAgreement(agreementRecords(), GetParam(), agreementReferences());
+}
+
+// The values before the integral are the one-record method's steps in its
+// order, whichever way the kernel takes them (eight records at once, or one
+// by one): the same doubles to the last bit, over the random draw with its
+// odd codes, clamped term weights and far deviations. Every level is held to
+// the portable one over the whole draw, and that one to the one-record
+// method over its first records (the method takes its 1001 slices each time).
+TEST_P(BatchKernel, DetailsAreTheOneRecordMethodsToTheBit)
+{
+    constexpr std::size_t kAgainstTheMethod = 5000;
+    const std::vector<BatchRecord>& records = agreementRecords();
+    std::vector<BatchOutcome> outcomes(records.size());
+    std::vector<BatchOutcome> portable(records.size());
+    computeCentiles(records, outcomes, GetParam());
+    computeCentiles(records, portable, SimdLevel::Portable);
+    auto bits = [](const CentileDetail& d) {
+        return std::vector<std::uint64_t>{
+            std::bit_cast<std::uint64_t>(d.termWeight), std::bit_cast<std::uint64_t>(d.weeks),
+            std::bit_cast<std::uint64_t>(d.proportion), std::bit_cast<std::uint64_t>(d.expected),
+            std::bit_cast<std::uint64_t>(d.spread),     std::bit_cast<std::uint64_t>(d.z)};
+    };
+    std::size_t compared = 0;
+    std::size_t wrong = 0;
+    for (std::size_t r = 0; r < records.size() && wrong < 10; ++r) {
+        if (outcomes[r].error)
+            continue;
+        ++compared;
+        const CentileDetail expected =
+            r < kAgainstTheMethod ? computeCentile(records[r].population, records[r].inputs) : portable[r].detail;
+        if (bits(outcomes[r].detail) != bits(expected)) {
+            ++wrong;
+            ADD_FAILURE() << "record " << r << " (" << describe(records[r]) << "): z " << outcomes[r].detail.z
+                          << " against " << expected.z;
+        }
+    }
+    EXPECT_GT(compared, records.size() / 2);
 }
 
 TEST_P(BatchKernel, IntegralAgreesWithTheOneRecordIntegral)
