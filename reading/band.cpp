@@ -189,7 +189,7 @@ void markNearDecisionPoints(std::span<const double> centiles, const BandThreshol
                             engine::SimdLevel level) noexcept
 {
 #if defined(WRENFIELD_X86_64_LANES)
-    if (level == engine::SimdLevel::Avx512 && engine::simdLevelSupported(level)) {
+    if (avx512::runs(level)) {
         avx512::markNearDecisionPoints(centiles, t, near);
         return;
     }
@@ -224,7 +224,7 @@ void bandsOf(std::span<const double> centiles, const BandThresholds& t, std::spa
         return;
     }
 #if defined(WRENFIELD_X86_64_LANES)
-    if (level == engine::SimdLevel::Avx512 && engine::simdLevelSupported(level)) {
+    if (avx512::runs(level)) {
         avx512::bandsOfOrdered(centiles, t, bands);
         return;
     }

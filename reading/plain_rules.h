@@ -58,6 +58,11 @@ void markSurelyUnflagged(std::span<const engine::BatchRecord> records, std::span
                          std::span<std::uint8_t> quiet, engine::SimdLevel level) noexcept;
 
 namespace avx512 {
+// Whether the rules below run at `level`: asked for, and run by this processor.
+inline bool runs(engine::SimdLevel level)
+{
+    return level == engine::SimdLevel::Avx512 && engine::simdLevelSupported(level);
+}
 // The sure test with AVX-512 F, on these bounds: compiled for it alone.
 void markSurelyUnflagged(const SureTestBounds& bounds, std::span<const engine::BatchRecord> records,
                          std::span<const double> centiles, std::span<std::uint8_t> quiet) noexcept;

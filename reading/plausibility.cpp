@@ -381,7 +381,7 @@ void markSurelyUnflagged(std::span<const engine::BatchRecord> records, std::span
                          std::span<std::uint8_t> quiet, engine::SimdLevel level) noexcept
 {
 #if defined(WRENFIELD_X86_64_LANES)
-    if (level == engine::SimdLevel::Avx512 && engine::simdLevelSupported(level)) {
+    if (avx512::runs(level)) {
         avx512::markSurelyUnflagged(sureTestBounds(), records, centiles, quiet);
         return;
     }
