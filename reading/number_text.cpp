@@ -1,4 +1,5 @@
 #include "reading/number_text.h"
+#include "reading/number_text_lanes.h"
 
 #include <bit>
 #include <charconv>
@@ -234,6 +235,94 @@ char* writeShortestCentile(char* first, double value) noexcept
         return putPointed(first, digits, point);
     std::memcpy(first, "0.00", 4);
     return putDigits(first + 2 - point, digits);
+}
+
+namespace {
+
+// One value's text into its slot, the way writeShortestCentile writes it.
+void slotText(double value, char* slot, std::uint8_t& length) noexcept
+{
+    char text[kShortestTextRoom] = {};
+    length = static_cast<std::uint8_t>(writeShortestCentile(text, value) - text);
+    std::memcpy(slot, text, CentileTexts::kSlot);
+}
+
+void writeCentileTextsPortable(const double* values, std::size_t count, CentileTexts& texts) noexcept
+{
+    for (std::size_t k = 0; k < count; ++k)
+        slotText(values[k], texts.text[k], texts.length[k]);
+}
+
+#if defined(WRENFIELD_X86_64_LANES)
+// Dragonbox's figures for each binade of the centiles, from fmt's table.
+CentileBinades centileBinades() noexcept
+{
+    namespace dragonbox = fmt::detail::dragonbox;
+    constexpr int kappa = dragonbox::float_info<double>::kappa;
+    CentileBinades binades;
+    for (int b = 0; b < CentileBinades::kCount; ++b) {
+        const int exponent = CentileBinades::kFirstExponent + b - 52;  // of the whole significand's last bit
+        const int minusK = dragonbox::floor_log10_pow2(exponent) - kappa;
+        const auto cache = dragonbox::cache_accessor<double>::get_cached_power(-minusK);
+        binades.cacheHigh[b] = cache.high();
+        binades.cacheLow[b] = cache.low();
+        binades.beta[b] = static_cast<std::uint64_t>(exponent + dragonbox::floor_log2_pow10(-minusK));
+        binades.minusK[b] = static_cast<std::uint64_t>(static_cast<std::int64_t>(minusK));
+    }
+    return binades;
+}
+
+void writeCentileTextsInLanes(const double* values, std::size_t count, CentileTexts& texts) noexcept
+{
+    static const CentileBinades binades = centileBinades();
+    double eight[CentileTexts::kCount];
+    if (count < CentileTexts::kCount) {
+        std::memcpy(eight, values, count * sizeof(double));
+        for (std::size_t k = count; k < CentileTexts::kCount; ++k)
+            eight[k] = 1.5;
+        values = eight;
+    }
+    unsigned others = avx512::writeCentileTexts(values, binades, texts) & ((1U << count) - 1);
+    for (; others != 0; others &= others - 1) {
+        const auto k = static_cast<std::size_t>(std::countr_zero(others));
+        slotText(values[k], texts.text[k], texts.length[k]);
+    }
+}
+#endif
+
+}  // namespace
+
+bool centileTextLanesSupported() noexcept
+{
+#if defined(WRENFIELD_X86_64_LANES)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512cd") && __builtin_cpu_supports("avx512dq") &&
+        __builtin_cpu_supports("avx512vbmi");
+#else
+    return false;
+#endif
+}
+
+void writeCentileTexts(const double* values, std::size_t count, CentileTexts& texts, engine::SimdLevel level) noexcept
+{
+#if defined(WRENFIELD_X86_64_LANES)
+    if (level == engine::SimdLevel::Avx512 && centileTextLanesSupported())
+        return writeCentileTextsInLanes(values, count, texts);
+#endif
+    (void)level;
+    writeCentileTextsPortable(values, count, texts);
+}
+
+void writeCentileTexts(const double* values, std::size_t count, CentileTexts& texts) noexcept
+{
+    static const bool inLanes = centileTextLanesSupported();
+#if defined(WRENFIELD_X86_64_LANES)
+    if (inLanes)
+        return writeCentileTextsInLanes(values, count, texts);
+#endif
+    (void)inLanes;
+    writeCentileTextsPortable(values, count, texts);
 }
 
 }  // namespace wrenfield::reading

@@ -6,6 +6,11 @@
 // (a batch row's centile, each number of a JSON answer) goes through it.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/batch_kernel.h"
+
 namespace wrenfield::reading {
 
 // The room writeShortest needs at `first`: the longest text it writes
@@ -22,5 +27,25 @@ char* writeShortest(char* first, double value) noexcept;
 // tenths first, fixed notation straight away. Any other value is written by
 // writeShortest.
 char* writeShortestCentile(char* first, double value) noexcept;
+
+// The texts of up to eight values, each as writeShortestCentile writes it,
+// in slots of their own: a batch's centiles are laid out eight at a time.
+struct CentileTexts {
+    static constexpr std::size_t kCount = 8;
+    static constexpr std::size_t kSlot = 32;  // the longest text (24 bytes), and bytes after it
+    alignas(64) char text[kCount][kSlot];
+    std::uint8_t length[kCount];
+};
+
+// Fills the first `count` (at most CentileTexts::kCount) slots with the
+// texts of values[0] to values[count - 1]; every byte of those slots is
+// written, the ones after each text as well.
+void writeCentileTexts(const double* values, std::size_t count, CentileTexts& texts) noexcept;
+// The same at a given width: Portable one value after another; Avx512, where
+// the processor has AVX-512 with its byte instructions, eight centiles at
+// once, their shortest digits found, spelled and laid out in the lanes of
+// registers (the same texts; a value the lanes leave is written alone); any
+// other width is Portable's.
+void writeCentileTexts(const double* values, std::size_t count, CentileTexts& texts, engine::SimdLevel level) noexcept;
 
 }  // namespace wrenfield::reading
