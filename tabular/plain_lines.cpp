@@ -112,6 +112,19 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
     scratch.readings.resize(scratch.records.size());
     reading::readPlain(scratch.records, settings_.options, scratch.readings, scratch.reading);
 
+    // The centiles' texts, eight records at a time, all laid out before
+    // the first is written.
+    constexpr std::size_t kEight = reading::CentileTexts::kCount;
+    const std::size_t recordCount = scratch.readings.size();
+    scratch.centileTexts.resize((recordCount + kEight - 1) / kEight);
+    for (std::size_t from = 0; from < recordCount; from += kEight) {
+        const std::size_t count = std::min(kEight, recordCount - from);
+        double centiles[kEight];
+        for (std::size_t k = 0; k < count; ++k)
+            centiles[k] = scratch.readings[from + k].centile;
+        reading::writeCentileTexts(centiles, count, scratch.centileTexts[from / kEight]);
+    }
+
     // 3. The other lines, split as the general reading splits them and read
     // together: lines that are no common row, and births that are not plain.
     auto general = [&scratch](const Scratch::Line& line) {
@@ -171,13 +184,16 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
             used += bytes;
             continue;
         }
-        const reading::PlainReading& birth = scratch.readings[static_cast<std::size_t>(line.record)];
+        const auto record = static_cast<std::size_t>(line.record);
+        const reading::PlainReading& birth = scratch.readings[record];
+        const reading::CentileTexts& texts = scratch.centileTexts[record / kEight];
         room(line.length + kRowRoom);
         char* w = output.data() + used;
         copyLine(w, text.data() + line.start, line.length);
         w += line.length;
         *w++ = delimiter;
-        w = reading::writeShortestCentile(w, birth.centile);
+        std::memcpy(w, texts.text[record % kEight], reading::CentileTexts::kSlot);
+        w += texts.length[record % kEight];
         *w++ = delimiter;
         std::memcpy(w, lineBreak.data(), lineBreak.size());
         w += lineBreak.size();
