@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 #include <nlohmann/json.hpp>
 
@@ -530,6 +531,17 @@ void appendComputed(JsonOut& json, const ComputedBirth& r, std::string_view idJs
 
     const std::string_view opening = pieces.opening[static_cast<std::size_t>(r.population)];
     const std::string centile = centileText(d.centile, r.thresholds);
+    // The seven figures of the centile, laid out together: what the lanes
+    // leave (a whole number, a figure beyond their range) is written alone.
+    const double figures[] = {d.centile, d.termWeight, d.weeks, d.proportion, d.expected, d.spread, d.z};
+    NumberTexts laid;
+    const unsigned left = layNumberTexts(figures, std::size(figures), laid);
+    auto figure = [&](char* at, std::size_t k) {
+        if (left >> k & 1)
+            return JsonOut::putNumber(at, figures[k]);
+        std::memcpy(at, laid.text[k], NumberTexts::kSlot);
+        return at + laid.length[k];
+    };
     const std::string_view band = texts.band(r.band, r.thresholds);
     // With the caller's name for the birth, `{"id":...,` opens the record.
     char* p = json.at(idJson.size() + 8 + opening.size() + pieces.headBytes + 2 * kNumber);
@@ -541,7 +553,7 @@ void appendComputed(JsonOut& json, const ComputedBirth& r, std::string_view idJs
     } else {
         p = put(p, opening);
     }
-    p = JsonOut::putNumber(p, d.centile);
+    p = figure(p, 0);
     p = put(p, pieces.rounded);
     p = JsonOut::putNumber(p, roundedCentile(d.centile));
     p = put(p, pieces.centileText);
@@ -549,17 +561,17 @@ void appendComputed(JsonOut& json, const ComputedBirth& r, std::string_view idJs
     json.value(centile);  // escaped, should it ever need it
     p = json.at(band.size() + pieces.headBytes + 7 * kNumber);
     p = put(p, band);
-    p = JsonOut::putNumber(p, d.termWeight);
+    p = figure(p, 1);
     p = put(p, pieces.weeks);
-    p = JsonOut::putNumber(p, d.weeks);
+    p = figure(p, 2);
     p = put(p, pieces.proportion);
-    p = JsonOut::putNumber(p, d.proportion);
+    p = figure(p, 3);
     p = put(p, pieces.expected);
-    p = JsonOut::putNumber(p, d.expected);
+    p = figure(p, 4);
     p = put(p, pieces.spread);
-    p = JsonOut::putNumber(p, d.spread);
+    p = figure(p, 5);
     p = put(p, pieces.z);
-    p = JsonOut::putNumber(p, d.z);
+    p = figure(p, 6);
     p = put(p, pieces.flags);
     json.done(p);
     for (std::size_t f = 0; f < r.flags.size(); ++f) {

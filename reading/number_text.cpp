@@ -239,29 +239,23 @@ char* writeShortestCentile(char* first, double value) noexcept
 
 namespace {
 
-// One value's text into its slot, the way writeShortestCentile writes it.
+// One value's text into its slot, as writeShortest writes it.
 void slotText(double value, char* slot, std::uint8_t& length) noexcept
 {
     char text[kShortestTextRoom] = {};
-    length = static_cast<std::uint8_t>(writeShortestCentile(text, value) - text);
-    std::memcpy(slot, text, CentileTexts::kSlot);
-}
-
-void writeCentileTextsPortable(const double* values, std::size_t count, CentileTexts& texts) noexcept
-{
-    for (std::size_t k = 0; k < count; ++k)
-        slotText(values[k], texts.text[k], texts.length[k]);
+    length = static_cast<std::uint8_t>(writeShortest(text, value) - text);
+    std::memcpy(slot, text, NumberTexts::kSlot);
 }
 
 #if defined(WRENFIELD_X86_64_LANES)
-// Dragonbox's figures for each binade of the centiles, from fmt's table.
-CentileBinades centileBinades() noexcept
+// Dragonbox's figures for each binade the lanes take, from fmt's table.
+NumberBinades numberBinades() noexcept
 {
     namespace dragonbox = fmt::detail::dragonbox;
     constexpr int kappa = dragonbox::float_info<double>::kappa;
-    CentileBinades binades;
-    for (int b = 0; b < CentileBinades::kCount; ++b) {
-        const int exponent = CentileBinades::kFirstExponent + b - 52;  // of the whole significand's last bit
+    NumberBinades binades;
+    for (int b = 0; b < NumberBinades::kCount; ++b) {
+        const int exponent = NumberBinades::kFirstExponent + b - 52;  // of the whole significand's last bit
         const int minusK = dragonbox::floor_log10_pow2(exponent) - kappa;
         const auto cache = dragonbox::cache_accessor<double>::get_cached_power(-minusK);
         binades.cacheHigh[b] = cache.high();
@@ -272,27 +266,23 @@ CentileBinades centileBinades() noexcept
     return binades;
 }
 
-void writeCentileTextsInLanes(const double* values, std::size_t count, CentileTexts& texts) noexcept
+unsigned layNumberTextsInLanes(const double* values, std::size_t count, NumberTexts& texts) noexcept
 {
-    static const CentileBinades binades = centileBinades();
-    double eight[CentileTexts::kCount];
-    if (count < CentileTexts::kCount) {
+    static const NumberBinades binades = numberBinades();
+    double eight[NumberTexts::kCount];
+    if (count < NumberTexts::kCount) {
         std::memcpy(eight, values, count * sizeof(double));
-        for (std::size_t k = count; k < CentileTexts::kCount; ++k)
+        for (std::size_t k = count; k < NumberTexts::kCount; ++k)
             eight[k] = 1.5;
         values = eight;
     }
-    unsigned others = avx512::writeCentileTexts(values, binades, texts) & ((1U << count) - 1);
-    for (; others != 0; others &= others - 1) {
-        const auto k = static_cast<std::size_t>(std::countr_zero(others));
-        slotText(values[k], texts.text[k], texts.length[k]);
-    }
+    return avx512::layNumberTexts(values, binades, texts) & ((1U << count) - 1);
 }
 #endif
 
 }  // namespace
 
-bool centileTextLanesSupported() noexcept
+bool numberTextLanesSupported() noexcept
 {
 #if defined(WRENFIELD_X86_64_LANES)
     __builtin_cpu_init();
@@ -304,25 +294,39 @@ bool centileTextLanesSupported() noexcept
 #endif
 }
 
-void writeCentileTexts(const double* values, std::size_t count, CentileTexts& texts, engine::SimdLevel level) noexcept
+unsigned layNumberTexts(const double* values, std::size_t count, NumberTexts& texts, engine::SimdLevel level) noexcept
 {
 #if defined(WRENFIELD_X86_64_LANES)
-    if (level == engine::SimdLevel::Avx512 && centileTextLanesSupported())
-        return writeCentileTextsInLanes(values, count, texts);
+    if (level == engine::SimdLevel::Avx512 && numberTextLanesSupported())
+        return layNumberTextsInLanes(values, count, texts);
 #endif
+    (void)values;
+    (void)texts;
     (void)level;
-    writeCentileTextsPortable(values, count, texts);
+    return (1U << count) - 1;
 }
 
-void writeCentileTexts(const double* values, std::size_t count, CentileTexts& texts) noexcept
+unsigned layNumberTexts(const double* values, std::size_t count, NumberTexts& texts) noexcept
 {
-    static const bool inLanes = centileTextLanesSupported();
-#if defined(WRENFIELD_X86_64_LANES)
-    if (inLanes)
-        return writeCentileTextsInLanes(values, count, texts);
-#endif
-    (void)inLanes;
-    writeCentileTextsPortable(values, count, texts);
+    static const engine::SimdLevel level =
+        numberTextLanesSupported() ? engine::SimdLevel::Avx512 : engine::SimdLevel::Portable;
+    return layNumberTexts(values, count, texts, level);
+}
+
+void writeNumberTexts(const double* values, std::size_t count, NumberTexts& texts, engine::SimdLevel level) noexcept
+{
+    for (unsigned left = layNumberTexts(values, count, texts, level); left != 0; left &= left - 1) {
+        const auto k = static_cast<std::size_t>(std::countr_zero(left));
+        slotText(values[k], texts.text[k], texts.length[k]);
+    }
+}
+
+void writeNumberTexts(const double* values, std::size_t count, NumberTexts& texts) noexcept
+{
+    for (unsigned left = layNumberTexts(values, count, texts); left != 0; left &= left - 1) {
+        const auto k = static_cast<std::size_t>(std::countr_zero(left));
+        slotText(values[k], texts.text[k], texts.length[k]);
+    }
 }
 
 }  // namespace wrenfield::reading

@@ -28,24 +28,32 @@ char* writeShortest(char* first, double value) noexcept;
 // writeShortest.
 char* writeShortestCentile(char* first, double value) noexcept;
 
-// The texts of up to eight values, each as writeShortestCentile writes it,
-// in slots of their own: a batch's centiles are laid out eight at a time.
-struct CentileTexts {
+// The texts of up to eight numbers, each as writeShortest writes it, in
+// slots of their own: a batch's centiles are laid out eight at a time, and
+// a JSON record's figures together.
+struct NumberTexts {
     static constexpr std::size_t kCount = 8;
     static constexpr std::size_t kSlot = 32;  // the longest text (24 bytes), and bytes after it
     alignas(64) char text[kCount][kSlot];
     std::uint8_t length[kCount];
 };
 
-// Fills the first `count` (at most CentileTexts::kCount) slots with the
+// Fills the first `count` (at most NumberTexts::kCount) slots with the
 // texts of values[0] to values[count - 1]; every byte of those slots is
 // written, the ones after each text as well.
-void writeCentileTexts(const double* values, std::size_t count, CentileTexts& texts) noexcept;
+void writeNumberTexts(const double* values, std::size_t count, NumberTexts& texts) noexcept;
 // The same at a given width: Portable one value after another; Avx512, where
-// the processor has AVX-512 with its byte instructions, eight centiles at
+// the processor has AVX-512 with its byte instructions, eight numbers at
 // once, their shortest digits found, spelled and laid out in the lanes of
-// registers (the same texts; a value the lanes leave is written alone); any
-// other width is Portable's.
-void writeCentileTexts(const double* values, std::size_t count, CentileTexts& texts, engine::SimdLevel level) noexcept;
+// registers (the same texts); any other width is Portable's.
+void writeNumberTexts(const double* values, std::size_t count, NumberTexts& texts, engine::SimdLevel level) noexcept;
+
+// Only what the lanes write: the texts of the values from 0.001 to 10^7
+// (either sign) that are no whole number and whose shortest digits come by
+// Dragonbox's common way, nearly all such values. The returned bits mark
+// the slots left unwritten (bit k for values[k]), for the caller to write
+// as it writes any number; at Portable, or without the lanes, all of them.
+unsigned layNumberTexts(const double* values, std::size_t count, NumberTexts& texts) noexcept;
+unsigned layNumberTexts(const double* values, std::size_t count, NumberTexts& texts, engine::SimdLevel level) noexcept;
 
 }  // namespace wrenfield::reading

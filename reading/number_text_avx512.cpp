@@ -1,6 +1,8 @@
-// Eight centiles' texts in the lanes of registers: compiled for AVX-512 F,
+// Eight numbers' texts in the lanes of registers: compiled for AVX-512 F,
 // BW, CD, DQ and VBMI, run only where the processor has them
-// (writeCentileTexts decides).
+// (layNumberTexts decides). Each lane takes a number from 0.001 to 10^7,
+// either sign, in fixed notation, which is never longer there than
+// scientific.
 //
 // 1. The shortest digits, by Dragonbox's common way, lane by lane: the
 //    significand, scaled by its binade's 128-bit power of ten (the product's
@@ -12,15 +14,17 @@
 //    digit and two numbers of eight digits, each of those spelled in its
 //    lane of eight bytes by the multiplications eightDigitText makes in one
 //    register.
-// 3. The text laid out: a byte permutation gathers each centile's seventeen
+// 3. The text laid out: a byte permutation gathers each number's seventeen
 //    digits, a "0" and a "." into one half of a register, and a second one,
-//    its indices taken from a table by the centile's count of digits and
-//    place of the point, lays out its text: "d.ddd", "dd.ddd", "0.ddd",
-//    "0.0ddd" or "0.00ddd".
+//    its indices taken from a table by the number's count of digits and
+//    place of the point, lays out its text: "d.ddd" to "ddddddd.ddd",
+//    "0.ddd", "0.0ddd" or "0.00ddd"; a third moves a negative one's text
+//    along for its "-".
 #include <immintrin.h>
 
 #include <array>
 #include <cstdint>
+#include <limits>
 
 #include "reading/number_text_lanes.h"
 
@@ -34,7 +38,7 @@ constexpr __mmask8 kEvery = 0xFF;
 constexpr __mmask16 kEverySixteen = 0xFFFF;
 constexpr __mmask64 kEveryByte = ~__mmask64{0};
 
-// Where a centile's characters lie in its half of a source register: its
+// Where a number's characters lie in its half of a source register: its
 // first digit, the two eight digits after it, a zero and a point.
 constexpr int kLeadByte = 0;
 constexpr int kZeroByte = 17;
@@ -42,10 +46,11 @@ constexpr int kPointByte = 18;
 constexpr int kHalf = 32;
 
 constexpr int kMostDigits = 17;
-constexpr int kLeastPoint = -2;
-constexpr int kPoints = 5;  // -2 to 2
+constexpr int kLeastPoint = -2;  // 0.001 is 0.1 times 10^-2
+constexpr int kMostPoint = 7;    // below 10^7
+constexpr int kPoints = kMostPoint - kLeastPoint + 1;
 
-// For each count of digits (1 to 17) and place of the point (-2 to 2, below
+// For each count of digits (1 to 17) and place of the point (-2 to 7, below
 // the count), the bytes of the text, as places in the source half.
 struct Layouts {
     alignas(64) std::array<std::array<std::int8_t, kHalf>, kMostDigits * kPoints> bytes{};
@@ -53,7 +58,7 @@ struct Layouts {
     constexpr Layouts()
     {
         for (int count = 1; count <= kMostDigits; ++count)
-            for (int point = kLeastPoint; point < kLeastPoint + kPoints && point < count; ++point) {
+            for (int point = kLeastPoint; point <= kMostPoint && point < count; ++point) {
                 auto& text = bytes[static_cast<std::size_t>((count - 1) * kPoints + point - kLeastPoint)];
                 const int first = kMostDigits - count;  // the first digit's byte
                 for (int j = 0; j < kHalf; ++j) {
@@ -79,8 +84,8 @@ struct Layouts {
 };
 constexpr Layouts kLayouts;
 
-// The source halves of centiles 2k and 2k + 1 from the registers of the
-// middle and last eight digits (centile r's in bytes 8r to 8r + 7, the last
+// The source halves of numbers 2k and 2k + 1 from the registers of the
+// middle and last eight digits (number r's in bytes 8r to 8r + 7, the last
 // digit first): for vpermt2b, a byte's index below 64 is the middle's, from
 // 64 the last's. And the first digit's byte in the register of first digits.
 struct Sources {
@@ -91,26 +96,34 @@ struct Sources {
     {
         for (int k = 0; k < 4; ++k)
             for (int half = 0; half < 2; ++half) {
-                const int centile = 2 * k + half;
+                const int number = 2 * k + half;
                 auto& row = digits[static_cast<std::size_t>(k)];
                 for (int j = 1; j <= 8; ++j) {
-                    row[static_cast<std::size_t>(half * kHalf + j)] = static_cast<std::int8_t>(8 * centile + 8 - j);
+                    row[static_cast<std::size_t>(half * kHalf + j)] = static_cast<std::int8_t>(8 * number + 8 - j);
                     row[static_cast<std::size_t>(half * kHalf + 8 + j)] =
-                        static_cast<std::int8_t>(64 + 8 * centile + 8 - j);
+                        static_cast<std::int8_t>(64 + 8 * number + 8 - j);
                 }
                 lead[static_cast<std::size_t>(k)][static_cast<std::size_t>(half * kHalf + kLeadByte)] =
-                    static_cast<std::int8_t>(8 * centile);
+                    static_cast<std::int8_t>(8 * number);
             }
     }
 };
 constexpr Sources kSources;
 
+// Each byte from the byte before it in its half (the first from itself).
+alignas(64) constexpr std::array<std::int8_t, 64> kOneAlong = [] {
+    std::array<std::int8_t, 64> bytes{};
+    for (int b = 0; b < 64; ++b)
+        bytes[static_cast<std::size_t>(b)] = static_cast<std::int8_t>(b % kHalf == 0 ? b : b - 1);
+    return bytes;
+}();
+
 constexpr __mmask64 kLeadBytes = std::uint64_t{1} << kLeadByte | std::uint64_t{1} << (kHalf + kLeadByte);
 constexpr __mmask64 kFixedBytes = std::uint64_t{1} << kZeroByte | std::uint64_t{1} << kPointByte |
     std::uint64_t{1} << (kHalf + kZeroByte) | std::uint64_t{1} << (kHalf + kPointByte);
 
-// 10^0 to 10^19, in three registers' worth.
-alignas(64) constexpr std::array<std::uint64_t, 24> kPowersOfTen = {1ULL,
+// 10^0 to 10^19, in five registers' worth.
+alignas(64) constexpr std::array<std::uint64_t, 40> kPowersOfTen = {1ULL,
                                                                     10ULL,
                                                                     100ULL,
                                                                     1000ULL,
@@ -141,15 +154,18 @@ __m512i times(__m512i a, __m512i b) noexcept  // the low 32 bits of each
     return _mm512_maskz_mul_epu32(kEvery, a, b);
 }
 
-// Lane k's word table[index[k]] of a table of up to 24 words (three
-// registers' worth, from 64-byte bounds): the first 16 by one permutation
-// of two registers, the rest by one of the third.
+// Lane k's word table[index[k]] of a table of up to 40 words (five
+// registers' worth, from a 64-byte bound): each sixteen by one permutation
+// of two registers, the last eight by one of the fifth.
 __m512i lookUp(__m512i index, const std::uint64_t* table) noexcept
 {
-    const __m512i firstSixteen =
-        _mm512_permutex2var_epi64(_mm512_load_si512(table), index, _mm512_load_si512(table + 8));
-    return _mm512_mask_permutexvar_epi64(firstSixteen, _mm512_cmpge_epu64_mask(index, _mm512_set1_epi64(16)), index,
-                                         _mm512_load_si512(table + 16));
+    auto part = [&](int first) { return _mm512_load_si512(table + first); };
+    const __m512i words = _mm512_permutex2var_epi64(part(0), index, part(8));
+    const __m512i next = _mm512_permutex2var_epi64(part(16), index, part(24));
+    const __m512i last = _mm512_maskz_permutexvar_epi64(kEvery, index, part(32));
+    return _mm512_mask_mov_epi64(
+        _mm512_mask_mov_epi64(words, _mm512_cmpge_epu64_mask(index, _mm512_set1_epi64(16)), next),
+        _mm512_cmpge_epu64_mask(index, _mm512_set1_epi64(32)), last);
 }
 
 // The top 64 bits of the 192-bit product of u and the 128-bit
@@ -214,18 +230,21 @@ __m512i gather(__m512i index, const void* table) noexcept
 
 }  // namespace
 
-unsigned writeCentileTexts(const double* values, const CentileBinades& binades, CentileTexts& texts) noexcept
+unsigned layNumberTexts(const double* values, const NumberBinades& binades, NumberTexts& texts) noexcept
 {
-    const __m512d value = _mm512_loadu_pd(values);
-    const __m512i bits = _mm512_castpd_si512(value);
+    const __m512i signBit = _mm512_set1_epi64(std::numeric_limits<std::int64_t>::min());
+    const __m512i signed_ = _mm512_loadu_si512(values);
+    const __mmask8 negative = _mm512_test_epi64_mask(signed_, signBit);
+    const __m512i bits = _mm512_and_si512(signed_, _mm512_set1_epi64(std::numeric_limits<std::int64_t>::max()));
+    const __m512d value = _mm512_castsi512_pd(bits);
     const __m512i fraction = _mm512_and_si512(bits, _mm512_set1_epi64((std::uint64_t{1} << 52) - 1));
-    // Centiles from 0.001 to 100, and not a power of two (Dragonbox's
+    // Numbers from 0.001 to 10^7, and not a power of two (Dragonbox's
     // shorter interval); every other lane is given 1.5 in their place.
-    const __mmask8 centile = _mm512_cmp_pd_mask(value, _mm512_set1_pd(0.001), _CMP_GE_OQ) &
-        _mm512_cmp_pd_mask(value, _mm512_set1_pd(100), _CMP_LT_OQ) & _mm512_test_epi64_mask(fraction, fraction);
-    const __m512i used = _mm512_mask_blend_epi64(centile, _mm512_castpd_si512(_mm512_set1_pd(1.5)), bits);
+    const __mmask8 taken = _mm512_cmp_pd_mask(value, _mm512_set1_pd(0.001), _CMP_GE_OQ) &
+        _mm512_cmp_pd_mask(value, _mm512_set1_pd(1e7), _CMP_LT_OQ) & _mm512_test_epi64_mask(fraction, fraction);
+    const __m512i used = _mm512_mask_blend_epi64(taken, _mm512_castpd_si512(_mm512_set1_pd(1.5)), bits);
     const __m512i binade =
-        _mm512_sub_epi64(shiftRight(used, 52), _mm512_set1_epi64(1023 + CentileBinades::kFirstExponent));
+        _mm512_sub_epi64(shiftRight(used, 52), _mm512_set1_epi64(1023 + NumberBinades::kFirstExponent));
     const __m512i high = lookUp(binade, binades.cacheHigh);
     const __m512i low = lookUp(binade, binades.cacheLow);
     const __m512i beta = lookUp(binade, binades.beta);
@@ -260,7 +279,7 @@ unsigned writeCentileTexts(const double* values, const CentileBinades& binades, 
     const __m512i hundreds = shiftRight(times(distance, _mm512_set1_epi64(0x147b)), 19);
     const __mmask8 wholeHundreds = _mm512_cmpeq_epi64_mask(distance, times(hundreds, _mm512_set1_epi64(100)));
     const __mmask8 common =
-        centile & ((within & ~endsInZero & _mm512_test_epi64_mask(remainder, remainder)) | (beyond & ~wholeHundreds));
+        taken & ((within & ~endsInZero & _mm512_test_epi64_mask(remainder, remainder)) | (beyond & ~wholeHundreds));
     const __m512i oneMore = _mm512_add_epi64(
         _mm512_add_epi64(_mm512_maskz_slli_epi64(kEvery, quotient, 3), _mm512_maskz_slli_epi64(kEvery, quotient, 1)),
         hundreds);
@@ -279,15 +298,18 @@ unsigned writeCentileTexts(const double* values, const CentileBinades& binades, 
     // a whole number, or anything else, is writeShortest's.
     const __mmask8 laid = common & _mm512_cmplt_epi64_mask(point, count) &
         _mm512_cmpge_epi64_mask(point, _mm512_set1_epi64(kLeastPoint)) &
+        _mm512_cmple_epi64_mask(point, _mm512_set1_epi64(kMostPoint)) &
         _mm512_cmple_epi64_mask(count, _mm512_set1_epi64(kMostDigits));
     // Stand-in digits ("1.0") in every other lane, so that its table entry exists.
     digits = _mm512_mask_blend_epi64(laid, _mm512_set1_epi64(10), digits);
     const __m512i counted = _mm512_mask_blend_epi64(laid, _mm512_set1_epi64(2), count);
     point = _mm512_mask_blend_epi64(laid, _mm512_set1_epi64(1), point);
-    const __m512i length =
+    const __mmask8 minus = negative & laid;
+    __m512i length =
         _mm512_add_epi64(counted,
                          _mm512_mask_blend_epi64(_mm512_cmpgt_epi64_mask(point, _mm512_setzero_si512()),
                                                  _mm512_sub_epi64(_mm512_set1_epi64(2), point), _mm512_set1_epi64(1)));
+    length = _mm512_mask_add_epi64(length, minus, length, _mm512_set1_epi64(1));
     _mm512_mask_cvtepi64_storeu_epi8(texts.length, kEvery, length);
 
     // The digits spelled.
@@ -320,7 +342,13 @@ unsigned writeCentileTexts(const double* values, const CentileBinades& binades, 
             kEvery, _mm512_set_epi64(pair + 1, pair + 1, pair + 1, pair + 1, pair, pair, pair, pair), entry);
         const __m512i words = _mm512_add_epi64(_mm512_maskz_slli_epi64(kEvery, entries, 2), quarters);
         const __m512i layout = _mm512_add_epi8(gather(words, kLayouts.bytes.data()), upperHalf);
-        const __m512i text = _mm512_maskz_permutexvar_epi8(kEveryByte, layout, source);
+        __m512i text = _mm512_maskz_permutexvar_epi8(kEveryByte, layout, source);
+        // A negative number's text one byte along, after its "-".
+        const unsigned pairMinus = minus >> (2 * k) & 3;
+        const __mmask64 negativeHalves =
+            (pairMinus & 1) * std::uint64_t{0xFFFFFFFF} | (pairMinus >> 1) * (std::uint64_t{0xFFFFFFFF} << 32);
+        text = _mm512_mask_permutexvar_epi8(text, negativeHalves, _mm512_load_si512(kOneAlong.data()), text);
+        text = _mm512_mask_blend_epi8(negativeHalves & kLeadBytes, text, _mm512_set1_epi8('-'));
         _mm512_store_si512(texts.text[2 * k], text);
     }
     return static_cast<unsigned>(static_cast<std::uint8_t>(~laid));

@@ -44,7 +44,7 @@ struct BatchJob::Scratch {
     std::vector<Line> lines;
     std::vector<engine::BatchRecord> records;
     std::vector<reading::PlainReading> readings;
-    std::vector<reading::CentileTexts> centileTexts;  // of the readings' centiles, eight a piece
+    std::vector<reading::NumberTexts> centileTexts;  // of the readings' centiles, eight a piece
     // The lines read the general way: each split alone (oneRow), then kept
     // together with their fields, their results and their output records.
     CsvRows oneRow;

@@ -114,7 +114,7 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
 
     // The centiles' texts, eight records at a time, all laid out before
     // the first is written.
-    constexpr std::size_t kEight = reading::CentileTexts::kCount;
+    constexpr std::size_t kEight = reading::NumberTexts::kCount;
     const std::size_t recordCount = scratch.readings.size();
     scratch.centileTexts.resize((recordCount + kEight - 1) / kEight);
     for (std::size_t from = 0; from < recordCount; from += kEight) {
@@ -122,7 +122,7 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
         double centiles[kEight];
         for (std::size_t k = 0; k < count; ++k)
             centiles[k] = scratch.readings[from + k].centile;
-        reading::writeCentileTexts(centiles, count, scratch.centileTexts[from / kEight]);
+        reading::writeNumberTexts(centiles, count, scratch.centileTexts[from / kEight]);
     }
 
     // 3. The other lines, split as the general reading splits them and read
@@ -186,13 +186,13 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
         }
         const auto record = static_cast<std::size_t>(line.record);
         const reading::PlainReading& birth = scratch.readings[record];
-        const reading::CentileTexts& texts = scratch.centileTexts[record / kEight];
+        const reading::NumberTexts& texts = scratch.centileTexts[record / kEight];
         room(line.length + kRowRoom);
         char* w = output.data() + used;
         copyLine(w, text.data() + line.start, line.length);
         w += line.length;
         *w++ = delimiter;
-        std::memcpy(w, texts.text[record % kEight], reading::CentileTexts::kSlot);
+        std::memcpy(w, texts.text[record % kEight], reading::NumberTexts::kSlot);
         w += texts.length[record % kEight];
         *w++ = delimiter;
         std::memcpy(w, lineBreak.data(), lineBreak.size());

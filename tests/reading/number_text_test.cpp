@@ -13,12 +13,13 @@
 #include <gtest/gtest.h>
 
 #include "reading/number_text.h"
+#include "reading/number_text_lanes.h"
 
 namespace {
 
 using wrenfield::engine::SimdLevel;
-using wrenfield::reading::CentileTexts;
 using wrenfield::reading::kShortestTextRoom;
+using wrenfield::reading::NumberTexts;
 using wrenfield::reading::writeShortest;
 using wrenfield::reading::writeShortestCentile;
 
@@ -123,31 +124,33 @@ TEST(ShortestText, RandomCentilesAndRandomBits)
     }
 }
 
-// Centiles laid out eight at a time, at every width this processor runs:
-// each slot holds what writeShortestCentile writes for its value, whatever
-// the other seven are and however few there are. The values reach every
-// way through the lanes: each binade from 0.001 to 100 and its ends, the
-// powers of two, digits that end in zeros (few digits), ties and the
-// interval's ends (random bits hit them about once in a thousand), whole
-// numbers, and values that are no centile at all.
-TEST(CentileTexts, EveryWidthWritesWhatTheOneValueWriterWrites)
+// Numbers laid out eight at a time, at every width this processor runs:
+// each slot holds what writeShortest writes for its value, whatever the
+// other seven are and however few there are, and a slot the lanes leave is
+// marked so. The values reach every way through the lanes: each binade
+// from 0.001 to 10^7 and its ends, either sign, the powers of two, digits
+// that end in zeros (few digits), ties and the interval's ends (random
+// bits hit them about once in a thousand), whole numbers, and values
+// beyond the lanes.
+TEST(NumberTexts, EveryWidthWritesWhatTheOneValueWriterWrites)
 {
     std::vector<double> values;
     std::mt19937_64 random(515);
     std::uniform_real_distribution<double> centile(-1, 101);
-    for (int i = 0; i < 400000; ++i) {
+    for (int i = 0; i < 300000; ++i) {
         values.push_back(centile(random));
-        // Any double from 2^-11 to 2^8, every bit of its significand at random.
-        values.push_back(
-            std::ldexp(std::bit_cast<double>((random() >> 12) | 0x3FF0000000000000), int(random() % 19) - 11));
+        // Any double from 2^-11 to 2^25, either sign, every bit of its significand at random.
+        const double bits = std::bit_cast<double>((random() >> 12) | 0x3FF0000000000000);
+        values.push_back((i % 2 ? -1 : 1) * std::ldexp(bits, static_cast<int>(random() % 36) - 11));
     }
     for (int decimals = 1; decimals <= 7; ++decimals)
         for (int k = 1; k < 20000; k += 7)
-            values.push_back(k / std::pow(10.0, decimals));
-    for (int exponent = -11; exponent <= 8; ++exponent)
-        for (double edge : {std::ldexp(1.0, exponent), 0.001, 100.0, 50.0, 1.0, 10.0})
-            for (double near : {edge, std::nextafter(edge, 0.0), std::nextafter(edge, 200.0)})
-                values.push_back(near);
+            values.push_back(k / std::pow(10.0, decimals) * (k % 3 ? 1 : -1000));
+    for (int exponent = -11; exponent <= 25; ++exponent)
+        for (double edge : {std::ldexp(1.0, exponent), 0.001, 100.0, 1e7, 50.0, 1.0, 10.0, 1e6})
+            for (double near : {edge, std::nextafter(edge, 0.0), std::nextafter(edge, 1e9)})
+                for (double sign : {1.0, -1.0})
+                    values.push_back(sign * near);
     for (double other : {0.0, -0.0, -0.5, 1e-300, 5e-324, 1e20, std::numeric_limits<double>::infinity(),
                          -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()})
         values.push_back(other);
@@ -157,19 +160,32 @@ TEST(CentileTexts, EveryWidthWritesWhatTheOneValueWriterWrites)
         levels.push_back(SimdLevel::Avx512);
     for (const SimdLevel level : levels) {
         SCOPED_TRACE(std::string(wrenfield::engine::simdLevelName(level)));
-        CentileTexts texts;
+        NumberTexts written;
+        NumberTexts laid;
+        std::size_t left = 0;
         // Every count from 1 to 8 in turn, so that short groups are laid out too.
         std::size_t count = 0;
         for (std::size_t from = 0; from < values.size(); from += count) {
-            count = std::min<std::size_t>(count % CentileTexts::kCount + 1, values.size() - from);
-            wrenfield::reading::writeCentileTexts(values.data() + from, count, texts, level);
+            count = std::min<std::size_t>(count % NumberTexts::kCount + 1, values.size() - from);
+            wrenfield::reading::writeNumberTexts(values.data() + from, count, written, level);
+            const unsigned unlaid = wrenfield::reading::layNumberTexts(values.data() + from, count, laid, level);
+            ASSERT_EQ(unlaid >> count, 0U);
             for (std::size_t k = 0; k < count; ++k) {
                 const double value = values[from + k];
                 char expected[kShortestTextRoom];
-                const std::string want(expected, writeShortestCentile(expected, value));
-                ASSERT_EQ(std::string(texts.text[k], texts.length[k]), want) << reference(value);
+                const std::string want(expected, writeShortest(expected, value));
+                ASSERT_EQ(std::string(written.text[k], written.length[k]), want) << reference(value);
+                if (unlaid >> k & 1)
+                    ++left;
+                else
+                    ASSERT_EQ(std::string(laid.text[k], laid.length[k]), want) << reference(value);
             }
         }
+        // The lanes take nearly every number in their range, none at Portable.
+        if (level == SimdLevel::Portable || !wrenfield::reading::numberTextLanesSupported())
+            EXPECT_EQ(left, values.size());
+        else
+            EXPECT_LT(left, values.size() / 5);
     }
 }
 
