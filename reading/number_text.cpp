@@ -28,29 +28,9 @@ constexpr char kTwoDigits[] = "0001020304050607080910111213141516171819202122232
 // count of its bits gives it to within one, a table of powers settles it.
 int digitCount(std::uint64_t n) noexcept
 {
-    static constexpr std::uint64_t kPowers[] = {1ULL,
-                                                10ULL,
-                                                100ULL,
-                                                1000ULL,
-                                                10000ULL,
-                                                100000ULL,
-                                                1000000ULL,
-                                                10000000ULL,
-                                                100000000ULL,
-                                                1000000000ULL,
-                                                10000000000ULL,
-                                                100000000000ULL,
-                                                1000000000000ULL,
-                                                10000000000000ULL,
-                                                100000000000000ULL,
-                                                1000000000000000ULL,
-                                                10000000000000000ULL,
-                                                100000000000000000ULL,
-                                                1000000000000000000ULL,
-                                                10000000000000000000ULL};
     const int bits = std::bit_width(n | 1);
     const int guess = (bits * 1233) >> 12;  // 1233 / 4096 is just above log10(2)
-    return guess + (n >= kPowers[guess] ? 1 : 0);
+    return guess + (n >= kPowersOfTen[static_cast<std::size_t>(guess)] ? 1 : 0);
 }
 
 // The eight digits of n (below 10^8), leading zeros included, as one 64-bit

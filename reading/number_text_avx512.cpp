@@ -122,28 +122,6 @@ constexpr __mmask64 kLeadBytes = std::uint64_t{1} << kLeadByte | std::uint64_t{1
 constexpr __mmask64 kFixedBytes = std::uint64_t{1} << kZeroByte | std::uint64_t{1} << kPointByte |
     std::uint64_t{1} << (kHalf + kZeroByte) | std::uint64_t{1} << (kHalf + kPointByte);
 
-// 10^0 to 10^19, in five registers' worth.
-alignas(64) constexpr std::array<std::uint64_t, 40> kPowersOfTen = {1ULL,
-                                                                    10ULL,
-                                                                    100ULL,
-                                                                    1000ULL,
-                                                                    10000ULL,
-                                                                    100000ULL,
-                                                                    1000000ULL,
-                                                                    10000000ULL,
-                                                                    100000000ULL,
-                                                                    1000000000ULL,
-                                                                    10000000000ULL,
-                                                                    100000000000ULL,
-                                                                    1000000000000ULL,
-                                                                    10000000000000ULL,
-                                                                    100000000000000ULL,
-                                                                    1000000000000000ULL,
-                                                                    10000000000000000ULL,
-                                                                    100000000000000000ULL,
-                                                                    1000000000000000000ULL,
-                                                                    10000000000000000000ULL};
-
 __m512i shiftRight(__m512i x, unsigned bits) noexcept
 {
     return _mm512_maskz_srli_epi64(kEvery, x, bits);

@@ -3,11 +3,35 @@
 // number_text_avx512.cpp holds it).
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "reading/number_text.h"
 
 namespace wrenfield::reading {
+
+// 10^0 to 10^19, the powers that settle a count of digits, in five
+// registers' worth for the lanes' lookups.
+alignas(64) inline constexpr std::array<std::uint64_t, 40> kPowersOfTen = {1ULL,
+                                                                           10ULL,
+                                                                           100ULL,
+                                                                           1000ULL,
+                                                                           10000ULL,
+                                                                           100000ULL,
+                                                                           1000000ULL,
+                                                                           10000000ULL,
+                                                                           100000000ULL,
+                                                                           1000000000ULL,
+                                                                           10000000000ULL,
+                                                                           100000000000ULL,
+                                                                           1000000000000ULL,
+                                                                           10000000000000ULL,
+                                                                           100000000000000ULL,
+                                                                           1000000000000000ULL,
+                                                                           10000000000000000ULL,
+                                                                           100000000000000000ULL,
+                                                                           1000000000000000000ULL,
+                                                                           10000000000000000000ULL};
 
 // What the shortest-digits search needs for each binade the lanes take
 // (2^-10, below 0.001, to 2^24, above 10^7): the power of ten that scales its
