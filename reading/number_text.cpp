@@ -274,10 +274,30 @@ bool numberTextLanesSupported() noexcept
 #endif
 }
 
+namespace {
+
+// Whether this processor runs the lanes: asked of it once.
+bool lanesRun() noexcept
+{
+    static const bool run = numberTextLanesSupported();
+    return run;
+}
+
+// The slots the lanes left (the bits of `left`), each written alone.
+void writeLeft(const double* values, unsigned left, NumberTexts& texts) noexcept
+{
+    for (; left != 0; left &= left - 1) {
+        const auto k = static_cast<std::size_t>(std::countr_zero(left));
+        slotText(values[k], texts.text[k], texts.length[k]);
+    }
+}
+
+}  // namespace
+
 unsigned layNumberTexts(const double* values, std::size_t count, NumberTexts& texts, engine::SimdLevel level) noexcept
 {
 #if defined(WRENFIELD_X86_64_LANES)
-    if (level == engine::SimdLevel::Avx512 && numberTextLanesSupported())
+    if (level == engine::SimdLevel::Avx512 && lanesRun())
         return layNumberTextsInLanes(values, count, texts);
 #endif
     (void)values;
@@ -288,25 +308,17 @@ unsigned layNumberTexts(const double* values, std::size_t count, NumberTexts& te
 
 unsigned layNumberTexts(const double* values, std::size_t count, NumberTexts& texts) noexcept
 {
-    static const engine::SimdLevel level =
-        numberTextLanesSupported() ? engine::SimdLevel::Avx512 : engine::SimdLevel::Portable;
-    return layNumberTexts(values, count, texts, level);
+    return layNumberTexts(values, count, texts, engine::SimdLevel::Avx512);
 }
 
 void writeNumberTexts(const double* values, std::size_t count, NumberTexts& texts, engine::SimdLevel level) noexcept
 {
-    for (unsigned left = layNumberTexts(values, count, texts, level); left != 0; left &= left - 1) {
-        const auto k = static_cast<std::size_t>(std::countr_zero(left));
-        slotText(values[k], texts.text[k], texts.length[k]);
-    }
+    writeLeft(values, layNumberTexts(values, count, texts, level), texts);
 }
 
 void writeNumberTexts(const double* values, std::size_t count, NumberTexts& texts) noexcept
 {
-    for (unsigned left = layNumberTexts(values, count, texts); left != 0; left &= left - 1) {
-        const auto k = static_cast<std::size_t>(std::countr_zero(left));
-        slotText(values[k], texts.text[k], texts.length[k]);
-    }
+    writeLeft(values, layNumberTexts(values, count, texts), texts);
 }
 
 }  // namespace wrenfield::reading
