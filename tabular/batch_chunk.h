@@ -13,6 +13,7 @@
 #include "reading/number_text.h"
 #include "tabular/batch.h"
 #include "tabular/csv.h"
+#include "tabular/plain_fields.h"
 
 namespace wrenfield::tabular {
 
@@ -43,6 +44,7 @@ struct BatchJob::Scratch {
     };
     std::vector<Line> lines;
     std::vector<engine::BatchRecord> records;
+    avx2::LineLayouts lineLayouts;  // of the file's lines, as the AVX2 reading meets them
     std::vector<reading::PlainReading> readings;
     std::vector<reading::NumberTexts> centileTexts;  // of the readings' centiles, eight a piece
     // The lines read the general way: each split alone (oneRow), then kept

@@ -4,16 +4,24 @@
 
 namespace wrenfield::tabular {
 
-bool wholeLineReadingSupported() noexcept
+bool lineReaderSupported(LineReader reader) noexcept
 {
 #if defined(WRENFIELD_X86_64_LANES)
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-        __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vbmi") &&
-        __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
-        __builtin_cpu_supports("popcnt");
-#else
+    switch (reader) {
+    case LineReader::Bytes:
+        return true;
+    case LineReader::Avx2:
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("popcnt");
+    case LineReader::Avx512:
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+            __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vbmi") &&
+            __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
+            __builtin_cpu_supports("popcnt");
+    }
     return false;
+#else
+    return reader == LineReader::Bytes;
 #endif
 }
 
@@ -25,8 +33,14 @@ PlainFieldShape plainFieldShape(char delimiter, std::vector<std::uint8_t> roles)
     const std::size_t width = shape.roles.size();
     // A line of more than 64 fields is longer than the 64 bytes read at once.
     const bool delimiterIsNoNumber = delimiter == ',' || delimiter == ';' || delimiter == '\t';
-    shape.wholeLines = delimiterIsNoNumber && width <= 64 && wholeLineReadingSupported();
-    if (!shape.wholeLines)
+    if (!delimiterIsNoNumber || width > 64)
+        return shape;
+    for (const LineReader reader : {LineReader::Avx512, LineReader::Avx2})
+        if (lineReaderSupported(reader)) {
+            shape.reader = reader;
+            break;
+        }
+    if (shape.reader != LineReader::Avx512)
         return shape;
     auto setLane = [&shape](std::size_t lane, std::size_t field) {
         for (std::size_t byte = 0; byte < 8; ++byte) {

@@ -3,11 +3,11 @@
 // text as a view, other columns stepped over. Private to the batch job.
 //
 // scanPlainFields reads byte by byte and decides every line. Where the
-// processor has AVX-512 (with its byte and compress instructions), a line of
-// fewer than 64 bytes whose input fields are digits with at most one point
-// and at most eight digits (every reading of a birth) is read whole in a few
-// vector steps instead (scanLineFields); any other line it leaves to the
-// byte-by-byte reading, so what is read is the same either way.
+// processor has AVX-512 (with its byte and compress instructions) or else
+// AVX2, a line of fewer than 64 bytes whose input fields are digits with at
+// most one point and at most eight digits (every reading of a birth) is read
+// whole in a few vector steps instead (scanLineFields); any other line it
+// leaves to the byte-by-byte reading, so what is read is the same either way.
 #pragma once
 
 #include <array>
@@ -28,18 +28,29 @@ namespace wrenfield::tabular {
 constexpr std::uint8_t kPopulationField = reading::kInputFieldCount;
 constexpr std::uint8_t kOtherField = reading::kInputFieldCount + 1;
 
+// Where each input is stored, in kInputColumns order.
+inline constexpr double engine::CentileInputs::*kInputMembers[reading::kInputFieldCount] = {
+    &engine::CentileInputs::bwt, &engine::CentileInputs::gestDays, &engine::CentileInputs::wt,
+    &engine::CentileInputs::ht,  &engine::CentileInputs::sex,      &engine::CentileInputs::eth,
+    &engine::CentileInputs::par};
+
+// How a line is read whole: not at all (byte by byte only), or with the
+// widest vector instructions the processor has for it.
+enum class LineReader : std::uint8_t { Bytes, Avx2, Avx512 };
+
 struct PlainFieldShape {
     char delimiter = ',';
     std::vector<std::uint8_t> roles;  // one a field
 
-    // For the whole-line reading: whether it is used (the processor has it
-    // and the delimiter is ',', ';' or a tab); whether every field is an
+    // The whole-line reading used: the widest the processor has, where the
+    // delimiter is ',', ';' or a tab and a line has at most 64 fields.
+    LineReader reader = LineReader::Bytes;
+    // For the AVX-512 reading: whether every field is an
     // input; a bit for each field (of up
     // to 64) whose kind, input or not, differs from the field before's (the
     // first's from none); the population's field (or none); and for byte j
     // of lane m (the m-th input's eight bytes; lane 7 repeats lane 0) the
     // field it comes from and the field before it (-1 for the first field).
-    bool wholeLines = false;
     bool onlyInputs = false;
     std::uint64_t inputChanges = 0;
     std::size_t populationField = kNoField;
@@ -52,8 +63,9 @@ struct PlainFieldShape {
 // it may be used.
 PlainFieldShape plainFieldShape(char delimiter, std::vector<std::uint8_t> roles);
 
-// Whether this processor has what the whole-line reading needs.
-bool wholeLineReadingSupported() noexcept;
+// Whether this processor has what the whole-line reading needs (Bytes:
+// always).
+bool lineReaderSupported(LineReader reader) noexcept;
 
 // The fields of the line at `line` (text before `end`): the end of its last
 // field, with the inputs read into `inputs` and the population field's text
@@ -63,16 +75,12 @@ bool wholeLineReadingSupported() noexcept;
 inline const char* scanPlainFields(const PlainFieldShape& shape, const char* line, const char* const end,
                                    engine::CentileInputs& inputs, std::string_view& population) noexcept
 {
-    static constexpr double engine::CentileInputs::*kMembers[reading::kInputFieldCount] = {
-        &engine::CentileInputs::bwt, &engine::CentileInputs::gestDays, &engine::CentileInputs::wt,
-        &engine::CentileInputs::ht,  &engine::CentileInputs::sex,      &engine::CentileInputs::eth,
-        &engine::CentileInputs::par};
     const char* p = line;
     const std::size_t width = shape.roles.size();
     for (std::size_t i = 0; i < width; ++i) {
         const std::uint8_t role = shape.roles[i];
         if (role < reading::kInputFieldCount) {
-            p = scanPlainDecimal(p, end, inputs.*kMembers[role]);
+            p = scanPlainDecimal(p, end, inputs.*kInputMembers[role]);
             if (p == nullptr)
                 return nullptr;
         } else {
@@ -101,18 +109,62 @@ const char* scanLineFields(const PlainFieldShape& shape, const char* line, const
                            engine::CentileInputs& inputs, std::string_view& population) noexcept;
 }  // namespace avx512
 
+namespace avx2 {
+// How the AVX2 reading reads the lines of one layout: where the delimiters,
+// the points and the end of the line lie (the key: the delimiters' and the
+// end's bits, then the points' above them; 0 for none), whether such a line
+// is read whole, the shuffles that set each input's digits in its lane (the
+// line's first sixteen bytes, then its last), the power of ten each lane
+// divides by, the bytes that must be digits, and the population's text.
+struct LineLayout {
+    std::uint64_t key = 0;
+    bool readable = false;
+    bool hasPopulation = false;
+    bool countDecimals = false;  // whether sex, eth or par has a point
+    std::uint8_t populationStart = 0;
+    std::uint8_t populationLength = 0;
+    std::uint32_t inputBytes = 0;
+    alignas(32) std::int8_t shuffle[2][64] = {};
+    alignas(32) double divisor[8] = {};
+};
+
+// The layouts of the lines of one shape met lately, by a hash of their key:
+// each reader of lines keeps its own.
+struct LineLayouts {
+    static constexpr std::size_t kCount = 64;
+    std::array<LineLayout, kCount> layouts{};
+};
+
+// The whole-line reading with AVX2, for lines of fewer than 32 bytes: what
+// readCommonFields gives where it answers, or nullptr where it leaves the
+// line to the byte reading. Needs
+// of the shape only its delimiter and roles, and `layouts` of this shape's
+// lines alone. Reads no byte at or beyond `end`.
+const char* scanLineFields(const PlainFieldShape& shape, LineLayouts& layouts, const char* line, const char* end,
+                           engine::CentileInputs& inputs, std::string_view& population) noexcept;
+}  // namespace avx2
+
 // The fields of a common row's line: as scanPlainFields reads them, and
 // nullptr also where the inputs are not admissible (valuesAdmissible). The
-// whole-line reading is used where the shape chose it and it answers; it
-// checks the values itself, so nothing it has just stored is read back
-// while the store may still be on its way to the cache.
-inline const char* readCommonFields(const PlainFieldShape& shape, const char* line, const char* const end,
-                                    engine::CentileInputs& inputs, std::string_view& population) noexcept
+// whole-line reading is used where the shape chose it and it answers (the
+// AVX2 one with `layouts`, the reader's own). It checks the values itself,
+// so nothing it has just stored is read back while the store may still be
+// on its way to the cache.
+[[gnu::always_inline]] inline const char* readCommonFields(const PlainFieldShape& shape, avx2::LineLayouts& layouts,
+                                                           const char* line, const char* const end,
+                                                           engine::CentileInputs& inputs,
+                                                           std::string_view& population) noexcept
 {
 #if defined(WRENFIELD_X86_64_LANES)
-    if (shape.wholeLines)
+    if (shape.reader == LineReader::Avx512) {
         if (const char* const last = avx512::scanLineFields(shape, line, end, inputs, population))
             return last;
+    } else if (shape.reader == LineReader::Avx2) {
+        if (const char* const last = avx2::scanLineFields(shape, layouts, line, end, inputs, population))
+            return last;
+    }
+#else
+    (void)layouts;
 #endif
     const char* const last = scanPlainFields(shape, line, end, inputs, population);
     return last != nullptr && reading::valuesAdmissible(inputs) ? last : nullptr;

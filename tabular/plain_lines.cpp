@@ -66,7 +66,7 @@ bool BatchJob::processPlainLines(Chunk& chunk) const
         // line is not a common row.
         engine::BatchRecord& record = scratch.records.emplace_back();
         std::string_view population;
-        const char* p = readCommonFields(*fieldShape_, line, end, record.inputs, population);
+        const char* p = readCommonFields(*fieldShape_, scratch.lineLayouts, line, end, record.inputs, population);
         bool common = p != nullptr;
         // The record ends at the line's end: LF, CR LF, or the end of the text.
         const char* lineEnd = p;
