@@ -274,10 +274,12 @@ void computeCentiles(std::span<const BatchRecord> records, std::span<BatchOutcom
     std::span<const CoefficientSet> sets = allCoefficientSets();
     const std::array<CodeTerms, kPopulationCount>& terms = codeTerms();
     // Where the processor has AVX-512, eight records' deviations are taken
-    // at once; a record the lanes leave goes the record-by-record way.
+    // at once (with AVX2, four and four); a record the lanes leave goes the
+    // record-by-record way.
 #if defined(WRENFIELD_X86_64_LANES)
     const bool eightAtOnce = level == SimdLevel::Avx512;
-    const lanes::DeviationTables* const tables = eightAtOnce ? &deviationTables() : nullptr;
+    const bool fourAtOnce = level == SimdLevel::Avx2;
+    const lanes::DeviationTables* const tables = eightAtOnce || fourAtOnce ? &deviationTables() : nullptr;
 #endif
     lanes::DeviationLanes eight;
     for (std::size_t base = 0; base < records.size(); base += kGroup) {
@@ -289,6 +291,8 @@ void computeCentiles(std::span<const BatchRecord> records, std::span<BatchOutcom
 #if defined(WRENFIELD_X86_64_LANES)
             if (eightAtOnce)
                 taken = lanes::deviationsAvx512(&records[first], count, *tables, eight);
+            else if (fourAtOnce)
+                taken = lanes::deviationsAvx2(&records[first], count, *tables, eight);
 #endif
             for (unsigned k = 0; k < count; ++k) {
                 const std::size_t r = first + k;

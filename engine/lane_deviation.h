@@ -1,4 +1,5 @@
-// The deviations of eight records at once, for the batch kernel: the steps
+// The deviations of eight records at once (four at a time with AVX2), for
+// the batch kernel: the steps
 // of the one-record method in its order, each a lane's own IEEE operation,
 // so every value is the very double the record-by-record steps give. A
 // record the lanes cannot take as they stand (a non-finite input, an ethnic
@@ -52,6 +53,9 @@ struct DeviationLanes {
 // set when record k was taken, its values then in lane k of `out`.
 unsigned deviationsAvx512(const BatchRecord* records, unsigned count, const DeviationTables& tables,
                           DeviationLanes& out) noexcept;
+// The same with AVX2, four lanes at a time.
+unsigned deviationsAvx2(const BatchRecord* records, unsigned count, const DeviationTables& tables,
+                        DeviationLanes& out) noexcept;
 #endif
 
 }  // namespace wrenfield::engine::lanes
