@@ -193,6 +193,10 @@ void markNearDecisionPoints(std::span<const double> centiles, const BandThreshol
         avx512::markNearDecisionPoints(centiles, t, near);
         return;
     }
+    if (avx2::runs(level)) {
+        avx2::markNearDecisionPoints(centiles, t, near);
+        return;
+    }
 #endif
     (void)level;
     for (std::size_t k = 0; k < centiles.size(); ++k) {
@@ -226,6 +230,10 @@ void bandsOf(std::span<const double> centiles, const BandThresholds& t, std::spa
 #if defined(WRENFIELD_X86_64_LANES)
     if (avx512::runs(level)) {
         avx512::bandsOfOrdered(centiles, t, bands);
+        return;
+    }
+    if (avx2::runs(level)) {
+        avx2::bandsOfOrdered(centiles, t, bands);
         return;
     }
 #endif

@@ -22,8 +22,8 @@ void markNearDecisionPoints(std::span<const double> centiles, const BandThreshol
 void bandsOf(std::span<const double> centiles, const BandThresholds& thresholds, std::span<Band> bands) noexcept;
 
 // The same two at a given width: Portable one centile after another, Avx512
-// eight in the lanes of a register (where the processor runs it), with the
-// same answer for every double; any other width is Portable's.
+// eight in the lanes of a register and Avx2 four (where the processor runs
+// it), with the same answer for every double; any other width is Portable's.
 void markNearDecisionPoints(std::span<const double> centiles, const BandThresholds& thresholds,
                             std::span<std::uint8_t> near, engine::SimdLevel level) noexcept;
 void bandsOf(std::span<const double> centiles, const BandThresholds& thresholds, std::span<Band> bands,
@@ -52,8 +52,8 @@ struct SureTestBounds {
 void markSurelyUnflagged(std::span<const engine::BatchRecord> records, std::span<const double> centiles,
                          std::span<std::uint8_t> quiet) noexcept;
 // The same at a given width: Portable one birth after another, Avx512 a
-// record in one register (where the processor runs it); any other width is
-// Portable's.
+// record in one register, Avx2 in two (where the processor runs it); any
+// other width is Portable's.
 void markSurelyUnflagged(std::span<const engine::BatchRecord> records, std::span<const double> centiles,
                          std::span<std::uint8_t> quiet, engine::SimdLevel level) noexcept;
 
@@ -72,5 +72,19 @@ void markNearDecisionPoints(std::span<const double> centiles, const BandThreshol
                             std::span<std::uint8_t> near) noexcept;
 void bandsOfOrdered(std::span<const double> centiles, const BandThresholds& thresholds, std::span<Band> bands) noexcept;
 }  // namespace avx512
+
+namespace avx2 {
+// Whether the rules below run at `level`: asked for, and run by this processor.
+inline bool runs(engine::SimdLevel level)
+{
+    return level == engine::SimdLevel::Avx2 && engine::simdLevelSupported(level);
+}
+// The same three with AVX2: a record in two registers, four centiles at a time.
+void markSurelyUnflagged(const SureTestBounds& bounds, std::span<const engine::BatchRecord> records,
+                         std::span<const double> centiles, std::span<std::uint8_t> quiet) noexcept;
+void markNearDecisionPoints(std::span<const double> centiles, const BandThresholds& thresholds,
+                            std::span<std::uint8_t> near) noexcept;
+void bandsOfOrdered(std::span<const double> centiles, const BandThresholds& thresholds, std::span<Band> bands) noexcept;
+}  // namespace avx2
 
 }  // namespace wrenfield::reading

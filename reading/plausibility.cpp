@@ -385,6 +385,10 @@ void markSurelyUnflagged(std::span<const engine::BatchRecord> records, std::span
         avx512::markSurelyUnflagged(sureTestBounds(), records, centiles, quiet);
         return;
     }
+    if (avx2::runs(level)) {
+        avx2::markSurelyUnflagged(sureTestBounds(), records, centiles, quiet);
+        return;
+    }
 #endif
     (void)level;
     markSurelyUnflaggedPortable(records, centiles, quiet);
