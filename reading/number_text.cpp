@@ -219,9 +219,23 @@ char* writeShortestCentile(char* first, double value) noexcept
 
 namespace {
 
-// One value's text into its slot, as writeShortest writes it.
+// Below this size writeShortest writes nothing beyond the 32 bytes from
+// its start (a text of at most 12 digits before the point, and the 16 bytes
+// after it that its last store covers).
+constexpr double kWrittenWithinSlot = 1e12;
+static_assert(NumberTexts::kSlot >= 32);
+
+// One value's text into its slot, as writeShortest writes it. Written in
+// place where it stays within the slot: a text written into other memory
+// and copied from there at once would be read back before its stores have
+// reached the cache, which costs more than writing it.
 void slotText(double value, char* slot, std::uint8_t& length) noexcept
 {
+    if (std::fabs(value) < kWrittenWithinSlot) {
+        std::memset(slot, 0, NumberTexts::kSlot);
+        length = static_cast<std::uint8_t>(writeShortestCentile(slot, value) - slot);
+        return;
+    }
     char text[kShortestTextRoom] = {};
     length = static_cast<std::uint8_t>(writeShortest(text, value) - text);
     std::memcpy(slot, text, NumberTexts::kSlot);
@@ -276,12 +290,14 @@ bool numberTextLanesSupported() noexcept
 
 namespace {
 
+#if defined(WRENFIELD_X86_64_LANES)
 // Whether this processor runs the lanes: asked of it once.
 bool lanesRun() noexcept
 {
     static const bool run = numberTextLanesSupported();
     return run;
 }
+#endif
 
 // The slots the lanes left (the bits of `left`), each written alone.
 void writeLeft(const double* values, unsigned left, NumberTexts& texts) noexcept

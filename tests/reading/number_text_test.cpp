@@ -4,6 +4,7 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <cstdint>
 #include <limits>
 #include <random>
@@ -151,8 +152,10 @@ TEST(NumberTexts, EveryWidthWritesWhatTheOneValueWriterWrites)
             for (double near : {edge, std::nextafter(edge, 0.0), std::nextafter(edge, 1e9)})
                 for (double sign : {1.0, -1.0})
                     values.push_back(sign * near);
-    for (double other : {0.0, -0.0, -0.5, 1e-300, 5e-324, 1e20, std::numeric_limits<double>::infinity(),
-                         -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()})
+    for (double other :
+         {0.0, -0.0, -0.5, 1e-300, 5e-324, 1e20, -999999999999.875, 999999999999.9, 1e12, 123456789012.34567,
+          -1234567890123456.7, 9007199254740993.0, 1e15 + 0.5, std::numeric_limits<double>::infinity(),
+          -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()})
         values.push_back(other);
 
     std::vector<SimdLevel> levels = {SimdLevel::Portable};
@@ -186,6 +189,23 @@ TEST(NumberTexts, EveryWidthWritesWhatTheOneValueWriterWrites)
             EXPECT_EQ(left, values.size());
         else
             EXPECT_LT(left, values.size() / 5);
+    }
+}
+
+// A text is written in its own slot alone: the next slot's bytes are left
+// as they were, whatever the number's size and sign.
+TEST(NumberTexts, EachTextStaysInItsSlot)
+{
+    for (const double value :
+         {99.99999999999997, -99999.99999999999, 999999999999.9, -999999999999.875, 1e12, -123456789012.34567,
+          1234567890123456.7, -1.7976931348623157e308, -5e-324, -std::numeric_limits<double>::quiet_NaN()}) {
+        NumberTexts texts;
+        std::memset(&texts, 'x', sizeof texts);
+        wrenfield::reading::writeNumberTexts(&value, 1, texts, SimdLevel::Portable);
+        char expected[kShortestTextRoom];
+        EXPECT_EQ(std::string(texts.text[0], texts.length[0]), std::string(expected, writeShortest(expected, value)));
+        EXPECT_EQ(std::string(texts.text[1], NumberTexts::kSlot), std::string(NumberTexts::kSlot, 'x'))
+            << reference(value);
     }
 }
 
