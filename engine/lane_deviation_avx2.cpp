@@ -81,18 +81,12 @@ __m256d codeTerm(__m256d use, __m256d code, __m128i row, const double* table, __
     return _mm256_mask_i32gather_pd(_mm256_setzero_pd(), table, at, found, 8);
 }
 
-// Four records (`count` of them, 1 to 4; the lanes beyond hold zeros),
+// Four records from `words` (the lanes beyond `count` hold what is there),
 // their values stored from lane `first` of `out` on. Returns the mask of the
-// records taken.
-unsigned fourDeviations(const BatchRecord* records, unsigned count, const DeviationTables& tables, DeviationLanes& out,
+// records taken, of the first `count`.
+unsigned fourDeviations(const double* words, unsigned count, const DeviationTables& tables, DeviationLanes& out,
                         unsigned first) noexcept
 {
-    BatchRecord padded[4] = {};
-    if (count < 4) {
-        std::memcpy(padded, records, count * sizeof(BatchRecord));
-        records = padded;
-    }
-    const auto* const words = reinterpret_cast<const double*>(records);
     __m256d low[4];
     __m256d high[4];
     transpose(words, words + 8, words + 16, words + 24, low);
@@ -193,9 +187,18 @@ unsigned fourDeviations(const BatchRecord* records, unsigned count, const Deviat
 unsigned deviationsAvx2(const BatchRecord* records, unsigned count, const DeviationTables& tables,
                         DeviationLanes& out) noexcept
 {
-    unsigned taken = fourDeviations(records, count < 4 ? count : 4, tables, out, 0);
+    // A last group of fewer than four is read from a copy, zeros after it:
+    // nothing past the last record is read.
+    auto four = [&](const BatchRecord* from, unsigned inGroup, unsigned first) {
+        if (inGroup >= 4)
+            return fourDeviations(reinterpret_cast<const double*>(from), 4, tables, out, first);
+        BatchRecord padded[4] = {};
+        std::memcpy(padded, from, inGroup * sizeof(BatchRecord));
+        return fourDeviations(reinterpret_cast<const double*>(padded), inGroup, tables, out, first);
+    };
+    unsigned taken = four(records, count, 0);
     if (count > 4)
-        taken |= fourDeviations(records + 4, count - 4, tables, out, 4) << 4;
+        taken |= four(records + 4, count - 4, 4) << 4;
     return taken;
 }
 
