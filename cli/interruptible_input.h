@@ -20,8 +20,17 @@ public:
 
 protected:
     int_type underflow() override;
+    // A request of at least a buffer's worth is read straight into the
+    // caller's memory, after what is buffered, rather than copied through
+    // the buffer.
+    std::streamsize xsgetn(char* to, std::streamsize count) override;
 
 private:
+    // Reads what the input has, up to `size` bytes, into `to`, waiting in
+    // slices: the bytes read, or 0 at the end of the input or on an
+    // interrupt. Throws on a failing read.
+    std::size_t readSome(char* to, std::size_t size);
+
     int fd_;
     int error_ = 0;
     std::vector<char> buffer_;
