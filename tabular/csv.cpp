@@ -136,16 +136,23 @@ bool CsvReader::fill(std::size_t needed)
         if (!in_.good())
             return false;
         const std::size_t old = buffer_.size();
-        readMore();
+        readMore(needed - (buffer_.size() - pos_));
         if (buffer_.size() == old && !in_.good())
             return false;
     }
     return true;
 }
 
-void CsvReader::readMore()
+void CsvReader::readMore(std::size_t wanted)
 {
-    const std::size_t chunk = std::max<std::size_t>(options_.readChunkBytes, 1);
+    // A piece of the usual size, or of UTF-8 all that is wanted when that is
+    // more: a chunk of plain text read whole leaves no more after it than a
+    // line cut short, for nextPlainText to move. Pieces set smaller than a
+    // page (for tests) stay as small.
+    constexpr std::size_t kPageBytes = 4096;
+    std::size_t chunk = std::max<std::size_t>(options_.readChunkBytes, 1);
+    if (encoding_ == Encoding::Utf8 && chunk >= kPageBytes)
+        chunk = std::max(chunk, wanted);
     std::string& target = encoding_ == Encoding::Utf8 ? buffer_ : raw_;
     const std::size_t old = target.size();
     target.resize(old + chunk);
@@ -553,10 +560,19 @@ bool CsvReader::nextPlainText(std::string& text, long& firstLine, std::size_t ma
     if (length == 0)
         return false;
     firstLine = line_;
-    text.assign(buffer_, pos_, length);
+    if (pos_ == 0 && mark_ == kNoMark) {
+        // The text is the buffer's start: the buffer becomes the text, and
+        // what follows it (a line cut short) the start of a buffer of its own.
+        text.swap(buffer_);
+        buffer_.assign(text, length, std::string::npos);
+        text.resize(length);
+        bufferStart_ += length;
+    } else {
+        text.assign(buffer_, pos_, length);
+        pos_ += length;
+    }
     line_ += static_cast<long>(countByte(text, '\n'));
     lastCrLf_ = length >= 2 && text[length - 1] == '\n' && text[length - 2] == '\r';
-    pos_ += length;
     return true;
 }
 

@@ -153,8 +153,9 @@ private:
     int peek(std::size_t ahead = 0);
     void advance() { ++pos_; }
     bool fill(std::size_t needed);
-    // Reads the next piece of the input onto the end of buffer_, as UTF-8.
-    void readMore();
+    // Reads the next piece of the input onto the end of buffer_, as UTF-8:
+    // `wanted` bytes or more where they are many.
+    void readMore(std::size_t wanted = 1);
     // A UTF-16 or UTF-32 byte order mark at the read position: converts from
     // there on.
     void detectWideEncoding();
