@@ -12,6 +12,7 @@
 // run-time error is exactly that method's.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -45,6 +46,17 @@ struct BatchRecord {
     Population population = Population::UnitedKingdom;
     CentileInputs inputs;
 };
+
+#if defined(WRENFIELD_X86_64_LANES)
+// The vector lanes read records as they lie in memory: 64 bytes a record,
+// its population in the first word and its seven inputs, in the order the
+// methods take them, in the next seven.
+static_assert(sizeof(BatchRecord) == 64 && offsetof(BatchRecord, inputs) == 8);
+static_assert(offsetof(CentileInputs, bwt) == 0 && offsetof(CentileInputs, gestDays) == 8 &&
+              offsetof(CentileInputs, wt) == 16 && offsetof(CentileInputs, ht) == 24 &&
+              offsetof(CentileInputs, sex) == 32 && offsetof(CentileInputs, eth) == 40 &&
+              offsetof(CentileInputs, par) == 48);
+#endif
 
 // The result of one record: the centile in percent, or the run-time error the
 // one-record method raises for it (then `centile` is 0). `detail` holds the

@@ -14,12 +14,8 @@ namespace wrenfield::engine::lanes {
 namespace {
 
 // Records lie 64 bytes apart, their population in the first word and their
-// seven inputs in the next seven: four records' words are four rows of a
-// matrix whose columns are the inputs.
-static_assert(sizeof(BatchRecord) == 64 && offsetof(BatchRecord, inputs) == 8);
-static_assert(offsetof(CentileInputs, gestDays) == 8 && offsetof(CentileInputs, wt) == 16 &&
-              offsetof(CentileInputs, ht) == 24 && offsetof(CentileInputs, sex) == 32 &&
-              offsetof(CentileInputs, eth) == 40 && offsetof(CentileInputs, par) == 48);
+// seven inputs in the next seven (batch_kernel.h): four records' words are
+// four rows of a matrix whose columns are the inputs.
 
 // The columns of four rows of four doubles.
 void transpose(const double* r0, const double* r1, const double* r2, const double* r3, __m256d columns[4]) noexcept

@@ -10,13 +10,9 @@ namespace wrenfield::engine::lanes {
 
 namespace {
 
-// Records lie 64 bytes apart, their seven inputs from byte 8 on, so the
-// lanes gather one input of eight records with one instruction.
-static_assert(sizeof(BatchRecord) == 64 && offsetof(BatchRecord, inputs) == 8);
-static_assert(offsetof(CentileInputs, gestDays) == 8 && offsetof(CentileInputs, wt) == 16 &&
-              offsetof(CentileInputs, ht) == 24 && offsetof(CentileInputs, sex) == 32 &&
-              offsetof(CentileInputs, eth) == 40 && offsetof(CentileInputs, par) == 48);
-
+// Records lie 64 bytes apart, their seven inputs from byte 8 on
+// (batch_kernel.h), so the lanes gather one input of eight records with one
+// instruction.
 // GCC 12 warns that the unmasked forms of some instructions may use an
 // unset register: the masked forms with every lane are used instead.
 constexpr __mmask8 kEvery = 0xFF;

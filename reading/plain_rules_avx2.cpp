@@ -17,13 +17,7 @@ namespace wrenfield::reading::avx2 {
 
 namespace {
 using engine::BatchRecord;
-using engine::CentileInputs;
-// The inputs lie in lanes 1 to 7 of a record as it lies in memory.
-static_assert(sizeof(BatchRecord) == 64 && offsetof(BatchRecord, inputs) == 8);
-static_assert(offsetof(CentileInputs, bwt) == 0 && offsetof(CentileInputs, gestDays) == 8 &&
-              offsetof(CentileInputs, wt) == 16 && offsetof(CentileInputs, ht) == 24 &&
-              offsetof(CentileInputs, sex) == 32 && offsetof(CentileInputs, eth) == 40 &&
-              offsetof(CentileInputs, par) == 48);
+// The inputs lie in lanes 1 to 7 of a record as it lies in memory (batch_kernel.h).
 constexpr int kFirstInputs = 0xE;  // lanes 1 to 3 of the first register: bwt, gest, wt
 constexpr int kLastInputs = 0xF;   // every lane of the second: ht, sex, eth, par
 

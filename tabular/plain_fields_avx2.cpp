@@ -27,12 +27,8 @@ namespace wrenfield::tabular::avx2 {
 
 namespace {
 
-using engine::CentileInputs;
-// The first four inputs, then the other three, are stored as the lanes of a vector.
-static_assert(offsetof(CentileInputs, bwt) == 0 && offsetof(CentileInputs, gestDays) == 8 &&
-              offsetof(CentileInputs, wt) == 16 && offsetof(CentileInputs, ht) == 24 &&
-              offsetof(CentileInputs, sex) == 32 && offsetof(CentileInputs, eth) == 40 &&
-              offsetof(CentileInputs, par) == 48);
+// The first four inputs, then the other three, are stored as the lanes of a
+// vector (they lie in kInputColumns order: batch_kernel.h).
 
 constexpr unsigned kLineBytes = 32;
 constexpr std::int8_t kZero = -128;  // a shuffle index that gives a zero byte

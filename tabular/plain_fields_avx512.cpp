@@ -22,11 +22,8 @@ namespace wrenfield::tabular::avx512 {
 
 namespace {
 using engine::CentileInputs;
-// The seven inputs are stored as the first seven lanes of a vector.
-static_assert(offsetof(CentileInputs, bwt) == 0 && offsetof(CentileInputs, gestDays) == 8 &&
-              offsetof(CentileInputs, wt) == 16 && offsetof(CentileInputs, ht) == 24 &&
-              offsetof(CentileInputs, sex) == 32 && offsetof(CentileInputs, eth) == 40 &&
-              offsetof(CentileInputs, par) == 48);
+// The seven inputs are stored as the first seven lanes of a vector (they lie
+// in kInputColumns order: batch_kernel.h).
 constexpr __mmask8 kInputLanes = 0x7F;
 constexpr __mmask8 kMeasurementLanes = 0x0F;  // bwt, gest, wt, ht
 constexpr char kMostDigits = 8;               // in a lane
