@@ -456,15 +456,15 @@ bool BatchJob::readChunk(Chunk& chunk)
     return more;
 }
 
-void BatchJob::processChunk(Chunk& chunk) const
+void BatchJob::processChunk(Chunk& chunk, Scratch& scratch) const
 {
-    if (chunk.plain && plainLinesFirst_ && processPlainLines(chunk))
+    if (chunk.plain && plainLinesFirst_ && processPlainLines(chunk, scratch))
         return;
     if (chunk.plain)
         chunk.rows.split(chunk.text, chunk.firstLine, reader_.delimiter(), columns_.width);
     else
         chunk.rows.view(std::span<const CsvRecord>(chunk.records.data(), chunk.count));
-    computeChunk(chunk.rows.rows, chunk.results, chunk.scratch);
+    computeChunk(chunk.rows.rows, chunk.results, scratch);
     chunk.output.clear();
     chunk.summary = {};
     CsvWriter writer(chunk.output, crLf_ ? "\r\n" : "\n", reader_.delimiter());
@@ -502,15 +502,15 @@ BatchSummary BatchJob::run(std::ostream& out, const BatchRunOptions& options)
     // A few chunks beyond one per thread keep every worker busy while the
     // oldest chunk waits to be written; more would only cost memory.
     const std::size_t threads = std::max<std::size_t>(options.threads, 1);
-    OrderedChunks<Chunk> chunks(threads, threads + std::min<std::size_t>(threads, 4) + 2);
-    OrderedChunks<Chunk>::Steps steps;
+    OrderedChunks<Chunk, Scratch> chunks(threads, threads + std::min<std::size_t>(threads, 4) + 2);
+    OrderedChunks<Chunk, Scratch>::Steps steps;
     steps.read = [&](Chunk& chunk) {
         if (atEnd)
             return false;
         atEnd = !readChunk(chunk) || chunk.readFailed;
         return chunk.plain || chunk.count > 0 || chunk.readFailed;
     };
-    steps.process = [this](Chunk& chunk) { processChunk(chunk); };
+    steps.process = [this](Chunk& chunk, Scratch& scratch) { processChunk(chunk, scratch); };
     steps.write = [&](Chunk& chunk) {
         if (chunk.readFailed)
             throw BatchError("cannot read the input after " + std::to_string(summary.rows) + " rows");

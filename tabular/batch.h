@@ -182,10 +182,10 @@ private:
     RowFields rowFields(const CsvRow& row) const;
     bool plainRecord(const CsvRow& row, Scratch& scratch, engine::BatchRecord& record) const;
     std::optional<engine::Population> rowPopulation(std::string_view text, Scratch& scratch) const;
-    void processChunk(Chunk& chunk) const;
+    void processChunk(Chunk& chunk, Scratch& scratch) const;
     // The lines of a plain chunk in one sweep (plain_lines.cpp); false, having
     // written nothing, when too many of them need the general reading.
-    bool processPlainLines(Chunk& chunk) const;
+    bool processPlainLines(Chunk& chunk, Scratch& scratch) const;
 
     BatchSettings settings_;
     CsvReader reader_;

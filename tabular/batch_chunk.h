@@ -26,7 +26,9 @@ namespace wrenfield::tabular {
 constexpr std::size_t kChunkRecords = 4096;
 constexpr std::size_t kChunkBytes = std::size_t{128} << 10;
 
-// Per-chunk working space, kept from one chunk to the next.
+// A worker's working space, kept from one chunk to the next: what computing
+// a chunk needs and nothing after it (one a worker, not one a chunk in
+// flight).
 struct BatchJob::Scratch {
     std::vector<reading::PendingBirth> pending;
     reading::ReadingScratch reading;
@@ -69,7 +71,6 @@ struct BatchJob::Chunk {
     bool readFailed = false;
     CsvRows rows;
     std::vector<BirthResult> results;
-    Scratch scratch;
     // The chunk's output records, ready to write: the first outputBytes of
     // `output` (which keeps its size from one chunk to the next, so that
     // it is not filled with zeros again each time).

@@ -46,9 +46,8 @@ inline void copyLine(char* to, const char* from, std::size_t bytes) noexcept
 
 }  // namespace
 
-bool BatchJob::processPlainLines(Chunk& chunk) const
+bool BatchJob::processPlainLines(Chunk& chunk, Scratch& scratch) const
 {
-    Scratch& scratch = chunk.scratch;
     const std::string_view text = chunk.text;
     const char* const begin = text.data();
     const char* const end = begin + text.size();

@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <random>
+#include <set>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -58,7 +60,7 @@ TEST_P(OrderedChunksThreads, WritesEveryChunkInReadingOrderWithBoundedChunksInFl
                 return true;
             },
         .process =
-            [&](Chunk& chunk) {
+            [&](Chunk& chunk, NoWorkerSpace&) {
                 // Uneven work, so that later chunks often finish first.
                 std::this_thread::sleep_for(std::chrono::microseconds(delays[std::size_t(chunk.first / 7) % 200]));
                 for (int& value : chunk.values)
@@ -77,13 +79,48 @@ TEST_P(OrderedChunksThreads, WritesEveryChunkInReadingOrderWithBoundedChunksInFl
     EXPECT_LE(mostInFlight, int(GetParam() == 1 ? 1 : 4 + GetParam()));
 }
 
+// A worker's space is its own: never used by two chunks at once, and no
+// more spaces than workers.
+struct CountingSpace {
+    std::atomic<int> users = 0;
+    int chunks = 0;
+};
+
+TEST_P(OrderedChunksThreads, EachWorkerKeepsItsOwnSpace)
+{
+    Source source{2000};
+    std::atomic<bool> shared = false;
+    std::mutex seenMutex;
+    std::set<const CountingSpace*> seen;
+    OrderedChunks<Chunk, CountingSpace> chunks(GetParam());
+    EXPECT_TRUE(chunks.run({.read = [&](Chunk& c) { return source.read(c); },
+                            .process =
+                                [&](Chunk&, CountingSpace& space) {
+                                    if (space.users.fetch_add(1) != 0)
+                                        shared = true;
+                                    ++space.chunks;
+                                    std::this_thread::sleep_for(std::chrono::microseconds(50));
+                                    space.users.fetch_sub(1);
+                                    std::lock_guard lock(seenMutex);
+                                    seen.insert(&space);
+                                },
+                            .write = [](Chunk&) {}}));
+    EXPECT_FALSE(shared);
+    EXPECT_GE(seen.size(), 1u);
+    EXPECT_LE(seen.size(), GetParam());
+    int total = 0;
+    for (const CountingSpace* space : seen)
+        total += space->chunks;
+    EXPECT_EQ(total, (2000 + 6) / 7);
+}
+
 TEST_P(OrderedChunksThreads, EmptyInputWritesNothing)
 {
     Source source{0};
     int writes = 0;
     OrderedChunks<Chunk> chunks(GetParam());
     EXPECT_TRUE(chunks.run({.read = [&](Chunk& c) { return source.read(c); },
-                            .process = [](Chunk&) {},
+                            .process = [](Chunk&, NoWorkerSpace&) {},
                             .write = [&](Chunk&) { ++writes; }}));
     EXPECT_EQ(writes, 0);
 }
@@ -95,7 +132,7 @@ TEST_P(OrderedChunksThreads, AFailureInProcessingReachesTheCallerAfterTheChunksB
     OrderedChunks<Chunk> chunks(GetParam());
     EXPECT_THROW(chunks.run({.read = [&](Chunk& c) { return source.read(c); },
                              .process =
-                                 [](Chunk& c) {
+                                 [](Chunk& c, NoWorkerSpace&) {
                                      if (c.first == 350)
                                          throw std::runtime_error("bad chunk");
                                  },
@@ -109,7 +146,7 @@ TEST_P(OrderedChunksThreads, AFailureInWritingStopsTheWorkers)
     Source source{100000};
     OrderedChunks<Chunk> chunks(GetParam());
     EXPECT_THROW(chunks.run({.read = [&](Chunk& c) { return source.read(c); },
-                             .process = [](Chunk&) {},
+                             .process = [](Chunk&, NoWorkerSpace&) {},
                              .write = [](Chunk&) { throw std::runtime_error("disk full"); }}),
                  std::runtime_error);
     EXPECT_LT(source.next, 1000);  // stopped at once, not after reading everything
@@ -123,7 +160,7 @@ TEST_P(OrderedChunksThreads, StopsPromptlyWhenAsked)
     int writesAtStop = -1;
     OrderedChunks<Chunk> chunks(GetParam());
     bool finished = chunks.run({.read = [&](Chunk& c) { return source.read(c); },
-                                .process = [](Chunk&) {},
+                                .process = [](Chunk&, NoWorkerSpace&) {},
                                 .write =
                                     [&](Chunk&) {
                                         if (++writes == 10) {
