@@ -198,6 +198,16 @@ std::string wholeNumberText(double wholeNumber)
 {
     if (wholeNumber == 0.0)
         return "0";  // also for -0
+    // Below 2^53 in size a whole double is an integer exactly: its digits
+    // are the integer's, written without the general fixed-point formatting
+    // (a rounded centile is written so for every birth a door answers).
+    constexpr double kExactIntegers = 9007199254740992.0;  // 2^53
+    if (std::fabs(wholeNumber) < kExactIntegers && wholeNumber == std::trunc(wholeNumber)) {
+        char digits[24];
+        const char* const end =
+            std::to_chars(digits, digits + sizeof digits, static_cast<std::int64_t>(wholeNumber)).ptr;
+        return std::string(digits, static_cast<std::size_t>(end - digits));
+    }
     char buffer[400];
     auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, wholeNumber, std::chars_format::fixed, 0);
     if (error != std::errc())

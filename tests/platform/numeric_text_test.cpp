@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -215,6 +216,21 @@ TEST(WholeNumberText, PlainDigits)
     EXPECT_EQ(wholeNumberText(-0.0), "0");
     EXPECT_EQ(wholeNumberText(-3), "-3");
     EXPECT_EQ(wholeNumberText(1e20), "100000000000000000000");
+}
+
+// Whole numbers are written as integers up to 2^53 and by fixed-point
+// formatting beyond: either way the text is the fixed-point one.
+TEST(WholeNumberText, SameTextAsFixedPointOnEitherSideOfTwoToThe53)
+{
+    const double around[] = {1,          9,      10,         99,     100,    101,   999999, 1e15, 0x1p52,
+                             0x1p53 - 1, 0x1p53, 0x1p53 + 2, 0x1p63, 0x1p64, 1e300, 0.5,    99.5, 1e-300};
+    for (const double value : around)
+        for (const double signed_ : {value, -value}) {
+            char fixed[400];
+            const char* const end =
+                std::to_chars(fixed, fixed + sizeof fixed, signed_, std::chars_format::fixed, 0).ptr;
+            EXPECT_EQ(wholeNumberText(signed_), std::string(fixed, static_cast<std::size_t>(end - fixed))) << signed_;
+        }
 }
 
 }  // namespace
