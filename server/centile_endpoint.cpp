@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <unordered_set>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -344,7 +345,9 @@ constexpr std::size_t kPartBirths = 1000;
 constexpr std::size_t kRecordBytes = 640;
 
 // The births of one request: read one by one as the body is parsed, then
-// computed together, each result in its place.
+// computed together. A birth's full result is made only where its record
+// needs one (a refused birth, one computed alone, one not read plainly):
+// most births of an array are written from their centile's details.
 class RequestBirths {
 public:
     explicit RequestBirths(const Parameters& parameters)
@@ -355,7 +358,7 @@ public:
     // as it grows.
     void reserve(std::size_t births)
     {
-        results_.reserve(births);
+        resultAt_.reserve(births);
         options_.reserve(births);
         ids_.reserve(births);
         records_.reserve(births);
@@ -365,8 +368,8 @@ public:
 
     void add(std::size_t index, const GivenBirth& given)
     {
-        if (index >= results_.size()) {
-            results_.resize(index + 1);
+        if (index >= resultAt_.size()) {
+            resultAt_.resize(index + 1, kNoResult);
             options_.resize(index + 1);
             ids_.resize(index + 1);
         }
@@ -376,41 +379,49 @@ public:
             const BirthSettings& settings = readBirth(given, parameters_, query_, own_, fields_);
             options_[index] = settings.options;
             engine::BatchRecord record;
-            if (reading::admitBirth(fields_, record, results_[index])) {
+            if (reading::admitBirth(fields_, record, refused_)) {
                 records_.push_back(record);
                 recordBirth_.push_back(index);
                 ownOptions_.push_back(&settings != &query_.settings);
+            } else {
+                resultFor(index) = std::exchange(refused_, reading::BirthResult{});
             }
         } catch (const BirthError& error) {
-            reading::setProblem(results_[index], reading::Outcome::Refused, error.error, error.field);
+            reading::setProblem(resultFor(index), reading::Outcome::Refused, error.error, error.field);
         }
     }
 
-    std::size_t size() const { return results_.size(); }
+    std::size_t size() const { return resultAt_.size(); }
     const std::string& id(std::size_t index) const { return ids_[index]; }
-    const reading::BirthResult& result(std::size_t index) const { return results_[index]; }
+    // The result of a birth refused, or computed by compute().
+    const reading::BirthResult& result(std::size_t index) const { return results_[resultAt_[index]]; }
 
     // Computes births [begin, end) (those admitted to the model), each into
     // its result.
     void compute(std::size_t begin, std::size_t end)
     {
         const auto [first, last] = admitted(begin, end);
+        for (std::size_t k = first; k < last; ++k)
+            resultFor(recordBirth_[k]);  // every result made before any is pointed at
         std::vector<reading::PendingBirth> pending;
         pending.reserve(last - first);
         for (std::size_t k = first; k < last; ++k)
-            pending.push_back({records_[k], &options_[recordBirth_[k]], &results_[recordBirth_[k]]});
+            pending.push_back({records_[k], &options_[recordBirth_[k]], &results_[resultAt_[recordBirth_[k]]]});
         reading::ReadingScratch scratch;
         reading::readPending(pending, scratch);
     }
 
     // What computeToWrite hands to write(): for each admitted birth of the
-    // stretch, whether it was read plainly, and then its band and details.
+    // stretch, whether it was read plainly, and then its band and details,
+    // or else its place among the results of the births read one by one.
     // Kept by each thread from one stretch to the next.
     struct Stretch {
         std::size_t firstRecord = 0;
         std::vector<std::uint8_t> plain;
         std::vector<reading::Band> bands;
         std::vector<engine::CentileDetail> details;
+        std::vector<std::uint32_t> resultAt;
+        std::vector<reading::BirthResult> results;
         // Room for the computing.
         std::vector<engine::BatchRecord> shared;
         std::vector<std::size_t> sharedAt;  // each shared birth's place in records_
@@ -454,9 +465,18 @@ public:
                 stretch.details[at] = stretch.details[j];
             }
         }
+        stretch.resultAt.resize(last - first);
+        std::size_t alone = 0;
         for (std::size_t k = first; k < last; ++k)
             if (!stretch.plain[k - first])
-                stretch.pending.push_back({records_[k], &options_[recordBirth_[k]], &results_[recordBirth_[k]]});
+                stretch.resultAt[k - first] = static_cast<std::uint32_t>(alone++);
+        // Fresh results: a result is filled as a new one is.
+        stretch.results.clear();
+        stretch.results.resize(alone);
+        for (std::size_t k = first; k < last; ++k)
+            if (!stretch.plain[k - first])
+                stretch.pending.push_back(
+                    {records_[k], &options_[recordBirth_[k]], &stretch.results[stretch.resultAt[k - first]]});
         reading::readPending(stretch.pending, stretch.scratch);
     }
 
@@ -478,11 +498,25 @@ public:
                             ids_[index]);
                 return;
             }
+            text.record(stretch.results[stretch.resultAt[at]], ids_[index]);
+            return;
         }
-        text.record(results_[index], ids_[index]);
+        text.record(results_[resultAt_[index]], ids_[index]);
     }
 
 private:
+    static constexpr std::uint32_t kNoResult = ~std::uint32_t{0};
+
+    // Birth `index`'s full result, made when first asked for.
+    reading::BirthResult& resultFor(std::size_t index)
+    {
+        if (resultAt_[index] == kNoResult) {
+            resultAt_[index] = static_cast<std::uint32_t>(results_.size());
+            results_.emplace_back();
+        }
+        return results_[resultAt_[index]];
+    }
+
     // The admitted births among births [begin, end): records_[first, last).
     std::pair<std::size_t, std::size_t> admitted(std::size_t begin, std::size_t end) const
     {
@@ -497,6 +531,9 @@ private:
     // Room for the birth being read, reused from one birth to the next.
     BirthSettings own_;
     reading::BirthReading fields_;
+    reading::BirthResult refused_;  // what admitBirth says of a birth it refuses
+    // Each birth's place in results_, or kNoResult.
+    std::vector<std::uint32_t> resultAt_;
     std::vector<reading::BirthResult> results_;
     std::vector<reading::ReadingOptions> options_;
     std::vector<std::string> ids_;  // each birth's id as echoed, or empty
