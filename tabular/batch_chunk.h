@@ -37,13 +37,8 @@ struct BatchJob::Scratch {
     std::vector<std::pair<std::string, engine::Population>> populations;
 
     // The lines of a plain chunk read in one sweep: where each lies in the
-    // chunk's text and, for a common row, its record.
-    struct Line {
-        std::uint32_t start = 0;
-        std::uint32_t length = 0;     // without the line break
-        std::uint32_t withBreak = 0;  // with it
-        std::int32_t record = -1;     // in `records`, or -1: read the general way
-    };
+    // chunk's text and, for a common row, its record in `records`.
+    using Line = PlainLine;
     std::vector<Line> lines;
     std::vector<engine::BatchRecord> records;
     avx2::LineLayouts lineLayouts;  // of the file's lines, as the AVX2 reading meets them

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/batch_kernel.h"
 #include "engine/centile_model.h"
 #include "platform/numeric_text.h"
 #include "reading/admission.h"
@@ -33,6 +34,15 @@ inline constexpr double engine::CentileInputs::*kInputMembers[reading::kInputFie
     &engine::CentileInputs::bwt, &engine::CentileInputs::gestDays, &engine::CentileInputs::wt,
     &engine::CentileInputs::ht,  &engine::CentileInputs::sex,      &engine::CentileInputs::eth,
     &engine::CentileInputs::par};
+
+// Where a line of a plain chunk lies in the chunk's text, and its record
+// among the chunk's common rows (-1: the line is read the general way).
+struct PlainLine {
+    std::uint32_t start = 0;
+    std::uint32_t length = 0;     // without the line break
+    std::uint32_t withBreak = 0;  // with it
+    std::int32_t record = -1;
+};
 
 // How a line is read whole: not at all (byte by byte only), or with the
 // widest vector instructions the processor has for it.
@@ -142,6 +152,17 @@ struct LineLayouts {
 // lines alone. Reads no byte at or beyond `end`.
 const char* scanLineFields(const PlainFieldShape& shape, LineLayouts& layouts, const char* line, const char* end,
                            engine::CentileInputs& inputs, std::string_view& population) noexcept;
+
+// Many lines read whole at once, for a shape with no population field: the
+// common rows from `line` on (the text starting at `begin`), each a line
+// that scanLineFields reads and that ends in a line feed, CR LF or the end
+// of the text, up to `room` of them. Each one's place goes to lines[k] and
+// its record, of `population`, to records[k] (numbered from firstRecord);
+// `line` moves past them. Stops before the first line that is no such row.
+// Returns how many were read.
+std::size_t scanCommonLines(const PlainFieldShape& shape, LineLayouts& layouts, const char* begin, const char*& line,
+                            const char* end, engine::Population population, PlainLine* lines,
+                            engine::BatchRecord* records, std::int32_t firstRecord, std::size_t room) noexcept;
 }  // namespace avx2
 
 // The fields of a common row's line: as scanPlainFields reads them, and

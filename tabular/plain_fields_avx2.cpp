@@ -102,10 +102,11 @@ void workOut(const PlainFieldShape& shape, std::uint32_t delimiters, std::uint32
     layout.readable = true;
 }
 
-}  // namespace
-
-const char* scanLineFields(const PlainFieldShape& shape, LineLayouts& layouts, const char* const line,
-                           const char* const end, engine::CentileInputs& inputs, std::string_view& population) noexcept
+// What scanLineFields reads of one line; inlined into the reading of
+// many lines, where the constants stay in registers from line to line.
+[[gnu::always_inline]] inline const char* readLine(const PlainFieldShape& shape, LineLayouts& layouts,
+                                                   const char* const line, const char* const end,
+                                                   engine::CentileInputs& inputs, std::string_view& population) noexcept
 {
     const auto left = static_cast<std::size_t>(end - line);
     // Near the end of the text the line is read from a copy, zeros after
@@ -193,6 +194,47 @@ const char* scanLineFields(const PlainFieldShape& shape, LineLayouts& layouts, c
     if (layout.hasPopulation)
         population = {line + layout.populationStart, layout.populationLength};
     return line + length;
+}
+
+}  // namespace
+
+const char* scanLineFields(const PlainFieldShape& shape, LineLayouts& layouts, const char* const line,
+                           const char* const end, engine::CentileInputs& inputs, std::string_view& population) noexcept
+{
+    return readLine(shape, layouts, line, end, inputs, population);
+}
+
+std::size_t scanCommonLines(const PlainFieldShape& shape, LineLayouts& layouts, const char* const begin,
+                            const char*& line, const char* const end, const engine::Population population,
+                            PlainLine* const lines, engine::BatchRecord* const records, const std::int32_t firstRecord,
+                            const std::size_t room) noexcept
+{
+    std::size_t read = 0;
+    const char* at = line;
+    std::string_view unused;
+    while (read < room && at != end) {
+        engine::BatchRecord& record = records[read];
+        const char* const fieldsEnd = readLine(shape, layouts, at, end, record.inputs, unused);
+        if (fieldsEnd == nullptr)
+            break;
+        // The line's break: LF, CR LF, or the end of the text.
+        const char* next;
+        if (fieldsEnd == end)
+            next = end;
+        else if (*fieldsEnd == '\n')
+            next = fieldsEnd + 1;
+        else if (*fieldsEnd == '\r' && fieldsEnd + 1 != end && fieldsEnd[1] == '\n')
+            next = fieldsEnd + 2;
+        else
+            break;
+        record.population = population;
+        lines[read] = {static_cast<std::uint32_t>(at - begin), static_cast<std::uint32_t>(fieldsEnd - at),
+                       static_cast<std::uint32_t>(next - at), firstRecord + static_cast<std::int32_t>(read)};
+        ++read;
+        at = next;
+    }
+    line = at;
+    return read;
 }
 
 }  // namespace wrenfield::tabular::avx2

@@ -56,9 +56,30 @@ bool BatchJob::processPlainLines(Chunk& chunk, Scratch& scratch) const
     scratch.lines.clear();
     scratch.records.clear();
 
-    // 1. Every line: its extent, and the record of a common row.
+    // 1. Every line: its extent, and the record of a common row. Where the
+    // AVX2 reading reads whole lines and every row takes the default
+    // population, runs of common rows are read many at a time.
     std::size_t generalLines = 0;
+    [[maybe_unused]] const bool inRuns = fieldShape_->reader == LineReader::Avx2 && !columns_.population;
     for (const char* line = begin; line != end;) {
+#if defined(WRENFIELD_X86_64_LANES)
+        if (inRuns) {
+            constexpr std::size_t kRun = 512;
+            const std::size_t lineCount = scratch.lines.size();
+            const std::size_t recordCount = scratch.records.size();
+            scratch.lines.resize(lineCount + kRun);
+            scratch.records.resize(recordCount + kRun);
+            const std::size_t read =
+                avx2::scanCommonLines(*fieldShape_, scratch.lineLayouts, begin, line, end, settings_.defaultPopulation,
+                                      scratch.lines.data() + lineCount, scratch.records.data() + recordCount,
+                                      static_cast<std::int32_t>(recordCount), kRun);
+            scratch.lines.resize(lineCount + read);
+            scratch.records.resize(recordCount + read);
+            if (read == kRun || line == end)
+                continue;  // the next run, or the end
+        }
+#endif
+        // One line, read alone: the first of its run that the runs leave.
         Scratch::Line& entry = scratch.lines.emplace_back();
         entry.start = static_cast<std::uint32_t>(line - begin);
         // Read straight into its place: the record is taken back if the
