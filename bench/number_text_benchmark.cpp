@@ -1,7 +1,8 @@
 // The shortest text of a double, as every door writes its numbers: the
 // reading layer's writer (Dragonbox, eight digits at a time) against the
 // standard library's std::to_chars, on the centiles of realistic births
-// (readings:0) and on readings, whole numbers and tenths (readings:1).
+// (readings:0) and on readings, whole numbers and tenths (readings:1); and
+// the batch's eight-at-a-time texts of them.
 // Items per second are numbers written per second.
 //
 //   build/bench/number_text_benchmark
@@ -93,6 +94,23 @@ void BM_WriteShortestCentile(benchmark::State& state)
     writeAll(state, [](char* text, double value) { return reading::writeShortestCentile(text, value); });
 }
 BENCHMARK(BM_WriteShortestCentile)->ArgName("readings")->Arg(0);
+
+// The batch's centile texts, eight at a time into slots, as this processor
+// lays them out (in lanes where it has AVX-512, else one after another).
+void BM_WriteNumberTexts(benchmark::State& state)
+{
+    const std::vector<double>& values = state.range(0) == 0 ? centiles() : readings();
+    reading::NumberTexts texts;
+    for (auto _ : state)
+        for (std::size_t from = 0; from + reading::NumberTexts::kCount <= values.size();
+             from += reading::NumberTexts::kCount) {
+            reading::writeNumberTexts(values.data() + from, reading::NumberTexts::kCount, texts);
+            benchmark::DoNotOptimize(texts);
+            benchmark::ClobberMemory();
+        }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(values.size()));
+}
+BENCHMARK(BM_WriteNumberTexts)->ArgName("readings")->Arg(0)->Arg(1);
 
 }  // namespace
 
