@@ -10,6 +10,7 @@
 // every row's output is what the general reading gives it.
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <utility>
 
 #include "platform/numeric_text.h"
@@ -53,38 +54,44 @@ bool BatchJob::processPlainLines(Chunk& chunk, Scratch& scratch) const
     const char* const end = begin + text.size();
     const char delimiter = reader_.delimiter();
     const std::size_t width = columns_.width;
-    scratch.lines.clear();
-    scratch.records.clear();
-
     // 1. Every line: its extent, and the record of a common row. Where the
     // AVX2 reading reads whole lines and every row takes the default
-    // population, runs of common rows are read many at a time.
+    // population, runs of common rows are read many at a time. The lists
+    // keep their length from chunk to chunk (only the first lineCount and
+    // recordCount entries are this chunk's): they are not filled again.
+    std::size_t lineCount = 0;
+    std::size_t recordCount = 0;
+    auto makeRoom = [&scratch, &lineCount, &recordCount](std::size_t more) {
+        if (scratch.lines.size() < lineCount + more)
+            scratch.lines.resize(std::max(2 * scratch.lines.size(), lineCount + more));
+        if (scratch.records.size() < recordCount + more)
+            scratch.records.resize(std::max(2 * scratch.records.size(), recordCount + more));
+    };
     std::size_t generalLines = 0;
     [[maybe_unused]] const bool inRuns = fieldShape_->reader == LineReader::Avx2 && !columns_.population;
     for (const char* line = begin; line != end;) {
 #if defined(WRENFIELD_X86_64_LANES)
         if (inRuns) {
             constexpr std::size_t kRun = 512;
-            const std::size_t lineCount = scratch.lines.size();
-            const std::size_t recordCount = scratch.records.size();
-            scratch.lines.resize(lineCount + kRun);
-            scratch.records.resize(recordCount + kRun);
+            makeRoom(kRun);
             const std::size_t read =
                 avx2::scanCommonLines(*fieldShape_, scratch.lineLayouts, begin, line, end, settings_.defaultPopulation,
                                       scratch.lines.data() + lineCount, scratch.records.data() + recordCount,
                                       static_cast<std::int32_t>(recordCount), kRun);
-            scratch.lines.resize(lineCount + read);
-            scratch.records.resize(recordCount + read);
+            lineCount += read;
+            recordCount += read;
             if (read == kRun || line == end)
                 continue;  // the next run, or the end
         }
 #endif
         // One line, read alone: the first of its run that the runs leave.
-        Scratch::Line& entry = scratch.lines.emplace_back();
+        makeRoom(1);
+        Scratch::Line& entry = scratch.lines[lineCount++];
+        entry = {};
         entry.start = static_cast<std::uint32_t>(line - begin);
-        // Read straight into its place: the record is taken back if the
-        // line is not a common row.
-        engine::BatchRecord& record = scratch.records.emplace_back();
+        // Read straight into the next record's place, which stays free if
+        // the line is not a common row.
+        engine::BatchRecord& record = scratch.records[recordCount];
         std::string_view population;
         const char* p = readCommonFields(*fieldShape_, scratch.lineLayouts, line, end, record.inputs, population);
         bool common = p != nullptr;
@@ -110,7 +117,6 @@ bool BatchJob::processPlainLines(Chunk& chunk, Scratch& scratch) const
                 record.population = *chosen;
         }
         if (!common) {
-            scratch.records.pop_back();
             const void* feed = std::memchr(line, '\n', static_cast<std::size_t>(end - line));
             next = feed ? static_cast<const char*>(feed) + 1 : end;
             lineEnd = next;
@@ -118,24 +124,25 @@ bool BatchJob::processPlainLines(Chunk& chunk, Scratch& scratch) const
                 --lineEnd;
             if (lineEnd != line && lineEnd[-1] == '\r')
                 --lineEnd;
-            if (++generalLines > 16 && generalLines * kMostGeneralLines > scratch.lines.size())
+            if (++generalLines > 16 && generalLines * kMostGeneralLines > lineCount)
                 return false;
         } else {
-            entry.record = static_cast<std::int32_t>(scratch.records.size() - 1);
+            entry.record = static_cast<std::int32_t>(recordCount++);
         }
         entry.length = static_cast<std::uint32_t>(lineEnd - line);
         entry.withBreak = static_cast<std::uint32_t>(next - line);
         line = next;
     }
+    const std::span<const Scratch::Line> lines(scratch.lines.data(), lineCount);
 
     // 2. The common rows' births, many at a time.
-    scratch.readings.resize(scratch.records.size());
-    reading::readPlain(scratch.records, settings_.options, scratch.readings, scratch.reading);
+    scratch.readings.resize(recordCount);
+    reading::readPlain(std::span<const engine::BatchRecord>(scratch.records.data(), recordCount), settings_.options,
+                       scratch.readings, scratch.reading);
 
     // The centiles' texts, eight records at a time, all laid out before
     // the first is written.
     constexpr std::size_t kEight = reading::NumberTexts::kCount;
-    const std::size_t recordCount = scratch.readings.size();
     scratch.centileTexts.resize((recordCount + kEight - 1) / kEight);
     for (std::size_t from = 0; from < recordCount; from += kEight) {
         const std::size_t count = std::min(kEight, recordCount - from);
@@ -153,8 +160,8 @@ bool BatchJob::processPlainLines(Chunk& chunk, Scratch& scratch) const
     scratch.generalRows.clear();
     scratch.generalFields.clear();
     scratch.generalStarts.clear();
-    for (std::size_t l = 0; l < scratch.lines.size(); ++l) {
-        const Scratch::Line& line = scratch.lines[l];
+    for (std::size_t l = 0; l < lines.size(); ++l) {
+        const Scratch::Line& line = lines[l];
         if (!general(line))
             continue;
         scratch.oneRow.split(text.substr(line.start, line.withBreak), chunk.firstLine + static_cast<long>(l), delimiter,
@@ -183,7 +190,7 @@ bool BatchJob::processPlainLines(Chunk& chunk, Scratch& scratch) const
     BatchSummary summary;
     // Room for every line with its centile: grown only by long general rows.
     constexpr std::size_t kRowRoom = 2 + reading::kShortestTextRoom + 2;
-    output.resize(std::max(output.size(), text.size() + scratch.lines.size() * kRowRoom));
+    output.resize(std::max(output.size(), text.size() + lines.size() * kRowRoom));
     std::size_t used = 0;
     auto room = [&](std::size_t bytes) {
         if (output.size() - used < bytes)
@@ -192,7 +199,7 @@ bool BatchJob::processPlainLines(Chunk& chunk, Scratch& scratch) const
     scratch.generalOutput.clear();
     CsvWriter writer(scratch.generalOutput, std::string(lineBreak), delimiter);
     std::size_t nextGeneral = 0;
-    for (const Scratch::Line& line : scratch.lines) {
+    for (const Scratch::Line& line : lines) {
         if (general(line)) {
             const std::size_t g = nextGeneral++;
             const std::size_t before = scratch.generalOutput.size();
