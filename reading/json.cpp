@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/small_copy.h"
 #include "reading/fields.h"
 #include "reading/input_text.h"
 
@@ -140,7 +141,7 @@ public:
         separate();
         room(name.size() + 3);
         *p_++ = '"';
-        std::memcpy(p_, name.data(), name.size());
+        copySmall(p_, name.data(), name.size());
         p_ += name.size();
         *p_++ = '"';
         *p_++ = ':';
@@ -261,7 +262,7 @@ private:
     void put(std::string_view bytes)
     {
         room(bytes.size());
-        std::memcpy(p_, bytes.data(), bytes.size());
+        copySmall(p_, bytes.data(), bytes.size());
         p_ += bytes.size();
     }
 
@@ -280,7 +281,7 @@ private:
         if (asItStands(text)) {
             room(text.size() + 2);
             *p_++ = '"';
-            std::memcpy(p_, text.data(), text.size());
+            copySmall(p_, text.data(), text.size());
             p_ += text.size();
             *p_++ = '"';
             return;
@@ -513,7 +514,7 @@ RepeatedTexts& repeatedTexts()
 
 char* put(char* p, std::string_view bytes)
 {
-    std::memcpy(p, bytes.data(), bytes.size());
+    copySmall(p, bytes.data(), bytes.size());
     return p + bytes.size();
 }
 

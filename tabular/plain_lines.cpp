@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "platform/numeric_text.h"
+#include "platform/small_copy.h"
 #include "reading/admission.h"
 #include "reading/number_text.h"
 #include "tabular/batch.h"
@@ -28,22 +29,6 @@ namespace {
 // than this share (after the first few) need the general reading: that
 // reading is quicker for many lines at once than line by line.
 constexpr std::size_t kMostGeneralLines = 8;  // one line in eight
-
-// Copies a line of up to 64 bytes in two fixed-size copies that overlap
-// (the library's copy, called for every row, took more than the copying);
-// a longer or shorter one by the library.
-inline void copyLine(char* to, const char* from, std::size_t bytes) noexcept
-{
-    if (bytes >= 16 && bytes <= 32) {
-        std::memcpy(to, from, 16);
-        std::memcpy(to + bytes - 16, from + bytes - 16, 16);
-    } else if (bytes > 32 && bytes <= 64) {
-        std::memcpy(to, from, 32);
-        std::memcpy(to + bytes - 32, from + bytes - 32, 32);
-    } else {
-        std::memcpy(to, from, bytes);
-    }
-}
 
 }  // namespace
 
@@ -216,7 +201,7 @@ bool BatchJob::processPlainLines(Chunk& chunk, Scratch& scratch) const
         const reading::NumberTexts& texts = scratch.centileTexts[record / kEight];
         room(line.length + kRowRoom);
         char* w = output.data() + used;
-        copyLine(w, text.data() + line.start, line.length);
+        copySmall(w, text.data() + line.start, line.length);
         w += line.length;
         *w++ = delimiter;
         std::memcpy(w, texts.text[record % kEight], reading::NumberTexts::kSlot);
