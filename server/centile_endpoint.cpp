@@ -368,7 +368,13 @@ public:
 
     void add(std::size_t index, const GivenBirth& given)
     {
-        if (index >= resultAt_.size()) {
+        // Births come in order, each one place further (a resize, for any
+        // other, makes the places between).
+        if (index == resultAt_.size()) {
+            resultAt_.push_back(kNoResult);
+            options_.emplace_back();
+            ids_.emplace_back();
+        } else if (index > resultAt_.size()) {
             resultAt_.resize(index + 1, kNoResult);
             options_.resize(index + 1);
             ids_.resize(index + 1);
