@@ -111,6 +111,20 @@ inline const char* scanPlainFields(const PlainFieldShape& shape, const char* lin
     return p;
 }
 
+// Where the next line starts when a common row's last field ends at
+// `fieldsEnd`: after its LF or CR LF, or at the end of the text; nullptr when
+// anything else follows the last field.
+inline const char* nextLineAfter(const char* fieldsEnd, const char* end) noexcept
+{
+    if (fieldsEnd == end)
+        return end;
+    if (*fieldsEnd == '\n')
+        return fieldsEnd + 1;
+    if (*fieldsEnd == '\r' && fieldsEnd + 1 != end && fieldsEnd[1] == '\n')
+        return fieldsEnd + 2;
+    return nullptr;
+}
+
 namespace avx512 {
 // The whole-line reading: what readCommonFields gives where it answers, or
 // nullptr where it leaves the line to the byte reading (see above). Reads

@@ -217,15 +217,8 @@ std::size_t scanCommonLines(const PlainFieldShape& shape, LineLayouts& layouts, 
         const char* const fieldsEnd = readLine(shape, layouts, at, end, record.inputs, unused);
         if (fieldsEnd == nullptr)
             break;
-        // The line's break: LF, CR LF, or the end of the text.
-        const char* next;
-        if (fieldsEnd == end)
-            next = end;
-        else if (*fieldsEnd == '\n')
-            next = fieldsEnd + 1;
-        else if (*fieldsEnd == '\r' && fieldsEnd + 1 != end && fieldsEnd[1] == '\n')
-            next = fieldsEnd + 2;
-        else
+        const char* const next = nextLineAfter(fieldsEnd, end);
+        if (next == nullptr)
             break;
         record.population = population;
         lines[read] = {static_cast<std::uint32_t>(at - begin), static_cast<std::uint32_t>(fieldsEnd - at),

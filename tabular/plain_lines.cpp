@@ -79,20 +79,10 @@ bool BatchJob::processPlainLines(Chunk& chunk, Scratch& scratch) const
         engine::BatchRecord& record = scratch.records[recordCount];
         std::string_view population;
         const char* p = readCommonFields(*fieldShape_, scratch.lineLayouts, line, end, record.inputs, population);
-        bool common = p != nullptr;
         // The record ends at the line's end: LF, CR LF, or the end of the text.
         const char* lineEnd = p;
-        const char* next = p;
-        if (common) {
-            if (p == end)
-                next = end;
-            else if (*p == '\n')
-                next = p + 1;
-            else if (*p == '\r' && p + 1 != end && p[1] == '\n')
-                next = p + 2;
-            else
-                common = false;
-        }
+        const char* next = p != nullptr ? nextLineAfter(p, end) : nullptr;
+        bool common = next != nullptr;
         if (common) {
             std::optional<engine::Population> chosen = settings_.defaultPopulation;
             if (columns_.population)
