@@ -238,9 +238,12 @@ private:
         std::uint32_t seen = 0;
         bool seenId = false;
         for (auto member : object) {
-            od::field field;
-            if (error_code error = std::move(member).get(field))
+            // The member is read where the iterator holds it: a copy of it
+            // would be read back at once in one piece from the two smaller
+            // stores that wrote it, which stalls the processor.
+            if (error_code error = member.error())
                 return error;
+            od::field&& field = std::move(member).value_unsafe();
             std::string_view name;
             if (error_code error = key(field, name))
                 return error;
@@ -335,9 +338,9 @@ private:
                 return error;
             std::vector<std::string> keys;
             for (auto member : object) {
-                od::field field;
-                if (error_code error = std::move(member).get(field))
+                if (error_code error = member.error())
                     return error;
+                od::field&& field = std::move(member).value_unsafe();
                 std::string_view name;
                 if (error_code error = key(field, name))
                     return error;
