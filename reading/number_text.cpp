@@ -199,6 +199,22 @@ char* writeShortest(char* first, double value) noexcept
     return p + 2;
 }
 
+namespace {
+
+// Fixed notation for a value from 0.001 to 10^7 that is no whole number
+// (-2 <= point < count), never longer there than scientific: d.ddd to
+// ddddddd.ddd, or below 1 "0." with up to two zeros before the digits.
+// Writes up to 21 bytes from first and returns the text's end.
+char* putFixed(char* first, const Digits& digits, int point) noexcept
+{
+    if (point > 0)
+        return putPointed(first, digits, point);
+    std::memcpy(first, "0.00", 4);
+    return putDigits(first + 2 - point, digits);
+}
+
+}  // namespace
+
 char* writeShortestCentile(char* first, double value) noexcept
 {
     if (!(value >= 0.001 && value < 100))
@@ -208,13 +224,7 @@ char* writeShortestCentile(char* first, double value) noexcept
     const int point = count + decimal.exponent;  // -2 to 2
     if (point >= count)                          // a whole number
         return writeShortest(first, value);
-    // Fixed notation, never longer here than scientific: d.ddd, dd.ddd, or
-    // below 1 "0." with up to two zeros before the digits.
-    const Digits digits = spellDigits(decimal.significand, count);
-    if (point > 0)
-        return putPointed(first, digits, point);
-    std::memcpy(first, "0.00", 4);
-    return putDigits(first + 2 - point, digits);
+    return putFixed(first, spellDigits(decimal.significand, count), point);
 }
 
 namespace {
@@ -260,17 +270,55 @@ NumberBinades numberBinades() noexcept
     return binades;
 }
 
-unsigned layNumberTextsInLanes(const double* values, std::size_t count, NumberTexts& texts) noexcept
+const NumberBinades& binadesForLanes() noexcept
 {
     static const NumberBinades binades = numberBinades();
+    return binades;
+}
+
+// Eight values for the lanes: `values` itself when it holds eight, else its
+// `count` and 1.5 (laid out and not used) in the places after them.
+const double* eightValues(const double* values, std::size_t count, double (&eight)[NumberTexts::kCount]) noexcept
+{
+    if (count == NumberTexts::kCount)
+        return values;
+    std::memcpy(eight, values, count * sizeof(double));
+    for (std::size_t k = count; k < NumberTexts::kCount; ++k)
+        eight[k] = 1.5;
+    return eight;
+}
+
+unsigned layNumberTextsInLanes(const double* values, std::size_t count, NumberTexts& texts) noexcept
+{
     double eight[NumberTexts::kCount];
-    if (count < NumberTexts::kCount) {
-        std::memcpy(eight, values, count * sizeof(double));
-        for (std::size_t k = count; k < NumberTexts::kCount; ++k)
-            eight[k] = 1.5;
-        values = eight;
+    return avx512::layNumberTexts(eightValues(values, count, eight), binadesForLanes(), texts) & ((1U << count) - 1);
+}
+
+// With AVX2: the digits found in the lanes, each text laid out from them as
+// writeShortestCentile lays out its own, in its slot (every byte of it
+// written); the returned bits mark the slots left.
+unsigned layNumberTextsInAvx2Lanes(const double* values, std::size_t count, NumberTexts& texts) noexcept
+{
+    double eight[NumberTexts::kCount];
+    avx2::LaneDigits lanes;
+    const unsigned every = (1U << count) - 1;
+    const unsigned laid = avx2::shortestDigits(eightValues(values, count, eight), binadesForLanes(), lanes) & every;
+    for (unsigned each = laid; each != 0; each &= each - 1) {
+        const auto k = static_cast<std::size_t>(std::countr_zero(each));
+        const int digitCount = static_cast<int>(lanes.count[k]);
+        Digits digits;
+        digits.count = digitCount;
+        digits.lead = static_cast<char>(lanes.lead[k]);
+        const int inBody = digitCount < 16 ? digitCount : 16;
+        digits.body = (static_cast<Text16>(lanes.last[k]) << 64 | lanes.middle[k]) >> (8 * (16 - inBody));
+        char* const slot = texts.text[k];
+        std::memset(slot, 0, NumberTexts::kSlot);
+        char* p = slot;
+        if (std::signbit(values[k]))
+            *p++ = '-';
+        texts.length[k] = static_cast<std::uint8_t>(putFixed(p, digits, static_cast<int>(lanes.point[k])) - slot);
     }
-    return avx512::layNumberTexts(values, binades, texts) & ((1U << count) - 1);
+    return ~laid & every;
 }
 #endif
 
@@ -291,10 +339,19 @@ bool numberTextLanesSupported() noexcept
 namespace {
 
 #if defined(WRENFIELD_X86_64_LANES)
-// Whether this processor runs the lanes: asked of it once.
+// Whether this processor runs the AVX-512 lanes, and the AVX2 ones: asked of
+// it once.
 bool lanesRun() noexcept
 {
     static const bool run = numberTextLanesSupported();
+    return run;
+}
+bool avx2LanesRun() noexcept
+{
+    static const bool run = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2");
+    }();
     return run;
 }
 #endif
@@ -315,6 +372,8 @@ unsigned layNumberTexts(const double* values, std::size_t count, NumberTexts& te
 #if defined(WRENFIELD_X86_64_LANES)
     if (level == engine::SimdLevel::Avx512 && lanesRun())
         return layNumberTextsInLanes(values, count, texts);
+    if (level >= engine::SimdLevel::Avx2 && avx2LanesRun())
+        return layNumberTextsInAvx2Lanes(values, count, texts);
 #endif
     (void)values;
     (void)texts;

@@ -45,7 +45,9 @@ void writeNumberTexts(const double* values, std::size_t count, NumberTexts& text
 // The same at a given width: Portable one value after another; Avx512, where
 // the processor has AVX-512 with its byte instructions, eight numbers at
 // once, their shortest digits found, spelled and laid out in the lanes of
-// registers (the same texts); any other width is Portable's.
+// registers (the same texts); Avx2, and Avx512 where the processor has only
+// AVX2, four at a time, their digits found and spelled in the lanes and each
+// text laid out alone; any other width is Portable's.
 void writeNumberTexts(const double* values, std::size_t count, NumberTexts& texts, engine::SimdLevel level) noexcept;
 
 // Only what the lanes write: the texts of the values from 0.001 to 10^7

@@ -1,6 +1,6 @@
-// The texts of eight centiles in the lanes of registers, with AVX-512:
-// private to the reading layer's number texts (number_text.cpp chooses it,
-// number_text_avx512.cpp holds it).
+// The texts of eight centiles in the lanes of registers, with AVX-512 or
+// AVX2: private to the reading layer's number texts (number_text.cpp
+// chooses, number_text_avx512.cpp and number_text_avx2.cpp hold them).
 #pragma once
 
 #include <array>
@@ -49,7 +49,7 @@ struct NumberBinades {
     alignas(64) std::uint64_t minusK[kRoom] = {};  // negative, as two's complement
 };
 
-// Whether this processor has what the lanes need.
+// Whether this processor has what the AVX-512 lanes need.
 bool numberTextLanesSupported() noexcept;
 
 namespace avx512 {
@@ -61,5 +61,26 @@ namespace avx512 {
 // Compiled for AVX-512 F, BW, CD, DQ and VBMI alone.
 unsigned layNumberTexts(const double* values, const NumberBinades& binades, NumberTexts& texts) noexcept;
 }  // namespace avx512
+
+namespace avx2 {
+// The shortest digits of eight numbers, each one's in its place k: the
+// text of its first digit (in the low byte of lead) and of the two sets of
+// eight after it (middle, last: each eight characters in reading order,
+// leading zeros included), the count of its digits (1 to 17), and the place
+// of its point (the value is 0.d1d2...dn times 10^point).
+struct LaneDigits {
+    alignas(32) std::uint64_t middle[8];
+    alignas(32) std::uint64_t last[8];
+    alignas(32) std::uint64_t lead[8];
+    alignas(32) std::int64_t count[8];
+    alignas(32) std::int64_t point[8];
+};
+// The digits of values[0] to values[7]; the returned bits mark the places
+// written: a value from 0.001 to 10^7 either way whose digits come by
+// Dragonbox's common way and whose text is fixed with a point among its
+// digits or "0." before them (-2 <= point < count), as the AVX-512 lanes
+// take. Compiled for AVX2 alone.
+unsigned shortestDigits(const double* values, const NumberBinades& binades, LaneDigits& digits) noexcept;
+}  // namespace avx2
 
 }  // namespace wrenfield::reading
