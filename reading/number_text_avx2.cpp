@@ -184,11 +184,14 @@ unsigned fourDigits(const double* values, std::size_t first, const NumberBinades
     const __m256i exponent = _mm256_add_epi64(minusK, _mm256_blendv_epi8(set(3), set(2), beyond));
 
     // The count of digits: one, and one more for each power of ten from 10
-    // to 10^17 that the digits reach.
+    // to 10^17 that the digits reach. (The powers are made here rather than
+    // read from the library's table through an inline function, which
+    // would then be compiled into this file for AVX2 too.)
     __m256i count = set(1);
+    std::uint64_t power = 10;
 #pragma GCC unroll 17
-    for (std::size_t k = 1; k <= 17; ++k)
-        count = _mm256_sub_epi64(count, _mm256_cmpgt_epi64(digits, set(kPowersOfTen[k] - 1)));
+    for (int k = 1; k <= 17; ++k, power *= 10)
+        count = _mm256_sub_epi64(count, _mm256_cmpgt_epi64(digits, set(power - 1)));
     const __m256i point = _mm256_add_epi64(count, exponent);
     // Fixed notation with the point among the digits or "0." before them:
     // a whole number, or anything else, is writeShortest's.
