@@ -66,19 +66,27 @@ struct Digits {
     Text16 body;  // the other digits (all of them when there are 16 or fewer), from its first byte
 };
 
-// (Inlined: the digits stay in registers from here to their stores.)
+// The digits of a significand of `count` digits from the text of its first
+// one (`lead`) and of the sixteen after it: `middle`, the first eight of
+// those, and `last`, each eight characters in reading order, leading zeros
+// included. (Inlined: the digits stay in registers to their stores.)
+[[gnu::always_inline]] inline Digits digitsOf(int count, char lead, std::uint64_t middle, std::uint64_t last) noexcept
+{
+    Digits digits;
+    digits.count = count;
+    digits.lead = lead;
+    // Drop the leading zeros of the sixteen: a shift toward the first byte.
+    const int inBody = count < 16 ? count : 16;
+    digits.body = (static_cast<Text16>(last) << 64 | middle) >> (8 * (16 - inBody));
+    return digits;
+}
+
 [[gnu::always_inline]] inline Digits spellDigits(std::uint64_t n, int count) noexcept
 {
     constexpr std::uint64_t kEight = 100000000;
-    Digits digits;
-    digits.count = count;
-    digits.lead = static_cast<char>('0' + n / (kEight * kEight));
-    const Text16 sixteen = static_cast<Text16>(eightDigitText(static_cast<std::uint32_t>(n % kEight))) << 64 |
-        eightDigitText(static_cast<std::uint32_t>(n / kEight % kEight));
-    // Drop the leading zeros of the sixteen: a shift toward the first byte.
-    const int inBody = count < 16 ? count : 16;
-    digits.body = sixteen >> (8 * (16 - inBody));
-    return digits;
+    return digitsOf(count, static_cast<char>('0' + n / (kEight * kEight)),
+                    eightDigitText(static_cast<std::uint32_t>(n / kEight % kEight)),
+                    eightDigitText(static_cast<std::uint32_t>(n % kEight)));
 }
 
 // Writes the digits at q and returns q + count; up to 17 bytes from q are
@@ -305,12 +313,8 @@ unsigned layNumberTextsInAvx2Lanes(const double* values, std::size_t count, Numb
     const unsigned laid = avx2::shortestDigits(eightValues(values, count, eight), binadesForLanes(), lanes) & every;
     for (unsigned each = laid; each != 0; each &= each - 1) {
         const auto k = static_cast<std::size_t>(std::countr_zero(each));
-        const int digitCount = static_cast<int>(lanes.count[k]);
-        Digits digits;
-        digits.count = digitCount;
-        digits.lead = static_cast<char>(lanes.lead[k]);
-        const int inBody = digitCount < 16 ? digitCount : 16;
-        digits.body = (static_cast<Text16>(lanes.last[k]) << 64 | lanes.middle[k]) >> (8 * (16 - inBody));
+        const Digits digits = digitsOf(static_cast<int>(lanes.count[k]), static_cast<char>(lanes.lead[k]),
+                                       lanes.middle[k], lanes.last[k]);
         char* const slot = texts.text[k];
         std::memset(slot, 0, NumberTexts::kSlot);
         char* p = slot;
@@ -348,10 +352,7 @@ bool lanesRun() noexcept
 }
 bool avx2LanesRun() noexcept
 {
-    static const bool run = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2");
-    }();
+    static const bool run = engine::simdLevelSupported(engine::SimdLevel::Avx2);
     return run;
 }
 #endif
